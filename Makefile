@@ -1,0 +1,41 @@
+# Set-up and entry points. `make run` and `make test` work on a fresh Debian 12 machine as root.
+SHELL := /bin/bash
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc)
+PACKAGES := build-essential cmake pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev \
+            qt6-base-dev libsimpleini-dev xvfb xauth x11-utils mednafen fonts-liberation fonts-ipafont-gothic \
+            clang libclang-rt-14-dev
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: deps build build-asan run test test-asan fuzz-short bench clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing: $$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DSARVEX_WERROR=ON >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=ON -DSARVEX_BENCH=OFF >/dev/null
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+
+# Starts the desktop program (it needs a display; without one it runs under a virtual X server).
+run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD)/src/ui/sarvex $(ARGS); \
+	else echo "No display found: starting sarvex under xvfb-run (a virtual X server)."; xvfb-run -a ./$(BUILD)/src/ui/sarvex $(ARGS); fi
+
+test: build build-asan
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	./$(BUILD)/bench/sarvex_bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)
