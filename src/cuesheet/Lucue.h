@@ -1,0 +1,141 @@
+// The cue sheet: model, parser, disc layout (address and TOC tables) and the sector composer.
+#pragma once
+
+#include "cuesheet/Cuetrack.h"
+#include "cuesheet/Lucuebin.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TLuSubQCrc;
+class TMode1ErrorCorrect;
+class TSubCodeErrorCorrect;
+
+using TRawSector = std::array<std::uint8_t, 2352>;
+using TSymbolBlock = std::array<std::uint8_t, 96>;
+
+inline constexpr int MAX_FILES = 100;
+inline constexpr int MAX_TRACKS = 99;
+inline constexpr int MAX_TRACK_NUMBER = 99;
+inline constexpr int FULL_TOC_SIZE = 2820;
+inline constexpr std::int32_t LEAD_OUT_TRACK = 0xAA;
+// Absolute address of LBA 0: the first track's two-second pregap is never written.
+inline constexpr std::int32_t PROGRAM_START = 150;
+
+// Command groups of the packed load status.
+enum TCueErrorGroup : std::uint32_t
+{
+    egSheet = 0x000,
+    egEnd = 0x100,
+    egCdTextFile = 0x200,
+    egCatalog = 0x300,
+    egFile = 0x400,
+    egTrack = 0x500,
+    egFlags = 0x600,
+    egIsrc = 0x700,
+    egPregap = 0x800,
+    egIndex = 0x900,
+    egPostgap = 0xA00,
+};
+
+enum TAddressKind : std::int32_t
+{
+    akFile = 0,
+    akPregap = 1,
+    akPostgap = 2,
+    akLeadOut = 3,
+};
+
+class TLuCueSheet
+{
+public:
+    // One run of consecutive sectors; addresses are absolute (LBA + 150).
+    struct TAddressTable
+    {
+        std::int32_t TrackNumber = 0;
+        std::int32_t IndexNumber = 0;
+        std::int32_t StartAddress = 0;
+        std::int32_t RelativeStart = 0;
+        TAddressKind Kind = akFile;
+        std::int32_t FileNumber = 0;
+        std::int64_t FileOffset = 0; // bytes
+    };
+
+    struct TTocTable
+    {
+        std::int32_t TrackNumber = 0;
+        std::int32_t Index1Address = 0;
+        std::int32_t StartAddress = 0;
+        std::uint32_t Control = 0;
+    };
+
+    TLuCueSheet();
+    ~TLuCueSheet();
+    TLuCueSheet(const TLuCueSheet&) = delete;
+    TLuCueSheet& operator=(const TLuCueSheet&) = delete;
+
+    std::string CuePath;
+    std::array<std::unique_ptr<TLuCueFile>, MAX_FILES> Files;
+    std::int32_t FileCount = 0;
+    std::array<std::unique_ptr<TLuCueTrack>, MAX_FILES> Tracks;
+    std::int32_t TrackCount = 0;
+    std::int32_t FirstTrackNo = 0;
+    std::string CdTextFile;
+    std::string Catalog;
+    std::uint32_t ErrorCode = 0;
+    bool CorrectEdcEcc = true;
+
+    // Q-frame schedule: ISRC and catalogue frames every Interval sectors from Offset (absolute).
+    std::int32_t IsrcInterval = 0;
+    std::int32_t IsrcOffset = 150;
+    std::int32_t McnInterval = 0;
+    std::int32_t McnOffset = 150;
+
+    bool Load(const std::string& cuePath);
+    void Clear();
+    TLuCueTrack* GetTrack(std::int32_t number) const;
+    std::int32_t GetTrackMode(std::int32_t number) const;
+    std::string GetTrackIsrc(std::int32_t number) const;
+    std::string ResolvePath(std::string_view name) const;
+
+    void BuildAddressTable();
+    void BuildTocTable();
+    void BuildSubQSchedule();
+
+    std::int32_t FindAddressRow(std::uint32_t address) const;
+    std::int32_t GetIndexAddress(std::int32_t track, std::int32_t index) const;
+    std::int32_t AddressRowCount() const { return static_cast<std::int32_t>(AddressTable.size()); }
+    const TAddressTable& AddressRow(std::int32_t i) const { return AddressTable[static_cast<std::size_t>(i)]; }
+    std::int32_t TocRowCount() const { return static_cast<std::int32_t>(TocTable.size()); }
+    const TTocTable& TocRow(std::int32_t i) const { return TocTable[static_cast<std::size_t>(i)]; }
+    // The lead-out address, or 0 for an empty sheet.
+    std::int32_t LeadOutAddress() const;
+
+    // buffer: FULL_TOC_SIZE bytes or null.
+    bool GetFullToc(std::uint8_t* buffer) const;
+
+    // Either buffer may be null; data file read errors pass through as exceptions.
+    bool ComposeSector(std::uint32_t address, TRawSector* main, TSymbolBlock* sub);
+
+private:
+    void ReadSheet(const std::string& text);
+    void CloseTrack(std::int64_t consumedBytes);
+
+    std::vector<TAddressTable> AddressTable;
+    std::vector<std::int32_t> AddressStarts; // StartAddress per row, for the binary search
+    std::vector<TTocTable> TocTable;
+
+    std::unique_ptr<TLuSubQCrc> SubQCrc;
+    std::unique_ptr<TMode1ErrorCorrect> Mode1Ecc;
+    std::unique_ptr<TSubCodeErrorCorrect> SubCodeEcc;
+    std::array<std::uint8_t, 2448> ReadBuffer{};
+};
+
+// The message for a load status, without the line prefix; empty for 0 or an unknown code.
+std::string CueErrorMessage(std::uint32_t errorCode);
+// The full text shown to the user: "Invalid CUE SHEET command at line N\n" when N is not 0, then the message.
+std::string CueErrorText(std::uint32_t errorCode);

@@ -1,0 +1,56 @@
+// Data file sources: a file named by a FILE command, presented as a byte sequence of track data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+enum TSeekOrigin : std::uint16_t
+{
+    soBeginning = 0,
+    soCurrent = 1,
+    soEnd = 2,
+};
+
+// Owns one read-only descriptor. Reads go through a read-ahead buffer so that sequential
+// sector reads cost no system call each; every result equals that of a plain seek and read.
+// I/O errors are raised as std::system_error; short reads at the end are not errors.
+class TLuCueFile
+{
+public:
+    virtual ~TLuCueFile();
+    TLuCueFile(const TLuCueFile&) = delete;
+    TLuCueFile& operator=(const TLuCueFile&) = delete;
+
+    virtual std::int64_t Seek(std::int64_t offset, std::uint16_t origin) = 0;
+    virtual std::size_t Read(void* buffer, std::size_t count) = 0;
+    virtual std::size_t Write(const void* buffer, std::size_t count);
+
+    std::int64_t Position = 0;
+
+protected:
+    // Opens a regular file only (never anything that could block); throws on failure.
+    explicit TLuCueFile(const std::string& path);
+    std::int64_t FileSize() const;
+    std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t count);
+
+private:
+    static constexpr std::size_t READ_AHEAD = 1 << 20;
+    int Fd = -1;
+    std::unique_ptr<std::uint8_t[]> Buffer;
+    std::int64_t BufferStart = 0;
+    std::size_t BufferLength = 0;
+};
+
+// The whole file is track data.
+class TLuCueBinFile final : public TLuCueFile
+{
+public:
+    explicit TLuCueBinFile(const std::string& path);
+    std::int64_t Seek(std::int64_t offset, std::uint16_t origin) override;
+    std::size_t Read(void* buffer, std::size_t count) override;
+};
+
+// True when path names a regular file (after following links).
+bool IsRegularFile(const std::string& path);

@@ -1,0 +1,42 @@
+// Disc positions: minutes:seconds:frames records, frame counts and their text form,
+// and the WAVE header reader shared by the data file sources.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+inline constexpr std::int32_t FRAMES_PER_SECOND = 75;
+inline constexpr std::int32_t FRAMES_PER_MINUTE = 60 * FRAMES_PER_SECOND;
+
+// Byte 0 is lowest when the record travels as one 32-bit value.
+struct TMsf
+{
+    std::uint8_t Reserved = 0;
+    std::uint8_t Minute = 0;
+    std::uint8_t Second = 0;
+    std::uint8_t Frame = 0;
+};
+static_assert(sizeof(TMsf) == 4);
+
+// True for an exact "mm:ss:ff" with minutes 0..98; msf is written only then.
+bool StrToMsf(std::string_view text, TMsf& msf);
+std::string MsfToStr(TMsf msf);
+TMsf FramesToMsf(std::uint32_t frames);
+std::int32_t MsfToFrames(TMsf msf);
+
+// An optional sign and ASCII digits only, within 32-bit range; anything else fails.
+bool TryStrToInt(std::string_view text, std::int32_t& value);
+
+struct TWaveInfo
+{
+    std::int64_t DataOffset = 0;
+    std::int64_t DataLength = 0;
+    std::int32_t Channels = 0;
+    std::int32_t BitsPerSample = 0;
+    std::int32_t SampleRate = 0;
+};
+
+// -1: missing or not openable; 0: not an acceptable WAVE file; 1: accepted.
+// DataLength is clamped to the bytes that really follow DataOffset.
+int ReadWaveHeader(const std::string& path, TWaveInfo& info);

@@ -1,0 +1,62 @@
+// The conversion job: writes the control file, then the .img and .sub files sector by sector.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+class TLuCueSheet;
+
+enum TConvertStatus : std::uint8_t
+{
+    csIdle = 0,
+    csFailed = 1,
+    csSucceeded = 2,
+    csCancelRequested = 3,
+};
+static_assert(std::atomic<TConvertStatus>::is_always_lock_free);
+
+enum TProgressEvent : std::int8_t
+{
+    peAborted = 0,
+    peFinished = 1,
+    peCanceled = 2,
+    peSetRange = 6,
+    peComplete = 7,
+    peStep = 8,
+};
+
+// Called on the worker thread. Range, step and complete must have taken effect when it returns;
+// the three closing events only queue a close. The result is ignored.
+using TProgressProc = std::int32_t (*)(std::int8_t event, std::int32_t value, void* dialog);
+
+// The path with its extension (from the last '.' after the last '/') replaced by ext
+// (".img", ".sub"), or ext appended when there is none.
+std::string ChangeFileExt(std::string_view path, std::string_view ext);
+
+// Holds the shared status and the registered progress handler; one per front end.
+class TConversionJob
+{
+public:
+    // Front-end hooks run on the worker thread at the start and the end of a run
+    // (the desktop program disables and re-enables its buttons through them).
+    std::function<void()> OnStart;
+    std::function<void()> OnEnd;
+
+    // Stores handler and dialog only while no conversion is running (status csIdle).
+    bool SetProgressHandler(TProgressProc handler, void* dialog);
+    void RequestCancel() { Status.store(csCancelRequested); }
+
+    // The whole job: never throws; the outcome is left in Status. Returns 0.
+    int Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet);
+
+    std::atomic<TConvertStatus> Status{csIdle};
+
+private:
+    void Notify(TProgressEvent event, std::int32_t value);
+
+    TProgressProc Handler = nullptr;
+    void* Dialog = nullptr;
+};

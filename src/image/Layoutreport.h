@@ -1,0 +1,25 @@
+// The disc layout as the preview shows it, and the plain-text report built from it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class TLuCueSheet;
+
+inline constexpr const char* NOT_SPECIFIED = "Not Specified";
+
+struct TDiscLayout
+{
+    std::string NumTracks = "0";
+    std::string TotalTime = "00:00:00";
+    std::string Catalog = NOT_SPECIFIED;
+    std::string CdTextFile = NOT_SPECIFIED;
+    bool HasCdTextFile = false; // the path is shown in the path boxes' font
+    std::vector<std::string> Lines;
+};
+
+// The column header of the track list (75 characters).
+std::string LayoutHeader();
+TDiscLayout BuildDiscLayout(const TLuCueSheet& sheet);
+// Line-feed separated report, exactly as put on the clipboard.
+std::string BuildLayoutReport(const TDiscLayout& layout);
