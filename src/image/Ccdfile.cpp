@@ -1,0 +1,186 @@
+#include "image/Ccdfile.h"
+
+#include "cuesheet/Lucue.h"
+#include "cuesheet/Tpos.h"
+#include "image/Inifile.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+
+namespace
+{
+
+constexpr std::size_t CD_TEXT_PACK_SIZE = 18;
+// The two CRC bytes at the end of a pack are not written.
+constexpr std::size_t CD_TEXT_PACK_SHOWN = 16;
+constexpr std::size_t DESCRIPTOR_SIZE = 11;
+constexpr std::size_t FIRST_DESCRIPTOR = 4;
+constexpr std::uint8_t POINT_LEAD_OUT = 0xA2;
+
+std::string HexByte(unsigned value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02x", value & 0xFFu);
+    return text;
+}
+
+std::string PackText(const std::array<char, CD_TEXT_PACK_SIZE>& pack)
+{
+    static constexpr char DIGITS[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(CD_TEXT_PACK_SHOWN * 3);
+    for (std::size_t i = 0; i < CD_TEXT_PACK_SHOWN; ++i)
+    {
+        const auto b = static_cast<std::uint8_t>(pack[i]);
+        if (i > 0)
+            text += ' ';
+        text += DIGITS[b >> 4];
+        text += DIGITS[b & 0x0F];
+    }
+    return text;
+}
+
+// A directory, or a path we may not even look at, counts as no file, as it does for the parser.
+bool IsExistingFile(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    return !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
+[[noreturn]] void RaiseFileError(const std::string& what, const std::string& path)
+{
+    const int error = errno != 0 ? errno : EIO;
+    throw std::system_error(error, std::generic_category(), what + " \"" + path + "\"");
+}
+
+void WriteCdText(TIniFile& ini, const std::string& path)
+{
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        RaiseFileError("Cannot open the CD-TEXT file", path);
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (!in || size < 0)
+        RaiseFileError("Cannot read the CD-TEXT file", path);
+    const auto packs = static_cast<std::int64_t>(size) / static_cast<std::int64_t>(CD_TEXT_PACK_SIZE);
+    if (packs * static_cast<std::int64_t>(CD_TEXT_PACK_SIZE) > INT32_MAX)
+        throw std::runtime_error("The CD-TEXT file \"" + path + "\" is too large");
+
+    ini.WriteInteger("Disc", "CDTextLength", static_cast<std::int32_t>(packs * CD_TEXT_PACK_SIZE));
+    ini.WriteInteger("CDText", "Entries", static_cast<std::int32_t>(packs));
+    in.seekg(0, std::ios::beg);
+    std::array<char, CD_TEXT_PACK_SIZE> pack{};
+    for (std::int64_t i = 0; i < packs; ++i)
+    {
+        errno = 0;
+        if (!in.read(pack.data(), static_cast<std::streamsize>(pack.size())))
+            RaiseFileError("Cannot read the CD-TEXT file", path);
+        ini.WriteString("CDText", "Entry " + std::to_string(i), PackText(pack));
+    }
+}
+
+void WriteEntry(TIniFile& ini, std::size_t k, const std::uint8_t* d)
+{
+    const std::string section = "Entry " + std::to_string(k);
+    ini.WriteInteger(section, "Session", d[0]);
+    ini.WriteString(section, "Point", HexByte(d[3]));
+    ini.WriteString(section, "ADR", HexByte(d[1] & 0x0F));
+    ini.WriteString(section, "Control", HexByte(d[1] >> 4));
+    ini.WriteInteger(section, "TrackNo", d[2]);
+    ini.WriteInteger(section, "AMin", d[4]);
+    ini.WriteInteger(section, "ASec", d[5]);
+    ini.WriteInteger(section, "AFrame", d[6]);
+    ini.WriteInteger(section, "ALBA", (d[4] * 60 + d[5]) * FRAMES_PER_SECOND + d[6] - PROGRAM_START);
+    ini.WriteInteger(section, "Zero", 0);
+    ini.WriteInteger(section, "PMin", d[8]);
+    ini.WriteInteger(section, "PSec", d[9]);
+    ini.WriteInteger(section, "PFrame", d[10]);
+    ini.WriteInteger(section, "PLBA", (d[8] * 60 + d[9]) * FRAMES_PER_SECOND + d[10] - PROGRAM_START);
+}
+
+} // namespace
+
+std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
+{
+    std::array<std::uint8_t, FULL_TOC_SIZE> toc{};
+    if (sheet.TrackCount < 1 || !sheet.GetFullToc(toc.data()))
+        throw std::runtime_error("No cue sheet with tracks is loaded");
+    const std::size_t dataLength = static_cast<std::size_t>(toc[0] << 8 | toc[1]);
+    const std::size_t entries = dataLength >= 2 ? (dataLength - 2) / DESCRIPTOR_SIZE : 0;
+
+    // The control file always starts empty. It is kept in memory and written whole at the points
+    // where a failure may come: before the CD-TEXT file is read, when that read fails, and at the end,
+    // so a failure leaves on disk exactly what had been written before it.
+    TIniFile ini(ccdPath);
+    ini.WriteInteger("CloneCD", "Version", 3);
+    ini.WriteInteger("Disc", "TocEntries", static_cast<std::int32_t>(entries));
+    ini.WriteInteger("Disc", "Sessions", 1);
+    ini.WriteInteger("Disc", "DataTracksScrambled", 0);
+    ini.WriteInteger("Disc", "CDTextLength", 0);
+    if (!sheet.Catalog.empty())
+        ini.WriteString("Disc", "CATALOG", sheet.Catalog);
+    ini.UpdateFile();
+
+    if (IsExistingFile(sheet.CdTextFile))
+    {
+        try
+        {
+            WriteCdText(ini, sheet.CdTextFile);
+        }
+        catch (...)
+        {
+            ini.TryUpdateFile();
+            throw;
+        }
+    }
+
+    ini.WriteInteger("Session 1", "PreGapMode", 0);
+    ini.WriteInteger("Session 1", "PreGapSubC", 0);
+
+    std::int32_t leadOut = 0;
+    for (std::size_t k = 0; k < entries; ++k)
+    {
+        const std::uint8_t* d = toc.data() + FIRST_DESCRIPTOR + k * DESCRIPTOR_SIZE;
+        WriteEntry(ini, k, d);
+        if (d[3] == POINT_LEAD_OUT)
+            leadOut = (d[8] * 60 + d[9]) * FRAMES_PER_SECOND + d[10];
+    }
+
+    for (std::int32_t j = 0; j < sheet.TrackCount; ++j)
+    {
+        const std::int32_t n = sheet.FirstTrackNo + j;
+        const std::string section = "TRACK " + std::to_string(n);
+        if (j == 0)
+            ini.WriteInteger("Session 1", "PreGapMode", sheet.GetTrackMode(n));
+        ini.WriteInteger(section, "MODE", sheet.GetTrackMode(n));
+        const std::string isrc = sheet.GetTrackIsrc(n);
+        if (!isrc.empty())
+            ini.WriteString(section, "ISRC", isrc);
+        for (std::int32_t i = 0; i <= MAX_INDEX; ++i)
+        {
+            const std::int32_t address = sheet.GetIndexAddress(n, i);
+            if (address == -1)
+            {
+                if (i == 0)
+                    continue;
+                break;
+            }
+            // The first track's index 0 lies before LBA 0, in the pregap that no image holds.
+            if (i == 0 && j == 0)
+                continue;
+            ini.WriteInteger(section, "INDEX " + std::to_string(i), address - PROGRAM_START);
+        }
+    }
+
+    ini.UpdateFile();
+    return leadOut;
+}

@@ -1,0 +1,141 @@
+#include "image/Layoutreport.h"
+
+#include "cuesheet/Lucue.h"
+#include "cuesheet/Tpos.h"
+
+#include <cstdio>
+
+namespace
+{
+
+// Column texts; every list line is 75 characters wide except the separator.
+constexpr const char* TYPE_COLUMN[] = {
+    "Audio      ", "CDG        ", "Mode1/2048 ", "Mode1/2352 ",
+    "Mode2/2336 ", "Mode2/2352 ", "CDI/2336   ", "CDI/2352   ",
+};
+constexpr const char* TIME_GAP = "     " "                          " "     ";
+constexpr const char* LEAD_OUT_LINE = "            LeadOut                                       ";
+constexpr std::size_t SEPARATOR_WIDTH = 90;
+constexpr std::size_t REPORT_WIDTH = 75;
+constexpr std::size_t RULE_DASHES = 73;
+
+std::string Time(std::int32_t frames)
+{
+    return MsfToStr(FramesToMsf(static_cast<std::uint32_t>(frames)));
+}
+
+std::string TwoDigits(const char* format, std::int32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string YesNo(int flag)
+{
+    return flag ? "Yes  " : "No   ";
+}
+
+std::string TrackLine(std::int32_t number, const TLuCueTrack& track)
+{
+    std::string line = TwoDigits("  %.2d  ", number);
+    line += "      ";
+    line += track.Isrc.empty() ? std::string(15, ' ') : track.Isrc + "   ";
+    if (track.Type >= ttAudio && track.Type <= ttCdi_2352)
+        line += TYPE_COLUMN[track.Type - ttAudio];
+    line += YesNo(track.GetCopyPermitted());
+    line += YesNo(track.GetPreEmphasis());
+    line += YesNo(track.GetFourChannel());
+    line += std::string(22, ' ');
+    return line;
+}
+
+std::string TimedLine(const std::string& index, const char* name, std::int32_t start, std::int32_t length)
+{
+    return "      " + index + name + TIME_GAP + Time(start) + " " + Time(length);
+}
+
+std::string RuleLine()
+{
+    return "  " + std::string(RULE_DASHES, '-') + "\n";
+}
+
+} // namespace
+
+std::string LayoutHeader()
+{
+    return std::string("Track Index ") + "ISRC      " + "     " + "Type       Copy Emph 4ch  " + "     " +
+           " Start   " + " Length ";
+}
+
+TDiscLayout BuildDiscLayout(const TLuCueSheet& sheet)
+{
+    TDiscLayout layout;
+    std::int32_t running = 0;
+    const std::int32_t last = sheet.FirstTrackNo + sheet.TrackCount - 1;
+    for (std::int32_t t = sheet.FirstTrackNo; t <= last && sheet.TrackCount > 0; ++t)
+    {
+        const TLuCueTrack* track = sheet.GetTrack(t);
+        if (!track)
+            continue;
+        std::int32_t total = 0;
+        layout.Lines.push_back(TrackLine(t, *track));
+
+        // The first track's pregap holds the two seconds before LBA 0 as well.
+        const std::int32_t pregap = track->GetPregapLength() + (t == sheet.FirstTrackNo ? PROGRAM_START : 0);
+        if (pregap != 0)
+        {
+            layout.Lines.push_back(TimedLine(" 00   ", "Pregap    ", running, pregap));
+            running += pregap;
+            total += pregap;
+        }
+
+        const std::int32_t indexCount = track->GetIndexCount();
+        for (std::int32_t i = 1; i <= indexCount; ++i)
+        {
+            std::int32_t length = track->GetIndexLength(static_cast<std::uint32_t>(i));
+            if (i == indexCount)
+                length += track->Postgap;
+            layout.Lines.push_back(
+                TimedLine(TwoDigits(" %.2d   ", i), i == 1 ? "Track     " : "Subindex  ", running, length));
+            running += length;
+            total += length;
+        }
+
+        layout.Lines.push_back(std::string(48, ' ') + "    Total " + std::string(9, ' ') + Time(total));
+        layout.Lines.push_back(std::string(SEPARATOR_WIDTH, '-'));
+    }
+    if (sheet.TrackCount > 0)
+        layout.Lines.push_back(LEAD_OUT_LINE + Time(running) + std::string(9, ' '));
+
+    layout.NumTracks = std::to_string(sheet.TrackCount);
+    layout.TotalTime = Time(running);
+    layout.Catalog = sheet.Catalog.empty() ? NOT_SPECIFIED : sheet.Catalog;
+    layout.HasCdTextFile = !sheet.CdTextFile.empty();
+    layout.CdTextFile = layout.HasCdTextFile ? sheet.CdTextFile : NOT_SPECIFIED;
+    return layout;
+}
+
+std::string BuildLayoutReport(const TDiscLayout& layout)
+{
+    const std::string bar = std::string(REPORT_WIDTH, '=') + "\n\n";
+    std::string text = bar;
+    text += "DISC INFORMATION\n\n";
+    text += "  Number of Tracks     : " + layout.NumTracks + "\n\n";
+    text += "  Total Disc Time      : " + layout.TotalTime + "\n\n";
+    text += "  Media Catalog Number : " + layout.Catalog + "\n\n";
+    text += "  CD-TEXT File         : " + layout.CdTextFile + "\n\n";
+    text += bar;
+    text += "TRACK/INDEX INFORMATION\n\n";
+    text += "                                                           Start    Length \n";
+    text += "  TRK IDX   ISRC           TYPE       COPY EMPH 4CHN      MM:SS:FF MM:SS:FF\n";
+    text += RuleLine();
+    for (const std::string& line : layout.Lines)
+    {
+        if (line.compare(0, 2, "--") == 0)
+            text += RuleLine();
+        else
+            text += line + "\n";
+    }
+    return text;
+}
