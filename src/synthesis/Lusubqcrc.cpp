@@ -1,0 +1,9 @@
+#include "synthesis/Lusubqcrc.h"
+
+std::uint16_t TLuSubQCrc::Compute(std::span<const std::uint8_t, Q_CRC_SPAN> data) const noexcept
+{
+    unsigned crc = 0;
+    for (const std::uint8_t b : data)
+        crc = (Table[(crc >> 8) ^ b] ^ (crc << 8)) & 0xFFFF;
+    return static_cast<std::uint16_t>(crc ^ 0xFFFF);
+}
