@@ -3,6 +3,7 @@
 
 #include "cuesheet/Cuetrack.h"
 #include "cuesheet/Lucuebin.h"
+#include "synthesis/Sector.h"
 
 #include <array>
 #include <cstdint>
@@ -14,9 +15,6 @@
 class TLuSubQCrc;
 class TMode1ErrorCorrect;
 class TSubCodeErrorCorrect;
-
-using TRawSector = std::array<std::uint8_t, 2352>;
-using TSymbolBlock = std::array<std::uint8_t, 96>;
 
 inline constexpr int MAX_FILES = 100;
 inline constexpr int MAX_TRACKS = 99;
@@ -118,12 +116,14 @@ public:
     // buffer: FULL_TOC_SIZE bytes or null.
     bool GetFullToc(std::uint8_t* buffer) const;
 
+    // Frees every source's read-ahead data; a conversion starts with fresh reads.
+    void ReleaseReadAhead();
+
     // Either buffer may be null; data file read errors pass through as exceptions.
-    bool ComposeSector(std::uint32_t address, TRawSector* main, TSymbolBlock* sub);
+    bool ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub);
 
 private:
     void ReadSheet(const std::string& text);
-    void CloseTrack(std::int64_t consumedBytes);
 
     std::vector<TAddressTable> AddressTable;
     std::vector<std::int32_t> AddressStarts; // StartAddress per row, for the binary search
@@ -133,6 +133,7 @@ private:
     std::unique_ptr<TMode1ErrorCorrect> Mode1Ecc;
     std::unique_ptr<TSubCodeErrorCorrect> SubCodeEcc;
     std::array<std::uint8_t, 2448> ReadBuffer{};
+    std::int32_t LastFileNumber = -1; // the one source whose read-ahead buffer is kept
 };
 
 // The message for a load status, without the line prefix; empty for 0 or an unknown code.

@@ -27,6 +27,9 @@ public:
     virtual std::size_t Read(void* buffer, std::size_t count) = 0;
     virtual std::size_t Write(const void* buffer, std::size_t count);
 
+    // Forgets and frees the read-ahead data (the file may have changed since it was read).
+    void ReleaseBuffer();
+
     std::int64_t Position = 0;
 
 protected:

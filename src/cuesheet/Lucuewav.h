@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+struct TWaveInfo;
+
 // Raised when a WAVE file cannot be opened or is not 44,100 Hz 16-bit stereo PCM.
 class EFOpenError : public std::runtime_error
 {
@@ -24,4 +26,7 @@ public:
     std::int64_t DataStart = 0;
     std::int64_t DataEnd = 0;
     std::int64_t DataLength = 0;
+
+private:
+    TLuCueWavFile(const std::string& path, const TWaveInfo& info);
 };

@@ -1,0 +1,69 @@
+#include "cuesheet/Lucue.h"
+
+#include "synthesis/Errorcorrectmode1.h"
+#include "synthesis/Errorcorrectsubcode.h"
+#include "synthesis/Lusubqcrc.h"
+
+TLuCueSheet::TLuCueSheet()
+    : SubQCrc(std::make_unique<TLuSubQCrc>()),
+      Mode1Ecc(std::make_unique<TMode1ErrorCorrect>()),
+      SubCodeEcc(std::make_unique<TSubCodeErrorCorrect>())
+{
+}
+
+TLuCueSheet::~TLuCueSheet()
+{
+    Clear();
+}
+
+void TLuCueSheet::Clear()
+{
+    for (auto& file : Files)
+        file.reset();
+    for (auto& track : Tracks)
+        track.reset();
+    CuePath.clear();
+    CdTextFile.clear();
+    Catalog.clear();
+    FileCount = 0;
+    TrackCount = 0;
+    FirstTrackNo = 0;
+    AddressTable.clear();
+    AddressStarts.clear();
+    TocTable.clear();
+    IsrcInterval = 0;
+    IsrcOffset = PROGRAM_START;
+    McnInterval = 0;
+    McnOffset = PROGRAM_START;
+    LastFileNumber = -1;
+}
+
+TLuCueTrack* TLuCueSheet::GetTrack(std::int32_t number) const
+{
+    if (number < FirstTrackNo || number > MAX_TRACK_NUMBER || FirstTrackNo == 0)
+        return nullptr;
+    return Tracks[static_cast<std::size_t>(number - FirstTrackNo)].get();
+}
+
+std::int32_t TLuCueSheet::GetTrackMode(std::int32_t number) const
+{
+    if (number < FirstTrackNo || number > FirstTrackNo + TrackCount - 1)
+        return -1;
+    return TrackTypeMode(Tracks[static_cast<std::size_t>(number - FirstTrackNo)]->Type);
+}
+
+std::string TLuCueSheet::GetTrackIsrc(std::int32_t number) const
+{
+    if (number < FirstTrackNo || number > FirstTrackNo + TrackCount - 1)
+        return {};
+    return Tracks[static_cast<std::size_t>(number - FirstTrackNo)]->Isrc;
+}
+
+void TLuCueSheet::ReleaseReadAhead()
+{
+    for (auto& file : Files) {
+        if (file)
+            file->ReleaseBuffer();
+    }
+    LastFileNumber = -1;
+}
