@@ -54,6 +54,11 @@ public:
 
     std::atomic<TConvertStatus> Status{csIdle};
 
+    // Filled by Run for the front end's summary: why a run failed (empty otherwise) and how many
+    // sectors both image files hold at its end.
+    std::string ErrorText;
+    std::int64_t SectorsWritten = 0;
+
 private:
     void Notify(TProgressEvent event, std::int32_t value);
 

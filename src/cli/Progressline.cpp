@@ -1,0 +1,73 @@
+#include "cli/Progressline.h"
+
+#include "image/Conversion.h"
+
+#include <algorithm>
+
+namespace
+{
+
+// Redrawing more often than this only costs terminal time.
+inline constexpr auto REDRAW_INTERVAL = std::chrono::milliseconds(100);
+inline constexpr double BYTES_PER_SECTOR = 2352.0 + 96.0;
+
+} // namespace
+
+std::int32_t TProgressLine::Handler(std::int8_t event, std::int32_t value, void* dialog)
+{
+    static_cast<TProgressLine*>(dialog)->Apply(event, value);
+    return 0;
+}
+
+void TProgressLine::Apply(std::int8_t event, std::int32_t value)
+{
+    switch (event)
+    {
+    case peSetRange:
+        Maximum = value + 1;
+        Position = 0;
+        Started = std::chrono::steady_clock::now();
+        break;
+    case peStep:
+        ++Position;
+        Draw(false);
+        break;
+    case peComplete:
+        Position = Maximum;
+        Draw(true);
+        break;
+    default: // a closing event ends the line
+        if (Drawn)
+            std::fputc('\n', Out);
+        Drawn = false;
+        break;
+    }
+}
+
+void TProgressLine::Draw(bool force)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && Drawn && now - LastDrawn < REDRAW_INTERVAL)
+        return;
+    LastDrawn = now;
+    Drawn = true;
+
+    // After the first step, step p follows the sector at address 150 + 75 (p - 2).
+    std::int64_t done = Position >= 2 ? std::int64_t(Position - 2) * 75 + 1 : 0;
+    if (Position >= Maximum)
+        done = TotalSectors;
+    done = std::min(done, TotalSectors);
+    const double seconds = std::chrono::duration<double>(now - Started).count();
+    const double rate = seconds > 0 ? double(done) / seconds : 0.0;
+    const int percent = TotalSectors > 0 ? int(done * 100 / TotalSectors) : 100;
+    char left[32] = "--:--";
+    if (rate > 0)
+    {
+        const auto remaining = static_cast<long>(double(TotalSectors - done) / rate + 0.5);
+        std::snprintf(left, sizeof left, "%ld:%02ld", remaining / 60, remaining % 60);
+    }
+    std::fprintf(Out, "\r%3d%%  %lld/%lld sectors  %7.1f MB/s  %s left\x1b[K", percent,
+                 static_cast<long long>(done), static_cast<long long>(TotalSectors),
+                 rate * BYTES_PER_SECTOR / 1e6, left);
+    std::fflush(Out);
+}

@@ -1,0 +1,384 @@
+#include "image/Conversion.h"
+
+#include "cuesheet/Lucue.h"
+#include "image/Ccdfile.h"
+#include "synthesis/Interleavesubcode.h"
+#include "synthesis/Sector.h"
+#include "synthesis/Subcode.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+namespace
+{
+
+inline constexpr std::int32_t FRAMES_PER_STEP = 75;
+// Sectors per write call: large enough that system calls cost nothing, small enough to stay in cache.
+inline constexpr std::int32_t BATCH_SECTORS = 256;
+// Batches in flight between the composer and the writer; bounds the memory whatever the disc size.
+inline constexpr std::size_t RING_SLOTS = 4;
+
+using TChannelRecord = std::array<std::uint8_t, SUBCODE_SIZE>;
+
+// An output file opened by the job. Closing on unwinding needs no cleanup list; a write that
+// cannot put every byte on disk (full disk, file size limit, I/O error) throws.
+class TOutputFile
+{
+public:
+    // Creates or truncates the file; never creates folders.
+    explicit TOutputFile(const std::string& path) : Path(path)
+    {
+        Fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (Fd < 0)
+            throw std::system_error(errno, std::generic_category(), "cannot create \"" + path + "\"");
+    }
+    ~TOutputFile()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    TOutputFile(const TOutputFile&) = delete;
+    TOutputFile& operator=(const TOutputFile&) = delete;
+
+    void Write(const void* data, std::size_t count)
+    {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        while (count > 0)
+        {
+            const ssize_t written = ::write(Fd, bytes, count);
+            if (written < 0)
+            {
+                if (errno == EINTR)
+                    continue;
+                throw std::system_error(errno, std::generic_category(), "cannot write \"" + Path + "\"");
+            }
+            if (written == 0)
+                throw std::runtime_error("cannot write \"" + Path + "\": no space left");
+            bytes += written;
+            count -= static_cast<std::size_t>(written);
+        }
+    }
+
+    void Close()
+    {
+        const int fd = Fd;
+        Fd = -1;
+        // Delayed write errors (NFS, quotas) only show here.
+        if (::close(fd) != 0 && errno != EINTR)
+            throw std::system_error(errno, std::generic_category(), "cannot close \"" + Path + "\"");
+    }
+
+private:
+    std::string Path;
+    int Fd = -1;
+};
+
+struct TBatch
+{
+    std::unique_ptr<TRawSector[]> Main{new TRawSector[BATCH_SECTORS]};
+    std::unique_ptr<TChannelRecord[]> Records{new TChannelRecord[BATCH_SECTORS]};
+    std::int32_t FirstAddress = 0;
+    std::int32_t Count = 0;
+};
+
+// Hands composed batches from the composer thread to the writer in address order.
+class TBatchRing
+{
+public:
+    // Composer side: the next free batch, or null once the writer has given up.
+    TBatch* AcquireFree()
+    {
+        std::unique_lock lock(Mutex);
+        Changed.wait(lock, [this] { return Stopped || Filled < RING_SLOTS; });
+        return Stopped ? nullptr : &Slots[Head];
+    }
+    void Publish()
+    {
+        {
+            std::lock_guard lock(Mutex);
+            Head = (Head + 1) % RING_SLOTS;
+            ++Filled;
+        }
+        Changed.notify_all();
+    }
+    // Composer side: no more batches; error is what ended composing early, if anything.
+    void Finish(std::exception_ptr error)
+    {
+        {
+            std::lock_guard lock(Mutex);
+            Finished = true;
+            Error = std::move(error);
+        }
+        Changed.notify_all();
+    }
+
+    // Writer side: the oldest composed batch, or null when composing has ended and all are written.
+    TBatch* AcquireFull()
+    {
+        std::unique_lock lock(Mutex);
+        Changed.wait(lock, [this] { return Finished || Filled > 0; });
+        return Filled > 0 ? &Slots[Tail] : nullptr;
+    }
+    void Release()
+    {
+        {
+            std::lock_guard lock(Mutex);
+            Tail = (Tail + 1) % RING_SLOTS;
+            --Filled;
+        }
+        Changed.notify_all();
+    }
+    // Writer side: stop the composer after a write failure.
+    void Stop()
+    {
+        {
+            std::lock_guard lock(Mutex);
+            Stopped = true;
+        }
+        Changed.notify_all();
+    }
+    std::exception_ptr ComposeError()
+    {
+        std::lock_guard lock(Mutex);
+        return Error;
+    }
+
+private:
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    std::array<TBatch, RING_SLOTS> Slots;
+    std::size_t Head = 0;
+    std::size_t Tail = 0;
+    std::size_t Filled = 0;
+    bool Finished = false;
+    bool Stopped = false;
+    std::exception_ptr Error;
+};
+
+// Runs the composer on its own thread; joining on every way out keeps the sheet and the ring alive
+// for as long as it works.
+class TComposerThread
+{
+public:
+    TComposerThread(TBatchRing& ring, std::thread thread) : Ring(ring), Thread(std::move(thread)) {}
+    ~TComposerThread() { Join(); }
+    TComposerThread(const TComposerThread&) = delete;
+    TComposerThread& operator=(const TComposerThread&) = delete;
+    void Join()
+    {
+        if (!Thread.joinable())
+            return;
+        Ring.Stop();
+        Thread.join();
+    }
+
+private:
+    TBatchRing& Ring;
+    std::thread Thread;
+};
+
+// Symbol block to channel record: P and Q stay in place while the R-W packs pass the interleaver.
+void EncodeSubchannel(TSubBlock& block, TSubCodeInterLeave& interleaver, TChannelRecord& record)
+{
+    TQFrame pFrame{};
+    TQFrame qFrame{};
+    SplitPQ(block, pFrame, qFrame);
+    interleaver.InterleavePacks(block);
+    MergePQ(block, pFrame, qFrame);
+    SymbolsToChannels(block, record);
+}
+
+struct TComposeResult
+{
+    bool Refused = false;
+    std::int32_t RefusedAddress = 0;
+};
+
+// The composer's loop: every address from 150 to leadOut - 1 unless a cancel request is seen first.
+// It alone touches the sheet and the interleaver, so the sector order is the interleaver's order.
+void ComposeSectors(TLuCueSheet& sheet, std::int32_t leadOut, std::atomic<TConvertStatus>& status,
+                    TBatchRing& ring, TComposeResult& result)
+{
+    std::exception_ptr error;
+    TSubCodeInterLeave interleaver;
+    TSubBlock block{};
+    std::int32_t address = PROGRAM_START;
+    bool ended = false;
+    while (!ended && address < leadOut)
+    {
+        TBatch* batch = ring.AcquireFree();
+        if (batch == nullptr)
+            break;
+        batch->FirstAddress = address;
+        batch->Count = 0;
+        try
+        {
+            while (batch->Count < BATCH_SECTORS && address < leadOut)
+            {
+                if (status.load() == csCancelRequested)
+                {
+                    ended = true;
+                    break;
+                }
+                const auto i = static_cast<std::size_t>(batch->Count);
+                if (!sheet.ComposeSector(static_cast<std::uint32_t>(address), &batch->Main[i], &block))
+                {
+                    status.store(csFailed);
+                    result.Refused = true;
+                    result.RefusedAddress = address;
+                    ended = true;
+                    break;
+                }
+                EncodeSubchannel(block, interleaver, batch->Records[i]);
+                ++batch->Count;
+                ++address;
+            }
+        }
+        catch (...)
+        {
+            // The sectors composed before the failure are still written.
+            error = std::current_exception();
+            ended = true;
+        }
+        ring.Publish();
+    }
+    ring.Finish(error);
+}
+
+} // namespace
+
+std::string ChangeFileExt(std::string_view path, std::string_view ext)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    std::string result(path);
+    if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash))
+        result.resize(dot);
+    result += ext;
+    return result;
+}
+
+bool TConversionJob::SetProgressHandler(TProgressProc handler, void* dialog)
+{
+    if (Status.load() != csIdle)
+        return false;
+    Handler = handler;
+    Dialog = dialog;
+    return true;
+}
+
+void TConversionJob::Notify(TProgressEvent event, std::int32_t value)
+{
+    if (Handler != nullptr)
+        Handler(event, value, Dialog);
+}
+
+int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet)
+{
+    ErrorText.clear();
+    SectorsWritten = 0;
+    try
+    {
+        if (OnStart)
+            OnStart();
+    }
+    catch (...)
+    {
+    }
+
+    const std::string imgPath = ChangeFileExt(ccdPath, ".img");
+    const std::string subPath = ChangeFileExt(ccdPath, ".sub");
+    Notify(peSetRange, 2);
+    try
+    {
+        TOutputFile(ccdPath).Close();
+        const std::int32_t leadOut = WriteCcdFile(ccdPath, sheet);
+        TOutputFile img(imgPath);
+        TOutputFile sub(subPath);
+        sheet.CorrectEdcEcc = correctEdcEcc;
+
+        Notify(peSetRange, (leadOut - PROGRAM_START) / FRAMES_PER_STEP + 2);
+        Notify(peStep, 0);
+
+        // This thread writes and reports progress; a second one composes ahead of it.
+        TBatchRing ring;
+        TComposeResult composed;
+        TComposerThread composer(ring, std::thread(ComposeSectors, std::ref(sheet), leadOut, std::ref(Status),
+                                                   std::ref(ring), std::ref(composed)));
+        while (TBatch* batch = ring.AcquireFull())
+        {
+            const auto count = static_cast<std::size_t>(batch->Count);
+            try
+            {
+                img.Write(batch->Main.get(), count * SECTOR_SIZE);
+                sub.Write(batch->Records.get(), count * SUBCODE_SIZE);
+            }
+            catch (...)
+            {
+                ring.Stop();
+                throw;
+            }
+            SectorsWritten += batch->Count;
+            // A step follows the write of every address that is a multiple of 75.
+            const std::int32_t end = batch->FirstAddress + batch->Count;
+            for (std::int32_t a = (batch->FirstAddress + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP;
+                 a < end; a += FRAMES_PER_STEP)
+                Notify(peStep, 0);
+            ring.Release();
+        }
+        composer.Join();
+        if (const std::exception_ptr error = ring.ComposeError())
+            std::rethrow_exception(error);
+        if (composed.Refused)
+            ErrorText = "no sector could be made for address " + std::to_string(composed.RefusedAddress);
+
+        img.Close();
+        sub.Close();
+        Notify(peComplete, 0);
+
+        TConvertStatus now = Status.load();
+        if (now == csCancelRequested)
+            Notify(peCanceled, 0);
+        else if (now == csFailed)
+            Notify(peFinished, 0);
+        else
+        {
+            // A cancel request that arrives meanwhile is kept rather than overwritten.
+            Status.compare_exchange_strong(now, csSucceeded);
+            Notify(Status.load() == csCancelRequested ? peCanceled : peFinished, 0);
+        }
+    }
+    catch (const std::exception& error)
+    {
+        ErrorText = error.what();
+        Status.store(csFailed);
+        Notify(peAborted, 0);
+    }
+    catch (...)
+    {
+        ErrorText = "unknown error";
+        Status.store(csFailed);
+        Notify(peAborted, 0);
+    }
+
+    try
+    {
+        if (OnEnd)
+            OnEnd();
+    }
+    catch (...)
+    {
+    }
+    return 0;
+}
