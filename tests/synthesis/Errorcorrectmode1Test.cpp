@@ -1,0 +1,235 @@
+#include "synthesis/Errorcorrectmode1.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <random>
+
+#include "NothrowNewSwitch.h"
+
+namespace testsupport {
+bool FailNothrowNew = false;
+}
+
+// Only the nothrow forms are replaced: the coding tables are the one user of them here.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    return testsupport::FailNothrowNew ? nullptr : std::malloc(size == 0 ? 1 : size);
+}
+
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+
+namespace {
+
+// Reference field arithmetic from scratch: log/antilog over x^8 + x^4 + x^3 + x^2 + 1.
+struct TGf256 {
+    std::array<int, 256> Exp{};
+    std::array<int, 256> Log{};
+    TGf256()
+    {
+        int v = 1;
+        for (int i = 0; i < 255; ++i) {
+            Exp[i] = v;
+            Log[v] = i;
+            v <<= 1;
+            if (v & 0x100)
+                v ^= 0x11D;
+        }
+    }
+    int Mul(int a, int e) const { return a == 0 ? 0 : Exp[(Log[a] + e) % 255]; }
+    int Div(int a, int e) const { return a == 0 ? 0 : Exp[(Log[a] - e + 255) % 255]; }
+};
+const TGf256 GF;
+
+std::uint32_t BitwiseEdc(std::span<const std::uint8_t> data)
+{
+    std::uint32_t reg = 0;
+    for (const std::uint8_t b : data) {
+        reg ^= b;
+        for (int bit = 0; bit < 8; ++bit)
+            reg = (reg >> 1) ^ ((reg & 1) ? 0xD8018001u : 0u);
+    }
+    return reg;
+}
+
+// The slow, straightforward encoder: word by word, one log/antilog per product.
+void ReferenceGenerate(TRawSector& s)
+{
+    const std::uint32_t edc = BitwiseEdc(std::span(s).first(2064));
+    for (int i = 0; i < 4; ++i)
+        s[2064 + i] = static_cast<std::uint8_t>(edc >> (8 * i));
+    for (int v = 0; v < 2; ++v) {
+        for (int i = 0; i < 43; ++i) {
+            int s0 = 0, s1 = 0;
+            for (int j = 0; j < 24; ++j) {
+                const int d = s[12 + 86 * j + 2 * i + v];
+                s0 ^= d;
+                s1 ^= GF.Mul(d, 25 - j);
+            }
+            const int p0 = GF.Div(s0 ^ s1, 25);
+            s[2076 + 2 * i + v] = static_cast<std::uint8_t>(p0);
+            s[2076 + 86 + 2 * i + v] = static_cast<std::uint8_t>(s0 ^ p0);
+        }
+    }
+    for (int v = 0; v < 2; ++v) {
+        for (int k = 0; k < 26; ++k) {
+            int s0 = 0, s1 = 0;
+            for (int i = 0; i < 43; ++i) {
+                const int d = s[12 + 2 * ((44 * i + 43 * k) % 1118) + v];
+                s0 ^= d;
+                s1 ^= GF.Mul(d, 44 - i);
+            }
+            const int q0 = GF.Div(s0 ^ s1, 25);
+            s[2248 + 2 * k + v] = static_cast<std::uint8_t>(q0);
+            s[2300 + 2 * k + v] = static_cast<std::uint8_t>(s0 ^ q0);
+        }
+    }
+}
+
+// The decoder's view: every P column (26 words) and Q diagonal (45 words) has zero syndromes.
+bool SyndromesAreZero(const TRawSector& s)
+{
+    for (int v = 0; v < 2; ++v) {
+        for (int i = 0; i < 43; ++i) {
+            int a = 0, b = 0;
+            for (int j = 0; j < 26; ++j) {
+                const int d = s[12 + 86 * j + 2 * i + v];
+                a ^= d;
+                b ^= GF.Mul(d, 25 - j);
+            }
+            if (a != 0 || b != 0)
+                return false;
+        }
+        for (int k = 0; k < 26; ++k) {
+            int a = 0, b = 0;
+            for (int i = 0; i < 45; ++i) {
+                const int off = i < 43 ? 12 + 2 * ((44 * i + 43 * k) % 1118) : (i == 43 ? 2248 : 2300) + 2 * k;
+                const int d = s[off + v];
+                a ^= d;
+                b ^= GF.Mul(d, 44 - i);
+            }
+            if (a != 0 || b != 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+TRawSector HeaderSector(std::uint8_t minute, std::uint8_t second, std::uint8_t frame)
+{
+    TRawSector s{};
+    std::copy(SYNC_PATTERN.begin(), SYNC_PATTERN.end(), s.begin());
+    s[12] = minute;
+    s[13] = second;
+    s[14] = frame;
+    s[15] = 1;
+    return s;
+}
+
+class Mode1ErrorCorrectTest : public ::testing::Test {
+protected:
+    TMode1ErrorCorrect Ecc;
+};
+
+TEST_F(Mode1ErrorCorrectTest, ZeroSectorGetsZeroEdcAndParity)
+{
+    TRawSector s;
+    s.fill(0x5A);  // stale parity must be overwritten
+    std::fill_n(s.begin(), 2076, 0);
+    ASSERT_TRUE(Ecc.Generate(s));
+    EXPECT_EQ(s, TRawSector{});
+}
+
+TEST_F(Mode1ErrorCorrectTest, SectorAtAddress150)
+{
+    TRawSector s = HeaderSector(0x00, 0x02, 0x00);
+    ASSERT_TRUE(Ecc.Generate(s));
+    EXPECT_EQ((std::array<std::uint8_t, 4>{s[2064], s[2065], s[2066], s[2067]}),
+              (std::array<std::uint8_t, 4>{0xC5, 0x13, 0x68, 0x2B}));
+    const std::array<std::uint8_t, 8> pStart = {0x00, 0xF7, 0x00, 0xF5, 0x00, 0x00, 0x00, 0x00};
+    const std::array<std::uint8_t, 8> qStart = {0x00, 0x41, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_TRUE(std::equal(pStart.begin(), pStart.end(), s.begin() + ECC_P_OFFSET));
+    EXPECT_TRUE(std::equal(qStart.begin(), qStart.end(), s.begin() + ECC_Q_OFFSET));
+    EXPECT_TRUE(SyndromesAreZero(s));
+
+    // One changed user byte moves the EDC and at least one P and one Q byte.
+    TRawSector t = HeaderSector(0x00, 0x02, 0x00);
+    t[1000] = 0x01;
+    ASSERT_TRUE(Ecc.Generate(t));
+    EXPECT_FALSE(std::equal(s.begin() + 2064, s.begin() + 2068, t.begin() + 2064));
+    EXPECT_FALSE(std::equal(s.begin() + ECC_P_OFFSET, s.begin() + ECC_Q_OFFSET, t.begin() + ECC_P_OFFSET));
+    EXPECT_FALSE(std::equal(s.begin() + ECC_Q_OFFSET, s.end(), t.begin() + ECC_Q_OFFSET));
+}
+
+TEST_F(Mode1ErrorCorrectTest, RandomSectorsMatchReferenceEncoder)
+{
+    std::mt19937 rng(4242);
+    for (int n = 0; n < 300; ++n) {
+        TRawSector s;
+        for (auto& b : s)
+            b = static_cast<std::uint8_t>(rng());
+        if (n % 3 == 0)  // sparse data: zero products and zero columns
+            for (auto& b : s)
+                if (rng() % 8 != 0)
+                    b = 0;
+        TRawSector want = s;
+        ReferenceGenerate(want);
+        ASSERT_TRUE(Ecc.Generate(s));
+        ASSERT_EQ(s, want) << "sector " << n;
+        ASSERT_TRUE(SyndromesAreZero(s)) << "sector " << n;
+        ASSERT_EQ(GetLE32(std::span(s).subspan<EDC_OFFSET, 4>()), BitwiseEdc(std::span(s).first(2064)));
+    }
+}
+
+TEST_F(Mode1ErrorCorrectTest, SingleByteInEveryPositionMatchesReference)
+{
+    // One non-zero byte at each covered position hits every P column and Q diagonal lane.
+    for (std::size_t pos = 12; pos < 2076; pos += 7) {
+        TRawSector s{};
+        s[pos] = static_cast<std::uint8_t>(pos | 1);
+        TRawSector want = s;
+        ReferenceGenerate(want);
+        ASSERT_TRUE(Ecc.Generate(s));
+        ASSERT_EQ(s, want) << "byte " << pos;
+    }
+}
+
+TEST(Mode1ErrorCorrectTableTest, TablesFollowLiveInstances)
+{
+    ASSERT_FALSE(TMode1ErrorCorrect::HasTables());
+    TRawSector first = HeaderSector(0x00, 0x02, 0x00);
+    {
+        auto a = std::make_unique<TMode1ErrorCorrect>();
+        TMode1ErrorCorrect b;
+        a.reset();
+        EXPECT_TRUE(TMode1ErrorCorrect::HasTables());
+        ASSERT_TRUE(b.Generate(first));
+    }
+    EXPECT_FALSE(TMode1ErrorCorrect::HasTables());
+    TMode1ErrorCorrect c;  // rebuilt from scratch, same contents
+    EXPECT_TRUE(TMode1ErrorCorrect::HasTables());
+    TRawSector again = HeaderSector(0x00, 0x02, 0x00);
+    ASSERT_TRUE(c.Generate(again));
+    EXPECT_EQ(again, first);
+}
+
+TEST(Mode1ErrorCorrectTableTest, MissingTablesLeaveSectorUntouched)
+{
+    testsupport::FailNothrowNew = true;
+    TMode1ErrorCorrect ecc;
+    testsupport::FailNothrowNew = false;
+    ASSERT_FALSE(TMode1ErrorCorrect::HasTables());
+    TRawSector s;
+    for (std::size_t i = 0; i < s.size(); ++i)
+        s[i] = static_cast<std::uint8_t>(i * 7);
+    const TRawSector before = s;
+    EXPECT_FALSE(ecc.Generate(s));
+    EXPECT_EQ(s, before);
+}
+
+} // namespace

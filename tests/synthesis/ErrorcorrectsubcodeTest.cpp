@@ -1,0 +1,154 @@
+#include "synthesis/Errorcorrectsubcode.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+#include "NothrowNewSwitch.h"
+
+namespace {
+
+// Shift-and-add product in GF(64) with x^6 + x + 1.
+unsigned GfMul(unsigned a, unsigned b)
+{
+    unsigned r = 0;
+    for (; b != 0; b >>= 1) {
+        if (b & 1)
+            r ^= a;
+        a <<= 1;
+        if (a & 0x40)
+            a ^= 0x43;
+    }
+    return r;
+}
+
+unsigned GfPow(unsigned e)
+{
+    unsigned r = 1;
+    while (e--)
+        r = GfMul(r, 2);
+    return r;
+}
+
+using TPackBytes = std::array<std::uint8_t, PACK_SIZE>;
+
+bool QCheckHolds(const TPackBytes& s)
+{
+    const unsigned a = s[0] & 0x3F, b = s[1] & 0x3F, c = s[2] & 0x3F, d = s[3] & 0x3F;
+    return (a ^ b ^ c ^ d) == 0 && (GfMul(GfPow(3), a) ^ GfMul(GfPow(2), b) ^ GfMul(2, c) ^ d) == 0;
+}
+
+bool PCheckHolds(const TPackBytes& s)
+{
+    for (unsigned m = 0; m < 4; ++m) {
+        unsigned sum = 0;
+        for (unsigned i = 0; i < 24; ++i)
+            sum ^= GfMul(GfPow(m * (23 - i)), s[i] & 0x3F);
+        if (sum != 0)
+            return false;
+    }
+    return true;
+}
+
+class SubCodeErrorCorrectTest : public ::testing::Test {
+protected:
+    TSubCodeErrorCorrect Ecc;
+
+    void Encode(TPackBytes& pack)
+    {
+        ASSERT_TRUE(Ecc.SetQParity(pack));
+        ASSERT_TRUE(Ecc.SetPParity(pack));
+    }
+};
+
+TEST_F(SubCodeErrorCorrectTest, PublishedParityExamples)
+{
+    TPackBytes pack{};
+    pack[0] = 0x01;
+    Encode(pack);
+    EXPECT_EQ(pack[2], 0x07);
+    EXPECT_EQ(pack[3], 0x06);
+    EXPECT_EQ((std::array<std::uint8_t, 4>{pack[20], pack[21], pack[22], pack[23]}),
+              (std::array<std::uint8_t, 4>{0x2E, 0x07, 0x06, 0x2F}));
+
+    pack = {};
+    pack[0] = 0x09;
+    pack[1] = 0x01;
+    Encode(pack);
+    EXPECT_EQ(pack[2], 0x3C);
+    EXPECT_EQ(pack[3], 0x34);
+    EXPECT_EQ((std::array<std::uint8_t, 4>{pack[20], pack[21], pack[22], pack[23]}),
+              (std::array<std::uint8_t, 4>{0x0D, 0x07, 0x2A, 0x20}));
+}
+
+TEST_F(SubCodeErrorCorrectTest, ZeroSymbolsKeepZeroParityAndPQBits)
+{
+    TPackBytes pack;
+    pack.fill(0xC0);
+    pack[5] = 0x40;
+    const TPackBytes before = pack;
+    Encode(pack);
+    EXPECT_EQ(pack, before);
+}
+
+TEST_F(SubCodeErrorCorrectTest, RandomPacksSatisfyBothChecksAndAreStable)
+{
+    std::mt19937 rng(99);
+    for (int n = 0; n < 3000; ++n) {
+        TPackBytes pack{};
+        for (auto& b : pack)
+            b = static_cast<std::uint8_t>(rng());
+        if (n % 5 == 0)  // sparse packs exercise the zero guards
+            for (std::size_t i = 0; i < 20; ++i)
+                if (rng() % 4 != 0)
+                    pack[i] &= 0xC0;
+        const TPackBytes before = pack;
+        Encode(pack);
+        ASSERT_TRUE(QCheckHolds(pack)) << n;
+        ASSERT_TRUE(PCheckHolds(pack)) << n;
+        for (std::size_t i = 0; i < 24; ++i) {
+            ASSERT_EQ(pack[i] & 0xC0, before[i] & 0xC0) << "P/Q bits touched";
+            if (i != 2 && i != 3 && i < 20) {
+                ASSERT_EQ(pack[i], before[i]) << "data symbol touched";
+            }
+        }
+        const TPackBytes once = pack;
+        Encode(pack);
+        ASSERT_EQ(pack, once);
+    }
+}
+
+TEST(SubCodeErrorCorrectTableTest, SharedTableFollowsLiveInstances)
+{
+    ASSERT_FALSE(TSubCodeErrorCorrect::HasTable());
+    {
+        auto first = std::make_unique<TSubCodeErrorCorrect>();
+        TSubCodeErrorCorrect second;
+        first.reset();
+        EXPECT_TRUE(TSubCodeErrorCorrect::HasTable());
+        TPackBytes pack{};
+        pack[0] = 1;
+        EXPECT_TRUE(second.SetQParity(pack));
+        EXPECT_EQ(pack[2], 0x07);
+    }
+    EXPECT_FALSE(TSubCodeErrorCorrect::HasTable());
+}
+
+TEST(SubCodeErrorCorrectTableTest, MissingTableLeavesPackUnchanged)
+{
+    testsupport::FailNothrowNew = true;
+    TSubCodeErrorCorrect ecc;
+    testsupport::FailNothrowNew = false;
+    ASSERT_FALSE(TSubCodeErrorCorrect::HasTable());
+    TPackBytes pack{};
+    pack[0] = 0x09;
+    pack[3] = 0x15;
+    pack[21] = 0x2A;
+    const TPackBytes before = pack;
+    EXPECT_FALSE(ecc.SetQParity(pack));
+    EXPECT_FALSE(ecc.SetPParity(pack));
+    EXPECT_EQ(pack, before);
+}
+
+} // namespace
