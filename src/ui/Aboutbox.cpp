@@ -1,0 +1,83 @@
+#include "ui/Aboutbox.h"
+
+#include "ui/Mainform.h"
+#include "ui/Platform.h"
+
+#include <QDesktopServices>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+namespace
+{
+// A Japanese Gothic face for the product name, where one is installed.
+QString GothicFamily()
+{
+    const QStringList installed = QFontDatabase::families();
+    for (const char* family : {"MS PGothic", "IPAPGothic", "IPAexGothic", "VL PGothic", "Noto Sans CJK JP",
+                               "IPAGothic", "TakaoPGothic"})
+        if (installed.contains(QString::fromLatin1(family), Qt::CaseInsensitive))
+            return QString::fromLatin1(family);
+    return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+}
+} // namespace
+
+TAboutBox::TAboutBox(TMainFrm* mainFrm, const QLocale& locale)
+    : QDialog(mainFrm, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+{
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(QStringLiteral("About"));
+    setModal(true);
+    QFont formFont(QStringLiteral("Arial"));
+    formFont.setPixelSize(12);
+    setFont(formFont);
+    setFixedSize(357, 122);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken); // lowered outside, raised inside
+    Panel1->setGeometry(8, 8, 255, 101);
+
+    ProductName = new QLabel(QStringLiteral("Sarvex"), Panel1);
+    ProductName->setObjectName(QStringLiteral("ProductName"));
+    QFont productFont(GothicFamily());
+    productFont.setPixelSize(15);
+    productFont.setBold(true);
+    ProductName->setFont(productFont);
+    ProductName->adjustSize();
+    ProductName->move(38, 8);
+
+    Version = new QLabel(QStringLiteral("Version 1.00"), Panel1);
+    Version->setObjectName(QStringLiteral("Version"));
+    Version->adjustSize();
+    Version->move(90, 29);
+
+    MessageLbl = new QLabel(Panel1);
+    MessageLbl->setObjectName(QStringLiteral("MessageLbl"));
+    MessageLbl->move(16, 66);
+
+    OKButton = new QPushButton(QStringLiteral("&OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setGeometry(273, 77, 75, 25);
+    OKButton->setDefault(true);
+    WebSiteBtn = new QPushButton(QStringLiteral("&WebSite"), this);
+    WebSiteBtn->setObjectName(QStringLiteral("WebSiteBtn"));
+    WebSiteBtn->setGeometry(273, 49, 75, 25);
+    WebSiteBtn->setAutoDefault(false);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(WebSiteBtn, &QPushButton::clicked, this, &TAboutBox::WebSiteBtnClick);
+    setTabOrder(OKButton, WebSiteBtn);
+
+    IsJapanese = locale.language() == QLocale::Japanese;
+    MessageLbl->setText(QStringLiteral("This program is Free software.\nUse it at your own risk."));
+    MessageLbl->adjustSize();
+
+    mainFrm->AboutBox = this;
+}
+
+void TAboutBox::WebSiteBtnClick()
+{
+    OpenUrl(GuidePageUrl(IsJapanese));
+}

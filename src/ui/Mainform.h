@@ -1,0 +1,132 @@
+// The main window: choose the cue sheet and the control file, preview, convert.
+#pragma once
+
+#include "cuesheet/Lucue.h"
+#include "image/Conversion.h"
+
+#include <QFont>
+#include <QMainWindow>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QFontDialog;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class TAboutBox;
+class TPreviewFrm;
+class TProgressDlg;
+
+// The path boxes' font with the parts a QFont does not carry.
+struct TPathFont
+{
+    QFont Font;
+    std::int32_t Color = SYSTEM_WINDOW_TEXT;
+    std::int32_t Pitch = 0;   // 0 default, 1 variable, 2 fixed
+    std::int32_t Charset = 0; // kept for the settings file only
+
+    // 0x80000008: the system's window text colour rather than a fixed one.
+    static constexpr std::int32_t SYSTEM_WINDOW_TEXT = static_cast<std::int32_t>(0x80000008u);
+};
+
+class TMainFrm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TMainFrm(QWidget* parent = nullptr);
+    ~TMainFrm() override;
+
+    QLabel* Label1 = nullptr;
+    QLineEdit* CuePathEdit = nullptr;
+    QPushButton* BrowseBtn1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* CcdPathEdit = nullptr;
+    QPushButton* BrowseBtn2 = nullptr;
+    QPushButton* PreviewBtn = nullptr;
+    QPushButton* ConvBtn = nullptr;
+    QCheckBox* CorrectCk = nullptr;
+
+    QMenu* File1 = nullptr;
+    QMenu* Setting1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* FileSelectCue = nullptr;
+    QAction* FileSelectCcd = nullptr;
+    QAction* FileExit = nullptr;
+    QAction* SettingsFont = nullptr;
+    QAction* HelpAbout = nullptr;
+
+    QFileDialog* CueOpenDlg = nullptr;
+    QFileDialog* CcdSaveDlg = nullptr;
+    QFontDialog* FontDlg = nullptr;
+    QComboBox* FontColorBox = nullptr; // added to FontDlg's effects; null when it has none
+
+    // Set by the three dialogs when they are constructed.
+    TPreviewFrm* PreviewFrm = nullptr;
+    TProgressDlg* ProgressDlg = nullptr;
+    TAboutBox* AboutBox = nullptr;
+
+    TLuCueSheet CueSheet;
+    QString LastCueDir;
+    QString LastCcdDir;
+
+    static bool IsDrivePath(const QString& path);
+    bool ConfirmOverwrite(const QString& path);
+
+    void FileSelectCueExecute();
+    void FileSelectCcdExecute();
+    void CcdPathEditChange();
+    void ConvBtnClick();
+    void PreviewBtnClick();
+    void SettingsFontExecute();
+    void FileExitExecute();
+    void HelpAboutExecute();
+
+    // The steps after a file dialog, shared with drag and drop and the command line.
+    void OpenCueFile(const QString& path);
+    void SelectCcdFile(const QString& path);
+
+    bool SetProgressHandler(TProgressProc handler, void* dialog);
+    void RequestCancel();
+    TConvertStatus Status() const { return Job.Status.load(); }
+    void SetStatus(TConvertStatus status) { Job.Status.store(status); }
+    // The worker thread's body.
+    int RunConversion();
+
+    const TPathFont& PathFont() const { return CurrentPathFont; }
+    void ApplyPathFont(const TPathFont& font);
+
+    // The settings file; loaded by the constructor and saved by FormClose.
+    void LoadSettings();
+    void SaveSettings() const;
+    void FormClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateComponents();
+    void CreateActions();
+    void CreateDialogs();
+    void ApplyPendingFont();
+    void LayoutAnchored(int clientWidth);
+    void SetConversionButtonsEnabled(bool enabled);
+    void RunOnGuiThread(std::function<void()> work);
+
+    TConversionJob Job;
+    std::string ConvCcdPath;        // read on the GUI thread before the worker starts
+    bool ConvCorrectEdcEcc = true;
+    std::optional<TPathFont> PendingFont;
+    TPathFont CurrentPathFont;
+};

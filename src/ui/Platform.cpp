@@ -1,0 +1,85 @@
+#include "ui/Platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+// Until the program has a web site of its own, its pages are the guide shipped with it.
+constexpr const char* GUIDE_PAGE_EN = "guide.html";
+constexpr const char* GUIDE_PAGE_JA = "guide.ja.html";
+} // namespace
+
+bool IsDrivePath(const QString& path)
+{
+    return path.size() >= 2 && path.front() == u'/';
+}
+
+QString FolderOf(const QString& filePath)
+{
+    const qsizetype slash = filePath.lastIndexOf(u'/');
+    if (slash < 0)
+        return QString();
+    if (slash == 0)
+        return QStringLiteral("/");
+    return filePath.left(slash);
+}
+
+QString SettingsFilePath()
+{
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/Sarvex/Sarvex.ini");
+}
+
+bool IsReadOnlyFile(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info{};
+    if (::stat(native.constData(), &info) != 0)
+        return true;
+    // The owner's write bit plays the part of a read-only attribute, which binds even the superuser.
+    if ((info.st_mode & S_IWUSR) == 0)
+        return true;
+    return ::access(native.constData(), W_OK) != 0;
+}
+
+bool FileExists(const QString& path)
+{
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.exists() && !info.isDir();
+}
+
+std::string ToNativePath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString FromNativePath(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QUrl GuidePageUrl(bool japanese)
+{
+    const QString name = QString::fromLatin1(japanese ? GUIDE_PAGE_JA : GUIDE_PAGE_EN);
+    // Installed beside the binary's share folder; a build run from its tree uses the sources.
+    const QStringList folders{
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../" SARVEX_RELATIVE_DOC_DIR),
+        QStringLiteral(SARVEX_INSTALLED_DOC_DIR),
+        QStringLiteral(SARVEX_SOURCE_DOC_DIR),
+    };
+    for (const QString& folder : folders)
+    {
+        const QString candidate = QDir::cleanPath(folder + u'/' + name);
+        if (QFileInfo::exists(candidate))
+            return QUrl::fromLocalFile(candidate);
+    }
+    return QUrl::fromLocalFile(QDir::cleanPath(QStringLiteral(SARVEX_INSTALLED_DOC_DIR) + u'/' + name));
+}

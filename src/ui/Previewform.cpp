@@ -1,0 +1,153 @@
+#include "ui/Previewform.h"
+
+#include "image/Layoutreport.h"
+#include "ui/Mainform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace
+{
+constexpr int FIXED_FONT_PIXELS = 12;
+constexpr int LIST_ITEM_HEIGHT = 15;
+
+// Courier New where it is installed (or aliased to a metric twin), else the system's monospace font.
+QFont ListFont()
+{
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(FIXED_FONT_PIXELS);
+    if (!QFontInfo(font).fixedPitch())
+    {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setPixelSize(FIXED_FONT_PIXELS);
+    }
+    return font;
+}
+
+QLabel* FixedLabel(const QString& text, QWidget* parent, const char* name, int left, int top, const QFont& font)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(font);
+    label->adjustSize();
+    label->move(left, top);
+    return label;
+}
+} // namespace
+
+TPreviewFrm::TPreviewFrm(TMainFrm* mainFrm)
+    : QDialog(mainFrm, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), MainFrm(mainFrm)
+{
+    setObjectName(QStringLiteral("PreviewFrm"));
+    setWindowTitle(QStringLiteral("Disc Layout"));
+    setModal(true);
+    QFont formFont(QStringLiteral("Arial"));
+    formFont.setPixelSize(13);
+    setFont(formFont);
+    setFixedSize(632, 456);
+    const QFont fixed = ListFont();
+
+    DiscInfoGroup = new QGroupBox(QStringLiteral(" Disc Information "), this);
+    DiscInfoGroup->setObjectName(QStringLiteral("DiscInfoGroup"));
+    DiscInfoGroup->setGeometry(16, 16, 600, 114);
+    Label1 = FixedLabel(QStringLiteral("Number of Tracks     :"), DiscInfoGroup, "Label1", 18, 24, fixed);
+    Label2 = FixedLabel(QStringLiteral("Total Disc Time      :"), DiscInfoGroup, "Label2", 18, 44, fixed);
+    Label4 = FixedLabel(QStringLiteral("Media Catalog Number :"), DiscInfoGroup, "Label4", 18, 64, fixed);
+    Label3 = FixedLabel(QStringLiteral("CD-TEXT File         :"), DiscInfoGroup, "Label3", 18, 84, fixed);
+    NumTrkLbl = FixedLabel(QStringLiteral("0"), DiscInfoGroup, "NumTrkLbl", 179, 24, fixed);
+    LengthLbl = FixedLabel(QStringLiteral("00:00:00"), DiscInfoGroup, "LengthLbl", 179, 44, fixed);
+    McnLbl = FixedLabel(QString::fromLatin1(NOT_SPECIFIED), DiscInfoGroup, "McnLbl", 179, 64, fixed);
+    CdtextLbl = FixedLabel(QString::fromLatin1(NOT_SPECIFIED), DiscInfoGroup, "CdtextLbl", 179, 84, fixed);
+    // Values and paths may be long: they run to the group's right edge, never past it.
+    for (QLabel* value : {NumTrkLbl, LengthLbl, McnLbl, CdtextLbl})
+        value->setFixedWidth(600 - 179 - 12);
+
+    TrackInfoGroup = new QGroupBox(QStringLiteral(" Track/Index Information "), this);
+    TrackInfoGroup->setObjectName(QStringLiteral("TrackInfoGroup"));
+    TrackInfoGroup->setGeometry(16, 148, 600, 251);
+    HdrLbl = FixedLabel(QString::fromStdString(LayoutHeader()), TrackInfoGroup, "HdrLbl", 18, 24, fixed);
+
+    Panel1 = new QFrame(TrackInfoGroup);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setLineWidth(2);
+    Panel1->setGeometry(16, 41, 569, 196);
+
+    TrackList = new QListWidget(Panel1);
+    TrackList->setObjectName(QStringLiteral("TrackList"));
+    TrackList->setGeometry(2, 2, 564, 191);
+    TrackList->setFont(fixed);
+    TrackList->setFrameShape(QFrame::NoFrame);
+    TrackList->setFocusPolicy(Qt::ClickFocus);
+    TrackList->setUniformItemSizes(true);
+    TrackList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    TrackList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    ClipBtn = new QPushButton(QStringLiteral("&Copy to Clipboard"), this);
+    ClipBtn->setObjectName(QStringLiteral("ClipBtn"));
+    ClipBtn->setGeometry(148, 416, 160, 23);
+    CloseBtn = new QPushButton(QStringLiteral("C&lose"), this);
+    CloseBtn->setObjectName(QStringLiteral("CloseBtn"));
+    CloseBtn->setGeometry(326, 416, 160, 23);
+    connect(ClipBtn, &QPushButton::clicked, this, &TPreviewFrm::ClipBtnClick);
+    connect(CloseBtn, &QPushButton::clicked, this, &TPreviewFrm::CloseBtnClick);
+
+    mainFrm->PreviewFrm = this;
+}
+
+void TPreviewFrm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TPreviewFrm::FormShow()
+{
+    const TDiscLayout layout = BuildDiscLayout(MainFrm->CueSheet);
+    TrackList->clear();
+    for (const std::string& line : layout.Lines)
+    {
+        auto* item = new QListWidgetItem(QString::fromStdString(line), TrackList);
+        item->setSizeHint(QSize(0, LIST_ITEM_HEIGHT));
+    }
+    if (TrackList->count() > 0)
+        TrackList->setCurrentRow(0);
+
+    NumTrkLbl->setText(QString::fromStdString(layout.NumTracks));
+    LengthLbl->setText(QString::fromStdString(layout.TotalTime));
+    McnLbl->setText(QString::fromStdString(layout.Catalog));
+    CdtextLbl->setText(QString::fromStdString(layout.CdTextFile));
+    // A path is shown in the path boxes' font; "Not Specified" in the labels' own.
+    CdtextLbl->setFont(layout.HasCdTextFile ? MainFrm->CuePathEdit->font() : McnLbl->font());
+}
+
+QString TPreviewFrm::ReportText() const
+{
+    TDiscLayout shown;
+    shown.NumTracks = NumTrkLbl->text().toStdString();
+    shown.TotalTime = LengthLbl->text().toStdString();
+    shown.Catalog = McnLbl->text().toStdString();
+    shown.CdTextFile = CdtextLbl->text().toStdString();
+    for (int row = 0; row < TrackList->count(); ++row)
+        shown.Lines.push_back(TrackList->item(row)->text().toStdString());
+    return QString::fromStdString(BuildLayoutReport(shown));
+}
+
+void TPreviewFrm::ClipBtnClick()
+{
+    QGuiApplication::clipboard()->setText(ReportText());
+}
+
+void TPreviewFrm::CloseBtnClick()
+{
+    accept();
+}

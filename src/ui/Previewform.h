@@ -1,0 +1,48 @@
+// The disc layout preview: disc-wide values, a fixed-pitch track/index list and a clipboard report.
+#pragma once
+
+#include <QDialog>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class TMainFrm;
+
+class TPreviewFrm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TPreviewFrm(TMainFrm* mainFrm);
+
+    QGroupBox* DiscInfoGroup = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* NumTrkLbl = nullptr;
+    QLabel* LengthLbl = nullptr;
+    QLabel* McnLbl = nullptr;
+    QLabel* CdtextLbl = nullptr;
+    QGroupBox* TrackInfoGroup = nullptr;
+    QLabel* HdrLbl = nullptr;
+    QFrame* Panel1 = nullptr;
+    QListWidget* TrackList = nullptr;
+    QPushButton* ClipBtn = nullptr;
+    QPushButton* CloseBtn = nullptr;
+
+    // Rebuilds the labels and the list from the main window's cue sheet.
+    void FormShow();
+    // The report of what the dialog shows, as it goes to the clipboard.
+    QString ReportText() const;
+    void ClipBtnClick();
+    void CloseBtnClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    TMainFrm* MainFrm;
+};
