@@ -1,0 +1,251 @@
+#include "cuesheet/Lucue.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+
+namespace {
+
+struct TRowExpect
+{
+    std::int32_t Track, Index, Start, Relative;
+    TAddressKind Kind;
+    std::int32_t File;
+    std::int64_t Offset;
+};
+
+class LayoutTest : public ::testing::Test
+{
+protected:
+    bool Load(const std::string& text) { return Sheet.Load(Dir.Write("disc.cue", text)); }
+
+    // The scan a lookup must agree with: first row whose start lies above the address.
+    std::int32_t LinearFind(std::uint32_t address) const
+    {
+        const std::int32_t count = Sheet.AddressRowCount();
+        if (count == 0)
+            return -1;
+        for (std::int32_t i = 1; i < count; ++i) {
+            if (address < static_cast<std::uint32_t>(Sheet.AddressRow(i).StartAddress))
+                return i - 1;
+        }
+        return count;
+    }
+
+    TTempDir Dir;
+    TLuCueSheet Sheet;
+};
+
+// Track 1 MODE1/2352 with a two-second postgap, track 2 AUDIO with INDEX 00 and 01, 90000 sectors.
+constexpr const char* TWO_TRACKS = "FILE disc.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\nPOSTGAP 00:02:00\n"
+                                   "TRACK 02 AUDIO\nINDEX 00 10:00:00\nINDEX 01 10:02:00\n";
+
+TEST_F(LayoutTest, TwoTrackDiscRowsLookupsAndSchedule)
+{
+    Dir.WriteZeros("disc.bin", std::uintmax_t(90000) * 2352);
+    ASSERT_TRUE(Load(TWO_TRACKS));
+    const TRowExpect rows[] = {
+        {1, 0, 0, 149, akPregap, 0, 0},
+        {1, 1, 150, 0, akFile, 0, 0},
+        {1, 1, 45150, 45000, akPostgap, 0, 0}, // relative time runs on through the postgap
+        {2, 0, 45300, 149, akFile, 0, 105840000},
+        {2, 1, 45450, 0, akFile, 0, 106192800},
+        {170, 0, 90300, 0, akLeadOut, 0, 0},
+    };
+    ASSERT_EQ(Sheet.AddressRowCount(), 6);
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        const auto& row = Sheet.AddressRow(i);
+        EXPECT_EQ(row.TrackNumber, rows[i].Track);
+        EXPECT_EQ(row.IndexNumber, rows[i].Index);
+        EXPECT_EQ(row.StartAddress, rows[i].Start);
+        EXPECT_EQ(row.RelativeStart, rows[i].Relative);
+        EXPECT_EQ(row.Kind, rows[i].Kind);
+        EXPECT_EQ(row.FileNumber, rows[i].File);
+        EXPECT_EQ(row.FileOffset, rows[i].Offset);
+    }
+    EXPECT_EQ(Sheet.FindAddressRow(149), 0);
+    EXPECT_EQ(Sheet.FindAddressRow(150), 1);
+    EXPECT_EQ(Sheet.FindAddressRow(45150), 2);
+    EXPECT_EQ(Sheet.FindAddressRow(90299), 4);
+    EXPECT_EQ(Sheet.FindAddressRow(90300), 6);
+    EXPECT_EQ(Sheet.FindAddressRow(0xFFFFFFFFu), 6);
+    EXPECT_EQ(Sheet.GetIndexAddress(1, 1), 150);
+    EXPECT_EQ(Sheet.GetIndexAddress(2, 0), 45300);
+    EXPECT_EQ(Sheet.GetIndexAddress(2, 2), -1);
+    EXPECT_EQ(Sheet.GetIndexAddress(3, 1), -1);
+    EXPECT_EQ(Sheet.GetIndexAddress(1, 0), 0);
+    EXPECT_EQ(Sheet.IsrcInterval, 98);
+    EXPECT_EQ(Sheet.IsrcOffset, 163);
+    EXPECT_EQ(Sheet.McnInterval, 98);
+    EXPECT_EQ(Sheet.McnOffset, 173);
+    EXPECT_EQ(Sheet.LeadOutAddress(), 90300);
+
+    ASSERT_EQ(Sheet.TocRowCount(), 3);
+    const std::int32_t toc[3][4] = {{1, 150, 0, 0x40}, {2, 45450, 45300, 0x00}, {170, 90300, 90300, 0}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Sheet.TocRow(i).TrackNumber, toc[i][0]);
+        EXPECT_EQ(Sheet.TocRow(i).Index1Address, toc[i][1]);
+        EXPECT_EQ(Sheet.TocRow(i).StartAddress, toc[i][2]);
+        EXPECT_EQ(Sheet.TocRow(i).Control, static_cast<std::uint32_t>(toc[i][3]));
+    }
+
+    std::uint8_t buffer[FULL_TOC_SIZE];
+    ASSERT_TRUE(Sheet.GetFullToc(buffer));
+    EXPECT_EQ(buffer[0] * 256 + buffer[1], 57);
+    EXPECT_EQ(buffer[2], 1);
+    EXPECT_EQ(buffer[3], 1);
+    // session, adr/control, tno, point, min, sec, frame, zero, pmin, psec, pframe
+    const std::uint8_t descriptors[5][11] = {
+        {1, 0x41, 0, 0xA0, 0, 0, 0, 0, 1, 0, 0},
+        {1, 0x01, 0, 0xA1, 0, 0, 0, 0, 2, 0, 0},
+        {1, 0x01, 0, 0xA2, 0, 0, 0, 0, 20, 4, 0}, // lead-out takes the last track's control
+        {1, 0x41, 0, 0x01, 0, 0, 0, 0, 0, 2, 0},
+        {1, 0x01, 0, 0x02, 0, 0, 0, 0, 10, 6, 0},
+    };
+    for (int d = 0; d < 5; ++d)
+        for (int b = 0; b < 11; ++b)
+            EXPECT_EQ(buffer[4 + 11 * d + b], descriptors[d][b]) << "descriptor " << d << " byte " << b;
+    for (int i = 4 + 55; i < FULL_TOC_SIZE; ++i)
+        ASSERT_EQ(buffer[i], 0);
+}
+
+TEST_F(LayoutTest, EmptySheetHasNoTables)
+{
+    EXPECT_EQ(Sheet.AddressRowCount(), 0);
+    EXPECT_EQ(Sheet.FindAddressRow(150), -1);
+    EXPECT_EQ(Sheet.GetIndexAddress(1, 1), -1);
+    std::uint8_t buffer[FULL_TOC_SIZE];
+    std::fill(std::begin(buffer), std::end(buffer), 0x55);
+    EXPECT_FALSE(Sheet.GetFullToc(buffer));
+    EXPECT_TRUE(std::all_of(std::begin(buffer), std::end(buffer), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_FALSE(Sheet.GetFullToc(nullptr));
+}
+
+TEST_F(LayoutTest, GapsPregapsAndIndexesBecomeRows)
+{
+    Dir.WriteZeros("a.bin", 1000 * 2352);
+    Dir.WriteZeros("b.bin", 500 * 2336);
+    // Track 1 has a PREGAP of its own after the fixed 150; track 2 follows directly;
+    // track 3 has both PREGAP and INDEX 00 and three indexes; track 4 is in another file.
+    ASSERT_TRUE(Load("FILE a.bin BINARY\nTRACK 01 AUDIO\nPREGAP 00:01:00\nINDEX 01 00:00:00\n"
+                     "TRACK 02 AUDIO\nINDEX 01 00:02:00\n"
+                     "TRACK 03 AUDIO\nPREGAP 00:02:00\nINDEX 00 00:04:00\nINDEX 01 00:06:00\nINDEX 02 00:07:00\n"
+                     "INDEX 03 00:08:00\nINDEX 04 00:08:00\n"
+                     "FILE b.bin BINARY\nTRACK 04 MODE2/2336\nINDEX 01 00:00:00\n"));
+    const TRowExpect rows[] = {
+        {1, 0, 0, 224, akPregap, 0, 0},
+        {1, 0, 150, 74, akPregap, 0, 0},
+        {1, 1, 225, 0, akFile, 0, 0},
+        {2, 1, 375, 0, akFile, 0, 150 * 2352},
+        {3, 0, 525, 299, akPregap, 0, 0},
+        {3, 0, 675, 149, akFile, 0, 300 * 2352},
+        {3, 1, 825, 0, akFile, 0, 450 * 2352},
+        {3, 2, 900, 75, akFile, 0, 525 * 2352},
+        // index 3 has no sectors: index 4 starts at the same position and takes the rest
+        {3, 4, 975, 150, akFile, 0, 600 * 2352},
+        {4, 1, 1375, 0, akFile, 1, 0},
+        {170, 0, 1875, 0, akLeadOut, 0, 0},
+    };
+    ASSERT_EQ(Sheet.AddressRowCount(), 11);
+    for (int i = 0; i < 11; ++i) {
+        SCOPED_TRACE(i);
+        const auto& row = Sheet.AddressRow(i);
+        EXPECT_EQ(row.TrackNumber, rows[i].Track);
+        EXPECT_EQ(row.IndexNumber, rows[i].Index);
+        EXPECT_EQ(row.StartAddress, rows[i].Start);
+        EXPECT_EQ(row.RelativeStart, rows[i].Relative);
+        EXPECT_EQ(row.Kind, rows[i].Kind);
+        EXPECT_EQ(row.FileNumber, rows[i].File);
+        EXPECT_EQ(row.FileOffset, rows[i].Offset);
+    }
+    // Index 0 of a track with PREGAP and INDEX 00 answers with the generated pregap.
+    EXPECT_EQ(Sheet.GetIndexAddress(3, 0), 525);
+    EXPECT_EQ(Sheet.GetIndexAddress(3, 3), -1);
+    EXPECT_EQ(Sheet.GetIndexAddress(2, 0), -1);
+    // TOC: the first track's PREGAP counts before its index 1, as the address table has it.
+    EXPECT_EQ(Sheet.TocRow(0).Index1Address, 225);
+    EXPECT_EQ(Sheet.TocRow(1).StartAddress, 375);
+    EXPECT_EQ(Sheet.TocRow(2).StartAddress, 525);
+    EXPECT_EQ(Sheet.TocRow(2).Index1Address, 825);
+    EXPECT_EQ(Sheet.TocRow(3).Index1Address, 1375);
+    EXPECT_EQ(Sheet.TocRow(4).StartAddress, 1875);
+    std::uint8_t buffer[FULL_TOC_SIZE];
+    ASSERT_TRUE(Sheet.GetFullToc(buffer));
+    EXPECT_EQ(buffer[4 + 9], 0x20) << "a MODE2 track makes the disc CD-ROM XA";
+    EXPECT_EQ(buffer[4 + 22 + 1], 0x41) << "lead-out control of a data last track";
+}
+
+TEST_F(LayoutTest, FirstTrackNumberFiveAndManyTracks)
+{
+    Dir.WriteZeros("d.bin", 99 * 10 * 2352);
+    std::string cue = "FILE d.bin BINARY\n";
+    for (int t = 5; t <= 7; ++t)
+        cue += "TRACK 0" + std::to_string(t) + " AUDIO\nINDEX 01 00:00:" + (t == 5 ? "00" : t == 6 ? "10" : "20") + "\n";
+    ASSERT_TRUE(Load(cue));
+    std::uint8_t buffer[FULL_TOC_SIZE];
+    ASSERT_TRUE(Sheet.GetFullToc(buffer));
+    EXPECT_EQ(buffer[4 + 8], 5);
+    EXPECT_EQ(buffer[4 + 11 + 8], 7);
+    EXPECT_EQ(Sheet.TocRow(0).TrackNumber, 5);
+    EXPECT_EQ(Sheet.TocRow(2).TrackNumber, 7);
+
+    cue = "FILE d.bin BINARY\n";
+    for (int t = 1; t <= 99; ++t) {
+        char line[64];
+        std::snprintf(line, sizeof line, "TRACK %02d MODE1/2352\nINDEX 01 00:%02d:%02d\n", t, (t - 1) * 10 / 75,
+                      (t - 1) * 10 % 75);
+        cue += line;
+    }
+    ASSERT_TRUE(Load(cue));
+    ASSERT_TRUE(Sheet.GetFullToc(buffer));
+    EXPECT_EQ(buffer[0] * 256 + buffer[1], 2 + 11 * 102);
+    EXPECT_EQ(buffer[4 + 11 * 12 + 3], 0x0A) << "track 10's POINT";
+}
+
+TEST_F(LayoutTest, BinarySearchAgreesWithTheScanAndBigTablesBuildFast)
+{
+    // 99 tracks of 99 indexes each, in 99 files, with gaps.
+    std::string cue;
+    for (int t = 1; t <= 99; ++t) {
+        char line[64];
+        std::snprintf(line, sizeof line, "f%d.bin", t);
+        const std::string name = line;
+        Dir.WriteZeros(name, 120 * 2352);
+        std::snprintf(line, sizeof line, "FILE %s BINARY\nTRACK %02d AUDIO\n", name.c_str(), t);
+        cue += line;
+        if (t % 3 == 0)
+            cue += "PREGAP 00:00:05\n";
+        // One sector per index up to 00:00:74, then indexes of no length.
+        for (int i = 1; i <= 99; ++i) {
+            std::snprintf(line, sizeof line, "INDEX %02d 00:00:%02d\n", i, std::min(i - 1, 74));
+            cue += line;
+        }
+        if (t % 4 == 0)
+            cue += "POSTGAP 00:00:03\n";
+    }
+    ASSERT_TRUE(Load(cue)) << std::hex << Sheet.ErrorCode;
+    ASSERT_GT(Sheet.AddressRowCount(), 99 * 70);
+    const std::int32_t leadOut = Sheet.LeadOutAddress();
+    for (std::uint32_t a = 0; a <= static_cast<std::uint32_t>(leadOut) + 2; ++a)
+        ASSERT_EQ(Sheet.FindAddressRow(a), LinearFind(a)) << a;
+    for (std::uint32_t a : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu})
+        EXPECT_EQ(Sheet.FindAddressRow(a), LinearFind(a));
+    // So many row starts leave no free schedule pair; otherwise no start may fall on one.
+    if (Sheet.IsrcInterval == 0) {
+        EXPECT_EQ(Sheet.McnInterval, 0);
+        EXPECT_EQ(Sheet.IsrcOffset, 150);
+    }
+    for (std::int32_t r = 1; Sheet.IsrcInterval > 0 && r < Sheet.AddressRowCount(); ++r) {
+        const std::int64_t s = Sheet.AddressRow(r).StartAddress;
+        EXPECT_NE((s - Sheet.IsrcOffset) % Sheet.IsrcInterval, 0);
+        if (Sheet.McnInterval > 0) {
+            EXPECT_NE((s - Sheet.McnOffset) % Sheet.McnInterval, 0);
+        }
+    }
+}
+
+} // namespace

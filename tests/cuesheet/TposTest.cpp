@@ -1,0 +1,137 @@
+#include "cuesheet/Tpos.h"
+
+#include "support/TempDir.h"
+#include "support/Wave.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TMsfCase
+{
+    const char* Text;
+    bool Valid;
+    std::int32_t Frames;
+};
+
+class StrToMsfTest : public ::testing::TestWithParam<TMsfCase> {};
+
+TEST_P(StrToMsfTest, ConvertsOrLeavesTheRecordAlone)
+{
+    const TMsfCase& c = GetParam();
+    TMsf msf{0, 7, 7, 7};
+    EXPECT_EQ(StrToMsf(c.Text, msf), c.Valid) << c.Text;
+    if (c.Valid) {
+        EXPECT_EQ(MsfToFrames(msf), c.Frames);
+        EXPECT_EQ(msf.Reserved, 0);
+    } else {
+        EXPECT_EQ(msf.Minute, 7);
+        EXPECT_EQ(msf.Second, 7);
+        EXPECT_EQ(msf.Frame, 7);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, StrToMsfTest,
+                         ::testing::Values(TMsfCase{"00:00:00", true, 0}, TMsfCase{"00:02:00", true, 150},
+                                           TMsfCase{"98:59:74", true, 445499}, TMsfCase{"10:02:00", true, 45150},
+                                           TMsfCase{"99:00:00", false, 0}, TMsfCase{"00:60:00", false, 0},
+                                           TMsfCase{"00:00:75", false, 0}, TMsfCase{"1:00:00", false, 0},
+                                           TMsfCase{"01:00:00 ", false, 0}, TMsfCase{"01-00-00", false, 0},
+                                           TMsfCase{"0a:00:00", false, 0}, TMsfCase{"-1:00:00", false, 0},
+                                           TMsfCase{" 1:00:00", false, 0}, TMsfCase{"", false, 0}));
+
+TEST(FramesToMsfTest, SplitsWithoutTheNinetyEightMinuteLimitAndWrapsTheMinuteByte)
+{
+    const TMsf a = FramesToMsf(445499);
+    EXPECT_EQ(a.Minute, 98);
+    EXPECT_EQ(a.Second, 59);
+    EXPECT_EQ(a.Frame, 74);
+    const TMsf b = FramesToMsf(449999);
+    EXPECT_EQ(b.Minute, 99);
+    EXPECT_EQ(b.Second, 59);
+    EXPECT_EQ(b.Frame, 74);
+    const TMsf c = FramesToMsf(256 * 4500 + 75 + 3);
+    EXPECT_EQ(c.Minute, 0);
+    EXPECT_EQ(c.Second, 1);
+    EXPECT_EQ(c.Frame, 3);
+}
+
+TEST(MsfToStrTest, PadsToTwoDigits)
+{
+    EXPECT_EQ(MsfToStr(TMsf{0, 5, 3, 7}), "05:03:07");
+    EXPECT_EQ(MsfToStr(TMsf{0, 123, 0, 0}), "123:00:00");
+}
+
+TEST(TryStrToIntTest, AcceptsOnlySignAndDigitsWithinRange)
+{
+    std::int32_t v = 0;
+    EXPECT_TRUE(TryStrToInt("+12", v));
+    EXPECT_EQ(v, 12);
+    EXPECT_TRUE(TryStrToInt("-2147483648", v));
+    EXPECT_EQ(v, INT32_MIN);
+    for (const char* bad : {"", "+", "1 2", "0x10", "2147483648", "99999999999999999999", "12a"})
+        EXPECT_FALSE(TryStrToInt(bad, v)) << bad;
+}
+
+class WaveHeaderTest : public ::testing::Test
+{
+protected:
+    int Read(const TWaveSpec& spec, TWaveInfo& info) { return ReadWaveHeader(Dir.Write("t.wav", MakeWave(spec)), info); }
+    TTempDir Dir;
+};
+
+TEST_F(WaveHeaderTest, AcceptsLongFormatChunkAndSkipsChunksBeforeData)
+{
+    TWaveSpec spec;
+    spec.FormatChunkSize = 18;
+    spec.ChunksBeforeData = MakeChunk("LIST", "INFOabcde"); // odd size: a pad byte follows
+    spec.Data = std::string(2352 * 2, '\x11');
+    TWaveInfo info;
+    ASSERT_EQ(Read(spec, info), 1);
+    // RIFF(12) + fmt header(8) + 18 + LIST header(8) + 9 + pad + data header(8)
+    EXPECT_EQ(info.DataOffset, 12 + 8 + 18 + 8 + 10 + 8);
+    EXPECT_EQ(info.DataLength, 2352 * 2);
+    EXPECT_EQ(info.Channels, 2);
+    EXPECT_EQ(info.BitsPerSample, 16);
+    EXPECT_EQ(info.SampleRate, 44100);
+}
+
+TEST_F(WaveHeaderTest, ClampsTheDataLengthToTheBytesInTheFile)
+{
+    TWaveSpec spec;
+    spec.Data = std::string(1000, '\x01');
+    spec.DeclaredDataSize = 0xFFFFFFFF;
+    TWaveInfo info;
+    ASSERT_EQ(Read(spec, info), 1);
+    EXPECT_EQ(info.DataLength, 1000);
+}
+
+TEST_F(WaveHeaderTest, RefusesWhatIsNotPcmWave)
+{
+    TWaveInfo info;
+    TWaveSpec floatFormat;
+    floatFormat.FormatTag = 3;
+    EXPECT_EQ(Read(floatFormat, info), 0);
+    TWaveSpec noData;
+    noData.WithDataChunk = false;
+    noData.Trailer = MakeChunk("LIST", "xxxx");
+    EXPECT_EQ(Read(noData, info), 0);
+    EXPECT_EQ(ReadWaveHeader(Dir.Write("junk.wav", "RIFF\x04\0\0\0WAVEdata"), info), 0);
+    EXPECT_EQ(ReadWaveHeader(Dir.Write("empty.wav", ""), info), 0);
+    std::string notFmtFirst = MakeWave(TWaveSpec{});
+    notFmtFirst.replace(12, 4, "junk");
+    EXPECT_EQ(ReadWaveHeader(Dir.Write("order.wav", notFmtFirst), info), 0);
+    EXPECT_EQ(ReadWaveHeader(Dir.File("missing.wav"), info), -1);
+    EXPECT_EQ(ReadWaveHeader(Dir.Path().string(), info), -1);
+}
+
+TEST_F(WaveHeaderTest, AbsurdChunkSizesEndTheWalk)
+{
+    TWaveSpec spec;
+    spec.ChunksBeforeData = "JUNK\xFF\xFF\xFF\xFF";
+    spec.Data = "abcd";
+    TWaveInfo info;
+    EXPECT_EQ(Read(spec, info), 0);
+}
+
+} // namespace

@@ -1,0 +1,64 @@
+// Builds WAVE file images for tests, with optional extra chunks and broken fields.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct TWaveSpec
+{
+    std::uint16_t FormatTag = 1;
+    std::uint16_t Channels = 2;
+    std::uint32_t SampleRate = 44100;
+    std::uint16_t BitsPerSample = 16;
+    std::uint32_t FormatChunkSize = 16;
+    std::string ChunksBeforeData;   // raw chunk bytes placed between "fmt " and "data"
+    std::string Data;               // the data chunk body
+    std::int64_t DeclaredDataSize = -1; // -1: the real size
+    std::string Trailer;            // bytes after the data chunk
+    bool WithDataChunk = true;
+};
+
+inline void PutLE(std::string& out, std::uint64_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+inline std::string MakeChunk(std::string_view id, std::string_view body)
+{
+    std::string out(id);
+    PutLE(out, body.size(), 4);
+    out.append(body);
+    if (body.size() % 2)
+        out.push_back('\0');
+    return out;
+}
+
+inline std::string MakeWave(const TWaveSpec& spec)
+{
+    std::string fmt;
+    PutLE(fmt, spec.FormatTag, 2);
+    PutLE(fmt, spec.Channels, 2);
+    PutLE(fmt, spec.SampleRate, 4);
+    const std::uint32_t align = spec.Channels * spec.BitsPerSample / 8u;
+    PutLE(fmt, std::uint64_t(align) * spec.SampleRate, 4);
+    PutLE(fmt, align, 2);
+    PutLE(fmt, spec.BitsPerSample, 2);
+    fmt.resize(spec.FormatChunkSize, '\0');
+
+    std::string body = "WAVE";
+    body += "fmt ";
+    PutLE(body, spec.FormatChunkSize, 4);
+    body += fmt;
+    body += spec.ChunksBeforeData;
+    if (spec.WithDataChunk) {
+        body += "data";
+        PutLE(body, spec.DeclaredDataSize < 0 ? spec.Data.size() : std::uint64_t(spec.DeclaredDataSize), 4);
+        body += spec.Data;
+    }
+    body += spec.Trailer;
+    std::string out = "RIFF";
+    PutLE(out, body.size(), 4);
+    return out + body;
+}
