@@ -1,0 +1,715 @@
+// End-to-end tests: sarvex-cli runs as its own process on small generated discs, and the output
+// files are checked against values worked out here by hand or with the plain codes of ImageOracle.
+#include "support/ImageOracle.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+struct TRunResult
+{
+    int Exit = -1;
+    std::string Out;
+    std::string Err;
+};
+
+struct TSpawnOptions
+{
+    rlim_t FileSizeLimit = RLIM_INFINITY;
+    std::vector<std::string> Environment; // NAME=value, added to ours
+};
+
+// fork + exec with stdout and stderr going to files in logDir.
+pid_t Spawn(const std::vector<std::string>& args, const TTempDir& logDir, const TSpawnOptions& options = {})
+{
+    const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid;
+    const int out = ::open(logDir.File("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(logDir.File("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    if (options.FileSizeLimit != RLIM_INFINITY)
+    {
+        const rlimit limit{options.FileSizeLimit, options.FileSizeLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN); // writes past the limit then fail with EFBIG
+    }
+    for (const std::string& entry : options.Environment)
+        ::putenv(const_cast<char*>(entry.c_str()));
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+}
+
+TRunResult Finish(pid_t pid, const TTempDir& logDir)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    TRunResult result;
+    result.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.Out = TTempDir::ReadAll(logDir.File("stdout"));
+    result.Err = TTempDir::ReadAll(logDir.File("stderr"));
+    return result;
+}
+
+TRunResult RunCli(std::vector<std::string> args, const TSpawnOptions& options = {})
+{
+    TTempDir logDir;
+    args.insert(args.begin(), SARVEX_CLI);
+    return Finish(Spawn(args, logDir, options), logDir);
+}
+
+// Deterministic filler that differs per file and per sector.
+std::string Pattern(std::size_t size, unsigned seed)
+{
+    std::string data(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        data[i] = static_cast<char>((i * 7 + seed * 13 + i / 251 + (i >> 12) * seed) & 0xFF);
+    return data;
+}
+
+void PutLE(std::string& s, std::uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        s += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// 44,100 Hz, 16-bit, stereo PCM.
+std::string Wave(const std::string& pcm)
+{
+    std::string w = "RIFF";
+    PutLE(w, static_cast<std::uint32_t>(36 + pcm.size()), 4);
+    w += "WAVEfmt ";
+    PutLE(w, 16, 4);
+    PutLE(w, 1, 2);
+    PutLE(w, 2, 2);
+    PutLE(w, 44100, 4);
+    PutLE(w, 176400, 4);
+    PutLE(w, 4, 2);
+    PutLE(w, 16, 2);
+    w += "data";
+    PutLE(w, static_cast<std::uint32_t>(pcm.size()), 4);
+    return w + pcm;
+}
+
+const std::uint8_t* At(const std::string& data, std::size_t offset)
+{
+    return reinterpret_cast<const std::uint8_t*>(data.data()) + offset;
+}
+
+bool AllZero(const std::uint8_t* p, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        if (p[i] != 0)
+            return false;
+    return true;
+}
+
+using TCcd = std::map<std::string, std::map<std::string, std::string>>;
+
+// The control file as sections of keys; every line must end in CR LF.
+TCcd ParseCcd(const std::string& text)
+{
+    TCcd ccd;
+    std::string section;
+    std::size_t start = 0;
+    while (start < text.size())
+    {
+        const std::size_t end = text.find("\r\n", start);
+        EXPECT_NE(end, std::string::npos) << "line without CR LF at " << start;
+        if (end == std::string::npos)
+            break;
+        const std::string line = text.substr(start, end - start);
+        EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+        start = end + 2;
+        if (line.empty())
+            continue;
+        if (line.front() == '[')
+            section = line.substr(1, line.size() - 2);
+        else
+            ccd[section][line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+    }
+    return ccd;
+}
+
+// The text without the blank lines that may separate sections.
+std::string WithoutBlankLines(const std::string& text)
+{
+    std::string result;
+    std::size_t start = 0;
+    while (start < text.size())
+    {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        const std::string line = text.substr(start, end - start);
+        if (line != "\r\n" && line != "\n")
+            result += line;
+        start = end;
+    }
+    return result;
+}
+
+std::string TocEntry(int k, const char* point, int control, int pMin, int pSec, int pFrame)
+{
+    std::ostringstream s;
+    s << "[Entry " << k << "]\r\nSession=1\r\nPoint=" << point << "\r\nADR=0x01\r\nControl=0x0" << control
+      << "\r\nTrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0\r\nALBA=-150\r\nZero=0\r\nPMin=" << pMin
+      << "\r\nPSec=" << pSec << "\r\nPFrame=" << pFrame << "\r\nPLBA=" << (pMin * 60 + pSec) * 75 + pFrame - 150
+      << "\r\n";
+    return s.str();
+}
+
+struct TImage
+{
+    std::string Ccd;
+    std::string Img;
+    std::string Sub;
+};
+
+TImage ReadImage(const TTempDir& dir, const std::string& base)
+{
+    return {TTempDir::ReadAll(dir.File(base + ".ccd")), TTempDir::ReadAll(dir.File(base + ".img")),
+            TTempDir::ReadAll(dir.File(base + ".sub"))};
+}
+
+// Q CRC of every record; returns the Q frame of the record of address a (absolute).
+std::array<std::uint8_t, 12> QFrame(const TImage& image, int a)
+{
+    return oracle::Channel(At(image.Sub, std::size_t(a - 150) * oracle::RECORD), 1);
+}
+
+void ExpectValidQ(const TImage& image)
+{
+    const std::size_t records = image.Sub.size() / oracle::RECORD;
+    for (std::size_t i = 0; i < records; ++i)
+    {
+        const auto q = QFrame(image, int(i) + 150);
+        ASSERT_EQ(oracle::QCrc(q.data(), 10), q[10] << 8 | q[11]) << "address " << i + 150;
+    }
+}
+
+std::uint8_t PFlag(const TImage& image, int a)
+{
+    const auto p = oracle::Channel(At(image.Sub, std::size_t(a - 150) * oracle::RECORD), 0);
+    for (std::uint8_t b : p)
+        EXPECT_EQ(b, p[0]) << "P frame mixes bits at address " << a;
+    return p[0];
+}
+
+// One AUDIO track of 10 seconds: lead-out at 900.
+const char* AUDIO_CUE = "FILE \"AUDIO.BIN\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n";
+
+std::string WriteAudioDisc(const TTempDir& dir, int sectors = 750)
+{
+    dir.Write("AUDIO.BIN", Pattern(std::size_t(sectors) * 2352, 1));
+    return dir.Write("audio.cue", AUDIO_CUE);
+}
+
+// Every track type, five data files (one WAVE), generated pregap and postgap, an INDEX 00 pause,
+// flags, ISRC, catalogue number and CD-TEXT. Address map (absolute):
+//   T1 MODE1/2048 150-449, postgap 450-599     T2 MODE1/2352 pregap 600-674, 675-774
+//   (gaps of data tracks are sectors of the track's mode with zero user data)
+//   T3 MODE2/2336 775-824                      T4 MODE2/2352 825-874
+//   T5 AUDIO index 0 875-949, index 1 950-1074 T6 CDG 1075-1114; lead-out 1115
+struct TMixedDisc
+{
+    std::string Cue, Data, Raw, Xa, XaRaw, Pcm, Graphics;
+};
+
+TMixedDisc WriteMixedDisc(const TTempDir& dir)
+{
+    TMixedDisc disc;
+    disc.Data = Pattern(300 * 2048, 2);
+    disc.Raw = Pattern(100 * 2352, 3);
+    disc.Xa = Pattern(50 * 2336, 4);
+    disc.XaRaw = Pattern(50 * 2352, 5);
+    disc.Pcm = Pattern(200 * 2352, 6);
+    disc.Graphics = Pattern(40 * 2448, 7);
+    // R-W packs in the file: bits 7-6 are noise the converter must drop; only pack 0 of the first
+    // sector carries symbols (command 0x09, instruction 0x01).
+    for (int s = 0; s < 40; ++s)
+        for (int k = 0; k < 96; ++k)
+            disc.Graphics[std::size_t(s) * 2448 + 2352 + std::size_t(k)] = char(0xC0);
+    disc.Graphics[2352] = char(0xC9);
+    disc.Graphics[2353] = char(0xC1);
+    dir.Write("DATA.BIN", disc.Data);
+    dir.Write("RAW.BIN", disc.Raw);
+    dir.Write("XA.BIN", disc.Xa);
+    dir.Write("XARAW.BIN", disc.XaRaw);
+    dir.Write("SONG.WAV", Wave(disc.Pcm));
+    dir.Write("GRAPHICS.BIN", disc.Graphics);
+    std::string cdText("\x80\0\0\0ABC", 7);
+    cdText.resize(16, '\0');
+    cdText += "\x12\x34" + std::string(16, '\x81') + "\x56\x78" + "!";
+    dir.Write("TEXT.CDT", cdText);
+    disc.Cue = dir.Write("mixed.cue", "REM mixed disc\r\n"
+                                      "CATALOG 0123456789012\r\n"
+                                      "CDTEXTFILE \"TEXT.CDT\"\r\n"
+                                      "FILE \"DATA.BIN\" BINARY\r\n"
+                                      "  TRACK 01 MODE1/2048\r\n"
+                                      "    INDEX 01 00:00:00\r\n"
+                                      "    POSTGAP 00:02:00\r\n"
+                                      "FILE \"RAW.BIN\" BINARY\r\n"
+                                      "  TRACK 02 MODE1/2352\r\n"
+                                      "    PREGAP 00:01:00\r\n"
+                                      "    INDEX 01 00:00:00\r\n"
+                                      "FILE \"XA.BIN\" BINARY\r\n"
+                                      "  TRACK 03 MODE2/2336\r\n"
+                                      "    INDEX 01 00:00:00\r\n"
+                                      "FILE \"XARAW.BIN\" BINARY\r\n"
+                                      "  TRACK 04 MODE2/2352\r\n"
+                                      "    INDEX 01 00:00:00\r\n"
+                                      "FILE \"SONG.WAV\" WAVE\r\n"
+                                      "  TRACK 05 AUDIO\r\n"
+                                      "    FLAGS DCP PRE\r\n"
+                                      "    ISRC ABCDE1234567\r\n"
+                                      "    INDEX 00 00:00:00\r\n"
+                                      "    INDEX 01 00:01:00\r\n"
+                                      "FILE \"GRAPHICS.BIN\" BINARY\r\n"
+                                      "  TRACK 06 CDG\r\n"
+                                      "    INDEX 01 00:00:00\r\n");
+    return disc;
+}
+
+class CliTest : public ::testing::Test
+{
+protected:
+    TTempDir Dir;
+};
+
+TEST_F(CliTest, AudioDiscMatchesTheHandWorkedImage)
+{
+    const std::string cue = WriteAudioDisc(Dir);
+    const TRunResult run = RunCli({cue});
+    ASSERT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_NE(run.Out.find("Operation was successfull."), std::string::npos);
+
+    const TImage image = ReadImage(Dir, "audio");
+    EXPECT_EQ(image.Img, TTempDir::ReadAll(Dir.File("AUDIO.BIN")));
+    ASSERT_EQ(image.Sub.size(), 750u * 96);
+    const std::string expectedCcd = "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=4\r\nSessions=1\r\n"
+                                    "DataTracksScrambled=0\r\nCDTextLength=0\r\n"
+                                    "[Session 1]\r\nPreGapMode=0\r\nPreGapSubC=0\r\n" +
+                                    TocEntry(0, "0xa0", 0, 1, 0, 0) + TocEntry(1, "0xa1", 0, 1, 0, 0) +
+                                    TocEntry(2, "0xa2", 0, 0, 12, 0) + TocEntry(3, "0x01", 0, 0, 2, 0) +
+                                    "[TRACK 1]\r\nMODE=0\r\nINDEX 1=0\r\n";
+    EXPECT_EQ(WithoutBlankLines(image.Ccd), expectedCcd);
+
+    ExpectValidQ(image);
+    const std::array<std::uint8_t, 12> first = {0x01, 0x01, 0x01, 0, 0, 0, 0, 0, 0x02, 0, 0x5A, 0x28};
+    EXPECT_EQ(QFrame(image, 150), first);
+    // The pause flag: first index-1 sector, then the last 149 sectors before the lead-out.
+    for (int a = 150; a < 900; ++a)
+        ASSERT_EQ(PFlag(image, a), (a == 150 || a >= 751) ? 0xFF : 0x00) << a;
+    for (int a = 150; a < 900; ++a)
+    {
+        const auto q = QFrame(image, a);
+        if ((q[0] & 0x0F) != 1)
+            continue;
+        const int relative = a - 150;
+        ASSERT_EQ(q[3], oracle::Bcd(relative / 4500)) << a;
+        ASSERT_EQ(q[4], oracle::Bcd(relative / 75 % 60)) << a;
+        ASSERT_EQ(q[5], oracle::Bcd(relative % 75)) << a;
+        ASSERT_EQ(q[7], oracle::Bcd(a / 4500)) << a;
+        ASSERT_EQ(q[8], oracle::Bcd(a / 75 % 60)) << a;
+        ASSERT_EQ(q[9], oracle::Bcd(a % 75)) << a;
+    }
+    for (std::size_t i = 0; i < 750; ++i)
+        ASSERT_TRUE(AllZero(At(image.Sub, i * 96 + 24), 72)) << "R-W of a disc without graphics";
+}
+
+struct TRange
+{
+    int Start, End, Track, Index;
+    int Index1; // where the track's relative time is 0: it counts down before, up after
+};
+// The address map of the mixed disc, row by row (the postgap row carries the last index).
+constexpr TRange MIXED_ROWS[] = {{150, 450, 1, 1, 150},   {450, 600, 1, 1, 150},    {600, 675, 2, 0, 675},
+                                 {675, 775, 2, 1, 675},   {775, 825, 3, 1, 775},    {825, 875, 4, 1, 825},
+                                 {875, 950, 5, 0, 950},   {950, 1075, 5, 1, 950},   {1075, 1115, 6, 1, 1075}};
+constexpr int MIXED_LEAD_OUT = 1115;
+
+TEST_F(CliTest, MixedDiscCarriesEveryTrackTypeIntact)
+{
+    const TMixedDisc disc = WriteMixedDisc(Dir);
+    const TRunResult run = RunCli({disc.Cue, Dir.File("out.ccd")});
+    ASSERT_EQ(run.Exit, 0) << run.Err;
+    const TImage image = ReadImage(Dir, "out");
+    constexpr std::size_t sectors = MIXED_LEAD_OUT - 150;
+    ASSERT_EQ(image.Img.size(), sectors * 2352);
+    ASSERT_EQ(image.Sub.size(), sectors * 96);
+
+    const TCcd ccd = ParseCcd(image.Ccd);
+    EXPECT_EQ(ccd.at("Disc").at("TocEntries"), "9");
+    EXPECT_EQ(ccd.at("Disc").at("CATALOG"), "0123456789012");
+    EXPECT_EQ(ccd.at("Disc").at("CDTextLength"), "36");
+    EXPECT_EQ(ccd.at("CDText").at("Entries"), "2");
+    EXPECT_EQ(ccd.at("CDText").at("Entry 0"), "80 00 00 00 41 42 43 00 00 00 00 00 00 00 00 00");
+    EXPECT_EQ(ccd.at("CDText").at("Entry 1"), "81 81 81 81 81 81 81 81 81 81 81 81 81 81 81 81");
+    EXPECT_EQ(ccd.at("Session 1").at("PreGapMode"), "1");
+    EXPECT_EQ(ccd.at("Entry 1").at("PMin"), "6");
+    EXPECT_EQ(ccd.at("Entry 2").at("PLBA"), "965");
+    EXPECT_EQ(ccd.at("Entry 2").at("PSec") + ":" + ccd.at("Entry 2").at("PFrame"), "14:65");
+    EXPECT_EQ(ccd.at("Entry 7").at("Control"), "0x03");
+    EXPECT_EQ(ccd.at("Entry 8").at("PLBA"), "925");
+    const std::map<std::string, std::string> track5 = {
+        {"MODE", "0"}, {"ISRC", "ABCDE1234567"}, {"INDEX 0", "725"}, {"INDEX 1", "800"}};
+    EXPECT_EQ(ccd.at("TRACK 5"), track5);
+    EXPECT_EQ(ccd.at("TRACK 2").at("INDEX 0"), "450");
+    EXPECT_EQ(ccd.at("TRACK 2").at("INDEX 1"), "525");
+    EXPECT_EQ(ccd.at("TRACK 1").count("INDEX 0"), 0u);
+    const char* modes[] = {"1", "1", "2", "2", "0", "0"};
+    for (int t = 1; t <= 6; ++t)
+        EXPECT_EQ(ccd.at("TRACK " + std::to_string(t)).at("MODE"), modes[t - 1]);
+
+    // Main channel, sector by sector.
+    for (int a = 150; a < MIXED_LEAD_OUT; ++a)
+    {
+        SCOPED_TRACE("address " + std::to_string(a));
+        const std::uint8_t* s = At(image.Img, std::size_t(a - 150) * 2352);
+        if (a < 775) // Mode 1: cooked, generated gaps (zero user data) and corrected raw sectors
+        {
+            ASSERT_TRUE(oracle::HeaderMatches(s, a, 1));
+            std::string user(2048, '\0');
+            if (a < 450)
+                user = disc.Data.substr(std::size_t(a - 150) * 2048, 2048);
+            else if (a >= 675)
+                user = disc.Raw.substr(std::size_t(a - 675) * 2352 + 16, 2048);
+            ASSERT_EQ(std::string(reinterpret_cast<const char*>(s) + 16, 2048), user);
+            ASSERT_EQ(oracle::Edc(s, 2064), oracle::StoredEdc(s));
+            ASSERT_TRUE(AllZero(s + 2068, 8));
+            ASSERT_TRUE(oracle::Mode1EccValid(s));
+        }
+        else if (a < 875) // Mode 2: sync and header ours, the rest from the file
+        {
+            ASSERT_TRUE(oracle::HeaderMatches(s, a, 2));
+            const std::string expected = a < 825 ? disc.Xa.substr(std::size_t(a - 775) * 2336, 2336)
+                                                 : disc.XaRaw.substr(std::size_t(a - 825) * 2352 + 16, 2336);
+            ASSERT_EQ(std::string(reinterpret_cast<const char*>(s) + 16, 2336), expected);
+        }
+        else if (a < 1075)
+            ASSERT_EQ(std::string(reinterpret_cast<const char*>(s), 2352), disc.Pcm.substr(std::size_t(a - 875) * 2352, 2352));
+        else
+            ASSERT_EQ(std::string(reinterpret_cast<const char*>(s), 2352), disc.Graphics.substr(std::size_t(a - 1075) * 2448, 2352));
+    }
+
+    // Q channel: valid CRC everywhere, positions on mode-1 frames, payloads on the others.
+    ExpectValidQ(image);
+    int isrcFrames = 0;
+    int mcnFrames = 0;
+    for (const TRange& row : MIXED_ROWS)
+        for (int a = row.Start; a < row.End; ++a)
+        {
+            SCOPED_TRACE("address " + std::to_string(a));
+            const auto q = QFrame(image, a);
+            const int control = row.Track <= 4 ? 0x4 : row.Track == 5 ? 0x3 : 0x0;
+            ASSERT_EQ(q[0] >> 4, control);
+            const int mode = q[0] & 0x0F;
+            if (a == row.Start)
+            {
+                ASSERT_EQ(mode, 1);
+            }
+            if (mode == 1)
+            {
+                const int relative = row.Index == 0 ? row.Index1 - 1 - a : a - row.Index1;
+                const std::array<std::uint8_t, 10> expected = {
+                    q[0], oracle::Bcd(row.Track), oracle::Bcd(row.Index), oracle::Bcd(relative / 4500),
+                    oracle::Bcd(relative / 75 % 60), oracle::Bcd(relative % 75), 0,
+                    oracle::Bcd(a / 4500), oracle::Bcd(a / 75 % 60), oracle::Bcd(a % 75)};
+                ASSERT_TRUE(std::equal(expected.begin(), expected.end(), q.begin()));
+                continue;
+            }
+            const std::array<std::uint8_t, 8> isrc = {0x45, 0x24, 0xD4, 0x54, 0x12, 0x34, 0x56, 0x70};
+            const std::array<std::uint8_t, 8> mcn = {0x01, 0x23, 0x45, 0x67, 0x89, 0x01, 0x20, 0x00};
+            ASSERT_TRUE(mode == 2 || (mode == 3 && row.Track == 5)) << "mode " << mode;
+            ASSERT_TRUE(std::equal(q.begin() + 1, q.begin() + 9, (mode == 3 ? isrc : mcn).begin()));
+            ASSERT_EQ(q[9], oracle::Bcd(a % 75));
+            ++(mode == 3 ? isrcFrames : mcnFrames);
+        }
+    EXPECT_GE(isrcFrames, 2);
+    EXPECT_GE(mcnFrames, 9);
+
+    // P: pauses before index 1 and the flag before short pauses.
+    const std::pair<int, int> pFlags[] = {{150, 0xFF}, {151, 0},    {525, 0},    {526, 0xFF}, {599, 0xFF},
+                                          {600, 0},    {601, 0xFF}, {874, 0xFF}, {875, 0},    {876, 0xFF},
+                                          {950, 0xFF}, {1114, 0xFF}};
+    for (const auto& [a, p] : pFlags)
+        EXPECT_EQ(PFlag(image, a), p) << "address " << a;
+
+    // R-W: the one graphics pack leaves the interleaver spread over eight packs, each symbol k
+    // delayed k mod 8 packs and 1/18, 2/5, 3/23 swapped. Its parity Q = 3C 34, P = 0D 07 2A 20.
+    const int firstPack = (1075 - 150) * 4;
+    const std::map<std::pair<int, int>, std::uint8_t> spread = {
+        {{firstPack, 0}, 0x09},      {{firstPack + 2, 18}, 0x01}, {{firstPack + 3, 3}, 0x20},
+        {{firstPack + 4, 20}, 0x0D}, {{firstPack + 5, 5}, 0x3C},  {{firstPack + 5, 21}, 0x07},
+        {{firstPack + 6, 22}, 0x2A}, {{firstPack + 7, 23}, 0x34}};
+    for (int pack = 0; pack < int(sectors) * 4; ++pack)
+        for (int k = 0; k < 24; ++k)
+        {
+            const auto it = spread.find({pack, k});
+            ASSERT_EQ(oracle::RwSymbol(At(image.Sub, std::size_t(pack / 4) * 96), (pack % 4) * 24 + k),
+                      it == spread.end() ? 0 : it->second)
+                << "pack " << pack << " symbol " << k;
+        }
+}
+
+TEST_F(CliTest, TwoRunsGiveIdenticalFilesAndNoEdcEccKeepsRawSectors)
+{
+    const TMixedDisc disc = WriteMixedDisc(Dir);
+    ASSERT_EQ(RunCli({"--quiet", disc.Cue, Dir.File("one.ccd")}).Exit, 0);
+    ASSERT_EQ(RunCli({"--quiet", disc.Cue, Dir.File("two.ccd")}).Exit, 0);
+    const TImage one = ReadImage(Dir, "one");
+    const TImage two = ReadImage(Dir, "two");
+    EXPECT_EQ(one.Ccd, two.Ccd);
+    EXPECT_EQ(oracle::Digest64(one.Img), oracle::Digest64(two.Img));
+    EXPECT_EQ(oracle::Digest64(one.Sub), oracle::Digest64(two.Sub));
+
+    const TRunResult raw = RunCli({"--quiet", "--no-edc-ecc", disc.Cue, Dir.File("raw.ccd")});
+    ASSERT_EQ(raw.Exit, 0);
+    EXPECT_EQ(raw.Out, "");
+    const TImage kept = ReadImage(Dir, "raw");
+    EXPECT_EQ(kept.Img.substr((675 - 150) * 2352, 100 * 2352), disc.Raw);
+    EXPECT_EQ(kept.Img.substr((825 - 150) * 2352, 50 * 2352), disc.XaRaw);
+    EXPECT_EQ(kept.Sub, one.Sub);
+}
+
+TEST_F(CliTest, LeadOutAt150GivesEmptyImagesAndSuccess)
+{
+    Dir.Write("AUDIO.BIN", "");
+    const std::string cue = Dir.Write("empty.cue", AUDIO_CUE);
+    const TRunResult run = RunCli({cue});
+    ASSERT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_EQ(fs::file_size(Dir.File("empty.img")), 0u);
+    EXPECT_EQ(fs::file_size(Dir.File("empty.sub")), 0u);
+    EXPECT_NE(TTempDir::ReadAll(Dir.File("empty.ccd")).find("PLBA=0"), std::string::npos);
+}
+
+TEST_F(CliTest, SignalCancelsBetweenSectors)
+{
+    // Sparse MODE1/2048 data: large enough that the run is still going when the signal comes.
+    Dir.WriteZeros("BIG.BIN", std::uintmax_t(300000) * 2048);
+    const std::string cue = Dir.Write("big.cue", "FILE \"BIG.BIN\" BINARY\n TRACK 01 MODE1/2048\n INDEX 01 00:00:00\n");
+    for (const int signal : {SIGINT, SIGTERM})
+    {
+        SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
+        TTempDir logDir;
+        fs::remove(Dir.File("big.img"));
+        const pid_t pid = Spawn({SARVEX_CLI, "--force", cue}, logDir);
+        std::error_code ec;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!(fs::exists(Dir.File("big.img"), ec) && fs::file_size(Dir.File("big.img"), ec) > 0) &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        ::kill(pid, signal);
+        const TRunResult run = Finish(pid, logDir);
+        ASSERT_EQ(run.Exit, 3) << run.Err;
+        EXPECT_EQ(run.Err.rfind("Operation was canceled.\n", 0), 0u) << run.Err;
+        const auto img = fs::file_size(Dir.File("big.img"));
+        const auto sub = fs::file_size(Dir.File("big.sub"));
+        EXPECT_EQ(img % 2352, 0u);
+        EXPECT_EQ(img / 2352, sub / 96);
+        EXPECT_EQ(sub % 96, 0u);
+        EXPECT_LT(img, std::uintmax_t(300000) * 2352);
+        EXPECT_NE(TTempDir::ReadAll(Dir.File("big.ccd")).find("[TRACK 1]\r\nMODE=1\r\nINDEX 1=0\r\n"),
+                  std::string::npos);
+    }
+}
+
+struct TLoadError
+{
+    const char* Cue;
+    const char* Message; // the error box text without its last line feed
+};
+
+TEST_F(CliTest, EveryLoadErrorExitsTwoWithTheErrorBoxText)
+{
+    Dir.Write("AUDIO.BIN", Pattern(2352 * 10, 9));
+    Dir.Write("BAD.WAV", "RIFF....WAVEjunk");
+    Dir.Write("TEXT.CDT", "");
+    const std::string file = "FILE \"AUDIO.BIN\" BINARY\n";
+    const std::string track = file + "TRACK 01 AUDIO\n";
+    const std::string full = track + "INDEX 01 00:00:00\n";
+    const std::string line = "Invalid CUE SHEET command at line ";
+    const std::string placement = "Illigal command placement";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "No FILEs were specified"},
+        {"REM nothing\n\n", "No FILEs were specified"},
+        {file, "No TRACKs were defined for the last file"},
+        {track, "No starting INDEX was defined for the last track"},
+        {"\n\nCDTEXTFILE \"NONE.CDT\"\n" + full, line + "3\nUnable to find or open CDTEXTFILE"},
+        {"CDTEXTFILE \"TEXT.CDT\"\nCDTEXTFILE \"TEXT.CDT\"\n" + full, line + "2\nCommand cannot be specified more than one per disc"},
+        {"CATALOG 012345678901\n" + full, line + "1\nCATALOG number is wrong length or contains illegal characters"},
+        {"CATALOG 0123456789012\ncatalog 0123456789012\n" + full, line + "2\nCommand cannot be specified more than one per disc"},
+        {"FILE \"MISSING.BIN\" BINARY\n", line + "1\nUnable to find or open FILE"},
+        {"FILE \"BAD.WAV\" WAVE\n", line + "1\nUnable to find or open FILE"},
+        {"FILE AUDIO.BIN\n", line + "1\nIllegal FILE type is specified"},
+        {"FILE \"AUDIO.BIN\" MP3\n", line + "1\nUnsupported FILE type is specified"},
+        {file + file, line + "2\nNo TRACKs were defined for the previous file"},
+        {"TRACK 01 AUDIO\n", line + "1\n" + placement},
+        {file + "TRACK 01 MODE3/2352\n", line + "2\nIllegal TRACK number or type is specifie"},
+        {file + "TRACK 100 AUDIO\n", line + "2\nIllegal TRACK number or type is specifie"},
+        {file + "TRACK 01 CDI/2352\n", line + "2\nUnsupported TRACK type is specified"},
+        {track + "TRACK 02 AUDIO\n", line + "3\nNo starting INDEX was defined for the previous track"},
+        {full + "TRACK 03 AUDIO\n", line + "4\nTRACK numbers are not in sequential order"},
+        {track + "FLAGS COPY\n", line + "3\nIllegal FLAGS type is specified"},
+        {track + "FLAGS DCP\nFLAGS PRE\n", line + "4\nCommand cannot be specified more than one per track"},
+        {file + "FLAGS DCP\n", line + "2\n" + placement},
+        {track + "ISRC ABCDE123456\nISRC ABCDE1234567\n", ""}, // wording of 0x705 is ours: checked below
+        {full + "ISRC ABCDE1234567\n", line + "4\n" + placement},
+        {track + "PREGAP 00:02\n", line + "3\nIllegal address is specified"},
+        {track + "PREGAP 00:02:00\nPREGAP 00:02:00\n", line + "4\nCommand cannot be specified more than one per track"},
+        {full + "PREGAP 00:02:00\n", line + "4\n" + placement},
+        {track + "INDEX 02 00:00:00\n", line + "3\n" + placement},
+        {track + "INDEX 01 00:00:01\n", line + "3\nFirst INDEX of file does not start at 00:00:00"},
+        {full + "INDEX 03 00:00:05\n", line + "4\nINDEX numbers are not in sequential order"},
+        {track + "INDEX 01 00:00:75\n", line + "3\nIllegal INDEX number or address is specified"},
+        {full + "POSTGAP 00:02:00\nINDEX 02 00:00:05\n", line + "5\n" + placement},
+        {track + "POSTGAP 00:02:00\n", line + "3\n" + placement},
+        {full + "POSTGAP 00:02:00\nPOSTGAP 00:02:00\n", line + "5\n" + placement},
+        {full + "POSTGAP 2:00\n", line + "4\nIllegal address is specified"},
+    };
+    for (const auto& [cueText, message] : cases)
+    {
+        SCOPED_TRACE(cueText);
+        const std::string cue = Dir.Write("bad.cue", cueText);
+        const TRunResult run = RunCli({cue});
+        EXPECT_EQ(run.Exit, 2);
+        EXPECT_EQ(run.Out, "");
+        if (message.empty())
+        {
+            EXPECT_EQ(run.Err.rfind(line + "3\n", 0), 0u) << run.Err;
+        }
+        else
+        {
+            EXPECT_EQ(run.Err, message + "\n");
+        }
+        if (!message.empty() && message.find('\n') == std::string::npos)
+        {
+            EXPECT_EQ(RunCli({"--layout", cue}).Err, message + "\n");
+        }
+        EXPECT_FALSE(fs::exists(Dir.File("bad.ccd")));
+        EXPECT_FALSE(fs::exists(Dir.File("bad.img")));
+        EXPECT_FALSE(fs::exists(Dir.File("bad.sub")));
+    }
+    const TRunResult missing = RunCli({Dir.File("none.cue")});
+    EXPECT_EQ(missing.Exit, 2);
+    EXPECT_EQ(missing.Err, "Unable to find or open CUE SHEET\n");
+}
+
+TEST_F(CliTest, RefusesOutputsItMustNotWriteAndNeverCreatesFolders)
+{
+    const std::string cue = WriteAudioDisc(Dir, 100);
+
+    const TRunResult noFolder = RunCli({cue, Dir.File("missing/disc.ccd")});
+    EXPECT_EQ(noFolder.Exit, 1);
+    EXPECT_NE(noFolder.Err.find("missing"), std::string::npos) << noFolder.Err;
+    EXPECT_FALSE(fs::exists(Dir.File("missing")));
+
+    Dir.Write("audio.sub", "keep");
+    const TRunResult exists = RunCli({cue});
+    EXPECT_EQ(exists.Exit, 1);
+    EXPECT_NE(exists.Err.find(Dir.File("audio.sub")), std::string::npos) << exists.Err;
+    EXPECT_FALSE(fs::exists(Dir.File("audio.ccd")));
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("audio.sub")), "keep");
+
+    // Read-only is refused even when forced (and even for root, who could write it).
+    Dir.Write("audio.img", "keep");
+    ::chmod(Dir.File("audio.img").c_str(), 0444);
+    const TRunResult readOnly = RunCli({"--force", cue});
+    EXPECT_EQ(readOnly.Exit, 1);
+    const std::string expected = std::string(1, '"').append(Dir.File("audio.img")).append("\" is a read-only file.\n");
+    EXPECT_EQ(readOnly.Err, expected);
+    EXPECT_FALSE(fs::exists(Dir.File("audio.ccd")));
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("audio.img")), "keep");
+
+    ::chmod(Dir.File("audio.img").c_str(), 0644);
+    const TRunResult forced = RunCli({"--force", "--quiet", cue});
+    EXPECT_EQ(forced.Exit, 0) << forced.Err;
+    EXPECT_EQ(fs::file_size(Dir.File("audio.img")), 100u * 2352);
+}
+
+TEST_F(CliTest, FullDiskFailsTheRun)
+{
+    const std::string cue = WriteAudioDisc(Dir);
+    TSpawnOptions limited;
+    limited.FileSizeLimit = 1000000; // the .ccd fits, the 1.7 MB .img does not
+    const TRunResult run = RunCli({cue}, limited);
+    EXPECT_EQ(run.Exit, 1);
+    EXPECT_EQ(run.Err.rfind("Operation was failure.\n", 0), 0u) << run.Err;
+    EXPECT_EQ(run.Out.find("successfull"), std::string::npos);
+    EXPECT_LE(fs::file_size(Dir.File("audio.img")), 1000000u);
+}
+
+TEST_F(CliTest, UsageHelpVersionAndLayout)
+{
+    const std::string cue = WriteAudioDisc(Dir);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {"--bogus", cue}, {cue, "a.ccd", "b.ccd"}, {"--layout"}, {"--layout", "--force", cue}})
+        EXPECT_EQ(RunCli(args).Exit, 64);
+    const TRunResult help = RunCli({"--help"});
+    EXPECT_EQ(help.Exit, 0);
+    EXPECT_NE(help.Out.find("--no-edc-ecc"), std::string::npos);
+    EXPECT_EQ(RunCli({"--version"}).Out, std::string("sarvex-cli ") + SARVEX_CLI_VERSION + "\n");
+
+    const TRunResult layout = RunCli({"--layout", cue});
+    EXPECT_EQ(layout.Exit, 0);
+    EXPECT_NE(layout.Out.find("  Total Disc Time      : 00:12:00\n"), std::string::npos) << layout.Out;
+    EXPECT_FALSE(fs::exists(Dir.File("audio.ccd")));
+}
+
+// A real reader: mednafen's CD loader parses the .ccd, checks the file sizes and reads the Q
+// channel; its CD player module reports every bad Q frame of an audio disc.
+TEST_F(CliTest, MednafenLoadsWhatWeWrite)
+{
+    std::string mednafen = SARVEX_MEDNAFEN;
+    if (mednafen.empty() || ::access(mednafen.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "mednafen is not installed";
+    WriteAudioDisc(Dir);
+    WriteMixedDisc(Dir);
+    ASSERT_EQ(RunCli({"--quiet", Dir.File("audio.cue")}).Exit, 0);
+    ASSERT_EQ(RunCli({"--quiet", Dir.File("mixed.cue")}).Exit, 0);
+    for (const char* ccd : {"audio.ccd", "mixed.ccd"})
+    {
+        SCOPED_TRACE(ccd);
+        TTempDir home;
+        TTempDir logDir;
+        TSpawnOptions options;
+        options.Environment = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "MEDNAFEN_HOME=" + home.Path().string()};
+        const TRunResult run = Finish(Spawn({"/usr/bin/timeout", "-s", "TERM", "5", mednafen, "-sound", "0",
+                                             "-nothrottle", "1", Dir.File(ccd)},
+                                            logDir, options),
+                                      logDir);
+        const std::string log = run.Out + run.Err;
+        EXPECT_NE(log.find("CD 1 TOC:"), std::string::npos) << log;
+        EXPECT_EQ(log.find("Error opening CD"), std::string::npos) << log;
+        EXPECT_EQ(log.find("SubQ checksum error!"), std::string::npos) << log;
+        EXPECT_EQ(log.find("MISMATCH"), std::string::npos) << log;
+    }
+}
+
+} // namespace
