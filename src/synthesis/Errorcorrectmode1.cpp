@@ -2,32 +2,12 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
-struct TMode1Tables {
-    TLuEdc Edc;
-    std::array<std::uint8_t, GF256_ANTILOG_SIZE> Antilog;
-    std::array<std::uint16_t, 256> Log;
-    std::array<std::uint8_t, 256> DivOnePlusAlpha;  // x / (1 + alpha) = x * alpha^230
-};
-
-// Shared by every TMode1ErrorCorrect of the process. Built and released on the GUI thread
-// (cue sheets are made and destroyed there); a conversion only reads the tables.
-TMode1Tables* Shared = nullptr;
-int SharedRefCount = 0;
-
 constexpr auto ANTILOG = MakeGf256Antilog();
-constexpr auto LOG = MakeGf256Log();
 
-constexpr std::array<std::uint8_t, 256> MakeDivOnePlusAlpha()
-{
-    std::array<std::uint8_t, 256> table{};
-    for (unsigned x = 1; x < 256; ++x)
-        table[x] = ANTILOG[LOG[x] + 230];
-    return table;
-}
-static_assert(MakeDivOnePlusAlpha()[3] == 1 && MakeDivOnePlusAlpha()[0] == 0);
 
 // Layout of the product code: 26 rows of 43 16-bit words from byte 12; rows 0-23 are the data of
 // the P columns, rows 24-25 their parity. Byte c of a row is vector c & 1 of word column c / 2,
@@ -63,34 +43,57 @@ inline V16 XTime(V16 x) noexcept
     return (x + x) ^ (carry & 0x1D);
 }
 
+constexpr unsigned Alpha(unsigned e)
+{
+    return ANTILOG[e % 255];
+}
+
+// Multiplication by a constant: shift and add over its bits.
+template <unsigned C>
+inline V16 MulConst(V16 x) noexcept
+{
+    V16 acc = {};
+#pragma GCC unroll 8
+    for (unsigned b = 0; b < 8; ++b) {
+        if ((C >> b) & 1)
+            acc ^= x;
+        x = XTime(x);
+    }
+    return acc;
+}
+
+// Division by 1 + alpha = alpha^25.
+inline V16 DivOnePlusAlpha(V16 x) noexcept
+{
+    return MulConst<Alpha(255 - 25)>(x);
+}
+
 // P: in each byte column, d0..d23 give S0 = sum dj and S1 = sum alpha^(25-j) dj; Horner over the
 // rows keeps all 86 columns in flight with plain vector operations.
-void ComputeP(std::uint8_t* sector, const TMode1Tables& t) noexcept
+void ComputeP(std::uint8_t* sector) noexcept
 {
     constexpr std::size_t VECS = 6;  // 96 lanes; lanes 86-95 read the next row and are dropped
     V16 sum[VECS] = {};
     V16 horner[VECS] = {};
     const std::uint8_t* row = sector + HEADER_OFFSET;
     for (std::size_t j = 0; j < P_DATA_ROWS; ++j, row += ROW_BYTES) {
+#pragma GCC unroll 6
         for (std::size_t v = 0; v < VECS; ++v) {
             const V16 d = Load(row + 16 * v);
             sum[v] ^= d;
             horner[v] = XTime(horner[v]) ^ d;
         }
     }
-    alignas(16) std::uint8_t s0[16 * VECS];
-    alignas(16) std::uint8_t s01[16 * VECS];
+    alignas(16) std::uint8_t p0[16 * VECS];
+    alignas(16) std::uint8_t p1[16 * VECS];
+#pragma GCC unroll 6
     for (std::size_t v = 0; v < VECS; ++v) {
-        Store(s0 + 16 * v, sum[v]);
-        Store(s01 + 16 * v, sum[v] ^ XTime(XTime(horner[v])));
+        const V16 q = DivOnePlusAlpha(sum[v] ^ XTime(XTime(horner[v])));
+        Store(p0 + 16 * v, q);
+        Store(p1 + 16 * v, sum[v] ^ q);
     }
-    std::uint8_t* p0 = sector + ECC_P_OFFSET;
-    std::uint8_t* p1 = p0 + ROW_BYTES;
-    for (std::size_t c = 0; c < ROW_BYTES; ++c) {
-        const std::uint8_t q = t.DivOnePlusAlpha[s01[c]];
-        p0[c] = q;
-        p1[c] = static_cast<std::uint8_t>(s0[c] ^ q);
-    }
+    std::memcpy(sector + ECC_P_OFFSET, p0, ROW_BYTES);
+    std::memcpy(sector + ECC_P_OFFSET + ROW_BYTES, p1, ROW_BYTES);
 }
 
 // Q: diagonal k takes word column i from row (i + k) mod 26, with weight alpha^(44 - i).
@@ -99,61 +102,115 @@ void ComputeP(std::uint8_t* sector, const TMode1Tables& t) noexcept
 // gives lane n the factor alpha^(25 - r); a final alpha^(44 - n) per lane completes alpha^(44 - i).
 constexpr std::size_t Q_LANES = Q_WORDS + Q_ROWS - 1;  // 68 words
 constexpr std::size_t Q_VECS = (2 * Q_LANES + 15) / 16;
+constexpr std::size_t MASK_PAD = 64;
 
-constexpr std::array<std::uint8_t, 214> MakeRowMask()
+constexpr std::array<std::uint8_t, 2 * MASK_PAD + ROW_BYTES> MakeRowMask()
 {
-    std::array<std::uint8_t, 214> mask{};
-    for (std::size_t i = 64; i < 64 + ROW_BYTES; ++i)
+    std::array<std::uint8_t, 2 * MASK_PAD + ROW_BYTES> mask{};
+    for (std::size_t i = MASK_PAD; i < MASK_PAD + ROW_BYTES; ++i)
         mask[i] = 0xFF;
     return mask;
 }
-constexpr std::array<std::uint8_t, 214> ROW_MASK = MakeRowMask();
 
-constexpr std::array<std::uint16_t, Q_LANES> MakeLaneWeights()
+// Bit b of lane n's weight alpha^(44 - n), as a byte mask over the accumulator bytes.
+using TLaneMasks = std::array<std::array<std::uint8_t, 16 * Q_VECS>, 8>;
+constexpr TLaneMasks MakeLaneMasks()
 {
-    std::array<std::uint16_t, Q_LANES> w{};
-    for (std::size_t n = 0; n < Q_LANES; ++n)
-        w[n] = static_cast<std::uint16_t>((44 + 255 - n) % 255);
-    return w;
+    TLaneMasks masks{};
+    for (std::size_t n = 0; n < Q_LANES; ++n) {
+        const unsigned w = Alpha(44 + 255 - static_cast<unsigned>(n));
+        for (unsigned b = 0; b < 8; ++b)
+            masks[b][2 * n] = masks[b][2 * n + 1] = ((w >> b) & 1) ? 0xFF : 0x00;
+    }
+    return masks;
 }
-constexpr std::array<std::uint16_t, Q_LANES> LANE_WEIGHTS = MakeLaneWeights();
+static_assert(MakeLaneMasks()[0][0] == 0x00 && MakeLaneMasks()[0][2 * 44] == 0xFF, "lane 44 has weight 1");
+
+using TRowMask = std::array<std::uint8_t, 2 * MASK_PAD + ROW_BYTES>;
+
+struct TMode1Tables {
+    TLuEdc Edc;
+    alignas(16) TLaneMasks LaneMasks;
+    alignas(16) TRowMask RowMask;
+};
+
+// Shared by every TMode1ErrorCorrect of the process. Built and released on the GUI thread
+// (cue sheets are made and destroyed there); a conversion only reads the tables.
+TMode1Tables* Shared = nullptr;
+int SharedRefCount = 0;
+
+template <std::size_t R>
+inline void AddQRow(const std::uint8_t* sector, const std::uint8_t* rowMask, V16 (&sum)[Q_VECS],
+                    V16 (&horner)[Q_VECS]) noexcept
+{
+    constexpr std::size_t shift = 2 * (Q_ROWS - 1 - R);  // accumulator byte of the row's byte 0
+    constexpr std::size_t first = shift / 16;
+    constexpr std::size_t last = (shift + ROW_BYTES - 1) / 16;
+    // Lanes below the window have seen no row yet and are still zero.
+#pragma GCC unroll 9
+    for (std::size_t v = first; v < Q_VECS; ++v)
+        horner[v] = XTime(horner[v]);
+    const std::uint8_t* row = sector + HEADER_OFFSET + ROW_BYTES * R;
+    // Only vectors that overlap the row, so every load stays inside the sector.
+#pragma GCC unroll 9
+    for (std::size_t v = first; v <= last; ++v) {
+        V16 d = Load(row + 16 * v - shift);
+        if (16 * v < shift || 16 * v + 16 > shift + ROW_BYTES)
+            d &= Load(rowMask + MASK_PAD + 16 * v - shift);
+        sum[v] ^= d;
+        horner[v] ^= d;
+    }
+}
+
+template <std::size_t... R>
+inline void AddQRows(const std::uint8_t* sector, const std::uint8_t* rowMask, V16 (&sum)[Q_VECS],
+                     V16 (&horner)[Q_VECS], std::index_sequence<R...>) noexcept
+{
+    (AddQRow<R>(sector, rowMask, sum, horner), ...);
+}
 
 void ComputeQ(std::uint8_t* sector, const TMode1Tables& t) noexcept
 {
     V16 sum[Q_VECS] = {};
     V16 horner[Q_VECS] = {};
-    for (std::size_t r = 0; r < Q_ROWS; ++r) {
-        for (auto& h : horner)
-            h = XTime(h);
-        const std::size_t shift = 2 * (Q_ROWS - 1 - r);  // accumulator byte of the row's byte 0
-        const std::uint8_t* row = sector + HEADER_OFFSET + ROW_BYTES * r;
-        // Only the vectors that overlap the row; their loads stay inside the sector.
-        for (std::size_t v = shift / 16; v <= (shift + ROW_BYTES - 1) / 16; ++v) {
-            const V16 d = Load(row + 16 * v - shift) & Load(ROW_MASK.data() + 64 + 16 * v - shift);
-            sum[v] ^= d;
-            horner[v] ^= d;
-        }
-    }
-    alignas(16) std::uint8_t s0[16 * Q_VECS];
-    alignas(16) std::uint8_t h[16 * Q_VECS];
+    AddQRows(sector, t.RowMask.data(), sum, horner, std::make_index_sequence<Q_ROWS>{});
+
+    // Per-lane weights, then fold lanes n, n + 26 and n + 52 of one diagonal together.
+    alignas(16) std::uint8_t s0[16 * Q_VECS + 48] = {};
+    alignas(16) std::uint8_t s1[16 * Q_VECS + 48] = {};
+#pragma GCC unroll 9
     for (std::size_t v = 0; v < Q_VECS; ++v) {
-        Store(s0 + 16 * v, sum[v]);
-        Store(h + 16 * v, horner[v]);
-    }
-    std::uint8_t* q0 = sector + ECC_Q_OFFSET;
-    std::uint8_t* q1 = q0 + 2 * Q_DIAGONALS;
-    for (std::size_t k = 0; k < Q_DIAGONALS; ++k) {
-        for (std::size_t b = 0; b < 2; ++b) {
-            unsigned a = 0;
-            unsigned s = 0;
-            for (std::size_t n = Q_ROWS - 1 - k; n < Q_LANES; n += Q_ROWS) {
-                a ^= s0[2 * n + b];
-                s ^= t.Antilog[t.Log[h[2 * n + b]] + LANE_WEIGHTS[n]];
-            }
-            const std::uint8_t q = t.DivOnePlusAlpha[a ^ s];
-            q0[2 * k + b] = q;
-            q1[2 * k + b] = static_cast<std::uint8_t>(a ^ q);
+        V16 x = horner[v];
+        V16 weighted = {};
+#pragma GCC unroll 8
+        for (std::size_t b = 0; b < 8; ++b) {
+            weighted ^= x & Load(t.LaneMasks[b].data() + 16 * v);
+            x = XTime(x);
         }
+        Store(s0 + 16 * v, sum[v]);
+        Store(s1 + 16 * v, weighted);
+    }
+    constexpr std::size_t FOLD = 2 * Q_ROWS;  // bytes per group of 26 lanes
+    alignas(16) std::uint8_t q0[64];
+    alignas(16) std::uint8_t q1[64];
+#pragma GCC unroll 4
+    for (std::size_t v = 0; v < 4; ++v) {
+        const std::size_t at = 16 * v;
+        const V16 a = Load(s0 + at) ^ Load(s0 + at + FOLD) ^ Load(s0 + at + 2 * FOLD);
+        const V16 b = Load(s1 + at) ^ Load(s1 + at + FOLD) ^ Load(s1 + at + 2 * FOLD);
+        const V16 q = DivOnePlusAlpha(a ^ b);
+        Store(q0 + at, q);
+        Store(q1 + at, a ^ q);
+    }
+    // Folded lane m holds diagonal 25 - m.
+    std::uint8_t* out0 = sector + ECC_Q_OFFSET;
+    std::uint8_t* out1 = out0 + 2 * Q_DIAGONALS;
+    for (std::size_t m = 0; m < Q_DIAGONALS; ++m) {
+        const std::size_t k = Q_DIAGONALS - 1 - m;
+        out0[2 * k] = q0[2 * m];
+        out0[2 * k + 1] = q0[2 * m + 1];
+        out1[2 * k] = q1[2 * m];
+        out1[2 * k + 1] = q1[2 * m + 1];
     }
 }
 
@@ -165,9 +222,8 @@ TMode1ErrorCorrect::TMode1ErrorCorrect() noexcept
     if (Shared == nullptr) {
         Shared = new (std::nothrow) TMode1Tables;  // a failed allocation leaves no tables
         if (Shared != nullptr) {
-            Shared->Antilog = ANTILOG;
-            Shared->Log = LOG;
-            Shared->DivOnePlusAlpha = MakeDivOnePlusAlpha();
+            Shared->LaneMasks = MakeLaneMasks();
+            Shared->RowMask = MakeRowMask();
         }
     }
 }
@@ -191,7 +247,7 @@ bool TMode1ErrorCorrect::Generate(std::span<std::uint8_t, SECTOR_SIZE> sector) c
     if (t == nullptr)
         return false;
     PutLE32(sector.subspan<EDC_OFFSET, 4>(), t->Edc.Compute(sector));
-    ComputeP(sector.data(), *t);
+    ComputeP(sector.data());
     ComputeQ(sector.data(), *t);
     return true;
 }
