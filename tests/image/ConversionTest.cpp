@@ -1,0 +1,176 @@
+#include "image/Conversion.h"
+
+#include "cuesheet/Lucue.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+namespace fs = std::filesystem;
+using TEvent = std::pair<int, int>;
+
+constexpr int ON_START = 100;
+constexpr int ON_END = 101;
+
+TEST(ChangeFileExtTest, ReplacesTheExtensionAfterTheLastSlashOrAppends)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/out/disc.ccd", "/out/disc.img"}, {"/out/disc", "/out/disc.img"},   {"/out.d/disc", "/out.d/disc.img"},
+        {"disc.tar.ccd", "disc.tar.img"},   {"/out/.ccd", "/out/.img"},       {"disc.", "disc.img"},
+        {"C:\\out\\disc", "C:\\out\\disc.img"}};
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(ChangeFileExt(path, ".img"), expected) << path;
+}
+
+class ConversionTest : public ::testing::Test
+{
+protected:
+    // One AUDIO track of the given number of sectors, each filled with its own index.
+    void LoadAudioDisc(int sectors)
+    {
+        std::string data(std::size_t(sectors) * 2352, '\0');
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<char>(i / 2352 + i % 7);
+        AudioData = data;
+        Dir.Write("AUDIO.BIN", data);
+        const std::string cue = Dir.Write("disc.cue", "FILE \"AUDIO.BIN\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+        ASSERT_TRUE(Sheet.Load(cue)) << Sheet.ErrorCode;
+        ASSERT_TRUE(Job.SetProgressHandler(&ConversionTest::Record, this));
+    }
+
+    void Run(const std::string& ccdPath)
+    {
+        Job.OnStart = [this] { Events.emplace_back(ON_START, 0); };
+        Job.OnEnd = [this] { Events.emplace_back(ON_END, 0); };
+        EXPECT_EQ(Job.Run(ccdPath, true, Sheet), 0);
+    }
+
+    static std::int32_t Record(std::int8_t event, std::int32_t value, void* dialog)
+    {
+        auto* self = static_cast<ConversionTest*>(dialog);
+        self->Events.emplace_back(event, value);
+        if (event == peStep && ++self->Steps == self->CancelAtStep)
+            self->Job.RequestCancel();
+        return 0;
+    }
+
+    std::uintmax_t Size(const char* name) const { return fs::file_size(Dir.File(name)); }
+
+    TTempDir Dir;
+    TLuCueSheet Sheet;
+    TConversionJob Job;
+    std::string AudioData;
+    std::vector<TEvent> Events;
+    int Steps = 0;
+    int CancelAtStep = -1;
+};
+
+TEST_F(ConversionTest, LeadOutAt4650SendsTheWholeProgressSequence)
+{
+    LoadAudioDisc(4500);
+    Run(Dir.File("disc.ccd"));
+    EXPECT_EQ(Job.Status.load(), csSucceeded);
+    EXPECT_EQ(Job.ErrorText, "");
+    EXPECT_EQ(Size("disc.img"), 10584000u);
+    EXPECT_EQ(Size("disc.sub"), 432000u);
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("disc.img")), AudioData);
+
+    // Range 0..63: one step after the range, one per address 150, 225, ..., 4575, then complete.
+    std::vector<TEvent> expected = {{ON_START, 0}, {peSetRange, 2}, {peSetRange, 62}, {peStep, 0}};
+    expected.insert(expected.end(), 60, {peStep, 0});
+    expected.insert(expected.end(), {{peComplete, 0}, {peFinished, 0}, {ON_END, 0}});
+    EXPECT_EQ(Events, expected);
+
+    // The handler is kept while a result waits to be reported.
+    EXPECT_FALSE(Job.SetProgressHandler(nullptr, nullptr));
+    Job.Status = csIdle;
+    EXPECT_TRUE(Job.SetProgressHandler(nullptr, nullptr));
+}
+
+TEST_F(ConversionTest, CancelBeforeTheFirstSectorLeavesACompleteCcdAndEmptyImages)
+{
+    LoadAudioDisc(150);
+    Job.RequestCancel();
+    Run(Dir.File("disc.ccd"));
+    EXPECT_EQ(Job.Status.load(), csCancelRequested);
+    EXPECT_NE(TTempDir::ReadAll(Dir.File("disc.ccd")).find("[TRACK 1]"), std::string::npos);
+    EXPECT_EQ(Size("disc.img"), 0u);
+    EXPECT_EQ(Size("disc.sub"), 0u);
+    const std::vector<TEvent> expected = {{ON_START, 0},  {peSetRange, 2},  {peSetRange, 4},
+                                          {peStep, 0},    {peComplete, 0},  {peCanceled, 0}, {ON_END, 0}};
+    EXPECT_EQ(Events, expected);
+}
+
+TEST_F(ConversionTest, CancelDuringTheRunKeepsImgAndSubInStep)
+{
+    LoadAudioDisc(4500);
+    CancelAtStep = 10; // the step of address 825: at least 676 sectors are on disk by then
+    Run(Dir.File("disc.ccd"));
+    EXPECT_EQ(Job.Status.load(), csCancelRequested);
+    const auto sectors = Size("disc.img") / 2352;
+    EXPECT_EQ(Size("disc.img") % 2352, 0u);
+    EXPECT_EQ(Size("disc.sub"), sectors * 96);
+    EXPECT_EQ(std::int64_t(sectors), Job.SectorsWritten);
+    EXPECT_GE(sectors, 676u);
+    EXPECT_LT(sectors, 4500u);
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("disc.img")), AudioData.substr(0, sectors * 2352));
+    ASSERT_GE(Events.size(), 3u);
+    EXPECT_EQ(Events[Events.size() - 3], TEvent(peComplete, 0));
+    EXPECT_EQ(Events[Events.size() - 2], TEvent(peCanceled, 0));
+}
+
+TEST_F(ConversionTest, LeadOutAt150WritesEmptyImagesAndSucceeds)
+{
+    LoadAudioDisc(0);
+    Run(Dir.File("disc.ccd"));
+    EXPECT_EQ(Job.Status.load(), csSucceeded);
+    EXPECT_EQ(Size("disc.img"), 0u);
+    EXPECT_EQ(Size("disc.sub"), 0u);
+    const std::vector<TEvent> expected = {{ON_START, 0}, {peSetRange, 2}, {peSetRange, 2}, {peStep, 0},
+                                          {peComplete, 0}, {peFinished, 0}, {ON_END, 0}};
+    EXPECT_EQ(Events, expected);
+}
+
+// A write that cannot complete (here: a full device) must end as a failure, never as success.
+TEST_F(ConversionTest, FailedWritesAbortTheRun)
+{
+    if (::access("/dev/full", W_OK) != 0)
+        GTEST_SKIP() << "no /dev/full";
+    LoadAudioDisc(1000);
+    for (const char* failing : {"img", "sub"})
+    {
+        SCOPED_TRACE(failing);
+        const std::string base = std::string("full-") + failing;
+        fs::create_symlink("/dev/full", Dir.File(base + "." + failing));
+        Events.clear();
+        Job.Status = csIdle;
+        Run(Dir.File(base + ".ccd"));
+        EXPECT_EQ(Job.Status.load(), csFailed);
+        EXPECT_FALSE(Job.ErrorText.empty());
+        ASSERT_GE(Events.size(), 2u);
+        EXPECT_EQ(Events[Events.size() - 2], TEvent(peAborted, 0));
+        for (const TEvent& event : Events)
+            EXPECT_NE(event.first, peFinished);
+    }
+}
+
+TEST_F(ConversionTest, MissingOutputFolderAbortsBeforeAnyImageFile)
+{
+    LoadAudioDisc(10);
+    Run(Dir.File("missing/disc.ccd"));
+    EXPECT_EQ(Job.Status.load(), csFailed);
+    const std::vector<TEvent> expected = {{ON_START, 0}, {peSetRange, 2}, {peAborted, 0}, {ON_END, 0}};
+    EXPECT_EQ(Events, expected);
+    EXPECT_FALSE(fs::exists(Dir.File("missing")));
+}
+
+} // namespace
