@@ -9,6 +9,7 @@
 #include <QLineEdit>
 
 #include <cstdlib>
+#include <exception>
 
 namespace
 {
@@ -27,6 +28,20 @@ std::int32_t FontHeightPixels(const QFont& font, int dpi)
     return -static_cast<std::int32_t>(std::lround(font.pointSizeF() * dpi / 72.0));
 }
 
+// Settings errors are never reported: a file that cannot be read counts as an empty one.
+void LoadQuietly(TIniFile& ini)
+{
+    try
+    {
+        ini.Load();
+    }
+    catch (const std::exception&) // reading a folder, for one, raises from the stream
+    {
+        TIniFile empty(ini.FileName());
+        ini = empty;
+    }
+}
+
 std::int32_t FontSizePoints(const QFont& font, int dpi)
 {
     if (font.pointSize() > 0)
@@ -38,7 +53,7 @@ std::int32_t FontSizePoints(const QFont& font, int dpi)
 void TMainFrm::LoadSettings()
 {
     TIniFile ini(ToNativePath(SettingsFilePath()));
-    ini.Load(); // a missing or unreadable file leaves every default in place
+    LoadQuietly(ini); // a missing or unreadable file leaves every default in place
 
     const int top = ini.ReadInteger(FORM, "Top", 100);
     const int left = ini.ReadInteger(FORM, "Left", 100);
@@ -79,7 +94,7 @@ void TMainFrm::SaveSettings() const
     const QString path = SettingsFilePath();
     QDir().mkpath(FolderOf(path));
     TIniFile ini(ToNativePath(path));
-    ini.Load(); // other sections and keys of the file stay where they are
+    LoadQuietly(ini); // other sections and keys of the file stay where they are
 
     ini.WriteInteger(FORM, "Top", y());
     ini.WriteInteger(FORM, "Left", x());

@@ -1,0 +1,150 @@
+#include "UiFixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+std::string Spaces(int n)
+{
+    return std::string(static_cast<std::size_t>(n), ' ');
+}
+
+const std::string TIME_GAP = Spaces(36);
+const std::string SEPARATOR(90, '-');
+const std::string RULE = "  " + std::string(73, '-') + "\n";
+
+std::string ReportHead(const std::string& tracks, const std::string& time, const std::string& mcn)
+{
+    const std::string bar(75, '=');
+    return bar + "\n\n" + "DISC INFORMATION\n\n" + "  Number of Tracks     : " + tracks + "\n\n" +
+           "  Total Disc Time      : " + time + "\n\n" + "  Media Catalog Number : " + mcn + "\n\n" +
+           "  CD-TEXT File         : Not Specified\n\n" + bar + "\n\n" + "TRACK/INDEX INFORMATION\n\n" +
+           Spaces(59) + "Start    Length \n" +
+           "  TRK IDX   ISRC           TYPE       COPY EMPH 4CHN      MM:SS:FF MM:SS:FF\n" + RULE;
+}
+
+class PreviewformTest : public ::testing::Test
+{
+protected:
+    TUiWindows W;
+    TPreviewFrm& Frm = *W.PreviewFrm;
+
+    std::vector<std::string> Lines() const
+    {
+        std::vector<std::string> lines;
+        for (int row = 0; row < Frm.TrackList->count(); ++row)
+            lines.push_back(Frm.TrackList->item(row)->text().toStdString());
+        return lines;
+    }
+
+    std::string Clipboard()
+    {
+        QGuiApplication::clipboard()->clear();
+        Frm.ClipBtn->click();
+        return QGuiApplication::clipboard()->text().toStdString();
+    }
+};
+} // namespace
+
+TEST_F(PreviewformTest, EmptySheet)
+{
+    Frm.FormShow();
+    EXPECT_EQ(Frm.NumTrkLbl->text(), "0");
+    EXPECT_EQ(Frm.LengthLbl->text(), "00:00:00");
+    EXPECT_EQ(Frm.McnLbl->text(), "Not Specified");
+    EXPECT_EQ(Frm.CdtextLbl->text(), "Not Specified");
+    EXPECT_EQ(Frm.TrackList->count(), 0);
+    EXPECT_EQ(Clipboard(), ReportHead("0", "00:00:00", "Not Specified"));
+}
+
+TEST_F(PreviewformTest, SingleDataTrack)
+{
+    W.MainFrm->OpenCueFile(QString::fromStdString(WriteSingleTrackDisc(W.Dir, 1000)));
+    QTimer::singleShot(0, &Frm, [&] { Frm.CloseBtn->click(); });
+    W.MainFrm->PreviewBtn->click(); // shown modally; every showing rebuilds the contents
+
+    const std::vector<std::string> expected = {
+        "  01  " + Spaces(6) + Spaces(15) + "Mode1/2352 " + "No   No   No   " + Spaces(22),
+        Spaces(6) + " 00   Pregap    " + TIME_GAP + "00:00:00 00:02:00",
+        Spaces(6) + " 01   Track     " + TIME_GAP + "00:02:00 00:13:25",
+        Spaces(48) + "    Total " + Spaces(9) + "00:15:25",
+        SEPARATOR,
+        "            LeadOut" + Spaces(39) + "00:15:25" + Spaces(9),
+    };
+    EXPECT_EQ(Lines(), expected);
+    EXPECT_EQ(expected[0].size(), 75u);
+    EXPECT_EQ(Frm.TrackList->currentRow(), 0);
+    EXPECT_EQ(Frm.NumTrkLbl->text(), "1");
+    EXPECT_EQ(Frm.LengthLbl->text(), "00:15:25");
+    EXPECT_EQ(Frm.McnLbl->text(), "Not Specified");
+
+    std::string report = ReportHead("1", "00:15:25", "Not Specified");
+    for (const std::string& line : expected)
+        report += line == SEPARATOR ? RULE : line + "\n";
+    EXPECT_EQ(Clipboard(), report);
+}
+
+TEST_F(PreviewformTest, GapsIsrcFlagsAndCatalog)
+{
+    W.Dir.WriteZeros("two.bin", 600 * 2352);
+    const std::string cue = W.Dir.Write("two.cue", "CATALOG 4988001234567\n"
+                                                    "FILE \"two.bin\" BINARY\n"
+                                                    "  TRACK 01 AUDIO\n"
+                                                    "    FLAGS DCP PRE\n"
+                                                    "    ISRC JPXXX0000001\n"
+                                                    "    INDEX 01 00:00:00\n"
+                                                    "  TRACK 02 AUDIO\n"
+                                                    "    PREGAP 00:02:00\n"
+                                                    "    INDEX 00 00:04:00\n"
+                                                    "    INDEX 01 00:06:00\n"
+                                                    "    INDEX 02 00:07:00\n"
+                                                    "    POSTGAP 00:01:00\n");
+    W.MainFrm->OpenCueFile(QString::fromStdString(cue));
+    ASSERT_TRUE(W.Boxes.empty()) << W.Boxes[0].Text.toStdString();
+    Frm.FormShow();
+
+    const std::vector<std::string> expected = {
+        "  01  " + Spaces(6) + "JPXXX0000001   " + "Audio      " + "Yes  Yes  No   " + Spaces(22),
+        Spaces(6) + " 00   Pregap    " + TIME_GAP + "00:00:00 00:02:00",
+        Spaces(6) + " 01   Track     " + TIME_GAP + "00:02:00 00:04:00",
+        Spaces(48) + "    Total " + Spaces(9) + "00:06:00",
+        SEPARATOR,
+        "  02  " + Spaces(6) + Spaces(15) + "Audio      " + "No   No   No   " + Spaces(22),
+        // PREGAP and INDEX 00 together make one pregap line.
+        Spaces(6) + " 00   Pregap    " + TIME_GAP + "00:06:00 00:04:00",
+        Spaces(6) + " 01   Track     " + TIME_GAP + "00:10:00 00:01:00",
+        // The postgap has no line: the last index carries it.
+        Spaces(6) + " 02   Subindex  " + TIME_GAP + "00:11:00 00:02:00",
+        Spaces(48) + "    Total " + Spaces(9) + "00:07:00",
+        SEPARATOR,
+        "            LeadOut" + Spaces(39) + "00:13:00" + Spaces(9),
+    };
+    EXPECT_EQ(Lines(), expected);
+    EXPECT_EQ(Frm.NumTrkLbl->text(), "2");
+    EXPECT_EQ(Frm.LengthLbl->text(), "00:13:00");
+    EXPECT_EQ(Frm.McnLbl->text(), "4988001234567");
+
+    std::string report = ReportHead("2", "00:13:00", "4988001234567");
+    for (const std::string& line : expected)
+        report += line == SEPARATOR ? RULE : line + "\n";
+    EXPECT_EQ(Clipboard(), report);
+}
+
+TEST_F(PreviewformTest, FixedPitchHeaderAndCaptions)
+{
+    EXPECT_EQ(Frm.windowTitle(), "Disc Layout");
+    EXPECT_EQ(Frm.HdrLbl->text().toStdString(),
+              "Track Index ISRC           Type       Copy Emph 4ch        Start    Length ");
+    EXPECT_TRUE(QFontInfo(Frm.TrackList->font()).fixedPitch());
+    EXPECT_TRUE(QFontInfo(Frm.HdrLbl->font()).fixedPitch());
+    EXPECT_EQ(Frm.ClipBtn->text(), "&Copy to Clipboard");
+    EXPECT_EQ(Frm.CloseBtn->text(), "C&lose");
+}

@@ -1,0 +1,147 @@
+#include "UiFixture.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace
+{
+class ProgressdialogTest : public ::testing::Test
+{
+protected:
+    TUiWindows W;
+    TProgressDlg& Dlg = *W.ProgressDlg;
+
+    // Shows the dialog modally; fails the test instead of hanging when nothing closes it.
+    bool ExecUntilClosed()
+    {
+        bool forced = false;
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &Dlg, [&] {
+            forced = true;
+            Dlg.done(QDialog::Rejected);
+        });
+        guard.start(5000);
+        Dlg.exec();
+        return !forced;
+    }
+};
+} // namespace
+
+TEST_F(ProgressdialogTest, TimerTextCountsMinutesAndSeconds)
+{
+    Dlg.FormShow();
+    EXPECT_EQ(Dlg.TimeLbl->text(), "00:00");
+    EXPECT_EQ(Dlg.Timer->interval(), 500);
+    EXPECT_TRUE(Dlg.Timer->isActive());
+
+    Dlg.TimerTimer();
+    EXPECT_EQ(Dlg.TimeLbl->text(), "00:01");
+    EXPECT_EQ(Dlg.Timer->interval(), 1000);
+    for (int i = 1; i < 59; ++i)
+        Dlg.TimerTimer();
+    EXPECT_EQ(Dlg.TimeLbl->text(), "00:59");
+    Dlg.TimerTimer();
+    Dlg.TimerTimer();
+    EXPECT_EQ(Dlg.TimeLbl->text(), "01:01");
+    for (int i = 61; i < 125; ++i)
+        Dlg.TimerTimer();
+    EXPECT_EQ(Dlg.TimeLbl->text(), "02:05");
+    while (Dlg.ElapsedSeconds < 6000)
+        Dlg.TimerTimer();
+    EXPECT_EQ(Dlg.TimeLbl->text(), "100:00");
+
+    // Shown again for the next conversion: time and bar start over.
+    Dlg.ProgressBar->setRange(0, 10);
+    Dlg.ProgressBar->setValue(5);
+    Dlg.FormShow();
+    EXPECT_EQ(Dlg.TimeLbl->text(), "00:00");
+    EXPECT_EQ(Dlg.Timer->interval(), 500);
+    EXPECT_EQ(Dlg.ProgressBar->maximum(), 0);
+    EXPECT_EQ(Dlg.ProgressBar->value(), 0);
+    Dlg.Timer->stop();
+}
+
+TEST_F(ProgressdialogTest, BarFollowsRangeStepAndComplete)
+{
+    // On the GUI thread the handler applies the events at once.
+    TProgressDlg::ProgressProc(peSetRange, 61, &Dlg);
+    EXPECT_EQ(Dlg.ProgressBar->minimum(), 0);
+    EXPECT_EQ(Dlg.ProgressBar->maximum(), 62);
+    EXPECT_EQ(Dlg.ProgressBar->value(), 0);
+    TProgressDlg::ProgressProc(peStep, 0, &Dlg);
+    TProgressDlg::ProgressProc(peStep, 0, &Dlg);
+    EXPECT_EQ(Dlg.ProgressBar->value(), 2);
+    TProgressDlg::ProgressProc(3, 0, &Dlg); // never sent; ignored
+    EXPECT_EQ(Dlg.ProgressBar->value(), 2);
+    TProgressDlg::ProgressProc(peComplete, 0, &Dlg);
+    EXPECT_EQ(Dlg.ProgressBar->value(), 62);
+}
+
+TEST_F(ProgressdialogTest, WorkerEventsApplyBeforeTheHandlerReturnsAndCloseComesLast)
+{
+    std::vector<int> seen; // bar position right after each blocking event, read on the worker
+    std::thread worker;
+    QTimer::singleShot(0, &Dlg, [&] {
+        worker = std::thread([&] {
+            TProgressDlg::ProgressProc(peSetRange, 8, &Dlg);
+            for (int i = 0; i < 5; ++i)
+            {
+                TProgressDlg::ProgressProc(peStep, 0, &Dlg);
+                int value = 0;
+                QMetaObject::invokeMethod(&Dlg, [&] { value = Dlg.ProgressBar->value(); },
+                                          Qt::BlockingQueuedConnection);
+                seen.push_back(value);
+            }
+            TProgressDlg::ProgressProc(peComplete, 0, &Dlg);
+            TProgressDlg::ProgressProc(peFinished, 0, &Dlg);
+        });
+    });
+    EXPECT_TRUE(ExecUntilClosed());
+    worker.join();
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(Dlg.ProgressBar->value(), 9);
+    EXPECT_FALSE(Dlg.isVisible());
+    EXPECT_FALSE(Dlg.Timer->isActive());
+}
+
+TEST_F(ProgressdialogTest, CloseRequestBeforeShowStillClosesIt)
+{
+    Dlg.CloseRequest(); // the job ended before the dialog came up
+    EXPECT_TRUE(ExecUntilClosed());
+    EXPECT_FALSE(Dlg.isVisible());
+
+    // Consumed once: the next showing stays up until its own close.
+    QTimer::singleShot(300, &Dlg, [&] {
+        EXPECT_TRUE(Dlg.isVisible());
+        TProgressDlg::ProgressProc(peCanceled, 0, &Dlg);
+    });
+    EXPECT_TRUE(ExecUntilClosed());
+}
+
+TEST_F(ProgressdialogTest, OnlyTheJobClosesItAndCancelOnlyAsks)
+{
+    QTimer::singleShot(0, &Dlg, [&] {
+        Dlg.reject(); // Esc
+        EXPECT_FALSE(Dlg.close());
+        EXPECT_TRUE(Dlg.isVisible());
+        Dlg.CancelBtn->click();
+        Dlg.CancelBtn->click();
+        EXPECT_EQ(W.MainFrm->Status(), csCancelRequested);
+        EXPECT_TRUE(Dlg.isVisible());
+        EXPECT_TRUE(Dlg.CancelBtn->isEnabled());
+        TProgressDlg::ProgressProc(peCanceled, 0, &Dlg);
+    });
+    EXPECT_TRUE(ExecUntilClosed());
+    EXPECT_EQ(W.MainFrm->Status(), csCancelRequested);
+    W.MainFrm->SetStatus(csIdle);
+    EXPECT_EQ(Dlg.windowTitle(), "Converting...");
+    EXPECT_FALSE(Dlg.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_EQ(Dlg.CancelBtn->focusPolicy() & Qt::TabFocus, 0);
+}

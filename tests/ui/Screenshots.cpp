@@ -1,0 +1,99 @@
+// Takes the screenshots of the four windows in a real X server:
+//   xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" sh -c 'openbox & sleep 1; sarvex_screenshots docs/screenshots'
+#include "UiFixture.h"
+
+#include "ui/Application.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace
+{
+QString OutputFolder;
+
+void Settle(int ms)
+{
+    WaitFor([] { return false; }, ms);
+}
+
+void Grab(QWidget* window, const char* name)
+{
+    window->raise();
+    window->activateWindow();
+    Settle(600);
+    const QRect frame = window->frameGeometry();
+    const QPixmap shot = window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    const QString path = OutputFolder + u'/' + QString::fromLatin1(name);
+    if (!shot.save(path))
+        std::fprintf(stderr, "cannot save %s\n", qPrintable(path));
+    else
+        std::printf("%s\n", qPrintable(path));
+}
+
+// Slows the job down so that the dialog can be photographed in the middle of a run.
+std::int32_t SlowProgress(std::int8_t event, std::int32_t value, void* dialog)
+{
+    if (event == peStep)
+        QThread::msleep(25);
+    return TProgressDlg::ProgressProc(event, value, dialog);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/sarvex.png")));
+    OutputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(OutputFolder);
+
+    TUiWindows w;
+    TMainFrm& frm = *w.MainFrm;
+
+    const std::string folder = w.Dir.File("Sample Album");
+    QDir().mkpath(QString::fromStdString(folder));
+    w.Dir.WriteZeros("Sample Album/album.bin", 22500 * 2352);
+    const std::string cue = w.Dir.Write("Sample Album/album.cue",
+                                        "CATALOG 4988001234567\n"
+                                        "FILE \"album.bin\" BINARY\n"
+                                        "  TRACK 01 MODE1/2352\n"
+                                        "    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n"
+                                        "    FLAGS DCP\n"
+                                        "    ISRC JPXXX0000001\n"
+                                        "    PREGAP 00:02:00\n"
+                                        "    INDEX 01 01:00:00\n"
+                                        "  TRACK 03 AUDIO\n"
+                                        "    ISRC JPXXX0000002\n"
+                                        "    INDEX 00 02:10:00\n"
+                                        "    INDEX 01 02:12:00\n"
+                                        "    INDEX 02 03:40:00\n"
+                                        "  TRACK 04 AUDIO\n"
+                                        "    FLAGS DCP PRE\n"
+                                        "    INDEX 01 04:01:30\n");
+    frm.show();
+    frm.OpenCueFile(QString::fromStdString(cue));
+    frm.CcdPathEdit->setText(QString::fromStdString(w.Dir.File("Sample Album/album.ccd")));
+    Grab(&frm, "main-window.png");
+
+    w.PreviewFrm->show();
+    Grab(w.PreviewFrm.get(), "preview.png");
+    w.PreviewFrm->hide();
+
+    w.AboutBox->show();
+    Grab(w.AboutBox.get(), "about-box.png");
+    w.AboutBox->hide();
+
+    frm.SetProgressHandler(&SlowProgress, w.ProgressDlg.get());
+    QTimer::singleShot(2700, w.ProgressDlg.get(), [&] { Grab(w.ProgressDlg.get(), "progress-dialog.png"); });
+    frm.ConvBtn->click();
+    for (const TMessageBoxCall& box : w.Boxes)
+        std::printf("message: %s\n", qPrintable(box.Text));
+    return 0;
+}

@@ -1,0 +1,54 @@
+#include "UiFixture.h"
+
+#include <QDir>
+
+std::string WriteSingleTrackDisc(const TTempDir& dir, int sectors, const std::string& name)
+{
+    dir.WriteZeros(name + ".bin", static_cast<std::uintmax_t>(sectors) * 2352);
+    return dir.Write(name + ".cue", "FILE \"" + name + ".bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+}
+
+TUiWindows::TUiWindows()
+{
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Dir.File("config")));
+    SetMessageBoxAnswerer([this](const TMessageBoxCall& call) {
+        Boxes.push_back(call);
+        if (!call.Buttons.testFlag(QMessageBox::Cancel))
+            return QMessageBox::Ok;
+        if (Answers.empty())
+            return QMessageBox::Ok;
+        const QMessageBox::StandardButton answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    });
+    Create();
+}
+
+TUiWindows::~TUiWindows()
+{
+    SetMessageBoxAnswerer(nullptr);
+}
+
+QString TUiWindows::SettingsPath() const
+{
+    return QString::fromStdString(Dir.File("config/Sarvex/Sarvex.ini"));
+}
+
+void TUiWindows::Create()
+{
+    MainFrm = std::make_unique<TMainFrm>();
+    PreviewFrm = std::make_unique<TPreviewFrm>(MainFrm.get());
+    ProgressDlg = std::make_unique<TProgressDlg>(MainFrm.get());
+    AboutBox = std::make_unique<TAboutBox>(MainFrm.get(), QLocale(QLocale::English));
+    // The pending font is applied at the first idle moment.
+    QCoreApplication::processEvents();
+}
+
+void TUiWindows::Restart()
+{
+    AboutBox.reset();
+    ProgressDlg.reset();
+    PreviewFrm.reset();
+    MainFrm.reset();
+    Create();
+}

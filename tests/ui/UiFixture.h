@@ -1,0 +1,64 @@
+// The four windows as the program creates them, in a scratch folder with its own settings file,
+// and every message box answered by script.
+#pragma once
+
+#include "support/TempDir.h"
+#include "ui/Aboutbox.h"
+#include "ui/Mainform.h"
+#include "ui/Messagebox.h"
+#include "ui/Previewform.h"
+#include "ui/Progressdialog.h"
+
+#include <QString>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A cue sheet of one MODE1/2352 track over a file of `sectors` zero sectors.
+std::string WriteSingleTrackDisc(const TTempDir& dir, int sectors, const std::string& name = "disc");
+
+// Runs the event loop until the condition holds or the time is up; answers the condition.
+template <typename TCondition> bool WaitFor(TCondition condition, int timeoutMs = 10000);
+
+class TUiWindows
+{
+public:
+    // XDG_CONFIG_HOME points into the scratch folder before the main window reads its settings.
+    TUiWindows();
+    ~TUiWindows();
+
+    TTempDir Dir;
+    std::unique_ptr<TMainFrm> MainFrm;
+    std::unique_ptr<TPreviewFrm> PreviewFrm;
+    std::unique_ptr<TProgressDlg> ProgressDlg;
+    std::unique_ptr<TAboutBox> AboutBox;
+
+    // Every box shown, in order, and the answers given to the questions (OK when none is left).
+    std::vector<TMessageBoxCall> Boxes;
+    std::deque<QMessageBox::StandardButton> Answers;
+
+    QString SettingsPath() const;
+    // Creates the windows again, as a second run of the program would.
+    void Restart();
+
+private:
+    void Create();
+};
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+template <typename TCondition> bool WaitFor(TCondition condition, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition())
+    {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
