@@ -21,25 +21,35 @@ static_assert(HEADER_OFFSET + ROW_BYTES * P_DATA_ROWS == ECC_P_OFFSET);
 static_assert(ECC_P_OFFSET + ROW_BYTES * 2 == ECC_Q_OFFSET);
 static_assert(ECC_Q_OFFSET + Q_DIAGONALS * 4 == SECTOR_SIZE);
 
-using V16 = std::uint8_t __attribute__((vector_size(16)));
-using S16 = std::int8_t __attribute__((vector_size(16)));
+// 32-byte lanes: one register each with AVX2, a pair of SSE2 registers in the baseline build.
+constexpr std::size_t VB = 32;
+using V = std::uint8_t __attribute__((vector_size(VB)));
+using SV = std::int8_t __attribute__((vector_size(VB)));
 
-inline V16 Load(const std::uint8_t* p) noexcept
+// The kernels are built twice, for AVX2 and for the baseline, and picked at load time.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define SARVEX_KERNEL_CLONES __attribute__((target_clones("avx2", "default")))
+#pragma GCC diagnostic ignored "-Wpsabi"
+#else
+#define SARVEX_KERNEL_CLONES
+#endif
+
+inline __attribute__((always_inline)) V Load(const std::uint8_t* p) noexcept
 {
-    V16 v;
+    V v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-inline void Store(std::uint8_t* p, V16 v) noexcept
+inline __attribute__((always_inline)) void Store(std::uint8_t* p, V v) noexcept
 {
     std::memcpy(p, &v, sizeof v);
 }
 
-// Multiplication by alpha in all 16 lanes.
-inline V16 XTime(V16 x) noexcept
+// Multiplication by alpha in every lane.
+inline __attribute__((always_inline)) V XTime(V x) noexcept
 {
-    const V16 carry = reinterpret_cast<V16>(reinterpret_cast<S16>(x) < 0);
+    const V carry = reinterpret_cast<V>(reinterpret_cast<SV>(x) < 0);
     return (x + x) ^ (carry & 0x1D);
 }
 
@@ -50,9 +60,9 @@ constexpr unsigned Alpha(unsigned e)
 
 // Multiplication by a constant: shift and add over its bits.
 template <unsigned C>
-inline V16 MulConst(V16 x) noexcept
+inline __attribute__((always_inline)) V MulConst(V x) noexcept
 {
-    V16 acc = {};
+    V acc = {};
 #pragma GCC unroll 8
     for (unsigned b = 0; b < 8; ++b) {
         if ((C >> b) & 1)
@@ -63,34 +73,34 @@ inline V16 MulConst(V16 x) noexcept
 }
 
 // Division by 1 + alpha = alpha^25.
-inline V16 DivOnePlusAlpha(V16 x) noexcept
+inline __attribute__((always_inline)) V DivOnePlusAlpha(V x) noexcept
 {
     return MulConst<Alpha(255 - 25)>(x);
 }
 
 // P: in each byte column, d0..d23 give S0 = sum dj and S1 = sum alpha^(25-j) dj; Horner over the
 // rows keeps all 86 columns in flight with plain vector operations.
-void ComputeP(std::uint8_t* sector) noexcept
+SARVEX_KERNEL_CLONES void ComputeP(std::uint8_t* sector) noexcept
 {
-    constexpr std::size_t VECS = 6;  // 96 lanes; lanes 86-95 read the next row and are dropped
-    V16 sum[VECS] = {};
-    V16 horner[VECS] = {};
+    constexpr std::size_t VECS = 3;  // 96 lanes; lanes 86-95 read the next row and are dropped
+    V sum[VECS] = {};
+    V horner[VECS] = {};
     const std::uint8_t* row = sector + HEADER_OFFSET;
     for (std::size_t j = 0; j < P_DATA_ROWS; ++j, row += ROW_BYTES) {
-#pragma GCC unroll 6
+#pragma GCC unroll 3
         for (std::size_t v = 0; v < VECS; ++v) {
-            const V16 d = Load(row + 16 * v);
+            const V d = Load(row + VB * v);
             sum[v] ^= d;
             horner[v] = XTime(horner[v]) ^ d;
         }
     }
-    alignas(16) std::uint8_t p0[16 * VECS];
-    alignas(16) std::uint8_t p1[16 * VECS];
-#pragma GCC unroll 6
+    alignas(VB) std::uint8_t p0[VB * VECS];
+    alignas(VB) std::uint8_t p1[VB * VECS];
+#pragma GCC unroll 3
     for (std::size_t v = 0; v < VECS; ++v) {
-        const V16 q = DivOnePlusAlpha(sum[v] ^ XTime(XTime(horner[v])));
-        Store(p0 + 16 * v, q);
-        Store(p1 + 16 * v, sum[v] ^ q);
+        const V q = DivOnePlusAlpha(sum[v] ^ XTime(XTime(horner[v])));
+        Store(p0 + VB * v, q);
+        Store(p1 + VB * v, sum[v] ^ q);
     }
     std::memcpy(sector + ECC_P_OFFSET, p0, ROW_BYTES);
     std::memcpy(sector + ECC_P_OFFSET + ROW_BYTES, p1, ROW_BYTES);
@@ -101,7 +111,7 @@ void ComputeP(std::uint8_t* sector) noexcept
 // n = i + 25 - r and every lane holds one diagonal: k = (25 - n) mod 26. Horner over the rows
 // gives lane n the factor alpha^(25 - r); a final alpha^(44 - n) per lane completes alpha^(44 - i).
 constexpr std::size_t Q_LANES = Q_WORDS + Q_ROWS - 1;  // 68 words
-constexpr std::size_t Q_VECS = (2 * Q_LANES + 15) / 16;
+constexpr std::size_t Q_VECS = (2 * Q_LANES + VB - 1) / VB;
 constexpr std::size_t MASK_PAD = 64;
 
 constexpr std::array<std::uint8_t, 2 * MASK_PAD + ROW_BYTES> MakeRowMask()
@@ -113,7 +123,7 @@ constexpr std::array<std::uint8_t, 2 * MASK_PAD + ROW_BYTES> MakeRowMask()
 }
 
 // Bit b of lane n's weight alpha^(44 - n), as a byte mask over the accumulator bytes.
-using TLaneMasks = std::array<std::array<std::uint8_t, 16 * Q_VECS>, 8>;
+using TLaneMasks = std::array<std::array<std::uint8_t, VB * Q_VECS>, 8>;
 constexpr TLaneMasks MakeLaneMasks()
 {
     TLaneMasks masks{};
@@ -130,7 +140,7 @@ using TRowMask = std::array<std::uint8_t, 2 * MASK_PAD + ROW_BYTES>;
 
 struct TMode1Tables {
     TLuEdc Edc;
-    alignas(16) TLaneMasks LaneMasks;
+    alignas(16) TLaneMasks LaneMasks;  // 16, not VB: keeps the plain (not over-aligned) new
     alignas(16) TRowMask RowMask;
 };
 
@@ -140,65 +150,76 @@ TMode1Tables* Shared = nullptr;
 int SharedRefCount = 0;
 
 template <std::size_t R>
-inline void AddQRow(const std::uint8_t* sector, const std::uint8_t* rowMask, V16 (&sum)[Q_VECS],
-                    V16 (&horner)[Q_VECS]) noexcept
+inline __attribute__((always_inline)) void AddQRow(const std::uint8_t* sector, const std::uint8_t* rowMask,
+                                                   V (&sum)[Q_VECS], V (&horner)[Q_VECS]) noexcept
 {
     constexpr std::size_t shift = 2 * (Q_ROWS - 1 - R);  // accumulator byte of the row's byte 0
-    constexpr std::size_t first = shift / 16;
-    constexpr std::size_t last = (shift + ROW_BYTES - 1) / 16;
+    constexpr std::size_t first = shift / VB;
+    constexpr std::size_t last = (shift + ROW_BYTES - 1) / VB;
     // Lanes below the window have seen no row yet and are still zero.
-#pragma GCC unroll 9
+#pragma GCC unroll 5
     for (std::size_t v = first; v < Q_VECS; ++v)
         horner[v] = XTime(horner[v]);
-    const std::uint8_t* row = sector + HEADER_OFFSET + ROW_BYTES * R;
-    // Only vectors that overlap the row, so every load stays inside the sector.
-#pragma GCC unroll 9
+    constexpr std::size_t rowAt = HEADER_OFFSET + ROW_BYTES * R;
+    // Only vectors that overlap the row.
+#pragma GCC unroll 5
     for (std::size_t v = first; v <= last; ++v) {
-        V16 d = Load(row + 16 * v - shift);
-        if (16 * v < shift || 16 * v + 16 > shift + ROW_BYTES)
-            d &= Load(rowMask + MASK_PAD + 16 * v - shift);
+        V d;
+        if (rowAt + VB * v >= shift) {
+            d = Load(sector + rowAt + VB * v - shift);
+        } else {
+            // The row-0 vector would start before the sector; its leading bytes are masked anyway.
+            alignas(VB) std::uint8_t head[VB] = {};
+            const std::size_t skip = shift - rowAt - VB * v;
+            std::memcpy(head + skip, sector, VB - skip);
+            d = Load(head);
+        }
+        if (VB * v < shift || VB * v + VB > shift + ROW_BYTES)
+            d &= Load(rowMask + MASK_PAD + VB * v - shift);
         sum[v] ^= d;
         horner[v] ^= d;
     }
 }
 
 template <std::size_t... R>
-inline void AddQRows(const std::uint8_t* sector, const std::uint8_t* rowMask, V16 (&sum)[Q_VECS],
-                     V16 (&horner)[Q_VECS], std::index_sequence<R...>) noexcept
+inline __attribute__((always_inline)) void AddQRows(const std::uint8_t* sector, const std::uint8_t* rowMask, V (&sum)[Q_VECS],
+                     V (&horner)[Q_VECS], std::index_sequence<R...>) noexcept
 {
     (AddQRow<R>(sector, rowMask, sum, horner), ...);
 }
 
-void ComputeQ(std::uint8_t* sector, const TMode1Tables& t) noexcept
+SARVEX_KERNEL_CLONES void ComputeQ(std::uint8_t* sector, const TMode1Tables& t) noexcept
 {
-    V16 sum[Q_VECS] = {};
-    V16 horner[Q_VECS] = {};
+    V sum[Q_VECS] = {};
+    V horner[Q_VECS] = {};
     AddQRows(sector, t.RowMask.data(), sum, horner, std::make_index_sequence<Q_ROWS>{});
 
     // Per-lane weights, then fold lanes n, n + 26 and n + 52 of one diagonal together.
-    alignas(16) std::uint8_t s0[16 * Q_VECS + 48] = {};
-    alignas(16) std::uint8_t s1[16 * Q_VECS + 48] = {};
-#pragma GCC unroll 9
+    constexpr std::size_t FOLD = 2 * Q_ROWS;  // bytes per group of 26 lanes
+    constexpr std::size_t FOLD_VECS = (FOLD + VB - 1) / VB;
+    alignas(VB) std::uint8_t s0[2 * FOLD + VB * FOLD_VECS] = {};
+    alignas(VB) std::uint8_t s1[2 * FOLD + VB * FOLD_VECS] = {};
+    static_assert(sizeof s0 >= VB * Q_VECS);
+#pragma GCC unroll 5
     for (std::size_t v = 0; v < Q_VECS; ++v) {
-        V16 x = horner[v];
-        V16 weighted = {};
+        V x = horner[v];
+        V weighted = {};
 #pragma GCC unroll 8
         for (std::size_t b = 0; b < 8; ++b) {
-            weighted ^= x & Load(t.LaneMasks[b].data() + 16 * v);
+            weighted ^= x & Load(t.LaneMasks[b].data() + VB * v);
             x = XTime(x);
         }
-        Store(s0 + 16 * v, sum[v]);
-        Store(s1 + 16 * v, weighted);
+        Store(s0 + VB * v, sum[v]);
+        Store(s1 + VB * v, weighted);
     }
-    constexpr std::size_t FOLD = 2 * Q_ROWS;  // bytes per group of 26 lanes
-    alignas(16) std::uint8_t q0[64];
-    alignas(16) std::uint8_t q1[64];
-#pragma GCC unroll 4
-    for (std::size_t v = 0; v < 4; ++v) {
-        const std::size_t at = 16 * v;
-        const V16 a = Load(s0 + at) ^ Load(s0 + at + FOLD) ^ Load(s0 + at + 2 * FOLD);
-        const V16 b = Load(s1 + at) ^ Load(s1 + at + FOLD) ^ Load(s1 + at + 2 * FOLD);
-        const V16 q = DivOnePlusAlpha(a ^ b);
+    alignas(VB) std::uint8_t q0[VB * FOLD_VECS];
+    alignas(VB) std::uint8_t q1[VB * FOLD_VECS];
+#pragma GCC unroll 2
+    for (std::size_t v = 0; v < FOLD_VECS; ++v) {
+        const std::size_t at = VB * v;
+        const V a = Load(s0 + at) ^ Load(s0 + at + FOLD) ^ Load(s0 + at + 2 * FOLD);
+        const V b = Load(s1 + at) ^ Load(s1 + at + FOLD) ^ Load(s1 + at + 2 * FOLD);
+        const V q = DivOnePlusAlpha(a ^ b);
         Store(q0 + at, q);
         Store(q1 + at, a ^ q);
     }
