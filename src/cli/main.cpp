@@ -143,12 +143,17 @@ bool IsReadOnly(const std::string& path)
 }
 
 // Refuses existing outputs unless forced, and read-only ones always; nothing is written before.
-bool CheckOutputs(const std::vector<std::string>& paths, bool force)
+bool CheckOutputs(const std::vector<std::string>& paths, bool force, const TLuCueSheet& sheet)
 {
     for (const std::string& path : paths)
     {
         if (!FileExists(path))
             continue;
+        if (IsConversionInput(path, sheet))
+        {
+            std::fprintf(stderr, "\"%s\" is an input of the conversion and cannot be overwritten.\n", path.c_str());
+            return false;
+        }
         if (!force)
         {
             std::fprintf(stderr, "\"%s\" already exists. Use --force to overwrite it.\n", path.c_str());
@@ -177,7 +182,7 @@ int Convert(const TOptions& options, TLuCueSheet& sheet)
         std::fprintf(stderr, "The output folder \"%s\" does not exist.\n", folder.c_str());
         return ecFailed;
     }
-    if (!CheckOutputs({ccdPath, imgPath, subPath}, options.Force))
+    if (!CheckOutputs({ccdPath, imgPath, subPath}, options.Force, sheet))
         return ecFailed;
 
     const std::int64_t sectors = std::max<std::int64_t>(0, sheet.LeadOutAddress() - PROGRAM_START);

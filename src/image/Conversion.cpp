@@ -6,11 +6,14 @@
 #include "synthesis/Sector.h"
 #include "synthesis/Subcode.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -256,7 +259,40 @@ void ComposeSectors(TLuCueSheet& sheet, std::int32_t leadOut, std::atomic<TConve
     ring.Finish(error);
 }
 
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 } // namespace
+
+bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet)
+{
+    struct stat target{};
+    if (::stat(path.c_str(), &target) != 0)
+        return false;
+    for (const std::string& input : {sheet.CuePath, sheet.CdTextFile})
+    {
+        struct stat info{};
+        if (!input.empty() && ::stat(input.c_str(), &info) == 0 && SameFile(info, target))
+            return true;
+    }
+    // The data file sources keep their files open; the paths they were opened by may differ.
+    DIR* fds = ::opendir("/proc/self/fd");
+    if (fds == nullptr)
+        return false;
+    bool found = false;
+    while (const dirent* entry = ::readdir(fds))
+    {
+        struct stat info{};
+        const int fd = std::atoi(entry->d_name);
+        if (entry->d_name[0] != '.' && fd != ::dirfd(fds) && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            SameFile(info, target))
+            found = true;
+    }
+    ::closedir(fds);
+    return found;
+}
 
 std::string ChangeFileExt(std::string_view path, std::string_view ext)
 {
@@ -302,6 +338,9 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
     Notify(peSetRange, 2);
     try
     {
+        for (const std::string* path : {&ccdPath, &imgPath, &subPath})
+            if (IsConversionInput(*path, sheet))
+                throw std::runtime_error("\"" + *path + "\" is an input of the conversion");
         TOutputFile(ccdPath).Close();
         const std::int32_t leadOut = WriteCcdFile(ccdPath, sheet);
         TOutputFile img(imgPath);

@@ -36,6 +36,10 @@ using TProgressProc = std::int32_t (*)(std::int8_t event, std::int32_t value, vo
 // (".img", ".sub"), or ext appended when there is none.
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
 
+// True when path names the cue sheet, its CD-TEXT file or a file that the process holds open for
+// reading (the sheet's data files): writing it would destroy the input being converted.
+bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet);
+
 // Holds the shared status and the registered progress handler; one per front end.
 class TConversionJob
 {

@@ -647,6 +647,16 @@ TEST_F(CliTest, RefusesOutputsItMustNotWriteAndNeverCreatesFolders)
     EXPECT_FALSE(fs::exists(Dir.File("audio.ccd")));
     EXPECT_EQ(TTempDir::ReadAll(Dir.File("audio.img")), "keep");
 
+    // A data file that an output would overwrite: refused even when forced, the input stays.
+    const std::string input = Pattern(20 * 2352, 8);
+    Dir.Write("disc.img", input);
+    const std::string sameCue = Dir.Write("disc.cue", "FILE \"disc.img\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    const TRunResult clash = RunCli({"--force", sameCue});
+    EXPECT_EQ(clash.Exit, 1);
+    EXPECT_NE(clash.Err.find("is an input of the conversion"), std::string::npos) << clash.Err;
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("disc.img")), input);
+    EXPECT_FALSE(fs::exists(Dir.File("disc.ccd")));
+
     ::chmod(Dir.File("audio.img").c_str(), 0644);
     const TRunResult forced = RunCli({"--force", "--quiet", cue});
     EXPECT_EQ(forced.Exit, 0) << forced.Err;

@@ -163,6 +163,19 @@ TEST_F(ConversionTest, FailedWritesAbortTheRun)
     }
 }
 
+// The desktop program converts without asking again: an output that is one of the inputs must
+// not be truncated under the composer.
+TEST_F(ConversionTest, AnOutputThatIsAnInputAbortsBeforeWriting)
+{
+    LoadAudioDisc(100);
+    Run(Dir.File("AUDIO.BIN")); // the control file path names the data file
+    EXPECT_EQ(Job.Status.load(), csFailed);
+    const std::vector<TEvent> expected = {{ON_START, 0}, {peSetRange, 2}, {peAborted, 0}, {ON_END, 0}};
+    EXPECT_EQ(Events, expected);
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("AUDIO.BIN")), AudioData);
+    EXPECT_FALSE(fs::exists(Dir.File("AUDIO.img")));
+}
+
 TEST_F(ConversionTest, MissingOutputFolderAbortsBeforeAnyImageFile)
 {
     LoadAudioDisc(10);
