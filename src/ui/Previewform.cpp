@@ -89,6 +89,7 @@ TPreviewFrm::TPreviewFrm(TMainFrm* mainFrm)
     TrackList->setFrameShape(QFrame::NoFrame);
     TrackList->setFocusPolicy(Qt::ClickFocus);
     TrackList->setUniformItemSizes(true);
+    TrackList->setTextElideMode(Qt::ElideNone); // the separator runs past the edge, as drawn
     TrackList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     TrackList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 

@@ -1,5 +1,6 @@
-// Takes the screenshots of the four windows in a real X server:
-//   xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" sh -c 'openbox & sleep 1; sarvex_screenshots docs/screenshots'
+// Takes the screenshots of the four windows in a real X server, under a window manager that honours
+// the progress dialog's "no title-bar buttons" hint (Debian xvfb, dbus, xfwm4):
+//   xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" dbus-run-session sh -c 'xfwm4 --compositor=off & sleep 3; build-ui/tests/ui/sarvex_screenshots docs/screenshots'
 #include "UiFixture.h"
 
 #include "ui/Application.h"
