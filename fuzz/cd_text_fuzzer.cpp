@@ -1,0 +1,62 @@
+// CD-TEXT file bytes -> WriteCcdFile. The control file must carry every whole 18-byte pack as
+// sixteen hex bytes and ignore a trailing part.
+#include "FuzzSupport.h"
+
+#include "cuesheet/Lucue.h"
+#include "image/Ccdfile.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace
+{
+
+std::unique_ptr<TLuCueSheet> Sheet;
+
+std::string ExpectedEntry(const std::uint8_t* pack)
+{
+    std::string text;
+    char hex[4];
+    for (int i = 0; i < 16; ++i) {
+        std::snprintf(hex, sizeof hex, i == 0 ? "%02x" : " %02x", pack[i]);
+        text += hex;
+    }
+    return text;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzz::WriteFile(fuzz::ScratchFile("TRACK.BIN"), std::string(3 * 2352, '\0'));
+    fuzz::WriteFile(fuzz::ScratchFile("CDTEXT.BIN"), "");
+    const std::string cue = fuzz::ScratchFile("disc.cue");
+    fuzz::WriteFile(cue, "CDTEXTFILE \"CDTEXT.BIN\"\r\nFILE \"TRACK.BIN\" BINARY\r\n  TRACK 01 AUDIO\r\n"
+                         "    INDEX 01 00:00:00\r\n");
+    Sheet = std::make_unique<TLuCueSheet>();
+    if (!Sheet->Load(cue))
+        fuzz::Fail("the fixed sheet does not load");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using fuzz::Check;
+    fuzz::WriteFile(Sheet->CdTextFile, data, size);
+    const std::string ccd = fuzz::ScratchFile("out.ccd");
+    Check(WriteCcdFile(ccd, *Sheet) == 153, "lead-out of the fixed sheet");
+
+    const std::string text = fuzz::ReadFile(ccd);
+    const std::size_t packs = size / 18;
+    Check(text.find("CDTextLength=" + std::to_string(packs * 18) + "\r\n") != std::string::npos, "CDTextLength");
+    const std::size_t from = text.find("[CDText]\r\n");
+    const std::size_t to = text.find("[Session 1]\r\n");
+    Check(from != std::string::npos && to != std::string::npos && from < to, "CDText section missing or misplaced");
+    std::string expected = "[CDText]\r\nEntries=" + std::to_string(packs) + "\r\n";
+    for (std::size_t i = 0; i < packs; ++i)
+        expected += "Entry " + std::to_string(i) + "=" + ExpectedEntry(data + 18 * i) + "\r\n";
+    Check(text.compare(from, to - from, expected) == 0, "CDText section differs from the packs");
+    return 0;
+}

@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora: cue sheets in the styles that ripping and burning tools produce,
+WAVE headers with the chunk layouts seen in the wild, and CD-TEXT files of real pack structure.
+The file names match the data files the cue sheet target provides."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def put(folder, name, data):
+    os.makedirs(os.path.join(HERE, folder), exist_ok=True)
+    if isinstance(data, str):
+        data = data.encode('latin-1')
+    with open(os.path.join(HERE, folder, name), 'wb') as f:
+        f.write(data)
+
+
+def crlf(text):
+    return text.replace('\n', '\r\n')
+
+
+CUES = {
+    'single_mode1.cue': 'FILE "A.BIN" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n',
+    'ripper_audio.cue': crlf(
+        'REM GENRE Rock\nREM DATE 1994\nREM DISCID 2A0B4C03\nREM COMMENT "ExactAudioCopy v1.6"\n'
+        'CATALOG 0724384260927\nPERFORMER "Some Band"\nTITLE "Some Album"\n'
+        'FILE "T.WAV" WAVE\n  TRACK 01 AUDIO\n    TITLE "One"\n    PERFORMER "Some Band"\n'
+        '    ISRC GBAYE9400501\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE "Two"\n'
+        '    FLAGS DCP PRE\n    ISRC GBAYE9400502\n    INDEX 00 00:00:10\n    INDEX 01 00:00:12\n'
+        '    INDEX 02 00:00:20\n'),
+    'mixed_mode.cue': crlf(
+        'FILE "A.BIN" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n'
+        '    PREGAP 00:02:00\n    INDEX 01 00:00:20\n  TRACK 03 AUDIO\n    INDEX 00 00:00:25\n'
+        '    INDEX 01 00:00:27\n    POSTGAP 00:00:10\n'),
+    'multi_file.cue': '\ufeff'.encode('utf-8').decode('latin-1') + crlf(
+        'CDTEXTFILE "CDTEXT.DAT"\nFILE "M1.BIN" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n'
+        '    POSTGAP 00:02:00\nFILE "T.WAV" WAVE\n  TRACK 02 AUDIO\n    PREGAP 00:02:00\n'
+        '    INDEX 01 00:00:00\nFILE "ODD.BIN" BINARY\n  TRACK 03 AUDIO\n    INDEX 00 00:00:00\n'
+        '    INDEX 01 00:00:00\n'),
+    'karaoke_cdg.cue': 'FILE "CDG.BIN" BINARY\n  TRACK 01 CDG\n    FLAGS 4CH\n    INDEX 01 00:00:00\n'
+                       '  TRACK 02 CDG\n    INDEX 01 00:00:06\n',
+    'mode2_xa.cue': 'file "m2.bin" binary\n  track 05 mode2/2336\n    index 01 00:00:00\n'
+                    'FILE "Sub Dir\\D.bin" BINARY\n  TRACK 06 MODE2/2352\n    INDEX 00 00:00:00\n'
+                    '    INDEX 01 00:00:02\n',
+    'many_indexes.cue': 'FILE "A.BIN" BINARY\n  TRACK 01 AUDIO\n' +
+                        ''.join('    INDEX %02d 00:00:%02d\n' % (i, i) for i in range(1, 25)),
+    'empty_file.cue': 'FILE "EMPTY.BIN" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n',
+    'wrong_rate.cue': 'FILE "HI.WAV" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n',
+    'bad_order.cue': 'FILE "A.BIN" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n  TRACK 04 AUDIO\n'
+                     '    INDEX 01 00:00:10\n',
+    'missing_file.cue': 'FILE "NOPE.BIN" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n',
+    'mp3.cue': 'FILE "A.BIN" MP3\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n',
+}
+for name, text in CUES.items():
+    put('cue_sheet', name, text)
+
+# Seek/read operations for the WAVE target: 8 bytes each, taken from the end of the input.
+def ops(*items):
+    return b''.join(struct.pack('<iBHx', offset, origin, count) for offset, origin, count in items)
+
+
+def wave(rate=44100, channels=2, bits=16, tag=1, fmt_extra=b'', chunks=b'', data=b'', declared=None,
+         trailer=b''):
+    align = channels * bits // 8
+    fmt = struct.pack('<HHIIHH', tag, channels, rate, rate * align, align, bits) + fmt_extra
+    body = b'WAVE' + b'fmt ' + struct.pack('<I', len(fmt)) + fmt + chunks
+    body += b'data' + struct.pack('<I', len(data) if declared is None else declared) + data + trailer
+    return b'RIFF' + struct.pack('<I', len(body)) + body
+
+
+def chunk(cid, body):
+    return cid + struct.pack('<I', len(body)) + body + (b'\0' if len(body) % 2 else b'')
+
+
+audio = bytes((i * 37) & 0xFF for i in range(2 * 2352))
+seeks = ops((0, 0, 2352), (2352, 0, 2352), (-5, 0, 100), (0, 2, 10), (100000, 0, 4))
+put('wave_file', 'plain.wav', wave(data=audio) + seeks)
+put('wave_file', 'list_chunk.wav', wave(chunks=chunk(b'LIST', b'INFOISFT\x0e\0\0\0Lavf58.29.100\0'), data=audio,
+                                        trailer=chunk(b'id3 ', b'ID3\x03\0\0\0\0\0\0')) + seeks)
+put('wave_file', 'fmt18.wav', wave(fmt_extra=b'\0\0', data=audio) + seeks)
+put('wave_file', 'odd_chunk.wav', wave(chunks=chunk(b'bext', b'x' * 13), data=audio) + seeks)
+put('wave_file', 'oversized_data.wav', wave(data=audio[:1000], declared=0x7FFFFFF0) + seeks)
+put('wave_file', 'huge_chunk.wav', wave(chunks=b'JUNK' + struct.pack('<I', 0xFFFFFFF0), data=audio[:64]))
+put('wave_file', 'rate48k.wav', wave(rate=48000, data=audio[:588]))
+put('wave_file', 'mono8.wav', wave(channels=1, bits=8, data=audio[:588]))
+put('wave_file', 'float.wav', wave(tag=3, bits=32, data=audio[:588]))
+put('wave_file', 'extensible.wav', wave(tag=0xFFFE, fmt_extra=b'\x16\0' + b'\0' * 22, data=audio[:588]))
+put('wave_file', 'no_data.wav', wave(data=b'')[:-8])
+put('wave_file', 'truncated.wav', wave(data=audio)[:30])
+
+
+# CD-TEXT: 18-byte packs, CRC-16/CCITT (poly 0x1021, init 0) inverted, big-endian.
+def crc16(data):
+    crc = 0
+    for b in data:
+        crc ^= b << 8
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x1021) if crc & 0x8000 else crc << 1
+            crc &= 0xFFFF
+    return crc ^ 0xFFFF
+
+
+def packs(kind_texts):
+    out = b''
+    seq = 0
+    for kind, track, text in kind_texts:
+        raw = text.encode('latin-1') + b'\0'
+        for i in range(0, len(raw), 12):
+            part = raw[i:i + 12].ljust(12, b'\0')
+            head = bytes([kind, track, seq & 0xFF, 0x00])
+            body = head + part
+            out += body + struct.pack('>H', crc16(body))
+            seq += 1
+    return out
+
+
+album = packs([(0x80, 0, 'Some Album'), (0x80, 1, 'One'), (0x80, 2, 'Two'), (0x81, 0, 'Some Band'),
+               (0x81, 1, 'Some Band'), (0x81, 2, 'Some Band')])
+size_info = bytes([0x8F, 0, len(album) // 18, 0]) + bytes([0x00, 1, 2, 0, 3, 3, 0, 0, 0, 0, 0, 0])
+put('cd_text', 'album.cdt', album + size_info + struct.pack('>H', crc16(size_info)))
+put('cd_text', 'one_pack.cdt', packs([(0x80, 0, 'ABC')]))
+put('cd_text', 'trailing_byte.cdt', packs([(0x80, 0, 'Title'), (0x81, 0, 'Artist')]) + b'\0')
+put('cd_text', 'short.cdt', b'\x80\0\0\0ABC')
