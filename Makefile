@@ -33,6 +33,11 @@ run: build
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+	$(MAKE) fuzz-short
+
+# Each fuzz target for 60 seconds (fuzz/run.sh SECONDS runs them longer).
+fuzz-short: deps
+	fuzz/run.sh 60
 
 bench: build
 	./$(BUILD)/bench/sarvex_bench
