@@ -27,11 +27,14 @@ using V = std::uint8_t __attribute__((vector_size(VB)));
 using SV = std::int8_t __attribute__((vector_size(VB)));
 
 // The kernels are built twice, for AVX2 and for the baseline, and picked at load time.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(SARVEX_PORTABLE_BITS)
 #define SARVEX_KERNEL_CLONES __attribute__((target_clones("avx2", "default")))
-#pragma GCC diagnostic ignored "-Wpsabi"
 #else
 #define SARVEX_KERNEL_CLONES
+#endif
+// The 32-byte helpers are always inlined, so their calling convention never matters.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
 inline __attribute__((always_inline)) V Load(const std::uint8_t* p) noexcept

@@ -1,6 +1,7 @@
 #include "synthesis/Interleavesubcode.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -27,7 +28,16 @@ static_assert(TAPS[23].Delay == 7 && TAPS[23].Source == 3 && TAPS[5].Delay == 5 
 
 bool IsZero(std::span<const std::uint8_t> bytes) noexcept
 {
-    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        any |= word;
+    }
+    for (; i < bytes.size(); ++i)
+        any |= bytes[i];
+    return any == 0;
 }
 
 } // namespace

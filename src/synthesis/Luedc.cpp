@@ -1,6 +1,6 @@
 #include "synthesis/Luedc.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(SARVEX_PORTABLE_BITS)
 #define SARVEX_EDC_CLMUL 1
 #include <immintrin.h>
 #endif

@@ -3,6 +3,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__) && !defined(SARVEX_PORTABLE_BITS)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Six-bit character codes of ISRC and catalogue texts: digits 0-9, letters 17-42, anything else 0.
@@ -31,7 +35,7 @@ std::array<unsigned, N> CodesOf(std::string_view text) noexcept
     return codes;
 }
 
-std::uint64_t LoadBE64(const std::uint8_t* p) noexcept
+[[maybe_unused]] std::uint64_t LoadBE64(const std::uint8_t* p) noexcept
 {
     std::uint64_t v = 0;
     for (int i = 0; i < 8; ++i)
@@ -39,7 +43,7 @@ std::uint64_t LoadBE64(const std::uint8_t* p) noexcept
     return v;
 }
 
-void StoreBE64(std::uint8_t* p, std::uint64_t v) noexcept
+[[maybe_unused]] void StoreBE64(std::uint8_t* p, std::uint64_t v) noexcept
 {
     for (int i = 7; i >= 0; --i) {
         p[i] = static_cast<std::uint8_t>(v);
@@ -75,6 +79,37 @@ static_assert(GatherTopBits(0xFFFFFFFFFFFFFFFFull) == 0xFF && GatherTopBits(0x7F
 
 constexpr std::uint64_t PQ_BITS = 0xC0C0C0C0C0C0C0C0ull;
 
+#if defined(__SSE2__) && !defined(SARVEX_PORTABLE_BITS)
+// Reverses the bytes of each 8-byte half, so that a byte mask lists symbol 8j in bit 7 of its
+// frame byte, as the channels have it.
+inline __m128i ReverseHalves(__m128i x) noexcept
+{
+    x = _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, 0x1B), 0x1B);
+    return _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
+}
+
+// P and Q frames of 16 symbols (two frame bytes each) from bits 7 and 6.
+inline void GatherPQ(__m128i symbols, std::uint8_t* p, std::uint8_t* q) noexcept
+{
+    const __m128i r = ReverseHalves(symbols);
+    const unsigned pBits = static_cast<unsigned>(_mm_movemask_epi8(r));
+    const unsigned qBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_add_epi8(r, r)));
+    p[0] = static_cast<std::uint8_t>(pBits);
+    p[1] = static_cast<std::uint8_t>(pBits >> 8);
+    q[0] = static_cast<std::uint8_t>(qBits);
+    q[1] = static_cast<std::uint8_t>(qBits >> 8);
+}
+
+// 0xFF in lane i where bit 7 - i % 8 of frame byte i / 8 (of the two given) is set.
+inline __m128i SpreadBits(std::uint8_t first, std::uint8_t second) noexcept
+{
+    const __m128i select = _mm_setr_epi8(-128, 64, 32, 16, 8, 4, 2, 1, -128, 64, 32, 16, 8, 4, 2, 1);
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    const __m128i v = _mm_set_epi64x(static_cast<long long>(second * ones), static_cast<long long>(first * ones));
+    return _mm_cmpeq_epi8(_mm_and_si128(v, select), select);
+}
+#endif
+
 } // namespace
 
 bool BuildIsrcPayload(std::string_view isrc, std::span<std::uint8_t, Q_FRAME_SIZE> qFrame) noexcept
@@ -104,17 +139,35 @@ bool BuildMcnPayload(std::string_view catalog, std::span<std::uint8_t, Q_FRAME_S
 void MergePQ(std::span<std::uint8_t, SUBCODE_SIZE> block, std::span<const std::uint8_t, Q_FRAME_SIZE> pFrame,
              std::span<const std::uint8_t, Q_FRAME_SIZE> qFrame) noexcept
 {
+#if defined(__SSE2__) && !defined(SARVEX_PORTABLE_BITS)
+    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g) {
+        auto* at = reinterpret_cast<__m128i*>(block.data() + 16 * g);
+        const __m128i p = _mm_and_si128(SpreadBits(pFrame[2 * g], pFrame[2 * g + 1]), _mm_set1_epi8(-128));
+        const __m128i q = _mm_and_si128(SpreadBits(qFrame[2 * g], qFrame[2 * g + 1]), _mm_set1_epi8(0x40));
+        const __m128i rw = _mm_and_si128(_mm_loadu_si128(at), _mm_set1_epi8(0x3F));
+        _mm_storeu_si128(at, _mm_or_si128(rw, _mm_or_si128(p, q)));
+    }
+#else
     for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j) {
         // Transposing rows P and Q back gives bits 7 and 6 of the eight symbol bytes.
         const std::uint64_t pq = Transpose8(std::uint64_t(pFrame[j]) << 56 | std::uint64_t(qFrame[j]) << 48);
         std::uint8_t* p = block.data() + 8 * j;
         StoreBE64(p, (LoadBE64(p) & ~PQ_BITS) | pq);
     }
+#endif
 }
 
 void SplitPQ(std::span<std::uint8_t, SUBCODE_SIZE> block, std::span<std::uint8_t, Q_FRAME_SIZE> pFrame,
              std::span<std::uint8_t, Q_FRAME_SIZE> qFrame) noexcept
 {
+#if defined(__SSE2__) && !defined(SARVEX_PORTABLE_BITS)
+    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g) {
+        auto* at = reinterpret_cast<__m128i*>(block.data() + 16 * g);
+        const __m128i x = _mm_loadu_si128(at);
+        GatherPQ(x, pFrame.data() + 2 * g, qFrame.data() + 2 * g);
+        _mm_storeu_si128(at, _mm_and_si128(x, _mm_set1_epi8(0x3F)));
+    }
+#else
     for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j) {
         std::uint8_t* p = block.data() + 8 * j;
         const std::uint64_t v = LoadBE64(p);
@@ -122,29 +175,42 @@ void SplitPQ(std::span<std::uint8_t, SUBCODE_SIZE> block, std::span<std::uint8_t
         qFrame[j] = GatherTopBits(v << 1);
         StoreBE64(p, v & ~PQ_BITS);
     }
+#endif
 }
 
 void SymbolsToChannels(std::span<const std::uint8_t, SUBCODE_SIZE> block,
                        std::span<std::uint8_t, SUBCODE_SIZE> channels) noexcept
 {
-    std::array<std::uint64_t, Q_FRAME_SIZE> rows{};
-    std::uint64_t rw = 0;
-    for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j) {
-        rows[j] = LoadBE64(block.data() + 8 * j);
-        rw |= rows[j];
+#if defined(__SSE2__) && !defined(SARVEX_PORTABLE_BITS)
+    __m128i groups[SUBCODE_SIZE / 16];
+    __m128i any = _mm_setzero_si128();
+    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g) {
+        groups[g] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block.data() + 16 * g));
+        any = _mm_or_si128(any, groups[g]);
     }
-    if ((rw & ~PQ_BITS) == 0) {
+    const bool noRw = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(any, _mm_set1_epi8(0x3F)), _mm_setzero_si128())) == 0xFFFF;
+    if (noRw) {
         // No R-W data (every sector outside CD+G tracks): only the P and Q rows carry bits.
         std::memset(channels.data() + 2 * Q_FRAME_SIZE, 0, SUBCODE_SIZE - 2 * Q_FRAME_SIZE);
-        for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j) {
-            channels[j] = GatherTopBits(rows[j]);
-            channels[Q_FRAME_SIZE + j] = GatherTopBits(rows[j] << 1);
-        }
+        for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g)
+            GatherPQ(groups[g], channels.data() + 2 * g, channels.data() + Q_FRAME_SIZE + 2 * g);
         return;
     }
+    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g) {
+        __m128i r = ReverseHalves(groups[g]);
+        for (std::size_t ch = 0; ch < 8; ++ch) {
+            // Channel ch is bit 7 - ch: after ch doublings it is the top bit.
+            const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(r));
+            channels[ch * Q_FRAME_SIZE + 2 * g] = static_cast<std::uint8_t>(bits);
+            channels[ch * Q_FRAME_SIZE + 2 * g + 1] = static_cast<std::uint8_t>(bits >> 8);
+            r = _mm_add_epi8(r, r);
+        }
+    }
+#else
     for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j) {
-        const std::uint64_t t = Transpose8(rows[j]);
+        const std::uint64_t t = Transpose8(LoadBE64(block.data() + 8 * j));
         for (std::size_t ch = 0; ch < 8; ++ch)
             channels[ch * Q_FRAME_SIZE + j] = static_cast<std::uint8_t>(t >> (56 - 8 * ch));
     }
+#endif
 }
