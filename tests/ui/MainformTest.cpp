@@ -5,7 +5,10 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
@@ -236,11 +239,23 @@ namespace
 {
 // Presses the dialog's Cancel button, as the user would, as soon as the job has set its range.
 TProgressDlg* CancellingDialog = nullptr;
+TMainFrm* RunningFrm = nullptr;
+int ButtonsEnabledDuringRun = -1; // how many of the four buttons were on while the job ran
+
 std::int32_t CancelOnFirstRange(std::int8_t event, std::int32_t value, void* dialog)
 {
     const std::int32_t result = TProgressDlg::ProgressProc(event, value, dialog);
     if (event == peSetRange && value > 2)
-        QMetaObject::invokeMethod(CancellingDialog->CancelBtn, &QPushButton::click, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            CancellingDialog,
+            [] {
+                ButtonsEnabledDuringRun = 0;
+                for (QPushButton* button :
+                     {RunningFrm->BrowseBtn1, RunningFrm->BrowseBtn2, RunningFrm->PreviewBtn, RunningFrm->ConvBtn})
+                    ButtonsEnabledDuringRun += button->isEnabled();
+                CancellingDialog->CancelBtn->click();
+            },
+            Qt::BlockingQueuedConnection);
     return result;
 }
 } // namespace
@@ -248,11 +263,13 @@ std::int32_t CancelOnFirstRange(std::int8_t event, std::int32_t value, void* dia
 TEST_F(ConversionTest, CancelButtonStopsTheJob)
 {
     CancellingDialog = W.ProgressDlg.get();
+    RunningFrm = &Frm;
     ASSERT_TRUE(Frm.SetProgressHandler(&CancelOnFirstRange, W.ProgressDlg.get()));
     Convert();
     ASSERT_EQ(W.Boxes.size(), 1u);
     EXPECT_EQ(W.Boxes[0].Text, "Operation was canceled.");
     EXPECT_EQ(W.Boxes[0].Caption, "Sarvex");
+    EXPECT_EQ(ButtonsEnabledDuringRun, 0);
     EXPECT_EQ(Size(Img), 0u);
     EXPECT_EQ(Size(Sub), 0u);
 
@@ -285,6 +302,27 @@ TEST_F(MainformTest, WindowResizesInWidthOnly)
     EXPECT_EQ(Frm.width() - Frm.ConvBtn->geometry().right(), 700 - (389 + 239 + 54));
     EXPECT_EQ(Frm.CuePathEdit->width(), 303 + 239);
     EXPECT_EQ(Frm.CorrectCk->geometry(), QRect(16, 76, 302, 17));
+}
+
+TEST_F(MainformTest, DroppedCueSheetIsRead)
+{
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 75);
+    const auto drop = [&](const std::string& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(Q(path))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Frm, &enter);
+        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Frm, &dropped);
+        QCoreApplication::processEvents();
+        return enter.isAccepted();
+    };
+    EXPECT_FALSE(drop(W.Dir.File("disc.bin")));
+    EXPECT_TRUE(Frm.CuePathEdit->text().isEmpty());
+    EXPECT_TRUE(drop(cue));
+    EXPECT_EQ(Frm.CuePathEdit->text(), Q(cue));
+    EXPECT_EQ(Frm.LastCueDir, Q(W.Dir.Path().string()));
+    EXPECT_TRUE(PreviewOn());
 }
 
 TEST(ApplicationTest, ExceptionInAHandlerIsShownNotFatal)
