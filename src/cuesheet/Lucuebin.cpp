@@ -49,6 +49,14 @@ std::size_t TLuCueFile::Write(const void*, std::size_t)
     return 0;
 }
 
+bool TLuCueFile::RefersTo(const std::string& path) const
+{
+    struct stat mine{};
+    struct stat other{};
+    return ::fstat(Fd, &mine) == 0 && ::stat(path.c_str(), &other) == 0 && mine.st_dev == other.st_dev &&
+           mine.st_ino == other.st_ino;
+}
+
 void TLuCueFile::ReleaseBuffer()
 {
     Buffer.reset();

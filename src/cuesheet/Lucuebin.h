@@ -27,6 +27,9 @@ public:
     virtual std::size_t Read(void* buffer, std::size_t count) = 0;
     virtual std::size_t Write(const void* buffer, std::size_t count);
 
+    // True when path names the very file this source reads (same device and inode).
+    bool RefersTo(const std::string& path) const;
+
     // Forgets and frees the read-ahead data (the file may have changed since it was read).
     void ReleaseBuffer();
 

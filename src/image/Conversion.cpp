@@ -6,7 +6,6 @@
 #include "synthesis/Sector.h"
 #include "synthesis/Subcode.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -277,21 +276,13 @@ bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet)
         if (!input.empty() && ::stat(input.c_str(), &info) == 0 && SameFile(info, target))
             return true;
     }
-    // The data file sources keep their files open; the paths they were opened by may differ.
-    DIR* fds = ::opendir("/proc/self/fd");
-    if (fds == nullptr)
-        return false;
-    bool found = false;
-    while (const dirent* entry = ::readdir(fds))
+    // The data file sources were opened by paths that may differ from this one.
+    for (const auto& file : sheet.Files)
     {
-        struct stat info{};
-        const int fd = std::atoi(entry->d_name);
-        if (entry->d_name[0] != '.' && fd != ::dirfd(fds) && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-            SameFile(info, target))
-            found = true;
+        if (file && file->RefersTo(path))
+            return true;
     }
-    ::closedir(fds);
-    return found;
+    return false;
 }
 
 std::string ChangeFileExt(std::string_view path, std::string_view ext)
@@ -346,6 +337,8 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
         TOutputFile img(imgPath);
         TOutputFile sub(subPath);
         sheet.CorrectEdcEcc = correctEdcEcc;
+        // The data files may have changed since an earlier run read ahead in them.
+        sheet.ReleaseReadAhead();
 
         Notify(peSetRange, (leadOut - PROGRAM_START) / FRAMES_PER_STEP + 2);
         Notify(peStep, 0);
