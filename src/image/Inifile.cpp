@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -58,13 +59,22 @@ bool TIniFile::Load()
     Sections.clear();
     SectionIndex.clear();
 
-    std::ifstream in(FPath, std::ios::binary);
-    if (!in)
+    // Only a regular file is read: a folder makes the stream throw, a FIFO would block.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(FPath, ec))
         return false;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    std::string text;
+    try
     {
-        Sections.clear();
+        std::ifstream in(FPath, std::ios::binary);
+        if (!in)
+            return false;
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad())
+            return false;
+    }
+    catch (...)
+    {
         return false;
     }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <system_error>
 
 namespace
@@ -128,6 +130,17 @@ TEST_F(InifileTest, MissingFileReadsDefaults)
     EXPECT_EQ(ini.ReadString("Font", "Name", "Arial"), "Arial");
     EXPECT_TRUE(ini.ReadBool("Options", "EdcEcc", true));
     EXPECT_EQ(ini.Text(), "");
+}
+
+TEST_F(InifileTest, FolderOrFifoReadsDefaultsWithoutRaisingOrBlocking)
+{
+    TIniFile folder(Dir.Path().string());
+    EXPECT_FALSE(folder.Load());
+    EXPECT_EQ(folder.ReadInteger("Form", "Width", 470), 470);
+    const std::string fifo = Dir.File("pipe.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    TIniFile pipe(fifo);
+    EXPECT_FALSE(pipe.Load());
 }
 
 TEST_F(InifileTest, QuotedValueReadsWithoutQuotes)
