@@ -35,6 +35,23 @@ protected:
         return count;
     }
 
+    template <std::size_t N>
+    void ExpectRows(const TRowExpect (&rows)[N]) const
+    {
+        ASSERT_EQ(Sheet.AddressRowCount(), static_cast<std::int32_t>(N));
+        for (std::size_t i = 0; i < N; ++i) {
+            SCOPED_TRACE(i);
+            const auto& row = Sheet.AddressRow(static_cast<std::int32_t>(i));
+            EXPECT_EQ(row.TrackNumber, rows[i].Track);
+            EXPECT_EQ(row.IndexNumber, rows[i].Index);
+            EXPECT_EQ(row.StartAddress, rows[i].Start);
+            EXPECT_EQ(row.RelativeStart, rows[i].Relative);
+            EXPECT_EQ(row.Kind, rows[i].Kind);
+            EXPECT_EQ(row.FileNumber, rows[i].File);
+            EXPECT_EQ(row.FileOffset, rows[i].Offset);
+        }
+    }
+
     TTempDir Dir;
     TLuCueSheet Sheet;
 };
@@ -55,18 +72,7 @@ TEST_F(LayoutTest, TwoTrackDiscRowsLookupsAndSchedule)
         {2, 1, 45450, 0, akFile, 0, 106192800},
         {170, 0, 90300, 0, akLeadOut, 0, 0},
     };
-    ASSERT_EQ(Sheet.AddressRowCount(), 6);
-    for (int i = 0; i < 6; ++i) {
-        SCOPED_TRACE(i);
-        const auto& row = Sheet.AddressRow(i);
-        EXPECT_EQ(row.TrackNumber, rows[i].Track);
-        EXPECT_EQ(row.IndexNumber, rows[i].Index);
-        EXPECT_EQ(row.StartAddress, rows[i].Start);
-        EXPECT_EQ(row.RelativeStart, rows[i].Relative);
-        EXPECT_EQ(row.Kind, rows[i].Kind);
-        EXPECT_EQ(row.FileNumber, rows[i].File);
-        EXPECT_EQ(row.FileOffset, rows[i].Offset);
-    }
+    ExpectRows(rows);
     EXPECT_EQ(Sheet.FindAddressRow(149), 0);
     EXPECT_EQ(Sheet.FindAddressRow(150), 1);
     EXPECT_EQ(Sheet.FindAddressRow(45150), 2);
@@ -150,18 +156,7 @@ TEST_F(LayoutTest, GapsPregapsAndIndexesBecomeRows)
         {4, 1, 1375, 0, akFile, 1, 0},
         {170, 0, 1875, 0, akLeadOut, 0, 0},
     };
-    ASSERT_EQ(Sheet.AddressRowCount(), 11);
-    for (int i = 0; i < 11; ++i) {
-        SCOPED_TRACE(i);
-        const auto& row = Sheet.AddressRow(i);
-        EXPECT_EQ(row.TrackNumber, rows[i].Track);
-        EXPECT_EQ(row.IndexNumber, rows[i].Index);
-        EXPECT_EQ(row.StartAddress, rows[i].Start);
-        EXPECT_EQ(row.RelativeStart, rows[i].Relative);
-        EXPECT_EQ(row.Kind, rows[i].Kind);
-        EXPECT_EQ(row.FileNumber, rows[i].File);
-        EXPECT_EQ(row.FileOffset, rows[i].Offset);
-    }
+    ExpectRows(rows);
     // Index 0 of a track with PREGAP and INDEX 00 answers with the generated pregap.
     EXPECT_EQ(Sheet.GetIndexAddress(3, 0), 525);
     EXPECT_EQ(Sheet.GetIndexAddress(3, 3), -1);
