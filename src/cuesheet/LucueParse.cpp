@@ -286,7 +286,8 @@ void TLuCueSheet::ReadSheet(const std::string& text)
         const std::string_view arg = TrimLeftBlanks(line.substr(keyword->Text.size()));
         const std::string_view argOriginal = trimmedOriginal.substr(trimmedOriginal.size() - arg.size());
         const std::uint32_t group = keyword->Group;
-        auto fail = [&](std::uint32_t reason) { ErrorCode = (lineNo << 16) + group + reason; };
+        // The status has 16 bits for the line: a later line is reported without one, never as another.
+        auto fail = [&](std::uint32_t reason) { ErrorCode = ((lineNo <= 0xFFFF ? lineNo : 0) << 16) + group + reason; };
         TLuCueTrack* track = state.CurrentTrack >= 0 ? Tracks[static_cast<std::size_t>(state.CurrentTrack)].get() : nullptr;
 
         switch (group) {
