@@ -8,9 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -21,6 +24,8 @@ constexpr std::size_t CD_TEXT_PACK_SHOWN = 16;
 constexpr std::size_t DESCRIPTOR_SIZE = 11;
 constexpr std::size_t FIRST_DESCRIPTOR = 4;
 constexpr std::uint8_t POINT_LEAD_OUT = 0xA2;
+// A lead-in holds at most 8 blocks of 256 packs; this leaves room for odd dumps and no more.
+constexpr std::int64_t MAX_CD_TEXT_PACKS = 4 * 8 * 256;
 
 std::string HexByte(unsigned value)
 {
@@ -61,29 +66,64 @@ bool IsExistingFile(const std::string& path)
     throw std::system_error(error, std::generic_category(), what + " \"" + path + "\"");
 }
 
+// Closes the CD-TEXT file on every way out.
+class TReadFile
+{
+public:
+    explicit TReadFile(const std::string& path)
+        : Fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY))
+    {
+    }
+    ~TReadFile()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    TReadFile(const TReadFile&) = delete;
+    TReadFile& operator=(const TReadFile&) = delete;
+    int Get() const { return Fd; }
+
+private:
+    int Fd;
+};
+
 void WriteCdText(TIniFile& ini, const std::string& path)
 {
     errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Non-blocking: a FIFO put in the file's place must fail, not wait for a writer.
+    TReadFile file(path);
+    if (file.Get() < 0)
         RaiseFileError("Cannot open the CD-TEXT file", path);
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (!in || size < 0)
+    struct stat info{};
+    if (::fstat(file.Get(), &info) != 0)
         RaiseFileError("Cannot read the CD-TEXT file", path);
-    const auto packs = static_cast<std::int64_t>(size) / static_cast<std::int64_t>(CD_TEXT_PACK_SIZE);
-    if (packs * static_cast<std::int64_t>(CD_TEXT_PACK_SIZE) > INT32_MAX)
-        throw std::runtime_error("The CD-TEXT file \"" + path + "\" is too large");
+    if (!S_ISREG(info.st_mode))
+        throw std::runtime_error("The CD-TEXT file \"" + path + "\" is not a regular file");
+    const std::int64_t packs = static_cast<std::int64_t>(info.st_size) / static_cast<std::int64_t>(CD_TEXT_PACK_SIZE);
+    // Every pack costs memory until the file is written, so a file named by mistake (a disc image,
+    // say) must not be taken whole.
+    if (packs > MAX_CD_TEXT_PACKS)
+        throw std::runtime_error("The CD-TEXT file \"" + path + "\" holds more than " +
+                                 std::to_string(MAX_CD_TEXT_PACKS) + " packs");
 
     ini.WriteInteger("Disc", "CDTextLength", static_cast<std::int32_t>(packs * CD_TEXT_PACK_SIZE));
     ini.WriteInteger("CDText", "Entries", static_cast<std::int32_t>(packs));
-    in.seekg(0, std::ios::beg);
     std::array<char, CD_TEXT_PACK_SIZE> pack{};
     for (std::int64_t i = 0; i < packs; ++i)
     {
-        errno = 0;
-        if (!in.read(pack.data(), static_cast<std::streamsize>(pack.size())))
-            RaiseFileError("Cannot read the CD-TEXT file", path);
+        std::size_t done = 0;
+        while (done < pack.size())
+        {
+            errno = 0;
+            const ssize_t n = ::pread(file.Get(), pack.data() + done, pack.size() - done,
+                                      static_cast<off_t>(i * static_cast<std::int64_t>(CD_TEXT_PACK_SIZE) +
+                                                         static_cast<std::int64_t>(done)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                RaiseFileError("Cannot read the CD-TEXT file", path);
+            done += static_cast<std::size_t>(n);
+        }
         ini.WriteString("CDText", "Entry " + std::to_string(i), PackText(pack));
     }
 }

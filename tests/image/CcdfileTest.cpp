@@ -262,6 +262,15 @@ TEST_F(CcdfileTest, VanishedCdTextFileIsNoError)
     EXPECT_EQ(SectionNames(text)[2], "[Session 1]");
 }
 
+TEST_F(CcdfileTest, CdTextBeyondAnyLeadInIsRefused)
+{
+    const std::string cdText = Dir.Write("CDTEXT.BIN", std::string(8192 * 18 + 17, '\x11'));
+    LoadSheet("CDTEXTFILE CDTEXT.BIN\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", 10);
+    EXPECT_NE(Write().find("Entry 8191=11 11"), std::string::npos);
+    std::filesystem::resize_file(cdText, 8193 * 18);
+    EXPECT_THROW(Write(), std::runtime_error);
+}
+
 TEST_F(CcdfileTest, UnwritablePathRaises)
 {
     LoadSheet("TRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", 10);
