@@ -21,10 +21,10 @@ public:
         Dir.WriteZeros("data.bin", 300 * 2352);
         Dir.WriteZeros("short.bin", 1000);
         Dir.Write("disc.cdt", std::string(36, '\x80'));
-        TWaveSpec audio;
+        TWaveLayout audio;
         audio.Data = std::string(750 * 2352, '\x02');
         Dir.Write("audio.wav", MakeWave(audio));
-        TWaveSpec mono;
+        TWaveLayout mono;
         mono.Channels = 1;
         mono.Data = std::string(2352, '\x02');
         Dir.Write("mono.wav", MakeWave(mono));

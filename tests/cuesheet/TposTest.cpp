@@ -76,18 +76,18 @@ TEST(TryStrToIntTest, AcceptsOnlySignAndDigitsWithinRange)
 class WaveHeaderTest : public ::testing::Test
 {
 protected:
-    int Read(const TWaveSpec& spec, TWaveInfo& info) { return ReadWaveHeader(Dir.Write("t.wav", MakeWave(spec)), info); }
+    int Read(const TWaveLayout& layout, TWaveInfo& info) { return ReadWaveHeader(Dir.Write("t.wav", MakeWave(layout)), info); }
     TTempDir Dir;
 };
 
 TEST_F(WaveHeaderTest, AcceptsLongFormatChunkAndSkipsChunksBeforeData)
 {
-    TWaveSpec spec;
-    spec.FormatChunkSize = 18;
-    spec.ChunksBeforeData = MakeChunk("LIST", "INFOabcde"); // odd size: a pad byte follows
-    spec.Data = std::string(2352 * 2, '\x11');
+    TWaveLayout layout;
+    layout.FormatChunkSize = 18;
+    layout.ChunksBeforeData = MakeChunk("LIST", "INFOabcde"); // odd size: a pad byte follows
+    layout.Data = std::string(2352 * 2, '\x11');
     TWaveInfo info;
-    ASSERT_EQ(Read(spec, info), 1);
+    ASSERT_EQ(Read(layout, info), 1);
     // RIFF(12) + fmt header(8) + 18 + LIST header(8) + 9 + pad + data header(8)
     EXPECT_EQ(info.DataOffset, 12 + 8 + 18 + 8 + 10 + 8);
     EXPECT_EQ(info.DataLength, 2352 * 2);
@@ -98,27 +98,27 @@ TEST_F(WaveHeaderTest, AcceptsLongFormatChunkAndSkipsChunksBeforeData)
 
 TEST_F(WaveHeaderTest, ClampsTheDataLengthToTheBytesInTheFile)
 {
-    TWaveSpec spec;
-    spec.Data = std::string(1000, '\x01');
-    spec.DeclaredDataSize = 0xFFFFFFFF;
+    TWaveLayout layout;
+    layout.Data = std::string(1000, '\x01');
+    layout.DeclaredDataSize = 0xFFFFFFFF;
     TWaveInfo info;
-    ASSERT_EQ(Read(spec, info), 1);
+    ASSERT_EQ(Read(layout, info), 1);
     EXPECT_EQ(info.DataLength, 1000);
 }
 
 TEST_F(WaveHeaderTest, RefusesWhatIsNotPcmWave)
 {
     TWaveInfo info;
-    TWaveSpec floatFormat;
+    TWaveLayout floatFormat;
     floatFormat.FormatTag = 3;
     EXPECT_EQ(Read(floatFormat, info), 0);
-    TWaveSpec noData;
+    TWaveLayout noData;
     noData.WithDataChunk = false;
     noData.Trailer = MakeChunk("LIST", "xxxx");
     EXPECT_EQ(Read(noData, info), 0);
     EXPECT_EQ(ReadWaveHeader(Dir.Write("junk.wav", "RIFF\x04\0\0\0WAVEdata"), info), 0);
     EXPECT_EQ(ReadWaveHeader(Dir.Write("empty.wav", ""), info), 0);
-    std::string notFmtFirst = MakeWave(TWaveSpec{});
+    std::string notFmtFirst = MakeWave(TWaveLayout{});
     notFmtFirst.replace(12, 4, "junk");
     EXPECT_EQ(ReadWaveHeader(Dir.Write("order.wav", notFmtFirst), info), 0);
     EXPECT_EQ(ReadWaveHeader(Dir.File("missing.wav"), info), -1);
@@ -127,11 +127,11 @@ TEST_F(WaveHeaderTest, RefusesWhatIsNotPcmWave)
 
 TEST_F(WaveHeaderTest, AbsurdChunkSizesEndTheWalk)
 {
-    TWaveSpec spec;
-    spec.ChunksBeforeData = "JUNK\xFF\xFF\xFF\xFF";
-    spec.Data = "abcd";
+    TWaveLayout layout;
+    layout.ChunksBeforeData = "JUNK\xFF\xFF\xFF\xFF";
+    layout.Data = "abcd";
     TWaveInfo info;
-    EXPECT_EQ(Read(spec, info), 0);
+    EXPECT_EQ(Read(layout, info), 0);
 }
 
 } // namespace

@@ -305,7 +305,7 @@ TEST_F(FaultInjectionTest, DataFileTruncatedAfterLoadingConvertsWithZeroFill)
 TEST_F(FaultInjectionTest, WaveFileTruncatedAfterLoadingConvertsWithZeroFill)
 {
     const std::string audio = Pattern(12);
-    TWaveSpec layout;
+    TWaveLayout layout;
     layout.Data = audio;
     Dir.Write("DATA.WAV", MakeWave(layout));
     const std::string cue = Dir.Write("wave.cue", "FILE \"DATA.WAV\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n");
@@ -493,22 +493,22 @@ std::vector<TWaveCase> AbsurdWaves()
     const std::string audio = Pattern(6);
     std::vector<TWaveCase> cases;
     auto add = [&](const char* name, std::uint32_t code, std::size_t bytes, auto edit) {
-        TWaveSpec layout;
+        TWaveLayout layout;
         layout.Data = audio;
         edit(layout);
         cases.push_back({name, MakeWave(layout), code, audio.substr(0, bytes)});
     };
     // A data chunk that claims more than the file holds is cut to what is there.
-    add("data size 0xFFFFFFFF", 0, audio.size(), [](TWaveSpec& s) { s.DeclaredDataSize = 0xFFFFFFFF; });
-    add("data size 0x80000000", 0, audio.size(), [](TWaveSpec& s) { s.DeclaredDataSize = 0x80000000; });
-    add("data size 0x7FFFFFFF", 0, audio.size(), [](TWaveSpec& s) { s.DeclaredDataSize = 0x7FFFFFFF; });
-    add("data size 0, audio after it", 0, 0, [](TWaveSpec& s) { s.DeclaredDataSize = 0; });
+    add("data size 0xFFFFFFFF", 0, audio.size(), [](TWaveLayout& s) { s.DeclaredDataSize = 0xFFFFFFFF; });
+    add("data size 0x80000000", 0, audio.size(), [](TWaveLayout& s) { s.DeclaredDataSize = 0x80000000; });
+    add("data size 0x7FFFFFFF", 0, audio.size(), [](TWaveLayout& s) { s.DeclaredDataSize = 0x7FFFFFFF; });
+    add("data size 0, audio after it", 0, 0, [](TWaveLayout& s) { s.DeclaredDataSize = 0; });
     // A chunk that jumps past the end hides the data chunk.
     add("junk chunk 0xFFFFFFFE", 0x10403, 0,
-        [](TWaveSpec& s) { s.ChunksBeforeData = std::string("JUNK\xFE\xFF\xFF\xFF", 8); });
+        [](TWaveLayout& s) { s.ChunksBeforeData = std::string("JUNK\xFE\xFF\xFF\xFF", 8); });
     add("junk chunk 0x7FFFFFFF", 0x10403, 0,
-        [](TWaveSpec& s) { s.ChunksBeforeData = std::string("JUNK\xFF\xFF\xFF\x7F", 8); });
-    TWaveSpec layout;
+        [](TWaveLayout& s) { s.ChunksBeforeData = std::string("JUNK\xFF\xFF\xFF\x7F", 8); });
+    TWaveLayout layout;
     layout.Data = audio;
     std::string wave = MakeWave(layout);
     wave.replace(16, 4, "\xFF\xFF\xFF\xFF"); // the format chunk's size

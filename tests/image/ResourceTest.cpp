@@ -35,7 +35,7 @@ protected:
     {
         if (!fs::is_directory("/proc/self/fd"))
             GTEST_SKIP() << "no /proc/self/fd";
-        TWaveSpec wave;
+        TWaveLayout wave;
         wave.Data = std::string(3 * 2352, '\x11');
         Dir.Write("A.WAV", MakeWave(wave));
         Dir.Write("B.BIN", std::string(5 * 2352, '\x22'));

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-struct TWaveSpec
+struct TWaveLayout
 {
     std::uint16_t FormatTag = 1;
     std::uint16_t Channels = 2;
@@ -35,29 +35,29 @@ inline std::string MakeChunk(std::string_view id, std::string_view body)
     return out;
 }
 
-inline std::string MakeWave(const TWaveSpec& spec)
+inline std::string MakeWave(const TWaveLayout& layout)
 {
     std::string fmt;
-    PutLE(fmt, spec.FormatTag, 2);
-    PutLE(fmt, spec.Channels, 2);
-    PutLE(fmt, spec.SampleRate, 4);
-    const std::uint32_t align = spec.Channels * spec.BitsPerSample / 8u;
-    PutLE(fmt, std::uint64_t(align) * spec.SampleRate, 4);
+    PutLE(fmt, layout.FormatTag, 2);
+    PutLE(fmt, layout.Channels, 2);
+    PutLE(fmt, layout.SampleRate, 4);
+    const std::uint32_t align = layout.Channels * layout.BitsPerSample / 8u;
+    PutLE(fmt, std::uint64_t(align) * layout.SampleRate, 4);
     PutLE(fmt, align, 2);
-    PutLE(fmt, spec.BitsPerSample, 2);
-    fmt.resize(spec.FormatChunkSize, '\0');
+    PutLE(fmt, layout.BitsPerSample, 2);
+    fmt.resize(layout.FormatChunkSize, '\0');
 
     std::string body = "WAVE";
     body += "fmt ";
-    PutLE(body, spec.FormatChunkSize, 4);
+    PutLE(body, layout.FormatChunkSize, 4);
     body += fmt;
-    body += spec.ChunksBeforeData;
-    if (spec.WithDataChunk) {
+    body += layout.ChunksBeforeData;
+    if (layout.WithDataChunk) {
         body += "data";
-        PutLE(body, spec.DeclaredDataSize < 0 ? spec.Data.size() : std::uint64_t(spec.DeclaredDataSize), 4);
-        body += spec.Data;
+        PutLE(body, layout.DeclaredDataSize < 0 ? layout.Data.size() : std::uint64_t(layout.DeclaredDataSize), 4);
+        body += layout.Data;
     }
-    body += spec.Trailer;
+    body += layout.Trailer;
     std::string out = "RIFF";
     PutLE(out, body.size(), 4);
     return out + body;
