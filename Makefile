@@ -8,7 +8,7 @@ PACKAGES := build-essential cmake pkg-config python3 libgtest-dev libgmock-dev l
             clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build build-asan run test test-asan fuzz-short bench clean
+.PHONY: deps build build-asan run test fuzz-short bench clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
