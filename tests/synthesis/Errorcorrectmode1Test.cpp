@@ -1,4 +1,5 @@
 #include "synthesis/Errorcorrectmode1.h"
+#include "support/ImageOracle.h"
 
 #include <gtest/gtest.h>
 
@@ -49,13 +50,7 @@ const TGf256 GF;
 
 std::uint32_t BitwiseEdc(std::span<const std::uint8_t> data)
 {
-    std::uint32_t reg = 0;
-    for (const std::uint8_t b : data) {
-        reg ^= b;
-        for (int bit = 0; bit < 8; ++bit)
-            reg = (reg >> 1) ^ ((reg & 1) ? 0xD8018001u : 0u);
-    }
-    return reg;
+    return oracle::Edc(data.data(), data.size());
 }
 
 // The slow, straightforward encoder: word by word, one log/antilog per product.

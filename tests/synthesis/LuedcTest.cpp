@@ -1,4 +1,5 @@
 #include "synthesis/Luedc.h"
+#include "support/ImageOracle.h"
 
 #include <gtest/gtest.h>
 
@@ -6,16 +7,10 @@
 
 namespace {
 
-// Bit-serial reflected CRC-32, polynomial 0x8001801B (reflected 0xD8018001), no final XOR.
+// The bit-serial reference of the shared oracle.
 std::uint32_t BitwiseEdc(std::span<const std::uint8_t> data)
 {
-    std::uint32_t reg = 0;
-    for (const std::uint8_t b : data) {
-        reg ^= b;
-        for (int bit = 0; bit < 8; ++bit)
-            reg = (reg >> 1) ^ ((reg & 1) ? 0xD8018001u : 0u);
-    }
-    return reg;
+    return oracle::Edc(data.data(), data.size());
 }
 
 class LuEdcTest : public ::testing::Test {
