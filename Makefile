@@ -18,11 +18,11 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DSARVEX_WERROR=ON >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=OFF -DSARVEX_GUI=ON -DSARVEX_CLI=ON -DSARVEX_TESTS=ON -DSARVEX_BENCH=ON >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
 
 build-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=ON -DSARVEX_BENCH=OFF >/dev/null
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=ON -DSARVEX_GUI=ON -DSARVEX_CLI=ON -DSARVEX_TESTS=ON -DSARVEX_BENCH=OFF >/dev/null
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
 # Starts the desktop program (it needs a display; without one it runs under a virtual X server).
