@@ -25,7 +25,8 @@ public:
         Folder = pattern;
         std::ofstream data(Folder / "d.bin", std::ios::binary);
         std::string sector(sectorSize, '\0');
-        for (std::uint32_t s = 0; s < SECTORS; ++s) {
+        for (std::uint32_t s = 0; s < SECTORS; ++s)
+        {
             for (std::size_t i = 0; i < sectorSize; ++i)
                 sector[i] = static_cast<char>((i * 31 + s) & 0xFF);
             data.write(sector.data(), static_cast<std::streamsize>(sector.size()));
@@ -49,7 +50,8 @@ void Compose(benchmark::State& state, const char* type, std::size_t sectorSize)
     TRawSector main{};
     TSubBlock sub{};
     std::uint32_t address = PROGRAM_START;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         disc.Sheet.ComposeSector(address, &main, &sub);
         benchmark::DoNotOptimize(main.data());
         benchmark::DoNotOptimize(sub.data());
@@ -59,8 +61,14 @@ void Compose(benchmark::State& state, const char* type, std::size_t sectorSize)
     state.SetItemsProcessed(state.iterations());
 }
 
-void BM_ComposeSectorAudio(benchmark::State& state) { Compose(state, "AUDIO", 2352); }
-void BM_ComposeSectorMode1_2048(benchmark::State& state) { Compose(state, "MODE1/2048", 2048); }
+void BM_ComposeSectorAudio(benchmark::State& state)
+{
+    Compose(state, "AUDIO", 2352);
+}
+void BM_ComposeSectorMode1_2048(benchmark::State& state)
+{
+    Compose(state, "MODE1/2048", 2048);
+}
 BENCHMARK(BM_ComposeSectorAudio);
 BENCHMARK(BM_ComposeSectorMode1_2048);
 
@@ -71,21 +79,26 @@ void BM_LoadSheetOf99TracksWith99Indexes(benchmark::State& state)
     if (!::mkdtemp(pattern.data()))
         std::abort();
     const std::filesystem::path folder = pattern;
-    std::filesystem::resize_file((std::ofstream(folder / "d.bin"), folder / "d.bin"), std::uintmax_t(99) * 99 * 10 * 2352);
+    std::filesystem::resize_file((std::ofstream(folder / "d.bin"), folder / "d.bin"),
+                                 std::uintmax_t(99) * 99 * 10 * 2352);
     std::string text = "FILE d.bin BINARY\n";
     char line[64];
-    for (int t = 1; t <= 99; ++t) {
+    for (int t = 1; t <= 99; ++t)
+    {
         std::snprintf(line, sizeof line, "TRACK %02d AUDIO\n", t);
         text += line;
-        for (int i = 1; i <= 99; ++i) {
+        for (int i = 1; i <= 99; ++i)
+        {
             const int frames = ((t - 1) * 99 + (i - 1)) * 10;
-            std::snprintf(line, sizeof line, "INDEX %02d %02d:%02d:%02d\n", i, frames / 4500, frames / 75 % 60, frames % 75);
+            std::snprintf(line, sizeof line, "INDEX %02d %02d:%02d:%02d\n", i, frames / 4500, frames / 75 % 60,
+                          frames % 75);
             text += line;
         }
     }
     std::ofstream(folder / "d.cue") << text;
     TLuCueSheet sheet;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         if (!sheet.Load((folder / "d.cue").string()))
             state.SkipWithError("load failed");
         benchmark::DoNotOptimize(sheet.AddressRowCount());
@@ -100,7 +113,8 @@ void BM_BuildLayoutOf99TracksWith99Indexes(benchmark::State& state)
     BenchDisc disc("AUDIO", 2352);
     TLuCueSheet& sheet = disc.Sheet;
     // Reshape the one loaded track set into 99 tracks of 99 one-second indexes.
-    for (int t = 0; t < 99; ++t) {
+    for (int t = 0; t < 99; ++t)
+    {
         if (!sheet.Tracks[static_cast<std::size_t>(t)])
             sheet.Tracks[static_cast<std::size_t>(t)] = std::make_unique<TLuCueTrack>();
         TLuCueTrack& track = *sheet.Tracks[static_cast<std::size_t>(t)];
@@ -111,7 +125,8 @@ void BM_BuildLayoutOf99TracksWith99Indexes(benchmark::State& state)
         track.End = (t + 1) * 99 * 75;
     }
     sheet.TrackCount = 99;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         sheet.BuildAddressTable();
         sheet.BuildTocTable();
         sheet.BuildSubQSchedule();

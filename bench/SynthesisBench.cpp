@@ -34,7 +34,8 @@ void BM_Mode1Generate(benchmark::State& state)
 {
     TMode1ErrorCorrect ecc;
     TRawSector s = RandomSector();
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         ecc.Generate(s);
         benchmark::DoNotOptimize(s.data());
         benchmark::ClobberMemory();
@@ -57,7 +58,8 @@ void BM_SubQCrcCompute(benchmark::State& state)
 {
     const TLuSubQCrc crc;
     TQFrame q = {0x01, 0x01, 0x01, 0, 0, 0, 0, 0, 0x02, 0x00};
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         benchmark::DoNotOptimize(q.data());
         benchmark::DoNotOptimize(crc.Compute(std::span(q).first<10>()));
     }
@@ -70,8 +72,10 @@ void BM_PackParity(benchmark::State& state)
 {
     TSubCodeErrorCorrect ecc;
     TSubBlock block = RandomBlock(0x3F);
-    for (auto _ : state) {
-        for (std::size_t p = 0; p < PACKS_PER_SECTOR; ++p) {
+    for (auto _ : state)
+    {
+        for (std::size_t p = 0; p < PACKS_PER_SECTOR; ++p)
+        {
             const auto pack = std::span(block).subspan(p * PACK_SIZE).first<PACK_SIZE>();
             ecc.SetQParity(pack);
             ecc.SetPParity(pack);
@@ -88,7 +92,8 @@ void BM_InterleavePacks(benchmark::State& state)
     TSubCodeInterLeave il;
     const TSubBlock source = RandomBlock(state.range(0) ? 0x3F : 0x00);
     TSubBlock block;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         block = source;
         il.InterleavePacks(block);
         benchmark::DoNotOptimize(block.data());
@@ -102,7 +107,8 @@ void BM_SplitMergePQ(benchmark::State& state)
 {
     TSubBlock block = RandomBlock(0xFF);
     TQFrame p{}, q{};
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         SplitPQ(block, p, q);
         MergePQ(block, p, q);
         benchmark::DoNotOptimize(block.data());
@@ -116,7 +122,8 @@ void BM_SymbolsToChannels(benchmark::State& state)
 {
     const TSubBlock block = RandomBlock(state.range(0) ? 0xFF : 0xC0);
     TSubBlock record;
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         SymbolsToChannels(block, record);
         benchmark::DoNotOptimize(record.data());
         benchmark::ClobberMemory();
@@ -134,7 +141,8 @@ void BM_SubchannelPipeline(benchmark::State& state)
     const TSubBlock source = RandomBlock(state.range(0) ? 0xFF : 0xC0);
     TSubBlock block, record;
     TQFrame p{}, q = {0x01, 0x01, 0x01, 0, 0, 0, 0, 0, 0x02, 0x00};
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         block = source;
         const std::uint16_t c = crc.Compute(std::span(q).first<10>());
         q[10] = static_cast<std::uint8_t>(c >> 8);

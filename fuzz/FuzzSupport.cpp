@@ -8,11 +8,9 @@
 #include <fstream>
 #include <iterator>
 
-namespace fuzz
-{
+namespace fuzz {
 
-namespace
-{
+namespace {
 
 void PutLE(std::string& out, std::uint64_t v, int bytes)
 {
@@ -72,8 +70,8 @@ std::string MakeWave(std::uint32_t sampleRate, std::string_view data)
 {
     std::string body = "WAVEfmt ";
     PutLE(body, 16, 4);
-    PutLE(body, 1, 2);              // PCM
-    PutLE(body, 2, 2);              // stereo
+    PutLE(body, 1, 2); // PCM
+    PutLE(body, 2, 2); // stereo
     PutLE(body, sampleRate, 4);
     PutLE(body, sampleRate * 4, 4); // bytes per second
     PutLE(body, 4, 2);              // block align

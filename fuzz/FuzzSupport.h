@@ -6,8 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace fuzz
-{
+namespace fuzz {
 
 // A folder created on first use (in /dev/shm when there is one, so that the file traffic of
 // every input stays in memory) and removed when the process exits normally.

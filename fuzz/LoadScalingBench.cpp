@@ -11,8 +11,7 @@
 #include <fstream>
 #include <string>
 
-namespace
-{
+namespace {
 
 struct TScratch
 {
@@ -44,11 +43,13 @@ std::string WriteSheet(std::size_t bytes)
 {
     std::string text = "FILE \"DATA.BIN\" BINARY\r\n";
     char line[64];
-    for (int t = 1; t <= 99; ++t) {
+    for (int t = 1; t <= 99; ++t)
+    {
         std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\r\n", t);
         text += line;
         // Track 1 has indexes 1 to 99 from frame 0, every other track 0 to 98: one frame each.
-        for (int i = t == 1 ? 1 : 0; i <= (t == 1 ? 99 : 98); ++i) {
+        for (int i = t == 1 ? 1 : 0; i <= (t == 1 ? 99 : 98); ++i)
+        {
             const int frame = (t - 1) * 99 + (t == 1 ? i - 1 : i);
             std::snprintf(line, sizeof line, "    INDEX %02d %02d:%02d:%02d\r\n", i, frame / 4500, frame / 75 % 60,
                           frame % 75);
@@ -67,17 +68,23 @@ void BM_LoadSheet(benchmark::State& state)
     const std::string path = WriteSheet(static_cast<std::size_t>(state.range(0)));
     TLuCueSheet sheet;
     // A sheet that fails would time the error path; the complexity fit cannot take skipped runs.
-    if (!sheet.Load(path)) {
+    if (!sheet.Load(path))
+    {
         std::fprintf(stderr, "the generated sheet does not load: 0x%x\n", sheet.ErrorCode);
         std::exit(1);
     }
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         sheet.Load(path);
         benchmark::DoNotOptimize(sheet.LeadOutAddress());
     }
     state.SetComplexityN(state.range(0));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
-BENCHMARK(BM_LoadSheet)->RangeMultiplier(4)->Range(1 << 20, 64 << 20)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+BENCHMARK(BM_LoadSheet)
+    ->RangeMultiplier(4)
+    ->Range(1 << 20, 64 << 20)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 
 } // namespace

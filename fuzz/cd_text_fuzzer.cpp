@@ -10,8 +10,7 @@
 #include <memory>
 #include <string>
 
-namespace
-{
+namespace {
 
 std::unique_ptr<TLuCueSheet> Sheet;
 
@@ -19,7 +18,8 @@ std::string ExpectedEntry(const std::uint8_t* pack)
 {
     std::string text;
     char hex[4];
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < 16; ++i)
+    {
         std::snprintf(hex, sizeof hex, i == 0 ? "%02x" : " %02x", pack[i]);
         text += hex;
     }

@@ -16,8 +16,7 @@
 #include <set>
 #include <string>
 
-namespace
-{
+namespace {
 
 constexpr std::int32_t MAX_CONVERTED_SECTORS = 600;
 constexpr std::size_t MAX_SAMPLED_SECTORS = 400;
@@ -73,7 +72,8 @@ void ExerciseLoadedSheet(TLuCueSheet& sheet)
     Check(sheet.GetFullToc(toc), "no full TOC for a loaded sheet");
     Check(((toc[0] << 8 | toc[1]) - 2) / 11 == sheet.TrackCount + 3, "full TOC descriptor count");
 
-    for (std::int32_t n = sheet.FirstTrackNo; n < sheet.FirstTrackNo + sheet.TrackCount; ++n) {
+    for (std::int32_t n = sheet.FirstTrackNo; n < sheet.FirstTrackNo + sheet.TrackCount; ++n)
+    {
         const std::int32_t index1 = sheet.GetIndexAddress(n, 1);
         // An index without sectors (an empty data file) has no address.
         Check(index1 == -1 || (index1 >= 0 && index1 <= leadOut), "index 1 outside the disc");
@@ -81,13 +81,15 @@ void ExerciseLoadedSheet(TLuCueSheet& sheet)
 
     // A sample: the start of the disc, both sides of every row boundary, and the lead-out.
     std::set<std::int64_t> addresses = {0, 149, 150, 151, leadOut - 1, leadOut, leadOut + 1};
-    for (std::int32_t r = 0; r < sheet.AddressRowCount() && addresses.size() < MAX_SAMPLED_SECTORS; ++r) {
+    for (std::int32_t r = 0; r < sheet.AddressRowCount() && addresses.size() < MAX_SAMPLED_SECTORS; ++r)
+    {
         const std::int64_t start = sheet.AddressRow(r).StartAddress;
         addresses.insert({start - 1, start, start + 1});
     }
     TRawSector main{};
     TSubBlock sub{};
-    for (const std::int64_t a : addresses) {
+    for (const std::int64_t a : addresses)
+    {
         if (a < 0)
             continue;
         const bool composed = sheet.ComposeSector(static_cast<std::uint32_t>(a), &main, &sub);
@@ -103,7 +105,8 @@ void ExerciseLoadedSheet(TLuCueSheet& sheet)
     const std::string report = BuildLayoutReport(BuildDiscLayout(sheet));
     Check(!report.empty(), "empty layout report");
 
-    if (leadOut - PROGRAM_START <= MAX_CONVERTED_SECTORS) {
+    if (leadOut - PROGRAM_START <= MAX_CONVERTED_SECTORS)
+    {
         TConversionJob job;
         job.Run(ccd, true, sheet);
         Check(job.Status.load() == csSucceeded, "a small disc did not convert");
@@ -131,9 +134,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string cue = fuzz::ScratchFile("disc.cue");
     fuzz::WriteFile(cue, data, size);
     TLuCueSheet sheet;
-    if (sheet.Load(cue)) {
+    if (sheet.Load(cue))
+    {
         ExerciseLoadedSheet(sheet);
-    } else {
+    }
+    else
+    {
         fuzz::Check(sheet.TrackCount == 0 && sheet.FileCount == 0, "a failed load kept part of the sheet");
         fuzz::Check(sheet.ErrorCode != 0, "a failed load without an error code");
         fuzz::Check(!CueErrorMessage(sheet.ErrorCode).empty(), "an error code without a message");

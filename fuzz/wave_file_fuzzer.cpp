@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 std::int64_t GetLE32Signed(const std::uint8_t* b)
 {
@@ -31,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TWaveInfo info;
     const int result = ReadWaveHeader(path, info);
     Check(result == 0 || result == 1, "an existing file reported as missing");
-    if (result == 1) {
+    if (result == 1)
+    {
         Check(info.DataOffset >= 8 && info.DataOffset <= fileSize, "data offset outside the file");
         Check(info.DataLength >= 0 && info.DataOffset + info.DataLength <= fileSize, "data past the end of the file");
         Check(std::memcmp(data + info.DataOffset - 8, "data", 4) == 0, "data offset not behind a data chunk header");
@@ -40,17 +40,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const bool playable = result == 1 && info.Channels == 2 && info.BitsPerSample == 16 && info.SampleRate == 44100;
-    try {
+    try
+    {
         TLuCueWavFile source(path);
         Check(playable, "the source accepted a file the header reader refused");
-        Check(source.DataStart == info.DataOffset && source.DataLength == info.DataLength, "source and header disagree");
+        Check(source.DataStart == info.DataOffset && source.DataLength == info.DataLength,
+              "source and header disagree");
         Check(source.DataEnd == source.DataStart + source.DataLength, "DataEnd");
         Check(source.Seek(0, soEnd) == source.DataLength, "seek to the end");
 
         // The last bytes of the input drive a few seeks and reads, the way the composer makes them.
         std::vector<std::uint8_t> buffer(2448 * 2);
         const std::size_t steps = std::min<std::size_t>(size / 8, 16);
-        for (std::size_t i = 0; i < steps; ++i) {
+        for (std::size_t i = 0; i < steps; ++i)
+        {
             const std::uint8_t* op = data + size - 8 * (i + 1);
             const std::int64_t offset = GetLE32Signed(op);
             const auto origin = static_cast<std::uint16_t>(op[4] % 3);
@@ -59,12 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(position == source.Position, "Seek result and Position differ");
             Check(position >= 0 && position <= source.DataLength, "position outside the data chunk");
             const std::size_t n = source.Read(buffer.data(), count);
-            Check(static_cast<std::int64_t>(n) == std::min<std::int64_t>(static_cast<std::int64_t>(count), source.DataLength - position),
+            Check(static_cast<std::int64_t>(n) ==
+                      std::min<std::int64_t>(static_cast<std::int64_t>(count), source.DataLength - position),
                   "short read inside the data chunk");
             Check(source.Position == position + static_cast<std::int64_t>(n), "Position after a read");
             Check(std::memcmp(buffer.data(), data + source.DataStart + position, n) == 0, "read returned other bytes");
         }
-    } catch (const EFOpenError&) {
+    }
+    catch (const EFOpenError&)
+    {
         Check(!playable, "the source refused a playable file");
     }
     return 0;

@@ -4,8 +4,7 @@
 
 #include <algorithm>
 
-namespace
-{
+namespace {
 
 // Redrawing more often than this only costs terminal time.
 inline constexpr auto REDRAW_INTERVAL = std::chrono::milliseconds(100);
@@ -66,8 +65,7 @@ void TProgressLine::Draw(bool force)
         const auto remaining = static_cast<long>(double(TotalSectors - done) / rate + 0.5);
         std::snprintf(left, sizeof left, "%ld:%02ld", remaining / 60, remaining % 60);
     }
-    std::fprintf(Out, "\r%3d%%  %lld/%lld sectors  %7.1f MB/s  %s left\x1b[K", percent,
-                 static_cast<long long>(done), static_cast<long long>(TotalSectors),
-                 rate * BYTES_PER_SECTOR / 1e6, left);
+    std::fprintf(Out, "\r%3d%%  %lld/%lld sectors  %7.1f MB/s  %s left\x1b[K", percent, static_cast<long long>(done),
+                 static_cast<long long>(TotalSectors), rate * BYTES_PER_SECTOR / 1e6, left);
     std::fflush(Out);
 }

@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 enum TExitCode : int
 {
@@ -27,10 +26,9 @@ enum TExitCode : int
     ecUsage = 64,
 };
 
-constexpr const char* USAGE =
-    "Usage: sarvex-cli [--no-edc-ecc] [--force] [--quiet] CUE_FILE [CCD_FILE]\n"
-    "       sarvex-cli --layout CUE_FILE\n"
-    "       sarvex-cli --help | --version\n";
+constexpr const char* USAGE = "Usage: sarvex-cli [--no-edc-ecc] [--force] [--quiet] CUE_FILE [CCD_FILE]\n"
+                              "       sarvex-cli --layout CUE_FILE\n"
+                              "       sarvex-cli --help | --version\n";
 
 constexpr const char* HELP =
     "\n"
@@ -68,7 +66,7 @@ extern "C" void CancelOnSignal(int)
 
 void InstallSignalHandlers()
 {
-    struct sigaction action{};
+    struct sigaction action = {};
     action.sa_handler = CancelOnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -128,7 +126,7 @@ std::string FolderOf(const std::string& path)
 
 bool FileExists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info = {};
     return ::lstat(path.c_str(), &info) == 0;
 }
 
@@ -136,7 +134,7 @@ bool FileExists(const std::string& path)
 // The mode bits count even for root, who could write anyway.
 bool IsReadOnly(const std::string& path)
 {
-    struct stat info{};
+    struct stat info = {};
     if (::stat(path.c_str(), &info) != 0)
         return FileExists(path); // a dangling link cannot be written through either
     return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
@@ -170,13 +168,12 @@ bool CheckOutputs(const std::vector<std::string>& paths, bool force, const TLuCu
 
 int Convert(const TOptions& options, TLuCueSheet& sheet)
 {
-    const std::string ccdPath =
-        options.Paths.size() > 1 ? options.Paths[1] : ChangeFileExt(options.Paths[0], ".ccd");
+    const std::string ccdPath = options.Paths.size() > 1 ? options.Paths[1] : ChangeFileExt(options.Paths[0], ".ccd");
     const std::string imgPath = ChangeFileExt(ccdPath, ".img");
     const std::string subPath = ChangeFileExt(ccdPath, ".sub");
 
     const std::string folder = FolderOf(ccdPath);
-    struct stat info{};
+    struct stat info = {};
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
     {
         std::fprintf(stderr, "The output folder \"%s\" does not exist.\n", folder.c_str());

@@ -9,15 +9,15 @@ struct TTypeInfo
 };
 
 constexpr TTypeInfo TYPE_INFO[] = {
-    {0, -1},    // ttNone
-    {2352, 0},  // ttAudio
-    {2448, 0},  // ttCdg: audio followed by 96 bytes of R-W packs
-    {2048, 1},  // ttMode1_2048
-    {2352, 1},  // ttMode1_2352
-    {2336, 2},  // ttMode2_2336
-    {2352, 2},  // ttMode2_2352
-    {2336, 2},  // ttCdi_2336
-    {2352, 2},  // ttCdi_2352
+    {0, -1},   // ttNone
+    {2352, 0}, // ttAudio
+    {2448, 0}, // ttCdg: audio followed by 96 bytes of R-W packs
+    {2048, 1}, // ttMode1_2048
+    {2352, 1}, // ttMode1_2352
+    {2336, 2}, // ttMode2_2336
+    {2352, 2}, // ttMode2_2352
+    {2336, 2}, // ttCdi_2336
+    {2352, 2}, // ttCdi_2352
 };
 
 } // namespace
@@ -34,7 +34,8 @@ std::int32_t TrackTypeMode(std::uint32_t type)
 
 void TLuCueTrack::SetType(std::uint32_t type)
 {
-    if (type < ttAudio || type > ttCdi_2352) {
+    if (type < ttAudio || type > ttCdi_2352)
+    {
         Type = ttNone;
         return;
     }
@@ -50,10 +51,13 @@ void TLuCueTrack::SetIndex(std::uint32_t number, std::int32_t position)
     Index[number] = position;
     if (n > LastIndexNo)
         LastIndexNo = n;
-    if (n == 0) {
+    if (n == 0)
+    {
         FirstIndexNo = 0;
         Start = position;
-    } else if (n == 1 && FirstIndexNo == -1) {
+    }
+    else if (n == 1 && FirstIndexNo == -1)
+    {
         FirstIndexNo = 1;
         Start = position;
     }
@@ -76,9 +80,9 @@ std::int32_t TLuCueTrack::GetIndexLength(std::uint32_t number) const
 {
     if (number > MAX_INDEX || static_cast<std::int32_t>(number) < FirstIndexNo)
         return 0;
-    const std::int64_t length = static_cast<std::int32_t>(number) == LastIndexNo
-                                    ? std::int64_t(End) - Index[number]
-                                    : number == MAX_INDEX ? 0 : std::int64_t(Index[number + 1]) - Index[number];
+    const std::int64_t length = static_cast<std::int32_t>(number) == LastIndexNo ? std::int64_t(End) - Index[number]
+                                : number == MAX_INDEX                            ? 0
+                                                      : std::int64_t(Index[number + 1]) - Index[number];
     return length < 0 ? 0 : static_cast<std::int32_t>(length);
 }
 

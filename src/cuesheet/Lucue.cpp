@@ -5,11 +5,9 @@
 #include "synthesis/Lusubqcrc.h"
 
 TLuCueSheet::TLuCueSheet()
-    : SubQCrc(std::make_unique<TLuSubQCrc>()),
-      Mode1Ecc(std::make_unique<TMode1ErrorCorrect>()),
+    : SubQCrc(std::make_unique<TLuSubQCrc>()), Mode1Ecc(std::make_unique<TMode1ErrorCorrect>()),
       SubCodeEcc(std::make_unique<TSubCodeErrorCorrect>())
-{
-}
+{}
 
 TLuCueSheet::~TLuCueSheet()
 {
@@ -61,7 +59,8 @@ std::string TLuCueSheet::GetTrackIsrc(std::int32_t number) const
 
 void TLuCueSheet::ReleaseReadAhead()
 {
-    for (auto& file : Files) {
+    for (auto& file : Files)
+    {
         if (file)
             file->ReleaseBuffer();
     }

@@ -25,8 +25,14 @@ void PutSyncAndHeader(TRawSector& main, TMsf msf, std::uint8_t mode)
     main[MODE_OFFSET] = mode;
 }
 
-bool IsMode1(std::uint32_t type) { return type == ttMode1_2048 || type == ttMode1_2352; }
-bool IsMode2(std::uint32_t type) { return type == ttMode2_2336 || type == ttMode2_2352; }
+bool IsMode1(std::uint32_t type)
+{
+    return type == ttMode1_2048 || type == ttMode1_2352;
+}
+bool IsMode2(std::uint32_t type)
+{
+    return type == ttMode2_2336 || type == ttMode2_2352;
+}
 
 } // namespace
 
@@ -36,7 +42,8 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
     if (r < 0)
         return false;
     const TMsf msf = FramesToMsf(address);
-    if (r == AddressRowCount()) {
+    if (r == AddressRowCount())
+    {
         if (main)
             main->fill(0);
         if (sub)
@@ -50,10 +57,12 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
     const std::int32_t sectorSize = track.GetSectorSize();
     const std::int64_t fileOffset = row.FileOffset + sectorInRow * sectorSize;
     TLuCueFile* file = nullptr;
-    if (row.Kind == akFile) {
+    if (row.Kind == akFile)
+    {
         file = Files[static_cast<std::size_t>(row.FileNumber)].get();
         // Keep one read-ahead buffer alive at a time, whatever the number of files.
-        if (LastFileNumber != row.FileNumber) {
+        if (LastFileNumber != row.FileNumber)
+        {
             if (LastFileNumber >= 0 && Files[static_cast<std::size_t>(LastFileNumber)])
                 Files[static_cast<std::size_t>(LastFileNumber)]->ReleaseBuffer();
             LastFileNumber = row.FileNumber;
@@ -61,57 +70,70 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
     }
     bool cdgPacksRead = false;
 
-    if (main) {
+    if (main)
+    {
         TRawSector& out = *main;
-        if (row.Kind != akFile) {
+        if (row.Kind != akFile)
+        {
             // Gaps of a data track are sectors of its mode: readers detect the mode from them.
             out.fill(0);
-            if (IsMode1(track.Type)) {
+            if (IsMode1(track.Type))
+            {
                 PutSyncAndHeader(out, msf, 1);
                 Mode1Ecc->Generate(out);
-            } else if (IsMode2(track.Type)) {
+            }
+            else if (IsMode2(track.Type))
+            {
                 PutSyncAndHeader(out, msf, 2);
             }
-        } else {
+        }
+        else
+        {
             file->Seek(fileOffset, soBeginning);
-            switch (track.Type) {
+            switch (track.Type)
+            {
             case ttAudio:
             case ttMode1_2352:
-            case ttMode2_2352: {
+            case ttMode2_2352:
+            {
                 const std::size_t n = file->Read(out.data(), SECTOR_SIZE);
                 std::fill(out.begin() + static_cast<std::ptrdiff_t>(n), out.end(), 0);
-                if (track.Type == ttMode1_2352 && CorrectEdcEcc) {
+                if (track.Type == ttMode1_2352 && CorrectEdcEcc)
+                {
                     PutSyncAndHeader(out, msf, 1);
                     std::fill(out.begin() + EDC_OFFSET, out.end(), 0);
                     Mode1Ecc->Generate(out);
-                } else if (track.Type == ttMode2_2352 && CorrectEdcEcc) {
+                }
+                else if (track.Type == ttMode2_2352 && CorrectEdcEcc)
+                {
                     PutSyncAndHeader(out, msf, 2);
                 }
                 break;
             }
-            case ttCdg: {
+            case ttCdg:
+            {
                 const std::size_t n = file->Read(ReadBuffer.data(), CDG_SECTOR_SIZE);
                 std::fill(ReadBuffer.begin() + static_cast<std::ptrdiff_t>(n), ReadBuffer.end(), 0);
                 std::copy_n(ReadBuffer.begin(), SECTOR_SIZE, out.begin());
                 cdgPacksRead = true;
                 break;
             }
-            case ttMode1_2048: {
+            case ttMode1_2048:
+            {
                 const std::size_t n = file->Read(out.data() + USER_DATA_OFFSET, MODE1_USER_SIZE);
                 std::fill(out.begin() + static_cast<std::ptrdiff_t>(USER_DATA_OFFSET + n), out.end(), 0);
                 PutSyncAndHeader(out, msf, 1);
                 Mode1Ecc->Generate(out);
                 break;
             }
-            case ttMode2_2336: {
+            case ttMode2_2336:
+            {
                 const std::size_t n = file->Read(out.data() + USER_DATA_OFFSET, MODE2_USER_SIZE);
                 std::fill(out.begin() + static_cast<std::ptrdiff_t>(USER_DATA_OFFSET + n), out.end(), 0);
                 PutSyncAndHeader(out, msf, 2);
                 break;
             }
-            default:
-                out.fill(0);
-                break;
+            default: out.fill(0); break;
             }
         }
     }
@@ -119,21 +141,28 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
     if (!sub)
         return true;
     TSubBlock& block = *sub;
-    if (track.Type == ttCdg && row.Kind == akFile) {
+    if (track.Type == ttCdg && row.Kind == akFile)
+    {
         // The packs follow the audio in the file; the main channel's read may already hold them.
-        if (cdgPacksRead) {
+        if (cdgPacksRead)
+        {
             std::copy_n(ReadBuffer.begin() + SECTOR_SIZE, SUBCODE_SIZE, block.begin());
-        } else {
+        }
+        else
+        {
             block.fill(0);
             file->Seek(fileOffset + static_cast<std::int64_t>(SECTOR_SIZE), soBeginning);
             file->Read(block.data(), SUBCODE_SIZE);
         }
-        for (std::size_t p = 0; p < PACKS_PER_SECTOR; ++p) {
+        for (std::size_t p = 0; p < PACKS_PER_SECTOR; ++p)
+        {
             const TPack pack(block.data() + p * PACK_SIZE, PACK_SIZE);
             SubCodeEcc->SetQParity(pack);
             SubCodeEcc->SetPParity(pack);
         }
-    } else {
+    }
+    else
+    {
         block.fill(0);
     }
 
@@ -143,16 +172,22 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
     const std::int64_t a = address;
     const bool isrcDue = !firstOfRow && !track.Isrc.empty() && IsrcInterval > 0 && (a - IsrcOffset) % IsrcInterval == 0;
     const bool mcnDue = !firstOfRow && !Catalog.empty() && McnInterval > 0 && (a - McnOffset) % McnInterval == 0;
-    if (isrcDue) {
+    if (isrcDue)
+    {
         q[0] = static_cast<std::uint8_t>(control | 3);
         BuildIsrcPayload(track.Isrc, q);
         q[9] = ToBcd(msf.Frame);
-    } else if (mcnDue) {
+    }
+    else if (mcnDue)
+    {
         q[0] = static_cast<std::uint8_t>(control | 2);
         BuildMcnPayload(Catalog, q);
         q[9] = ToBcd(msf.Frame);
-    } else {
-        std::int64_t relative = row.IndexNumber == 0 ? row.RelativeStart - sectorInRow : row.RelativeStart + sectorInRow;
+    }
+    else
+    {
+        std::int64_t relative =
+            row.IndexNumber == 0 ? row.RelativeStart - sectorInRow : row.RelativeStart + sectorInRow;
         const TMsf rel = FramesToMsf(static_cast<std::uint32_t>(std::max<std::int64_t>(relative, 0)));
         q[0] = static_cast<std::uint8_t>(control | 1);
         q[1] = ToBcd(static_cast<unsigned>(row.TrackNumber));
@@ -170,15 +205,23 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
 
     // P flag: rises on the second sector of a pause and falls after the first sector of index 1.
     bool pause = false;
-    if (row.Kind == akPregap) {
+    if (row.Kind == akPregap)
+    {
         pause = !firstOfRow;
-    } else if (row.Kind == akFile && row.IndexNumber == 0) {
+    }
+    else if (row.Kind == akFile && row.IndexNumber == 0)
+    {
         pause = !firstOfRow || (r > 0 && AddressTable[static_cast<std::size_t>(r - 1)].Kind == akPregap);
-    } else if (row.Kind == akFile && row.IndexNumber == 1 && firstOfRow) {
+    }
+    else if (row.Kind == akFile && row.IndexNumber == 1 && firstOfRow)
+    {
         pause = true;
-    } else {
+    }
+    else
+    {
         const std::int32_t next = row.TrackNumber - FirstTrackNo + 1;
-        if (next <= TrackCount) {
+        if (next <= TrackCount)
+        {
             const TTocTable& toc = TocTable[static_cast<std::size_t>(next)];
             pause = static_cast<std::uint32_t>(toc.Index1Address - toc.StartAddress) < P_FLAG_LEAD &&
                     static_cast<std::uint32_t>(toc.Index1Address) - address < P_FLAG_LEAD;

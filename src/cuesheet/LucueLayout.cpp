@@ -17,12 +17,15 @@ constexpr std::int32_t SCHEDULE_MIN_INTERVAL = 89;
 bool FindSchedulePair(const std::vector<std::int32_t>& lbas, std::int32_t fromInterval, std::int32_t firstOffset,
                       std::int32_t lastOffset, std::int32_t& interval, std::int32_t& offset)
 {
-    for (std::int32_t n = fromInterval; n >= SCHEDULE_MIN_INTERVAL; --n) {
+    for (std::int32_t n = fromInterval; n >= SCHEDULE_MIN_INTERVAL; --n)
+    {
         std::bitset<SCHEDULE_MAX_INTERVAL> taken;
         for (const std::int32_t lba : lbas)
             taken.set(static_cast<std::size_t>(((lba % n) + n) % n));
-        for (std::int32_t p = firstOffset; p <= lastOffset; ++p) {
-            if (!taken.test(static_cast<std::size_t>(p % n))) {
+        for (std::int32_t p = firstOffset; p <= lastOffset; ++p)
+        {
+            if (!taken.test(static_cast<std::size_t>(p % n)))
+            {
                 interval = n;
                 offset = p;
                 return true;
@@ -32,8 +35,8 @@ bool FindSchedulePair(const std::vector<std::int32_t>& lbas, std::int32_t fromIn
     return false;
 }
 
-void PutDescriptor(std::uint8_t* d, std::uint8_t adrControl, std::uint8_t point, std::uint8_t pmin,
-                   std::uint8_t psec, std::uint8_t pframe)
+void PutDescriptor(std::uint8_t* d, std::uint8_t adrControl, std::uint8_t point, std::uint8_t pmin, std::uint8_t psec,
+                   std::uint8_t pframe)
 {
     d[0] = 1; // session
     d[1] = adrControl;
@@ -51,7 +54,8 @@ void TLuCueSheet::BuildAddressTable()
     AddressStarts.clear();
     if (TrackCount == 0)
         return;
-    auto append = [this](std::int32_t track, std::int32_t index, std::int32_t start, TAddressKind kind) -> TAddressTable& {
+    auto append = [this](std::int32_t track, std::int32_t index, std::int32_t start,
+                         TAddressKind kind) -> TAddressTable& {
         TAddressTable& row = AddressTable.emplace_back();
         row.TrackNumber = track;
         row.IndexNumber = index;
@@ -67,20 +71,24 @@ void TLuCueSheet::BuildAddressTable()
     // Where each track's index 1 begins, even when it has no sectors; -1 without an index 1.
     std::vector<std::int32_t> index1Start(static_cast<std::size_t>(TrackCount), -1);
 
-    for (std::int32_t i = 0; i < TrackCount; ++i) {
+    for (std::int32_t i = 0; i < TrackCount; ++i)
+    {
         const TLuCueTrack& track = *Tracks[static_cast<std::size_t>(i)];
         const std::int32_t number = FirstTrackNo + i;
-        if (track.FileIndex != currentFile) {
+        if (track.FileIndex != currentFile)
+        {
             fileOffset = 0;
             currentFile = track.FileIndex;
         }
         // The first track's PREGAP follows the fixed 150 sectors, as the TOC counts it.
-        if (track.Pregap > 0) {
+        if (track.Pregap > 0)
+        {
             append(number, 0, running, akPregap);
             running += track.Pregap;
         }
         const std::int32_t indexCount = track.GetIndexCount();
-        for (std::int32_t j = 0; j <= indexCount; ++j) {
+        for (std::int32_t j = 0; j <= indexCount; ++j)
+        {
             const std::int32_t length = track.GetIndexLength(static_cast<std::uint32_t>(j));
             if (j == 1)
                 index1Start[static_cast<std::size_t>(i)] = running;
@@ -92,7 +100,8 @@ void TLuCueSheet::BuildAddressTable()
             running += length;
             fileOffset += std::int64_t(length) * track.GetSectorSize();
         }
-        if (track.Postgap > 0) {
+        if (track.Postgap > 0)
+        {
             append(number, indexCount, running, akPostgap);
             running += track.Postgap;
         }
@@ -100,7 +109,8 @@ void TLuCueSheet::BuildAddressTable()
     append(LEAD_OUT_TRACK, 0, running, akLeadOut);
 
     // Pregap rows count down to the track's index 1; the walk stops at another track.
-    for (std::size_t r = 0; r < AddressTable.size(); ++r) {
+    for (std::size_t r = 0; r < AddressTable.size(); ++r)
+    {
         const TAddressTable& index1 = AddressTable[r];
         if (index1.Kind != akFile || index1.IndexNumber != 1)
             continue;
@@ -108,7 +118,8 @@ void TLuCueSheet::BuildAddressTable()
             AddressTable[b].RelativeStart = index1.StartAddress - AddressTable[b].StartAddress - 1;
     }
     // From index 1 on, the relative time runs on to the end of the track, postgap included.
-    for (TAddressTable& row : AddressTable) {
+    for (TAddressTable& row : AddressTable)
+    {
         if (row.Kind == akLeadOut || row.IndexNumber < 1)
             continue;
         const std::int32_t origin = index1Start[static_cast<std::size_t>(row.TrackNumber - FirstTrackNo)];
@@ -127,7 +138,8 @@ void TLuCueSheet::BuildTocTable()
     if (TrackCount == 0)
         return;
     std::int32_t running = 0;
-    for (std::int32_t i = 0; i < TrackCount; ++i) {
+    for (std::int32_t i = 0; i < TrackCount; ++i)
+    {
         const TLuCueTrack& track = *Tracks[static_cast<std::size_t>(i)];
         TTocTable row;
         row.TrackNumber = FirstTrackNo + i;
@@ -164,7 +176,8 @@ void TLuCueSheet::BuildSubQSchedule()
         return;
     IsrcInterval = interval;
     IsrcOffset = offset + PROGRAM_START;
-    if (FindSchedulePair(lbas, IsrcInterval, (IsrcOffset - PROGRAM_START) + 10, 82, interval, offset)) {
+    if (FindSchedulePair(lbas, IsrcInterval, (IsrcOffset - PROGRAM_START) + 10, 82, interval, offset))
+    {
         McnInterval = interval;
         McnOffset = offset + PROGRAM_START;
     }
@@ -177,8 +190,9 @@ std::int32_t TLuCueSheet::FindAddressRow(std::uint32_t address) const
         return -1;
     // Starts strictly increase and are never negative, so the first start above the address
     // (compared unsigned) is what a scan from row 1 would find.
-    const auto above = std::upper_bound(AddressStarts.begin() + 1, AddressStarts.end(), address,
-                                        [](std::uint32_t a, std::int32_t start) { return a < static_cast<std::uint32_t>(start); });
+    const auto above =
+        std::upper_bound(AddressStarts.begin() + 1, AddressStarts.end(), address,
+                         [](std::uint32_t a, std::int32_t start) { return a < static_cast<std::uint32_t>(start); });
     if (above == AddressStarts.end())
         return count;
     return static_cast<std::int32_t>(above - AddressStarts.begin()) - 1;
@@ -191,7 +205,8 @@ std::int32_t TLuCueSheet::GetIndexAddress(std::int32_t track, std::int32_t index
     // Rows are grouped by track in ascending track order.
     auto row = std::lower_bound(AddressTable.begin(), AddressTable.end(), track,
                                 [](const TAddressTable& r, std::int32_t t) { return r.TrackNumber < t; });
-    for (; row != AddressTable.end() && row->TrackNumber == track; ++row) {
+    for (; row != AddressTable.end() && row->TrackNumber == track; ++row)
+    {
         if (row->IndexNumber == index)
             return row->StartAddress;
     }
@@ -215,7 +230,8 @@ bool TLuCueSheet::GetFullToc(std::uint8_t* buffer) const
     const TTocTable& leadOut = TocTable.back();
     // Readers pick the session type from A0's PSEC: 0x20 marks a CD-ROM XA disc.
     bool hasMode2 = false;
-    for (std::int32_t i = 0; i < TrackCount; ++i) {
+    for (std::int32_t i = 0; i < TrackCount; ++i)
+    {
         const std::uint32_t type = Tracks[static_cast<std::size_t>(i)]->Type;
         hasMode2 = hasMode2 || type == ttMode2_2336 || type == ttMode2_2352;
     }
@@ -232,7 +248,8 @@ bool TLuCueSheet::GetFullToc(std::uint8_t* buffer) const
     const TMsf leadOutMsf = FramesToMsf(static_cast<std::uint32_t>(leadOut.StartAddress));
     PutDescriptor(d, adr(last.Control), 0xA2, leadOutMsf.Minute, leadOutMsf.Second, leadOutMsf.Frame);
     d += 11;
-    for (std::size_t i = 0; i + 1 < TocTable.size(); ++i, d += 11) {
+    for (std::size_t i = 0; i + 1 < TocTable.size(); ++i, d += 11)
+    {
         const TMsf msf = FramesToMsf(static_cast<std::uint32_t>(TocTable[i].Index1Address));
         PutDescriptor(d, adr(TocTable[i].Control), static_cast<std::uint8_t>(TocTable[i].TrackNumber), msf.Minute,
                       msf.Second, msf.Frame);

@@ -31,10 +31,22 @@ constexpr std::uint32_t ERR_SEQUENCE = 10;
 constexpr std::uint32_t ERR_FILE_START = 11;
 constexpr std::uint32_t ERR_FIRST_INDEX = 12;
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlankOrControl(char c)
+{
+    return static_cast<unsigned char>(c) <= 32;
+}
+char UpperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 std::string_view Trim(std::string_view s)
 {
@@ -71,18 +83,22 @@ bool ReadWholeFile(const std::string& path, std::string& text)
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
-    struct stat st{};
+    struct stat st = {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok) {
-        try {
+    if (ok)
+    {
+        try
+        {
             text.clear();
             text.reserve(static_cast<std::size_t>(st.st_size));
             char chunk[1 << 16];
-            for (;;) {
+            for (;;)
+            {
                 const ssize_t n = ::read(fd, chunk, sizeof chunk);
                 if (n < 0 && errno == EINTR)
                     continue;
-                if (n < 0) {
+                if (n < 0)
+                {
                     ok = false;
                     break;
                 }
@@ -90,7 +106,9 @@ bool ReadWholeFile(const std::string& path, std::string& text)
                     break;
                 text.append(chunk, static_cast<std::size_t>(n));
             }
-        } catch (...) {
+        }
+        catch (...)
+        {
             ok = false;
         }
     }
@@ -105,7 +123,8 @@ bool MatchEntry(const std::string& folder, const std::string& name, std::string&
     if (!dir)
         return false;
     std::vector<std::string> matches;
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent* entry = ::readdir(dir))
+    {
         if (EqualsIgnoreCase(entry->d_name, name))
             matches.emplace_back(entry->d_name);
     }
@@ -120,11 +139,13 @@ std::string CaseInsensitiveLookup(const std::string& path)
 {
     std::string result;
     std::size_t pos = 0;
-    if (!path.empty() && path[0] == '/') {
+    if (!path.empty() && path[0] == '/')
+    {
         result = "/";
         pos = 1;
     }
-    while (pos <= path.size()) {
+    while (pos <= path.size())
+    {
         std::size_t next = path.find('/', pos);
         if (next == std::string::npos)
             next = path.size();
@@ -133,8 +154,9 @@ std::string CaseInsensitiveLookup(const std::string& path)
         if (part.empty())
             continue;
         std::string candidate = result + part;
-        struct stat st{};
-        if (part != "." && part != ".." && ::stat(candidate.c_str(), &st) != 0) {
+        struct stat st = {};
+        if (part != "." && part != ".." && ::stat(candidate.c_str(), &st) != 0)
+        {
             std::string found;
             if (!MatchEntry(result, part, found))
                 return path;
@@ -172,9 +194,9 @@ struct TKeyword
 };
 
 constexpr TKeyword KEYWORDS[] = {
-    {"REM ", 0},           {"CDTEXTFILE ", egCdTextFile}, {"CATALOG ", egCatalog}, {"FILE ", egFile},
-    {"TRACK ", egTrack},   {"FLAGS ", egFlags},           {"ISRC ", egIsrc},       {"PREGAP ", egPregap},
-    {"INDEX ", egIndex},   {"POSTGAP ", egPostgap},
+    {"REM ", 0},         {"CDTEXTFILE ", egCdTextFile}, {"CATALOG ", egCatalog}, {"FILE ", egFile},
+    {"TRACK ", egTrack}, {"FLAGS ", egFlags},           {"ISRC ", egIsrc},       {"PREGAP ", egPregap},
+    {"INDEX ", egIndex}, {"POSTGAP ", egPostgap},
 };
 
 constexpr std::string_view TRACK_TYPES[] = {
@@ -193,7 +215,8 @@ std::string TLuCueSheet::ResolvePath(std::string_view name) const
     std::string path(name);
     // Sheets made on Windows separate folders with backslashes.
     std::replace(path.begin(), path.end(), '\\', '/');
-    if (path.empty() || path[0] != '/') {
+    if (path.empty() || path[0] != '/')
+    {
         const std::size_t slash = CuePath.rfind('/');
         path = (slash == std::string::npos ? std::string() : CuePath.substr(0, slash + 1)) + path;
     }
@@ -206,25 +229,31 @@ bool TLuCueSheet::Load(const std::string& cuePath)
 {
     Clear();
     ErrorCode = 0;
-    if (!IsRegularFile(cuePath)) {
+    if (!IsRegularFile(cuePath))
+    {
         ErrorCode = egSheet | ERR_NOT_FOUND;
         return false;
     }
     std::string text;
-    if (!ReadWholeFile(cuePath, text)) {
+    if (!ReadWholeFile(cuePath, text))
+    {
         ErrorCode = egSheet | ERR_UNREADABLE;
         return false;
     }
     CuePath = cuePath;
-    try {
+    try
+    {
         ReadSheet(text);
-    } catch (...) {
+    }
+    catch (...)
+    {
         if (ErrorCode == 0)
             ErrorCode = egSheet | ERR_UNREADABLE;
     }
     text.clear();
     text.shrink_to_fit();
-    if (ErrorCode != 0) {
+    if (ErrorCode != 0)
+    {
         Clear();
         return false;
     }
@@ -251,10 +280,12 @@ void TLuCueSheet::ReadSheet(const std::string& text)
         const std::int64_t remaining = dataSize - state.ConsumedBytes;
         const std::int64_t size = track.GetSectorSize();
         const std::int64_t sectors = std::min((remaining + size - 1) / size, MAX_TRACK_SECTORS);
-        track.End = static_cast<std::int32_t>(track.GetIndexPos(static_cast<std::uint32_t>(track.LastIndexNo)) + sectors);
+        track.End =
+            static_cast<std::int32_t>(track.GetIndexPos(static_cast<std::uint32_t>(track.LastIndexNo)) + sectors);
     };
 
-    while (pos < text.size() && ErrorCode == 0) {
+    while (pos < text.size() && ErrorCode == 0)
+    {
         std::size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string::npos)
             end = text.size();
@@ -275,8 +306,10 @@ void TLuCueSheet::ReadSheet(const std::string& text)
         const std::string_view line(upper);
 
         const TKeyword* keyword = nullptr;
-        for (const TKeyword& k : KEYWORDS) {
-            if (line.substr(0, k.Text.size()) == k.Text) {
+        for (const TKeyword& k : KEYWORDS)
+        {
+            if (line.substr(0, k.Text.size()) == k.Text)
+            {
                 keyword = &k;
                 break;
             }
@@ -288,10 +321,13 @@ void TLuCueSheet::ReadSheet(const std::string& text)
         const std::uint32_t group = keyword->Group;
         // The status has 16 bits for the line: a later line is reported without one, never as another.
         auto fail = [&](std::uint32_t reason) { ErrorCode = ((lineNo <= 0xFFFF ? lineNo : 0) << 16) + group + reason; };
-        TLuCueTrack* track = state.CurrentTrack >= 0 ? Tracks[static_cast<std::size_t>(state.CurrentTrack)].get() : nullptr;
+        TLuCueTrack* track =
+            state.CurrentTrack >= 0 ? Tracks[static_cast<std::size_t>(state.CurrentTrack)].get() : nullptr;
 
-        switch (group) {
-        case egCdTextFile: {
+        switch (group)
+        {
+        case egCdTextFile:
+        {
             if (state.CdTextGiven)
                 return fail(ERR_TWICE);
             const std::string path = ResolvePath(argOriginal);
@@ -309,18 +345,23 @@ void TLuCueSheet::ReadSheet(const std::string& text)
             Catalog = arg;
             state.CatalogGiven = true;
             break;
-        case egFile: {
+        case egFile:
+        {
             if (FileCount >= MAX_FILES)
                 return fail(ERR_TWICE);
-            if (state.CurrentFile >= 0) {
+            if (state.CurrentFile >= 0)
+            {
                 if (!state.FileHasTrack)
                     return fail(ERR_NO_TRACK);
                 // A track without any INDEX would reach the disc with no sectors at all.
                 if (!state.TrackHasIndex)
                     return fail(ERR_NO_INDEX);
-                try {
+                try
+                {
                     closeTrack();
-                } catch (...) {
+                }
+                catch (...)
+                {
                     return fail(ERR_OPEN);
                 }
             }
@@ -333,12 +374,15 @@ void TLuCueSheet::ReadSheet(const std::string& text)
                 return fail(ERR_NOT_FOUND);
             if (type != "BINARY" && type != "WAVE")
                 return fail(ERR_TYPE);
-            try {
+            try
+            {
                 if (type == "BINARY")
                     Files[static_cast<std::size_t>(FileCount)] = std::make_unique<TLuCueBinFile>(path);
                 else
                     Files[static_cast<std::size_t>(FileCount)] = std::make_unique<TLuCueWavFile>(path);
-            } catch (...) {
+            }
+            catch (...)
+            {
                 return fail(ERR_OPEN);
             }
             state.CurrentFile = FileCount++;
@@ -348,7 +392,8 @@ void TLuCueSheet::ReadSheet(const std::string& text)
             state.ConsumedBytes = 0;
             break;
         }
-        case egTrack: {
+        case egTrack:
+        {
             if (state.CurrentFile < 0)
                 return fail(ERR_NOT_FOUND);
             if (!state.TrackHasIndex)
@@ -372,12 +417,15 @@ void TLuCueSheet::ReadSheet(const std::string& text)
             const auto type = static_cast<std::uint32_t>(found - std::begin(TRACK_TYPES));
             if (type == ttCdi_2336 || type == ttCdi_2352)
                 return fail(ERR_TYPE);
-            try {
+            try
+            {
                 auto created = std::make_unique<TLuCueTrack>();
                 created->SetType(type);
                 created->FileIndex = state.CurrentFile;
                 Tracks[static_cast<std::size_t>(TrackCount)] = std::move(created);
-            } catch (...) {
+            }
+            catch (...)
+            {
                 return fail(ERR_OPEN);
             }
             state.CurrentTrack = TrackCount++;
@@ -388,7 +436,8 @@ void TLuCueSheet::ReadSheet(const std::string& text)
             state.LastIndexNo = -1;
             break;
         }
-        case egFlags: {
+        case egFlags:
+        {
             if (state.FlagsGiven)
                 return fail(ERR_TWICE);
             if (!state.FileHasTrack)
@@ -396,7 +445,8 @@ void TLuCueSheet::ReadSheet(const std::string& text)
             if (state.TrackHasIndex)
                 return fail(ERR_ORDER);
             std::string rest(arg);
-            for (std::string_view token : {"DCP", "4CH", "PRE", "SCMS"}) {
+            for (std::string_view token : {"DCP", "4CH", "PRE", "SCMS"})
+            {
                 const std::size_t at = rest.find(token);
                 if (at == std::string::npos)
                     continue;
@@ -413,7 +463,8 @@ void TLuCueSheet::ReadSheet(const std::string& text)
             state.FlagsGiven = true;
             break;
         }
-        case egIsrc: {
+        case egIsrc:
+        {
             if (state.IsrcGiven)
                 return fail(ERR_TWICE);
             if (!state.FileHasTrack)
@@ -429,7 +480,8 @@ void TLuCueSheet::ReadSheet(const std::string& text)
             state.IsrcGiven = true;
             break;
         }
-        case egPregap: {
+        case egPregap:
+        {
             if (state.PregapGiven)
                 return fail(ERR_TWICE);
             if (!state.FileHasTrack)
@@ -443,7 +495,8 @@ void TLuCueSheet::ReadSheet(const std::string& text)
             state.PregapGiven = true;
             break;
         }
-        case egIndex: {
+        case egIndex:
+        {
             if (state.PostgapGiven)
                 return fail(ERR_ORDER);
             if (!state.FileHasTrack)
@@ -461,17 +514,24 @@ void TLuCueSheet::ReadSheet(const std::string& text)
             if (static_cast<std::uint32_t>(number) > MAX_INDEX)
                 return fail(ERR_ARGUMENT);
             const bool trackHadIndex = state.TrackHasIndex;
-            TLuCueTrack* previous = state.CurrentTrack > 0 ? Tracks[static_cast<std::size_t>(state.CurrentTrack - 1)].get() : nullptr;
-            if (!trackHadIndex) {
+            TLuCueTrack* previous =
+                state.CurrentTrack > 0 ? Tracks[static_cast<std::size_t>(state.CurrentTrack - 1)].get() : nullptr;
+            if (!trackHadIndex)
+            {
                 if (number != 0 && number != 1)
                     return fail(ERR_FIRST_INDEX);
-                if (!state.FileHasIndex) {
+                if (!state.FileHasIndex)
+                {
                     if (position != 0)
                         return fail(ERR_FILE_START);
-                } else if (previous) {
+                }
+                else if (previous)
+                {
                     previous->End = position;
                 }
-            } else if (number != state.LastIndexNo + 1) {
+            }
+            else if (number != state.LastIndexNo + 1)
+            {
                 return fail(ERR_SEQUENCE);
             }
             track->SetIndex(static_cast<std::uint32_t>(number), position);
@@ -484,7 +544,8 @@ void TLuCueSheet::ReadSheet(const std::string& text)
             state.FileHasIndex = true;
             break;
         }
-        case egPostgap: {
+        case egPostgap:
+        {
             if (state.PostgapGiven)
                 return fail(ERR_TWICE);
             if (!state.FileHasTrack)
@@ -498,8 +559,7 @@ void TLuCueSheet::ReadSheet(const std::string& text)
             state.PostgapGiven = true;
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
     if (ErrorCode != 0)
@@ -513,30 +573,31 @@ void TLuCueSheet::ReadSheet(const std::string& text)
         ErrorCode = egEnd | ERR_NOT_FOUND;
     if (ErrorCode != 0)
         return;
-    try {
+    try
+    {
         closeTrack();
-    } catch (...) {
+    }
+    catch (...)
+    {
         ErrorCode = egFile | ERR_OPEN;
     }
 }
 
 std::string CueErrorMessage(std::uint32_t errorCode)
 {
-    switch (errorCode & 0xFFFF) {
+    switch (errorCode & 0xFFFF)
+    {
     case 0x001:
-    case 0x002:
-        return "Unable to find or open CUE SHEET";
+    case 0x002: return "Unable to find or open CUE SHEET";
     case 0x101: return "No FILEs were specified";
     case 0x107: return "No TRACKs were defined for the last file";
     case 0x108: return "No starting INDEX was defined for the last track";
     case 0x201: return "Unable to find or open CDTEXTFILE";
     case 0x204:
-    case 0x304:
-        return "Command cannot be specified more than one per disc";
+    case 0x304: return "Command cannot be specified more than one per disc";
     case 0x305: return "CATALOG number is wrong length or contains illegal characters";
     case 0x401:
-    case 0x403:
-        return "Unable to find or open FILE";
+    case 0x403: return "Unable to find or open FILE";
     case 0x404: return "TRACK cannot be specified more than 99 per disc";
     case 0x405: return "Illegal FILE type is specified";
     case 0x406: return "Unsupported FILE type is specified";
@@ -550,13 +611,11 @@ std::string CueErrorMessage(std::uint32_t errorCode)
     case 0x50A: return "TRACK numbers are not in sequential order";
     case 0x604:
     case 0x704:
-    case 0x804:
-        return "Command cannot be specified more than one per track";
+    case 0x804: return "Command cannot be specified more than one per track";
     case 0x605: return "Illegal FLAGS type is specified";
     case 0x705: return "ISRC number is wrong length or contains illegal characters";
     case 0x805:
-    case 0xA05:
-        return "Illegal address is specified";
+    case 0xA05: return "Illegal address is specified";
     case 0x905: return "Illegal INDEX number or address is specified";
     case 0x90A: return "INDEX numbers are not in sequential order";
     case 0x90B: return "First INDEX of file does not start at 00:00:00";
@@ -571,8 +630,7 @@ std::string CueErrorMessage(std::uint32_t errorCode)
     case 0x90C:
     case 0xA04:
     case 0xA07:
-    case 0xA09:
-        return "Illigal command placement";
+    case 0xA09: return "Illigal command placement";
     default: return {};
     }
 }

@@ -19,7 +19,7 @@ namespace {
 
 bool IsRegularFile(const std::string& path)
 {
-    struct stat st{};
+    struct stat st = {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -29,8 +29,9 @@ TLuCueFile::TLuCueFile(const std::string& path)
     Fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (Fd < 0)
         ThrowErrno("cannot open " + path);
-    struct stat st{};
-    if (::fstat(Fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    struct stat st = {};
+    if (::fstat(Fd, &st) != 0 || !S_ISREG(st.st_mode))
+    {
         ::close(Fd);
         Fd = -1;
         errno = EINVAL;
@@ -51,8 +52,8 @@ std::size_t TLuCueFile::Write(const void*, std::size_t)
 
 bool TLuCueFile::RefersTo(const std::string& path) const
 {
-    struct stat mine{};
-    struct stat other{};
+    struct stat mine = {};
+    struct stat other = {};
     return ::fstat(Fd, &mine) == 0 && ::stat(path.c_str(), &other) == 0 && mine.st_dev == other.st_dev &&
            mine.st_ino == other.st_ino;
 }
@@ -65,7 +66,7 @@ void TLuCueFile::ReleaseBuffer()
 
 std::int64_t TLuCueFile::FileSize() const
 {
-    struct stat st{};
+    struct stat st = {};
     if (::fstat(Fd, &st) != 0)
         ThrowErrno("cannot query a data file");
     return st.st_size;
@@ -75,11 +76,13 @@ std::size_t TLuCueFile::ReadAt(std::int64_t offset, void* buffer, std::size_t co
 {
     auto* out = static_cast<std::uint8_t*>(buffer);
     std::size_t done = 0;
-    while (done < count) {
+    while (done < count)
+    {
         const std::int64_t at = offset + static_cast<std::int64_t>(done);
         if (at < 0)
             break;
-        if (BufferLength > 0 && at >= BufferStart && at < BufferStart + static_cast<std::int64_t>(BufferLength)) {
+        if (BufferLength > 0 && at >= BufferStart && at < BufferStart + static_cast<std::int64_t>(BufferLength))
+        {
             const auto from = static_cast<std::size_t>(at - BufferStart);
             const std::size_t n = std::min(count - done, BufferLength - from);
             std::memcpy(out + done, Buffer.get() + from, n);
@@ -87,7 +90,8 @@ std::size_t TLuCueFile::ReadAt(std::int64_t offset, void* buffer, std::size_t co
             continue;
         }
         // A large request bypasses the buffer; a small one refills it from here on.
-        if (count - done >= READ_AHEAD) {
+        if (count - done >= READ_AHEAD)
+        {
             const ssize_t n = ::pread(Fd, out + done, count - done, at);
             if (n < 0 && errno == EINTR)
                 continue;
@@ -125,7 +129,8 @@ std::int64_t TLuCueBinFile::Seek(std::int64_t offset, std::uint16_t origin)
     else if (origin == soEnd)
         base = FileSize();
     const std::int64_t target = base + offset;
-    if (target < 0) {
+    if (target < 0)
+    {
         errno = EINVAL;
         ThrowErrno("invalid seek in a data file");
     }

@@ -13,14 +13,20 @@
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 std::uint32_t GetLE32(const std::uint8_t* b)
 {
     return b[0] | b[1] << 8 | b[2] << 16 | std::uint32_t(b[3]) << 24;
 }
 
-std::uint16_t GetLE16(const std::uint8_t* b) { return static_cast<std::uint16_t>(b[0] | b[1] << 8); }
+std::uint16_t GetLE16(const std::uint8_t* b)
+{
+    return static_cast<std::uint16_t>(b[0] | b[1] << 8);
+}
 
 // Closes the descriptor on every path out of the header reader.
 class TFdGuard
@@ -43,7 +49,8 @@ private:
 bool ReadExact(int fd, std::int64_t offset, std::uint8_t* buffer, std::size_t count)
 {
     std::size_t done = 0;
-    while (done < count) {
+    while (done < count)
+    {
         const ssize_t n = ::pread(fd, buffer + done, count - done, offset + static_cast<std::int64_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
@@ -60,14 +67,16 @@ bool TryStrToInt(std::string_view text, std::int32_t& value)
 {
     std::size_t i = 0;
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+    {
         negative = text[i] == '-';
         ++i;
     }
     if (i == text.size())
         return false;
     std::int64_t result = 0;
-    for (; i < text.size(); ++i) {
+    for (; i < text.size(); ++i)
+    {
         if (!IsDigit(text[i]))
             return false;
         result = result * 10 + (text[i] - '0');
@@ -107,8 +116,7 @@ bool StrToMsf(std::string_view text, TMsf& msf)
 std::string MsfToStr(TMsf msf)
 {
     char text[16];
-    std::snprintf(text, sizeof text, "%.2u:%.2u:%.2u", unsigned(msf.Minute), unsigned(msf.Second),
-                  unsigned(msf.Frame));
+    std::snprintf(text, sizeof text, "%.2u:%.2u:%.2u", unsigned(msf.Minute), unsigned(msf.Second), unsigned(msf.Frame));
     return text;
 }
 
@@ -133,7 +141,7 @@ int ReadWaveHeader(const std::string& path, TWaveInfo& info)
     TFdGuard fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.Get() < 0)
         return -1;
-    struct stat st{};
+    struct stat st = {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
     const std::int64_t fileSize = st.st_size;
@@ -166,7 +174,8 @@ int ReadWaveHeader(const std::string& path, TWaveInfo& info)
     // Walk the chunks after "fmt "; an odd-sized chunk is followed by a pad byte.
     std::int64_t position = 20;
     std::uint64_t chunkSize = formatSize;
-    for (;;) {
+    for (;;)
+    {
         position += static_cast<std::int64_t>(chunkSize + (chunkSize & 1));
         if (position >= fileSize)
             return 0;
@@ -175,7 +184,8 @@ int ReadWaveHeader(const std::string& path, TWaveInfo& info)
             return 0;
         position += 8;
         chunkSize = GetLE32(chunk + 4);
-        if (std::memcmp(chunk, "data", 4) == 0) {
+        if (std::memcmp(chunk, "data", 4) == 0)
+        {
             info.DataOffset = position;
             const std::int64_t available = fileSize > position ? fileSize - position : 0;
             info.DataLength = std::min<std::int64_t>(static_cast<std::int64_t>(chunkSize), available);

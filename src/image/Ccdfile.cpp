@@ -15,8 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 constexpr std::size_t CD_TEXT_PACK_SIZE = 18;
 // The two CRC bytes at the end of a pack are not written.
@@ -70,10 +69,8 @@ bool IsExistingFile(const std::string& path)
 class TReadFile
 {
 public:
-    explicit TReadFile(const std::string& path)
-        : Fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY))
-    {
-    }
+    explicit TReadFile(const std::string& path) : Fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY))
+    {}
     ~TReadFile()
     {
         if (Fd >= 0)
@@ -94,7 +91,7 @@ void WriteCdText(TIniFile& ini, const std::string& path)
     TReadFile file(path);
     if (file.Get() < 0)
         RaiseFileError("Cannot open the CD-TEXT file", path);
-    struct stat info{};
+    struct stat info = {};
     if (::fstat(file.Get(), &info) != 0)
         RaiseFileError("Cannot read the CD-TEXT file", path);
     if (!S_ISREG(info.st_mode))
@@ -115,9 +112,9 @@ void WriteCdText(TIniFile& ini, const std::string& path)
         while (done < pack.size())
         {
             errno = 0;
-            const ssize_t n = ::pread(file.Get(), pack.data() + done, pack.size() - done,
-                                      static_cast<off_t>(i * static_cast<std::int64_t>(CD_TEXT_PACK_SIZE) +
-                                                         static_cast<std::int64_t>(done)));
+            const ssize_t n = ::pread(
+                file.Get(), pack.data() + done, pack.size() - done,
+                static_cast<off_t>(i * static_cast<std::int64_t>(CD_TEXT_PACK_SIZE) + static_cast<std::int64_t>(done)));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)

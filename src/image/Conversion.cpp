@@ -22,8 +22,7 @@
 #include <system_error>
 #include <thread>
 
-namespace
-{
+namespace {
 
 inline constexpr std::int32_t FRAMES_PER_STEP = 75;
 // Sectors per write call: large enough that system calls cost nothing, small enough to stay in cache.
@@ -209,8 +208,8 @@ struct TComposeResult
 
 // The composer's loop: every address from 150 to leadOut - 1 unless a cancel request is seen first.
 // It alone touches the sheet and the interleaver, so the sector order is the interleaver's order.
-void ComposeSectors(TLuCueSheet& sheet, std::int32_t leadOut, std::atomic<TConvertStatus>& status,
-                    TBatchRing& ring, TComposeResult& result)
+void ComposeSectors(TLuCueSheet& sheet, std::int32_t leadOut, std::atomic<TConvertStatus>& status, TBatchRing& ring,
+                    TComposeResult& result)
 {
     std::exception_ptr error;
     TSubCodeInterLeave interleaver;
@@ -267,12 +266,12 @@ bool SameFile(const struct stat& a, const struct stat& b)
 
 bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet)
 {
-    struct stat target{};
+    struct stat target = {};
     if (::stat(path.c_str(), &target) != 0)
         return false;
     for (const std::string& input : {sheet.CuePath, sheet.CdTextFile})
     {
-        struct stat info{};
+        struct stat info = {};
         if (!input.empty() && ::stat(input.c_str(), &info) == 0 && SameFile(info, target))
             return true;
     }
@@ -321,8 +320,7 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
             OnStart();
     }
     catch (...)
-    {
-    }
+    {}
 
     const std::string imgPath = ChangeFileExt(ccdPath, ".img");
     const std::string subPath = ChangeFileExt(ccdPath, ".sub");
@@ -410,7 +408,6 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
             OnEnd();
     }
     catch (...)
-    {
-    }
+    {}
     return 0;
 }

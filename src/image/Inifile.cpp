@@ -8,8 +8,7 @@
 #include <system_error>
 #include <utility>
 
-namespace
-{
+namespace {
 
 constexpr std::string_view LINE_END = "\r\n";
 
@@ -50,9 +49,7 @@ bool ParseInteger(std::string_view text, std::int32_t& value)
 
 } // namespace
 
-TIniFile::TIniFile(std::string path) : FPath(std::move(path))
-{
-}
+TIniFile::TIniFile(std::string path) : FPath(std::move(path)) {}
 
 bool TIniFile::Load()
 {

@@ -51,14 +51,14 @@ public:
 private:
     struct TLine
     {
-        std::string Text;     // the line as read, for lines that hold no key
-        std::string Key;      // empty for such lines
+        std::string Text; // the line as read, for lines that hold no key
+        std::string Key;  // empty for such lines
         std::string Value;
     };
 
     struct TSection
     {
-        std::string Name;     // empty for the lines before the first section header
+        std::string Name; // empty for the lines before the first section header
         bool HasHeader = false;
         std::vector<TLine> Lines;
         std::unordered_map<std::string, std::size_t> Keys; // folded key -> line; first one wins

@@ -5,15 +5,16 @@
 
 #include <cstdio>
 
-namespace
-{
+namespace {
 
 // Column texts; every list line is 75 characters wide except the separator.
 constexpr const char* TYPE_COLUMN[] = {
     "Audio      ", "CDG        ", "Mode1/2048 ", "Mode1/2352 ",
     "Mode2/2336 ", "Mode2/2352 ", "CDI/2336   ", "CDI/2352   ",
 };
-constexpr const char* TIME_GAP = "     " "                          " "     ";
+constexpr const char* TIME_GAP = "     "
+                                 "                          "
+                                 "     ";
 constexpr const char* LEAD_OUT_LINE = "            LeadOut                                       ";
 constexpr std::size_t SEPARATOR_WIDTH = 90;
 constexpr std::size_t REPORT_WIDTH = 75;
@@ -64,8 +65,8 @@ std::string RuleLine()
 
 std::string LayoutHeader()
 {
-    return std::string("Track Index ") + "ISRC      " + "     " + "Type       Copy Emph 4ch  " + "     " +
-           " Start   " + " Length ";
+    return std::string("Track Index ") + "ISRC      " + "     " + "Type       Copy Emph 4ch  " + "     " + " Start   " +
+           " Length ";
 }
 
 TDiscLayout BuildDiscLayout(const TLuCueSheet& sheet)

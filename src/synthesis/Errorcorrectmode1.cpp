@@ -8,7 +8,6 @@ namespace {
 
 constexpr auto ANTILOG = MakeGf256Antilog();
 
-
 // Layout of the product code: 26 rows of 43 16-bit words from byte 12; rows 0-23 are the data of
 // the P columns, rows 24-25 their parity. Byte c of a row is vector c & 1 of word column c / 2,
 // and the two vectors are coded on their own, so every byte column is one code word.
@@ -67,7 +66,8 @@ inline __attribute__((always_inline)) V MulConst(V x) noexcept
 {
     V acc = {};
 #pragma GCC unroll 8
-    for (unsigned b = 0; b < 8; ++b) {
+    for (unsigned b = 0; b < 8; ++b)
+    {
         if ((C >> b) & 1)
             acc ^= x;
         x = XTime(x);
@@ -85,13 +85,15 @@ inline __attribute__((always_inline)) V DivOnePlusAlpha(V x) noexcept
 // rows keeps all 86 columns in flight with plain vector operations.
 SARVEX_KERNEL_CLONES void ComputeP(std::uint8_t* sector) noexcept
 {
-    constexpr std::size_t VECS = 3;  // 96 lanes; lanes 86-95 read the next row and are dropped
+    constexpr std::size_t VECS = 3; // 96 lanes; lanes 86-95 read the next row and are dropped
     V sum[VECS] = {};
     V horner[VECS] = {};
     const std::uint8_t* row = sector + HEADER_OFFSET;
-    for (std::size_t j = 0; j < P_DATA_ROWS; ++j, row += ROW_BYTES) {
+    for (std::size_t j = 0; j < P_DATA_ROWS; ++j, row += ROW_BYTES)
+    {
 #pragma GCC unroll 3
-        for (std::size_t v = 0; v < VECS; ++v) {
+        for (std::size_t v = 0; v < VECS; ++v)
+        {
             const V d = Load(row + VB * v);
             sum[v] ^= d;
             horner[v] = XTime(horner[v]) ^ d;
@@ -100,7 +102,8 @@ SARVEX_KERNEL_CLONES void ComputeP(std::uint8_t* sector) noexcept
     alignas(VB) std::uint8_t p0[VB * VECS];
     alignas(VB) std::uint8_t p1[VB * VECS];
 #pragma GCC unroll 3
-    for (std::size_t v = 0; v < VECS; ++v) {
+    for (std::size_t v = 0; v < VECS; ++v)
+    {
         const V q = DivOnePlusAlpha(sum[v] ^ XTime(XTime(horner[v])));
         Store(p0 + VB * v, q);
         Store(p1 + VB * v, sum[v] ^ q);
@@ -113,7 +116,7 @@ SARVEX_KERNEL_CLONES void ComputeP(std::uint8_t* sector) noexcept
 // Row r is added to wide accumulators shifted by 25 - r words, so word column i lands in lane
 // n = i + 25 - r and every lane holds one diagonal: k = (25 - n) mod 26. Horner over the rows
 // gives lane n the factor alpha^(25 - r); a final alpha^(44 - n) per lane completes alpha^(44 - i).
-constexpr std::size_t Q_LANES = Q_WORDS + Q_ROWS - 1;  // 68 words
+constexpr std::size_t Q_LANES = Q_WORDS + Q_ROWS - 1; // 68 words
 constexpr std::size_t Q_VECS = (2 * Q_LANES + VB - 1) / VB;
 constexpr std::size_t MASK_PAD = 64;
 
@@ -130,7 +133,8 @@ using TLaneMasks = std::array<std::array<std::uint8_t, VB * Q_VECS>, 8>;
 constexpr TLaneMasks MakeLaneMasks()
 {
     TLaneMasks masks{};
-    for (std::size_t n = 0; n < Q_LANES; ++n) {
+    for (std::size_t n = 0; n < Q_LANES; ++n)
+    {
         const unsigned w = Alpha(44 + 255 - static_cast<unsigned>(n));
         for (unsigned b = 0; b < 8; ++b)
             masks[b][2 * n] = masks[b][2 * n + 1] = ((w >> b) & 1) ? 0xFF : 0x00;
@@ -141,9 +145,10 @@ static_assert(MakeLaneMasks()[0][0] == 0x00 && MakeLaneMasks()[0][2 * 44] == 0xF
 
 using TRowMask = std::array<std::uint8_t, 2 * MASK_PAD + ROW_BYTES>;
 
-struct TMode1Tables {
+struct TMode1Tables
+{
     TLuEdc Edc;
-    alignas(16) TLaneMasks LaneMasks;  // 16, not VB: keeps the plain (not over-aligned) new
+    alignas(16) TLaneMasks LaneMasks; // 16, not VB: keeps the plain (not over-aligned) new
     alignas(16) TRowMask RowMask;
 };
 
@@ -156,7 +161,7 @@ template <std::size_t R>
 inline __attribute__((always_inline)) void AddQRow(const std::uint8_t* sector, const std::uint8_t* rowMask,
                                                    V (&sum)[Q_VECS], V (&horner)[Q_VECS]) noexcept
 {
-    constexpr std::size_t shift = 2 * (Q_ROWS - 1 - R);  // accumulator byte of the row's byte 0
+    constexpr std::size_t shift = 2 * (Q_ROWS - 1 - R); // accumulator byte of the row's byte 0
     constexpr std::size_t first = shift / VB;
     constexpr std::size_t last = (shift + ROW_BYTES - 1) / VB;
     // Lanes below the window have seen no row yet and are still zero.
@@ -166,11 +171,15 @@ inline __attribute__((always_inline)) void AddQRow(const std::uint8_t* sector, c
     constexpr std::size_t rowAt = HEADER_OFFSET + ROW_BYTES * R;
     // Only vectors that overlap the row.
 #pragma GCC unroll 5
-    for (std::size_t v = first; v <= last; ++v) {
+    for (std::size_t v = first; v <= last; ++v)
+    {
         V d;
-        if (rowAt + VB * v >= shift) {
+        if (rowAt + VB * v >= shift)
+        {
             d = Load(sector + rowAt + VB * v - shift);
-        } else {
+        }
+        else
+        {
             // The row-0 vector would start before the sector; its leading bytes are masked anyway.
             alignas(VB) std::uint8_t head[VB] = {};
             const std::size_t skip = shift - rowAt - VB * v;
@@ -185,8 +194,9 @@ inline __attribute__((always_inline)) void AddQRow(const std::uint8_t* sector, c
 }
 
 template <std::size_t... R>
-inline __attribute__((always_inline)) void AddQRows(const std::uint8_t* sector, const std::uint8_t* rowMask, V (&sum)[Q_VECS],
-                     V (&horner)[Q_VECS], std::index_sequence<R...>) noexcept
+inline __attribute__((always_inline)) void AddQRows(const std::uint8_t* sector, const std::uint8_t* rowMask,
+                                                    V (&sum)[Q_VECS], V (&horner)[Q_VECS],
+                                                    std::index_sequence<R...>) noexcept
 {
     (AddQRow<R>(sector, rowMask, sum, horner), ...);
 }
@@ -198,17 +208,19 @@ SARVEX_KERNEL_CLONES void ComputeQ(std::uint8_t* sector, const TMode1Tables& t) 
     AddQRows(sector, t.RowMask.data(), sum, horner, std::make_index_sequence<Q_ROWS>{});
 
     // Per-lane weights, then fold lanes n, n + 26 and n + 52 of one diagonal together.
-    constexpr std::size_t FOLD = 2 * Q_ROWS;  // bytes per group of 26 lanes
+    constexpr std::size_t FOLD = 2 * Q_ROWS; // bytes per group of 26 lanes
     constexpr std::size_t FOLD_VECS = (FOLD + VB - 1) / VB;
     alignas(VB) std::uint8_t s0[2 * FOLD + VB * FOLD_VECS] = {};
     alignas(VB) std::uint8_t s1[2 * FOLD + VB * FOLD_VECS] = {};
     static_assert(sizeof s0 >= VB * Q_VECS);
 #pragma GCC unroll 5
-    for (std::size_t v = 0; v < Q_VECS; ++v) {
+    for (std::size_t v = 0; v < Q_VECS; ++v)
+    {
         V x = horner[v];
         V weighted = {};
 #pragma GCC unroll 8
-        for (std::size_t b = 0; b < 8; ++b) {
+        for (std::size_t b = 0; b < 8; ++b)
+        {
             weighted ^= x & Load(t.LaneMasks[b].data() + VB * v);
             x = XTime(x);
         }
@@ -218,7 +230,8 @@ SARVEX_KERNEL_CLONES void ComputeQ(std::uint8_t* sector, const TMode1Tables& t) 
     alignas(VB) std::uint8_t q0[VB * FOLD_VECS];
     alignas(VB) std::uint8_t q1[VB * FOLD_VECS];
 #pragma GCC unroll 2
-    for (std::size_t v = 0; v < FOLD_VECS; ++v) {
+    for (std::size_t v = 0; v < FOLD_VECS; ++v)
+    {
         const std::size_t at = VB * v;
         const V a = Load(s0 + at) ^ Load(s0 + at + FOLD) ^ Load(s0 + at + 2 * FOLD);
         const V b = Load(s1 + at) ^ Load(s1 + at + FOLD) ^ Load(s1 + at + 2 * FOLD);
@@ -229,7 +242,8 @@ SARVEX_KERNEL_CLONES void ComputeQ(std::uint8_t* sector, const TMode1Tables& t) 
     // Folded lane m holds diagonal 25 - m.
     std::uint8_t* out0 = sector + ECC_Q_OFFSET;
     std::uint8_t* out1 = out0 + 2 * Q_DIAGONALS;
-    for (std::size_t m = 0; m < Q_DIAGONALS; ++m) {
+    for (std::size_t m = 0; m < Q_DIAGONALS; ++m)
+    {
         const std::size_t k = Q_DIAGONALS - 1 - m;
         out0[2 * k] = q0[2 * m];
         out0[2 * k + 1] = q0[2 * m + 1];
@@ -243,9 +257,11 @@ SARVEX_KERNEL_CLONES void ComputeQ(std::uint8_t* sector, const TMode1Tables& t) 
 TMode1ErrorCorrect::TMode1ErrorCorrect() noexcept
 {
     ++SharedRefCount;
-    if (Shared == nullptr) {
-        Shared = new (std::nothrow) TMode1Tables;  // a failed allocation leaves no tables
-        if (Shared != nullptr) {
+    if (Shared == nullptr)
+    {
+        Shared = new (std::nothrow) TMode1Tables; // a failed allocation leaves no tables
+        if (Shared != nullptr)
+        {
             Shared->LaneMasks = MakeLaneMasks();
             Shared->RowMask = MakeRowMask();
         }
@@ -254,7 +270,8 @@ TMode1ErrorCorrect::TMode1ErrorCorrect() noexcept
 
 TMode1ErrorCorrect::~TMode1ErrorCorrect()
 {
-    if (--SharedRefCount < 1) {
+    if (--SharedRefCount < 1)
+    {
         delete Shared;
         Shared = nullptr;
     }

@@ -10,7 +10,7 @@
 
 inline constexpr unsigned GF256_POLY = 0x11D;
 inline constexpr std::size_t GF256_ANTILOG_SIZE = 1024;
-inline constexpr std::uint16_t GF256_LOG_OF_ZERO = 512;  // lands in the zero tail of the antilog
+inline constexpr std::uint16_t GF256_LOG_OF_ZERO = 512; // lands in the zero tail of the antilog
 
 // Entry j = alpha^j for j < 510, so two logarithms add without a reduction modulo 255; the
 // entries from 510 on are 0, the product of anything with 0.
@@ -18,7 +18,8 @@ constexpr std::array<std::uint8_t, GF256_ANTILOG_SIZE> MakeGf256Antilog()
 {
     std::array<std::uint8_t, GF256_ANTILOG_SIZE> antilog{};
     unsigned v = 1;
-    for (std::size_t j = 0; j < 510; ++j) {
+    for (std::size_t j = 0; j < 510; ++j)
+    {
         antilog[j] = static_cast<std::uint8_t>(v);
         v <<= 1;
         if (v & 0x100)
@@ -36,11 +37,13 @@ constexpr std::array<std::uint16_t, 256> MakeGf256Log()
         log[antilog[i]] = i;
     return log;
 }
-static_assert(MakeGf256Antilog()[8] == 0x1D && MakeGf256Antilog()[255] == 1 && MakeGf256Antilog()[509] == MakeGf256Antilog()[254]);
+static_assert(MakeGf256Antilog()[8] == 0x1D && MakeGf256Antilog()[255] == 1 &&
+              MakeGf256Antilog()[509] == MakeGf256Antilog()[254]);
 static_assert(MakeGf256Antilog()[25] == 3, "1 + alpha = alpha^25");
 static_assert(MakeGf256Log()[2] == 1 && MakeGf256Log()[3] == 25);
 
-class TMode1ErrorCorrect {
+class TMode1ErrorCorrect
+{
 public:
     // The first live instance builds the shared tables, the last one releases them.
     TMode1ErrorCorrect() noexcept;

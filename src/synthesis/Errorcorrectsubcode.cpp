@@ -23,15 +23,19 @@ inline void SetSymbol(std::span<std::uint8_t, PACK_SIZE> pack, std::size_t i, un
 }
 
 // Division by alpha^k is multiplication by alpha^(63 - k).
-constexpr unsigned Div(unsigned k) { return 63 - k; }
+constexpr unsigned Div(unsigned k)
+{
+    return 63 - k;
+}
 
 } // namespace
 
 TSubCodeErrorCorrect::TSubCodeErrorCorrect() noexcept
 {
     ++SharedRefCount;
-    if (SharedMul == nullptr) {
-        SharedMul = new (std::nothrow) TGf64MulTable;  // a failed allocation leaves no table
+    if (SharedMul == nullptr)
+    {
+        SharedMul = new (std::nothrow) TGf64MulTable; // a failed allocation leaves no table
         if (SharedMul != nullptr)
             *SharedMul = MUL_SOURCE;
     }
@@ -39,7 +43,8 @@ TSubCodeErrorCorrect::TSubCodeErrorCorrect() noexcept
 
 TSubCodeErrorCorrect::~TSubCodeErrorCorrect()
 {
-    if (--SharedRefCount < 1) {
+    if (--SharedRefCount < 1)
+    {
         delete SharedMul;
         SharedMul = nullptr;
     }
@@ -72,7 +77,8 @@ bool TSubCodeErrorCorrect::SetPParity(std::span<std::uint8_t, PACK_SIZE> pack) c
     const TGf64MulTable& mul = *SharedMul;
     // Syndromes of the data part: S[m] = sum of alpha^(m * (23 - i)) * s[i], i = 0..19.
     unsigned s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-    for (unsigned i = 0; i < 20; ++i) {
+    for (unsigned i = 0; i < 20; ++i)
+    {
         const unsigned v = pack[i] & 0x3F;
         if (v == 0)
             continue;

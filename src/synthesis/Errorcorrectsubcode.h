@@ -8,13 +8,14 @@
 
 #include "synthesis/Sector.h"
 
-inline constexpr std::size_t GF64_EXP_ROWS = 72;  // covers the largest exponent used, 3 * 23 = 69
+inline constexpr std::size_t GF64_EXP_ROWS = 72; // covers the largest exponent used, 3 * 23 = 69
 
 constexpr std::array<std::uint8_t, 140> MakeGf64Antilog()
 {
     std::array<std::uint8_t, 140> antilog{};
     unsigned v = 1;
-    for (auto& entry : antilog) {
+    for (auto& entry : antilog)
+    {
         entry = static_cast<std::uint8_t>(v);
         v <<= 1;
         if (v & 0x40)
@@ -26,12 +27,13 @@ constexpr std::array<std::uint8_t, 140> MakeGf64Antilog()
 constexpr std::array<std::uint8_t, 64> MakeGf64Log()
 {
     const auto antilog = MakeGf64Antilog();
-    std::array<std::uint8_t, 64> log{};  // log[0] stays 0 and is never used as a logarithm
+    std::array<std::uint8_t, 64> log{}; // log[0] stays 0 and is never used as a logarithm
     for (unsigned i = 0; i < 63; ++i)
         log[antilog[i]] = static_cast<std::uint8_t>(i);
     return log;
 }
-static_assert(MakeGf64Antilog()[6] == 0x03 && MakeGf64Antilog()[63] == 1 && MakeGf64Antilog()[139] == MakeGf64Antilog()[13]);
+static_assert(MakeGf64Antilog()[6] == 0x03 && MakeGf64Antilog()[63] == 1 &&
+              MakeGf64Antilog()[139] == MakeGf64Antilog()[13]);
 static_assert(MakeGf64Log()[2] == 1 && MakeGf64Log()[3] == 6 && MakeGf64Log()[7] == 26 && MakeGf64Log()[15] == 18);
 
 using TGf64MulTable = std::array<std::array<std::uint8_t, 64>, GF64_EXP_ROWS>;
@@ -49,7 +51,8 @@ constexpr TGf64MulTable MakeGf64MulTable()
 }
 static_assert(MakeGf64MulTable()[1][0x20] == 0x03 && MakeGf64MulTable()[6][1] == 0x03);
 
-class TSubCodeErrorCorrect {
+class TSubCodeErrorCorrect
+{
 public:
     // The first live instance builds the shared table, the last one releases it.
     TSubCodeErrorCorrect() noexcept;

@@ -5,9 +5,10 @@
 
 namespace {
 
-struct TTap {
-    std::uint8_t Delay;   // packs back in the history
-    std::uint8_t Source;  // symbol of that pack
+struct TTap
+{
+    std::uint8_t Delay;  // packs back in the history
+    std::uint8_t Source; // symbol of that pack
 };
 
 constexpr std::array<TTap, PACK_SIZE> MakeTaps()
@@ -16,7 +17,8 @@ constexpr std::array<TTap, PACK_SIZE> MakeTaps()
     for (std::size_t k = 0; k < PACK_SIZE; ++k)
         taps[k] = {static_cast<std::uint8_t>(k % INTERLEAVE_DEPTH), static_cast<std::uint8_t>(k)};
     constexpr std::array<std::array<std::uint8_t, 2>, 3> swaps = {{{1, 18}, {2, 5}, {3, 23}}};
-    for (const auto& s : swaps) {
+    for (const auto& s : swaps)
+    {
         taps[s[0]].Source = s[1];
         taps[s[1]].Source = s[0];
     }
@@ -30,7 +32,8 @@ bool IsZero(std::span<const std::uint8_t> bytes) noexcept
 {
     std::uint64_t any = 0;
     std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
+    for (; i + 8 <= bytes.size(); i += 8)
+    {
         std::uint64_t word;
         std::memcpy(&word, bytes.data() + i, sizeof word);
         any |= word;

@@ -11,7 +11,8 @@
 
 inline constexpr std::size_t INTERLEAVE_DEPTH = 8;
 
-class TSubCodeInterLeave {
+class TSubCodeInterLeave
+{
 public:
     TSubCodeInterLeave() = default;
 

@@ -25,7 +25,8 @@ constexpr std::uint64_t Reflect(std::uint64_t v, int bits)
 constexpr std::uint64_t FoldConstant(std::uint64_t poly33, int exponent)
 {
     std::uint64_t r = 1;
-    for (int i = 0; i < exponent; ++i) {
+    for (int i = 0; i < exponent; ++i)
+    {
         r <<= 1;
         if (r & (1ull << 32))
             r ^= poly33;
@@ -39,22 +40,27 @@ constexpr std::uint64_t BarrettConstant(std::uint64_t poly33)
     unsigned __int128 rem = static_cast<unsigned __int128>(1) << 64;
     std::uint64_t q = 0;
     for (int bit = 64; bit >= 32; --bit)
-        if ((rem >> bit) & 1) {
+        if ((rem >> bit) & 1)
+        {
             q |= 1ull << (bit - 32);
             rem ^= static_cast<unsigned __int128>(poly33) << (bit - 32);
         }
     return Reflect(q, 33);
 }
 
-struct TFoldConstants {
+struct TFoldConstants
+{
     std::uint64_t K1, K2, K3, K4, K5, Poly, Mu;
 };
 
 constexpr TFoldConstants MakeFoldConstants(std::uint64_t poly33)
 {
-    return {FoldConstant(poly33, 4 * 128 + 32), FoldConstant(poly33, 4 * 128 - 32),
-            FoldConstant(poly33, 128 + 32),     FoldConstant(poly33, 128 - 32),
-            FoldConstant(poly33, 64),           Reflect(poly33, 33),
+    return {FoldConstant(poly33, 4 * 128 + 32),
+            FoldConstant(poly33, 4 * 128 - 32),
+            FoldConstant(poly33, 128 + 32),
+            FoldConstant(poly33, 128 - 32),
+            FoldConstant(poly33, 64),
+            Reflect(poly33, 33),
             BarrettConstant(poly33)};
 }
 
@@ -85,7 +91,8 @@ std::uint32_t ClmulUpdate(std::uint32_t crc, const std::uint8_t* p, std::size_t 
     p += 64;
     len -= 64;
     const __m128i k12 = _mm_set_epi64x(static_cast<long long>(EDC_FOLD.K2), static_cast<long long>(EDC_FOLD.K1));
-    for (; len >= 64; len -= 64, p += 64) {
+    for (; len >= 64; len -= 64, p += 64)
+    {
         x1 = fold(x1, k12, load(p));
         x2 = fold(x2, k12, load(p + 16));
         x3 = fold(x3, k12, load(p + 32));
@@ -124,7 +131,8 @@ std::uint32_t TLuEdc::Update(std::uint32_t crc, std::span<const std::uint8_t> da
     const std::uint8_t* p = data.data();
     std::size_t n = data.size();
 #ifdef SARVEX_EDC_CLMUL
-    if (HAS_CLMUL && n >= 64) {
+    if (HAS_CLMUL && n >= 64)
+    {
         const std::size_t bulk = n & ~std::size_t{15};
         crc = ClmulUpdate(crc, p, bulk);
         p += bulk;
@@ -133,15 +141,16 @@ std::uint32_t TLuEdc::Update(std::uint32_t crc, std::span<const std::uint8_t> da
 #endif
     const auto& t = Tables;
     // Sixteen independent lookups per step instead of a chain of sixteen.
-    for (; n >= 16; n -= 16, p += 16) {
+    for (; n >= 16; n -= 16, p += 16)
+    {
         const std::uint32_t a = crc ^ Load32(p);
         const std::uint32_t b = Load32(p + 4);
         const std::uint32_t c = Load32(p + 8);
         const std::uint32_t d = Load32(p + 12);
-        crc = t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][a >> 24]
-            ^ t[11][b & 0xFF] ^ t[10][(b >> 8) & 0xFF] ^ t[9][(b >> 16) & 0xFF] ^ t[8][b >> 24]
-            ^ t[7][c & 0xFF] ^ t[6][(c >> 8) & 0xFF] ^ t[5][(c >> 16) & 0xFF] ^ t[4][c >> 24]
-            ^ t[3][d & 0xFF] ^ t[2][(d >> 8) & 0xFF] ^ t[1][(d >> 16) & 0xFF] ^ t[0][d >> 24];
+        crc = t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][a >> 24] ^ t[11][b & 0xFF] ^
+              t[10][(b >> 8) & 0xFF] ^ t[9][(b >> 16) & 0xFF] ^ t[8][b >> 24] ^ t[7][c & 0xFF] ^ t[6][(c >> 8) & 0xFF] ^
+              t[5][(c >> 16) & 0xFF] ^ t[4][c >> 24] ^ t[3][d & 0xFF] ^ t[2][(d >> 8) & 0xFF] ^ t[1][(d >> 16) & 0xFF] ^
+              t[0][d >> 24];
     }
     for (; n > 0; --n, ++p)
         crc = (crc >> 8) ^ t[0][(crc ^ *p) & 0xFF];

@@ -8,14 +8,15 @@
 
 #include "synthesis/Sector.h"
 
-inline constexpr std::size_t EDC_SLICES = 16;  // bytes consumed per step
+inline constexpr std::size_t EDC_SLICES = 16; // bytes consumed per step
 using TEdcTables = std::array<std::array<std::uint32_t, 256>, EDC_SLICES>;
 
 // Slice 0 is the byte-at-a-time table; slice s advances a byte through s further zero bytes.
 constexpr TEdcTables MakeEdcTables(std::uint32_t poly)
 {
     TEdcTables tables{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
+    for (std::uint32_t i = 0; i < 256; ++i)
+    {
         std::uint32_t reg = i;
         for (int bit = 0; bit < 8; ++bit)
             reg = (reg & 1) ? (reg >> 1) ^ poly : reg >> 1;
@@ -29,7 +30,8 @@ constexpr TEdcTables MakeEdcTables(std::uint32_t poly)
 static_assert(MakeEdcTables(0xD8018001)[0][1] == 0x90910101);
 static_assert(MakeEdcTables(0xD8018001)[0][128] == 0xD8018001);
 
-class TLuEdc {
+class TLuEdc
+{
 public:
     TLuEdc() = default;
 

@@ -10,7 +10,8 @@
 constexpr std::array<std::uint16_t, 256> MakeCrc16Table(std::uint16_t poly)
 {
     std::array<std::uint16_t, 256> table{};
-    for (unsigned i = 0; i < 256; ++i) {
+    for (unsigned i = 0; i < 256; ++i)
+    {
         unsigned reg = i << 8;
         for (int bit = 0; bit < 8; ++bit)
             reg = (reg & 0x8000) ? (reg << 1) ^ poly : reg << 1;
@@ -21,7 +22,8 @@ constexpr std::array<std::uint16_t, 256> MakeCrc16Table(std::uint16_t poly)
 static_assert(MakeCrc16Table(0x1021)[1] == 0x1021);
 static_assert(MakeCrc16Table(0x1021)[255] == 0x1EF0);
 
-class TLuSubQCrc {
+class TLuSubQCrc
+{
 public:
     TLuSubQCrc() = default;
 

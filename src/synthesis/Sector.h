@@ -7,21 +7,21 @@
 #include <span>
 
 inline constexpr std::size_t SECTOR_SIZE = 2352;
-inline constexpr std::size_t SUBCODE_SIZE = 96;   // one symbol block or one channel record
-inline constexpr std::size_t Q_FRAME_SIZE = 12;   // also the size of a P frame and of each channel
-inline constexpr std::size_t Q_CRC_SPAN = 10;     // Q frame bytes covered by the CRC
-inline constexpr std::size_t PACK_SIZE = 24;      // R-W symbols per pack
+inline constexpr std::size_t SUBCODE_SIZE = 96; // one symbol block or one channel record
+inline constexpr std::size_t Q_FRAME_SIZE = 12; // also the size of a P frame and of each channel
+inline constexpr std::size_t Q_CRC_SPAN = 10;   // Q frame bytes covered by the CRC
+inline constexpr std::size_t PACK_SIZE = 24;    // R-W symbols per pack
 inline constexpr std::size_t PACKS_PER_SECTOR = 4;
 
 // Mode 1 sector fields, byte offsets into the raw sector.
 inline constexpr std::size_t SYNC_OFFSET = 0;
 inline constexpr std::size_t SYNC_SIZE = 12;
-inline constexpr std::size_t HEADER_OFFSET = 12;  // minute, second, frame (BCD), mode
+inline constexpr std::size_t HEADER_OFFSET = 12; // minute, second, frame (BCD), mode
 inline constexpr std::size_t MODE_OFFSET = 15;
 inline constexpr std::size_t USER_DATA_OFFSET = 16;
 inline constexpr std::size_t MODE1_USER_SIZE = 2048;
 inline constexpr std::size_t MODE2_USER_SIZE = 2336;
-inline constexpr std::size_t EDC_OFFSET = 2064;   // little-endian, covers bytes 0-2063
+inline constexpr std::size_t EDC_OFFSET = 2064; // little-endian, covers bytes 0-2063
 inline constexpr std::size_t INTERMEDIATE_OFFSET = 2068;
 inline constexpr std::size_t INTERMEDIATE_SIZE = 8;
 inline constexpr std::size_t ECC_P_OFFSET = 2076;
@@ -39,8 +39,8 @@ using TSubBlock = std::array<std::uint8_t, SUBCODE_SIZE>;
 using TQFrame = std::array<std::uint8_t, Q_FRAME_SIZE>;
 using TPack = std::span<std::uint8_t, PACK_SIZE>;
 
-inline constexpr std::array<std::uint8_t, SYNC_SIZE> SYNC_PATTERN = {
-    0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+inline constexpr std::array<std::uint8_t, SYNC_SIZE> SYNC_PATTERN = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
 
 // Values of 100 and more (minutes past 99) go through the same formula and wrap to 8 bits.
 constexpr std::uint8_t ToBcd(unsigned v)

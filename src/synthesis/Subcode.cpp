@@ -15,7 +15,8 @@ constexpr std::array<std::uint8_t, 128> MakeCharCodes()
     std::array<std::uint8_t, 128> codes{};
     for (int c = 0; c < 10; ++c)
         codes['0' + c] = static_cast<std::uint8_t>(c);
-    for (int c = 0; c < 26; ++c) {
+    for (int c = 0; c < 26; ++c)
+    {
         codes['A' + c] = static_cast<std::uint8_t>(0x11 + c);
         codes['a' + c] = static_cast<std::uint8_t>(0x11 + c);
     }
@@ -28,7 +29,8 @@ template <std::size_t N>
 std::array<unsigned, N> CodesOf(std::string_view text) noexcept
 {
     std::array<unsigned, N> codes{};
-    for (std::size_t i = 0; i < N && i < text.size(); ++i) {
+    for (std::size_t i = 0; i < N && i < text.size(); ++i)
+    {
         const auto c = static_cast<unsigned char>(text[i]);
         codes[i] = c < 128 ? CHAR_CODES[c] : 0;
     }
@@ -45,7 +47,8 @@ std::array<unsigned, N> CodesOf(std::string_view text) noexcept
 
 [[maybe_unused]] void StoreBE64(std::uint8_t* p, std::uint64_t v) noexcept
 {
-    for (int i = 7; i >= 0; --i) {
+    for (int i = 7; i >= 0; --i)
+    {
         p[i] = static_cast<std::uint8_t>(v);
         v >>= 8;
     }
@@ -140,7 +143,8 @@ void MergePQ(std::span<std::uint8_t, SUBCODE_SIZE> block, std::span<const std::u
              std::span<const std::uint8_t, Q_FRAME_SIZE> qFrame) noexcept
 {
 #if defined(__SSE2__) && !defined(SARVEX_PORTABLE_BITS)
-    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g) {
+    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g)
+    {
         auto* at = reinterpret_cast<__m128i*>(block.data() + 16 * g);
         const __m128i p = _mm_and_si128(SpreadBits(pFrame[2 * g], pFrame[2 * g + 1]), _mm_set1_epi8(-128));
         const __m128i q = _mm_and_si128(SpreadBits(qFrame[2 * g], qFrame[2 * g + 1]), _mm_set1_epi8(0x40));
@@ -148,7 +152,8 @@ void MergePQ(std::span<std::uint8_t, SUBCODE_SIZE> block, std::span<const std::u
         _mm_storeu_si128(at, _mm_or_si128(rw, _mm_or_si128(p, q)));
     }
 #else
-    for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j) {
+    for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j)
+    {
         // Transposing rows P and Q back gives bits 7 and 6 of the eight symbol bytes.
         const std::uint64_t pq = Transpose8(std::uint64_t(pFrame[j]) << 56 | std::uint64_t(qFrame[j]) << 48);
         std::uint8_t* p = block.data() + 8 * j;
@@ -161,14 +166,16 @@ void SplitPQ(std::span<std::uint8_t, SUBCODE_SIZE> block, std::span<std::uint8_t
              std::span<std::uint8_t, Q_FRAME_SIZE> qFrame) noexcept
 {
 #if defined(__SSE2__) && !defined(SARVEX_PORTABLE_BITS)
-    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g) {
+    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g)
+    {
         auto* at = reinterpret_cast<__m128i*>(block.data() + 16 * g);
         const __m128i x = _mm_loadu_si128(at);
         GatherPQ(x, pFrame.data() + 2 * g, qFrame.data() + 2 * g);
         _mm_storeu_si128(at, _mm_and_si128(x, _mm_set1_epi8(0x3F)));
     }
 #else
-    for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j) {
+    for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j)
+    {
         std::uint8_t* p = block.data() + 8 * j;
         const std::uint64_t v = LoadBE64(p);
         pFrame[j] = GatherTopBits(v);
@@ -184,21 +191,26 @@ void SymbolsToChannels(std::span<const std::uint8_t, SUBCODE_SIZE> block,
 #if defined(__SSE2__) && !defined(SARVEX_PORTABLE_BITS)
     __m128i groups[SUBCODE_SIZE / 16];
     __m128i any = _mm_setzero_si128();
-    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g) {
+    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g)
+    {
         groups[g] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block.data() + 16 * g));
         any = _mm_or_si128(any, groups[g]);
     }
-    const bool noRw = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(any, _mm_set1_epi8(0x3F)), _mm_setzero_si128())) == 0xFFFF;
-    if (noRw) {
+    const bool noRw =
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(any, _mm_set1_epi8(0x3F)), _mm_setzero_si128())) == 0xFFFF;
+    if (noRw)
+    {
         // No R-W data (every sector outside CD+G tracks): only the P and Q rows carry bits.
         std::memset(channels.data() + 2 * Q_FRAME_SIZE, 0, SUBCODE_SIZE - 2 * Q_FRAME_SIZE);
         for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g)
             GatherPQ(groups[g], channels.data() + 2 * g, channels.data() + Q_FRAME_SIZE + 2 * g);
         return;
     }
-    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g) {
+    for (std::size_t g = 0; g < SUBCODE_SIZE / 16; ++g)
+    {
         __m128i r = ReverseHalves(groups[g]);
-        for (std::size_t ch = 0; ch < 8; ++ch) {
+        for (std::size_t ch = 0; ch < 8; ++ch)
+        {
             // Channel ch is bit 7 - ch: after ch doublings it is the top bit.
             const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(r));
             channels[ch * Q_FRAME_SIZE + 2 * g] = static_cast<std::uint8_t>(bits);
@@ -207,7 +219,8 @@ void SymbolsToChannels(std::span<const std::uint8_t, SUBCODE_SIZE> block,
         }
     }
 #else
-    for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j) {
+    for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j)
+    {
         const std::uint64_t t = Transpose8(LoadBE64(block.data() + 8 * j));
         for (std::size_t ch = 0; ch < 8; ++ch)
             channels[ch * Q_FRAME_SIZE + j] = static_cast<std::uint8_t>(t >> (56 - 8 * ch));

@@ -9,14 +9,13 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace
-{
+namespace {
 // A Japanese Gothic face for the product name, where one is installed.
 QString GothicFamily()
 {
     const QStringList installed = QFontDatabase::families();
-    for (const char* family : {"MS PGothic", "IPAPGothic", "IPAexGothic", "VL PGothic", "Noto Sans CJK JP",
-                               "IPAGothic", "TakaoPGothic"})
+    for (const char* family :
+         {"MS PGothic", "IPAPGothic", "IPAexGothic", "VL PGothic", "Noto Sans CJK JP", "IPAGothic", "TakaoPGothic"})
         if (installed.contains(QString::fromLatin1(family), Qt::CaseInsensitive))
             return QString::fromLatin1(family);
     return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();

@@ -26,8 +26,7 @@
 #include <QThread>
 #include <QTimer>
 
-namespace
-{
+namespace {
 // The window is 469 pixels wide as designed and can only be widened; its height never changes.
 constexpr int MIN_WIDTH = 470;
 constexpr int FIXED_HEIGHT = 158;
@@ -46,10 +45,22 @@ struct TNamedColor
 // The colours a font dialog traditionally offers, after the system's window text colour.
 constexpr TNamedColor FONT_COLORS[] = {
     {"Automatic", TPathFont::SYSTEM_WINDOW_TEXT},
-    {"Black", 0x000000}, {"Maroon", 0x000080}, {"Green", 0x008000}, {"Olive", 0x008080},
-    {"Navy", 0x800000}, {"Purple", 0x800080}, {"Teal", 0x808000}, {"Gray", 0x808080},
-    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF}, {"Lime", 0x00FF00}, {"Yellow", 0x00FFFF},
-    {"Blue", 0xFF0000}, {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00}, {"White", 0xFFFFFF},
+    {"Black", 0x000000},
+    {"Maroon", 0x000080},
+    {"Green", 0x008000},
+    {"Olive", 0x008080},
+    {"Navy", 0x800000},
+    {"Purple", 0x800080},
+    {"Teal", 0x808000},
+    {"Gray", 0x808080},
+    {"Silver", 0xC0C0C0},
+    {"Red", 0x0000FF},
+    {"Lime", 0x00FF00},
+    {"Yellow", 0x00FFFF},
+    {"Blue", 0xFF0000},
+    {"Fuchsia", 0xFF00FF},
+    {"Aqua", 0xFFFF00},
+    {"White", 0xFFFFFF},
 };
 
 QColor ColorFromValue(std::int32_t value)
@@ -151,8 +162,8 @@ void TMainFrm::CreateComponents()
     BrowseBtn2 = named(new QPushButton(QStringLiteral("B&rowse"), client), "BrowseBtn2");
     PreviewBtn = named(new QPushButton(QStringLiteral("&Preview"), client), "PreviewBtn");
     ConvBtn = named(new QPushButton(QStringLiteral("&Convert"), client), "ConvBtn");
-    CorrectCk = named(new QCheckBox(QStringLiteral("Correct mode header and EDC/ECC of raw sectors"), client),
-                      "CorrectCk");
+    CorrectCk =
+        named(new QCheckBox(QStringLiteral("Correct mode header and EDC/ECC of raw sectors"), client), "CorrectCk");
 
     PlaceAuto(Label1, 12, 13);
     PlaceAuto(Label2, 12, 43);
@@ -330,15 +341,9 @@ void TMainFrm::ConvBtnClick()
 
     switch (Job.Status.load())
     {
-    case csSucceeded:
-        ShowResult(this, QStringLiteral("Operation was successfull."));
-        break;
-    case csCancelRequested:
-        ShowResult(this, QStringLiteral("Operation was canceled."));
-        break;
-    default:
-        ShowError(this, QStringLiteral("Operation was failure."));
-        break;
+    case csSucceeded: ShowResult(this, QStringLiteral("Operation was successfull.")); break;
+    case csCancelRequested: ShowResult(this, QStringLiteral("Operation was canceled.")); break;
+    default: ShowError(this, QStringLiteral("Operation was failure.")); break;
     }
     Job.Status.store(csIdle);
 }
@@ -442,8 +447,7 @@ void TMainFrm::FormClose()
     SaveSettings();
 }
 
-namespace
-{
+namespace {
 QString DroppedCuePath(const QMimeData* data)
 {
     if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)

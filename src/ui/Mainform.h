@@ -125,7 +125,7 @@ private:
     void RunOnGuiThread(std::function<void()> work);
 
     TConversionJob Job;
-    std::string ConvCcdPath;        // read on the GUI thread before the worker starts
+    std::string ConvCcdPath; // read on the GUI thread before the worker starts
     bool ConvCorrectEdcEcc = true;
     std::optional<TPathFont> PendingFont;
     TPathFont CurrentPathFont;

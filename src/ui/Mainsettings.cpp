@@ -11,8 +11,7 @@
 #include <cstdlib>
 #include <exception>
 
-namespace
-{
+namespace {
 constexpr const char* FORM = "Form";
 constexpr const char* FONT = "Font";
 constexpr const char* FONT_STYLE = "Font\\Style";

@@ -2,8 +2,7 @@
 
 #include <QApplication>
 
-namespace
-{
+namespace {
 TMessageBoxAnswerer& Answerer()
 {
     static TMessageBoxAnswerer answerer;

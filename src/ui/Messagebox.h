@@ -20,8 +20,7 @@ void SetMessageBoxAnswerer(TMessageBoxAnswerer answerer);
 
 // Beeps and shows the box modally. With OK and Cancel, OK is the default and Esc answers Cancel.
 QMessageBox::StandardButton BeepAndShow(QWidget* parent, const QString& text, const QString& caption,
-                                        QMessageBox::Icon icon,
-                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+                                        QMessageBox::Icon icon, QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 
 // The three kinds of box the program shows.
 void ShowError(QWidget* parent, const QString& text);

@@ -8,8 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 // Until the program has a web site of its own, its pages are the guide shipped with it.
 constexpr const char* GUIDE_PAGE_EN = "guide.html";
 constexpr const char* GUIDE_PAGE_JA = "guide.ja.html";
@@ -41,7 +40,7 @@ QString SettingsFilePath()
 bool IsReadOnlyFile(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
-    struct stat info{};
+    struct stat info = {};
     if (::stat(native.constData(), &info) != 0)
         return true;
     // The owner's write bit plays the part of a read-only attribute, which binds even the superuser.

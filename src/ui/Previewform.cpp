@@ -14,8 +14,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-namespace
-{
+namespace {
 constexpr int FIXED_FONT_PIXELS = 12;
 constexpr int LIST_ITEM_HEIGHT = 15;
 

@@ -10,8 +10,7 @@
 #include <QThread>
 #include <QTimer>
 
-namespace
-{
+namespace {
 constexpr int FIRST_TICK_MS = 500;
 constexpr int TICK_MS = 1000;
 } // namespace
@@ -67,20 +66,22 @@ std::int32_t TProgressDlg::ProgressProc(std::int8_t event, std::int32_t value, v
     case peFinished:
     case peCanceled:
         // Queued behind every bar update sent before it; the worker goes on at once.
-        QMetaObject::invokeMethod(dlg, [dlg] { dlg->CloseRequest(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            dlg, [dlg] { dlg->CloseRequest(); }, Qt::QueuedConnection);
         break;
     case peSetRange:
     case peComplete:
-    case peStep: {
+    case peStep:
+    {
         // The bar has moved when the handler returns. Run inline when called on the GUI thread,
         // where a blocking call would wait for itself.
-        const auto how = QThread::currentThread() == dlg->thread() ? Qt::DirectConnection
-                                                                   : Qt::BlockingQueuedConnection;
-        QMetaObject::invokeMethod(dlg, [dlg, event, value] { dlg->ApplyProgress(event, value); }, how);
+        const auto how =
+            QThread::currentThread() == dlg->thread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection;
+        QMetaObject::invokeMethod(
+            dlg, [dlg, event, value] { dlg->ApplyProgress(event, value); }, how);
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return 0;
 }
@@ -93,14 +94,9 @@ void TProgressDlg::ApplyProgress(std::int8_t event, std::int32_t value)
         ProgressBar->setRange(0, value + 1);
         ProgressBar->setValue(0);
         break;
-    case peComplete:
-        ProgressBar->setValue(ProgressBar->maximum());
-        break;
-    case peStep:
-        ProgressBar->setValue(std::min(ProgressBar->value() + 1, ProgressBar->maximum()));
-        break;
-    default:
-        break;
+    case peComplete: ProgressBar->setValue(ProgressBar->maximum()); break;
+    case peStep: ProgressBar->setValue(std::min(ProgressBar->value() + 1, ProgressBar->maximum())); break;
+    default: break;
     }
 }
 
@@ -131,7 +127,8 @@ void TProgressDlg::FormShow()
     {
         // The job finished before the dialog came up.
         PendingClose = false;
-        QMetaObject::invokeMethod(this, [this] { CloseRequest(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { CloseRequest(); }, Qt::QueuedConnection);
     }
 }
 

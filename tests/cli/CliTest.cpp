@@ -21,8 +21,7 @@
 #include <thread>
 #include <vector>
 
-namespace
-{
+namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -178,9 +177,8 @@ std::string TocEntry(int k, const char* point, int control, int pMin, int pSec, 
 {
     std::ostringstream s;
     s << "[Entry " << k << "]\r\nSession=1\r\nPoint=" << point << "\r\nADR=0x01\r\nControl=0x0" << control
-      << "\r\nTrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0\r\nALBA=-150\r\nZero=0\r\nPMin=" << pMin
-      << "\r\nPSec=" << pSec << "\r\nPFrame=" << pFrame << "\r\nPLBA=" << (pMin * 60 + pSec) * 75 + pFrame - 150
-      << "\r\n";
+      << "\r\nTrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0\r\nALBA=-150\r\nZero=0\r\nPMin=" << pMin << "\r\nPSec=" << pSec
+      << "\r\nPFrame=" << pFrame << "\r\nPLBA=" << (pMin * 60 + pSec) * 75 + pFrame - 150 << "\r\n";
     return s.str();
 }
 
@@ -349,9 +347,9 @@ struct TRange
     int Index1; // where the track's relative time is 0: it counts down before, up after
 };
 // The address map of the mixed disc, row by row (the postgap row carries the last index).
-constexpr TRange MIXED_ROWS[] = {{150, 450, 1, 1, 150},   {450, 600, 1, 1, 150},    {600, 675, 2, 0, 675},
-                                 {675, 775, 2, 1, 675},   {775, 825, 3, 1, 775},    {825, 875, 4, 1, 825},
-                                 {875, 950, 5, 0, 950},   {950, 1075, 5, 1, 950},   {1075, 1115, 6, 1, 1075}};
+constexpr TRange MIXED_ROWS[] = {{150, 450, 1, 1, 150}, {450, 600, 1, 1, 150},  {600, 675, 2, 0, 675},
+                                 {675, 775, 2, 1, 675}, {775, 825, 3, 1, 775},  {825, 875, 4, 1, 825},
+                                 {875, 950, 5, 0, 950}, {950, 1075, 5, 1, 950}, {1075, 1115, 6, 1, 1075}};
 constexpr int MIXED_LEAD_OUT = 1115;
 
 TEST_F(CliTest, MixedDiscCarriesEveryTrackTypeIntact)
@@ -413,9 +411,11 @@ TEST_F(CliTest, MixedDiscCarriesEveryTrackTypeIntact)
             ASSERT_EQ(std::string(reinterpret_cast<const char*>(s) + 16, 2336), expected);
         }
         else if (a < 1075)
-            ASSERT_EQ(std::string(reinterpret_cast<const char*>(s), 2352), disc.Pcm.substr(std::size_t(a - 875) * 2352, 2352));
+            ASSERT_EQ(std::string(reinterpret_cast<const char*>(s), 2352),
+                      disc.Pcm.substr(std::size_t(a - 875) * 2352, 2352));
         else
-            ASSERT_EQ(std::string(reinterpret_cast<const char*>(s), 2352), disc.Graphics.substr(std::size_t(a - 1075) * 2448, 2352));
+            ASSERT_EQ(std::string(reinterpret_cast<const char*>(s), 2352),
+                      disc.Graphics.substr(std::size_t(a - 1075) * 2448, 2352));
     }
 
     // Q channel: valid CRC everywhere, positions on mode-1 frames, payloads on the others.
@@ -437,10 +437,16 @@ TEST_F(CliTest, MixedDiscCarriesEveryTrackTypeIntact)
             if (mode == 1)
             {
                 const int relative = row.Index == 0 ? row.Index1 - 1 - a : a - row.Index1;
-                const std::array<std::uint8_t, 10> expected = {
-                    q[0], oracle::Bcd(row.Track), oracle::Bcd(row.Index), oracle::Bcd(relative / 4500),
-                    oracle::Bcd(relative / 75 % 60), oracle::Bcd(relative % 75), 0,
-                    oracle::Bcd(a / 4500), oracle::Bcd(a / 75 % 60), oracle::Bcd(a % 75)};
+                const std::array<std::uint8_t, 10> expected = {q[0],
+                                                               oracle::Bcd(row.Track),
+                                                               oracle::Bcd(row.Index),
+                                                               oracle::Bcd(relative / 4500),
+                                                               oracle::Bcd(relative / 75 % 60),
+                                                               oracle::Bcd(relative % 75),
+                                                               0,
+                                                               oracle::Bcd(a / 4500),
+                                                               oracle::Bcd(a / 75 % 60),
+                                                               oracle::Bcd(a % 75)};
                 ASSERT_TRUE(std::equal(expected.begin(), expected.end(), q.begin()));
                 continue;
             }
@@ -455,9 +461,8 @@ TEST_F(CliTest, MixedDiscCarriesEveryTrackTypeIntact)
     EXPECT_GE(mcnFrames, 9);
 
     // P: pauses before index 1 and the flag before short pauses.
-    const std::pair<int, int> pFlags[] = {{150, 0xFF}, {151, 0},    {525, 0},    {526, 0xFF}, {599, 0xFF},
-                                          {600, 0},    {601, 0xFF}, {874, 0xFF}, {875, 0},    {876, 0xFF},
-                                          {950, 0xFF}, {1114, 0xFF}};
+    const std::pair<int, int> pFlags[] = {{150, 0xFF}, {151, 0},    {525, 0}, {526, 0xFF}, {599, 0xFF}, {600, 0},
+                                          {601, 0xFF}, {874, 0xFF}, {875, 0}, {876, 0xFF}, {950, 0xFF}, {1114, 0xFF}};
     for (const auto& [a, p] : pFlags)
         EXPECT_EQ(PFlag(image, a), p) << "address " << a;
 
@@ -562,9 +567,11 @@ TEST_F(CliTest, EveryLoadErrorExitsTwoWithTheErrorBoxText)
         {file, "No TRACKs were defined for the last file"},
         {track, "No starting INDEX was defined for the last track"},
         {"\n\nCDTEXTFILE \"NONE.CDT\"\n" + full, line + "3\nUnable to find or open CDTEXTFILE"},
-        {"CDTEXTFILE \"TEXT.CDT\"\nCDTEXTFILE \"TEXT.CDT\"\n" + full, line + "2\nCommand cannot be specified more than one per disc"},
+        {"CDTEXTFILE \"TEXT.CDT\"\nCDTEXTFILE \"TEXT.CDT\"\n" + full,
+         line + "2\nCommand cannot be specified more than one per disc"},
         {"CATALOG 012345678901\n" + full, line + "1\nCATALOG number is wrong length or contains illegal characters"},
-        {"CATALOG 0123456789012\ncatalog 0123456789012\n" + full, line + "2\nCommand cannot be specified more than one per disc"},
+        {"CATALOG 0123456789012\ncatalog 0123456789012\n" + full,
+         line + "2\nCommand cannot be specified more than one per disc"},
         {"FILE \"MISSING.BIN\" BINARY\n", line + "1\nUnable to find or open FILE"},
         {"FILE \"BAD.WAV\" WAVE\n", line + "1\nUnable to find or open FILE"},
         {"FILE AUDIO.BIN\n", line + "1\nIllegal FILE type is specified"},
@@ -709,11 +716,12 @@ TEST_F(CliTest, MednafenLoadsWhatWeWrite)
         TTempDir home;
         TTempDir logDir;
         TSpawnOptions options;
-        options.Environment = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy", "MEDNAFEN_HOME=" + home.Path().string()};
-        const TRunResult run = Finish(Spawn({"/usr/bin/timeout", "-s", "TERM", "5", mednafen, "-sound", "0",
-                                             "-nothrottle", "1", Dir.File(ccd)},
-                                            logDir, options),
-                                      logDir);
+        options.Environment = {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
+                               "MEDNAFEN_HOME=" + home.Path().string()};
+        const TRunResult run = Finish(
+            Spawn({"/usr/bin/timeout", "-s", "TERM", "5", mednafen, "-sound", "0", "-nothrottle", "1", Dir.File(ccd)},
+                  logDir, options),
+            logDir);
         const std::string log = run.Out + run.Err;
         EXPECT_NE(log.find("CD 1 TOC:"), std::string::npos) << log;
         EXPECT_EQ(log.find("Error opening CD"), std::string::npos) << log;

@@ -21,8 +21,14 @@ Frame ChannelOf(const TSubBlock& block, int bit)
         frame[k / 8] |= static_cast<std::uint8_t>(((block[k] >> bit) & 1) << (7 - k % 8));
     return frame;
 }
-Frame POf(const TSubBlock& block) { return ChannelOf(block, 7); }
-Frame QOf(const TSubBlock& block) { return ChannelOf(block, 6); }
+Frame POf(const TSubBlock& block)
+{
+    return ChannelOf(block, 7);
+}
+Frame QOf(const TSubBlock& block)
+{
+    return ChannelOf(block, 6);
+}
 
 bool IsPause(const TSubBlock& block)
 {
@@ -41,7 +47,8 @@ bool QCrcValid(const Frame& q)
 std::uint8_t Gf64Mul(std::uint8_t a, std::uint8_t b)
 {
     std::uint8_t product = 0;
-    for (int bit = 0; bit < 6; ++bit) {
+    for (int bit = 0; bit < 6; ++bit)
+    {
         if (b & 1)
             product ^= a;
         a = static_cast<std::uint8_t>(a << 1);
@@ -63,13 +70,15 @@ std::uint8_t Gf64Pow2(int n)
 bool PackParityValid(const std::uint8_t* pack)
 {
     std::uint8_t q0 = 0, q1 = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
+    {
         q0 ^= pack[i] & 0x3F;
         q1 ^= Gf64Mul(Gf64Pow2(3 - i), pack[i] & 0x3F);
     }
     if (q0 || q1)
         return false;
-    for (int m = 0; m < 4; ++m) {
+    for (int m = 0; m < 4; ++m)
+    {
         std::uint8_t s = 0;
         for (int i = 0; i < 24; ++i)
             s ^= Gf64Mul(Gf64Pow2(m * (23 - i)), pack[i] & 0x3F);
@@ -82,7 +91,10 @@ bool PackParityValid(const std::uint8_t* pack)
 class ComposeTest : public ::testing::Test
 {
 protected:
-    void Load(const std::string& text) { ASSERT_TRUE(Sheet.Load(Dir.Write("disc.cue", text))) << std::hex << Sheet.ErrorCode; }
+    void Load(const std::string& text)
+    {
+        ASSERT_TRUE(Sheet.Load(Dir.Write("disc.cue", text))) << std::hex << Sheet.ErrorCode;
+    }
     void Compose(std::uint32_t address)
     {
         Main.fill(0x5A);
@@ -110,12 +122,14 @@ TEST_F(ComposeTest, AudioTrackPositionFramesAndPauseFlag)
     Load("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
 
     Compose(150);
-    EXPECT_TRUE(std::equal(Main.begin(), Main.end(), audio.begin(), [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
+    EXPECT_TRUE(std::equal(Main.begin(), Main.end(), audio.begin(),
+                           [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
     EXPECT_TRUE(IsPause(Sub));
     EXPECT_EQ(QOf(Sub), (Frame{0x01, 0x01, 0x01, 0, 0, 0, 0, 0, 0x02, 0x00, 0x5A, 0x28}));
     EXPECT_TRUE(std::all_of(Sub.begin(), Sub.end(), [](std::uint8_t b) { return (b & 0x3F) == 0; }));
 
-    for (std::uint32_t a = 151; a < 900; ++a) {
+    for (std::uint32_t a = 151; a < 900; ++a)
+    {
         Compose(a);
         ASSERT_EQ(IsPause(Sub), a >= 751) << a;
         const Frame q = QOf(Sub);
@@ -138,7 +152,8 @@ TEST_F(ComposeTest, AudioTrackPositionFramesAndPauseFlag)
     EXPECT_EQ(QOf(Sub)[4], 0x01);
     EXPECT_EQ(QOf(Sub)[5], 0x74) << "the first pregap counts down from 00:01:74";
 
-    for (std::uint32_t a : {900u, 901u, 100000u}) {
+    for (std::uint32_t a : {900u, 901u, 100000u})
+    {
         Compose(a);
         EXPECT_TRUE(std::all_of(Main.begin(), Main.end(), [](std::uint8_t b) { return b == 0; }));
         EXPECT_TRUE(std::all_of(Sub.begin(), Sub.end(), [](std::uint8_t b) { return b == 0; }));
@@ -161,7 +176,8 @@ TEST_F(ComposeTest, CookedMode1SectorsGetSyncHeaderEdcAndEcc)
     Dir.Write("d.bin", user);
     Load("FILE d.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n");
     Compose(150);
-    const std::uint8_t head[16] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x02, 0x00, 0x01};
+    const std::uint8_t head[16] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                   0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x02, 0x00, 0x01};
     EXPECT_EQ(0, std::memcmp(Main.data(), head, 16));
     EXPECT_EQ(0, std::memcmp(Main.data() + 16, user.data(), 2048));
     EXPECT_TRUE(std::all_of(Main.begin() + 2068, Main.begin() + 2076, [](std::uint8_t b) { return b == 0; }));
@@ -183,7 +199,8 @@ TEST_F(ComposeTest, RawDataSectorsAreRepairedOnlyWhenAsked)
     raw[12] = 0x77; // a damaged header in the first sector
     Dir.Write("m1.bin", raw);
     Dir.Write("m2.bin", raw);
-    Load("FILE m1.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\nFILE m2.bin BINARY\nTRACK 02 MODE2/2352\nINDEX 01 00:00:00\n");
+    Load("FILE m1.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\nFILE m2.bin BINARY\nTRACK 02 MODE2/2352\nINDEX "
+         "01 00:00:00\n");
 
     Sheet.CorrectEdcEcc = false;
     Compose(150);
@@ -216,7 +233,8 @@ TEST_F(ComposeTest, GeneratedGapsOfDataTracksAreSectorsOfTheirMode)
     Compose(160);
     EXPECT_TRUE(std::all_of(Main.begin(), Main.end(), [](std::uint8_t b) { return b == 0; }));
     // Mode 1 pregap 162-164 and postgap 175-176.
-    for (std::uint32_t a : {162u, 164u, 175u, 176u}) {
+    for (std::uint32_t a : {162u, 164u, 175u, 176u})
+    {
         Compose(a);
         EXPECT_TRUE(oracle::HeaderMatches(Main.data(), static_cast<int>(a), 1)) << a;
         EXPECT_TRUE(std::all_of(Main.begin() + 16, Main.begin() + 2064, [](std::uint8_t b) { return b == 0; }));
@@ -235,7 +253,8 @@ TEST_F(ComposeTest, GeneratedGapsOfDataTracksAreSectorsOfTheirMode)
 TEST_F(ComposeTest, CdgPacksComeThroughWithFreshParity)
 {
     std::string cdg;
-    for (int s = 0; s < 5; ++s) {
+    for (int s = 0; s < 5; ++s)
+    {
         cdg += Pattern(2352, static_cast<std::uint8_t>(s));
         std::string packs = Pattern(96, static_cast<std::uint8_t>(40 + s));
         for (char& c : packs)
@@ -244,11 +263,13 @@ TEST_F(ComposeTest, CdgPacksComeThroughWithFreshParity)
     }
     Dir.Write("g.bin", cdg);
     Load("FILE g.bin BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\nPOSTGAP 00:00:02\n");
-    for (int s = 0; s < 5; ++s) {
+    for (int s = 0; s < 5; ++s)
+    {
         Compose(static_cast<std::uint32_t>(150 + s));
         EXPECT_EQ(0, std::memcmp(Main.data(), cdg.data() + s * 2448, 2352));
         const std::uint8_t* packs = reinterpret_cast<const std::uint8_t*>(cdg.data()) + s * 2448 + 2352;
-        for (int p = 0; p < 4; ++p) {
+        for (int p = 0; p < 4; ++p)
+        {
             EXPECT_TRUE(PackParityValid(Sub.data() + 24 * p)) << s << "/" << p;
             for (int i : {0, 1, 4, 10, 19})
                 EXPECT_EQ(Sub[24 * p + i] & 0x3F, packs[24 * p + i] & 0x3F);
@@ -269,20 +290,25 @@ TEST_F(ComposeTest, IsrcAndCatalogueFramesFollowTheSchedule)
     ASSERT_EQ(Sheet.IsrcInterval, 98);
     ASSERT_EQ(Sheet.IsrcOffset, 163);
     std::vector<std::uint32_t> isrc, mcn;
-    for (std::uint32_t a = 150; a < 2150; ++a) {
+    for (std::uint32_t a = 150; a < 2150; ++a)
+    {
         Compose(a);
         const Frame q = QOf(Sub);
         ASSERT_TRUE(QCrcValid(q)) << a;
-        if ((q[0] & 0x0F) == 3) {
+        if ((q[0] & 0x0F) == 3)
+        {
             isrc.push_back(a);
             EXPECT_EQ((Frame{q[1], q[2], q[3], q[4], q[5], q[6], q[7], q[8]}),
                       (Frame{0x45, 0x24, 0xD4, 0x54, 0x12, 0x34, 0x56, 0x70}));
-        } else if ((q[0] & 0x0F) == 2) {
+        }
+        else if ((q[0] & 0x0F) == 2)
+        {
             mcn.push_back(a);
             EXPECT_EQ((Frame{q[1], q[2], q[3], q[4], q[5], q[6], q[7], q[8]}),
                       (Frame{0x01, 0x23, 0x45, 0x67, 0x89, 0x01, 0x20, 0x00}));
         }
-        if ((q[0] & 0x0F) != 1) {
+        if ((q[0] & 0x0F) != 1)
+        {
             EXPECT_EQ(q[9], oracle::Bcd(a % 75));
         }
     }
@@ -291,7 +317,8 @@ TEST_F(ComposeTest, IsrcAndCatalogueFramesFollowTheSchedule)
     for (std::uint32_t a : isrc)
         EXPECT_EQ((a - 163) % 98, 0u);
     ASSERT_FALSE(mcn.empty());
-    for (std::uint32_t a : mcn) {
+    for (std::uint32_t a : mcn)
+    {
         EXPECT_EQ((a - Sheet.McnOffset) % Sheet.McnInterval, 0u);
         EXPECT_NE((a - 163) % 98, 0u) << "the ISRC frame wins";
     }
@@ -301,15 +328,18 @@ TEST_F(ComposeTest, ShortPauseRaisesTheFlagAheadOfTheNextTrack)
 {
     // Track 2 has an INDEX 00 of 75 sectors; track 1 ends at 10 seconds.
     Dir.WriteZeros("a.bin", 1500 * 2352);
-    Load("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 00 00:10:00\nINDEX 01 00:11:00\n");
+    Load(
+        "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 00 00:10:00\nINDEX 01 00:11:00\n");
     // Track 1 covers 150-899, the pause 900-974, index 1 of track 2 starts at 975.
-    for (std::uint32_t a = 151; a < 900; ++a) {
+    for (std::uint32_t a = 151; a < 900; ++a)
+    {
         Compose(a);
         ASSERT_EQ(IsPause(Sub), a > 825) << a; // within 150 sectors of 975
     }
     Compose(900);
     EXPECT_FALSE(IsPause(Sub)) << "its previous row is not a generated pregap";
-    for (std::uint32_t a = 901; a <= 975; ++a) {
+    for (std::uint32_t a = 901; a <= 975; ++a)
+    {
         Compose(a);
         ASSERT_TRUE(IsPause(Sub)) << a;
     }

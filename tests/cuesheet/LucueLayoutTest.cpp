@@ -28,7 +28,8 @@ protected:
         const std::int32_t count = Sheet.AddressRowCount();
         if (count == 0)
             return -1;
-        for (std::int32_t i = 1; i < count; ++i) {
+        for (std::int32_t i = 1; i < count; ++i)
+        {
             if (address < static_cast<std::uint32_t>(Sheet.AddressRow(i).StartAddress))
                 return i - 1;
         }
@@ -39,7 +40,8 @@ protected:
     void ExpectRows(const TRowExpect (&rows)[N]) const
     {
         ASSERT_EQ(Sheet.AddressRowCount(), static_cast<std::int32_t>(N));
-        for (std::size_t i = 0; i < N; ++i) {
+        for (std::size_t i = 0; i < N; ++i)
+        {
             SCOPED_TRACE(i);
             const auto& row = Sheet.AddressRow(static_cast<std::int32_t>(i));
             EXPECT_EQ(row.TrackNumber, rows[i].Track);
@@ -65,11 +67,9 @@ TEST_F(LayoutTest, TwoTrackDiscRowsLookupsAndSchedule)
     Dir.WriteZeros("disc.bin", std::uintmax_t(90000) * 2352);
     ASSERT_TRUE(Load(TWO_TRACKS));
     const TRowExpect rows[] = {
-        {1, 0, 0, 149, akPregap, 0, 0},
-        {1, 1, 150, 0, akFile, 0, 0},
+        {1, 0, 0, 149, akPregap, 0, 0},           {1, 1, 150, 0, akFile, 0, 0},
         {1, 1, 45150, 45000, akPostgap, 0, 0}, // relative time runs on through the postgap
-        {2, 0, 45300, 149, akFile, 0, 105840000},
-        {2, 1, 45450, 0, akFile, 0, 106192800},
+        {2, 0, 45300, 149, akFile, 0, 105840000}, {2, 1, 45450, 0, akFile, 0, 106192800},
         {170, 0, 90300, 0, akLeadOut, 0, 0},
     };
     ExpectRows(rows);
@@ -92,7 +92,8 @@ TEST_F(LayoutTest, TwoTrackDiscRowsLookupsAndSchedule)
 
     ASSERT_EQ(Sheet.TocRowCount(), 3);
     const std::int32_t toc[3][4] = {{1, 150, 0, 0x40}, {2, 45450, 45300, 0x00}, {170, 90300, 90300, 0}};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
+    {
         EXPECT_EQ(Sheet.TocRow(i).TrackNumber, toc[i][0]);
         EXPECT_EQ(Sheet.TocRow(i).Index1Address, toc[i][1]);
         EXPECT_EQ(Sheet.TocRow(i).StartAddress, toc[i][2]);
@@ -106,11 +107,9 @@ TEST_F(LayoutTest, TwoTrackDiscRowsLookupsAndSchedule)
     EXPECT_EQ(buffer[3], 1);
     // session, adr/control, tno, point, min, sec, frame, zero, pmin, psec, pframe
     const std::uint8_t descriptors[5][11] = {
-        {1, 0x41, 0, 0xA0, 0, 0, 0, 0, 1, 0, 0},
-        {1, 0x01, 0, 0xA1, 0, 0, 0, 0, 2, 0, 0},
+        {1, 0x41, 0, 0xA0, 0, 0, 0, 0, 1, 0, 0},  {1, 0x01, 0, 0xA1, 0, 0, 0, 0, 2, 0, 0},
         {1, 0x01, 0, 0xA2, 0, 0, 0, 0, 20, 4, 0}, // lead-out takes the last track's control
-        {1, 0x41, 0, 0x01, 0, 0, 0, 0, 0, 2, 0},
-        {1, 0x01, 0, 0x02, 0, 0, 0, 0, 10, 6, 0},
+        {1, 0x41, 0, 0x01, 0, 0, 0, 0, 0, 2, 0},  {1, 0x01, 0, 0x02, 0, 0, 0, 0, 10, 6, 0},
     };
     for (int d = 0; d < 5; ++d)
         for (int b = 0; b < 11; ++b)
@@ -179,7 +178,11 @@ TEST_F(LayoutTest, FirstTrackNumberFiveAndManyTracks)
     Dir.WriteZeros("d.bin", 99 * 10 * 2352);
     std::string cue = "FILE d.bin BINARY\n";
     for (int t = 5; t <= 7; ++t)
-        cue += "TRACK 0" + std::to_string(t) + " AUDIO\nINDEX 01 00:00:" + (t == 5 ? "00" : t == 6 ? "10" : "20") + "\n";
+        cue += "TRACK 0" + std::to_string(t) + " AUDIO\nINDEX 01 00:00:" +
+               (t == 5   ? "00"
+                : t == 6 ? "10"
+                         : "20") +
+               "\n";
     ASSERT_TRUE(Load(cue));
     std::uint8_t buffer[FULL_TOC_SIZE];
     ASSERT_TRUE(Sheet.GetFullToc(buffer));
@@ -189,7 +192,8 @@ TEST_F(LayoutTest, FirstTrackNumberFiveAndManyTracks)
     EXPECT_EQ(Sheet.TocRow(2).TrackNumber, 7);
 
     cue = "FILE d.bin BINARY\n";
-    for (int t = 1; t <= 99; ++t) {
+    for (int t = 1; t <= 99; ++t)
+    {
         char line[64];
         std::snprintf(line, sizeof line, "TRACK %02d MODE1/2352\nINDEX 01 00:%02d:%02d\n", t, (t - 1) * 10 / 75,
                       (t - 1) * 10 % 75);
@@ -205,7 +209,8 @@ TEST_F(LayoutTest, BinarySearchAgreesWithTheScanAndBigTablesBuildFast)
 {
     // 99 tracks of 99 indexes each, in 99 files, with gaps.
     std::string cue;
-    for (int t = 1; t <= 99; ++t) {
+    for (int t = 1; t <= 99; ++t)
+    {
         char line[64];
         std::snprintf(line, sizeof line, "f%d.bin", t);
         const std::string name = line;
@@ -215,7 +220,8 @@ TEST_F(LayoutTest, BinarySearchAgreesWithTheScanAndBigTablesBuildFast)
         if (t % 3 == 0)
             cue += "PREGAP 00:00:05\n";
         // One sector per index up to 00:00:74, then indexes of no length.
-        for (int i = 1; i <= 99; ++i) {
+        for (int i = 1; i <= 99; ++i)
+        {
             std::snprintf(line, sizeof line, "INDEX %02d 00:00:%02d\n", i, std::min(i - 1, 74));
             cue += line;
         }
@@ -230,14 +236,17 @@ TEST_F(LayoutTest, BinarySearchAgreesWithTheScanAndBigTablesBuildFast)
     for (std::uint32_t a : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu})
         EXPECT_EQ(Sheet.FindAddressRow(a), LinearFind(a));
     // So many row starts leave no free schedule pair; otherwise no start may fall on one.
-    if (Sheet.IsrcInterval == 0) {
+    if (Sheet.IsrcInterval == 0)
+    {
         EXPECT_EQ(Sheet.McnInterval, 0);
         EXPECT_EQ(Sheet.IsrcOffset, 150);
     }
-    for (std::int32_t r = 1; Sheet.IsrcInterval > 0 && r < Sheet.AddressRowCount(); ++r) {
+    for (std::int32_t r = 1; Sheet.IsrcInterval > 0 && r < Sheet.AddressRowCount(); ++r)
+    {
         const std::int64_t s = Sheet.AddressRow(r).StartAddress;
         EXPECT_NE((s - Sheet.IsrcOffset) % Sheet.IsrcInterval, 0);
-        if (Sheet.McnInterval > 0) {
+        if (Sheet.McnInterval > 0)
+        {
             EXPECT_NE((s - Sheet.McnOffset) % Sheet.McnInterval, 0);
         }
     }

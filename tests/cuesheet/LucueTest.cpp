@@ -41,7 +41,8 @@ TEST(CueSamplesTest, EverySampleSheetGivesTheStatusInItsName)
 {
     const fs::path samples = fs::path(SARVEX_TEST_DATA) / "cue";
     int seen = 0;
-    for (const auto& entry : fs::directory_iterator(samples)) {
+    for (const auto& entry : fs::directory_iterator(samples))
+    {
         const std::string name = entry.path().filename().string();
         SCOPED_TRACE(name);
         const std::uint32_t expected = static_cast<std::uint32_t>(std::stoul(name.substr(0, 8), nullptr, 16));
@@ -50,7 +51,8 @@ TEST(CueSamplesTest, EverySampleSheetGivesTheStatusInItsName)
         TLuCueSheet sheet;
         EXPECT_EQ(sheet.Load(cue), expected == 0);
         EXPECT_EQ(sheet.ErrorCode, expected) << std::hex << sheet.ErrorCode;
-        if (expected != 0) {
+        if (expected != 0)
+        {
             EXPECT_EQ(sheet.TrackCount, 0);
             EXPECT_EQ(sheet.FileCount, 0);
             EXPECT_EQ(sheet.AddressRowCount(), 0);
@@ -155,7 +157,8 @@ TEST_F(LoadTest, AFifoOrUnreadableFileIsNotOpened)
     EXPECT_EQ(Sheet.ErrorCode, 0x10401u);
     EXPECT_FALSE(Sheet.Load(Folder.Dir.File("pipe.bin")));
     EXPECT_EQ(Sheet.ErrorCode, 0x001u);
-    if (::geteuid() != 0) {
+    if (::geteuid() != 0)
+    {
         Folder.Dir.WriteZeros("locked.bin", 2352);
         ::chmod(Folder.Dir.File("locked.bin").c_str(), 0);
         EXPECT_FALSE(Load("FILE locked.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"));
@@ -194,7 +197,8 @@ TEST_F(LoadTest, GarbageEndsInAStatusCode)
 
 TEST(CueErrorTextTest, AddsTheLineWhenThereIsOne)
 {
-    EXPECT_EQ(CueErrorText(0x0007090Bu), "Invalid CUE SHEET command at line 7\nFirst INDEX of file does not start at 00:00:00");
+    EXPECT_EQ(CueErrorText(0x0007090Bu),
+              "Invalid CUE SHEET command at line 7\nFirst INDEX of file does not start at 00:00:00");
     EXPECT_EQ(CueErrorText(0x101u), "No FILEs were specified");
     EXPECT_EQ(CueErrorText(0x20505u), "Invalid CUE SHEET command at line 2\nIllegal TRACK number or type is specifie");
     EXPECT_EQ(CueErrorText(0), "");

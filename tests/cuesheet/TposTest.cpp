@@ -14,17 +14,21 @@ struct TMsfCase
     std::int32_t Frames;
 };
 
-class StrToMsfTest : public ::testing::TestWithParam<TMsfCase> {};
+class StrToMsfTest : public ::testing::TestWithParam<TMsfCase>
+{};
 
 TEST_P(StrToMsfTest, ConvertsOrLeavesTheRecordAlone)
 {
     const TMsfCase& c = GetParam();
     TMsf msf{0, 7, 7, 7};
     EXPECT_EQ(StrToMsf(c.Text, msf), c.Valid) << c.Text;
-    if (c.Valid) {
+    if (c.Valid)
+    {
         EXPECT_EQ(MsfToFrames(msf), c.Frames);
         EXPECT_EQ(msf.Reserved, 0);
-    } else {
+    }
+    else
+    {
         EXPECT_EQ(msf.Minute, 7);
         EXPECT_EQ(msf.Second, 7);
         EXPECT_EQ(msf.Frame, 7);
@@ -76,7 +80,10 @@ TEST(TryStrToIntTest, AcceptsOnlySignAndDigitsWithinRange)
 class WaveHeaderTest : public ::testing::Test
 {
 protected:
-    int Read(const TWaveLayout& layout, TWaveInfo& info) { return ReadWaveHeader(Dir.Write("t.wav", MakeWave(layout)), info); }
+    int Read(const TWaveLayout& layout, TWaveInfo& info)
+    {
+        return ReadWaveHeader(Dir.Write("t.wav", MakeWave(layout)), info);
+    }
     TTempDir Dir;
 };
 

@@ -12,8 +12,7 @@
 #include <system_error>
 #include <vector>
 
-namespace
-{
+namespace {
 
 constexpr std::uintmax_t SECTOR = 2352;
 
@@ -114,8 +113,7 @@ struct TDiscTypeCase
 };
 
 class CcdfileDiscTypeTest : public CcdfileTest, public ::testing::WithParamInterface<TDiscTypeCase>
-{
-};
+{};
 
 TEST_P(CcdfileDiscTypeTest, DescriptorsFollowTheTrackType)
 {
@@ -161,9 +159,8 @@ TEST_F(CcdfileTest, FirstTrackFiveWithCatalogIsrcAndSubindexes)
     const std::string text = Write();
     EXPECT_EQ(LeadOut, 900);
 
-    EXPECT_EQ(Section(text, "Disc"),
-              (std::vector<std::string>{"TocEntries=5", "Sessions=1", "DataTracksScrambled=0", "CDTextLength=0",
-                                        "CATALOG=0123456789012"}));
+    EXPECT_EQ(Section(text, "Disc"), (std::vector<std::string>{"TocEntries=5", "Sessions=1", "DataTracksScrambled=0",
+                                                               "CDTextLength=0", "CATALOG=0123456789012"}));
     const auto a0 = Section(text, "Entry 0");
     ASSERT_EQ(a0.size(), 14u);
     EXPECT_EQ(a0[3], "Control=0x02");
@@ -183,8 +180,8 @@ TEST_F(CcdfileTest, FirstTrackFiveWithCatalogIsrcAndSubindexes)
     EXPECT_EQ(names[8], "[TRACK 5]");
     EXPECT_EQ(names[9], "[TRACK 6]");
     EXPECT_EQ(Section(text, "TRACK 5"), (std::vector<std::string>{"MODE=0", "INDEX 1=150"}));
-    EXPECT_EQ(Section(text, "TRACK 6"), (std::vector<std::string>{"MODE=0", "ISRC=GBAYE0000001", "INDEX 1=375",
-                                                                  "INDEX 2=450", "INDEX 3=525"}));
+    EXPECT_EQ(Section(text, "TRACK 6"),
+              (std::vector<std::string>{"MODE=0", "ISRC=GBAYE0000001", "INDEX 1=375", "INDEX 2=450", "INDEX 3=525"}));
 }
 
 TEST_F(CcdfileTest, NinetyNineTracksGiveOneHundredAndTwoEntries)
@@ -221,8 +218,7 @@ struct TCdTextCase
 };
 
 class CcdfileCdTextTest : public CcdfileTest, public ::testing::WithParamInterface<TCdTextCase>
-{
-};
+{};
 
 TEST_P(CcdfileCdTextTest, PacksBecomeEntries)
 {

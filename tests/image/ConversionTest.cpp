@@ -12,8 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace
-{
+namespace {
 
 namespace fs = std::filesystem;
 using TEvent = std::pair<int, int>;
@@ -24,8 +23,8 @@ constexpr int ON_END = 101;
 TEST(ChangeFileExtTest, ReplacesTheExtensionAfterTheLastSlashOrAppends)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/out/disc.ccd", "/out/disc.img"}, {"/out/disc", "/out/disc.img"},   {"/out.d/disc", "/out.d/disc.img"},
-        {"disc.tar.ccd", "disc.tar.img"},   {"/out/.ccd", "/out/.img"},       {"disc.", "disc.img"},
+        {"/out/disc.ccd", "/out/disc.img"},    {"/out/disc", "/out/disc.img"}, {"/out.d/disc", "/out.d/disc.img"},
+        {"disc.tar.ccd", "disc.tar.img"},      {"/out/.ccd", "/out/.img"},     {"disc.", "disc.img"},
         {"C:\\out\\disc", "C:\\out\\disc.img"}};
     for (const auto& [path, expected] : cases)
         EXPECT_EQ(ChangeFileExt(path, ".img"), expected) << path;
@@ -105,8 +104,8 @@ TEST_F(ConversionTest, CancelBeforeTheFirstSectorLeavesACompleteCcdAndEmptyImage
     EXPECT_NE(TTempDir::ReadAll(Dir.File("disc.ccd")).find("[TRACK 1]"), std::string::npos);
     EXPECT_EQ(Size("disc.img"), 0u);
     EXPECT_EQ(Size("disc.sub"), 0u);
-    const std::vector<TEvent> expected = {{ON_START, 0},  {peSetRange, 2},  {peSetRange, 4},
-                                          {peStep, 0},    {peComplete, 0},  {peCanceled, 0}, {ON_END, 0}};
+    const std::vector<TEvent> expected = {{ON_START, 0},   {peSetRange, 2}, {peSetRange, 4}, {peStep, 0},
+                                          {peComplete, 0}, {peCanceled, 0}, {ON_END, 0}};
     EXPECT_EQ(Events, expected);
 }
 
@@ -135,7 +134,7 @@ TEST_F(ConversionTest, LeadOutAt150WritesEmptyImagesAndSucceeds)
     EXPECT_EQ(Job.Status.load(), csSucceeded);
     EXPECT_EQ(Size("disc.img"), 0u);
     EXPECT_EQ(Size("disc.sub"), 0u);
-    const std::vector<TEvent> expected = {{ON_START, 0}, {peSetRange, 2}, {peSetRange, 2}, {peStep, 0},
+    const std::vector<TEvent> expected = {{ON_START, 0},   {peSetRange, 2}, {peSetRange, 2}, {peStep, 0},
                                           {peComplete, 0}, {peFinished, 0}, {ON_END, 0}};
     EXPECT_EQ(Events, expected);
 }

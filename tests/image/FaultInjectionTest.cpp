@@ -21,8 +21,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 namespace fs = std::filesystem;
 
@@ -110,7 +109,8 @@ protected:
     static std::int32_t Record(std::int8_t event, std::int32_t, void* data)
     {
         auto* outcome = static_cast<TOutcome*>(data);
-        if (event == peAborted || event == peFinished || event == peCanceled) {
+        if (event == peAborted || event == peFinished || event == peCanceled)
+        {
             outcome->LastClosingEvent = event;
             ++outcome->ClosingEvents;
         }
@@ -153,20 +153,23 @@ TEST_F(FaultInjectionTest, ReadOnlyOutputsFailAndLeaveEarlierFilesAsTheyWere)
     struct TCase
     {
         const char* ReadOnly;
-        bool CcdComplete;   // the control file was written before the failure
-        bool ImgTruncated;  // the .img file was created before the failure
+        bool CcdComplete;  // the control file was written before the failure
+        bool ImgTruncated; // the .img file was created before the failure
     };
-    for (const TCase& c : {TCase{"ccd", false, false}, TCase{"img", true, false}, TCase{"sub", true, true}}) {
+    for (const TCase& c : {TCase{"ccd", false, false}, TCase{"img", true, false}, TCase{"sub", true, true}})
+    {
         SCOPED_TRACE(c.ReadOnly);
-        for (const char* ext : {"ccd", "img", "sub"}) {
+        for (const char* ext : {"ccd", "img", "sub"})
+        {
             const std::string path = Dir.Write(std::string("out.") + ext, std::string("earlier ") + ext);
-            fs::permissions(path, ext == std::string(c.ReadOnly) ? fs::perms::owner_read | fs::perms::group_read |
-                                                                        fs::perms::others_read
-                                                                  : fs::perms::all);
+            fs::permissions(path, ext == std::string(c.ReadOnly)
+                                      ? fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read
+                                      : fs::perms::all);
         }
         ExpectAborted(ConvertInChild(Dir.File("out.ccd"), DropToNobody));
         EXPECT_EQ(EndsWith(Read("out.ccd"), CCD_TAIL), c.CcdComplete);
-        if (!c.CcdComplete) {
+        if (!c.CcdComplete)
+        {
             EXPECT_EQ(Read("out.ccd"), "earlier ccd");
         }
         EXPECT_EQ(Read("out.img"), c.ImgTruncated ? "" : "earlier img");
@@ -181,8 +184,8 @@ TEST_F(FaultInjectionTest, ReadOnlyFolderFailsWithoutCreatingAnything)
     LoadDisc(5);
     fs::create_directory(Dir.File("locked"));
     fs::permissions(Dir.Path(), fs::perms::all);
-    fs::permissions(Dir.File("locked"), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
-                                            fs::perms::others_exec);
+    fs::permissions(Dir.File("locked"),
+                    fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec);
     ExpectAborted(ConvertInChild(Dir.File("locked/out.ccd"), DropToNobody));
     EXPECT_TRUE(fs::is_empty(Dir.File("locked")));
 }
@@ -190,7 +193,8 @@ TEST_F(FaultInjectionTest, ReadOnlyFolderFailsWithoutCreatingAnything)
 TEST_F(FaultInjectionTest, AnOutputPathThatIsAFolderFailsAndKeepsTheFolder)
 {
     LoadDisc(5);
-    for (const char* ext : {"ccd", "img", "sub"}) {
+    for (const char* ext : {"ccd", "img", "sub"})
+    {
         SCOPED_TRACE(ext);
         const std::string base = std::string("as-") + ext;
         fs::create_directory(Dir.File(base + "." + ext));
@@ -199,9 +203,12 @@ TEST_F(FaultInjectionTest, AnOutputPathThatIsAFolderFailsAndKeepsTheFolder)
         ExpectAborted(Convert(Dir.File(base + ".ccd")));
         EXPECT_TRUE(fs::is_directory(Dir.File(base + "." + ext)));
         EXPECT_EQ(TTempDir::ReadAll(Dir.File(base + "." + ext + "/inside")), "x");
-        if (std::string(ext) != "ccd") {
+        if (std::string(ext) != "ccd")
+        {
             EXPECT_TRUE(EndsWith(TTempDir::ReadAll(Dir.File(base + ".ccd")), CCD_TAIL));
-        } else {
+        }
+        else
+        {
             EXPECT_FALSE(fs::exists(Dir.File(base + ".img")));
         }
     }
@@ -230,13 +237,15 @@ TEST_F(FaultInjectionTest, FileSizeLimitDuringTheImageWritesKeepsWhatWasWritten)
     };
     // 1000 sectors: 2,352,000 bytes of .img, 96,000 of .sub.
     for (const TCase& c : {TCase{1'000'000, ".img hits the limit"}, TCase{2'400'000, "the limit is never reached"},
-                           TCase{50'000, ".sub hits the limit after a batch"}}) {
+                           TCase{50'000, ".sub hits the limit after a batch"}})
+    {
         SCOPED_TRACE(c.What);
         const TOutcome o = ConvertInChild(Dir.File("out.ccd"), [&] { return LimitFileSize(c.Limit); });
         const auto img = fs::file_size(Dir.File("out.img"));
         const auto sub = fs::file_size(Dir.File("out.sub"));
         EXPECT_TRUE(EndsWith(Read("out.ccd"), CCD_TAIL));
-        if (c.Limit >= 1000 * SECTOR) {
+        if (c.Limit >= 1000 * SECTOR)
+        {
             EXPECT_EQ(o.Status, csSucceeded);
             EXPECT_EQ(o.LastClosingEvent, peFinished);
             EXPECT_EQ(img, 1000 * SECTOR);
@@ -272,11 +281,13 @@ TEST_F(FaultInjectionTest, FileSizeLimitDuringTheControlFileLeavesTheImagesUntou
 // A source keeps its file open from the load on: what was loaded is what is converted.
 TEST_F(FaultInjectionTest, DataFileDeletedOrReplacedAfterLoadingStillConvertsTheLoadedData)
 {
-    for (const bool replace : {false, true}) {
+    for (const bool replace : {false, true})
+    {
         SCOPED_TRACE(replace ? "replaced" : "deleted");
         LoadDisc(40);
         fs::remove(Dir.File("DATA.BIN"));
-        if (replace) {
+        if (replace)
+        {
             Dir.Write("NEW.BIN", std::string(10 * SECTOR, 'n'));
             fs::rename(Dir.File("NEW.BIN"), Dir.File("DATA.BIN"));
         }
@@ -289,7 +300,8 @@ TEST_F(FaultInjectionTest, DataFileDeletedOrReplacedAfterLoadingStillConvertsThe
 // Short reads are zero-filled: a shortened file converts to the same number of sectors.
 TEST_F(FaultInjectionTest, DataFileTruncatedAfterLoadingConvertsWithZeroFill)
 {
-    for (const std::uintmax_t keep : {std::uintmax_t(0), std::uintmax_t(7 * SECTOR + 100)}) {
+    for (const std::uintmax_t keep : {std::uintmax_t(0), std::uintmax_t(7 * SECTOR + 100)})
+    {
         SCOPED_TRACE(keep);
         LoadDisc(30);
         fs::resize_file(Dir.File("DATA.BIN"), keep);
@@ -342,7 +354,8 @@ TEST_F(FaultInjectionTest, FifoOrFolderAsASheetOrDataFileIsRefusedWithoutBlockin
     const TChildResult child = RunInChild(
         [&] {
             std::string codes;
-            for (const TCase& c : cases) {
+            for (const TCase& c : cases)
+            {
                 TLuCueSheet sheet;
                 sheet.Load(c.Sheet);
                 codes += std::to_string(sheet.ErrorCode) + " ";
@@ -360,7 +373,8 @@ TEST_F(FaultInjectionTest, FifoOrFolderAsASheetOrDataFileIsRefusedWithoutBlockin
 // The CD-TEXT file is opened by name when the control file is written, so it can have changed.
 TEST_F(FaultInjectionTest, CdTextFileRemovedOrReplacedByAFolderAfterLoadingIsLeftOut)
 {
-    for (const bool folder : {false, true}) {
+    for (const bool folder : {false, true})
+    {
         SCOPED_TRACE(folder ? "folder" : "removed");
         Dir.Write("TEXT.CDT", std::string(36, '\x80'));
         LoadDisc(3, "CDTEXTFILE \"TEXT.CDT\"\r\n");
@@ -518,7 +532,8 @@ std::vector<TWaveCase> AbsurdWaves()
 
 TEST_F(FaultInjectionTest, WaveHeadersWithAbsurdChunkSizesLoadCutOrAreRefused)
 {
-    for (const TWaveCase& c : AbsurdWaves()) {
+    for (const TWaveCase& c : AbsurdWaves())
+    {
         SCOPED_TRACE(c.Name);
         Dir.Write("DATA.WAV", c.Wave);
         const std::string cue = Dir.Write("wave.cue", "FILE \"DATA.WAV\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n");

@@ -8,8 +8,7 @@
 
 #include <system_error>
 
-namespace
-{
+namespace {
 
 class InifileTest : public ::testing::Test
 {
@@ -24,59 +23,56 @@ TEST_F(InifileTest, NewFileFollowsTheWriterRulesByteForByte)
     ini.WriteInteger("Disc", "TocEntries", 5);
     ini.WriteInteger("Disc", "CDTextLength", 0);
     ini.WriteString("Session 1", "PreGapMode", "0");
-    ini.WriteInteger("Disc", "CDTextLength", 36);  // replaced where it stands
-    ini.WriteInteger("CloneCD", "Extra", -150);    // appended to a section that is not the last
+    ini.WriteInteger("Disc", "CDTextLength", 36); // replaced where it stands
+    ini.WriteInteger("CloneCD", "Extra", -150);   // appended to a section that is not the last
     ini.WriteString("Session 1", "PreGapMode", "2");
     ini.WriteBool("Options", "EdcEcc", true);
     ini.UpdateFile();
 
-    EXPECT_EQ(TTempDir::ReadAll(Dir.File("new.ini")),
-              "[CloneCD]\r\nVersion=3\r\nExtra=-150\r\n"
-              "[Disc]\r\nTocEntries=5\r\nCDTextLength=36\r\n"
-              "[Session 1]\r\nPreGapMode=2\r\n"
-              "[Options]\r\nEdcEcc=1\r\n");
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("new.ini")), "[CloneCD]\r\nVersion=3\r\nExtra=-150\r\n"
+                                                      "[Disc]\r\nTocEntries=5\r\nCDTextLength=36\r\n"
+                                                      "[Session 1]\r\nPreGapMode=2\r\n"
+                                                      "[Options]\r\nEdcEcc=1\r\n");
 }
 
 TEST_F(InifileTest, ExistingFileKeepsForeignLinesAndTakesChangesInPlace)
 {
     // LF line ends, a comment, spaces around "=", a line without "=", blank lines between sections.
-    const std::string path = Dir.Write("old.ini",
-                                       "; settings\n"
-                                       "[Form]\n"
-                                       "Top = 10\n"
-                                       "junk line\n"
-                                       "\n"
-                                       "[Font\\Style]\n"
-                                       "IsBold=1\n"
-                                       "\n"
-                                       "[Other]\n"
-                                       "Keep=me\n");
+    const std::string path = Dir.Write("old.ini", "; settings\n"
+                                                  "[Form]\n"
+                                                  "Top = 10\n"
+                                                  "junk line\n"
+                                                  "\n"
+                                                  "[Font\\Style]\n"
+                                                  "IsBold=1\n"
+                                                  "\n"
+                                                  "[Other]\n"
+                                                  "Keep=me\n");
     TIniFile ini(path);
     ASSERT_TRUE(ini.Load());
     EXPECT_EQ(ini.ReadInteger("form", "TOP", 100), 10);
     EXPECT_TRUE(ini.ReadBool("FONT\\STYLE", "isbold", false));
 
-    ini.WriteInteger("FORM", "top", 20);       // keeps the stored key spelling
-    ini.WriteInteger("Form", "Left", 30);      // before the blank line that ends the section
+    ini.WriteInteger("FORM", "top", 20);  // keeps the stored key spelling
+    ini.WriteInteger("Form", "Left", 30); // before the blank line that ends the section
     ini.WriteBool("Font\\Style", "IsItalic", false);
     ini.WriteString("Dir", "Cue", "/home/user/cds");
     ini.UpdateFile();
 
-    EXPECT_EQ(TTempDir::ReadAll(path),
-              "; settings\r\n"
-              "[Form]\r\n"
-              "Top=20\r\n"
-              "junk line\r\n"
-              "Left=30\r\n"
-              "\r\n"
-              "[Font\\Style]\r\n"
-              "IsBold=1\r\n"
-              "IsItalic=0\r\n"
-              "\r\n"
-              "[Other]\r\n"
-              "Keep=me\r\n"
-              "[Dir]\r\n"
-              "Cue=/home/user/cds\r\n");
+    EXPECT_EQ(TTempDir::ReadAll(path), "; settings\r\n"
+                                       "[Form]\r\n"
+                                       "Top=20\r\n"
+                                       "junk line\r\n"
+                                       "Left=30\r\n"
+                                       "\r\n"
+                                       "[Font\\Style]\r\n"
+                                       "IsBold=1\r\n"
+                                       "IsItalic=0\r\n"
+                                       "\r\n"
+                                       "[Other]\r\n"
+                                       "Keep=me\r\n"
+                                       "[Dir]\r\n"
+                                       "Cue=/home/user/cds\r\n");
 }
 
 TEST_F(InifileTest, ReadsCrLfAndLoneCrFilesAlike)
@@ -100,8 +96,7 @@ struct TIntegerCase
 };
 
 class InifileIntegerTest : public ::testing::TestWithParam<TIntegerCase>
-{
-};
+{};
 
 TEST_P(InifileIntegerTest, InvalidIntegersGiveTheDefault)
 {
@@ -114,12 +109,10 @@ TEST_P(InifileIntegerTest, InvalidIntegersGiveTheDefault)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, InifileIntegerTest,
-                         ::testing::Values(TIntegerCase{"12", 12}, TIntegerCase{"-13", -13},
-                                           TIntegerCase{"+5", 5}, TIntegerCase{"0", 0},
-                                           TIntegerCase{"-2147483640", -2147483640},
-                                           TIntegerCase{"-2147483648", INT32_MIN},
-                                           TIntegerCase{"2147483648", 77}, TIntegerCase{"", 77},
-                                           TIntegerCase{"abc", 77}, TIntegerCase{"12x", 77},
+                         ::testing::Values(TIntegerCase{"12", 12}, TIntegerCase{"-13", -13}, TIntegerCase{"+5", 5},
+                                           TIntegerCase{"0", 0}, TIntegerCase{"-2147483640", -2147483640},
+                                           TIntegerCase{"-2147483648", INT32_MIN}, TIntegerCase{"2147483648", 77},
+                                           TIntegerCase{"", 77}, TIntegerCase{"abc", 77}, TIntegerCase{"12x", 77},
                                            TIntegerCase{"1 2", 77}, TIntegerCase{"-", 77}));
 
 TEST_F(InifileTest, MissingFileReadsDefaults)

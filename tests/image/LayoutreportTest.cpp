@@ -8,17 +8,15 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 const std::string SEPARATOR(90, '-');
 const std::string RULE = "  " + std::string(73, '-') + "\n";
 const std::string REPORT_HEAD = std::string(75, '=') + "\n\nDISC INFORMATION\n\n";
-const std::string TRACK_HEAD =
-    std::string(75, '=') + "\n\nTRACK/INDEX INFORMATION\n\n" +
-    "                                                           Start    Length \n"
-    "  TRK IDX   ISRC           TYPE       COPY EMPH 4CHN      MM:SS:FF MM:SS:FF\n" +
-    RULE;
+const std::string TRACK_HEAD = std::string(75, '=') + "\n\nTRACK/INDEX INFORMATION\n\n" +
+                               "                                                           Start    Length \n"
+                               "  TRK IDX   ISRC           TYPE       COPY EMPH 4CHN      MM:SS:FF MM:SS:FF\n" +
+                               RULE;
 
 class LayoutreportTest : public ::testing::Test
 {
@@ -58,7 +56,11 @@ TEST_F(LayoutreportTest, SingleDataTrackGivesTheWholeReport)
     LoadSheet("FILE \"DISC.BIN\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", 1000);
     const TDiscLayout layout = BuildDiscLayout(Sheet);
     const std::vector<std::string> lines = {
-        "  01        " "               " "Mode1/2352 " "No   No   No   " "                      ",
+        "  01        "
+        "               "
+        "Mode1/2352 "
+        "No   No   No   "
+        "                      ",
         "       00   Pregap                                        00:00:00 00:02:00",
         "       01   Track                                         00:02:00 00:13:25",
         "                                                    Total          00:15:25",
@@ -105,18 +107,30 @@ TEST_F(LayoutreportTest, GapsFlagsAndLabels)
     const TDiscLayout layout = BuildDiscLayout(Sheet);
     // Track 3 is CDG: the 750 sectors of 2352 bytes left in the file make 721 sectors of 2448 bytes.
     const std::vector<std::string> lines = {
-        "  01        " "GBAYE0000001   " "Audio      " "Yes  Yes  Yes  " "                      ",
+        "  01        "
+        "GBAYE0000001   "
+        "Audio      "
+        "Yes  Yes  Yes  "
+        "                      ",
         "       00   Pregap                                        00:00:00 00:03:00",
         "       01   Track                                         00:03:00 00:10:00",
         "                                                    Total          00:13:00",
         SEPARATOR,
-        "  02        " "               " "Audio      " "No   No   No   " "                      ",
+        "  02        "
+        "               "
+        "Audio      "
+        "No   No   No   "
+        "                      ",
         "       00   Pregap                                        00:13:00 00:04:00",
         "       01   Track                                         00:17:00 00:08:00",
         "       02   Subindex                                      00:25:00 00:13:00",
         "                                                    Total          00:25:00",
         SEPARATOR,
-        "  03        " "               " "CDG        " "No   No   No   " "                      ",
+        "  03        "
+        "               "
+        "CDG        "
+        "No   No   No   "
+        "                      ",
         "       01   Track                                         00:38:00 00:09:46",
         "                                                    Total          00:09:46",
         SEPARATOR,

@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 namespace fs = std::filesystem;
 
@@ -59,13 +58,15 @@ TEST_F(ResourceTest, AThousandLoadsLeaveNoDescriptorOpen)
         {Dir.Write("badwave.cue", "FILE B.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE BAD.WAV WAVE\n"), false},
         {Dir.Write("missing.cue", "FILE B.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE NONE.BIN BINARY\n"),
          false},
-        {Dir.Write("late.cue", "FILE A.WAV WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE B.BIN BINARY\nTRACK 03 AUDIO\n"),
+        {Dir.Write("late.cue",
+                   "FILE A.WAV WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE B.BIN BINARY\nTRACK 03 AUDIO\n"),
          false},
     };
     TLuCueSheet sheet;
     const int before = OpenDescriptors();
     int loaded = 0;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 1000; ++i)
+    {
         const auto& [path, good] = sheets[static_cast<std::size_t>(i) % sheets.size()];
         const bool ok = sheet.Load(path);
         ASSERT_EQ(ok, good) << path;
@@ -87,10 +88,12 @@ TEST_F(ResourceTest, AHundredConversionsLeaveNoDescriptorOpen)
     fs::create_directory(Dir.File("img-is-a-folder.img"));
     const int before = OpenDescriptors();
     int succeeded = 0;
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 100; ++i)
+    {
         TConversionJob job;
         std::string ccd = Dir.File("out.ccd");
-        switch (i % 4) {
+        switch (i % 4)
+        {
         case 1: job.RequestCancel(); break;
         case 2: ccd = Dir.File("no-such-folder/out.ccd"); break;
         case 3: ccd = Dir.File("img-is-a-folder.ccd"); break;
@@ -153,7 +156,8 @@ TEST_F(ResourceTest, AHugeCdTextFileFailsWithoutExhaustingMemory)
         packs[i] = static_cast<char>(i * 131 % 251);
     Dir.Write("HUGE.CDT", packs);
     packs = std::string();
-    const std::string cue = Dir.Write("huge.cue", "CDTEXTFILE HUGE.CDT\nFILE B.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    const std::string cue =
+        Dir.Write("huge.cue", "CDTEXTFILE HUGE.CDT\nFILE B.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
     const TChildResult child = RunInChild(
         [&] {
             TLuCueSheet sheet;

@@ -16,10 +16,10 @@
 
 struct TChildResult
 {
-    bool Exited = false;     // false: killed by a signal (the watchdog's SIGALRM on a hang)
+    bool Exited = false; // false: killed by a signal (the watchdog's SIGALRM on a hang)
     int ExitCode = -1;
     int Signal = 0;
-    std::string Output;      // what the body returned
+    std::string Output; // what the body returned
 
     bool Ok() const { return Exited && ExitCode == 0; }
     std::string Describe() const
@@ -40,28 +40,36 @@ inline TChildResult RunInChild(const std::function<std::string()>& body, unsigne
         return result;
     std::fflush(nullptr);
     const pid_t pid = ::fork();
-    if (pid < 0) {
+    if (pid < 0)
+    {
         ::close(fds[0]);
         ::close(fds[1]);
         return result;
     }
-    if (pid == 0) {
+    if (pid == 0)
+    {
         ::close(fds[0]);
         ::signal(SIGALRM, SIG_DFL);
         ::alarm(watchdogSeconds);
         int code = 0;
         std::string out;
-        try {
+        try
+        {
             out = body();
-        } catch (const std::exception& e) {
+        }
+        catch (const std::exception& e)
+        {
             out = e.what();
             code = 2;
-        } catch (...) {
+        }
+        catch (...)
+        {
             code = 2;
         }
         const char* p = out.data();
         std::size_t left = out.size();
-        while (left > 0) {
+        while (left > 0)
+        {
             const ssize_t n = ::write(fds[1], p, left);
             if (n <= 0)
                 break;
@@ -72,7 +80,8 @@ inline TChildResult RunInChild(const std::function<std::string()>& body, unsigne
     }
     ::close(fds[1]);
     char buffer[4096];
-    for (;;) {
+    for (;;)
+    {
         const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
@@ -82,8 +91,8 @@ inline TChildResult RunInChild(const std::function<std::string()>& body, unsigne
     }
     ::close(fds[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR)
+    {}
     result.Exited = WIFEXITED(status);
     result.ExitCode = result.Exited ? WEXITSTATUS(status) : -1;
     result.Signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;

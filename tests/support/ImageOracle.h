@@ -7,8 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace oracle
-{
+namespace oracle {
 
 inline constexpr std::size_t SECTOR = 2352;
 inline constexpr std::size_t RECORD = 96;
@@ -111,7 +110,7 @@ constexpr std::uint8_t Bcd(int v)
 // Sync field and header of a sector with its own absolute address.
 inline bool HeaderMatches(const std::uint8_t* sector, int address, int mode)
 {
-    static constexpr std::array<std::uint8_t, 12> sync = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    static constexpr std::array<std::uint8_t, 12> sync = {0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
     for (std::size_t i = 0; i < sync.size(); ++i)
         if (sector[i] != sync[i])

@@ -12,10 +12,10 @@ struct TWaveLayout
     std::uint32_t SampleRate = 44100;
     std::uint16_t BitsPerSample = 16;
     std::uint32_t FormatChunkSize = 16;
-    std::string ChunksBeforeData;   // raw chunk bytes placed between "fmt " and "data"
-    std::string Data;               // the data chunk body
+    std::string ChunksBeforeData;       // raw chunk bytes placed between "fmt " and "data"
+    std::string Data;                   // the data chunk body
     std::int64_t DeclaredDataSize = -1; // -1: the real size
-    std::string Trailer;            // bytes after the data chunk
+    std::string Trailer;                // bytes after the data chunk
     bool WithDataChunk = true;
 };
 
@@ -52,7 +52,8 @@ inline std::string MakeWave(const TWaveLayout& layout)
     PutLE(body, layout.FormatChunkSize, 4);
     body += fmt;
     body += layout.ChunksBeforeData;
-    if (layout.WithDataChunk) {
+    if (layout.WithDataChunk)
+    {
         body += "data";
         PutLE(body, layout.DeclaredDataSize < 0 ? layout.Data.size() : std::uint64_t(layout.DeclaredDataSize), 4);
         body += layout.Data;

@@ -19,9 +19,12 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
     if (testsupport::FailNothrowNew)
         return nullptr;
-    try {
+    try
+    {
         return ::operator new(size);
-    } catch (...) {
+    }
+    catch (...)
+    {
         return nullptr;
     }
 }
@@ -29,13 +32,15 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 namespace {
 
 // Reference field arithmetic from scratch: log/antilog over x^8 + x^4 + x^3 + x^2 + 1.
-struct TGf256 {
+struct TGf256
+{
     std::array<int, 256> Exp{};
     std::array<int, 256> Log{};
     TGf256()
     {
         int v = 1;
-        for (int i = 0; i < 255; ++i) {
+        for (int i = 0; i < 255; ++i)
+        {
             Exp[i] = v;
             Log[v] = i;
             v <<= 1;
@@ -59,10 +64,13 @@ void ReferenceGenerate(TRawSector& s)
     const std::uint32_t edc = BitwiseEdc(std::span(s).first(2064));
     for (int i = 0; i < 4; ++i)
         s[2064 + i] = static_cast<std::uint8_t>(edc >> (8 * i));
-    for (int v = 0; v < 2; ++v) {
-        for (int i = 0; i < 43; ++i) {
+    for (int v = 0; v < 2; ++v)
+    {
+        for (int i = 0; i < 43; ++i)
+        {
             int s0 = 0, s1 = 0;
-            for (int j = 0; j < 24; ++j) {
+            for (int j = 0; j < 24; ++j)
+            {
                 const int d = s[12 + 86 * j + 2 * i + v];
                 s0 ^= d;
                 s1 ^= GF.Mul(d, 25 - j);
@@ -72,10 +80,13 @@ void ReferenceGenerate(TRawSector& s)
             s[2076 + 86 + 2 * i + v] = static_cast<std::uint8_t>(s0 ^ p0);
         }
     }
-    for (int v = 0; v < 2; ++v) {
-        for (int k = 0; k < 26; ++k) {
+    for (int v = 0; v < 2; ++v)
+    {
+        for (int k = 0; k < 26; ++k)
+        {
             int s0 = 0, s1 = 0;
-            for (int i = 0; i < 43; ++i) {
+            for (int i = 0; i < 43; ++i)
+            {
                 const int d = s[12 + 2 * ((44 * i + 43 * k) % 1118) + v];
                 s0 ^= d;
                 s1 ^= GF.Mul(d, 44 - i);
@@ -90,10 +101,13 @@ void ReferenceGenerate(TRawSector& s)
 // The decoder's view: every P column (26 words) and Q diagonal (45 words) has zero syndromes.
 bool SyndromesAreZero(const TRawSector& s)
 {
-    for (int v = 0; v < 2; ++v) {
-        for (int i = 0; i < 43; ++i) {
+    for (int v = 0; v < 2; ++v)
+    {
+        for (int i = 0; i < 43; ++i)
+        {
             int a = 0, b = 0;
-            for (int j = 0; j < 26; ++j) {
+            for (int j = 0; j < 26; ++j)
+            {
                 const int d = s[12 + 86 * j + 2 * i + v];
                 a ^= d;
                 b ^= GF.Mul(d, 25 - j);
@@ -101,9 +115,11 @@ bool SyndromesAreZero(const TRawSector& s)
             if (a != 0 || b != 0)
                 return false;
         }
-        for (int k = 0; k < 26; ++k) {
+        for (int k = 0; k < 26; ++k)
+        {
             int a = 0, b = 0;
-            for (int i = 0; i < 45; ++i) {
+            for (int i = 0; i < 45; ++i)
+            {
                 const int off = i < 43 ? 12 + 2 * ((44 * i + 43 * k) % 1118) : (i == 43 ? 2248 : 2300) + 2 * k;
                 const int d = s[off + v];
                 a ^= d;
@@ -127,7 +143,8 @@ TRawSector HeaderSector(std::uint8_t minute, std::uint8_t second, std::uint8_t f
     return s;
 }
 
-class Mode1ErrorCorrectTest : public ::testing::Test {
+class Mode1ErrorCorrectTest : public ::testing::Test
+{
 protected:
     TMode1ErrorCorrect Ecc;
 };
@@ -135,7 +152,7 @@ protected:
 TEST_F(Mode1ErrorCorrectTest, ZeroSectorGetsZeroEdcAndParity)
 {
     TRawSector s;
-    s.fill(0x5A);  // stale parity must be overwritten
+    s.fill(0x5A); // stale parity must be overwritten
     std::fill_n(s.begin(), 2076, 0);
     ASSERT_TRUE(Ecc.Generate(s));
     EXPECT_EQ(s, TRawSector{});
@@ -165,11 +182,12 @@ TEST_F(Mode1ErrorCorrectTest, SectorAtAddress150)
 TEST_F(Mode1ErrorCorrectTest, RandomSectorsMatchReferenceEncoder)
 {
     std::mt19937 rng(4242);
-    for (int n = 0; n < 300; ++n) {
+    for (int n = 0; n < 300; ++n)
+    {
         TRawSector s;
         for (auto& b : s)
             b = static_cast<std::uint8_t>(rng());
-        if (n % 3 == 0)  // sparse data: zero products and zero columns
+        if (n % 3 == 0) // sparse data: zero products and zero columns
             for (auto& b : s)
                 if (rng() % 8 != 0)
                     b = 0;
@@ -185,7 +203,8 @@ TEST_F(Mode1ErrorCorrectTest, RandomSectorsMatchReferenceEncoder)
 TEST_F(Mode1ErrorCorrectTest, SingleByteInEveryPositionMatchesReference)
 {
     // One non-zero byte at each covered position hits every P column and Q diagonal lane.
-    for (std::size_t pos = 12; pos < 2076; pos += 7) {
+    for (std::size_t pos = 12; pos < 2076; pos += 7)
+    {
         TRawSector s{};
         s[pos] = static_cast<std::uint8_t>(pos | 1);
         TRawSector want = s;
@@ -207,7 +226,7 @@ TEST(Mode1ErrorCorrectTableTest, TablesFollowLiveInstances)
         ASSERT_TRUE(b.Generate(first));
     }
     EXPECT_FALSE(TMode1ErrorCorrect::HasTables());
-    TMode1ErrorCorrect c;  // rebuilt from scratch, same contents
+    TMode1ErrorCorrect c; // rebuilt from scratch, same contents
     EXPECT_TRUE(TMode1ErrorCorrect::HasTables());
     TRawSector again = HeaderSector(0x00, 0x02, 0x00);
     ASSERT_TRUE(c.Generate(again));

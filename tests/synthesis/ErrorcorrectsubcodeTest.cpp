@@ -13,7 +13,8 @@ namespace {
 unsigned GfMul(unsigned a, unsigned b)
 {
     unsigned r = 0;
-    for (; b != 0; b >>= 1) {
+    for (; b != 0; b >>= 1)
+    {
         if (b & 1)
             r ^= a;
         a <<= 1;
@@ -41,7 +42,8 @@ bool QCheckHolds(const TPackBytes& s)
 
 bool PCheckHolds(const TPackBytes& s)
 {
-    for (unsigned m = 0; m < 4; ++m) {
+    for (unsigned m = 0; m < 4; ++m)
+    {
         unsigned sum = 0;
         for (unsigned i = 0; i < 24; ++i)
             sum ^= GfMul(GfPow(m * (23 - i)), s[i] & 0x3F);
@@ -51,7 +53,8 @@ bool PCheckHolds(const TPackBytes& s)
     return true;
 }
 
-class SubCodeErrorCorrectTest : public ::testing::Test {
+class SubCodeErrorCorrectTest : public ::testing::Test
+{
 protected:
     TSubCodeErrorCorrect Ecc;
 
@@ -95,11 +98,12 @@ TEST_F(SubCodeErrorCorrectTest, ZeroSymbolsKeepZeroParityAndPQBits)
 TEST_F(SubCodeErrorCorrectTest, RandomPacksSatisfyBothChecksAndAreStable)
 {
     std::mt19937 rng(99);
-    for (int n = 0; n < 3000; ++n) {
+    for (int n = 0; n < 3000; ++n)
+    {
         TPackBytes pack{};
         for (auto& b : pack)
             b = static_cast<std::uint8_t>(rng());
-        if (n % 5 == 0)  // sparse packs exercise the zero guards
+        if (n % 5 == 0) // sparse packs exercise the zero guards
             for (std::size_t i = 0; i < 20; ++i)
                 if (rng() % 4 != 0)
                     pack[i] &= 0xC0;
@@ -107,9 +111,11 @@ TEST_F(SubCodeErrorCorrectTest, RandomPacksSatisfyBothChecksAndAreStable)
         Encode(pack);
         ASSERT_TRUE(QCheckHolds(pack)) << n;
         ASSERT_TRUE(PCheckHolds(pack)) << n;
-        for (std::size_t i = 0; i < 24; ++i) {
+        for (std::size_t i = 0; i < 24; ++i)
+        {
             ASSERT_EQ(pack[i] & 0xC0, before[i] & 0xC0) << "P/Q bits touched";
-            if (i != 2 && i != 3 && i < 20) {
+            if (i != 2 && i != 3 && i < 20)
+            {
                 ASSERT_EQ(pack[i], before[i]) << "data symbol touched";
             }
         }

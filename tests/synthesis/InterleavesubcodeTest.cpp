@@ -10,15 +10,18 @@ namespace {
 using TPackBytes = std::array<std::uint8_t, PACK_SIZE>;
 
 // The plain form: eight slots that age by copying, slot d being d packs old.
-class TReferenceInterleaver {
+class TReferenceInterleaver
+{
 public:
     TPackBytes Push(const TPackBytes& in)
     {
         Slots[0] = in;
         TPackBytes out{};
-        for (std::size_t k = 0; k < 24; ++k) {
+        for (std::size_t k = 0; k < 24; ++k)
+        {
             std::size_t src = k;
-            for (const auto& [a, b] : {std::pair{1, 18}, {2, 5}, {3, 23}}) {
+            for (const auto& [a, b] : {std::pair{1, 18}, {2, 5}, {3, 23}})
+            {
                 if (k == std::size_t(a))
                     src = b;
                 else if (k == std::size_t(b))
@@ -58,7 +61,8 @@ TEST(SubCodeInterLeaveTest, CountingStreamShowsTheDelays)
         EXPECT_EQ(out[7][k], 7 - k % 8) << "symbol " << k;
     for (std::size_t n = 0; n < 7; ++n)
         for (std::size_t k = 0; k < 24; ++k)
-            if (k % 8 > n) {
+            if (k % 8 > n)
+            {
                 EXPECT_EQ(out[n][k], 0) << "pack " << n << " symbol " << k;
             }
 }
@@ -71,7 +75,8 @@ TEST(SubCodeInterLeaveTest, SwappedSymbolsComeFromTheirSources)
         for (auto& b : p)
             b = static_cast<std::uint8_t>(rng() & 0x3F);
     const auto out = RunPacks(packs, 4);
-    for (std::size_t n = 8; n < packs.size(); ++n) {
+    for (std::size_t n = 8; n < packs.size(); ++n)
+    {
         EXPECT_EQ(out[n][1], packs[n - 1][18]);
         EXPECT_EQ(out[n][18], packs[n - 2][1]);
         EXPECT_EQ(out[n][23], packs[n - 7][3]);

@@ -13,7 +13,8 @@ std::uint32_t BitwiseEdc(std::span<const std::uint8_t> data)
     return oracle::Edc(data.data(), data.size());
 }
 
-class LuEdcTest : public ::testing::Test {
+class LuEdcTest : public ::testing::Test
+{
 protected:
     TLuEdc Edc;
 };
@@ -35,7 +36,8 @@ TEST_F(LuEdcTest, MatchesBitSerialRegisterOnRandomData)
 {
     std::mt19937 rng(2024);
     TRawSector sector;
-    for (int n = 0; n < 50; ++n) {
+    for (int n = 0; n < 50; ++n)
+    {
         for (auto& b : sector)
             b = static_cast<std::uint8_t>(rng());
         ASSERT_EQ(Edc.Compute(sector), BitwiseEdc(std::span(sector).first(EDC_OFFSET)));
@@ -45,7 +47,8 @@ TEST_F(LuEdcTest, MatchesBitSerialRegisterOnRandomData)
         ASSERT_EQ(Edc.Compute(sector), BitwiseEdc(std::span(sector).first(EDC_OFFSET)));
     }
     // Lengths that leave a tail after the 16-byte steps, split across two calls.
-    for (std::size_t len = 0; len < 70; ++len) {
+    for (std::size_t len = 0; len < 70; ++len)
+    {
         const auto part = std::span(sector).first(len);
         const std::size_t cut = len / 3;
         ASSERT_EQ(Edc.Update(Edc.Update(0, part.first(cut)), part.subspan(cut)), BitwiseEdc(part)) << len;

@@ -11,14 +11,16 @@ std::uint16_t BitwiseCrc(std::span<const std::uint8_t> data)
 {
     unsigned reg = 0;
     for (const std::uint8_t b : data)
-        for (int bit = 7; bit >= 0; --bit) {
+        for (int bit = 7; bit >= 0; --bit)
+        {
             const bool top = ((reg >> 15) ^ (b >> bit)) & 1;
             reg = ((reg << 1) ^ (top ? 0x1021 : 0)) & 0xFFFF;
         }
     return static_cast<std::uint16_t>(reg ^ 0xFFFF);
 }
 
-class LuSubQCrcTest : public ::testing::Test {
+class LuSubQCrcTest : public ::testing::Test
+{
 protected:
     TLuSubQCrc Crc;
 };
@@ -30,12 +32,14 @@ TEST_F(LuSubQCrcTest, CheckValueOfDigitsOneToNine)
     EXPECT_EQ(Crc.Compute(data), 0xCE3C);
 }
 
-struct TQFrameCase {
+struct TQFrameCase
+{
     const char* Name;
-    TQFrame Frame;  // bytes 10-11 hold the expected CRC
+    TQFrame Frame; // bytes 10-11 hold the expected CRC
 };
 
-class LuSubQCrcFrameTest : public LuSubQCrcTest, public ::testing::WithParamInterface<TQFrameCase> {};
+class LuSubQCrcFrameTest : public LuSubQCrcTest, public ::testing::WithParamInterface<TQFrameCase>
+{};
 
 TEST_P(LuSubQCrcFrameTest, ClosesPublishedFrames)
 {
@@ -45,18 +49,20 @@ TEST_P(LuSubQCrcFrameTest, ClosesPublishedFrames)
     EXPECT_EQ(crc & 0xFF, f[11]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Frames, LuSubQCrcFrameTest,
-    ::testing::Values(
-        TQFrameCase{"AudioTrack1Index1At150", {0x01, 0x01, 0x01, 0, 0, 0, 0, 0x00, 0x02, 0x00, 0x5A, 0x28}},
-        TQFrameCase{"DataTrack1Index1At150", {0x41, 0x01, 0x01, 0, 0, 0, 0, 0x00, 0x02, 0x00, 0x28, 0x32}},
-        TQFrameCase{"Track1Index0At149", {0x01, 0x01, 0x00, 0, 0, 0, 0, 0x00, 0x01, 0x74, 0x76, 0xBB}}),
-    [](const auto& info) { return info.param.Name; });
+INSTANTIATE_TEST_SUITE_P(Frames, LuSubQCrcFrameTest,
+                         ::testing::Values(TQFrameCase{"AudioTrack1Index1At150",
+                                                       {0x01, 0x01, 0x01, 0, 0, 0, 0, 0x00, 0x02, 0x00, 0x5A, 0x28}},
+                                           TQFrameCase{"DataTrack1Index1At150",
+                                                       {0x41, 0x01, 0x01, 0, 0, 0, 0, 0x00, 0x02, 0x00, 0x28, 0x32}},
+                                           TQFrameCase{"Track1Index0At149",
+                                                       {0x01, 0x01, 0x00, 0, 0, 0, 0, 0x00, 0x01, 0x74, 0x76, 0xBB}}),
+                         [](const auto& info) { return info.param.Name; });
 
 TEST_F(LuSubQCrcTest, MatchesBitSerialRegisterOnRandomFrames)
 {
     std::mt19937 rng(1234);
-    for (int n = 0; n < 2000; ++n) {
+    for (int n = 0; n < 2000; ++n)
+    {
         std::array<std::uint8_t, 10> data{};
         for (auto& b : data)
             b = static_cast<std::uint8_t>(rng());

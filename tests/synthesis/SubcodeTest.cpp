@@ -84,7 +84,11 @@ TEST(SubcodeBitsTest, AllOnesBlockSplitsIntoFullFrames)
     block.fill(0xFF);
     TQFrame p{}, q{};
     SplitPQ(block, p, q);
-    EXPECT_EQ(p, [] { TQFrame f; f.fill(0xFF); return f; }());
+    EXPECT_EQ(p, [] {
+        TQFrame f;
+        f.fill(0xFF);
+        return f;
+    }());
     EXPECT_EQ(q, p);
     for (const std::uint8_t b : block)
         ASSERT_EQ(b, 0x3F);
@@ -98,14 +102,14 @@ TEST(SubcodeBitsTest, ChannelRecordCorners)
     SymbolsToChannels(block, record);
     EXPECT_EQ(record, TSubBlock{});
 
-    block[0] = 0x80;  // P bit 0 -> record byte 0, MSB
+    block[0] = 0x80; // P bit 0 -> record byte 0, MSB
     SymbolsToChannels(block, record);
     TSubBlock expected{};
     expected[0] = 0x80;
     EXPECT_EQ(record, expected);
 
     block = {};
-    block[95] = 0x01;  // W symbol 95 -> last byte of the W channel, LSB
+    block[95] = 0x01; // W symbol 95 -> last byte of the W channel, LSB
     SymbolsToChannels(block, record);
     expected = {};
     expected[95] = 0x01;
@@ -117,7 +121,8 @@ TEST(SubcodeBitsTest, ChannelRecordCorners)
 TEST(SubcodeBitsTest, BitMovesMatchDefinitionsOnRandomBlocks)
 {
     std::mt19937 rng(77);
-    for (int n = 0; n < 400; ++n) {
+    for (int n = 0; n < 400; ++n)
+    {
         const TSubBlock block = RandomBlock(rng, n % 2 ? 0xFF : 0xC0);
 
         TSubBlock record;
@@ -131,7 +136,8 @@ TEST(SubcodeBitsTest, BitMovesMatchDefinitionsOnRandomBlocks)
         TSubBlock split = block;
         TQFrame p{}, q{};
         SplitPQ(split, p, q);
-        for (std::size_t k = 0; k < 96; ++k) {
+        for (std::size_t k = 0; k < 96; ++k)
+        {
             ASSERT_EQ(FrameBit(p, k), (block[k] >> 7) & 1);
             ASSERT_EQ(FrameBit(q, k), (block[k] >> 6) & 1);
             ASSERT_EQ(split[k], block[k] & 0x3F);
@@ -153,7 +159,8 @@ TEST(SubcodeBitsTest, MergeKeepsSymbolsAndOverwritesPQ)
     for (auto& b : q)
         b = static_cast<std::uint8_t>(rng());
     MergePQ(block, p, q);
-    for (std::size_t k = 0; k < 96; ++k) {
+    for (std::size_t k = 0; k < 96; ++k)
+    {
         ASSERT_EQ(block[k] & 0x3F, before[k] & 0x3F);
         ASSERT_EQ((block[k] >> 7) & 1, FrameBit(p, k));
         ASSERT_EQ((block[k] >> 6) & 1, FrameBit(q, k));

@@ -19,8 +19,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-namespace
-{
+namespace {
 QString Q(const std::string& text)
 {
     return QString::fromStdString(text);
@@ -123,8 +122,7 @@ TEST_F(MainformTest, CueOpenDialogRemembersTheFolder)
     EXPECT_TRUE(PreviewOn());
 }
 
-namespace
-{
+namespace {
 class ConversionTest : public MainformTest
 {
 protected:
@@ -235,8 +233,7 @@ TEST_F(ConversionTest, FailureIsReportedAsAnError)
     EXPECT_EQ(W.Boxes[0].Icon, QMessageBox::Critical);
 }
 
-namespace
-{
+namespace {
 // Presses the dialog's Cancel button, as the user would, as soon as the job has set its range.
 TProgressDlg* CancellingDialog = nullptr;
 TMainFrm* RunningFrm = nullptr;

@@ -10,8 +10,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 std::string Spaces(int n)
 {
     return std::string(static_cast<std::size_t>(n), ' ');
@@ -26,9 +25,9 @@ std::string ReportHead(const std::string& tracks, const std::string& time, const
     const std::string bar(75, '=');
     return bar + "\n\n" + "DISC INFORMATION\n\n" + "  Number of Tracks     : " + tracks + "\n\n" +
            "  Total Disc Time      : " + time + "\n\n" + "  Media Catalog Number : " + mcn + "\n\n" +
-           "  CD-TEXT File         : Not Specified\n\n" + bar + "\n\n" + "TRACK/INDEX INFORMATION\n\n" +
-           Spaces(59) + "Start    Length \n" +
-           "  TRK IDX   ISRC           TYPE       COPY EMPH 4CHN      MM:SS:FF MM:SS:FF\n" + RULE;
+           "  CD-TEXT File         : Not Specified\n\n" + bar + "\n\n" + "TRACK/INDEX INFORMATION\n\n" + Spaces(59) +
+           "Start    Length \n" + "  TRK IDX   ISRC           TYPE       COPY EMPH 4CHN      MM:SS:FF MM:SS:FF\n" +
+           RULE;
 }
 
 class PreviewformTest : public ::testing::Test
@@ -96,17 +95,17 @@ TEST_F(PreviewformTest, GapsIsrcFlagsAndCatalog)
 {
     W.Dir.WriteZeros("two.bin", 600 * 2352);
     const std::string cue = W.Dir.Write("two.cue", "CATALOG 4988001234567\n"
-                                                    "FILE \"two.bin\" BINARY\n"
-                                                    "  TRACK 01 AUDIO\n"
-                                                    "    FLAGS DCP PRE\n"
-                                                    "    ISRC JPXXX0000001\n"
-                                                    "    INDEX 01 00:00:00\n"
-                                                    "  TRACK 02 AUDIO\n"
-                                                    "    PREGAP 00:02:00\n"
-                                                    "    INDEX 00 00:04:00\n"
-                                                    "    INDEX 01 00:06:00\n"
-                                                    "    INDEX 02 00:07:00\n"
-                                                    "    POSTGAP 00:01:00\n");
+                                                   "FILE \"two.bin\" BINARY\n"
+                                                   "  TRACK 01 AUDIO\n"
+                                                   "    FLAGS DCP PRE\n"
+                                                   "    ISRC JPXXX0000001\n"
+                                                   "    INDEX 01 00:00:00\n"
+                                                   "  TRACK 02 AUDIO\n"
+                                                   "    PREGAP 00:02:00\n"
+                                                   "    INDEX 00 00:04:00\n"
+                                                   "    INDEX 01 00:06:00\n"
+                                                   "    INDEX 02 00:07:00\n"
+                                                   "    POSTGAP 00:01:00\n");
     W.MainFrm->OpenCueFile(QString::fromStdString(cue));
     ASSERT_TRUE(W.Boxes.empty()) << W.Boxes[0].Text.toStdString();
     Frm.FormShow();

@@ -9,8 +9,7 @@
 
 #include <thread>
 
-namespace
-{
+namespace {
 class ProgressdialogTest : public ::testing::Test
 {
 protected:
@@ -95,8 +94,8 @@ TEST_F(ProgressdialogTest, WorkerEventsApplyBeforeTheHandlerReturnsAndCloseComes
             {
                 TProgressDlg::ProgressProc(peStep, 0, &Dlg);
                 int value = 0;
-                QMetaObject::invokeMethod(&Dlg, [&] { value = Dlg.ProgressBar->value(); },
-                                          Qt::BlockingQueuedConnection);
+                QMetaObject::invokeMethod(
+                    &Dlg, [&] { value = Dlg.ProgressBar->value(); }, Qt::BlockingQueuedConnection);
                 seen.push_back(value);
             }
             TProgressDlg::ProgressProc(peComplete, 0, &Dlg);

@@ -1,6 +1,7 @@
 // Takes the screenshots of the four windows in a real X server, under a window manager that honours
 // the progress dialog's "no title-bar buttons" hint (Debian xvfb, dbus, xfwm4):
-//   xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" dbus-run-session sh -c 'xfwm4 --compositor=off & sleep 3; build-ui/tests/ui/sarvex_screenshots docs/screenshots'
+//   xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" dbus-run-session sh -c 'xfwm4 --compositor=off & sleep 3;
+//   build-ui/tests/ui/sarvex_screenshots docs/screenshots'
 #include "UiFixture.h"
 
 #include "ui/Application.h"
@@ -15,8 +16,7 @@
 
 #include <cstdio>
 
-namespace
-{
+namespace {
 QString OutputFolder;
 
 void Settle(int ms)
@@ -60,24 +60,23 @@ int main(int argc, char** argv)
     const std::string folder = w.Dir.File("Sample Album");
     QDir().mkpath(QString::fromStdString(folder));
     w.Dir.WriteZeros("Sample Album/album.bin", 22500 * 2352);
-    const std::string cue = w.Dir.Write("Sample Album/album.cue",
-                                        "CATALOG 4988001234567\n"
-                                        "FILE \"album.bin\" BINARY\n"
-                                        "  TRACK 01 MODE1/2352\n"
-                                        "    INDEX 01 00:00:00\n"
-                                        "  TRACK 02 AUDIO\n"
-                                        "    FLAGS DCP\n"
-                                        "    ISRC JPXXX0000001\n"
-                                        "    PREGAP 00:02:00\n"
-                                        "    INDEX 01 01:00:00\n"
-                                        "  TRACK 03 AUDIO\n"
-                                        "    ISRC JPXXX0000002\n"
-                                        "    INDEX 00 02:10:00\n"
-                                        "    INDEX 01 02:12:00\n"
-                                        "    INDEX 02 03:40:00\n"
-                                        "  TRACK 04 AUDIO\n"
-                                        "    FLAGS DCP PRE\n"
-                                        "    INDEX 01 04:01:30\n");
+    const std::string cue = w.Dir.Write("Sample Album/album.cue", "CATALOG 4988001234567\n"
+                                                                  "FILE \"album.bin\" BINARY\n"
+                                                                  "  TRACK 01 MODE1/2352\n"
+                                                                  "    INDEX 01 00:00:00\n"
+                                                                  "  TRACK 02 AUDIO\n"
+                                                                  "    FLAGS DCP\n"
+                                                                  "    ISRC JPXXX0000001\n"
+                                                                  "    PREGAP 00:02:00\n"
+                                                                  "    INDEX 01 01:00:00\n"
+                                                                  "  TRACK 03 AUDIO\n"
+                                                                  "    ISRC JPXXX0000002\n"
+                                                                  "    INDEX 00 02:10:00\n"
+                                                                  "    INDEX 01 02:12:00\n"
+                                                                  "    INDEX 02 03:40:00\n"
+                                                                  "  TRACK 04 AUDIO\n"
+                                                                  "    FLAGS DCP PRE\n"
+                                                                  "    INDEX 01 04:01:30\n");
     frm.show();
     frm.OpenCueFile(QString::fromStdString(cue));
     frm.CcdPathEdit->setText(QString::fromStdString(w.Dir.File("Sample Album/album.ccd")));

@@ -9,8 +9,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 class SettingsTest : public ::testing::Test
 {
 protected:

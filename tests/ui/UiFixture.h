@@ -20,7 +20,8 @@
 std::string WriteSingleTrackDisc(const TTempDir& dir, int sectors, const std::string& name = "disc");
 
 // Runs the event loop until the condition holds or the time is up; answers the condition.
-template <typename TCondition> bool WaitFor(TCondition condition, int timeoutMs = 10000);
+template <typename TCondition>
+bool WaitFor(TCondition condition, int timeoutMs = 10000);
 
 class TUiWindows
 {
@@ -50,7 +51,8 @@ private:
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
-template <typename TCondition> bool WaitFor(TCondition condition, int timeoutMs)
+template <typename TCondition>
+bool WaitFor(TCondition condition, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
