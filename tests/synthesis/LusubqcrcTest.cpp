@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Frames, LuSubQCrcFrameTest,
                                                        {0x41, 0x01, 0x01, 0, 0, 0, 0, 0x00, 0x02, 0x00, 0x28, 0x32}},
                                            TQFrameCase{"Track1Index0At149",
                                                        {0x01, 0x01, 0x00, 0, 0, 0, 0, 0x00, 0x01, 0x74, 0x76, 0xBB}}),
-                         [](const auto& info) { return info.param.Name; });
+                         [](const auto& testInfo) { return testInfo.param.Name; });
 
 TEST_F(LuSubQCrcTest, MatchesBitSerialRegisterOnRandomFrames)
 {
