@@ -192,6 +192,7 @@ int Convert(const TOptions& options, TLuCueSheet& sheet)
     switch (Job.Status.load())
     {
     case csSucceeded:
+        // "successfull" keeps its historic spelling: users' scripts match the text.
         if (!options.Quiet)
             std::printf("Operation was successfull.\n%lld sectors written to \"%s\" and \"%s\".\n",
                         static_cast<long long>(Job.SectorsWritten), imgPath.c_str(), subPath.c_str());

@@ -40,6 +40,33 @@ enum TCueErrorGroup : std::uint32_t
     egPostgap = 0xA00,
 };
 
+// Reasons of the packed load status; each keeps one sense across the groups. Some numbers carry two
+// senses, each with its own name.
+enum TCueErrorReason : std::uint32_t
+{
+    erNone = 0,
+    erNotFound = 1,   // the named file does not exist
+    erNoFileYet = 1,  // a TRACK, or the end of the sheet, with no FILE before it
+    erUnreadable = 2, // the sheet could not be read
+    erOpenFailed = 3, // a source could not be opened or a track object not made
+    erGivenTwice = 4,
+    erTooMany = 4, // the FILE after the last one a disc can hold
+    erBadArgument = 5,
+    erUnsupportedType = 6,
+    erNoTrack = 7,         // the current file has no TRACK
+    erNoIndex = 8,         // the previous or last track has no INDEX
+    erMisplaced = 9,       // before the track's first INDEX or after its POSTGAP, where not allowed
+    erNotConsecutive = 10, // a TRACK or INDEX number that does not follow the last one
+    erFileStartNotZero = 11,
+    erFirstIndexNotZeroOrOne = 12,
+};
+
+// The status of a load without its line: group | reason.
+constexpr std::uint32_t CueStatus(TCueErrorGroup group, TCueErrorReason reason)
+{
+    return static_cast<std::uint32_t>(group) | reason;
+}
+
 enum TAddressKind : std::int32_t
 {
     akFile = 0,

@@ -18,19 +18,6 @@ namespace {
 // even for 100 sparse files of absurd size (about 39 GB of raw sectors per track).
 constexpr std::int64_t MAX_TRACK_SECTORS = std::int64_t(1) << 24;
 
-constexpr std::uint32_t ERR_NOT_FOUND = 1;
-constexpr std::uint32_t ERR_UNREADABLE = 2;
-constexpr std::uint32_t ERR_OPEN = 3;
-constexpr std::uint32_t ERR_TWICE = 4;
-constexpr std::uint32_t ERR_ARGUMENT = 5;
-constexpr std::uint32_t ERR_TYPE = 6;
-constexpr std::uint32_t ERR_NO_TRACK = 7;
-constexpr std::uint32_t ERR_NO_INDEX = 8;
-constexpr std::uint32_t ERR_ORDER = 9;
-constexpr std::uint32_t ERR_SEQUENCE = 10;
-constexpr std::uint32_t ERR_FILE_START = 11;
-constexpr std::uint32_t ERR_FIRST_INDEX = 12;
-
 bool IsBlankOrControl(char c)
 {
     return static_cast<unsigned char>(c) <= 32;
@@ -169,40 +156,442 @@ std::string CaseInsensitiveLookup(const std::string& path)
     return result;
 }
 
-struct TParseState
+constexpr std::string_view TRACK_TYPES[] = {
+    "", "AUDIO", "CDG", "MODE1/2048", "MODE1/2352", "MODE2/2336", "MODE2/2352", "CDI/2336", "CDI/2352",
+};
+
+// One command of the sheet: the argument after the keyword and its blanks, upper-cased for the checks,
+// and the same characters as written, for file names.
+struct TCueCommand
 {
+    std::string_view Arg;
+    std::string_view ArgOriginal;
+};
+
+// The state of one Load between lines. A handler reaches the model through Sheet: what a command gives
+// before the first TRACK belongs to the disc, after it to CurrentTrack().
+class TSheetReader
+{
+public:
+    explicit TSheetReader(TLuCueSheet& sheet) : Sheet(sheet) {}
+
+    void Read(const std::string& text);
+
+    TLuCueSheet& Sheet;
     std::int32_t CurrentFile = -1;
-    std::int32_t CurrentTrack = -1;
+    std::int32_t CurrentTrackSlot = -1;
     std::int32_t LastTrackNo = 0;
     std::int32_t LastIndexNo = -1;
-    std::int64_t ConsumedBytes = 0;
+    std::int64_t ConsumedBytes = 0; // of the current file, by index regions already closed
+    // Per disc.
     bool CdTextGiven = false;
     bool CatalogGiven = false;
+    // Per file.
     bool FileHasTrack = false;
     bool FileHasIndex = false;
+    // Per track; a FILE sets TrackHasIndex so that its first TRACK is allowed.
     bool TrackHasIndex = false;
     bool FlagsGiven = false;
     bool IsrcGiven = false;
     bool PregapGiven = false;
     bool PostgapGiven = false;
+
+    // Null before the first TRACK.
+    TLuCueTrack* CurrentTrack() const { return Slot(CurrentTrackSlot); }
+    TLuCueTrack* PreviousTrack() const { return CurrentTrackSlot > 0 ? Slot(CurrentTrackSlot - 1) : nullptr; }
+    // The last track of a file ends with the file's data; throws when the source cannot tell its size.
+    void CloseTrack() const;
+
+private:
+    TLuCueTrack* Slot(std::int32_t slot) const
+    {
+        return slot >= 0 ? Sheet.Tracks[static_cast<std::size_t>(slot)].get() : nullptr;
+    }
+    void ReadLine(std::string_view original, std::uint32_t lineNo);
+    void Finish();
+
+    std::string Upper;
 };
 
-struct TKeyword
+void TSheetReader::CloseTrack() const
 {
-    std::string_view Text;
-    std::uint32_t Group; // 0 for REM
+    TLuCueTrack& track = *CurrentTrack();
+    const std::int64_t dataSize = Sheet.Files[static_cast<std::size_t>(CurrentFile)]->Seek(0, soEnd);
+    const std::int64_t remaining = dataSize - ConsumedBytes;
+    const std::int64_t size = track.GetSectorSize();
+    const std::int64_t sectors = std::min((remaining + size - 1) / size, MAX_TRACK_SECTORS);
+    track.End = static_cast<std::int32_t>(track.GetIndexPos(static_cast<std::uint32_t>(track.LastIndexNo)) + sectors);
+}
+
+// A handler applies the rules of its command in order and returns the reason of the first that fails.
+using TCommandHandler = TCueErrorReason (*)(TSheetReader&, const TCueCommand&);
+
+// Remarks carry nothing the disc needs.
+TCueErrorReason HandleRem(TSheetReader&, const TCueCommand&)
+{
+    return erNone;
+}
+
+TCueErrorReason HandleCdTextFile(TSheetReader& reader, const TCueCommand& command)
+{
+    if (reader.CdTextGiven)
+        return erGivenTwice;
+    const std::string path = reader.Sheet.ResolvePath(command.ArgOriginal);
+    if (!IsRegularFile(path))
+        return erNotFound;
+    reader.Sheet.CdTextFile = path;
+    reader.CdTextGiven = true;
+    return erNone;
+}
+
+TCueErrorReason HandleCatalog(TSheetReader& reader, const TCueCommand& command)
+{
+    if (reader.CatalogGiven)
+        return erGivenTwice;
+    const std::string_view arg = command.Arg;
+    if (arg.size() != 13 || !std::all_of(arg.begin(), arg.end(), IsDigit))
+        return erBadArgument;
+    reader.Sheet.Catalog = arg;
+    reader.CatalogGiven = true;
+    return erNone;
+}
+
+// The checks a FILE makes on the file before it, which it then closes.
+TCueErrorReason CloseFile(TSheetReader& reader)
+{
+    if (!reader.FileHasTrack)
+        return erNoTrack;
+    // A track without any INDEX would reach the disc with no sectors at all.
+    if (!reader.TrackHasIndex)
+        return erNoIndex;
+    try
+    {
+        reader.CloseTrack();
+    }
+    catch (...)
+    {
+        return erOpenFailed;
+    }
+    return erNone;
+}
+
+TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
+{
+    TLuCueSheet& sheet = reader.Sheet;
+    if (sheet.FileCount >= MAX_FILES)
+        return erTooMany;
+    if (reader.CurrentFile >= 0)
+    {
+        if (const TCueErrorReason reason = CloseFile(reader); reason != erNone)
+            return reason;
+    }
+    const std::size_t blank = command.Arg.rfind(' ');
+    if (blank == std::string_view::npos)
+        return erBadArgument;
+    const std::string_view type = TrimLeftBlanks(command.Arg.substr(blank));
+    const std::string path = sheet.ResolvePath(command.ArgOriginal.substr(0, blank));
+    if (!IsRegularFile(path))
+        return erNotFound;
+    if (type != "BINARY" && type != "WAVE")
+        return erUnsupportedType;
+    auto& slot = sheet.Files[static_cast<std::size_t>(sheet.FileCount)];
+    try
+    {
+        if (type == "BINARY")
+            slot = std::make_unique<TLuCueBinFile>(path);
+        else
+            slot = std::make_unique<TLuCueWavFile>(path);
+    }
+    catch (...)
+    {
+        return erOpenFailed;
+    }
+    reader.CurrentFile = sheet.FileCount++;
+    reader.FileHasTrack = false;
+    reader.FileHasIndex = false;
+    reader.TrackHasIndex = true;
+    reader.ConsumedBytes = 0;
+    return erNone;
+}
+
+// The track type code of a keyword, ttNone when there is no such keyword.
+std::uint32_t FindTrackType(std::string_view text)
+{
+    const auto found = std::find(std::begin(TRACK_TYPES) + 1, std::end(TRACK_TYPES), text);
+    return found == std::end(TRACK_TYPES) ? ttNone : static_cast<std::uint32_t>(found - std::begin(TRACK_TYPES));
+}
+
+TCueErrorReason HandleTrack(TSheetReader& reader, const TCueCommand& command)
+{
+    TLuCueSheet& sheet = reader.Sheet;
+    if (reader.CurrentFile < 0)
+        return erNoFileYet;
+    if (!reader.TrackHasIndex)
+        return erNoIndex;
+    const std::size_t blank = command.Arg.rfind(' ');
+    if (blank == std::string_view::npos)
+        return erBadArgument;
+    std::int32_t number = 0;
+    if (!TryStrToInt(TrimRightBlanks(command.Arg.substr(0, blank)), number))
+        number = 0;
+    if (number < 1 || number > MAX_TRACK_NUMBER)
+        return erBadArgument;
+    if (sheet.FirstTrackNo == 0)
+        sheet.FirstTrackNo = number;
+    else if (number != reader.LastTrackNo + 1)
+        return erNotConsecutive;
+    const std::uint32_t type = FindTrackType(TrimLeftBlanks(command.Arg.substr(blank)));
+    if (type == ttNone)
+        return erBadArgument;
+    if (type == ttCdi_2336 || type == ttCdi_2352)
+        return erUnsupportedType;
+    try
+    {
+        auto created = std::make_unique<TLuCueTrack>();
+        created->SetType(type);
+        created->FileIndex = reader.CurrentFile;
+        sheet.Tracks[static_cast<std::size_t>(sheet.TrackCount)] = std::move(created);
+    }
+    catch (...)
+    {
+        return erOpenFailed;
+    }
+    reader.CurrentTrackSlot = sheet.TrackCount++;
+    reader.LastTrackNo = number;
+    reader.FileHasTrack = true;
+    reader.TrackHasIndex = false;
+    reader.FlagsGiven = reader.IsrcGiven = reader.PregapGiven = reader.PostgapGiven = false;
+    reader.LastIndexNo = -1;
+    return erNone;
+}
+
+// The placement rules shared by the commands allowed once per track, between its TRACK and first INDEX.
+TCueErrorReason CheckBeforeFirstIndex(const TSheetReader& reader, bool alreadyGiven)
+{
+    if (alreadyGiven)
+        return erGivenTwice;
+    if (!reader.FileHasTrack)
+        return erNoTrack;
+    if (reader.TrackHasIndex)
+        return erMisplaced;
+    return erNone;
+}
+
+TCueErrorReason HandleFlags(TSheetReader& reader, const TCueCommand& command)
+{
+    if (const TCueErrorReason reason = CheckBeforeFirstIndex(reader, reader.FlagsGiven); reason != erNone)
+        return reason;
+    TLuCueTrack& track = *reader.CurrentTrack();
+    std::string rest(command.Arg);
+    for (std::string_view token : {"DCP", "4CH", "PRE", "SCMS"})
+    {
+        const std::size_t at = rest.find(token);
+        if (at == std::string::npos)
+            continue;
+        rest.erase(at, token.size());
+        if (token == "DCP")
+            track.SetCopyPermitted(true);
+        else if (token == "4CH")
+            track.SetFourChannel(true);
+        else if (token == "PRE")
+            track.SetPreEmphasis(true);
+    }
+    if (!TrimRightBlanks(TrimLeftBlanks(rest)).empty())
+        return erBadArgument;
+    reader.FlagsGiven = true;
+    return erNone;
+}
+
+TCueErrorReason HandleIsrc(TSheetReader& reader, const TCueCommand& command)
+{
+    if (const TCueErrorReason reason = CheckBeforeFirstIndex(reader, reader.IsrcGiven); reason != erNone)
+        return reason;
+    const std::string_view arg = command.Arg;
+    bool valid = arg.size() == 12;
+    for (std::size_t i = 0; valid && i < 12; ++i)
+        valid = IsDigit(arg[i]) || (i < 5 && arg[i] >= 'A' && arg[i] <= 'Z');
+    if (!valid)
+        return erBadArgument;
+    reader.CurrentTrack()->Isrc = arg;
+    reader.IsrcGiven = true;
+    return erNone;
+}
+
+TCueErrorReason HandlePregap(TSheetReader& reader, const TCueCommand& command)
+{
+    if (const TCueErrorReason reason = CheckBeforeFirstIndex(reader, reader.PregapGiven); reason != erNone)
+        return reason;
+    TMsf msf;
+    if (!StrToMsf(command.Arg, msf))
+        return erBadArgument;
+    reader.CurrentTrack()->Pregap = MsfToFrames(msf);
+    reader.PregapGiven = true;
+    return erNone;
+}
+
+// The rules of a track's first INDEX; a later track in the same file closes the one before it.
+TCueErrorReason PlaceFirstIndex(TSheetReader& reader, std::int32_t number, std::int32_t position)
+{
+    if (number != 0 && number != 1)
+        return erFirstIndexNotZeroOrOne;
+    if (!reader.FileHasIndex)
+    {
+        if (position != 0)
+            return erFileStartNotZero;
+    }
+    else if (TLuCueTrack* previous = reader.PreviousTrack())
+    {
+        previous->End = position;
+    }
+    return erNone;
+}
+
+TCueErrorReason HandleIndex(TSheetReader& reader, const TCueCommand& command)
+{
+    if (reader.PostgapGiven)
+        return erMisplaced;
+    if (!reader.FileHasTrack)
+        return erNoTrack;
+    const std::string_view arg = command.Arg;
+    const std::size_t blank = arg.find(' ');
+    if (blank == std::string_view::npos)
+        return erBadArgument;
+    TMsf msf;
+    if (!StrToMsf(arg.substr(blank + 1), msf))
+        return erBadArgument;
+    const std::int32_t position = MsfToFrames(msf);
+    std::int32_t number = 100;
+    if (!TryStrToInt(Trim(arg.substr(0, blank)), number))
+        number = 100;
+    if (static_cast<std::uint32_t>(number) > MAX_INDEX)
+        return erBadArgument;
+    const bool trackHadIndex = reader.TrackHasIndex;
+    if (!trackHadIndex)
+    {
+        if (const TCueErrorReason reason = PlaceFirstIndex(reader, number, position); reason != erNone)
+            return reason;
+    }
+    else if (number != reader.LastIndexNo + 1)
+    {
+        return erNotConsecutive;
+    }
+    TLuCueTrack& track = *reader.CurrentTrack();
+    track.SetIndex(static_cast<std::uint32_t>(number), position);
+    const TLuCueTrack* previous = reader.PreviousTrack();
+    if (trackHadIndex)
+        reader.ConsumedBytes += track.GetIndexBytes(static_cast<std::uint32_t>(number - 1));
+    else if (reader.FileHasIndex && previous)
+        reader.ConsumedBytes += previous->GetIndexBytes(static_cast<std::uint32_t>(previous->LastIndexNo));
+    reader.LastIndexNo = number;
+    reader.TrackHasIndex = true;
+    reader.FileHasIndex = true;
+    return erNone;
+}
+
+TCueErrorReason HandlePostgap(TSheetReader& reader, const TCueCommand& command)
+{
+    if (reader.PostgapGiven)
+        return erGivenTwice;
+    if (!reader.FileHasTrack)
+        return erNoTrack;
+    if (!reader.TrackHasIndex)
+        return erMisplaced;
+    TMsf msf;
+    if (!StrToMsf(command.Arg, msf))
+        return erBadArgument;
+    reader.CurrentTrack()->Postgap = MsfToFrames(msf);
+    reader.PostgapGiven = true;
+    return erNone;
+}
+
+struct TCommandRow
+{
+    std::string_view Keyword; // with the one blank that must follow it
+    TCueErrorGroup Group;
+    TCommandHandler Handler;
 };
 
-constexpr TKeyword KEYWORDS[] = {
-    {"REM ", 0},         {"CDTEXTFILE ", egCdTextFile}, {"CATALOG ", egCatalog}, {"FILE ", egFile},
-    {"TRACK ", egTrack}, {"FLAGS ", egFlags},           {"ISRC ", egIsrc},       {"PREGAP ", egPregap},
-    {"INDEX ", egIndex}, {"POSTGAP ", egPostgap},
+// Matched in this order; the first keyword that starts the line decides. A new command is one handler
+// above and one row here; commands that give text to the disc or a track store it through
+// TSheetReader::Sheet and CurrentTrack(), and keep their per-disc or per-track flags in TSheetReader.
+constexpr TCommandRow COMMANDS[] = {
+    {"REM ", egSheet, HandleRem},           {"CDTEXTFILE ", egCdTextFile, HandleCdTextFile},
+    {"CATALOG ", egCatalog, HandleCatalog}, {"FILE ", egFile, HandleFile},
+    {"TRACK ", egTrack, HandleTrack},       {"FLAGS ", egFlags, HandleFlags},
+    {"ISRC ", egIsrc, HandleIsrc},          {"PREGAP ", egPregap, HandlePregap},
+    {"INDEX ", egIndex, HandleIndex},       {"POSTGAP ", egPostgap, HandlePostgap},
 };
 
-constexpr std::string_view TRACK_TYPES[] = {
-    "", "AUDIO", "CDG", "MODE1/2048", "MODE1/2352", "MODE2/2336", "MODE2/2352", "CDI/2336", "CDI/2352",
-};
+void TSheetReader::Read(const std::string& text)
+{
+    std::uint32_t lineNo = 0;
+    std::size_t pos = 0;
+    // Sheets saved by common Windows tools start with a UTF-8 byte order mark.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        pos = 3;
+    while (pos < text.size() && Sheet.ErrorCode == 0)
+    {
+        // A line ends at CR, LF or CR LF.
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string_view original(text.data() + pos, end - pos);
+        pos = end;
+        if (pos < text.size())
+            pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
+        ReadLine(original, ++lineNo);
+    }
+    if (Sheet.ErrorCode == 0)
+        Finish();
+}
 
+void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
+{
+    // Keywords and arguments are checked upper-cased; file names keep their case,
+    // taken from the original line at the same positions.
+    const std::string_view trimmedOriginal = Trim(original);
+    if (trimmedOriginal.empty())
+        return;
+    Upper.assign(trimmedOriginal);
+    std::transform(Upper.begin(), Upper.end(), Upper.begin(), UpperAscii);
+    const std::string_view line(Upper);
+    const auto row = std::find_if(std::begin(COMMANDS), std::end(COMMANDS),
+                                  [line](const TCommandRow& r) { return line.starts_with(r.Keyword); });
+    if (row == std::end(COMMANDS))
+        return;
+    TCueCommand command;
+    command.Arg = TrimLeftBlanks(line.substr(row->Keyword.size()));
+    command.ArgOriginal = trimmedOriginal.substr(trimmedOriginal.size() - command.Arg.size());
+    const TCueErrorReason reason = row->Handler(*this, command);
+    // The status has 16 bits for the line: a later line is reported without one, never as another.
+    if (reason != erNone)
+        Sheet.ErrorCode = ((lineNo <= 0xFFFF ? lineNo : 0) << 16) + CueStatus(row->Group, reason);
+}
+
+// The checks at the end of the sheet; the last that applies gives the status.
+void TSheetReader::Finish()
+{
+    std::uint32_t status = 0;
+    if (!TrackHasIndex)
+        status = CueStatus(egEnd, erNoIndex);
+    if (!FileHasTrack)
+        status = CueStatus(egEnd, erNoTrack);
+    if (CurrentFile < 0)
+        status = CueStatus(egEnd, erNoFileYet);
+    if (status != 0)
+    {
+        Sheet.ErrorCode = status;
+        return;
+    }
+    try
+    {
+        CloseTrack();
+    }
+    catch (...)
+    {
+        Sheet.ErrorCode = CueStatus(egFile, erOpenFailed);
+    }
+}
 } // namespace
 
 std::string TLuCueSheet::ResolvePath(std::string_view name) const
@@ -231,13 +620,13 @@ bool TLuCueSheet::Load(const std::string& cuePath)
     ErrorCode = 0;
     if (!IsRegularFile(cuePath))
     {
-        ErrorCode = egSheet | ERR_NOT_FOUND;
+        ErrorCode = CueStatus(egSheet, erNotFound);
         return false;
     }
     std::string text;
     if (!ReadWholeFile(cuePath, text))
     {
-        ErrorCode = egSheet | ERR_UNREADABLE;
+        ErrorCode = CueStatus(egSheet, erUnreadable);
         return false;
     }
     CuePath = cuePath;
@@ -248,7 +637,7 @@ bool TLuCueSheet::Load(const std::string& cuePath)
     catch (...)
     {
         if (ErrorCode == 0)
-            ErrorCode = egSheet | ERR_UNREADABLE;
+            ErrorCode = CueStatus(egSheet, erUnreadable);
     }
     text.clear();
     text.shrink_to_fit();
@@ -265,372 +654,64 @@ bool TLuCueSheet::Load(const std::string& cuePath)
 
 void TLuCueSheet::ReadSheet(const std::string& text)
 {
-    TParseState state;
-    std::string upper;
-    std::uint32_t lineNo = 0;
-    std::size_t pos = 0;
-    // Sheets saved by common Windows tools start with a UTF-8 byte order mark.
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        pos = 3;
-
-    // Closes the current track: its end comes from the size of its file's data.
-    auto closeTrack = [&] {
-        TLuCueTrack& track = *Tracks[static_cast<std::size_t>(state.CurrentTrack)];
-        const std::int64_t dataSize = Files[static_cast<std::size_t>(state.CurrentFile)]->Seek(0, soEnd);
-        const std::int64_t remaining = dataSize - state.ConsumedBytes;
-        const std::int64_t size = track.GetSectorSize();
-        const std::int64_t sectors = std::min((remaining + size - 1) / size, MAX_TRACK_SECTORS);
-        track.End =
-            static_cast<std::int32_t>(track.GetIndexPos(static_cast<std::uint32_t>(track.LastIndexNo)) + sectors);
-    };
-
-    while (pos < text.size() && ErrorCode == 0)
-    {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string_view original(text.data() + pos, end - pos);
-        // A line ends at CR, LF or CR LF.
-        pos = end;
-        if (pos < text.size())
-            pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
-        ++lineNo;
-
-        // Keywords and arguments are checked upper-cased; file names keep their case,
-        // taken from the original line at the same positions.
-        const std::string_view trimmedOriginal = Trim(original);
-        if (trimmedOriginal.empty())
-            continue;
-        upper.assign(trimmedOriginal);
-        std::transform(upper.begin(), upper.end(), upper.begin(), UpperAscii);
-        const std::string_view line(upper);
-
-        const TKeyword* keyword = nullptr;
-        for (const TKeyword& k : KEYWORDS)
-        {
-            if (line.substr(0, k.Text.size()) == k.Text)
-            {
-                keyword = &k;
-                break;
-            }
-        }
-        if (!keyword || keyword->Group == 0)
-            continue;
-        const std::string_view arg = TrimLeftBlanks(line.substr(keyword->Text.size()));
-        const std::string_view argOriginal = trimmedOriginal.substr(trimmedOriginal.size() - arg.size());
-        const std::uint32_t group = keyword->Group;
-        // The status has 16 bits for the line: a later line is reported without one, never as another.
-        auto fail = [&](std::uint32_t reason) { ErrorCode = ((lineNo <= 0xFFFF ? lineNo : 0) << 16) + group + reason; };
-        TLuCueTrack* track =
-            state.CurrentTrack >= 0 ? Tracks[static_cast<std::size_t>(state.CurrentTrack)].get() : nullptr;
-
-        switch (group)
-        {
-        case egCdTextFile:
-        {
-            if (state.CdTextGiven)
-                return fail(ERR_TWICE);
-            const std::string path = ResolvePath(argOriginal);
-            if (!IsRegularFile(path))
-                return fail(ERR_NOT_FOUND);
-            CdTextFile = path;
-            state.CdTextGiven = true;
-            break;
-        }
-        case egCatalog:
-            if (state.CatalogGiven)
-                return fail(ERR_TWICE);
-            if (arg.size() != 13 || !std::all_of(arg.begin(), arg.end(), IsDigit))
-                return fail(ERR_ARGUMENT);
-            Catalog = arg;
-            state.CatalogGiven = true;
-            break;
-        case egFile:
-        {
-            if (FileCount >= MAX_FILES)
-                return fail(ERR_TWICE);
-            if (state.CurrentFile >= 0)
-            {
-                if (!state.FileHasTrack)
-                    return fail(ERR_NO_TRACK);
-                // A track without any INDEX would reach the disc with no sectors at all.
-                if (!state.TrackHasIndex)
-                    return fail(ERR_NO_INDEX);
-                try
-                {
-                    closeTrack();
-                }
-                catch (...)
-                {
-                    return fail(ERR_OPEN);
-                }
-            }
-            const std::size_t blank = arg.rfind(' ');
-            if (blank == std::string_view::npos)
-                return fail(ERR_ARGUMENT);
-            const std::string_view type = TrimLeftBlanks(arg.substr(blank));
-            const std::string path = ResolvePath(argOriginal.substr(0, blank));
-            if (!IsRegularFile(path))
-                return fail(ERR_NOT_FOUND);
-            if (type != "BINARY" && type != "WAVE")
-                return fail(ERR_TYPE);
-            try
-            {
-                if (type == "BINARY")
-                    Files[static_cast<std::size_t>(FileCount)] = std::make_unique<TLuCueBinFile>(path);
-                else
-                    Files[static_cast<std::size_t>(FileCount)] = std::make_unique<TLuCueWavFile>(path);
-            }
-            catch (...)
-            {
-                return fail(ERR_OPEN);
-            }
-            state.CurrentFile = FileCount++;
-            state.FileHasTrack = false;
-            state.FileHasIndex = false;
-            state.TrackHasIndex = true;
-            state.ConsumedBytes = 0;
-            break;
-        }
-        case egTrack:
-        {
-            if (state.CurrentFile < 0)
-                return fail(ERR_NOT_FOUND);
-            if (!state.TrackHasIndex)
-                return fail(ERR_NO_INDEX);
-            const std::size_t blank = arg.rfind(' ');
-            if (blank == std::string_view::npos)
-                return fail(ERR_ARGUMENT);
-            std::int32_t number = 0;
-            if (!TryStrToInt(TrimRightBlanks(arg.substr(0, blank)), number))
-                number = 0;
-            if (number < 1 || number > MAX_TRACK_NUMBER)
-                return fail(ERR_ARGUMENT);
-            if (FirstTrackNo == 0)
-                FirstTrackNo = number;
-            else if (number != state.LastTrackNo + 1)
-                return fail(ERR_SEQUENCE);
-            const std::string_view typeText = TrimLeftBlanks(arg.substr(blank));
-            const auto found = std::find(std::begin(TRACK_TYPES) + 1, std::end(TRACK_TYPES), typeText);
-            if (found == std::end(TRACK_TYPES))
-                return fail(ERR_ARGUMENT);
-            const auto type = static_cast<std::uint32_t>(found - std::begin(TRACK_TYPES));
-            if (type == ttCdi_2336 || type == ttCdi_2352)
-                return fail(ERR_TYPE);
-            try
-            {
-                auto created = std::make_unique<TLuCueTrack>();
-                created->SetType(type);
-                created->FileIndex = state.CurrentFile;
-                Tracks[static_cast<std::size_t>(TrackCount)] = std::move(created);
-            }
-            catch (...)
-            {
-                return fail(ERR_OPEN);
-            }
-            state.CurrentTrack = TrackCount++;
-            state.LastTrackNo = number;
-            state.FileHasTrack = true;
-            state.TrackHasIndex = false;
-            state.FlagsGiven = state.IsrcGiven = state.PregapGiven = state.PostgapGiven = false;
-            state.LastIndexNo = -1;
-            break;
-        }
-        case egFlags:
-        {
-            if (state.FlagsGiven)
-                return fail(ERR_TWICE);
-            if (!state.FileHasTrack)
-                return fail(ERR_NO_TRACK);
-            if (state.TrackHasIndex)
-                return fail(ERR_ORDER);
-            std::string rest(arg);
-            for (std::string_view token : {"DCP", "4CH", "PRE", "SCMS"})
-            {
-                const std::size_t at = rest.find(token);
-                if (at == std::string::npos)
-                    continue;
-                rest.erase(at, token.size());
-                if (token == "DCP")
-                    track->SetCopyPermitted(true);
-                else if (token == "4CH")
-                    track->SetFourChannel(true);
-                else if (token == "PRE")
-                    track->SetPreEmphasis(true);
-            }
-            if (!TrimRightBlanks(TrimLeftBlanks(rest)).empty())
-                return fail(ERR_ARGUMENT);
-            state.FlagsGiven = true;
-            break;
-        }
-        case egIsrc:
-        {
-            if (state.IsrcGiven)
-                return fail(ERR_TWICE);
-            if (!state.FileHasTrack)
-                return fail(ERR_NO_TRACK);
-            if (state.TrackHasIndex)
-                return fail(ERR_ORDER);
-            bool valid = arg.size() == 12;
-            for (std::size_t i = 0; valid && i < 12; ++i)
-                valid = IsDigit(arg[i]) || (i < 5 && arg[i] >= 'A' && arg[i] <= 'Z');
-            if (!valid)
-                return fail(ERR_ARGUMENT);
-            track->Isrc = arg;
-            state.IsrcGiven = true;
-            break;
-        }
-        case egPregap:
-        {
-            if (state.PregapGiven)
-                return fail(ERR_TWICE);
-            if (!state.FileHasTrack)
-                return fail(ERR_NO_TRACK);
-            if (state.TrackHasIndex)
-                return fail(ERR_ORDER);
-            TMsf msf;
-            if (!StrToMsf(arg, msf))
-                return fail(ERR_ARGUMENT);
-            track->Pregap = MsfToFrames(msf);
-            state.PregapGiven = true;
-            break;
-        }
-        case egIndex:
-        {
-            if (state.PostgapGiven)
-                return fail(ERR_ORDER);
-            if (!state.FileHasTrack)
-                return fail(ERR_NO_TRACK);
-            const std::size_t blank = arg.find(' ');
-            if (blank == std::string_view::npos)
-                return fail(ERR_ARGUMENT);
-            TMsf msf;
-            if (!StrToMsf(arg.substr(blank + 1), msf))
-                return fail(ERR_ARGUMENT);
-            const std::int32_t position = MsfToFrames(msf);
-            std::int32_t number = 100;
-            if (!TryStrToInt(Trim(arg.substr(0, blank)), number))
-                number = 100;
-            if (static_cast<std::uint32_t>(number) > MAX_INDEX)
-                return fail(ERR_ARGUMENT);
-            const bool trackHadIndex = state.TrackHasIndex;
-            TLuCueTrack* previous =
-                state.CurrentTrack > 0 ? Tracks[static_cast<std::size_t>(state.CurrentTrack - 1)].get() : nullptr;
-            if (!trackHadIndex)
-            {
-                if (number != 0 && number != 1)
-                    return fail(ERR_FIRST_INDEX);
-                if (!state.FileHasIndex)
-                {
-                    if (position != 0)
-                        return fail(ERR_FILE_START);
-                }
-                else if (previous)
-                {
-                    previous->End = position;
-                }
-            }
-            else if (number != state.LastIndexNo + 1)
-            {
-                return fail(ERR_SEQUENCE);
-            }
-            track->SetIndex(static_cast<std::uint32_t>(number), position);
-            if (trackHadIndex)
-                state.ConsumedBytes += track->GetIndexBytes(static_cast<std::uint32_t>(number - 1));
-            else if (state.FileHasIndex && previous)
-                state.ConsumedBytes += previous->GetIndexBytes(static_cast<std::uint32_t>(previous->LastIndexNo));
-            state.LastIndexNo = number;
-            state.TrackHasIndex = true;
-            state.FileHasIndex = true;
-            break;
-        }
-        case egPostgap:
-        {
-            if (state.PostgapGiven)
-                return fail(ERR_TWICE);
-            if (!state.FileHasTrack)
-                return fail(ERR_NO_TRACK);
-            if (!state.TrackHasIndex)
-                return fail(ERR_ORDER);
-            TMsf msf;
-            if (!StrToMsf(arg, msf))
-                return fail(ERR_ARGUMENT);
-            track->Postgap = MsfToFrames(msf);
-            state.PostgapGiven = true;
-            break;
-        }
-        default: break;
-        }
-    }
-    if (ErrorCode != 0)
-        return;
-
-    if (!state.TrackHasIndex)
-        ErrorCode = egEnd | ERR_NO_INDEX;
-    if (!state.FileHasTrack)
-        ErrorCode = egEnd | ERR_NO_TRACK;
-    if (state.CurrentFile < 0)
-        ErrorCode = egEnd | ERR_NOT_FOUND;
-    if (ErrorCode != 0)
-        return;
-    try
-    {
-        closeTrack();
-    }
-    catch (...)
-    {
-        ErrorCode = egFile | ERR_OPEN;
-    }
+    TSheetReader reader(*this);
+    reader.Read(text);
 }
 
 std::string CueErrorMessage(std::uint32_t errorCode)
 {
+    // "Illigal" keeps its historic spelling, as "successfull" and the settings key "Charaset" do:
+    // stored files and users' scripts match these texts.
+    constexpr const char* MISPLACED = "Illigal command placement";
+    constexpr const char* NO_INDEX_IN_PREVIOUS = "No starting INDEX was defined for the previous track";
     switch (errorCode & 0xFFFF)
     {
-    case 0x001:
-    case 0x002: return "Unable to find or open CUE SHEET";
-    case 0x101: return "No FILEs were specified";
-    case 0x107: return "No TRACKs were defined for the last file";
-    case 0x108: return "No starting INDEX was defined for the last track";
-    case 0x201: return "Unable to find or open CDTEXTFILE";
-    case 0x204:
-    case 0x304: return "Command cannot be specified more than one per disc";
-    case 0x305: return "CATALOG number is wrong length or contains illegal characters";
-    case 0x401:
-    case 0x403: return "Unable to find or open FILE";
-    case 0x404: return "TRACK cannot be specified more than 99 per disc";
-    case 0x405: return "Illegal FILE type is specified";
-    case 0x406: return "Unsupported FILE type is specified";
-    case 0x407: return "No TRACKs were defined for the previous file";
-    case 0x408: return "No starting INDEX was defined for the previous track";
-    case 0x501: return "Illigal command placement";
-    case 0x503: return "Could not create track object";
-    case 0x505: return "Illegal TRACK number or type is specifie";
-    case 0x506: return "Unsupported TRACK type is specified";
-    case 0x508: return "No starting INDEX was defined for the previous track";
-    case 0x50A: return "TRACK numbers are not in sequential order";
-    case 0x604:
-    case 0x704:
-    case 0x804: return "Command cannot be specified more than one per track";
-    case 0x605: return "Illegal FLAGS type is specified";
-    case 0x705: return "ISRC number is wrong length or contains illegal characters";
-    case 0x805:
-    case 0xA05: return "Illegal address is specified";
-    case 0x905: return "Illegal INDEX number or address is specified";
-    case 0x90A: return "INDEX numbers are not in sequential order";
-    case 0x90B: return "First INDEX of file does not start at 00:00:00";
-    case 0x607:
-    case 0x609:
-    case 0x707:
-    case 0x709:
-    case 0x807:
-    case 0x809:
-    case 0x907:
-    case 0x909:
-    case 0x90C:
-    case 0xA04:
-    case 0xA07:
-    case 0xA09: return "Illigal command placement";
+    case CueStatus(egSheet, erNotFound):
+    case CueStatus(egSheet, erUnreadable): return "Unable to find or open CUE SHEET";
+    case CueStatus(egEnd, erNoFileYet): return "No FILEs were specified";
+    case CueStatus(egEnd, erNoTrack): return "No TRACKs were defined for the last file";
+    case CueStatus(egEnd, erNoIndex): return "No starting INDEX was defined for the last track";
+    case CueStatus(egCdTextFile, erNotFound): return "Unable to find or open CDTEXTFILE";
+    case CueStatus(egCdTextFile, erGivenTwice):
+    case CueStatus(egCatalog, erGivenTwice): return "Command cannot be specified more than one per disc";
+    case CueStatus(egCatalog, erBadArgument): return "CATALOG number is wrong length or contains illegal characters";
+    case CueStatus(egFile, erNotFound):
+    case CueStatus(egFile, erOpenFailed): return "Unable to find or open FILE";
+    // The message of the 101st FILE names the TRACK limit.
+    case CueStatus(egFile, erTooMany): return "TRACK cannot be specified more than 99 per disc";
+    case CueStatus(egFile, erBadArgument): return "Illegal FILE type is specified";
+    case CueStatus(egFile, erUnsupportedType): return "Unsupported FILE type is specified";
+    case CueStatus(egFile, erNoTrack): return "No TRACKs were defined for the previous file";
+    case CueStatus(egFile, erNoIndex): return NO_INDEX_IN_PREVIOUS;
+    case CueStatus(egTrack, erNoFileYet): return MISPLACED;
+    case CueStatus(egTrack, erOpenFailed): return "Could not create track object";
+    case CueStatus(egTrack, erBadArgument): return "Illegal TRACK number or type is specifie";
+    case CueStatus(egTrack, erUnsupportedType): return "Unsupported TRACK type is specified";
+    case CueStatus(egTrack, erNoIndex): return NO_INDEX_IN_PREVIOUS;
+    case CueStatus(egTrack, erNotConsecutive): return "TRACK numbers are not in sequential order";
+    case CueStatus(egFlags, erGivenTwice):
+    case CueStatus(egIsrc, erGivenTwice):
+    case CueStatus(egPregap, erGivenTwice): return "Command cannot be specified more than one per track";
+    case CueStatus(egFlags, erBadArgument): return "Illegal FLAGS type is specified";
+    case CueStatus(egIsrc, erBadArgument): return "ISRC number is wrong length or contains illegal characters";
+    case CueStatus(egPregap, erBadArgument):
+    case CueStatus(egPostgap, erBadArgument): return "Illegal address is specified";
+    case CueStatus(egIndex, erBadArgument): return "Illegal INDEX number or address is specified";
+    case CueStatus(egIndex, erNotConsecutive): return "INDEX numbers are not in sequential order";
+    case CueStatus(egIndex, erFileStartNotZero): return "First INDEX of file does not start at 00:00:00";
+    case CueStatus(egFlags, erNoTrack):
+    case CueStatus(egFlags, erMisplaced):
+    case CueStatus(egIsrc, erNoTrack):
+    case CueStatus(egIsrc, erMisplaced):
+    case CueStatus(egPregap, erNoTrack):
+    case CueStatus(egPregap, erMisplaced):
+    case CueStatus(egIndex, erNoTrack):
+    case CueStatus(egIndex, erMisplaced):
+    case CueStatus(egIndex, erFirstIndexNotZeroOrOne):
+    // A second POSTGAP is reported as misplaced, unlike the other commands given twice.
+    case CueStatus(egPostgap, erGivenTwice):
+    case CueStatus(egPostgap, erNoTrack):
+    case CueStatus(egPostgap, erMisplaced): return MISPLACED;
     default: return {};
     }
 }

@@ -341,6 +341,7 @@ void TMainFrm::ConvBtnClick()
 
     switch (Job.Status.load())
     {
+    // "successfull" keeps its historic spelling: users' scripts and stored logs match the text.
     case csSucceeded: ShowResult(this, QStringLiteral("Operation was successfull.")); break;
     case csCancelRequested: ShowResult(this, QStringLiteral("Operation was canceled.")); break;
     default: ShowError(this, QStringLiteral("Operation was failure.")); break;

@@ -17,6 +17,8 @@ constexpr const char* FONT = "Font";
 constexpr const char* FONT_STYLE = "Font\\Style";
 constexpr const char* DIR = "Dir";
 constexpr const char* OPTIONS = "Options";
+// Misspelled since the first release; kept because stored settings files and users' scripts use it.
+constexpr const char* CHARSET_KEY = "Charaset";
 
 // The font sizes are points of the screen's logical resolution; the height is its pixel size,
 // negative because it counts the character without its internal leading.
@@ -62,7 +64,7 @@ void TMainFrm::LoadSettings()
     resize(width, height); // the size limits keep the height and the minimum width
 
     TPathFont font;
-    font.Charset = ini.ReadInteger(FONT, "Charaset", 0);
+    font.Charset = ini.ReadInteger(FONT, CHARSET_KEY, 0);
     font.Color = ini.ReadInteger(FONT, "Color", TPathFont::SYSTEM_WINDOW_TEXT);
     const std::int32_t pixelHeight = ini.ReadInteger(FONT, "Height", -13);
     if (pixelHeight != 0)
@@ -102,7 +104,7 @@ void TMainFrm::SaveSettings() const
 
     const QFont font = CuePathEdit->font();
     const int dpi = CuePathEdit->logicalDpiY();
-    ini.WriteInteger(FONT, "Charaset", CurrentPathFont.Charset);
+    ini.WriteInteger(FONT, CHARSET_KEY, CurrentPathFont.Charset);
     ini.WriteString(FONT, "Name", font.family().toStdString());
     ini.WriteInteger(FONT, "Size", FontSizePoints(font, dpi));
     ini.WriteInteger(FONT, "Color", CurrentPathFont.Color);
