@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 PACKAGES := build-essential cmake pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev \
-            qt6-base-dev libsimpleini-dev xvfb xauth x11-utils mednafen fonts-liberation fonts-ipafont-gothic \
+            qt6-base-dev libcli11-dev libsimpleini-dev xvfb xauth x11-utils mednafen fonts-liberation fonts-ipafont-gothic \
             clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

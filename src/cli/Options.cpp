@@ -1,0 +1,160 @@
+#include "cli/Options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+
+namespace {
+
+constexpr const char* USAGE = "Usage: sarvex-cli [--no-edc-ecc] [--force] [--quiet] CUE_FILE [CCD_FILE]\n"
+                              "       sarvex-cli --layout CUE_FILE\n"
+                              "       sarvex-cli --help | --version\n";
+
+constexpr const char* DESCRIPTION =
+    "Converts the disc described by CUE_FILE into CCD_FILE and the .img and .sub files beside it.\n"
+    "CCD_FILE defaults to CUE_FILE with its extension replaced by .ccd.\n";
+
+constexpr const char* EXIT_STATUS =
+    "Exit status: 0 success, 1 conversion failed or refused, 2 the cue sheet could not be loaded,\n"
+    "3 canceled (SIGINT or SIGTERM), 64 usage error.\n";
+
+// The one place an option is declared: its names, what it sets and its line in --help, in the
+// order --help lists them. Options without a help line go into the group "".
+void DeclareOptions(CLI::App& app, TCliOptions& options)
+{
+    app.add_flag_callback(
+        "--no-edc-ecc", [&options] { options.CorrectEdcEcc = false; },
+        "keep the mode header, EDC and ECC of raw data sectors as they are");
+    app.add_flag("--force", options.Force, "overwrite existing output files (read-only ones are never overwritten)");
+    app.add_flag("--quiet", options.Quiet, "print neither progress nor a summary");
+    app.add_flag("--layout", options.Layout, "print the disc layout report and convert nothing");
+    app.add_flag("--help", options.Help, "print this help");
+    app.add_flag("-h", options.Help)->group("");
+    app.add_flag("--version", options.Version, "print the version");
+    app.add_option("paths", options.Paths)->group("");
+}
+
+// The first argument before "--" that names no option exactly, or empty. CLI11 alone would take
+// "-5" or "---x" as a file name and split "-hx"; here they are unknown options, and flags take no
+// value ("--force=no"). An option with a value takes it attached ("--jobs=4", "-j4") or next.
+std::string FirstUnknownOption(const CLI::App& app, int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string arg = argv[i];
+        if (arg == "--")
+            break;
+        if (arg.size() < 2 || arg[0] != '-')
+            continue;
+        const std::string name = arg[1] == '-' ? arg.substr(0, arg.find('=')) : arg.substr(0, 2);
+        const CLI::Option* option = app.get_option_no_throw(name);
+        if (option == nullptr || option->get_positional())
+            return arg;
+        if (option->get_expected_min() == 0)
+        {
+            if (name != arg)
+                return arg;
+        }
+        else if (name == arg)
+            ++i;
+    }
+    return {};
+}
+
+// Names as --help shows them: "-j, --jobs N".
+std::string ShownNames(const CLI::Option& option)
+{
+    std::string names;
+    for (const std::string& name : option.get_snames())
+        names += "-" + name + ", ";
+    for (const std::string& name : option.get_lnames())
+        names += "--" + name + ", ";
+    names.resize(names.size() - 2);
+    if (option.get_expected_min() > 0)
+        names += " " + option.get_type_name();
+    return names;
+}
+
+// The combinations that make no sense.
+std::string CheckCombination(const TCliOptions& options)
+{
+    if (options.Help || options.Version)
+        return {};
+    const bool convertOptions = !options.CorrectEdcEcc || options.Force || options.Quiet;
+    if (options.Layout ? (options.Paths.size() != 1 || convertOptions)
+                       : (options.Paths.empty() || options.Paths.size() > 2))
+        return "sarvex-cli: wrong arguments\n";
+    return {};
+}
+
+} // namespace
+
+std::string HelpText()
+{
+    TCliOptions unused;
+    CLI::App app;
+    app.set_help_flag();
+    DeclareOptions(app, unused);
+
+    std::vector<const CLI::Option*> shown;
+    std::size_t width = 0;
+    for (const CLI::Option* option : app.get_options())
+        if (!option->get_group().empty() && !option->get_positional())
+        {
+            shown.push_back(option);
+            width = std::max(width, ShownNames(*option).size());
+        }
+
+    std::string text = std::string(USAGE) + "\n" + DESCRIPTION + "\n";
+    for (const CLI::Option* option : shown)
+    {
+        std::string names = ShownNames(*option);
+        names.resize(width + 2, ' ');
+        text += "  " + names + option->get_description() + "\n";
+    }
+    return text + "\n" + EXIT_STATUS;
+}
+
+TCommandLine ParseCommandLine(int argc, const char* const* argv)
+{
+    TCommandLine result;
+    CLI::App app;
+    app.set_help_flag();
+    DeclareOptions(app, result.Options);
+
+    std::string error;
+    try
+    {
+        const std::string unknown = FirstUnknownOption(app, argc, argv);
+        if (!unknown.empty())
+            error = "sarvex-cli: unknown option \"" + unknown + "\"\n";
+        else
+        {
+            app.parse(argc, argv);
+            error = CheckCombination(result.Options);
+        }
+    }
+    catch (const CLI::ParseError& e)
+    {
+        error = std::string("sarvex-cli: ") + e.what() + "\n";
+    }
+
+    const TCliOptions& options = result.Options;
+    if (!error.empty())
+    {
+        result.Stop = true;
+        result.ExitCode = ecUsage;
+        result.Error = error + USAGE;
+    }
+    else if (options.Help)
+    {
+        result.Stop = true;
+        result.Output = HelpText();
+    }
+    else if (options.Version)
+    {
+        result.Stop = true;
+        result.Output = std::string("sarvex-cli ") + SARVEX_VERSION + "\n";
+    }
+    return result;
+}

@@ -1,0 +1,41 @@
+// sarvex-cli's options: what they are, where they are declared, and how the command line becomes them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum TExitCode : int
+{
+    ecSuccess = 0,
+    ecFailed = 1,
+    ecLoadError = 2,
+    ecCanceled = 3,
+    ecUsage = 64,
+};
+
+struct TCliOptions
+{
+    bool CorrectEdcEcc = true;
+    bool Force = false;
+    bool Quiet = false;
+    bool Layout = false;
+    bool Help = false;
+    bool Version = false;
+    std::vector<std::string> Paths;
+};
+
+// What the command line asks for. When Stop is set the process ends with ExitCode after printing
+// Output to stdout (help, version) or Error to stderr (a usage error, followed by the usage lines).
+struct TCommandLine
+{
+    TCliOptions Options;
+    bool Stop = false;
+    int ExitCode = ecSuccess;
+    std::string Output;
+    std::string Error;
+};
+
+TCommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// The text of --help: the usage lines, what the tool does, one line per option and the exit codes.
+std::string HelpText();

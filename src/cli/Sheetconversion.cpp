@@ -1,0 +1,110 @@
+#include "cli/Sheetconversion.h"
+
+#include "cuesheet/Lucue.h"
+#include "image/Conversion.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace {
+
+// The folder part of a path as the file system sees it: "." for a bare name, "/" for the root.
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat info = {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+// Read-only as the user sees it: no write permission bit, or no write access for this process.
+// The mode bits count even for root, who could write anyway.
+bool IsReadOnly(const std::string& path)
+{
+    struct stat info = {};
+    if (::stat(path.c_str(), &info) != 0)
+        return FileExists(path); // a dangling link cannot be written through either
+    return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+// Why an output may not be written (existing outputs need force, read-only ones are always
+// refused), or empty; nothing is written before.
+std::string CheckOutputs(const std::vector<std::string>& paths, bool force, const TLuCueSheet& sheet)
+{
+    for (const std::string& path : paths)
+    {
+        if (!FileExists(path))
+            continue;
+        if (IsConversionInput(path, sheet))
+            return "\"" + path + "\" is an input of the conversion and cannot be overwritten.";
+        if (!force)
+            return "\"" + path + "\" already exists. Use --force to overwrite it.";
+        if (IsReadOnly(path))
+            return "\"" + path + "\" is a read-only file.";
+    }
+    return {};
+}
+
+} // namespace
+
+TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePath, const std::string& ccdPath,
+                           TConversionJob& job, const TBeforeRun& beforeRun)
+{
+    TSheetOutcome outcome;
+    outcome.ImgPath = ChangeFileExt(ccdPath, ".img");
+    outcome.SubPath = ChangeFileExt(ccdPath, ".sub");
+
+    TLuCueSheet sheet;
+    if (!sheet.Load(cuePath))
+    {
+        outcome.Status = ssNotLoaded;
+        outcome.Reason = CueErrorText(sheet.ErrorCode); // exactly the text of the desktop program's error box
+        return outcome;
+    }
+
+    const std::string folder = FolderOf(ccdPath);
+    struct stat info = {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    {
+        outcome.Reason = "The output folder \"" + folder + "\" does not exist.";
+        return outcome;
+    }
+    outcome.Reason = CheckOutputs({ccdPath, outcome.ImgPath, outcome.SubPath}, options.Force, sheet);
+    if (!outcome.Reason.empty())
+        return outcome;
+
+    if (beforeRun)
+        beforeRun(job, sheet, std::max<std::int64_t>(0, sheet.LeadOutAddress() - PROGRAM_START));
+    job.Run(ccdPath, options.CorrectEdcEcc, sheet);
+    outcome.Ran = true;
+    outcome.SectorsWritten = job.SectorsWritten;
+    switch (job.Status.load())
+    {
+    case csSucceeded: outcome.Status = ssConverted; break;
+    case csCancelRequested: outcome.Status = ssCanceled; break;
+    default:
+        outcome.Status = ssFailed;
+        outcome.Reason = job.ErrorText;
+        break;
+    }
+    return outcome;
+}
+
+int ExitCodeOf(TSheetStatus status)
+{
+    switch (status)
+    {
+    case ssConverted: return ecSuccess;
+    case ssNotLoaded: return ecLoadError;
+    case ssCanceled: return ecCanceled;
+    default: return ecFailed;
+    }
+}

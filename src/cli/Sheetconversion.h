@@ -1,0 +1,42 @@
+// The conversion of one cue sheet into one image set, as the single and the batch mode both run it.
+#pragma once
+
+#include "cli/Options.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TConversionJob;
+class TLuCueSheet;
+
+enum TSheetStatus : std::uint8_t
+{
+    ssConverted = 0,
+    ssFailed = 1,    // refused before writing, or the run failed
+    ssNotLoaded = 2, // the sheet itself could not be loaded
+    ssCanceled = 3,
+};
+
+struct TSheetOutcome
+{
+    TSheetStatus Status = ssFailed;
+    // Why it failed or was not loaded, as the single mode prints it (lines without the last newline).
+    std::string Reason;
+    bool Ran = false; // the job ran (so SectorsWritten counts)
+    std::int64_t SectorsWritten = 0;
+    std::string ImgPath;
+    std::string SubPath;
+};
+
+// Called once the sheet is loaded and the outputs are checked, right before the job runs:
+// a front end registers its progress handler here. sectors: the program area to be written.
+using TBeforeRun = std::function<void(TConversionJob& job, const TLuCueSheet& sheet, std::int64_t sectors)>;
+
+// Loads cuePath, refuses outputs it must not touch, and converts into ccdPath with job
+// (idle on entry). Prints nothing.
+TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePath, const std::string& ccdPath,
+                           TConversionJob& job, const TBeforeRun& beforeRun = {});
+
+// The exit code of an outcome, the codes of a single conversion.
+int ExitCodeOf(TSheetStatus status);
