@@ -3,20 +3,26 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <string_view>
 
 namespace {
 
 constexpr const char* USAGE = "Usage: sarvex-cli [--no-edc-ecc] [--force] [--quiet] CUE_FILE [CCD_FILE]\n"
+                              "       sarvex-cli [options] [--output-dir DIR] [-j N] [--fail-fast] CUE_FILE...\n"
                               "       sarvex-cli --layout CUE_FILE\n"
                               "       sarvex-cli --help | --version\n";
 
 constexpr const char* DESCRIPTION =
     "Converts the disc described by CUE_FILE into CCD_FILE and the .img and .sub files beside it.\n"
-    "CCD_FILE defaults to CUE_FILE with its extension replaced by .ccd.\n";
+    "CCD_FILE defaults to CUE_FILE with its extension replaced by .ccd.\n"
+    "Several CUE_FILEs are converted as a batch: each set goes beside its sheet or into the\n"
+    "--output-dir, one status line is printed per sheet and a summary at the end.\n";
 
 constexpr const char* EXIT_STATUS =
     "Exit status: 0 success, 1 conversion failed or refused, 2 the cue sheet could not be loaded,\n"
-    "3 canceled (SIGINT or SIGTERM), 64 usage error.\n";
+    "3 canceled (SIGINT or SIGTERM), 64 usage error. A batch exits with the worst status of its sheets.\n";
 
 // The one place an option is declared: its names, what it sets and its line in --help, in the
 // order --help lists them. Options without a help line go into the group "".
@@ -28,6 +34,11 @@ void DeclareOptions(CLI::App& app, TCliOptions& options)
     app.add_flag("--force", options.Force, "overwrite existing output files (read-only ones are never overwritten)");
     app.add_flag("--quiet", options.Quiet, "print neither progress nor a summary");
     app.add_flag("--layout", options.Layout, "print the disc layout report and convert nothing");
+    app.add_option("--output-dir", options.OutputDir, "write each set into DIR, named after its sheet")
+        ->type_name("DIR");
+    app.add_option("-j,--jobs", options.Jobs, "convert up to N sheets at once (default 1, 0: one per core)")
+        ->type_name("N");
+    app.add_flag("--fail-fast", options.FailFast, "start no further sheet once one has failed");
     app.add_flag("--help", options.Help, "print this help");
     app.add_flag("-h", options.Help)->group("");
     app.add_flag("--version", options.Version, "print the version");
@@ -75,16 +86,54 @@ std::string ShownNames(const CLI::Option& option)
     return names;
 }
 
-// The combinations that make no sense.
+bool HasExtension(const std::string& path, std::string_view ext)
+{
+    if (path.size() < ext.size())
+        return false;
+    return std::equal(ext.begin(), ext.end(), path.end() - static_cast<std::ptrdiff_t>(ext.size()),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+// The combinations that make no sense, and sheets that are folders or globs that matched nothing
+// (the shell passes those on unexpanded).
 std::string CheckCombination(const TCliOptions& options)
 {
     if (options.Help || options.Version)
         return {};
-    const bool convertOptions = !options.CorrectEdcEcc || options.Force || options.Quiet;
-    if (options.Layout ? (options.Paths.size() != 1 || convertOptions)
-                       : (options.Paths.empty() || options.Paths.size() > 2))
+    const bool convertOptions = !options.CorrectEdcEcc || options.Force || options.Quiet ||
+                                !options.OutputDir.empty() || options.Jobs != 1 || options.FailFast;
+    if (options.Layout ? (options.Paths.size() != 1 || convertOptions) : options.Paths.empty())
         return "sarvex-cli: wrong arguments\n";
+    const std::vector<std::string>& paths = options.Paths;
+    const bool ccdGiven = paths.size() == 2 && !HasExtension(paths[1], ".cue");
+    if (ccdGiven && !options.OutputDir.empty())
+        return "sarvex-cli: CCD_FILE and --output-dir cannot be given together\n";
+    if (paths.size() > 2)
+        for (const std::string& path : paths)
+            if (HasExtension(path, ".ccd"))
+                return "sarvex-cli: CCD_FILE cannot be given with more than one CUE_FILE (\"" + path + "\")\n";
+    for (std::size_t i = 0; i < (ccdGiven ? 1 : paths.size()); ++i)
+    {
+        std::error_code error;
+        if (std::filesystem::is_directory(paths[i], error))
+            return "sarvex-cli: \"" + paths[i] + "\" is a folder, not a cue sheet\n";
+        if (paths[i].find_first_of("*?[") != std::string::npos && !std::filesystem::exists(paths[i], error))
+            return "sarvex-cli: \"" + paths[i] + "\" matches no file\n";
+    }
     return {};
+}
+
+// The sheets and the control file the paths name.
+void SortPaths(TCliOptions& options)
+{
+    const std::vector<std::string>& paths = options.Paths;
+    if (paths.size() == 2 && !HasExtension(paths[1], ".cue"))
+    {
+        options.Sheets = {paths[0]};
+        options.CcdPath = paths[1];
+    }
+    else
+        options.Sheets = paths;
 }
 
 } // namespace
@@ -132,6 +181,7 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv)
         {
             app.parse(argc, argv);
             error = CheckCombination(result.Options);
+            SortPaths(result.Options);
         }
     }
     catch (const CLI::ParseError& e)

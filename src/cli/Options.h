@@ -19,9 +19,16 @@ struct TCliOptions
     bool Force = false;
     bool Quiet = false;
     bool Layout = false;
+    std::string OutputDir;
+    unsigned Jobs = 1; // 0: one per core
+    bool FailFast = false;
     bool Help = false;
     bool Version = false;
-    std::vector<std::string> Paths;
+    std::vector<std::string> Paths; // as given
+
+    // Sorted out of Paths: the sheets to convert and the control file named for a single one.
+    std::vector<std::string> Sheets;
+    std::string CcdPath;
 };
 
 // What the command line asks for. When Stop is set the process ends with ExitCode after printing

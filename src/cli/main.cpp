@@ -1,4 +1,5 @@
 // sarvex-cli: converts a cue sheet into the .ccd/.img/.sub image set, or prints its disc layout.
+#include "cli/Batch.h"
 #include "cli/Options.h"
 #include "cli/Progressline.h"
 #include "cli/Sheetconversion.h"
@@ -50,8 +51,9 @@ int PrintLayout(const std::string& cuePath)
 
 int ConvertOne(const TCliOptions& options)
 {
-    const std::string& cuePath = options.Paths[0];
-    const std::string ccdPath = options.Paths.size() > 1 ? options.Paths[1] : ChangeFileExt(cuePath, ".ccd");
+    const std::string& cuePath = options.Sheets[0];
+    const std::string ccdPath =
+        options.CcdPath.empty() ? PlanBatch(options.Sheets, options.OutputDir)[0].CcdPath : options.CcdPath;
 
     std::unique_ptr<TProgressLine> progress;
     const TBeforeRun showProgress = [&](TConversionJob& job, const TLuCueSheet&, std::int64_t sectors) {
@@ -98,5 +100,9 @@ int main(int argc, char** argv)
         return commandLine.ExitCode;
     }
     const TCliOptions& options = commandLine.Options;
-    return options.Layout ? PrintLayout(options.Paths[0]) : ConvertOne(options);
+    if (options.Layout)
+        return PrintLayout(options.Sheets[0]);
+    if (options.Sheets.size() > 1)
+        return RunBatch(options, PlanBatch(options.Sheets, options.OutputDir));
+    return ConvertOne(options);
 }

@@ -1,0 +1,22 @@
+// Batch conversion: several sheets, up to N at once, one status line per finished sheet and a summary.
+#pragma once
+
+#include "cli/Options.h"
+
+#include <string>
+#include <vector>
+
+struct TBatchTask
+{
+    std::string CuePath;
+    std::string CcdPath;
+    std::string Refusal; // set when another sheet of the batch already writes CcdPath
+};
+
+// Where each sheet's set goes: beside the sheet, or into outputDir named after it. A second sheet
+// whose set would land on the first's is refused, never overwritten.
+std::vector<TBatchTask> PlanBatch(const std::vector<std::string>& sheets, const std::string& outputDir);
+
+// Converts every task; SIGINT and SIGTERM cancel the running sheets and start no new one.
+// Returns the worst exit code of the sheets.
+int RunBatch(const TCliOptions& options, const std::vector<TBatchTask>& tasks);
