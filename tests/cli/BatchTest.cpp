@@ -1,0 +1,212 @@
+// Batch use of sarvex-cli: many sheets in one call, some broken, checked against single runs.
+#include "support/CliProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Data that differs per sheet and per sector, so a set written from the wrong sheet shows.
+std::string Filler(std::size_t size, unsigned seed)
+{
+    std::string data(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        data[i] = static_cast<char>((i / 2352 * 31 + i * 5 + seed * 101) & 0xFF);
+    return data;
+}
+
+std::set<std::string> Lines(const std::string& text)
+{
+    std::set<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.insert(line);
+    return lines;
+}
+
+class BatchTest : public ::testing::Test
+{
+protected:
+    // Sheet k of a collection: audio, cooked data or data plus audio, each of its own length.
+    std::string WriteSheet(unsigned k)
+    {
+        const std::string name = "disc" + std::to_string(k);
+        const std::size_t sectors = 40 + 9 * k;
+        std::string cue;
+        switch (k % 3)
+        {
+        case 0:
+            Dir.Write(name + ".bin", Filler(sectors * 2352, k));
+            cue = "FILE \"" + name + ".bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+            break;
+        case 1:
+            Dir.Write(name + ".bin", Filler(sectors * 2048, k));
+            cue = "FILE \"" + name + ".bin\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n";
+            break;
+        default:
+        {
+            Dir.Write(name + ".bin", Filler(sectors * 2 * 2352, k));
+            char second[16];
+            std::snprintf(second, sizeof second, "%02zu:%02zu:%02zu", sectors / 4500, sectors / 75 % 60, sectors % 75);
+            cue = "FILE \"" + name +
+                  ".bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n"
+                  "TRACK 02 AUDIO\nINDEX 01 " +
+                  std::string(second) + "\n";
+        }
+        break;
+        }
+        return Dir.Write(name + ".cue", cue);
+    }
+
+    TTempDir Dir;
+};
+
+TEST_F(BatchTest, TwentySheetsFourAtOnceMatchSingleRuns)
+{
+    TTempDir ref;
+    TTempDir out;
+    std::vector<std::string> args = {"-j", "4", "--output-dir", out.Path().string()};
+    std::set<std::string> expected;
+    std::vector<std::string> converted;
+    for (unsigned k = 0; k < 20; ++k)
+    {
+        const std::string cue = WriteSheet(k);
+        const std::string name = "disc" + std::to_string(k);
+        args.push_back(cue);
+        if (k % 6 == 5) // broken sheets: a wrong command, or a data file that is missing
+        {
+            if (k == 5)
+                Dir.Write(name + ".cue", "FILE \"x.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFLAGS DCP\n");
+            else
+                fs::remove(Dir.File(name + ".bin"));
+            const TRunResult single = RunCli({"--quiet", cue, ref.File(name + ".ccd")});
+            ASSERT_EQ(single.Exit, 2);
+            std::string reason = single.Err.substr(0, single.Err.size() - 1);
+            std::replace(reason.begin(), reason.end(), '\n', '\x01');
+            for (std::size_t at; (at = reason.find('\x01')) != std::string::npos;)
+                reason.replace(at, 1, ": ");
+            expected.insert(cue + ": not loaded: " + reason);
+            continue;
+        }
+        if (k == 4) // an existing output is refused without --force, the others go on
+        {
+            out.Write(name + ".sub", "keep");
+            expected.insert(cue + ": failed: \"" + out.File(name + ".sub") +
+                            "\" already exists. Use --force to overwrite it.");
+            continue;
+        }
+        ASSERT_EQ(RunCli({"--quiet", cue, ref.File(name + ".ccd")}).Exit, 0) << cue;
+        expected.insert(cue + ": ok");
+        converted.push_back(name);
+    }
+
+    const TRunResult batch = RunCli(args);
+    EXPECT_EQ(batch.Exit, 2) << batch.Err; // the worst: a sheet that could not be loaded
+    expected.insert("16 converted, 1 failed, 3 could not be loaded");
+    EXPECT_EQ(Lines(batch.Out), expected) << batch.Out;
+    EXPECT_EQ(batch.Out.substr(batch.Out.rfind('\n', batch.Out.size() - 2) + 1),
+              "16 converted, 1 failed, 3 could not be loaded\n");
+    EXPECT_EQ(batch.Err, "");
+    for (const std::string& name : converted)
+        for (const char* ext : {".ccd", ".img", ".sub"})
+            EXPECT_EQ(TTempDir::ReadAll(out.File(name + ext)), TTempDir::ReadAll(ref.File(name + ext))) << name << ext;
+    EXPECT_EQ(TTempDir::ReadAll(out.File("disc4.sub")), "keep");
+    EXPECT_FALSE(fs::exists(out.File("disc4.ccd")));
+}
+
+TEST_F(BatchTest, SameNameRefusedFailFastAndUsageErrors)
+{
+    const std::string first = WriteSheet(0);
+    const std::string second = WriteSheet(1);
+    fs::create_directory(Dir.File("more"));
+    const std::string twin = Dir.Write("more/disc0.cue", TTempDir::ReadAll(first));
+    fs::copy_file(Dir.File("disc0.bin"), Dir.File("more/disc0.bin"));
+    TTempDir out;
+
+    // Two sheets named alike: the second set would land on the first, so it is refused.
+    const TRunResult twins = RunCli({"--output-dir", out.Path().string(), first, twin});
+    EXPECT_EQ(twins.Exit, 1);
+    EXPECT_EQ(Lines(twins.Out), (std::set<std::string>{first + ": ok",
+                                                       twin + ": failed: \"" + out.File("disc0.ccd") +
+                                                           "\" is already the output of \"" + first + "\".",
+                                                       "1 converted, 1 failed, 0 could not be loaded"}));
+
+    // --fail-fast: nothing starts after the broken sheet; without it the others go on.
+    const std::string broken = Dir.Write("broken.cue", "TRACK 01 AUDIO\n");
+    const TRunResult fast = RunCli({"--fail-fast", "--force", broken, first, second});
+    EXPECT_EQ(fast.Exit, 2);
+    EXPECT_EQ(fast.Out.substr(fast.Out.find('\n') + 1),
+              "0 converted, 0 failed, 1 could not be loaded, 2 not started\n");
+    EXPECT_FALSE(fs::exists(Dir.File("disc0.ccd")));
+    const TRunResult slow = RunCli({"--quiet", broken, first, second});
+    EXPECT_EQ(slow.Exit, 2);
+    EXPECT_EQ(slow.Out.find(": ok"), std::string::npos) << "--quiet prints only what went wrong";
+    EXPECT_TRUE(fs::exists(Dir.File("disc1.img")));
+
+    // A glob the shell left as it was, a folder, or a control file among several sheets.
+    const TRunResult glob = RunCli({Dir.File("*.cue.none"), first});
+    EXPECT_EQ(glob.Exit, 64);
+    EXPECT_EQ(glob.Err.rfind("sarvex-cli: \"" + Dir.File("*.cue.none") + "\" matches no file\n", 0), 0u) << glob.Err;
+    const TRunResult folder = RunCli({"--force", Dir.File("more")});
+    EXPECT_EQ(folder.Exit, 64);
+    EXPECT_EQ(folder.Err.rfind("sarvex-cli: \"" + Dir.File("more") + "\" is a folder, not a cue sheet\n", 0), 0u);
+    EXPECT_EQ(RunCli({first, second, "x.ccd"}).Exit, 64);
+    EXPECT_EQ(RunCli({"--output-dir", out.Path().string(), first, "x.ccd"}).Exit, 64);
+}
+
+TEST_F(BatchTest, SigintCancelsTheRunningSheetsAndStartsNoOther)
+{
+    // Sparse cooked data: each sheet runs long enough for the signal to find it working.
+    std::vector<std::string> args = {SARVEX_CLI, "-j", "2"};
+    for (int k = 0; k < 6; ++k)
+    {
+        const std::string name = "big" + std::to_string(k);
+        Dir.WriteZeros(name + ".bin", std::uintmax_t(300000) * 2048);
+        args.push_back(
+            Dir.Write(name + ".cue", "FILE \"" + name + ".bin\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"));
+    }
+    TTempDir logDir;
+    const pid_t pid = Spawn(args, logDir);
+    const auto started = [this](const char* name) {
+        std::error_code ec;
+        const auto size = fs::file_size(Dir.File(name), ec);
+        return !ec && size > 0;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!(started("big0.img") && started("big1.img")) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    ::kill(pid, SIGINT);
+    const TRunResult run = Finish(pid, logDir);
+
+    EXPECT_EQ(run.Exit, 3) << run.Out << run.Err;
+    EXPECT_EQ(Lines(run.Out), (std::set<std::string>{args[3] + ": cancelled", args[4] + ": cancelled",
+                                                     "0 converted, 0 failed, 0 could not be loaded, 2 cancelled, "
+                                                     "4 not started"}));
+    for (int k = 0; k < 6; ++k)
+    {
+        const std::string name = "big" + std::to_string(k);
+        SCOPED_TRACE(name);
+        if (k >= 2)
+        {
+            EXPECT_FALSE(fs::exists(Dir.File(name + ".ccd")));
+            continue;
+        }
+        // Each running sheet ends as a single cancelled run does: whole sectors, both files alike.
+        const auto img = fs::file_size(Dir.File(name + ".img"));
+        const auto sub = fs::file_size(Dir.File(name + ".sub"));
+        EXPECT_EQ(img % 2352, 0u);
+        EXPECT_EQ(img / 2352, sub / 96);
+        EXPECT_LT(img, std::uintmax_t(300000) * 2352);
+    }
+}
+
+} // namespace
