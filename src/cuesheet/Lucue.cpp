@@ -33,6 +33,8 @@ void TLuCueSheet::Clear()
     IsrcOffset = PROGRAM_START;
     McnInterval = 0;
     McnOffset = PROGRAM_START;
+    SubQPatchFile.clear();
+    SubQPatches.clear();
     LastFileNumber = -1;
 }
 

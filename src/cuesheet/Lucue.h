@@ -3,6 +3,7 @@
 
 #include "cuesheet/Cuetrack.h"
 #include "cuesheet/Lucuebin.h"
+#include "cuesheet/Subqpatch.h"
 #include "synthesis/Sector.h"
 
 #include <array>
@@ -119,6 +120,11 @@ public:
     std::int32_t IsrcOffset = 150;
     std::int32_t McnInterval = 0;
     std::int32_t McnOffset = 150;
+
+    // LibCrypt side-car: whole Q frames that replace the composed ones, sorted by address, and the
+    // file they came from (empty when none). Set by AttachSubQPatches after loading.
+    std::string SubQPatchFile;
+    std::vector<TSubQPatch> SubQPatches;
 
     bool Load(const std::string& cuePath);
     void Clear();

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -257,6 +258,24 @@ void ComposeSectors(TLuCueSheet& sheet, std::int32_t leadOut, std::atomic<TConve
     ring.Finish(error);
 }
 
+// Lays the side-car's frames over the batch's Q channels. The list is sorted, so one cursor walks it
+// alongside the batches and a disc without a side-car pays one comparison per batch.
+std::int64_t OverlayQFrames(const std::vector<TSubQPatch>& frames, std::size_t& next, TBatch& batch)
+{
+    std::int64_t count = 0;
+    const std::int32_t end = batch.FirstAddress + batch.Count;
+    for (; next < frames.size() && frames[next].Address < end; ++next)
+    {
+        const std::int32_t i = frames[next].Address - batch.FirstAddress;
+        if (i < 0)
+            continue;
+        std::copy(frames[next].Bytes.begin(), frames[next].Bytes.end(),
+                  batch.Records[static_cast<std::size_t>(i)].begin() + Q_CHANNEL_OFFSET);
+        ++count;
+    }
+    return count;
+}
+
 bool SameFile(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -269,7 +288,7 @@ bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet)
     struct stat target = {};
     if (::stat(path.c_str(), &target) != 0)
         return false;
-    for (const std::string& input : {sheet.CuePath, sheet.CdTextFile})
+    for (const std::string& input : {sheet.CuePath, sheet.CdTextFile, sheet.SubQPatchFile})
     {
         struct stat info = {};
         if (!input.empty() && ::stat(input.c_str(), &info) == 0 && SameFile(info, target))
@@ -314,6 +333,7 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
 {
     ErrorText.clear();
     SectorsWritten = 0;
+    SubQFramesReplaced = 0;
     try
     {
         if (OnStart)
@@ -346,11 +366,13 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
         TComposeResult composed;
         TComposerThread composer(ring, std::thread(ComposeSectors, std::ref(sheet), leadOut, std::ref(Status),
                                                    std::ref(ring), std::ref(composed)));
+        std::size_t nextQFrame = 0;
         while (TBatch* batch = ring.AcquireFull())
         {
             const auto count = static_cast<std::size_t>(batch->Count);
             try
             {
+                SubQFramesReplaced += OverlayQFrames(sheet.SubQPatches, nextQFrame, *batch);
                 img.Write(batch->Main.get(), count * SECTOR_SIZE);
                 sub.Write(batch->Records.get(), count * SUBCODE_SIZE);
             }

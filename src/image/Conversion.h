@@ -36,8 +36,8 @@ using TProgressProc = std::int32_t (*)(std::int8_t event, std::int32_t value, vo
 // (".img", ".sub"), or ext appended when there is none.
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
 
-// True when path names the cue sheet, its CD-TEXT file or a file that the process holds open for
-// reading (the sheet's data files): writing it would destroy the input being converted.
+// True when path names the cue sheet, its CD-TEXT file, its subchannel side-car or a file that the
+// process holds open for reading (the sheet's data files): writing it would destroy an input.
 bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet);
 
 // Holds the shared status and the registered progress handler; one per front end.
@@ -62,6 +62,8 @@ public:
     // sectors both image files hold at its end.
     std::string ErrorText;
     std::int64_t SectorsWritten = 0;
+    // Q frames taken from the sheet's LibCrypt side-car instead of composed.
+    std::int64_t SubQFramesReplaced = 0;
 
 private:
     void Notify(TProgressEvent event, std::int32_t value);

@@ -114,6 +114,7 @@ TDiscLayout BuildDiscLayout(const TLuCueSheet& sheet)
     layout.Catalog = sheet.Catalog.empty() ? NOT_SPECIFIED : sheet.Catalog;
     layout.HasCdTextFile = !sheet.CdTextFile.empty();
     layout.CdTextFile = layout.HasCdTextFile ? sheet.CdTextFile : NOT_SPECIFIED;
+    layout.SubQPatches = SubQPatchSummary(sheet);
     return layout;
 }
 
@@ -126,6 +127,8 @@ std::string BuildLayoutReport(const TDiscLayout& layout)
     text += "  Total Disc Time      : " + layout.TotalTime + "\n\n";
     text += "  Media Catalog Number : " + layout.Catalog + "\n\n";
     text += "  CD-TEXT File         : " + layout.CdTextFile + "\n\n";
+    if (!layout.SubQPatches.empty())
+        text += std::string("  ") + SUBQ_PATCH_LABEL + layout.SubQPatches + "\n\n";
     text += bar;
     text += "TRACK/INDEX INFORMATION\n\n";
     text += "                                                           Start    Length \n";

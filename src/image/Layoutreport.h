@@ -7,6 +7,7 @@
 class TLuCueSheet;
 
 inline constexpr const char* NOT_SPECIFIED = "Not Specified";
+inline constexpr const char* SUBQ_PATCH_LABEL = "Subchannel patches: ";
 
 struct TDiscLayout
 {
@@ -15,6 +16,7 @@ struct TDiscLayout
     std::string Catalog = NOT_SPECIFIED;
     std::string CdTextFile = NOT_SPECIFIED;
     bool HasCdTextFile = false; // the path is shown in the path boxes' font
+    std::string SubQPatches;    // "16 Q frames from Game.sbi"; empty without a side-car
     std::vector<std::string> Lines;
 };
 

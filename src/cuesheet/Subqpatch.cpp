@@ -1,0 +1,347 @@
+#include "cuesheet/Subqpatch.h"
+
+#include "cuesheet/Lucue.h"
+#include "cuesheet/Tpos.h"
+#include "synthesis/Lusubqcrc.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr std::uint8_t SBI_HEADER[SBI_HEADER_SIZE] = {'S', 'B', 'I', 0};
+constexpr std::size_t SBI_ADDRESS_SIZE = 4; // M, S, F and the type
+// A side-car holds a few dozen frames; anything near this is not one.
+constexpr std::int64_t MAX_FILE_SIZE = std::int64_t(64) << 20;
+
+struct TPayload
+{
+    TSubQPatchKind Kind;
+    std::size_t First; // Q frame byte the payload starts at
+    std::size_t Size;
+};
+constexpr TPayload SBI_PAYLOADS[] = {
+    {pkControl, 0, Q_CRC_SPAN},
+    {pkRelative, 3, 3},
+    {pkAbsolute, 7, 3},
+};
+
+bool IsBcd(std::uint8_t b)
+{
+    return (b >> 4) <= 9 && (b & 0x0F) <= 9;
+}
+unsigned FromBcd(std::uint8_t b)
+{
+    return (b >> 4) * 10u + (b & 0x0Fu);
+}
+
+std::string HexMsf(const std::uint8_t* msf)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02X:%02X:%02X", msf[0], msf[1], msf[2]);
+    return text;
+}
+
+std::string AddressText(std::int32_t address)
+{
+    return MsfToStr(FramesToMsf(static_cast<std::uint32_t>(address)));
+}
+
+std::string BaseName(std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+}
+
+bool EndsWithIgnoreCase(std::string_view text, std::string_view tail)
+{
+    return text.size() >= tail.size() && EqualsIgnoreCase(text.substr(text.size() - tail.size()), tail);
+}
+
+// The whole file; never blocks on a FIFO or device.
+bool ReadSideCar(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error)
+{
+    const std::string name = BaseName(path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+    {
+        error = name + ": cannot be read (" + std::strerror(errno) + ")";
+        return false;
+    }
+    struct stat info = {};
+    bool ok = ::fstat(fd, &info) == 0;
+    if (!ok || !S_ISREG(info.st_mode))
+        error = name + ": is not a regular file";
+    else if (info.st_size > MAX_FILE_SIZE)
+        error = name + ": is too large for a subchannel side-car";
+    ok = error.empty();
+    while (ok)
+    {
+        std::uint8_t chunk[1 << 14];
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+        {
+            error = name + ": cannot be read (" + std::strerror(errno) + ")";
+            ok = false;
+        }
+        else if (n == 0)
+            break;
+        else if (bytes.size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(MAX_FILE_SIZE))
+        {
+            error = name + ": is too large for a subchannel side-car";
+            ok = false;
+        }
+        else
+            bytes.insert(bytes.end(), chunk, chunk + n);
+    }
+    ::close(fd);
+    return ok;
+}
+
+// Parsed record with its 1-based number in the file, for the message about a repeated address.
+struct TNumberedPatch
+{
+    TSubQPatch Patch;
+    std::size_t Record = 0;
+};
+
+// The undamaged position frame of a sector inside the disc, made as the composer makes it.
+TQFrame PositionQFrame(const TLuCueSheet& sheet, std::int32_t address)
+{
+    TQFrame q{};
+    const std::int32_t r = sheet.FindAddressRow(static_cast<std::uint32_t>(address));
+    if (r < 0 || r >= sheet.AddressRowCount())
+        return q;
+    const TLuCueSheet::TAddressTable& row = sheet.AddressRow(r);
+    const TLuCueTrack* track = sheet.GetTrack(row.TrackNumber);
+    const std::int64_t sectorInRow = std::int64_t(address) - row.StartAddress;
+    const std::int64_t relative =
+        row.IndexNumber == 0 ? row.RelativeStart - sectorInRow : row.RelativeStart + sectorInRow;
+    const TMsf rel = FramesToMsf(static_cast<std::uint32_t>(std::max<std::int64_t>(relative, 0)));
+    const TMsf abs = FramesToMsf(static_cast<std::uint32_t>(address));
+    q[0] = static_cast<std::uint8_t>((track ? track->GetControl() : 0) | 1);
+    q[1] = ToBcd(static_cast<unsigned>(row.TrackNumber));
+    q[2] = ToBcd(static_cast<unsigned>(row.IndexNumber));
+    q[3] = ToBcd(rel.Minute);
+    q[4] = ToBcd(rel.Second);
+    q[5] = ToBcd(rel.Frame);
+    q[7] = ToBcd(abs.Minute);
+    q[8] = ToBcd(abs.Second);
+    q[9] = ToBcd(abs.Frame);
+    return q;
+}
+
+} // namespace
+
+bool ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat format, std::string_view name,
+                      std::int32_t leadOut, TSubQPatchList& result, std::string& error)
+{
+    const std::string prefix = std::string(name) + ": ";
+    std::size_t pos = 0;
+    if (format == pfSbi)
+    {
+        if (bytes.size() < SBI_HEADER_SIZE || !std::equal(SBI_HEADER, SBI_HEADER + SBI_HEADER_SIZE, bytes.begin()))
+        {
+            error = prefix + "the header is not \"SBI\\0\"";
+            return false;
+        }
+        pos = SBI_HEADER_SIZE;
+    }
+
+    std::vector<TNumberedPatch> parsed;
+    const TLuSubQCrc crc;
+    for (std::size_t record = 1; pos < bytes.size(); ++record)
+    {
+        const std::string recordText = prefix + "record " + std::to_string(record);
+        const std::size_t left = bytes.size() - pos;
+        const std::uint8_t* at = bytes.data() + pos;
+        TNumberedPatch entry;
+        entry.Record = record;
+        TSubQPatch& patch = entry.Patch;
+        if (format == pfLsd)
+        {
+            if (left < LSD_RECORD_SIZE)
+            {
+                error = recordText + " is cut short";
+                return false;
+            }
+            std::copy_n(at + 3, Q_FRAME_SIZE, patch.Bytes.begin());
+            patch.Kind = pkFrame;
+            pos += LSD_RECORD_SIZE;
+        }
+        else
+        {
+            if (left < SBI_ADDRESS_SIZE)
+            {
+                error = recordText + " is cut short";
+                return false;
+            }
+            const std::uint8_t type = at[3];
+            if (type < 1 || type > 3)
+            {
+                error = recordText + " has type " + std::to_string(type) + ", not 1, 2 or 3";
+                return false;
+            }
+            const TPayload& payload = SBI_PAYLOADS[type - 1];
+            if (left < SBI_ADDRESS_SIZE + payload.Size)
+            {
+                error = recordText + " is cut short";
+                return false;
+            }
+            std::copy_n(at + SBI_ADDRESS_SIZE, payload.Size,
+                        patch.Bytes.begin() + static_cast<std::ptrdiff_t>(payload.First));
+            patch.Kind = payload.Kind;
+            pos += SBI_ADDRESS_SIZE + payload.Size;
+        }
+
+        if (!IsBcd(at[0]) || !IsBcd(at[1]) || !IsBcd(at[2]) || FromBcd(at[1]) >= 60 || FromBcd(at[2]) >= 75)
+        {
+            error = recordText + " has the invalid address " + HexMsf(at);
+            return false;
+        }
+        patch.Address = static_cast<std::int32_t>((FromBcd(at[0]) * 60 + FromBcd(at[1])) * 75 + FromBcd(at[2]));
+        if (patch.Address < PROGRAM_START || patch.Address >= leadOut)
+        {
+            error = prefix + "sector " + AddressText(patch.Address) + " is outside the disc";
+            return false;
+        }
+        if (patch.Kind == pkFrame && crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(
+                                         patch.Bytes.data(), Q_CRC_SPAN)) == ((patch.Bytes[10] << 8) | patch.Bytes[11]))
+            result.Warnings.push_back(prefix + "the frame at " + AddressText(patch.Address) +
+                                      " has a valid CRC and protects nothing");
+        parsed.push_back(entry);
+    }
+
+    std::stable_sort(parsed.begin(), parsed.end(), [](const TNumberedPatch& a, const TNumberedPatch& b) {
+        return a.Patch.Address < b.Patch.Address;
+    });
+    for (std::size_t i = 1; i < parsed.size(); ++i)
+    {
+        if (parsed[i].Patch.Address == parsed[i - 1].Patch.Address)
+        {
+            const auto [first, second] = std::minmax(parsed[i - 1].Record, parsed[i].Record);
+            error = prefix + "records " + std::to_string(first) + " and " + std::to_string(second) +
+                    " both patch sector " + AddressText(parsed[i].Patch.Address);
+            return false;
+        }
+    }
+    if (parsed.empty())
+        result.Warnings.push_back(prefix + "holds no records");
+    result.Patches.clear();
+    for (const TNumberedPatch& entry : parsed)
+        result.Patches.push_back(entry.Patch);
+    return true;
+}
+
+TSubQPatchFormat SubQPatchFormatOf(std::string_view path, std::span<const std::uint8_t> bytes)
+{
+    if (EndsWithIgnoreCase(path, ".lsd"))
+        return pfLsd;
+    if (EndsWithIgnoreCase(path, ".sbi"))
+        return pfSbi;
+    const bool sbiHeader =
+        bytes.size() >= SBI_HEADER_SIZE && std::equal(SBI_HEADER, SBI_HEADER + SBI_HEADER_SIZE, bytes.begin());
+    return sbiHeader ? pfSbi : pfLsd;
+}
+
+std::string FindSubQPatchFile(const std::string& cuePath)
+{
+    const std::size_t slash = cuePath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : cuePath.substr(0, slash + 1);
+    std::string base = BaseName(cuePath);
+    const std::size_t dot = base.rfind('.');
+    if (dot != std::string::npos)
+        base.resize(dot);
+
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return {};
+    // Of several spellings of one name the first in byte order wins, whatever the listing order.
+    std::string found[2];
+    while (const dirent* entry = ::readdir(dir))
+    {
+        const std::string_view entryName = entry->d_name;
+        for (int i = 0; i < 2; ++i)
+        {
+            if (EqualsIgnoreCase(entryName, base + (i == 0 ? ".lsd" : ".sbi")) &&
+                (found[i].empty() || entryName < found[i]))
+            {
+                const std::string path = (slash == std::string::npos ? std::string() : folder) + std::string(entryName);
+                struct stat info = {};
+                if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+                    found[i] = entryName;
+            }
+        }
+    }
+    ::closedir(dir);
+    for (const std::string& name : found)
+    {
+        if (!name.empty())
+            return (slash == std::string::npos ? std::string() : folder) + name;
+    }
+    return {};
+}
+
+TQFrame PatchedQFrame(const TSubQPatch& patch, const TQFrame& normal, const TLuSubQCrc& crc) noexcept
+{
+    if (patch.Kind == pkFrame)
+        return patch.Bytes;
+    TQFrame q = normal;
+    const TPayload& payload = SBI_PAYLOADS[patch.Kind - pkControl];
+    std::copy_n(patch.Bytes.begin() + static_cast<std::ptrdiff_t>(payload.First), payload.Size,
+                q.begin() + static_cast<std::ptrdiff_t>(payload.First));
+    const auto damaged =
+        static_cast<std::uint16_t>(~crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q.data(), Q_CRC_SPAN)));
+    q[10] = static_cast<std::uint8_t>(damaged >> 8);
+    q[11] = static_cast<std::uint8_t>(damaged & 0xFF);
+    return q;
+}
+
+bool AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vector<std::string>& warnings,
+                       std::string& error)
+{
+    std::vector<std::uint8_t> bytes;
+    if (!ReadSideCar(path, bytes, error))
+        return false;
+    TSubQPatchList list;
+    if (!ParseSubQPatches(bytes, SubQPatchFormatOf(path, bytes), BaseName(path), sheet.LeadOutAddress(), list, error))
+        return false;
+    const TLuSubQCrc crc;
+    for (TSubQPatch& patch : list.Patches)
+    {
+        patch.Bytes = PatchedQFrame(patch, PositionQFrame(sheet, patch.Address), crc);
+        patch.Kind = pkFrame;
+    }
+    sheet.SubQPatches = std::move(list.Patches);
+    sheet.SubQPatchFile = path;
+    warnings.insert(warnings.end(), list.Warnings.begin(), list.Warnings.end());
+    return true;
+}
+
+std::string SubQPatchSummary(const TLuCueSheet& sheet)
+{
+    if (sheet.SubQPatchFile.empty())
+        return {};
+    const std::size_t count = sheet.SubQPatches.size();
+    return std::to_string(count) + (count == 1 ? " Q frame from " : " Q frames from ") + BaseName(sheet.SubQPatchFile);
+}

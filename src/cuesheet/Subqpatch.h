@@ -1,0 +1,70 @@
+// LibCrypt side-cars: the deliberately damaged Q frames of a protected PlayStation disc, kept in an
+// .sbi or .lsd file beside the cue sheet and laid over the Q channel the composer makes.
+#pragma once
+
+#include "synthesis/Sector.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TLuCueSheet;
+class TLuSubQCrc;
+
+enum TSubQPatchKind : std::uint8_t
+{
+    pkFrame = 0,    // the whole 12-byte frame, as an .lsd holds it and as the .sub receives it
+    pkControl = 1,  // .sbi type 1: bytes 0-9
+    pkRelative = 2, // .sbi type 2: bytes 3-5
+    pkAbsolute = 3, // .sbi type 3: bytes 7-9
+};
+
+enum TSubQPatchFormat : std::uint8_t
+{
+    pfSbi = 0,
+    pfLsd = 1,
+};
+
+struct TSubQPatch
+{
+    std::int32_t Address = 0; // absolute; the .sub record is Address - 150
+    TSubQPatchKind Kind = pkFrame;
+    TQFrame Bytes{}; // at their Q frame positions; only those the kind names count
+};
+
+struct TSubQPatchList
+{
+    std::vector<TSubQPatch> Patches; // sorted by address, each address once
+    std::vector<std::string> Warnings;
+};
+
+inline constexpr std::size_t SBI_HEADER_SIZE = 4;
+inline constexpr std::size_t LSD_RECORD_SIZE = 15;
+// Offset of the Q channel in a 96-byte .sub record.
+inline constexpr std::size_t Q_CHANNEL_OFFSET = 12;
+
+// Strict reading of a whole side-car. name starts every message ("Game.sbi: record 7 is cut short").
+// Addresses must lie in [150, leadOut); pass INT32_MAX when there is no disc to check against.
+bool ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat format, std::string_view name,
+                      std::int32_t leadOut, TSubQPatchList& result, std::string& error);
+
+// .lsd or .sbi by the extension (any case), else by the "SBI\0" header.
+TSubQPatchFormat SubQPatchFormatOf(std::string_view path, std::span<const std::uint8_t> bytes);
+
+// The side-car of a cue sheet: in its folder, its base name + ".lsd", else + ".sbi", names compared
+// ignoring ASCII case. Empty when there is none.
+std::string FindSubQPatchFile(const std::string& cuePath);
+
+// The frame the .sub holds at the patch's address. normal: the undamaged position frame there.
+// An .sbi frame gets the complement of its valid CRC, so that a drive drops it as the disc's does.
+TQFrame PatchedQFrame(const TSubQPatch& patch, const TQFrame& normal, const TLuSubQCrc& crc) noexcept;
+
+// Reads the side-car at path for a loaded sheet and stores its frames, whole, in the sheet's
+// SubQPatches and its path in SubQPatchFile. On any fault the sheet is left unchanged.
+bool AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vector<std::string>& warnings,
+                       std::string& error);
+
+// "16 Q frames from Game.sbi", or empty for a sheet without a side-car.
+std::string SubQPatchSummary(const TLuCueSheet& sheet);
