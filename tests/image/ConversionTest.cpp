@@ -1,6 +1,7 @@
 #include "image/Conversion.h"
 
 #include "cuesheet/Lucue.h"
+#include "support/Sidecar.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -183,6 +184,81 @@ TEST_F(ConversionTest, MissingOutputFolderAbortsBeforeAnyImageFile)
     const std::vector<TEvent> expected = {{ON_START, 0}, {peSetRange, 2}, {peAborted, 0}, {ON_END, 0}};
     EXPECT_EQ(Events, expected);
     EXPECT_FALSE(fs::exists(Dir.File("missing")));
+}
+
+// A one-track MODE2/2352 disc just long enough for the MediEvil record, converted once without and
+// once with a side-car into folders of their own.
+class SubQPatchConversionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Dir.WriteZeros("GAME.BIN", std::uintmax_t(sidecar::MEDIEVIL_DISC_SECTORS) * 2352);
+        Cue = Dir.Write("Game.cue", "FILE \"GAME.BIN\" BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
+        Plain = Convert("plain");
+    }
+
+    // The three outputs, in the order ccd, img, sub.
+    std::array<std::string, 3> Convert(const std::string& folder)
+    {
+        TLuCueSheet sheet;
+        EXPECT_TRUE(sheet.Load(Cue));
+        if (!SideCar.empty())
+        {
+            std::vector<std::string> warnings;
+            std::string error;
+            EXPECT_TRUE(AttachSubQPatches(sheet, SideCar, warnings, error)) << error;
+        }
+        fs::create_directory(Dir.File(folder));
+        TConversionJob job;
+        job.Run(Dir.File(folder + "/Game.ccd"), true, sheet);
+        EXPECT_EQ(job.Status.load(), csSucceeded) << job.ErrorText;
+        Replaced = job.SubQFramesReplaced;
+        std::array<std::string, 3> files;
+        for (std::size_t i = 0; i < files.size(); ++i)
+            files[i] = TTempDir::ReadAll(Dir.File(folder + "/Game" + std::array{".ccd", ".img", ".sub"}[i]));
+        return files;
+    }
+
+    static std::string QChannel(const std::string& sub, int record)
+    {
+        return sub.substr(std::size_t(record) * 96 + 12, 12);
+    }
+
+    TTempDir Dir;
+    std::string Cue;
+    std::string SideCar;
+    std::array<std::string, 3> Plain;
+    std::int64_t Replaced = -1;
+};
+
+TEST_F(SubQPatchConversionTest, TheLsdFrameLandsInRecord13955Only)
+{
+    using namespace sidecar;
+    SideCar = Dir.Write("Game.lsd", MedievilLsd());
+    const auto patched = Convert("patched");
+    EXPECT_EQ(Replaced, 1);
+    EXPECT_EQ(patched[0], Plain[0]);
+    EXPECT_TRUE(patched[1] == Plain[1]) << "the .img changed";
+    ASSERT_EQ(patched[2].size(), std::size_t(MEDIEVIL_DISC_SECTORS) * 96);
+    ASSERT_EQ(patched[2].size(), Plain[2].size());
+
+    EXPECT_EQ(QChannel(Plain[2], MEDIEVIL_RECORD), std::string(MEDIEVIL_UNDAMAGED.begin(), MEDIEVIL_UNDAMAGED.end()));
+    EXPECT_EQ(QChannel(patched[2], MEDIEVIL_RECORD), std::string(MEDIEVIL_LSD.begin(), MEDIEVIL_LSD.end()));
+    for (const int neighbour : {MEDIEVIL_RECORD - 1, MEDIEVIL_RECORD + 1})
+        EXPECT_EQ(patched[2].substr(std::size_t(neighbour) * 96, 96), Plain[2].substr(std::size_t(neighbour) * 96, 96));
+    std::string expected = Plain[2];
+    expected.replace(std::size_t(MEDIEVIL_RECORD) * 96 + 12, 12, QChannel(patched[2], MEDIEVIL_RECORD));
+    EXPECT_TRUE(patched[2] == expected) << "a byte outside the Q frame of record 13955 changed";
+}
+
+TEST_F(SubQPatchConversionTest, AHeaderOnlySbiChangesNothing)
+{
+    SideCar = Dir.Write("Game.sbi", sidecar::SBI_HEADER);
+    const auto patched = Convert("patched");
+    EXPECT_EQ(Replaced, 0);
+    for (std::size_t i = 0; i < Plain.size(); ++i)
+        EXPECT_TRUE(patched[i] == Plain[i]) << i;
 }
 
 } // namespace

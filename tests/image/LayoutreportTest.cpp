@@ -1,6 +1,7 @@
 #include "image/Layoutreport.h"
 
 #include "cuesheet/Lucue.h"
+#include "support/Sidecar.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -151,6 +152,29 @@ TEST_F(LayoutreportTest, GapsFlagsAndLabels)
     EXPECT_NE(report.find("  CD-TEXT File         : " + Sheet.CdTextFile + "\n\n"), std::string::npos);
     EXPECT_EQ(report.find('\r'), std::string::npos);
     EXPECT_EQ(report.find(SEPARATOR), std::string::npos);
+}
+
+TEST_F(LayoutreportTest, ASideCarAddsItsLineUnderTheCdTextFile)
+{
+    LoadSheet("FILE \"DISC.BIN\" BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n", 20000);
+    std::string records;
+    for (int f = 0; f < 16; ++f)
+        records += sidecar::LsdRecord({0x03, 0x08, f / 10 * 16 + f % 10}, sidecar::MEDIEVIL_LSD);
+    std::vector<std::string> warnings;
+    std::string error;
+    ASSERT_TRUE(AttachSubQPatches(Sheet, Dir.Write("Game.lsd", records), warnings, error)) << error;
+
+    const TDiscLayout layout = BuildDiscLayout(Sheet);
+    EXPECT_EQ(layout.SubQPatches, "16 Q frames from Game.lsd");
+    const std::string report = BuildLayoutReport(layout);
+    EXPECT_NE(report.find("  CD-TEXT File         : Not Specified\n\n"
+                          "  Subchannel patches: 16 Q frames from Game.lsd\n\n" +
+                          std::string(75, '=')),
+              std::string::npos)
+        << report;
+
+    Sheet.Clear();
+    EXPECT_EQ(BuildLayoutReport(BuildDiscLayout(Sheet)).find("Subchannel"), std::string::npos);
 }
 
 } // namespace
