@@ -30,7 +30,10 @@ std::string TBatchReport::StatusLine(const std::string& cuePath, const TSheetOut
 {
     switch (outcome.Status)
     {
-    case ssConverted: return cuePath + ": ok";
+    case ssConverted:
+        if (outcome.SubQPatchFile.empty())
+            return cuePath + ": ok";
+        return cuePath + ": ok, " + ReplacedQFramesText(outcome);
     case ssNotLoaded: return cuePath + ": not loaded: " + OneLine(outcome.Reason);
     case ssCanceled: return cuePath + ": cancelled";
     default:
@@ -71,10 +74,15 @@ void TBatchReport::Finished(std::size_t slot, const std::string& cuePath, const 
     ++Counts[outcome.Status];
     Worst = std::max(Worst, ExitCodeOf(outcome.Status));
     DoneSectors += outcome.SectorsWritten;
-    if (Quiet && outcome.Status == ssConverted)
+    const bool statusShown = !(Quiet && outcome.Status == ssConverted);
+    if (!statusShown && outcome.Warnings.empty())
         return;
     Clear();
-    std::fprintf(Out, "%s\n", StatusLine(cuePath, outcome).c_str());
+    for (const std::string& warning : outcome.Warnings)
+        std::fprintf(Err, "%s: warning: %s\n", cuePath.c_str(), warning.c_str());
+    std::fflush(Err);
+    if (statusShown)
+        std::fprintf(Out, "%s\n", StatusLine(cuePath, outcome).c_str());
     std::fflush(Out);
     Draw(true);
 }

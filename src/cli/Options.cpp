@@ -11,7 +11,7 @@ namespace {
 
 constexpr const char* USAGE = "Usage: sarvex-cli [--no-edc-ecc] [--force] [--quiet] CUE_FILE [CCD_FILE]\n"
                               "       sarvex-cli [options] [--output-dir DIR] [-j N] [--fail-fast] CUE_FILE...\n"
-                              "       sarvex-cli --layout CUE_FILE\n"
+                              "       sarvex-cli --layout [--subq-patch FILE | --no-subq-patch] CUE_FILE\n"
                               "       sarvex-cli --help | --version\n";
 
 constexpr const char* DESCRIPTION =
@@ -39,6 +39,11 @@ void DeclareOptions(CLI::App& app, TCliOptions& options)
     app.add_option("-j,--jobs", options.Jobs, "convert up to N sheets at once (default 1, 0: one per core)")
         ->type_name("N");
     app.add_flag("--fail-fast", options.FailFast, "start no further sheet once one has failed");
+    app.add_option("--subq-patch", options.SubQPatch,
+                   "take the damaged Q frames of a LibCrypt disc from FILE (.sbi or .lsd)")
+        ->type_name("FILE");
+    app.add_flag("--no-subq-patch", options.NoSubQPatch,
+                 "ignore the .lsd or .sbi file named like the sheet in its folder");
     app.add_flag("--help", options.Help, "print this help");
     app.add_flag("-h", options.Help)->group("");
     app.add_flag("--version", options.Version, "print the version");
@@ -108,6 +113,10 @@ std::string CheckCombination(const TCliOptions& options)
     const bool ccdGiven = paths.size() == 2 && !HasExtension(paths[1], ".cue");
     if (ccdGiven && !options.OutputDir.empty())
         return "sarvex-cli: CCD_FILE and --output-dir cannot be given together\n";
+    if (!options.SubQPatch.empty() && options.NoSubQPatch)
+        return "sarvex-cli: --subq-patch and --no-subq-patch cannot be given together\n";
+    if (!options.SubQPatch.empty() && paths.size() > (ccdGiven ? 2u : 1u))
+        return "sarvex-cli: --subq-patch cannot be given with more than one CUE_FILE\n";
     if (paths.size() > 2)
         for (const std::string& path : paths)
             if (HasExtension(path, ".ccd"))

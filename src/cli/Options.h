@@ -22,6 +22,8 @@ struct TCliOptions
     std::string OutputDir;
     unsigned Jobs = 1; // 0: one per core
     bool FailFast = false;
+    std::string SubQPatch; // a LibCrypt side-car named on the command line
+    bool NoSubQPatch = false;
     bool Help = false;
     bool Version = false;
     std::vector<std::string> Paths; // as given

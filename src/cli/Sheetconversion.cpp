@@ -55,6 +55,23 @@ std::string CheckOutputs(const std::vector<std::string>& paths, bool force, cons
 
 } // namespace
 
+std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TLuCueSheet& sheet,
+                      std::vector<std::string>& warnings)
+{
+    if (!sheet.Load(cuePath))
+        return CueErrorText(sheet.ErrorCode);
+    if (options.NoSubQPatch)
+        return {};
+    const std::string sideCar = options.SubQPatch.empty() ? FindSubQPatchFile(cuePath) : options.SubQPatch;
+    std::string error;
+    if (!sideCar.empty() && !AttachSubQPatches(sheet, sideCar, warnings, error))
+    {
+        sheet.Clear();
+        return error;
+    }
+    return {};
+}
+
 TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePath, const std::string& ccdPath,
                            TConversionJob& job, const TBeforeRun& beforeRun)
 {
@@ -63,12 +80,13 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
     outcome.SubPath = ChangeFileExt(ccdPath, ".sub");
 
     TLuCueSheet sheet;
-    if (!sheet.Load(cuePath))
+    outcome.Reason = LoadSheet(options, cuePath, sheet, outcome.Warnings);
+    if (!outcome.Reason.empty())
     {
         outcome.Status = ssNotLoaded;
-        outcome.Reason = CueErrorText(sheet.ErrorCode); // exactly the text of the desktop program's error box
         return outcome;
     }
+    outcome.SubQPatchFile = sheet.SubQPatchFile;
 
     const std::string folder = FolderOf(ccdPath);
     struct stat info = {};
@@ -86,6 +104,7 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
     job.Run(ccdPath, options.CorrectEdcEcc, sheet);
     outcome.Ran = true;
     outcome.SectorsWritten = job.SectorsWritten;
+    outcome.SubQFramesReplaced = job.SubQFramesReplaced;
     switch (job.Status.load())
     {
     case csSucceeded: outcome.Status = ssConverted; break;
@@ -96,6 +115,13 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
         break;
     }
     return outcome;
+}
+
+std::string ReplacedQFramesText(const TSheetOutcome& outcome)
+{
+    const std::int64_t count = outcome.SubQFramesReplaced;
+    return std::to_string(count) + (count == 1 ? " Q frame" : " Q frames") + " replaced from \"" +
+           outcome.SubQPatchFile + "\"";
 }
 
 int ExitCodeOf(TSheetStatus status)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class TConversionJob;
 class TLuCueSheet;
@@ -27,16 +28,28 @@ struct TSheetOutcome
     std::int64_t SectorsWritten = 0;
     std::string ImgPath;
     std::string SubPath;
+    std::vector<std::string> Warnings; // about the LibCrypt side-car
+    std::string SubQPatchFile;         // the side-car applied, if any
+    std::int64_t SubQFramesReplaced = 0;
 };
 
 // Called once the sheet is loaded and the outputs are checked, right before the job runs:
 // a front end registers its progress handler here. sectors: the program area to be written.
 using TBeforeRun = std::function<void(TConversionJob& job, const TLuCueSheet& sheet, std::int64_t sectors)>;
 
-// Loads cuePath, refuses outputs it must not touch, and converts into ccdPath with job
+// Loads cuePath and then the LibCrypt side-car that --subq-patch names or that lies beside the sheet
+// (none with --no-subq-patch). Returns why the sheet cannot be used, as the desktop program's error
+// box says it, or empty.
+std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TLuCueSheet& sheet,
+                      std::vector<std::string>& warnings);
+
+// Loads the sheet as LoadSheet does, refuses outputs it must not touch, and converts into ccdPath with job
 // (idle on entry). Prints nothing.
 TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePath, const std::string& ccdPath,
                            TConversionJob& job, const TBeforeRun& beforeRun = {});
+
+// "16 Q frames replaced from \"Game.sbi\"" for a conversion that applied a side-car.
+std::string ReplacedQFramesText(const TSheetOutcome& outcome);
 
 // The exit code of an outcome, the codes of a single conversion.
 int ExitCodeOf(TSheetStatus status);

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -34,12 +35,21 @@ void InstallSignalHandlers()
     sigaction(SIGTERM, &action, nullptr);
 }
 
-int PrintLayout(const std::string& cuePath)
+void PrintWarnings(const std::vector<std::string>& warnings)
+{
+    for (const std::string& warning : warnings)
+        std::fprintf(stderr, "Warning: %s\n", warning.c_str());
+}
+
+int PrintLayout(const TCliOptions& options)
 {
     TLuCueSheet sheet;
-    if (!sheet.Load(cuePath))
+    std::vector<std::string> warnings;
+    const std::string error = LoadSheet(options, options.Sheets[0], sheet, warnings);
+    PrintWarnings(warnings);
+    if (!error.empty())
     {
-        std::fprintf(stderr, "%s\n", CueErrorText(sheet.ErrorCode).c_str());
+        std::fprintf(stderr, "%s\n", error.c_str());
         return ecLoadError;
     }
     std::string report = BuildLayoutReport(BuildDiscLayout(sheet));
@@ -63,6 +73,7 @@ int ConvertOne(const TCliOptions& options)
     };
     const TSheetOutcome outcome = ConvertSheet(options, cuePath, ccdPath, Job, showProgress);
 
+    PrintWarnings(outcome.Warnings);
     const char* img = outcome.ImgPath.c_str();
     const char* sub = outcome.SubPath.c_str();
     const auto sectors = static_cast<long long>(outcome.SectorsWritten);
@@ -70,7 +81,11 @@ int ConvertOne(const TCliOptions& options)
     {
         // "successfull" keeps its historic spelling: users' scripts match the text.
         if (!options.Quiet)
+        {
             std::printf("Operation was successfull.\n%lld sectors written to \"%s\" and \"%s\".\n", sectors, img, sub);
+            if (!outcome.SubQPatchFile.empty())
+                std::printf("%s.\n", ReplacedQFramesText(outcome).c_str());
+        }
     }
     else if (outcome.Status == ssCanceled)
         std::fprintf(stderr, "Operation was canceled.\n%lld sectors written to \"%s\" and \"%s\".\n", sectors, img,
@@ -101,7 +116,7 @@ int main(int argc, char** argv)
     }
     const TCliOptions& options = commandLine.Options;
     if (options.Layout)
-        return PrintLayout(options.Sheets[0]);
+        return PrintLayout(options);
     if (options.Sheets.size() > 1)
         return RunBatch(options, PlanBatch(options.Sheets, options.OutputDir));
     return ConvertOne(options);
