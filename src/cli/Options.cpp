@@ -21,8 +21,9 @@ constexpr const char* DESCRIPTION =
     "--output-dir, one status line is printed per sheet and a summary at the end.\n";
 
 constexpr const char* EXIT_STATUS =
-    "Exit status: 0 success, 1 conversion failed or refused, 2 the cue sheet could not be loaded,\n"
-    "3 canceled (SIGINT or SIGTERM), 64 usage error. A batch exits with the worst status of its sheets.\n";
+    "Exit status: 0 success, 1 conversion failed or refused, 2 the cue sheet or its subchannel\n"
+    "side-car could not be loaded, 3 canceled (SIGINT or SIGTERM), 64 usage error. A batch exits\n"
+    "with the worst status of its sheets.\n";
 
 // The one place an option is declared: its names, what it sets and its line in --help, in the
 // order --help lists them. Options without a help line go into the group "".
