@@ -277,17 +277,27 @@ void TMainFrm::FileSelectCueExecute()
 void TMainFrm::OpenCueFile(const QString& path)
 {
     LastCueDir = FolderOf(path);
-    const bool loaded = CueSheet.Load(ToNativePath(path));
+    bool loaded = CueSheet.Load(ToNativePath(path));
+    std::string error = CueSheet.ErrorCode != 0 ? CueErrorText(CueSheet.ErrorCode) : std::string();
+    std::vector<std::string> warnings;
+    // A LibCrypt side-car beside the sheet belongs to it; a damaged one refuses the whole sheet.
+    const std::string sideCar = loaded ? FindSubQPatchFile(CueSheet.CuePath) : std::string();
+    if (!sideCar.empty() && !AttachSubQPatches(CueSheet, sideCar, warnings, error))
+    {
+        CueSheet.Clear();
+        loaded = false;
+    }
     if (loaded)
     {
         CuePathEdit->setText(path);
+        for (const std::string& warning : warnings)
+            BeepAndShow(this, QString::fromStdString(warning), QStringLiteral("Warning"), QMessageBox::Warning);
     }
     else
     {
         CuePathEdit->clear();
-        const std::string text = CueErrorText(CueSheet.ErrorCode);
-        if (CueSheet.ErrorCode != 0)
-            ShowError(this, QString::fromStdString(text));
+        if (!error.empty())
+            ShowError(this, QString::fromStdString(error));
     }
     PreviewBtn->setEnabled(loaded);
     ConvBtn->setEnabled(loaded && IsDrivePath(CcdPathEdit->text()));

@@ -70,6 +70,11 @@ TPreviewFrm::TPreviewFrm(TMainFrm* mainFrm)
     for (QLabel* value : {NumTrkLbl, LengthLbl, McnLbl, CdtextLbl})
         value->setFixedWidth(600 - 179 - 12);
 
+    // Between the two groups, where it moves nothing when a sheet has no side-car.
+    SubQLbl = FixedLabel(QString(), this, "SubQLbl", 34, 132, fixed);
+    SubQLbl->setFixedWidth(600 - 18);
+    SubQLbl->hide();
+
     TrackInfoGroup = new QGroupBox(QStringLiteral(" Track/Index Information "), this);
     TrackInfoGroup->setObjectName(QStringLiteral("TrackInfoGroup"));
     TrackInfoGroup->setGeometry(16, 148, 600, 251);
@@ -128,6 +133,8 @@ void TPreviewFrm::FormShow()
     CdtextLbl->setText(QString::fromStdString(layout.CdTextFile));
     // A path is shown in the path boxes' font; "Not Specified" in the labels' own.
     CdtextLbl->setFont(layout.HasCdTextFile ? MainFrm->CuePathEdit->font() : McnLbl->font());
+    SubQLbl->setText(QString::fromLatin1(SUBQ_PATCH_LABEL) + QString::fromStdString(layout.SubQPatches));
+    SubQLbl->setHidden(layout.SubQPatches.empty());
 }
 
 QString TPreviewFrm::ReportText() const
@@ -137,6 +144,8 @@ QString TPreviewFrm::ReportText() const
     shown.TotalTime = LengthLbl->text().toStdString();
     shown.Catalog = McnLbl->text().toStdString();
     shown.CdTextFile = CdtextLbl->text().toStdString();
+    if (!SubQLbl->isHidden())
+        shown.SubQPatches = SubQLbl->text().mid(QString::fromLatin1(SUBQ_PATCH_LABEL).size()).toStdString();
     for (int row = 0; row < TrackList->count(); ++row)
         shown.Lines.push_back(TrackList->item(row)->text().toStdString());
     return QString::fromStdString(BuildLayoutReport(shown));

@@ -26,6 +26,7 @@ public:
     QLabel* LengthLbl = nullptr;
     QLabel* McnLbl = nullptr;
     QLabel* CdtextLbl = nullptr;
+    QLabel* SubQLbl = nullptr; // "Subchannel patches: ...", hidden without a side-car
     QGroupBox* TrackInfoGroup = nullptr;
     QLabel* HdrLbl = nullptr;
     QFrame* Panel1 = nullptr;

@@ -1,6 +1,7 @@
 #include "UiFixture.h"
 
 #include "cuesheet/Lucue.h"
+#include "support/Sidecar.h"
 #include "ui/Platform.h"
 
 #include <QCheckBox>
@@ -337,4 +338,32 @@ TEST(ApplicationTest, ExceptionInAHandlerIsShownNotFatal)
     EXPECT_EQ(boxes[0].Text, "disk on fire");
     EXPECT_EQ(boxes[0].Caption, "Sarvex");
     EXPECT_EQ(boxes[0].Icon, QMessageBox::Critical);
+}
+
+// The side-car beside the sheet is loaded with it: a damaged one refuses the sheet, an empty one warns.
+TEST_F(MainformTest, ASideCarIsLoadedWithTheSheet)
+{
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 75, "Game");
+    W.Dir.Write("GAME.SBI", sidecar::SBI_HEADER + sidecar::Bytes({0x00, 0x02, 0x10, 0x03, 0x00, 0x02, 0x11}));
+    Frm.OpenCueFile(Q(cue));
+    EXPECT_TRUE(PreviewOn());
+    EXPECT_EQ(Frm.CueSheet.SubQPatchFile, W.Dir.File("GAME.SBI"));
+    EXPECT_EQ(Frm.CueSheet.SubQPatches.size(), 1u);
+    EXPECT_TRUE(W.Boxes.empty());
+
+    W.Dir.Write("GAME.SBI", sidecar::SBI_HEADER + sidecar::Bytes({0x00, 0x02, 0x10, 0x07}));
+    Frm.OpenCueFile(Q(cue));
+    EXPECT_FALSE(PreviewOn());
+    EXPECT_TRUE(Frm.CuePathEdit->text().isEmpty());
+    EXPECT_TRUE(Frm.CueSheet.SubQPatchFile.empty());
+    ASSERT_EQ(W.Boxes.size(), 1u);
+    EXPECT_EQ(W.Boxes[0].Caption, "Error");
+    EXPECT_EQ(W.Boxes[0].Text, "GAME.SBI: record 1 has type 7, not 1, 2 or 3");
+
+    W.Dir.Write("GAME.SBI", sidecar::SBI_HEADER);
+    Frm.OpenCueFile(Q(cue));
+    EXPECT_TRUE(PreviewOn());
+    ASSERT_EQ(W.Boxes.size(), 2u);
+    EXPECT_EQ(W.Boxes[1].Icon, QMessageBox::Warning);
+    EXPECT_EQ(W.Boxes[1].Text, "GAME.SBI: holds no records");
 }

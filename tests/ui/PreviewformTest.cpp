@@ -1,5 +1,7 @@
 #include "UiFixture.h"
 
+#include "support/Sidecar.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFontInfo>
@@ -146,4 +148,25 @@ TEST_F(PreviewformTest, FixedPitchHeaderAndCaptions)
     EXPECT_TRUE(QFontInfo(Frm.HdrLbl->font()).fixedPitch());
     EXPECT_EQ(Frm.ClipBtn->text(), "&Copy to Clipboard");
     EXPECT_EQ(Frm.CloseBtn->text(), "C&lose");
+}
+
+TEST_F(PreviewformTest, ASideCarShowsItsLineAndPutsItInTheReport)
+{
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 1000, "Game");
+    std::string records;
+    for (int f = 10; f < 26; ++f)
+        records += sidecar::LsdRecord({0x00, 0x02, f / 10 * 16 + f % 10}, sidecar::MEDIEVIL_LSD);
+    W.Dir.Write("Game.lsd", records);
+    W.MainFrm->OpenCueFile(QString::fromStdString(cue));
+    Frm.FormShow();
+    EXPECT_FALSE(Frm.SubQLbl->isHidden());
+    EXPECT_EQ(Frm.SubQLbl->text(), "Subchannel patches: 16 Q frames from Game.lsd");
+    EXPECT_NE(Clipboard().find("  CD-TEXT File         : Not Specified\n\n"
+                               "  Subchannel patches: 16 Q frames from Game.lsd\n\n"),
+              std::string::npos);
+
+    W.MainFrm->OpenCueFile(QString::fromStdString(WriteSingleTrackDisc(W.Dir, 1000)));
+    Frm.FormShow();
+    EXPECT_TRUE(Frm.SubQLbl->isHidden());
+    EXPECT_EQ(Clipboard().find("Subchannel"), std::string::npos);
 }
