@@ -1,6 +1,7 @@
 #include "cli/Sheetconversion.h"
 
 #include "cuesheet/Lucue.h"
+#include "fileio/Fileio.h"
 #include "image/Conversion.h"
 
 #include <sys/stat.h>
@@ -19,10 +20,10 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Anything at all under the name, a dangling link included, is an existing output.
 bool FileExists(const std::string& path)
 {
-    struct stat info = {};
-    return ::lstat(path.c_str(), &info) == 0;
+    return PathKind(path) != pkMissing;
 }
 
 // Read-only as the user sees it: no write permission bit, or no write access for this process.
@@ -89,8 +90,7 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
     outcome.SubQPatchFile = sheet.SubQPatchFile;
 
     const std::string folder = FolderOf(ccdPath);
-    struct stat info = {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    if (PathKind(folder) != pkFolder)
     {
         outcome.Reason = "The output folder \"" + folder + "\" does not exist.";
         return outcome;

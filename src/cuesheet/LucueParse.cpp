@@ -3,13 +3,11 @@
 
 #include "cuesheet/Lucuewav.h"
 #include "cuesheet/Tpos.h"
+#include "fileio/Fileio.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -67,40 +65,15 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b)
 // The whole file, or false when it cannot be read. Never blocks on a FIFO or device.
 bool ReadWholeFile(const std::string& path, std::string& text)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    struct stat st = {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok)
+    try
     {
-        try
-        {
-            text.clear();
-            text.reserve(static_cast<std::size_t>(st.st_size));
-            char chunk[1 << 16];
-            for (;;)
-            {
-                const ssize_t n = ::read(fd, chunk, sizeof chunk);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n < 0)
-                {
-                    ok = false;
-                    break;
-                }
-                if (n == 0)
-                    break;
-                text.append(chunk, static_cast<std::size_t>(n));
-            }
-        }
-        catch (...)
-        {
-            ok = false;
-        }
+        text = TFile::OpenForReading(path).ReadAll();
+        return true;
     }
-    ::close(fd);
-    return ok;
+    catch (const std::exception&)
+    {
+        return false;
+    }
 }
 
 // Finds an entry of folder whose name matches name ignoring ASCII case; first in sorted order.

@@ -1,49 +1,13 @@
 #include "cuesheet/Lucuebin.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
-namespace {
+// Refuses anything but a regular file, without blocking on a FIFO swapped in after the check.
+TLuCueFile::TLuCueFile(const std::string& path) : File(TFile::OpenForReading(path)) {}
 
-[[noreturn]] void ThrowErrno(const std::string& what)
-{
-    throw std::system_error(errno, std::generic_category(), what);
-}
-
-} // namespace
-
-bool IsRegularFile(const std::string& path)
-{
-    struct stat st = {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-TLuCueFile::TLuCueFile(const std::string& path)
-{
-    // O_NONBLOCK keeps a FIFO swapped in after the check from blocking the open.
-    Fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (Fd < 0)
-        ThrowErrno("cannot open " + path);
-    struct stat st = {};
-    if (::fstat(Fd, &st) != 0 || !S_ISREG(st.st_mode))
-    {
-        ::close(Fd);
-        Fd = -1;
-        errno = EINVAL;
-        ThrowErrno(path + " is not a regular file");
-    }
-}
-
-TLuCueFile::~TLuCueFile()
-{
-    if (Fd >= 0)
-        ::close(Fd);
-}
+TLuCueFile::~TLuCueFile() = default;
 
 std::size_t TLuCueFile::Write(const void*, std::size_t)
 {
@@ -52,10 +16,7 @@ std::size_t TLuCueFile::Write(const void*, std::size_t)
 
 bool TLuCueFile::RefersTo(const std::string& path) const
 {
-    struct stat mine = {};
-    struct stat other = {};
-    return ::fstat(Fd, &mine) == 0 && ::stat(path.c_str(), &other) == 0 && mine.st_dev == other.st_dev &&
-           mine.st_ino == other.st_ino;
+    return File.RefersTo(path);
 }
 
 void TLuCueFile::ReleaseBuffer()
@@ -66,10 +27,7 @@ void TLuCueFile::ReleaseBuffer()
 
 std::int64_t TLuCueFile::FileSize() const
 {
-    struct stat st = {};
-    if (::fstat(Fd, &st) != 0)
-        ThrowErrno("cannot query a data file");
-    return st.st_size;
+    return File.Size();
 }
 
 std::size_t TLuCueFile::ReadAt(std::int64_t offset, void* buffer, std::size_t count)
@@ -92,36 +50,24 @@ std::size_t TLuCueFile::ReadAt(std::int64_t offset, void* buffer, std::size_t co
         // A large request bypasses the buffer; a small one refills it from here on.
         if (count - done >= READ_AHEAD)
         {
-            const ssize_t n = ::pread(Fd, out + done, count - done, at);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                ThrowErrno("cannot read a data file");
-            if (n == 0)
-                break;
-            done += static_cast<std::size_t>(n);
-            continue;
+            done += File.ReadAt(at, std::span(out + done, count - done));
+            break;
         }
         if (!Buffer)
             Buffer = std::make_unique<std::uint8_t[]>(READ_AHEAD);
         BufferLength = 0;
-        ssize_t n;
-        do
-            n = ::pread(Fd, Buffer.get(), READ_AHEAD, at);
-        while (n < 0 && errno == EINTR);
-        if (n < 0)
-            ThrowErrno("cannot read a data file");
+        const std::size_t n = File.ReadAt(at, std::span(Buffer.get(), READ_AHEAD));
         if (n == 0)
             break;
         BufferStart = at;
-        BufferLength = static_cast<std::size_t>(n);
+        BufferLength = n;
     }
     return done;
 }
 
 TLuCueBinFile::TLuCueBinFile(const std::string& path) : TLuCueFile(path) {}
 
-std::int64_t TLuCueBinFile::Seek(std::int64_t offset, std::uint16_t origin)
+std::int64_t TLuCueBinFile::Seek(std::int64_t offset, TSeekOrigin origin)
 {
     std::int64_t base = 0;
     if (origin == soCurrent)
@@ -130,10 +76,8 @@ std::int64_t TLuCueBinFile::Seek(std::int64_t offset, std::uint16_t origin)
         base = FileSize();
     const std::int64_t target = base + offset;
     if (target < 0)
-    {
-        errno = EINVAL;
-        ThrowErrno("invalid seek in a data file");
-    }
+        throw std::system_error(std::make_error_code(std::errc::invalid_argument),
+                                "cannot seek before the start of \"" + Path() + "\"");
     Position = target;
     return Position;
 }

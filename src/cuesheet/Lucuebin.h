@@ -1,6 +1,8 @@
 // Data file sources: a file named by a FILE command, presented as a byte sequence of track data.
 #pragma once
 
+#include "fileio/Fileio.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,7 +25,7 @@ public:
     TLuCueFile(const TLuCueFile&) = delete;
     TLuCueFile& operator=(const TLuCueFile&) = delete;
 
-    virtual std::int64_t Seek(std::int64_t offset, std::uint16_t origin) = 0;
+    virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
     virtual std::size_t Read(void* buffer, std::size_t count) = 0;
     virtual std::size_t Write(const void* buffer, std::size_t count);
 
@@ -39,11 +41,12 @@ protected:
     // Opens a regular file only (never anything that could block); throws on failure.
     explicit TLuCueFile(const std::string& path);
     std::int64_t FileSize() const;
+    const std::string& Path() const { return File.Path(); }
     std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t count);
 
 private:
     static constexpr std::size_t READ_AHEAD = 1 << 20;
-    int Fd = -1;
+    TFile File;
     std::unique_ptr<std::uint8_t[]> Buffer;
     std::int64_t BufferStart = 0;
     std::size_t BufferLength = 0;
@@ -54,9 +57,6 @@ class TLuCueBinFile final : public TLuCueFile
 {
 public:
     explicit TLuCueBinFile(const std::string& path);
-    std::int64_t Seek(std::int64_t offset, std::uint16_t origin) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::size_t Read(void* buffer, std::size_t count) override;
 };
-
-// True when path names a regular file (after following links).
-bool IsRegularFile(const std::string& path);

@@ -5,7 +5,24 @@
 
 #include <stdexcept>
 
-struct TWaveInfo;
+struct TWaveInfo
+{
+    std::int64_t DataOffset = 0;
+    std::int64_t DataLength = 0;
+    std::int32_t Channels = 0;
+    std::int32_t BitsPerSample = 0;
+    std::int32_t SampleRate = 0;
+};
+
+enum TWaveCheck : std::uint8_t
+{
+    wcCannotOpen = 0, // missing, not a regular file, or not openable
+    wcNotWave = 1,    // not an acceptable WAVE file
+    wcAccepted = 2,
+};
+
+// Reads the header of a PCM WAVE file. DataLength is clamped to the bytes that really follow DataOffset.
+TWaveCheck ReadWaveHeader(const std::string& path, TWaveInfo& info);
 
 // Raised when a WAVE file cannot be opened or is not 44,100 Hz 16-bit stereo PCM.
 class EFOpenError : public std::runtime_error
@@ -18,7 +35,7 @@ class TLuCueWavFile final : public TLuCueFile
 {
 public:
     explicit TLuCueWavFile(const std::string& path);
-    std::int64_t Seek(std::int64_t offset, std::uint16_t origin) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::size_t Read(void* buffer, std::size_t count) override;
     std::size_t Write(const void* buffer, std::size_t count) override;
 

@@ -1,5 +1,4 @@
-// Disc positions: minutes:seconds:frames records, frame counts and their text form,
-// and the WAVE header reader shared by the data file sources.
+// Disc positions: minutes:seconds:frames records, frame counts and their text form.
 #pragma once
 
 #include <cstdint>
@@ -27,16 +26,3 @@ std::int32_t MsfToFrames(TMsf msf);
 
 // An optional sign and ASCII digits only, within 32-bit range; anything else fails.
 bool TryStrToInt(std::string_view text, std::int32_t& value);
-
-struct TWaveInfo
-{
-    std::int64_t DataOffset = 0;
-    std::int64_t DataLength = 0;
-    std::int32_t Channels = 0;
-    std::int32_t BitsPerSample = 0;
-    std::int32_t SampleRate = 0;
-};
-
-// -1: missing or not openable; 0: not an acceptable WAVE file; 1: accepted.
-// DataLength is clamped to the bytes that really follow DataOffset.
-int ReadWaveHeader(const std::string& path, TWaveInfo& info);

@@ -2,18 +2,12 @@
 
 #include "cuesheet/Lucue.h"
 #include "cuesheet/Tpos.h"
+#include "fileio/Fileio.h"
 #include "image/Inifile.h"
 
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <stdexcept>
-#include <system_error>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -33,14 +27,14 @@ std::string HexByte(unsigned value)
     return text;
 }
 
-std::string PackText(const std::array<char, CD_TEXT_PACK_SIZE>& pack)
+std::string PackText(const std::array<std::uint8_t, CD_TEXT_PACK_SIZE>& pack)
 {
     static constexpr char DIGITS[] = "0123456789abcdef";
     std::string text;
     text.reserve(CD_TEXT_PACK_SHOWN * 3);
     for (std::size_t i = 0; i < CD_TEXT_PACK_SHOWN; ++i)
     {
-        const auto b = static_cast<std::uint8_t>(pack[i]);
+        const std::uint8_t b = pack[i];
         if (i > 0)
             text += ' ';
         text += DIGITS[b >> 4];
@@ -49,54 +43,18 @@ std::string PackText(const std::array<char, CD_TEXT_PACK_SIZE>& pack)
     return text;
 }
 
-// A directory, or a path we may not even look at, counts as no file, as it does for the parser.
-bool IsExistingFile(const std::string& path)
+// No file, a folder, or a path we may not even look at means no CD-TEXT, as it does for the parser;
+// anything else named there must open as a regular file or the run fails.
+bool CdTextFileIsNamed(const std::string& path)
 {
-    if (path.empty())
-        return false;
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    return !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+    const TPathKind kind = PathKind(path);
+    return kind == pkRegular || kind == pkOther;
 }
-
-[[noreturn]] void RaiseFileError(const std::string& what, const std::string& path)
-{
-    const int error = errno != 0 ? errno : EIO;
-    throw std::system_error(error, std::generic_category(), what + " \"" + path + "\"");
-}
-
-// Closes the CD-TEXT file on every way out.
-class TReadFile
-{
-public:
-    explicit TReadFile(const std::string& path) : Fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY))
-    {}
-    ~TReadFile()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    TReadFile(const TReadFile&) = delete;
-    TReadFile& operator=(const TReadFile&) = delete;
-    int Get() const { return Fd; }
-
-private:
-    int Fd;
-};
 
 void WriteCdText(TIniFile& ini, const std::string& path)
 {
-    errno = 0;
-    // Non-blocking: a FIFO put in the file's place must fail, not wait for a writer.
-    TReadFile file(path);
-    if (file.Get() < 0)
-        RaiseFileError("Cannot open the CD-TEXT file", path);
-    struct stat info = {};
-    if (::fstat(file.Get(), &info) != 0)
-        RaiseFileError("Cannot read the CD-TEXT file", path);
-    if (!S_ISREG(info.st_mode))
-        throw std::runtime_error("The CD-TEXT file \"" + path + "\" is not a regular file");
-    const std::int64_t packs = static_cast<std::int64_t>(info.st_size) / static_cast<std::int64_t>(CD_TEXT_PACK_SIZE);
+    const TFile file = TFile::OpenForReading(path, "the CD-TEXT file");
+    const std::int64_t packs = file.Size() / static_cast<std::int64_t>(CD_TEXT_PACK_SIZE);
     // Every pack costs memory until the file is written, so a file named by mistake (a disc image,
     // say) must not be taken whole.
     if (packs > MAX_CD_TEXT_PACKS)
@@ -105,22 +63,10 @@ void WriteCdText(TIniFile& ini, const std::string& path)
 
     ini.WriteInteger("Disc", "CDTextLength", static_cast<std::int32_t>(packs * CD_TEXT_PACK_SIZE));
     ini.WriteInteger("CDText", "Entries", static_cast<std::int32_t>(packs));
-    std::array<char, CD_TEXT_PACK_SIZE> pack{};
+    std::array<std::uint8_t, CD_TEXT_PACK_SIZE> pack{};
     for (std::int64_t i = 0; i < packs; ++i)
     {
-        std::size_t done = 0;
-        while (done < pack.size())
-        {
-            errno = 0;
-            const ssize_t n = ::pread(
-                file.Get(), pack.data() + done, pack.size() - done,
-                static_cast<off_t>(i * static_cast<std::int64_t>(CD_TEXT_PACK_SIZE) + static_cast<std::int64_t>(done)));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                RaiseFileError("Cannot read the CD-TEXT file", path);
-            done += static_cast<std::size_t>(n);
-        }
+        file.ReadExact(i * static_cast<std::int64_t>(CD_TEXT_PACK_SIZE), pack);
         ini.WriteString("CDText", "Entry " + std::to_string(i), PackText(pack));
     }
 }
@@ -167,7 +113,7 @@ std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
         ini.WriteString("Disc", "CATALOG", sheet.Catalog);
     ini.UpdateFile();
 
-    if (IsExistingFile(sheet.CdTextFile))
+    if (CdTextFileIsNamed(sheet.CdTextFile))
     {
         try
         {

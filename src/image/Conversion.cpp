@@ -1,18 +1,14 @@
 #include "image/Conversion.h"
 
 #include "cuesheet/Lucue.h"
+#include "fileio/Fileio.h"
 #include "image/Ccdfile.h"
 #include "synthesis/Interleavesubcode.h"
 #include "synthesis/Sector.h"
 #include "synthesis/Subcode.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdlib>
 #include <condition_variable>
 #include <cstring>
@@ -32,59 +28,6 @@ inline constexpr std::int32_t BATCH_SECTORS = 256;
 inline constexpr std::size_t RING_SLOTS = 4;
 
 using TChannelRecord = std::array<std::uint8_t, SUBCODE_SIZE>;
-
-// An output file opened by the job. Closing on unwinding needs no cleanup list; a write that
-// cannot put every byte on disk (full disk, file size limit, I/O error) throws.
-class TOutputFile
-{
-public:
-    // Creates or truncates the file; never creates folders.
-    explicit TOutputFile(const std::string& path) : Path(path)
-    {
-        Fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (Fd < 0)
-            throw std::system_error(errno, std::generic_category(), "cannot create \"" + path + "\"");
-    }
-    ~TOutputFile()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    TOutputFile(const TOutputFile&) = delete;
-    TOutputFile& operator=(const TOutputFile&) = delete;
-
-    void Write(const void* data, std::size_t count)
-    {
-        const auto* bytes = static_cast<const std::uint8_t*>(data);
-        while (count > 0)
-        {
-            const ssize_t written = ::write(Fd, bytes, count);
-            if (written < 0)
-            {
-                if (errno == EINTR)
-                    continue;
-                throw std::system_error(errno, std::generic_category(), "cannot write \"" + Path + "\"");
-            }
-            if (written == 0)
-                throw std::runtime_error("cannot write \"" + Path + "\": no space left");
-            bytes += written;
-            count -= static_cast<std::size_t>(written);
-        }
-    }
-
-    void Close()
-    {
-        const int fd = Fd;
-        Fd = -1;
-        // Delayed write errors (NFS, quotas) only show here.
-        if (::close(fd) != 0 && errno != EINTR)
-            throw std::system_error(errno, std::generic_category(), "cannot close \"" + Path + "\"");
-    }
-
-private:
-    std::string Path;
-    int Fd = -1;
-};
 
 struct TBatch
 {
@@ -276,22 +219,13 @@ std::int64_t OverlayQFrames(const std::vector<TSubQPatch>& frames, std::size_t& 
     return count;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 } // namespace
 
 bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet)
 {
-    struct stat target = {};
-    if (::stat(path.c_str(), &target) != 0)
-        return false;
     for (const std::string& input : {sheet.CuePath, sheet.CdTextFile, sheet.SubQPatchFile})
     {
-        struct stat info = {};
-        if (!input.empty() && ::stat(input.c_str(), &info) == 0 && SameFile(info, target))
+        if (IsSameFile(input, path))
             return true;
     }
     // The data file sources were opened by paths that may differ from this one.
@@ -350,10 +284,11 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
         for (const std::string* path : {&ccdPath, &imgPath, &subPath})
             if (IsConversionInput(*path, sheet))
                 throw std::runtime_error("\"" + *path + "\" is an input of the conversion");
-        TOutputFile(ccdPath).Close();
+        // Output files close on unwinding without a cleanup list; what was written stays.
+        TFile::OpenForWriting(ccdPath).Close();
         const std::int32_t leadOut = WriteCcdFile(ccdPath, sheet);
-        TOutputFile img(imgPath);
-        TOutputFile sub(subPath);
+        TFile img = TFile::OpenForWriting(imgPath);
+        TFile sub = TFile::OpenForWriting(subPath);
         sheet.CorrectEdcEcc = correctEdcEcc;
         // The data files may have changed since an earlier run read ahead in them.
         sheet.ReleaseReadAhead();
@@ -373,8 +308,9 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
             try
             {
                 SubQFramesReplaced += OverlayQFrames(sheet.SubQPatches, nextQFrame, *batch);
-                img.Write(batch->Main.get(), count * SECTOR_SIZE);
-                sub.Write(batch->Records.get(), count * SUBCODE_SIZE);
+                img.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(batch->Main.get()), count * SECTOR_SIZE));
+                sub.WriteAll(
+                    std::span(reinterpret_cast<const std::uint8_t*>(batch->Records.get()), count * SUBCODE_SIZE));
             }
             catch (...)
             {

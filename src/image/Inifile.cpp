@@ -1,11 +1,8 @@
 #include "image/Inifile.h"
 
-#include <cerrno>
+#include "fileio/Fileio.h"
+
 #include <charconv>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 #include <utility>
 
 namespace {
@@ -56,19 +53,13 @@ bool TIniFile::Load()
     Sections.clear();
     SectionIndex.clear();
 
-    // Only a regular file is read: a folder makes the stream throw, a FIFO would block.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(FPath, ec))
+    // Only a regular file is read; a folder or a FIFO counts as no file.
+    if (!IsRegularFile(FPath))
         return false;
     std::string text;
     try
     {
-        std::ifstream in(FPath, std::ios::binary);
-        if (!in)
-            return false;
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad())
-            return false;
+        text = TFile::OpenForReading(FPath).ReadAll();
     }
     catch (...)
     {
@@ -250,19 +241,9 @@ std::string TIniFile::Text() const
 
 void TIniFile::UpdateFile() const
 {
-    const std::string text = Text();
-    errno = 0;
-    std::ofstream out(FPath, std::ios::binary | std::ios::trunc);
-    if (out)
-    {
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-    }
-    if (!out)
-    {
-        const int error = errno != 0 ? errno : EIO;
-        throw std::system_error(error, std::generic_category(), "Cannot write \"" + FPath + "\"");
-    }
+    TFile out = TFile::OpenForWriting(FPath);
+    out.WriteAll(Text());
+    out.Close();
 }
 
 bool TIniFile::TryUpdateFile() const noexcept

@@ -49,6 +49,11 @@ constexpr std::uint8_t ToBcd(unsigned v)
 }
 static_assert(ToBcd(0) == 0x00 && ToBcd(74) == 0x74 && ToBcd(99) == 0x99);
 
+constexpr std::uint16_t GetLE16(std::span<const std::uint8_t, 2> b)
+{
+    return static_cast<std::uint16_t>(b[0] | b[1] << 8);
+}
+
 constexpr std::uint32_t GetLE32(std::span<const std::uint8_t, 4> b)
 {
     return b[0] | b[1] << 8 | b[2] << 16 | std::uint32_t(b[3]) << 24;

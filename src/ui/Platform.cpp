@@ -1,5 +1,7 @@
 #include "ui/Platform.h"
 
+#include "fileio/Fileio.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -51,8 +53,8 @@ bool IsReadOnlyFile(const QString& path)
 
 bool FileExists(const QString& path)
 {
-    const QFileInfo info(path);
-    return !path.isEmpty() && info.exists() && !info.isDir();
+    const TPathKind kind = PathKind(ToNativePath(path));
+    return kind == pkRegular || kind == pkOther;
 }
 
 std::string ToNativePath(const QString& path)

@@ -1,8 +1,5 @@
 #include "cuesheet/Tpos.h"
 
-#include "support/TempDir.h"
-#include "support/Wave.h"
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -75,70 +72,6 @@ TEST(TryStrToIntTest, AcceptsOnlySignAndDigitsWithinRange)
     EXPECT_EQ(v, INT32_MIN);
     for (const char* bad : {"", "+", "1 2", "0x10", "2147483648", "99999999999999999999", "12a"})
         EXPECT_FALSE(TryStrToInt(bad, v)) << bad;
-}
-
-class WaveHeaderTest : public ::testing::Test
-{
-protected:
-    int Read(const TWaveLayout& layout, TWaveInfo& info)
-    {
-        return ReadWaveHeader(Dir.Write("t.wav", MakeWave(layout)), info);
-    }
-    TTempDir Dir;
-};
-
-TEST_F(WaveHeaderTest, AcceptsLongFormatChunkAndSkipsChunksBeforeData)
-{
-    TWaveLayout layout;
-    layout.FormatChunkSize = 18;
-    layout.ChunksBeforeData = MakeChunk("LIST", "INFOabcde"); // odd size: a pad byte follows
-    layout.Data = std::string(2352 * 2, '\x11');
-    TWaveInfo info;
-    ASSERT_EQ(Read(layout, info), 1);
-    // RIFF(12) + fmt header(8) + 18 + LIST header(8) + 9 + pad + data header(8)
-    EXPECT_EQ(info.DataOffset, 12 + 8 + 18 + 8 + 10 + 8);
-    EXPECT_EQ(info.DataLength, 2352 * 2);
-    EXPECT_EQ(info.Channels, 2);
-    EXPECT_EQ(info.BitsPerSample, 16);
-    EXPECT_EQ(info.SampleRate, 44100);
-}
-
-TEST_F(WaveHeaderTest, ClampsTheDataLengthToTheBytesInTheFile)
-{
-    TWaveLayout layout;
-    layout.Data = std::string(1000, '\x01');
-    layout.DeclaredDataSize = 0xFFFFFFFF;
-    TWaveInfo info;
-    ASSERT_EQ(Read(layout, info), 1);
-    EXPECT_EQ(info.DataLength, 1000);
-}
-
-TEST_F(WaveHeaderTest, RefusesWhatIsNotPcmWave)
-{
-    TWaveInfo info;
-    TWaveLayout floatFormat;
-    floatFormat.FormatTag = 3;
-    EXPECT_EQ(Read(floatFormat, info), 0);
-    TWaveLayout noData;
-    noData.WithDataChunk = false;
-    noData.Trailer = MakeChunk("LIST", "xxxx");
-    EXPECT_EQ(Read(noData, info), 0);
-    EXPECT_EQ(ReadWaveHeader(Dir.Write("junk.wav", "RIFF\x04\0\0\0WAVEdata"), info), 0);
-    EXPECT_EQ(ReadWaveHeader(Dir.Write("empty.wav", ""), info), 0);
-    std::string notFmtFirst = MakeWave(TWaveLayout{});
-    notFmtFirst.replace(12, 4, "junk");
-    EXPECT_EQ(ReadWaveHeader(Dir.Write("order.wav", notFmtFirst), info), 0);
-    EXPECT_EQ(ReadWaveHeader(Dir.File("missing.wav"), info), -1);
-    EXPECT_EQ(ReadWaveHeader(Dir.Path().string(), info), -1);
-}
-
-TEST_F(WaveHeaderTest, AbsurdChunkSizesEndTheWalk)
-{
-    TWaveLayout layout;
-    layout.ChunksBeforeData = "JUNK\xFF\xFF\xFF\xFF";
-    layout.Data = "abcd";
-    TWaveInfo info;
-    EXPECT_EQ(Read(layout, info), 0);
 }
 
 } // namespace

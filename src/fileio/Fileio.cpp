@@ -1,0 +1,222 @@
+#include "fileio/Fileio.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class TFileErrorCategory final : public std::error_category
+{
+public:
+    const char* name() const noexcept override { return "file"; }
+    std::string message(int code) const override
+    {
+        switch (code)
+        {
+        case feNotRegularFile: return "not a regular file";
+        case feEndOfFile: return "the file ends early";
+        case feNoSpaceLeft: return "no space left";
+        default: return "unknown error";
+        }
+    }
+};
+
+std::error_code LastError()
+{
+    return {errno, std::generic_category()};
+}
+
+std::string Describe(const std::string& path, std::string_view role)
+{
+    std::string name(role);
+    if (!name.empty())
+        name += ' ';
+    return name + '"' + path + '"';
+}
+
+[[noreturn]] void RaiseFor(const std::string& path, std::string_view role, std::string_view action,
+                           std::error_code code)
+{
+    throw std::system_error(code, "cannot " + std::string(action) + ' ' + Describe(path, role));
+}
+
+} // namespace
+
+const std::error_category& FileErrorCategory()
+{
+    static const TFileErrorCategory category;
+    return category;
+}
+
+TPathKind PathKind(const std::string& path)
+{
+    if (path.empty())
+        return pkMissing;
+    struct stat st = {};
+    if (::stat(path.c_str(), &st) != 0)
+        return ::lstat(path.c_str(), &st) == 0 ? pkBrokenLink : pkMissing;
+    if (S_ISREG(st.st_mode))
+        return pkRegular;
+    return S_ISDIR(st.st_mode) ? pkFolder : pkOther;
+}
+
+bool IsRegularFile(const std::string& path)
+{
+    return PathKind(path) == pkRegular;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b)
+{
+    struct stat first = {};
+    struct stat second = {};
+    return !a.empty() && !b.empty() && ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+TFile::TFile(int fd, std::string path, std::string_view role)
+    : Fd(fd), FPath(std::move(path)), Name(Describe(FPath, role))
+{}
+
+TFile::~TFile()
+{
+    if (Fd >= 0)
+        ::close(Fd);
+}
+
+TFile::TFile(TFile&& other) noexcept
+    : Fd(std::exchange(other.Fd, -1)), FPath(std::move(other.FPath)), Name(std::move(other.Name))
+{}
+
+TFile& TFile::operator=(TFile&& other) noexcept
+{
+    if (this != &other)
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+        Fd = std::exchange(other.Fd, -1);
+        FPath = std::move(other.FPath);
+        Name = std::move(other.Name);
+    }
+    return *this;
+}
+
+TFile TFile::OpenForReading(const std::string& path, std::string_view role)
+{
+    // O_NONBLOCK: a FIFO put where a file was expected must fail here, not wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        RaiseFor(path, role, "open", LastError());
+    TFile file(fd, path, role);
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0)
+        file.Raise("open", LastError());
+    if (!S_ISREG(st.st_mode))
+        file.Raise("open", {feNotRegularFile, FileErrorCategory()});
+    return file;
+}
+
+TFile TFile::OpenForWriting(const std::string& path, std::string_view role)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        RaiseFor(path, role, "create", LastError());
+    return TFile(fd, path, role);
+}
+
+void TFile::Raise(std::string_view action, std::error_code code) const
+{
+    throw std::system_error(code, "cannot " + std::string(action) + ' ' + Name);
+}
+
+std::int64_t TFile::Size() const
+{
+    struct stat st = {};
+    if (::fstat(Fd, &st) != 0)
+        Raise("query", LastError());
+    return st.st_size;
+}
+
+bool TFile::RefersTo(const std::string& path) const
+{
+    struct stat mine = {};
+    struct stat other = {};
+    return Fd >= 0 && ::fstat(Fd, &mine) == 0 && ::stat(path.c_str(), &other) == 0 && mine.st_dev == other.st_dev &&
+           mine.st_ino == other.st_ino;
+}
+
+std::size_t TFile::ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer) const
+{
+    std::size_t done = 0;
+    while (offset >= 0 && done < buffer.size())
+    {
+        const ssize_t n = ::pread(Fd, buffer.data() + done, buffer.size() - done,
+                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            Raise("read", LastError());
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(done), buffer.end(), std::uint8_t{0});
+    return done;
+}
+
+void TFile::ReadExact(std::int64_t offset, std::span<std::uint8_t> buffer) const
+{
+    if (ReadAt(offset, buffer) != buffer.size())
+        Raise("read", {feEndOfFile, FileErrorCategory()});
+}
+
+std::string TFile::ReadAll() const
+{
+    std::string text;
+    text.reserve(static_cast<std::size_t>(std::max<std::int64_t>(Size(), 0)));
+    char chunk[1 << 16];
+    for (;;)
+    {
+        const ssize_t n = ::pread(Fd, chunk, sizeof chunk, static_cast<off_t>(text.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            Raise("read", LastError());
+        if (n == 0)
+            return text;
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+void TFile::WriteAll(std::span<const std::uint8_t> data)
+{
+    while (!data.empty())
+    {
+        const ssize_t written = ::write(Fd, data.data(), data.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            Raise("write", LastError());
+        if (written == 0)
+            Raise("write", {feNoSpaceLeft, FileErrorCategory()});
+        data = data.subspan(static_cast<std::size_t>(written));
+    }
+}
+
+void TFile::WriteAll(std::string_view text)
+{
+    WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+void TFile::Close()
+{
+    const int fd = std::exchange(Fd, -1);
+    // Delayed write errors (NFS, quotas) only show here; after EINTR the descriptor is gone all the same.
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
+        Raise("close", LastError());
+}
