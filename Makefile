@@ -25,10 +25,10 @@ build-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=ON -DSARVEX_GUI=ON -DSARVEX_CLI=ON -DSARVEX_TESTS=ON -DSARVEX_BENCH=OFF >/dev/null
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
-# Starts the desktop program (it needs a display; without one it runs under a virtual X server).
+# Starts the desktop program; without a display it shows sarvex-cli converting the example disc.
 run: build
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD)/src/ui/sarvex $(ARGS); \
-	else echo "No display found: starting sarvex under xvfb-run (a virtual X server)."; xvfb-run -a ./$(BUILD)/src/ui/sarvex $(ARGS); fi
+	else examples/show.sh $(BUILD); fi
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# What `make run` shows where there is no display: sarvex-cli converting the example disc.
+# Usage: examples/show.sh BUILD_FOLDER
+set -euo pipefail
+build=$(cd "${1:?usage: show.sh BUILD_FOLDER}" && pwd)
+cli="$build/src/cli/sarvex-cli"
+cd "$build/examples"
+echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset): the desktop program sarvex needs one."
+echo "Showing the command-line tool on the example disc instead, in $build/examples:"
+echo
+echo "\$ sarvex-cli --layout demo.cue"
+"$cli" --layout demo.cue
+echo
+echo "\$ sarvex-cli --force demo.cue"
+"$cli" --force demo.cue
+echo
+echo "\$ ls -l demo.ccd demo.img demo.sub"
+ls -l demo.ccd demo.img demo.sub
