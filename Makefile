@@ -5,10 +5,11 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 PACKAGES := build-essential cmake pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev libcli11-dev libsimpleini-dev xvfb xauth x11-utils mednafen fonts-liberation fonts-ipafont-gothic \
+            help2man dpkg-dev appstream desktop-file-utils bash-completion groff-base \
             clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build build-asan run test fuzz-short bench clean
+.PHONY: deps build build-asan run test package fuzz-short bench clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -29,6 +30,10 @@ build-asan: deps
 run: build
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD)/src/ui/sarvex $(ARGS); \
 	else examples/show.sh $(BUILD); fi
+
+# The Debian package: $(BUILD)/sarvex_<version>_amd64.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

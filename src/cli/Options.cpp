@@ -10,9 +10,9 @@
 namespace {
 
 constexpr const char* USAGE = "Usage: sarvex-cli [--no-edc-ecc] [--force] [--quiet] CUE_FILE [CCD_FILE]\n"
-                              "       sarvex-cli [options] [--output-dir DIR] [-j N] [--fail-fast] CUE_FILE...\n"
-                              "       sarvex-cli --layout [--subq-patch FILE | --no-subq-patch] CUE_FILE\n"
-                              "       sarvex-cli --help | --version\n";
+                              "  or:  sarvex-cli [options] [--output-dir DIR] [-j N] [--fail-fast] CUE_FILE...\n"
+                              "  or:  sarvex-cli --layout [--subq-patch FILE | --no-subq-patch] CUE_FILE\n"
+                              "  or:  sarvex-cli --help | --version\n";
 
 constexpr const char* DESCRIPTION =
     "Converts the disc described by CUE_FILE into CCD_FILE and the .img and .sub files beside it.\n"

@@ -1,0 +1,58 @@
+# What the Debian package holds beyond the programs (manual pages, completion, AppStream data),
+# and the package itself: `cpack -G DEB` in the build folder, or `make package`.
+set(SARVEX_PACKAGING ${CMAKE_CURRENT_LIST_DIR})
+
+# The manual pages go in gzip-compressed, as Debian keeps them.
+find_program(SARVEX_HELP2MAN help2man)
+find_program(SARVEX_GZIP gzip REQUIRED)
+set(man_pages)
+if(TARGET sarvex-cli)
+  if(SARVEX_HELP2MAN)
+    # From --help and --version, plus the sections in sarvex-cli.h2m.
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/sarvex-cli.1.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+      COMMAND ${SARVEX_HELP2MAN} --no-info --include=${SARVEX_PACKAGING}/sarvex-cli.h2m
+              --output=${CMAKE_BINARY_DIR}/man/sarvex-cli.1 $<TARGET_FILE:sarvex-cli>
+      COMMAND ${SARVEX_GZIP} -9nf ${CMAKE_BINARY_DIR}/man/sarvex-cli.1
+      DEPENDS sarvex-cli ${SARVEX_PACKAGING}/sarvex-cli.h2m
+      COMMENT "Writing the manual page of sarvex-cli")
+    list(APPEND man_pages ${CMAKE_BINARY_DIR}/man/sarvex-cli.1.gz)
+  else()
+    message(WARNING "help2man was not found: sarvex-cli gets no manual page")
+  endif()
+  install(FILES ${SARVEX_PACKAGING}/sarvex-cli.bash RENAME sarvex-cli
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endif()
+if(TARGET sarvex)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/sarvex.1.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND ${SARVEX_GZIP} -9nc ${SARVEX_PACKAGING}/sarvex.1 > ${CMAKE_BINARY_DIR}/man/sarvex.1.gz
+    DEPENDS ${SARVEX_PACKAGING}/sarvex.1)
+  list(APPEND man_pages ${CMAKE_BINARY_DIR}/man/sarvex.1.gz)
+  install(FILES ${SARVEX_PACKAGING}/io.github.sarvex.Sarvex.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+endif()
+if(man_pages)
+  add_custom_target(man_pages ALL DEPENDS ${man_pages})
+  install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME sarvex)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The Sarvex developers")
+set(CPACK_PACKAGE_CONTACT "The Sarvex developers <sarvex@users.noreply.github.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turn a cue sheet into a raw CD image set (.ccd, .img, .sub)")
+set(CPACK_PACKAGE_DESCRIPTION "Sarvex converts a CD image described by a cue sheet (BINARY and WAVE data \
+files, a CD-TEXT file) into the raw image set that burning, archiving and emulation tools read: every \
+sector with its EDC and ECC, the full P-W subchannel and a control file with the complete table of contents.
+
+It comes as a desktop program (sarvex) and a command-line tool (sarvex-cli) that also converts whole \
+collections in parallel.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/sarvex/sarvex")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

@@ -1,0 +1,42 @@
+# bash completion for sarvex-cli: options, .cue files for sheets, .ccd files for the output,
+# folders for --output-dir.
+_sarvex_cli()
+{
+    local cur prev words cword
+    _init_completion || return
+
+    case $prev in
+        --output-dir)
+            _filedir -d
+            return
+            ;;
+        -j | --jobs)
+            COMPREPLY=($(compgen -W "0 1 2 4 8" -- "$cur"))
+            return
+            ;;
+        --help | --version)
+            return
+            ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W '--no-edc-ecc --force --quiet --layout --output-dir --jobs
+            --fail-fast --help --version' -- "$cur"))
+        return
+    fi
+
+    # The second file argument of a single conversion may be the control file.
+    local i sheets=0
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+            --output-dir | -j | --jobs) ((i++)) ;;
+            -*) ;;
+            *) ((sheets++)) ;;
+        esac
+    done
+    if ((sheets == 1)); then
+        _filedir '@(cue|ccd)'
+    else
+        _filedir cue
+    fi
+} && complete -F _sarvex_cli sarvex-cli

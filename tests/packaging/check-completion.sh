@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Asks the bash completion of sarvex-cli what it offers, as bash-completion would.
+# Usage: check-completion.sh COMPLETION_FILE
+set -u
+framework=/usr/share/bash-completion/bash_completion
+if [ ! -r "$framework" ]; then
+  echo "SKIPPED: bash-completion is not installed ($framework is missing)"
+  exit 77
+fi
+# shellcheck source=/dev/null
+source "$framework"
+# shellcheck source=/dev/null
+source "$1"
+cd "$(mktemp -d)" || exit 1
+trap 'rm -rf "$PWD"' EXIT
+touch one.cue two.CUE out.ccd notes.txt
+mkdir sets
+
+failures=0
+# expect "WORDS..." "OFFERED..."  (sorted, the last word is the one being completed)
+expect()
+{
+  read -ra COMP_WORDS <<<"$1"
+  [[ $1 == *" " ]] && COMP_WORDS+=("")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMP_LINE=$1 COMP_POINT=${#1} COMPREPLY=()
+  _sarvex_cli
+  local offered
+  offered=$(printf '%s\n' "${COMPREPLY[@]}" | sort | xargs)
+  if [ "$offered" != "$2" ]; then
+    echo "FAIL: \"$1\" offers \"$offered\", expected \"$2\""
+    failures=$((failures + 1))
+  fi
+}
+expect "sarvex-cli --f" "--fail-fast --force"
+expect "sarvex-cli --no" "--no-edc-ecc"
+expect "sarvex-cli " "one.cue sets two.CUE"
+expect "sarvex-cli one.cue " "one.cue out.ccd sets two.CUE"
+expect "sarvex-cli one.cue two.CUE " "one.cue sets two.CUE"
+expect "sarvex-cli --output-dir " "sets"
+expect "sarvex-cli -j 2 one.cue " "one.cue out.ccd sets two.CUE"
+[ "$(complete -p sarvex-cli)" = "complete -F _sarvex_cli sarvex-cli" ] || { echo "FAIL: not registered"; failures=$((failures + 1)); }
+exit $((failures > 0))

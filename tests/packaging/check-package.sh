@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build folder and checks that it holds every installable part,
+# that they are valid, and that dpkg-shlibdeps found the libraries the programs need.
+# Usage: check-package.sh BUILD_FOLDER VERSION
+set -u
+build=$1 version=$2
+if ! command -v dpkg-deb >/dev/null; then
+  echo "SKIPPED: dpkg-deb is not installed, so the Debian package can be neither built nor read"
+  exit 77
+fi
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+if ! (cd "$build" && cpack -G DEB -B "$out") >"$out/cpack.log" 2>&1; then
+  cat "$out/cpack.log"
+  exit 1
+fi
+deb="$out/sarvex_${version}_amd64.deb"
+[ -f "$deb" ] || { ls "$out"; echo "FAIL: no $deb"; exit 1; }
+
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for file in usr/bin/sarvex usr/bin/sarvex-cli \
+    usr/share/applications/sarvex.desktop usr/share/icons/hicolor/128x128/apps/sarvex.png \
+    usr/share/doc/sarvex/guide.html usr/share/doc/sarvex/guide.ja.html \
+    usr/share/man/man1/sarvex.1.gz usr/share/man/man1/sarvex-cli.1.gz \
+    usr/share/bash-completion/completions/sarvex-cli \
+    usr/share/metainfo/io.github.sarvex.Sarvex.metainfo.xml; do
+  grep -qxF "./$file" <<<"$contents" || fail "the package lacks /$file"
+done
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 libstdc++6 libqt6widgets6; do
+  grep -q "\b$library\b" <<<"$depends" || fail "Depends lacks $library: $depends"
+done
+
+dpkg-deb -x "$deb" "$out/root"
+root="$out/root/usr"
+[ "$("$root/bin/sarvex-cli" --version)" = "sarvex-cli $version" ] || fail "the packaged sarvex-cli --version"
+for page in sarvex sarvex-cli; do
+  warnings=$(zcat "$root/share/man/man1/$page.1.gz" | groff -man -ww -z 2>&1)
+  [ -z "$warnings" ] || fail "groff warns about $page.1: $warnings"
+done
+zcat "$root/share/man/man1/sarvex-cli.1.gz" | grep -q -- '--output-dir' || fail "sarvex-cli.1 lacks the options"
+zcat "$root/share/man/man1/sarvex-cli.1.gz" | grep -q '^\.SH "EXIT STATUS"' || fail "sarvex-cli.1 lacks EXIT STATUS"
+desktop-file-validate "$root/share/applications/sarvex.desktop" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$root/share/metainfo/io.github.sarvex.Sarvex.metainfo.xml" >"$out/as.log" 2>&1 ||
+  { cat "$out/as.log"; fail "appstreamcli validate"; }
+
+[ $failures -eq 0 ] && echo "$(basename "$deb"): $(wc -l <<<"$contents") entries, Depends: $depends"
+exit $((failures > 0))
