@@ -10,6 +10,10 @@ _sarvex_cli()
             _filedir -d
             return
             ;;
+        --subq-patch)
+            _filedir '@(sbi|lsd)'
+            return
+            ;;
         -j | --jobs)
             COMPREPLY=($(compgen -W "0 1 2 4 8" -- "$cur"))
             return
@@ -21,7 +25,7 @@ _sarvex_cli()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--no-edc-ecc --force --quiet --layout --output-dir --jobs
-            --fail-fast --help --version' -- "$cur"))
+            --fail-fast --subq-patch --no-subq-patch --help --version' -- "$cur"))
         return
     fi
 
@@ -29,7 +33,7 @@ _sarvex_cli()
     local i sheets=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --output-dir | -j | --jobs) ((i++)) ;;
+            --output-dir | -j | --jobs | --subq-patch) ((i++)) ;;
             -*) ;;
             *) ((sheets++)) ;;
         esac

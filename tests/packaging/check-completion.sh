@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Asks the bash completion of sarvex-cli what it offers, as bash-completion would.
-# Usage: check-completion.sh COMPLETION_FILE
+# Usage: check-completion.sh COMPLETION_FILE SARVEX_CLI
 set -u
+cli=$2
 framework=/usr/share/bash-completion/bash_completion
 if [ ! -r "$framework" ]; then
   echo "SKIPPED: bash-completion is not installed ($framework is missing)"
@@ -13,7 +14,7 @@ source "$framework"
 source "$1"
 cd "$(mktemp -d)" || exit 1
 trap 'rm -rf "$PWD"' EXIT
-touch one.cue two.CUE out.ccd notes.txt
+touch one.cue two.CUE out.ccd notes.txt disc.sbi
 mkdir sets
 
 failures=0
@@ -33,11 +34,15 @@ expect()
   fi
 }
 expect "sarvex-cli --f" "--fail-fast --force"
-expect "sarvex-cli --no" "--no-edc-ecc"
+expect "sarvex-cli --no" "--no-edc-ecc --no-subq-patch"
 expect "sarvex-cli " "one.cue sets two.CUE"
 expect "sarvex-cli one.cue " "one.cue out.ccd sets two.CUE"
 expect "sarvex-cli one.cue two.CUE " "one.cue sets two.CUE"
 expect "sarvex-cli --output-dir " "sets"
 expect "sarvex-cli -j 2 one.cue " "one.cue out.ccd sets two.CUE"
+expect "sarvex-cli --subq-patch " "disc.sbi sets"
+# Every long option that --help lists, and no other.
+expect "sarvex-cli --" "$("$cli" --help | grep -oE '^  (-., )?--[a-z-]+' | grep -oE -- '--[a-z-]+' | sort | xargs)"
 [ "$(complete -p sarvex-cli)" = "complete -F _sarvex_cli sarvex-cli" ] || { echo "FAIL: not registered"; failures=$((failures + 1)); }
+((failures == 0)) || echo "(the completion's options and their arguments are in packaging/sarvex-cli.bash)"
 exit $((failures > 0))
