@@ -7,12 +7,14 @@ PACKAGES := build-essential cmake pkg-config python3 libgtest-dev libgmock-dev l
             qt6-base-dev libcli11-dev libsimpleini-dev xvfb xauth x11-utils mednafen fonts-liberation fonts-ipafont-gothic \
             help2man dpkg-dev appstream desktop-file-utils bash-completion groff-base \
             clang libclang-rt-14-dev
+# Only the tests need these: libcdio reads the CD-TEXT packs back.
+TEST_PACKAGES := libcdio-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: deps build build-asan run test package fuzz-short bench clean
 
 deps:
-	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	@missing=$$(for p in $(PACKAGES) $(TEST_PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing: $$missing"; \
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \

@@ -1,5 +1,5 @@
 #pragma once
-// CRC-16 that closes every Q frame: polynomial 0x1021, MSB first, start 0, result inverted.
+// CRC-16 that closes every Q frame and every CD-TEXT pack: polynomial 0x1021, MSB first, start 0, result inverted.
 
 #include <array>
 #include <cstdint>
@@ -29,6 +29,8 @@ public:
 
     // Always reads Q frame bytes 0-9; the result goes high byte first into bytes 10-11.
     std::uint16_t Compute(std::span<const std::uint8_t, Q_CRC_SPAN> data) const noexcept;
+    // The same CRC over any length; CD-TEXT packs close with it too.
+    std::uint16_t ComputeBytes(std::span<const std::uint8_t> data) const noexcept;
 
 private:
     std::array<std::uint16_t, 256> Table = MakeCrc16Table(0x1021);

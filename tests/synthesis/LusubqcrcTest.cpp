@@ -1,23 +1,12 @@
 #include "synthesis/Lusubqcrc.h"
 
+#include "support/BitCrc.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
 namespace {
-
-// Bit-serial CRC-16, register 0, polynomial 0x1021, inverted at the end.
-std::uint16_t BitwiseCrc(std::span<const std::uint8_t> data)
-{
-    unsigned reg = 0;
-    for (const std::uint8_t b : data)
-        for (int bit = 7; bit >= 0; --bit)
-        {
-            const bool top = ((reg >> 15) ^ (b >> bit)) & 1;
-            reg = ((reg << 1) ^ (top ? 0x1021 : 0)) & 0xFFFF;
-        }
-    return static_cast<std::uint16_t>(reg ^ 0xFFFF);
-}
 
 class LuSubQCrcTest : public ::testing::Test
 {

@@ -1,0 +1,45 @@
+// The text of the sheet's CD-TEXT lines: which charset the sheet was saved in, and the bytes each
+// character becomes in an ISO-8859-1 or an MS-JIS block.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+enum TSheetCharset : std::uint8_t
+{
+    scUtf8 = 0,
+    scShiftJis = 1,
+    scWindows1252 = 2,
+};
+
+// UTF-8 when the bytes are valid UTF-8; else Shift-JIS (code page 932) when they are valid Shift-JIS
+// with at least one double-byte character; else Windows-1252.
+TSheetCharset DetectSheetCharset(std::string_view bytes);
+// The text as UTF-8; a byte the charset does not define becomes U+FFFD.
+std::string DecodeSheetText(std::string_view bytes, TSheetCharset charset);
+
+// Hiragana, katakana, kanji, CJK punctuation or full-width forms.
+bool HasJapanese(std::string_view utf8);
+
+// Writes UTF-8 text into the bytes of one block's character code. Not thread-safe (one converter).
+class TCdTextEncoder
+{
+public:
+    TCdTextEncoder();
+    ~TCdTextEncoder();
+    TCdTextEncoder(const TCdTextEncoder&) = delete;
+    TCdTextEncoder& operator=(const TCdTextEncoder&) = delete;
+
+    // What c becomes in a block of charCode (ISO-8859-1 or MS-JIS); empty when the block cannot hold it
+    // even as a look-alike.
+    std::string CharBytes(char32_t c, std::uint8_t charCode);
+    // The whole text; characters the block cannot hold become '?' and are counted in replaced.
+    std::string Encode(std::string_view utf8, std::uint8_t charCode, std::int32_t& replaced);
+
+private:
+    void* ToCp932;
+};
+
+// The code points of UTF-8 text; an invalid sequence becomes U+FFFD.
+std::u32string Utf8ToCodePoints(std::string_view utf8);

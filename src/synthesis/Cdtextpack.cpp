@@ -1,0 +1,212 @@
+#include "synthesis/Cdtextpack.h"
+
+#include "synthesis/Lusubqcrc.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::size_t SIZE_INFO_PACKS = 3;
+constexpr std::size_t MAX_TEXT_PACKS = CD_TEXT_MAX_PACKS - SIZE_INFO_PACKS;
+constexpr std::uint8_t MAX_CHAR_POSITION = 15;
+constexpr std::uint8_t DOUBLE_BYTE_FLAG = 0x80;
+constexpr char TAB = '\t';
+
+// One pack type of a block laid out as the bytes its packs carry, before they are cut into packs.
+struct TTypeStream
+{
+    std::string Bytes;
+    std::vector<std::size_t> ItemStart; // where each string begins in Bytes
+    std::vector<bool> CharStart;        // true where a character begins (never in a terminator)
+};
+
+bool IsShiftJisLead(std::uint8_t b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// A repeated track string becomes TAB (two TABs in a double-byte block): "same as the previous track".
+TTypeStream LayOutType(const std::vector<std::string>& strings, bool doubleByte)
+{
+    TTypeStream stream;
+    for (std::size_t i = 0; i < strings.size(); ++i)
+    {
+        stream.ItemStart.push_back(stream.Bytes.size());
+        const bool same = i >= 2 && !strings[i].empty() && strings[i] == strings[i - 1];
+        const std::string text = same ? std::string(doubleByte ? 2 : 1, TAB) : strings[i];
+        stream.Bytes += text;
+        for (std::size_t k = 0; k < text.size(); ++k)
+        {
+            stream.CharStart.push_back(true);
+            // A double-byte character is one character; its trail byte may look like a lead byte.
+            if (doubleByte && !same && k + 1 < text.size() && IsShiftJisLead(static_cast<std::uint8_t>(text[k])))
+            {
+                stream.CharStart.push_back(false);
+                ++k;
+            }
+        }
+        // Double-byte strings keep an even length, so every terminator is a NUL pair on a pair boundary.
+        std::size_t terminator = doubleByte ? 2 + text.size() % 2 : 1;
+        stream.Bytes.append(terminator, '\0');
+        stream.CharStart.insert(stream.CharStart.end(), terminator, false);
+    }
+    return stream;
+}
+
+std::size_t PacksFor(const TTypeStream& stream)
+{
+    return (stream.Bytes.size() + CD_TEXT_PAYLOAD - 1) / CD_TEXT_PAYLOAD;
+}
+
+// The string that holds byte offset of the stream.
+std::size_t ItemAt(const TTypeStream& stream, std::size_t offset)
+{
+    const auto next = std::upper_bound(stream.ItemStart.begin(), stream.ItemStart.end(), offset);
+    return static_cast<std::size_t>(next - stream.ItemStart.begin()) - 1;
+}
+
+void CloseWithCrc(TCdTextPack& pack, const TLuSubQCrc& crc)
+{
+    const std::uint16_t value = crc.ComputeBytes(std::span<const std::uint8_t>(pack.data(), CD_TEXT_PACK_SIZE - 2));
+    pack[16] = static_cast<std::uint8_t>(value >> 8);
+    pack[17] = static_cast<std::uint8_t>(value);
+}
+
+} // namespace
+
+bool BuildCdTextPacks(std::span<const TCdTextBlock> blocks, std::uint8_t firstTrack, std::uint8_t lastTrack,
+                      std::vector<TCdTextPack>& packs, TCdTextOverflow* overflow)
+{
+    if (blocks.size() > CD_TEXT_MAX_BLOCKS)
+        return false;
+    std::vector<std::array<TTypeStream, CD_TEXT_TEXT_TYPES>> streams(blocks.size());
+    std::vector<std::array<std::uint8_t, 16>> counts(blocks.size());
+    std::array<std::uint8_t, CD_TEXT_MAX_BLOCKS> lastSequence{};
+
+    // Every block's size information names the last sequence number of all blocks, so count first.
+    for (std::size_t b = 0; b < blocks.size(); ++b)
+    {
+        const bool doubleByte = blocks[b].CharCode == ccMsJis;
+        std::size_t total = 0;
+        for (std::size_t t = 0; t < CD_TEXT_TEXT_TYPES; ++t)
+        {
+            if (blocks[b].Strings[t].empty())
+                continue;
+            streams[b][t] = LayOutType(blocks[b].Strings[t], doubleByte);
+            const std::size_t n = PacksFor(streams[b][t]);
+            if (total + n > MAX_TEXT_PACKS)
+            {
+                if (overflow)
+                    *overflow = {b, static_cast<std::uint8_t>(ptTitle + t),
+                                 ItemAt(streams[b][t], (MAX_TEXT_PACKS - total) * CD_TEXT_PAYLOAD)};
+                return false;
+            }
+            counts[b][t] = static_cast<std::uint8_t>(n);
+            total += n;
+        }
+        counts[b][ptSizeInfo - ptTitle] = SIZE_INFO_PACKS;
+        lastSequence[b] = static_cast<std::uint8_t>(total + SIZE_INFO_PACKS - 1);
+    }
+
+    const TLuSubQCrc crc;
+    for (std::size_t b = 0; b < blocks.size(); ++b)
+    {
+        const std::uint8_t blockBits =
+            static_cast<std::uint8_t>((b << 4) | (blocks[b].CharCode == ccMsJis ? DOUBLE_BYTE_FLAG : 0));
+        std::uint8_t sequence = 0;
+        for (std::size_t t = 0; t < CD_TEXT_TEXT_TYPES; ++t)
+        {
+            const TTypeStream& stream = streams[b][t];
+            for (std::size_t p = 0; p < counts[b][t]; ++p)
+            {
+                const std::size_t offset = p * CD_TEXT_PAYLOAD;
+                const std::size_t item = ItemAt(stream, offset);
+                // Characters of the current string already carried by earlier packs.
+                const auto begin = stream.CharStart.begin();
+                const auto done = std::count(begin + static_cast<std::ptrdiff_t>(stream.ItemStart[item]),
+                                             begin + static_cast<std::ptrdiff_t>(offset), true);
+                TCdTextPack pack{};
+                pack[0] = static_cast<std::uint8_t>(ptTitle + t);
+                pack[1] = static_cast<std::uint8_t>(item == 0 ? 0 : firstTrack + item - 1);
+                pack[2] = sequence++;
+                pack[3] = static_cast<std::uint8_t>(blockBits | std::min<std::ptrdiff_t>(done, MAX_CHAR_POSITION));
+                const std::size_t n = std::min(CD_TEXT_PAYLOAD, stream.Bytes.size() - offset);
+                std::copy_n(stream.Bytes.begin() + static_cast<std::ptrdiff_t>(offset), n, pack.begin() + 4);
+                CloseWithCrc(pack, crc);
+                packs.push_back(pack);
+            }
+        }
+
+        // The size information: a 36-byte record over three packs.
+        std::array<std::uint8_t, 3 * CD_TEXT_PAYLOAD> info{};
+        info[0] = blocks[b].CharCode;
+        info[1] = firstTrack;
+        info[2] = lastTrack;
+        std::copy(counts[b].begin(), counts[b].end(), info.begin() + 4);
+        std::copy(lastSequence.begin(), lastSequence.end(), info.begin() + 20);
+        for (std::size_t k = 0; k < blocks.size(); ++k)
+            info[28 + k] = blocks[k].Language;
+        for (std::size_t p = 0; p < SIZE_INFO_PACKS; ++p)
+        {
+            TCdTextPack pack{};
+            pack[0] = ptSizeInfo;
+            pack[1] = static_cast<std::uint8_t>(p);
+            pack[2] = sequence++;
+            pack[3] = blockBits;
+            std::copy_n(info.begin() + static_cast<std::ptrdiff_t>(p * CD_TEXT_PAYLOAD), CD_TEXT_PAYLOAD,
+                        pack.begin() + 4);
+            CloseWithCrc(pack, crc);
+            packs.push_back(pack);
+        }
+    }
+    return true;
+}
+
+std::uint16_t CdTextGenreCode(std::string_view name)
+{
+    // Codes 2 to 27 in order, as readers name them (there is no code for soundtracks).
+    static constexpr std::string_view GENRES[] = {
+        "Adult Contemporary",
+        "Alternative Rock",
+        "Childrens Music",
+        "Classical",
+        "Contemporary Christian",
+        "Country",
+        "Dance",
+        "Easy Listening",
+        "Erotic",
+        "Folk",
+        "Gospel",
+        "Hip Hop",
+        "Jazz",
+        "Latin",
+        "Musical",
+        "New Age",
+        "Opera",
+        "Operetta",
+        "Pop Music",
+        "Rap",
+        "Reggae",
+        "Rock Music",
+        "Rhythm & Blues",
+        "Sound Effects",
+        "Spoken Word",
+        "World Music",
+    };
+    auto same = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+                   return lower(x) == lower(y);
+               });
+    };
+    constexpr std::string_view MUSIC = " Music";
+    for (std::size_t i = 0; i < std::size(GENRES); ++i)
+    {
+        const std::string_view genre = GENRES[i];
+        const bool shortForm = genre.size() > MUSIC.size() && genre.ends_with(MUSIC) &&
+                               same(name, genre.substr(0, genre.size() - MUSIC.size()));
+        if (same(name, genre) || shortForm)
+            return static_cast<std::uint16_t>(i + 2);
+    }
+    return 0x0001;
+}
