@@ -2,9 +2,28 @@
 // character becomes in an ISO-8859-1 or an MS-JIS block.
 #pragma once
 
+#include "synthesis/Cdtextpack.h"
+
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+// The text lines of one place (the disc or a track), by pack type (index type - 0x80).
+struct TCueText
+{
+    // The bytes as written until the sheet is read to its end, UTF-8 after that; empty for none.
+    std::array<std::string, CD_TEXT_TEXT_TYPES> Value;
+    std::array<std::uint32_t, CD_TEXT_TEXT_TYPES> Line{}; // the sheet line that gave each value
+
+    // A later line for the same item replaces an earlier one.
+    void Set(std::uint8_t type, std::string_view value, std::uint32_t line)
+    {
+        Value[type - ptTitle] = value;
+        Line[type - ptTitle] = line;
+    }
+    const std::string& Get(std::uint8_t type) const { return Value[type - ptTitle]; }
+};
 
 enum TSheetCharset : std::uint8_t
 {

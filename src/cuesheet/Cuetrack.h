@@ -1,6 +1,8 @@
 // One TRACK of a cue sheet: its type, flags, indexes and gaps.
 #pragma once
 
+#include "cuesheet/Cuetext.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -43,6 +45,7 @@ public:
     std::int32_t Pregap = 0;
     std::int32_t Postgap = 0;
     std::string Isrc;
+    TCueText Text; // TITLE, PERFORMER and the rest after this TRACK; its ISRC as well
 
     void SetType(std::uint32_t type);
     std::int32_t GetSectorSize() const { return TrackTypeSectorSize(Type); }

@@ -23,6 +23,11 @@ void TLuCueSheet::Clear()
     CuePath.clear();
     CdTextFile.clear();
     Catalog.clear();
+    DiscText = {};
+    CdTextPacks.clear();
+    CdTextCharCodes.clear();
+    CdTextReplaced = 0;
+    TextCharset = scUtf8;
     FileCount = 0;
     TrackCount = 0;
     FirstTrackNo = 0;

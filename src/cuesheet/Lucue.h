@@ -39,6 +39,7 @@ enum TCueErrorGroup : std::uint32_t
     egPregap = 0x800,
     egIndex = 0x900,
     egPostgap = 0xA00,
+    egCdText = 0xB00, // the sheet's text lines, after the whole sheet was read
 };
 
 // Reasons of the packed load status; each keeps one sense across the groups. Some numbers carry two
@@ -60,6 +61,8 @@ enum TCueErrorReason : std::uint32_t
     erNotConsecutive = 10, // a TRACK or INDEX number that does not follow the last one
     erFileStartNotZero = 11,
     erFirstIndexNotZeroOrOne = 12,
+    // The CD-TEXT block ran out of packs: plus the pack type's low four bits, plus 0x10 in block 1.
+    erCdTextFull = 0x80,
 };
 
 // The status of a load without its line: group | reason.
@@ -112,8 +115,17 @@ public:
     std::int32_t FirstTrackNo = 0;
     std::string CdTextFile;
     std::string Catalog;
+    TCueText DiscText; // TITLE, PERFORMER and the rest before the first TRACK; CATALOG too
     std::uint32_t ErrorCode = 0;
     bool CorrectEdcEcc = true;
+
+    // CD-TEXT from the sheet's text lines. Set UseSheetCdText before Load; Load builds the packs when
+    // it is set, the sheet has text lines and no CDTEXTFILE.
+    bool UseSheetCdText = true;
+    std::vector<TCdTextPack> CdTextPacks;
+    std::vector<std::uint8_t> CdTextCharCodes; // of each block written, block 0 first
+    std::int32_t CdTextReplaced = 0;           // characters that no block could hold, written as '?'
+    TSheetCharset TextCharset = scUtf8;
 
     // Q-frame schedule: ISRC and catalogue frames every Interval sectors from Offset (absolute).
     std::int32_t IsrcInterval = 0;
@@ -157,6 +169,8 @@ public:
 
 private:
     void ReadSheet(const std::string& text);
+    // Decodes the text lines and builds the packs; a block that overflows sets ErrorCode.
+    void BuildCdText();
 
     std::vector<TAddressTable> AddressTable;
     std::vector<std::int32_t> AddressStarts; // StartAddress per row, for the binary search

@@ -139,6 +139,7 @@ struct TCueCommand
 {
     std::string_view Arg;
     std::string_view ArgOriginal;
+    std::uint32_t LineNo = 0;
 };
 
 // The state of one Load between lines. A handler reaches the model through Sheet: what a command gives
@@ -199,9 +200,47 @@ void TSheetReader::CloseTrack() const
 // A handler applies the rules of its command in order and returns the reason of the first that fails.
 using TCommandHandler = TCueErrorReason (*)(TSheetReader&, const TCueCommand&);
 
-// Remarks carry nothing the disc needs.
-TCueErrorReason HandleRem(TSheetReader&, const TCueCommand&)
+// The text of a CD-TEXT line: one pair of double quotes stripped, the rest as written.
+std::string_view TextValue(std::string_view value)
 {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    return value;
+}
+
+// Text lines are never an error: before the first TRACK they belong to the disc, after it to the
+// track. DISC_ID, GENRE and UPC_EAN belong to the disc wherever they stand.
+void StoreText(TSheetReader& reader, std::uint8_t type, std::string_view value, std::uint32_t lineNo)
+{
+    TLuCueTrack* track = reader.CurrentTrack();
+    const bool discOnly = type == ptDiscId || type == ptGenre || type == ptUpcIsrc;
+    TCueText& text = track && !discOnly ? track->Text : reader.Sheet.DiscText;
+    text.Set(type, TextValue(value), lineNo);
+}
+
+template <std::uint8_t TYPE>
+TCueErrorReason HandleText(TSheetReader& reader, const TCueCommand& command)
+{
+    StoreText(reader, TYPE, command.ArgOriginal, command.LineNo);
+    return erNone;
+}
+
+// Remarks carry nothing the disc needs, except the text rippers write as remarks.
+TCueErrorReason HandleRem(TSheetReader& reader, const TCueCommand& command)
+{
+    static constexpr struct
+    {
+        std::string_view Word;
+        std::uint8_t Type;
+    } REMARKS[] = {{"COMPOSER ", ptComposer}, {"ARRANGER ", ptArranger}, {"MESSAGE ", ptMessage}, {"GENRE ", ptGenre}};
+    for (const auto& remark : REMARKS)
+    {
+        if (command.Arg.starts_with(remark.Word))
+        {
+            const std::size_t skip = command.Arg.size() - TrimLeftBlanks(command.Arg.substr(remark.Word.size())).size();
+            StoreText(reader, remark.Type, command.ArgOriginal.substr(skip), command.LineNo);
+        }
+    }
     return erNone;
 }
 
@@ -225,6 +264,7 @@ TCueErrorReason HandleCatalog(TSheetReader& reader, const TCueCommand& command)
     if (arg.size() != 13 || !std::all_of(arg.begin(), arg.end(), IsDigit))
         return erBadArgument;
     reader.Sheet.Catalog = arg;
+    reader.Sheet.DiscText.Set(ptUpcIsrc, arg, command.LineNo);
     reader.CatalogGiven = true;
     return erNone;
 }
@@ -386,6 +426,7 @@ TCueErrorReason HandleIsrc(TSheetReader& reader, const TCueCommand& command)
     if (!valid)
         return erBadArgument;
     reader.CurrentTrack()->Isrc = arg;
+    reader.CurrentTrack()->Text.Set(ptUpcIsrc, arg, command.LineNo);
     reader.IsrcGiven = true;
     return erNone;
 }
@@ -488,11 +529,26 @@ struct TCommandRow
 // above and one row here; commands that give text to the disc or a track store it through
 // TSheetReader::Sheet and CurrentTrack(), and keep their per-disc or per-track flags in TSheetReader.
 constexpr TCommandRow COMMANDS[] = {
-    {"REM ", egSheet, HandleRem},           {"CDTEXTFILE ", egCdTextFile, HandleCdTextFile},
-    {"CATALOG ", egCatalog, HandleCatalog}, {"FILE ", egFile, HandleFile},
-    {"TRACK ", egTrack, HandleTrack},       {"FLAGS ", egFlags, HandleFlags},
-    {"ISRC ", egIsrc, HandleIsrc},          {"PREGAP ", egPregap, HandlePregap},
-    {"INDEX ", egIndex, HandleIndex},       {"POSTGAP ", egPostgap, HandlePostgap},
+    {"REM ", egSheet, HandleRem},
+    {"CDTEXTFILE ", egCdTextFile, HandleCdTextFile},
+    {"CATALOG ", egCatalog, HandleCatalog},
+    {"FILE ", egFile, HandleFile},
+    {"TRACK ", egTrack, HandleTrack},
+    {"FLAGS ", egFlags, HandleFlags},
+    {"ISRC ", egIsrc, HandleIsrc},
+    {"PREGAP ", egPregap, HandlePregap},
+    {"INDEX ", egIndex, HandleIndex},
+    {"POSTGAP ", egPostgap, HandlePostgap},
+    // CD-TEXT: once ignored lines, so never an error.
+    {"TITLE ", egSheet, HandleText<ptTitle>},
+    {"PERFORMER ", egSheet, HandleText<ptPerformer>},
+    {"SONGWRITER ", egSheet, HandleText<ptSongwriter>},
+    {"COMPOSER ", egSheet, HandleText<ptComposer>},
+    {"ARRANGER ", egSheet, HandleText<ptArranger>},
+    {"MESSAGE ", egSheet, HandleText<ptMessage>},
+    {"DISC_ID ", egSheet, HandleText<ptDiscId>},
+    {"GENRE ", egSheet, HandleText<ptGenre>},
+    {"UPC_EAN ", egSheet, HandleText<ptUpcIsrc>},
 };
 
 void TSheetReader::Read(const std::string& text)
@@ -535,6 +591,7 @@ void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
     TCueCommand command;
     command.Arg = TrimLeftBlanks(line.substr(row->Keyword.size()));
     command.ArgOriginal = trimmedOriginal.substr(trimmedOriginal.size() - command.Arg.size());
+    command.LineNo = lineNo;
     const TCueErrorReason reason = row->Handler(*this, command);
     // The status has 16 bits for the line: a later line is reported without one, never as another.
     if (reason != erNone)
@@ -606,6 +663,8 @@ bool TLuCueSheet::Load(const std::string& cuePath)
     try
     {
         ReadSheet(text);
+        if (ErrorCode == 0)
+            BuildCdText();
     }
     catch (...)
     {
@@ -630,6 +689,25 @@ void TLuCueSheet::ReadSheet(const std::string& text)
     TSheetReader reader(*this);
     reader.Read(text);
 }
+
+namespace {
+
+// The item is named by the line of the status; the message names its kind.
+std::string CdTextErrorMessage(std::uint32_t status)
+{
+    const std::uint32_t reason = status & 0xFF;
+    if ((status & 0xFF00) != egCdText || reason < erCdTextFull || reason >= erCdTextFull + 0x20)
+        return {};
+    static constexpr const char* NAMES[CD_TEXT_TEXT_TYPES] = {
+        "TITLE", "PERFORMER", "SONGWRITER", "COMPOSER", "ARRANGER", "MESSAGE", "DISC_ID",      "GENRE",
+        nullptr, nullptr,     nullptr,      nullptr,    nullptr,    nullptr,   "UPC_EAN/ISRC",
+    };
+    const char* name = NAMES[std::min<std::uint32_t>(reason & 0x0F, CD_TEXT_TEXT_TYPES - 1)];
+    return std::string("CD-TEXT is too long: the ") + (name ? name : "text") +
+           " text does not fit in the 256 packs of " + ((reason & 0x10) ? "the Japanese block" : "a block");
+}
+
+} // namespace
 
 std::string CueErrorMessage(std::uint32_t errorCode)
 {
@@ -685,7 +763,7 @@ std::string CueErrorMessage(std::uint32_t errorCode)
     case CueStatus(egPostgap, erGivenTwice):
     case CueStatus(egPostgap, erNoTrack):
     case CueStatus(egPostgap, erMisplaced): return MISPLACED;
-    default: return {};
+    default: return CdTextErrorMessage(errorCode & 0xFFFF);
     }
 }
 
