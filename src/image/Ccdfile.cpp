@@ -4,14 +4,15 @@
 #include "cuesheet/Tpos.h"
 #include "fileio/Fileio.h"
 #include "image/Inifile.h"
+#include "synthesis/Cdtextpack.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <stdexcept>
 
 namespace {
 
-constexpr std::size_t CD_TEXT_PACK_SIZE = 18;
 // The two CRC bytes at the end of a pack are not written.
 constexpr std::size_t CD_TEXT_PACK_SHOWN = 16;
 constexpr std::size_t DESCRIPTOR_SIZE = 11;
@@ -51,10 +52,33 @@ bool CdTextFileIsNamed(const std::string& path)
     return kind == pkRegular || kind == pkOther;
 }
 
+// Drives and dumping tools save the answer of READ TOC/PMA/ATIP as it came: a 4-byte header (the data
+// length, big-endian, then two reserved bytes) before the packs. 4 when the file starts with one, else 0.
+std::int64_t ReadTocHeaderSize(const TFile& file, std::int64_t size)
+{
+    constexpr std::int64_t HEADER = 4;
+    if (size < HEADER || size % static_cast<std::int64_t>(CD_TEXT_PACK_SIZE) != HEADER)
+        return 0;
+    std::array<std::uint8_t, 2> length{};
+    file.ReadExact(0, length);
+    return (length[0] << 8 | length[1]) == size - 2 ? HEADER : 0;
+}
+
+// The packs built from the sheet's text lines, as a CD-TEXT file's would be written.
+void WriteSheetCdText(TIniFile& ini, const std::vector<TCdTextPack>& packs)
+{
+    ini.WriteInteger("Disc", "CDTextLength", static_cast<std::int32_t>(packs.size() * CD_TEXT_PACK_SIZE));
+    ini.WriteInteger("CDText", "Entries", static_cast<std::int32_t>(packs.size()));
+    for (std::size_t i = 0; i < packs.size(); ++i)
+        ini.WriteString("CDText", "Entry " + std::to_string(i), PackText(packs[i]));
+}
+
 void WriteCdText(TIniFile& ini, const std::string& path)
 {
     const TFile file = TFile::OpenForReading(path, "the CD-TEXT file");
-    const std::int64_t packs = file.Size() / static_cast<std::int64_t>(CD_TEXT_PACK_SIZE);
+    const std::int64_t size = file.Size();
+    const std::int64_t start = ReadTocHeaderSize(file, size);
+    const std::int64_t packs = (size - start) / static_cast<std::int64_t>(CD_TEXT_PACK_SIZE);
     // Every pack costs memory until the file is written, so a file named by mistake (a disc image,
     // say) must not be taken whole.
     if (packs > MAX_CD_TEXT_PACKS)
@@ -66,7 +90,7 @@ void WriteCdText(TIniFile& ini, const std::string& path)
     std::array<std::uint8_t, CD_TEXT_PACK_SIZE> pack{};
     for (std::int64_t i = 0; i < packs; ++i)
     {
-        file.ReadExact(i * static_cast<std::int64_t>(CD_TEXT_PACK_SIZE), pack);
+        file.ReadExact(start + i * static_cast<std::int64_t>(CD_TEXT_PACK_SIZE), pack);
         ini.WriteString("CDText", "Entry " + std::to_string(i), PackText(pack));
     }
 }
@@ -124,6 +148,10 @@ std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
             ini.TryUpdateFile();
             throw;
         }
+    }
+    else if (!sheet.CdTextPacks.empty())
+    {
+        WriteSheetCdText(ini, sheet.CdTextPacks);
     }
 
     ini.WriteInteger("Session 1", "PreGapMode", 0);

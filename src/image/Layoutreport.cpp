@@ -3,6 +3,7 @@
 #include "cuesheet/Lucue.h"
 #include "cuesheet/Tpos.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -54,6 +55,45 @@ std::string TrackLine(std::int32_t number, const TLuCueTrack& track)
 std::string TimedLine(const std::string& index, const char* name, std::int32_t start, std::int32_t length)
 {
     return "      " + index + name + TIME_GAP + Time(start) + " " + Time(length);
+}
+
+constexpr std::size_t CD_TEXT_LABEL_WIDTH = 12;
+
+// The text written from the sheet, as the user wrote it, after the track list: which blocks, then
+// each place's items.
+void AppendCdTextLines(const TLuCueSheet& sheet, std::vector<std::string>& lines)
+{
+    static constexpr const char* ITEM_NAMES[] = {"TITLE",    "PERFORMER", "SONGWRITER", "COMPOSER",
+                                                 "ARRANGER", "MESSAGE",   "DISC_ID",    "GENRE"};
+    auto label = [](std::string text) {
+        text.resize(std::max(text.size(), CD_TEXT_LABEL_WIDTH), ' ');
+        return "  " + text;
+    };
+    lines.push_back(std::string(SEPARATOR_WIDTH, '-'));
+    for (std::size_t b = 0; b < sheet.CdTextCharCodes.size(); ++b)
+    {
+        const bool japanese = sheet.CdTextCharCodes[b] == ccMsJis;
+        lines.push_back(label(b == 0 ? "CD-TEXT" : "") + "Block " + std::to_string(b) + ": " +
+                        (japanese ? "Japanese, MS-JIS" : "English, ISO-8859-1"));
+    }
+    if (sheet.CdTextReplaced > 0)
+        lines.push_back(label("") + std::to_string(sheet.CdTextReplaced) +
+                        (sheet.CdTextReplaced == 1 ? " character" : " characters") + " written as \"?\"");
+    for (std::int32_t i = 0; i <= sheet.TrackCount; ++i)
+    {
+        const TLuCueTrack* track = i > 0 ? sheet.Tracks[static_cast<std::size_t>(i - 1)].get() : nullptr;
+        const TCueText& text = track ? track->Text : sheet.DiscText;
+        std::string place = track ? "Track " + TwoDigits("%.2d", sheet.FirstTrackNo + i - 1) : "Disc";
+        for (std::size_t t = 0; t < std::size(ITEM_NAMES); ++t)
+        {
+            if (text.Value[t].empty())
+                continue;
+            std::string name = ITEM_NAMES[t];
+            name.resize(CD_TEXT_LABEL_WIDTH - 1, ' ');
+            lines.push_back(label(place) + name + ": " + text.Value[t]);
+            place.clear();
+        }
+    }
 }
 
 std::string RuleLine()
@@ -114,6 +154,11 @@ TDiscLayout BuildDiscLayout(const TLuCueSheet& sheet)
     layout.Catalog = sheet.Catalog.empty() ? NOT_SPECIFIED : sheet.Catalog;
     layout.HasCdTextFile = !sheet.CdTextFile.empty();
     layout.CdTextFile = layout.HasCdTextFile ? sheet.CdTextFile : NOT_SPECIFIED;
+    if (!layout.HasCdTextFile && !sheet.CdTextPacks.empty())
+    {
+        layout.CdTextFile = "From the cue sheet (" + std::to_string(sheet.CdTextPacks.size()) + " packs)";
+        AppendCdTextLines(sheet, layout.Lines);
+    }
     layout.SubQPatches = SubQPatchSummary(sheet);
     return layout;
 }

@@ -247,6 +247,41 @@ INSTANTIATE_TEST_SUITE_P(
                     {"Entries=2", "Entry 0=80 00 00 00 41 42 43 ee ee ee ee ee ee ee ee ee",
                      "Entry 1=f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 fa fb fc fd fe ff"}}));
 
+TEST_F(CcdfileTest, SheetTextBecomesTheWorkedExamplePacks)
+{
+    LoadSheet("TITLE \"ABC\"\r\nTRACK 01 AUDIO\r\nTITLE \"X\"\r\nINDEX 01 00:00:00\r\n", 10);
+    const std::string text = Write();
+    EXPECT_EQ(Section(text, "Disc").back(), "CDTextLength=72");
+    EXPECT_EQ(Section(text, "CDText"),
+              (std::vector<std::string>{"Entries=4", "Entry 0=80 00 00 00 41 42 43 00 58 00 00 00 00 00 00 00",
+                                        "Entry 1=8f 00 01 00 00 01 01 00 01 00 00 00 00 00 00 00",
+                                        "Entry 2=8f 01 02 00 00 00 00 00 00 00 00 03 03 00 00 00",
+                                        "Entry 3=8f 02 03 00 00 00 00 00 09 00 00 00 00 00 00 00"}));
+    EXPECT_EQ(SectionNames(text)[2], "[CDText]");
+}
+
+TEST_F(CcdfileTest, CdTextFileWinsAndItsReadTocHeaderIsSkipped)
+{
+    std::string packs(36, '\0');
+    for (std::size_t i = 0; i < packs.size(); ++i)
+        packs[i] = static_cast<char>(0x80 + i);
+    const std::string sheet = "CDTEXTFILE CDTEXT.BIN\r\nTITLE \"Ignored\"\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n";
+    Dir.Write("CDTEXT.BIN", packs);
+    LoadSheet(sheet, 10);
+    const std::string plain = Write();
+    EXPECT_EQ(Section(plain, "CDText")[1], "Entry 0=80 81 82 83 84 85 86 87 88 89 8a 8b 8c 8d 8e 8f");
+
+    // Data length 38 = 40 - 2, big-endian, then two reserved bytes.
+    Dir.Write("CDTEXT.BIN", std::string("\x00\x26\x00\x00", 4) + packs);
+    LoadSheet(sheet, 10);
+    EXPECT_EQ(Write(), plain);
+
+    // The same size without a matching length is read from its first byte.
+    Dir.Write("CDTEXT.BIN", std::string("\x00\x27\x00\x00", 4) + packs);
+    LoadSheet(sheet, 10);
+    EXPECT_EQ(Section(Write(), "CDText")[1], "Entry 0=00 27 00 00 80 81 82 83 84 85 86 87 88 89 8a 8b");
+}
+
 TEST_F(CcdfileTest, VanishedCdTextFileIsNoError)
 {
     const std::string cdText = Dir.Write("CDTEXT.BIN", std::string(36, '\x11'));

@@ -177,4 +177,30 @@ TEST_F(LayoutreportTest, ASideCarAddsItsLineUnderTheCdTextFile)
     EXPECT_EQ(BuildLayoutReport(BuildDiscLayout(Sheet)).find("Subchannel"), std::string::npos);
 }
 
+TEST_F(LayoutreportTest, SheetTextIsShownAsWrittenWithItsBlocks)
+{
+    LoadSheet("TITLE \"Café ①\"\nPERFORMER YOASOBI\nFILE \"DISC.BIN\" BINARY\nTRACK 01 AUDIO\n"
+              "TITLE \"夜に駆ける\"\nINDEX 01 00:00:00\n",
+              100);
+    const TDiscLayout layout = BuildDiscLayout(Sheet);
+    EXPECT_FALSE(layout.HasCdTextFile);
+    EXPECT_EQ(layout.CdTextFile, "From the cue sheet (" + std::to_string(Sheet.CdTextPacks.size()) + " packs)");
+    const std::vector<std::string> text(layout.Lines.end() - 7, layout.Lines.end());
+    EXPECT_EQ(text, (std::vector<std::string>{SEPARATOR, "  CD-TEXT     Block 0: English, ISO-8859-1",
+                                              "              Block 1: Japanese, MS-JIS",
+                                              "              1 character written as \"?\"",
+                                              "  Disc        TITLE      : Café ①", "              PERFORMER  : YOASOBI",
+                                              "  Track 01    TITLE      : 夜に駆ける"}));
+    const std::string report = BuildLayoutReport(layout);
+    EXPECT_NE(report.find("  CD-TEXT File         : From the cue sheet ("), std::string::npos);
+    EXPECT_NE(report.find(RULE + "  CD-TEXT     Block 0"), std::string::npos);
+
+    // Turned off, the sheet reports as one without text lines.
+    TLuCueSheet off;
+    off.UseSheetCdText = false;
+    ASSERT_TRUE(off.Load(Sheet.CuePath));
+    EXPECT_EQ(BuildLayoutReport(BuildDiscLayout(off)).find("CD-TEXT  "), std::string::npos);
+    EXPECT_EQ(BuildDiscLayout(off).CdTextFile, NOT_SPECIFIED);
+}
+
 } // namespace
