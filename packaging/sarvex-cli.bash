@@ -25,7 +25,7 @@ _sarvex_cli()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--no-edc-ecc --force --quiet --layout --output-dir --jobs
-            --fail-fast --subq-patch --no-subq-patch --help --version' -- "$cur"))
+            --fail-fast --subq-patch --no-subq-patch --no-cd-text --help --version' -- "$cur"))
         return
     fi
 

@@ -9,10 +9,11 @@
 
 namespace {
 
-constexpr const char* USAGE = "Usage: sarvex-cli [--no-edc-ecc] [--force] [--quiet] CUE_FILE [CCD_FILE]\n"
-                              "  or:  sarvex-cli [options] [--output-dir DIR] [-j N] [--fail-fast] CUE_FILE...\n"
-                              "  or:  sarvex-cli --layout [--subq-patch FILE | --no-subq-patch] CUE_FILE\n"
-                              "  or:  sarvex-cli --help | --version\n";
+constexpr const char* USAGE =
+    "Usage: sarvex-cli [--no-edc-ecc] [--force] [--quiet] CUE_FILE [CCD_FILE]\n"
+    "  or:  sarvex-cli [options] [--output-dir DIR] [-j N] [--fail-fast] CUE_FILE...\n"
+    "  or:  sarvex-cli --layout [--subq-patch FILE | --no-subq-patch] [--no-cd-text] CUE_FILE\n"
+    "  or:  sarvex-cli --help | --version\n";
 
 constexpr const char* DESCRIPTION =
     "Converts the disc described by CUE_FILE into CCD_FILE and the .img and .sub files beside it.\n"
@@ -45,6 +46,9 @@ void DeclareOptions(CLI::App& app, TCliOptions& options)
         ->type_name("FILE");
     app.add_flag("--no-subq-patch", options.NoSubQPatch,
                  "ignore the .lsd or .sbi file named like the sheet in its folder");
+    app.add_flag_callback(
+        "--no-cd-text", [&options] { options.SheetCdText = false; },
+        "write no CD-TEXT from the sheet's TITLE, PERFORMER... lines (a CDTEXTFILE still counts)");
     app.add_flag("--help", options.Help, "print this help");
     app.add_flag("-h", options.Help)->group("");
     app.add_flag("--version", options.Version, "print the version");

@@ -24,6 +24,7 @@ struct TCliOptions
     bool FailFast = false;
     std::string SubQPatch; // a LibCrypt side-car named on the command line
     bool NoSubQPatch = false;
+    bool SheetCdText = true; // CD-TEXT from the sheet's TITLE, PERFORMER... lines
     bool Help = false;
     bool Version = false;
     std::vector<std::string> Paths; // as given

@@ -59,8 +59,13 @@ std::string CheckOutputs(const std::vector<std::string>& paths, bool force, cons
 std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TLuCueSheet& sheet,
                       std::vector<std::string>& warnings)
 {
+    sheet.UseSheetCdText = options.SheetCdText;
     if (!sheet.Load(cuePath))
         return CueErrorText(sheet.ErrorCode);
+    if (sheet.CdTextReplaced > 0)
+        warnings.push_back("CD-TEXT: " + std::to_string(sheet.CdTextReplaced) +
+                           (sheet.CdTextReplaced == 1 ? " character" : " characters") +
+                           " of the sheet's text cannot be written and became \"?\"");
     if (options.NoSubQPatch)
         return {};
     const std::string sideCar = options.SubQPatch.empty() ? FindSubQPatchFile(cuePath) : options.SubQPatch;

@@ -28,7 +28,7 @@ struct TSheetOutcome
     std::int64_t SectorsWritten = 0;
     std::string ImgPath;
     std::string SubPath;
-    std::vector<std::string> Warnings; // about the LibCrypt side-car
+    std::vector<std::string> Warnings; // about the LibCrypt side-car and text CD-TEXT cannot hold
     std::string SubQPatchFile;         // the side-car applied, if any
     std::int64_t SubQFramesReplaced = 0;
 };

@@ -34,7 +34,7 @@ expect()
   fi
 }
 expect "sarvex-cli --f" "--fail-fast --force"
-expect "sarvex-cli --no" "--no-edc-ecc --no-subq-patch"
+expect "sarvex-cli --no" "--no-cd-text --no-edc-ecc --no-subq-patch"
 expect "sarvex-cli " "one.cue sets two.CUE"
 expect "sarvex-cli one.cue " "one.cue out.ccd sets two.CUE"
 expect "sarvex-cli one.cue two.CUE " "one.cue sets two.CUE"
