@@ -128,6 +128,9 @@ void TMainFrm::CreateActions()
     FileExit = makeAction("FileExit", "E&xit", &TMainFrm::FileExitExecute);
     SettingsFont = makeAction("SettingsFont", "&Font", &TMainFrm::SettingsFontExecute);
     HelpAbout = makeAction("HelpAbout", "&About", &TMainFrm::HelpAboutExecute);
+    SettingsCdText = makeAction("SettingsCdText", "&CD-TEXT from the Cue Sheet", &TMainFrm::SettingsCdTextExecute);
+    SettingsCdText->setCheckable(true);
+    SettingsCdText->setChecked(true);
 
     QMenuBar* mainMenu = menuBar();
     mainMenu->setObjectName(QStringLiteral("MainMenu1"));
@@ -139,6 +142,7 @@ void TMainFrm::CreateActions()
     Setting1 = mainMenu->addMenu(QStringLiteral("&Setting"));
     Setting1->setObjectName(QStringLiteral("Setting1"));
     Setting1->addAction(SettingsFont);
+    Setting1->addAction(SettingsCdText);
     Help1 = mainMenu->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     Help1->addAction(HelpAbout);
@@ -277,6 +281,7 @@ void TMainFrm::FileSelectCueExecute()
 void TMainFrm::OpenCueFile(const QString& path)
 {
     LastCueDir = FolderOf(path);
+    CueSheet.UseSheetCdText = SettingsCdText->isChecked();
     bool loaded = CueSheet.Load(ToNativePath(path));
     std::string error = CueSheet.ErrorCode != 0 ? CueErrorText(CueSheet.ErrorCode) : std::string();
     std::vector<std::string> warnings;
@@ -399,6 +404,14 @@ void TMainFrm::HelpAboutExecute()
 {
     if (AboutBox != nullptr)
         AboutBox->exec();
+}
+
+// The packs are built when the sheet is read, so the loaded sheet is read again (never during a run,
+// when the buttons are off).
+void TMainFrm::SettingsCdTextExecute()
+{
+    if (!CuePathEdit->text().isEmpty() && BrowseBtn1->isEnabled())
+        OpenCueFile(CuePathEdit->text());
 }
 
 void TMainFrm::SettingsFontExecute()

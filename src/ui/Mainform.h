@@ -62,6 +62,7 @@ public:
     QAction* FileSelectCcd = nullptr;
     QAction* FileExit = nullptr;
     QAction* SettingsFont = nullptr;
+    QAction* SettingsCdText = nullptr; // checked: CD-TEXT from the sheet's TITLE, PERFORMER... lines
     QAction* HelpAbout = nullptr;
 
     QFileDialog* CueOpenDlg = nullptr;
@@ -87,6 +88,7 @@ public:
     void ConvBtnClick();
     void PreviewBtnClick();
     void SettingsFontExecute();
+    void SettingsCdTextExecute();
     void FileExitExecute();
     void HelpAboutExecute();
 

@@ -88,6 +88,7 @@ void TMainFrm::LoadSettings()
     LastCueDir = QString::fromStdString(ini.ReadString(DIR, "Cue", ""));
     LastCcdDir = QString::fromStdString(ini.ReadString(DIR, "Ccd", ""));
     CorrectCk->setChecked(ini.ReadBool(OPTIONS, "EdcEcc", true));
+    SettingsCdText->setChecked(ini.ReadBool(OPTIONS, "CdTextFromCue", true));
 }
 
 void TMainFrm::SaveSettings() const
@@ -119,6 +120,7 @@ void TMainFrm::SaveSettings() const
     ini.WriteString(DIR, "Cue", LastCueDir.toStdString());
     ini.WriteString(DIR, "Ccd", LastCcdDir.toStdString());
     ini.WriteBool(OPTIONS, "EdcEcc", CorrectCk->isChecked());
+    ini.WriteBool(OPTIONS, "CdTextFromCue", SettingsCdText->isChecked());
 
     ini.TryUpdateFile(); // a settings file that cannot be written is not worth a message
 }

@@ -170,3 +170,28 @@ TEST_F(PreviewformTest, ASideCarShowsItsLineAndPutsItInTheReport)
     EXPECT_TRUE(Frm.SubQLbl->isHidden());
     EXPECT_EQ(Clipboard().find("Subchannel"), std::string::npos);
 }
+
+TEST_F(PreviewformTest, SheetTextShowsWhereItComesFromAndTheMenuTurnsItOff)
+{
+    W.Dir.WriteZeros("DISC.BIN", 1000 * 2352);
+    const std::string cue = W.Dir.Write("text.cue", "TITLE \"夜に駆ける\"\nFILE \"DISC.BIN\" BINARY\n"
+                                                    "TRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
+    ASSERT_TRUE(W.MainFrm->SettingsCdText->isChecked());
+    W.MainFrm->OpenCueFile(QString::fromStdString(cue));
+    Frm.FormShow();
+    const std::string from =
+        "From the cue sheet (" + std::to_string(W.MainFrm->CueSheet.CdTextPacks.size()) + " packs)";
+    EXPECT_EQ(Frm.CdtextLbl->text().toStdString(), from);
+    EXPECT_EQ(Lines().back(), "  Disc        TITLE      : 夜に駆ける");
+    const std::string report = Clipboard();
+    EXPECT_NE(report.find("  CD-TEXT File         : " + from + "\n\n"), std::string::npos);
+    EXPECT_NE(report.find("  CD-TEXT     Block 0: Japanese, MS-JIS\n"), std::string::npos) << report;
+
+    // Unchecking reads the sheet again without its text.
+    W.MainFrm->SettingsCdText->trigger();
+    EXPECT_FALSE(W.MainFrm->SettingsCdText->isChecked());
+    EXPECT_TRUE(W.MainFrm->CueSheet.CdTextPacks.empty());
+    Frm.FormShow();
+    EXPECT_EQ(Frm.CdtextLbl->text(), "Not Specified");
+    EXPECT_EQ(Clipboard().find("CD-TEXT  "), std::string::npos);
+}

@@ -44,12 +44,13 @@ TEST_F(SettingsTest, DefaultsWithoutAFile)
         EXPECT_EQ(edit->palette().color(QPalette::Text), QApplication::palette().color(QPalette::Text));
     }
     EXPECT_TRUE(frm.CorrectCk->isChecked());
+    EXPECT_TRUE(frm.SettingsCdText->isChecked());
     EXPECT_TRUE(frm.LastCueDir.isEmpty());
     EXPECT_TRUE(frm.LastCcdDir.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(W.SettingsPath())); // nothing is written before close
 }
 
-TEST_F(SettingsTest, CloseWritesSeventeenKeysAndRestartRestoresThem)
+TEST_F(SettingsTest, CloseWritesEighteenKeysAndRestartRestoresThem)
 {
     {
         TMainFrm& frm = *W.MainFrm;
@@ -69,6 +70,7 @@ TEST_F(SettingsTest, CloseWritesSeventeenKeysAndRestartRestoresThem)
         frm.LastCueDir = "/home/user/cd";
         frm.LastCcdDir = "/";
         frm.CorrectCk->setChecked(false);
+        frm.SettingsCdText->setChecked(false);
         frm.close();
     }
 
@@ -81,8 +83,9 @@ TEST_F(SettingsTest, CloseWritesSeventeenKeysAndRestartRestoresThem)
         << text;
     EXPECT_NE(text.find("[Font\\Style]\r\nIsBold=1\r\nIsItalic=1\r\nIsUnderline=1\r\nIsStrikeOut=1\r\n"),
               std::string::npos);
-    EXPECT_NE(text.find("[Dir]\r\nCue=/home/user/cd\r\nCcd=/\r\n[Options]\r\nEdcEcc=0\r\n"), std::string::npos);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '='), 17);
+    EXPECT_NE(text.find("[Dir]\r\nCue=/home/user/cd\r\nCcd=/\r\n[Options]\r\nEdcEcc=0\r\nCdTextFromCue=0\r\n"),
+              std::string::npos);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '='), 18);
 
     W.Restart();
     TMainFrm& frm = *W.MainFrm;
@@ -99,6 +102,7 @@ TEST_F(SettingsTest, CloseWritesSeventeenKeysAndRestartRestoresThem)
     EXPECT_EQ(frm.LastCueDir, "/home/user/cd");
     EXPECT_EQ(frm.LastCcdDir, "/");
     EXPECT_FALSE(frm.CorrectCk->isChecked());
+    EXPECT_FALSE(frm.SettingsCdText->isChecked());
 }
 
 TEST_F(SettingsTest, OtherKeysStayInPlace)
