@@ -80,6 +80,8 @@ std::int32_t TLuCueTrack::GetIndexLength(std::uint32_t number) const
 {
     if (number > MAX_INDEX || static_cast<std::int32_t>(number) < FirstIndexNo)
         return 0;
+    if (number == 0 && PregapFileIndex >= 0)
+        return PregapEnd > Index[0] ? PregapEnd - Index[0] : 0;
     const std::int64_t length = static_cast<std::int32_t>(number) == LastIndexNo ? std::int64_t(End) - Index[number]
                                 : number == MAX_INDEX                            ? 0
                                                       : std::int64_t(Index[number + 1]) - Index[number];

@@ -46,6 +46,10 @@ public:
     std::int32_t Postgap = 0;
     std::string Isrc;
     TCueText Text; // TITLE, PERFORMER and the rest after this TRACK; its ISRC as well
+    // A track whose INDEX 00 lies in the file before its own (rippers append gaps to the previous track's
+    // file): that file and the position there just past the index 0 region. -1 when all is in FileIndex.
+    std::int32_t PregapFileIndex = -1;
+    std::int32_t PregapEnd = 0;
 
     void SetType(std::uint32_t type);
     std::int32_t GetSectorSize() const { return TrackTypeSectorSize(Type); }

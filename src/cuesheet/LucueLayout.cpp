@@ -75,11 +75,6 @@ void TLuCueSheet::BuildAddressTable()
     {
         const TLuCueTrack& track = *Tracks[static_cast<std::size_t>(i)];
         const std::int32_t number = FirstTrackNo + i;
-        if (track.FileIndex != currentFile)
-        {
-            fileOffset = 0;
-            currentFile = track.FileIndex;
-        }
         // The first track's PREGAP follows the fixed 150 sectors, as the TOC counts it.
         if (track.Pregap > 0)
         {
@@ -92,10 +87,17 @@ void TLuCueSheet::BuildAddressTable()
             const std::int32_t length = track.GetIndexLength(static_cast<std::uint32_t>(j));
             if (j == 1)
                 index1Start[static_cast<std::size_t>(i)] = running;
+            // Index 0 may lie at the end of the file before the track's own.
+            const std::int32_t file = j == 0 && track.PregapFileIndex >= 0 ? track.PregapFileIndex : track.FileIndex;
+            if (file != currentFile)
+            {
+                fileOffset = 0;
+                currentFile = file;
+            }
             if (length <= 0)
                 continue;
             TAddressTable& row = append(number, j, running, akFile);
-            row.FileNumber = track.FileIndex;
+            row.FileNumber = file;
             row.FileOffset = fileOffset;
             running += length;
             fileOffset += std::int64_t(length) * track.GetSectorSize();

@@ -76,6 +76,54 @@ bool ReadWholeFile(const std::string& path, std::string& text)
     }
 }
 
+void AppendUtf8(std::string& out, std::uint32_t code)
+{
+    if (code < 0x80)
+        out += static_cast<char>(code);
+    else if (code < 0x800)
+        out += {static_cast<char>(0xC0 | code >> 6), static_cast<char>(0x80 | (code & 0x3F))};
+    else if (code < 0x10000)
+        out += {static_cast<char>(0xE0 | code >> 12), static_cast<char>(0x80 | (code >> 6 & 0x3F)),
+                static_cast<char>(0x80 | (code & 0x3F))};
+    else
+        out += {static_cast<char>(0xF0 | code >> 18), static_cast<char>(0x80 | (code >> 12 & 0x3F)),
+                static_cast<char>(0x80 | (code >> 6 & 0x3F)), static_cast<char>(0x80 | (code & 0x3F))};
+}
+
+// A sheet saved as UTF-16 (told by its byte order mark) as UTF-8, so that names reach the file system
+// as they are spelled there. A lone surrogate becomes U+FFFD; an odd last byte is dropped.
+std::string Utf16ToUtf8(std::string_view text, bool bigEndian)
+{
+    std::string out;
+    out.reserve(text.size());
+    auto unit = [&](std::size_t at) {
+        const auto a = static_cast<std::uint8_t>(text[at]);
+        const auto b = static_cast<std::uint8_t>(text[at + 1]);
+        return static_cast<std::uint32_t>(bigEndian ? a << 8 | b : b << 8 | a);
+    };
+    for (std::size_t at = 2; at + 1 < text.size(); at += 2)
+    {
+        std::uint32_t code = unit(at);
+        if (code >= 0xD800 && code < 0xDC00 && at + 3 < text.size() && unit(at + 2) >= 0xDC00 && unit(at + 2) < 0xE000)
+        {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
+            at += 2;
+        }
+        else if (code >= 0xD800 && code < 0xE000)
+        {
+            code = 0xFFFD;
+        }
+        AppendUtf8(out, code);
+    }
+    return out;
+}
+
+bool IsDrivePath(std::string_view name)
+{
+    return name.size() > 3 && UpperAscii(name[0]) >= 'A' && UpperAscii(name[0]) <= 'Z' && name[1] == ':' &&
+           (name[2] == '\\' || name[2] == '/');
+}
+
 // Finds an entry of folder whose name matches name ignoring ASCII case; first in sorted order.
 bool MatchEntry(const std::string& folder, const std::string& name, std::string& found)
 {
@@ -142,6 +190,24 @@ struct TCueCommand
     std::uint32_t LineNo = 0;
 };
 
+// The packed status; it has 16 bits for the line: a later line is reported without one, never as another.
+std::uint32_t PackStatus(std::uint32_t line, TCueErrorGroup group, TCueErrorReason reason)
+{
+    return ((line <= 0xFFFF ? line : 0) << 16) + CueStatus(group, reason);
+}
+
+// One pair of quotes around a whole argument is dropped.
+std::string_view Unquote(std::string_view s)
+{
+    return s.size() >= 2 && s.front() == '"' && s.back() == '"' ? s.substr(1, s.size() - 2) : s;
+}
+
+// Rippers write all zeros for a disc or track that has no code.
+bool IsAllZero(std::string_view code)
+{
+    return std::all_of(code.begin(), code.end(), [](char c) { return c == '0'; });
+}
+
 // The state of one Load between lines. A handler reaches the model through Sheet: what a command gives
 // before the first TRACK belongs to the disc, after it to CurrentTrack().
 class TSheetReader
@@ -156,6 +222,8 @@ public:
     std::int32_t CurrentTrackSlot = -1;
     std::int32_t LastTrackNo = 0;
     std::int32_t LastIndexNo = -1;
+    std::int32_t LastIndexPosition = 0; // frames into the current file, once it has an INDEX
+    std::uint32_t TrackLine = 0;
     std::int64_t ConsumedBytes = 0; // of the current file, by index regions already closed
     // Per disc.
     bool CdTextGiven = false;
@@ -169,10 +237,14 @@ public:
     bool IsrcGiven = false;
     bool PregapGiven = false;
     bool PostgapGiven = false;
+    // The current track came over from the file before with its INDEX 00 only; its INDEX 01 starts this file.
+    bool TrackCarried = false;
 
     // Null before the first TRACK.
     TLuCueTrack* CurrentTrack() const { return Slot(CurrentTrackSlot); }
     TLuCueTrack* PreviousTrack() const { return CurrentTrackSlot > 0 ? Slot(CurrentTrackSlot - 1) : nullptr; }
+    // A track with INDEX 00 and no INDEX 01 yet.
+    bool AwaitsIndex1() const { return CurrentTrack() && CurrentTrack()->LastIndexNo == 0; }
     // The last track of a file ends with the file's data; throws when the source cannot tell its size.
     void CloseTrack() const;
 
@@ -260,11 +332,14 @@ TCueErrorReason HandleCatalog(TSheetReader& reader, const TCueCommand& command)
 {
     if (reader.CatalogGiven)
         return erGivenTwice;
-    const std::string_view arg = command.Arg;
+    const std::string_view arg = Unquote(command.Arg);
     if (arg.size() != 13 || !std::all_of(arg.begin(), arg.end(), IsDigit))
         return erBadArgument;
-    reader.Sheet.Catalog = arg;
-    reader.Sheet.DiscText.Set(ptUpcIsrc, arg, command.LineNo);
+    if (!IsAllZero(arg))
+    {
+        reader.Sheet.Catalog = arg;
+        reader.Sheet.DiscText.Set(ptUpcIsrc, arg, command.LineNo);
+    }
     reader.CatalogGiven = true;
     return erNone;
 }
@@ -286,6 +361,14 @@ TCueErrorReason CloseFile(TSheetReader& reader)
         return erOpenFailed;
     }
     return erNone;
+}
+
+// The track's index 0 region stays in the file it was closed in; its INDEX 01 may start the new file.
+void CarryTrack(TLuCueTrack& track, std::int32_t newFile)
+{
+    track.PregapFileIndex = track.FileIndex;
+    track.PregapEnd = track.End;
+    track.FileIndex = newFile;
 }
 
 TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
@@ -324,6 +407,9 @@ TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
     reader.FileHasIndex = false;
     reader.TrackHasIndex = true;
     reader.ConsumedBytes = 0;
+    if (reader.AwaitsIndex1())
+        CarryTrack(*reader.CurrentTrack(), reader.CurrentFile);
+    reader.TrackCarried = reader.AwaitsIndex1();
     return erNone;
 }
 
@@ -339,7 +425,8 @@ TCueErrorReason HandleTrack(TSheetReader& reader, const TCueCommand& command)
     TLuCueSheet& sheet = reader.Sheet;
     if (reader.CurrentFile < 0)
         return erNoFileYet;
-    if (!reader.TrackHasIndex)
+    // A track needs an INDEX 01: INDEX 00 alone would make it all pregap.
+    if (!reader.TrackHasIndex || reader.AwaitsIndex1())
         return erNoIndex;
     const std::size_t blank = command.Arg.rfind(' ');
     if (blank == std::string_view::npos)
@@ -370,6 +457,7 @@ TCueErrorReason HandleTrack(TSheetReader& reader, const TCueCommand& command)
         return erOpenFailed;
     }
     reader.CurrentTrackSlot = sheet.TrackCount++;
+    reader.TrackLine = command.LineNo;
     reader.LastTrackNo = number;
     reader.FileHasTrack = true;
     reader.TrackHasIndex = false;
@@ -419,14 +507,19 @@ TCueErrorReason HandleIsrc(TSheetReader& reader, const TCueCommand& command)
 {
     if (const TCueErrorReason reason = CheckBeforeFirstIndex(reader, reader.IsrcGiven); reason != erNone)
         return reason;
-    const std::string_view arg = command.Arg;
-    bool valid = arg.size() == 12;
+    // Rippers write the code with hyphens between its parts (US-RC1-76-07839).
+    std::string code(Unquote(command.Arg));
+    code.erase(std::remove(code.begin(), code.end(), '-'), code.end());
+    bool valid = code.size() == 12;
     for (std::size_t i = 0; valid && i < 12; ++i)
-        valid = IsDigit(arg[i]) || (i < 5 && arg[i] >= 'A' && arg[i] <= 'Z');
+        valid = IsDigit(code[i]) || (i < 5 && code[i] >= 'A' && code[i] <= 'Z');
     if (!valid)
         return erBadArgument;
-    reader.CurrentTrack()->Isrc = arg;
-    reader.CurrentTrack()->Text.Set(ptUpcIsrc, arg, command.LineNo);
+    if (!IsAllZero(code))
+    {
+        reader.CurrentTrack()->Isrc = code;
+        reader.CurrentTrack()->Text.Set(ptUpcIsrc, code, command.LineNo);
+    }
     reader.IsrcGiven = true;
     return erNone;
 }
@@ -443,28 +536,29 @@ TCueErrorReason HandlePregap(TSheetReader& reader, const TCueCommand& command)
     return erNone;
 }
 
-// The rules of a track's first INDEX; a later track in the same file closes the one before it.
-TCueErrorReason PlaceFirstIndex(TSheetReader& reader, std::int32_t number, std::int32_t position)
+// The number and position rules of an INDEX, in order.
+TCueErrorReason CheckIndexPlace(const TSheetReader& reader, std::int32_t number, std::int32_t position)
 {
-    if (number != 0 && number != 1)
-        return erFirstIndexNotZeroOrOne;
+    if (!reader.TrackHasIndex)
+    {
+        if (number != 0 && number != 1)
+            return erFirstIndexNotZeroOrOne;
+    }
+    else if (number != reader.LastIndexNo + 1)
+    {
+        return erNotConsecutive;
+    }
     if (!reader.FileHasIndex)
-    {
-        if (position != 0)
-            return erFileStartNotZero;
-    }
-    else if (TLuCueTrack* previous = reader.PreviousTrack())
-    {
-        previous->End = position;
-    }
-    return erNone;
+        return position == 0 ? erNone : erFileStartNotZero;
+    // An earlier position would make the control file disagree with the Q channel.
+    return position < reader.LastIndexPosition ? erBadArgument : erNone;
 }
 
 TCueErrorReason HandleIndex(TSheetReader& reader, const TCueCommand& command)
 {
     if (reader.PostgapGiven)
         return erMisplaced;
-    if (!reader.FileHasTrack)
+    if (!reader.FileHasTrack && !reader.TrackCarried)
         return erNoTrack;
     const std::string_view arg = command.Arg;
     const std::size_t blank = arg.find(' ');
@@ -479,26 +573,28 @@ TCueErrorReason HandleIndex(TSheetReader& reader, const TCueCommand& command)
         number = 100;
     if (static_cast<std::uint32_t>(number) > MAX_INDEX)
         return erBadArgument;
-    const bool trackHadIndex = reader.TrackHasIndex;
-    if (!trackHadIndex)
-    {
-        if (const TCueErrorReason reason = PlaceFirstIndex(reader, number, position); reason != erNone)
-            return reason;
-    }
-    else if (number != reader.LastIndexNo + 1)
-    {
-        return erNotConsecutive;
-    }
+    // Only INDEX 01 continues a track across a FILE.
+    if (!reader.FileHasTrack && number != 1)
+        return erNoTrack;
+    if (const TCueErrorReason reason = CheckIndexPlace(reader, number, position); reason != erNone)
+        return reason;
     TLuCueTrack& track = *reader.CurrentTrack();
+    TLuCueTrack* previous = reader.PreviousTrack();
+    const bool trackHadIndex = reader.TrackHasIndex;
+    // The first INDEX of a later track in the same file closes the track before it.
+    if (!trackHadIndex && reader.FileHasIndex && previous)
+        previous->End = position;
     track.SetIndex(static_cast<std::uint32_t>(number), position);
-    const TLuCueTrack* previous = reader.PreviousTrack();
-    if (trackHadIndex)
+    if (reader.FileHasIndex && trackHadIndex)
         reader.ConsumedBytes += track.GetIndexBytes(static_cast<std::uint32_t>(number - 1));
     else if (reader.FileHasIndex && previous)
         reader.ConsumedBytes += previous->GetIndexBytes(static_cast<std::uint32_t>(previous->LastIndexNo));
     reader.LastIndexNo = number;
+    reader.LastIndexPosition = position;
     reader.TrackHasIndex = true;
     reader.FileHasIndex = true;
+    reader.FileHasTrack = true;
+    reader.TrackCarried = false;
     return erNone;
 }
 
@@ -592,10 +688,8 @@ void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
     command.Arg = TrimLeftBlanks(line.substr(row->Keyword.size()));
     command.ArgOriginal = trimmedOriginal.substr(trimmedOriginal.size() - command.Arg.size());
     command.LineNo = lineNo;
-    const TCueErrorReason reason = row->Handler(*this, command);
-    // The status has 16 bits for the line: a later line is reported without one, never as another.
-    if (reason != erNone)
-        Sheet.ErrorCode = ((lineNo <= 0xFFFF ? lineNo : 0) << 16) + CueStatus(row->Group, reason);
+    if (const TCueErrorReason reason = row->Handler(*this, command); reason != erNone)
+        Sheet.ErrorCode = PackStatus(lineNo, row->Group, reason);
 }
 
 // The checks at the end of the sheet; the last that applies gives the status.
@@ -608,6 +702,9 @@ void TSheetReader::Finish()
         status = CueStatus(egEnd, erNoTrack);
     if (CurrentFile < 0)
         status = CueStatus(egEnd, erNoFileYet);
+    // The last track has INDEX 00 only: the end has no line of its own, so name the track's.
+    if (status == 0 && AwaitsIndex1())
+        status = PackStatus(TrackLine, egEnd, erNoIndex);
     if (status != 0)
     {
         Sheet.ErrorCode = status;
@@ -629,19 +726,21 @@ std::string TLuCueSheet::ResolvePath(std::string_view name) const
     name = Trim(name);
     if (name.empty())
         return {};
-    if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
-        name = name.substr(1, name.size() - 2);
+    name = Unquote(name);
+    const std::size_t slash = CuePath.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : CuePath.substr(0, slash + 1);
     std::string path(name);
     // Sheets made on Windows separate folders with backslashes.
     std::replace(path.begin(), path.end(), '\\', '/');
     if (path.empty() || path[0] != '/')
-    {
-        const std::size_t slash = CuePath.rfind('/');
-        path = (slash == std::string::npos ? std::string() : CuePath.substr(0, slash + 1)) + path;
-    }
+        path = folder + path;
     if (IsRegularFile(path))
         return path;
-    return CaseInsensitiveLookup(path);
+    std::string found = CaseInsensitiveLookup(path);
+    // A sheet made on another machine may name its files by a Windows drive path: look for them beside it.
+    if (!IsRegularFile(found) && IsDrivePath(name))
+        found = CaseInsensitiveLookup(folder + std::string(name.substr(name.find_last_of("\\/") + 1)));
+    return found;
 }
 
 bool TLuCueSheet::Load(const std::string& cuePath)
@@ -662,6 +761,8 @@ bool TLuCueSheet::Load(const std::string& cuePath)
     CuePath = cuePath;
     try
     {
+        if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
+            text = Utf16ToUtf8(text, text[0] == '\xFE');
         ReadSheet(text);
         if (ErrorCode == 0)
             BuildCdText();
