@@ -51,9 +51,18 @@ CUES = {
                      '    INDEX 01 00:00:10\n',
     'missing_file.cue': 'FILE "NOPE.BIN" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n',
     'mp3.cue': 'FILE "A.BIN" MP3\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n',
+    'gap_in_previous_file.cue': crlf(
+        'CATALOG 0000000000000\nFILE "T.WAV" WAVE\n  TRACK 01 AUDIO\n    ISRC "GB-AYE-94-00501"\n'
+        '    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 00 00:00:10\nFILE "A.BIN" BINARY\n'
+        '    INDEX 01 00:00:00\n    INDEX 02 00:00:05\n'),
+    'drive_path.cue': crlf('CATALOG "0724384260927"\nFILE "D:\\Rips\\Album\\a.bin" BINARY\n'
+                           '  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n'),
 }
 for name, text in CUES.items():
     put('cue_sheet', name, text)
+# UTF-16 sheets, as some Windows tools save them.
+put('cue_sheet', 'utf16_le.cue', ('\ufeffREM COMMENT "Gr\u00fc\u00dfe"\r\n' + CUES['single_mode1.cue']).encode('utf-16-le'))
+put('cue_sheet', 'utf16_be.cue', ('\ufeff' + CUES['multi_file.cue'][3:]).encode('utf-16-be'))
 
 # Seek/read operations for the WAVE target: 8 bytes each, taken from the end of the input.
 def ops(*items):

@@ -195,6 +195,37 @@ TEST_F(LoadTest, GarbageEndsInAStatusCode)
     EXPECT_EQ(Sheet.ErrorCode, 0x40505u);
 }
 
+// UTF-16 sheets name their files in any script; Windows paths and codes are written as rippers write them.
+TEST_F(LoadTest, RippersDialectsKeepNamesAndCodes)
+{
+    // "Grüße 🎵.bin": one letter outside ASCII and one outside the basic plane.
+    const std::u16string name = u"Gr\u00FC\u00DFe \U0001F3B5.bin";
+    Folder.Dir.WriteZeros("Gr\xC3\xBC\xC3\x9F"
+                          "e \xF0\x9F\x8E\xB5.bin",
+                          5 * 2352);
+    const std::u16string sheet = u"\uFEFFFILE \"" + name + u"\" BINARY\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n";
+    for (const bool bigEndian : {false, true})
+    {
+        std::string bytes;
+        for (const char16_t unit : sheet)
+        {
+            const auto high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+            bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        ASSERT_TRUE(Load(bytes)) << std::hex << Sheet.ErrorCode;
+        EXPECT_EQ(Track(1).End, 5);
+    }
+    ASSERT_TRUE(
+        Load("CATALOG \"4988001234567\"\nFILE \"C:\\Rips\\Album\\SHORT.BIN\" BINARY\nTRACK 01 AUDIO\n"
+             "ISRC \"US-RC1-76-07839\"\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nISRC 000000000000\nINDEX 01 00:00:01\n"));
+    EXPECT_EQ(Sheet.Catalog, "4988001234567");
+    EXPECT_EQ(Track(1).Isrc, "USRC17607839");
+    EXPECT_EQ(Track(2).Isrc, "");
+    EXPECT_EQ(Sheet.ResolvePath("\"d:/x/AUDIO.WAV\""), Folder.Dir.File("audio.wav"));
+    // Only a drive path falls back to the sheet's folder.
+    EXPECT_NE(Sheet.ResolvePath("\"x\\audio.wav\""), Folder.Dir.File("audio.wav"));
+}
+
 TEST(CueErrorTextTest, AddsTheLineWhenThereIsOne)
 {
     EXPECT_EQ(CueErrorText(0x0007090Bu),

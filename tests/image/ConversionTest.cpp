@@ -1,13 +1,16 @@
 #include "image/Conversion.h"
 
 #include "cuesheet/Lucue.h"
+#include "image/Layoutreport.h"
 #include "support/Sidecar.h"
 #include "support/TempDir.h"
+#include "support/Wave.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -259,6 +262,99 @@ TEST_F(SubQPatchConversionTest, AHeaderOnlySbiChangesNothing)
     EXPECT_EQ(Replaced, 0);
     for (std::size_t i = 0; i < Plain.size(); ++i)
         EXPECT_TRUE(patched[i] == Plain[i]) << i;
+}
+
+// What a converted disc gives the user: the three image files and the layout report.
+struct TConvertedDisc
+{
+    std::string Img, Sub, Ccd, Report;
+    bool operator==(const TConvertedDisc&) const = default;
+};
+
+TConvertedDisc Convert(const TTempDir& dir, const std::string& name, const std::string& sheetText)
+{
+    TLuCueSheet sheet;
+    EXPECT_TRUE(sheet.Load(dir.Write(name + ".cue", sheetText))) << std::hex << sheet.ErrorCode;
+    TConversionJob job;
+    job.Run(dir.File(name + ".ccd"), true, sheet);
+    EXPECT_EQ(job.Status.load(), csSucceeded) << job.ErrorText;
+    return {TTempDir::ReadAll(dir.File(name + ".img")), TTempDir::ReadAll(dir.File(name + ".sub")),
+            TTempDir::ReadAll(dir.File(name + ".ccd")), BuildLayoutReport(BuildDiscLayout(sheet))};
+}
+
+std::string Msf(int frames)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", frames / 4500, frames / 75 % 60, frames % 75);
+    return text;
+}
+
+std::string Wave(std::string_view data)
+{
+    TWaveLayout layout;
+    layout.Data = data;
+    return MakeWave(layout);
+}
+
+// An album whose track n has gaps[n] sectors of index 0 (none for the first) and bodies[n] from index 1,
+// written as one file and as one file per track with each gap at the end of the file before.
+void ExpectBothGapFormsGiveTheSameDisc(const std::vector<int>& gaps, const std::vector<int>& bodies)
+{
+    TTempDir dir;
+    std::vector<int> starts; // of each track's index 1, in sectors of the album
+    int total = 0;
+    for (std::size_t n = 0; n < bodies.size(); ++n)
+    {
+        starts.push_back(total + gaps[n]);
+        total += gaps[n] + bodies[n];
+    }
+    std::string album(std::size_t(total) * 2352, '\0');
+    for (std::size_t i = 0; i < album.size(); ++i)
+        album[i] = static_cast<char>(i * 7 + i / 2352);
+    dir.Write("album.wav", Wave(album));
+    std::string single = "CATALOG 4988001234567\nFILE \"album.wav\" WAVE\n", split = "CATALOG 4988001234567\n";
+    for (std::size_t n = 0; n < bodies.size(); ++n)
+    {
+        const std::string file = std::to_string(n + 1) + ".wav";
+        const int end = n + 1 < bodies.size() ? starts[n + 1] : total;
+        dir.Write(file, Wave(std::string_view(album).substr(std::size_t(starts[n]) * 2352,
+                                                            std::size_t(end - starts[n]) * 2352)));
+        std::string track = "  TRACK " + std::string(n < 9 ? "0" : "") + std::to_string(n + 1) + " AUDIO\n";
+        track += n == 2 ? "    ISRC USRC17607839\n" : "";
+        const std::string index2 = n == 1 ? "    INDEX 02 " : "";
+        single += track + (n > 0 ? "    INDEX 00 " + Msf(starts[n] - gaps[n]) + "\n" : "") + "    INDEX 01 " +
+                  Msf(starts[n]) + "\n" + (n == 1 ? index2 + Msf(starts[n] + 3) + "\n" : "");
+        split += n > 0 ? track + "    INDEX 00 " + Msf(bodies[n - 1]) + "\n" : "";
+        split += "FILE \"" + file + "\" WAVE\n" + (n == 0 ? track : "") + "    INDEX 01 00:00:00\n" +
+                 (n == 1 ? index2 + "00:00:03\n" : "");
+    }
+    const TConvertedDisc expected = Convert(dir, "single", single);
+    EXPECT_EQ(Convert(dir, "split", split), expected) << split;
+    EXPECT_EQ(expected.Img.size(), std::size_t(total) * 2352);
+}
+
+// Rippers keep each gap at the end of the previous track's file; the disc is the one the single file makes.
+TEST(GapsInThePreviousFileTest, TwoAndTenTracksGiveTheDiscOfTheSingleFile)
+{
+    ExpectBothGapFormsGiveTheSameDisc({0, 70}, {40, 30});
+    ExpectBothGapFormsGiveTheSameDisc({0, 5, 150, 0, 1, 33, 2, 75, 10, 4}, {20, 9, 30, 25, 7, 12, 40, 6, 11, 18});
+}
+
+// Rippers quote codes, write ISRCs with hyphens and all zeros for codes a disc does not have.
+TEST(CodesAsRippersWriteThemTest, QuotesAndHyphensAreDroppedAndZerosAreNoCode)
+{
+    TTempDir dir;
+    dir.Write("a.wav", Wave(std::string(300 * 2352, '\x11')));
+    const auto disc = [&](const std::string& name, const std::string& catalog, const std::string& isrc) {
+        return Convert(dir, name, catalog + "FILE a.wav WAVE\nTRACK 01 AUDIO\n" + isrc + "INDEX 01 00:00:00\n");
+    };
+    const TConvertedDisc none = disc("none", "", "");
+    EXPECT_EQ(disc("zeros", "CATALOG 0000000000000\n", "ISRC 000000000000\n"), none);
+    EXPECT_NE(none.Report.find("Media Catalog Number : Not Specified"), std::string::npos);
+    const TConvertedDisc plain = disc("plain", "CATALOG 4988001234567\n", "ISRC USRC17607839\n");
+    EXPECT_EQ(disc("ripped", "CATALOG \"4988001234567\"\n", "ISRC \"US-RC1-76-07839\"\n"), plain);
+    EXPECT_NE(plain.Sub, none.Sub);
+    EXPECT_NE(plain.Ccd.find("CATALOG=4988001234567"), std::string::npos);
 }
 
 } // namespace
