@@ -315,12 +315,12 @@ TEST_F(CcdfileTest, UnreadableCdTextRaisesAndKeepsWhatWasWritten)
     const std::string unreadable = "/sys/bus/pci/rescan";
     if (!std::filesystem::exists(unreadable) || std::ifstream(unreadable).is_open())
         GTEST_SKIP() << "no file here that exists but cannot be read";
-    LoadSheet("CATALOG 0000000000000\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", 10);
+    LoadSheet("CATALOG 4988001234567\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", 10);
     Sheet.CdTextFile = unreadable;
     EXPECT_THROW(WriteCcdFile(CcdPath, Sheet), std::system_error);
     EXPECT_EQ(TTempDir::ReadAll(CcdPath), "[CloneCD]\r\nVersion=3\r\n"
                                           "[Disc]\r\nTocEntries=4\r\nSessions=1\r\nDataTracksScrambled=0\r\n"
-                                          "CDTextLength=0\r\nCATALOG=0000000000000\r\n");
+                                          "CDTextLength=0\r\nCATALOG=4988001234567\r\n");
 }
 
 TEST_F(CcdfileTest, EmptySheetIsRefused)
