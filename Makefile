@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 PACKAGES := build-essential cmake pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev libcli11-dev libsimpleini-dev xvfb xauth x11-utils mednafen fonts-liberation fonts-ipafont-gothic \
-            help2man dpkg-dev appstream desktop-file-utils bash-completion groff-base \
+            help2man dpkg-dev file appstream desktop-file-utils bash-completion groff-base \
             clang libclang-rt-14-dev
 # Only the tests need these: libcdio reads the CD-TEXT packs back.
 TEST_PACKAGES := libcdio-dev
