@@ -163,6 +163,24 @@ TEST_F(BatchTest, SameNameRefusedFailFastAndUsageErrors)
     EXPECT_EQ(RunCli({"--output-dir", out.Path().string(), first, "x.ccd"}).Exit, 64);
 }
 
+// On a terminal one progress line covers the batch; it is cleared before every status line.
+TEST_F(BatchTest, TerminalProgressLineNeverBreaksAStatusLine)
+{
+    if (::access("/usr/bin/script", X_OK) != 0)
+        GTEST_SKIP() << "script (bsdutils) is not installed";
+    const std::string command =
+        std::string(SARVEX_CLI) + " -j 2 " + WriteSheet(0) + " " + WriteSheet(1) + " " + WriteSheet(2);
+    TTempDir logDir;
+    const TRunResult run = Finish(Spawn({"/usr/bin/script", "-qec", command, "/dev/null"}, logDir), logDir);
+    EXPECT_EQ(run.Exit, 0) << run.Out;
+    for (unsigned k = 0; k < 3; ++k)
+        EXPECT_NE(run.Out.find("\r\x1b[K" + Dir.File("disc" + std::to_string(k) + ".cue") + ": ok\r\n"),
+                  std::string::npos)
+            << run.Out;
+    EXPECT_NE(run.Out.find("\r3/3 sheets"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("\r\x1b[K3 converted, 0 failed, 0 could not be loaded\r\n"), std::string::npos) << run.Out;
+}
+
 TEST_F(BatchTest, SigintCancelsTheRunningSheetsAndStartsNoOther)
 {
     // Sparse cooked data: each sheet runs long enough for the signal to find it working.
