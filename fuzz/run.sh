@@ -14,7 +14,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 SECONDS_PER_TARGET=${1:-60}
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(cue_sheet wave_file cd_text)
+[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(cue_sheet wave_file cd_text subq_patch)
 BUILD=${FUZZ_BUILD:-$ROOT/build-fuzz}
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 CXX=${CXX:-clang++}
@@ -38,6 +38,7 @@ max_len() {
     cue_sheet) echo 8192 ;;
     wave_file) echo 16384 ;;
     cd_text) echo 4096 ;;
+    subq_patch) echo 2048 ;;
   esac
 }
 

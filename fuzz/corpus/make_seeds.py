@@ -131,3 +131,10 @@ put('cd_text', 'album.cdt', album + size_info + struct.pack('>H', crc16(size_inf
 put('cd_text', 'one_pack.cdt', packs([(0x80, 0, 'ABC')]))
 put('cd_text', 'trailing_byte.cdt', packs([(0x80, 0, 'Title'), (0x81, 0, 'Artist')]) + b'\0')
 put('cd_text', 'short.cdt', b'\x80\0\0\0ABC')
+
+# LibCrypt side-cars: the MediEvil frame in both formats, and an .sbi with a record of each type.
+medievil = bytes([0x41, 0x01, 0x01, 0x07, 0x06, 0x05, 0x00, 0x23, 0x08, 0x05, 0xFF, 0xB8])
+put('subq_patch', 'medievil.lsd', bytes([0x03, 0x08, 0x05]) + medievil)
+put('subq_patch', 'medievil.sbi', b'SBI\0' + bytes([0x03, 0x08, 0x05, 0x01]) + medievil[:10])
+put('subq_patch', 'each_type.sbi', b'SBI\0' + bytes([0x00, 0x02, 0x00, 0x01]) + bytes(range(10)) +
+    bytes([0x00, 0x02, 0x05, 0x02, 0x00, 0x00, 0x05, 0x00, 0x02, 0x10, 0x03, 0x00, 0x02, 0x10]))
