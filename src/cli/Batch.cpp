@@ -45,7 +45,7 @@ struct TSlot
     std::size_t Index = 0;
 };
 
-std::int32_t SlotProgress(std::int8_t event, std::int32_t value, void* context)
+std::int32_t SlotProgress(TProgressEvent event, std::int32_t value, void* context)
 {
     const TSlot& slot = *static_cast<TSlot*>(context);
     slot.Report->Progress(slot.Index, event, value);

@@ -49,7 +49,7 @@ void TBatchReport::Started(std::size_t slot, std::int64_t sectors)
     StartedSectors += sectors;
 }
 
-void TBatchReport::Progress(std::size_t slot, std::int8_t event, std::int32_t value)
+void TBatchReport::Progress(std::size_t slot, TProgressEvent event, std::int32_t value)
 {
     const std::lock_guard<std::mutex> guard(Lock);
     TSlotProgress& progress = Slots[slot];

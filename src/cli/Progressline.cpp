@@ -12,27 +12,26 @@ inline constexpr double BYTES_PER_SECTOR = 2352.0 + 96.0;
 
 } // namespace
 
-std::int32_t TProgressLine::Handler(std::int8_t event, std::int32_t value, void* dialog)
+std::int32_t TProgressLine::Handler(TProgressEvent event, std::int32_t value, void* dialog)
 {
     static_cast<TProgressLine*>(dialog)->Apply(event, value);
     return 0;
 }
 
-void TProgressLine::Apply(std::int8_t event, std::int32_t value)
+void TProgressLine::Apply(TProgressEvent event, std::int32_t value)
 {
     switch (event)
     {
     case peSetRange:
-        Maximum = value + 1;
-        Position = 0;
+        Done = 0;
         Started = std::chrono::steady_clock::now();
         break;
     case peStep:
-        ++Position;
+        Done = value;
         Draw(false);
         break;
     case peComplete:
-        Position = Maximum;
+        Done = TotalSectors;
         Draw(true);
         break;
     default: // a closing event ends the line
@@ -51,11 +50,7 @@ void TProgressLine::Draw(bool force)
     LastDrawn = now;
     Drawn = true;
 
-    // After the first step, step p follows the sector at address 150 + 75 (p - 2).
-    std::int64_t done = Position >= 2 ? std::int64_t(Position - 2) * 75 + 1 : 0;
-    if (Position >= Maximum)
-        done = TotalSectors;
-    done = std::min(done, TotalSectors);
+    const std::int64_t done = std::min(Done, TotalSectors);
     const double seconds = std::chrono::duration<double>(now - Started).count();
     const double rate = seconds > 0 ? double(done) / seconds : 0.0;
     const int percent = TotalSectors > 0 ? int(done * 100 / TotalSectors) : 100;

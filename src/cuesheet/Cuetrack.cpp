@@ -22,17 +22,17 @@ constexpr TTypeInfo TYPE_INFO[] = {
 
 } // namespace
 
-std::int32_t TrackTypeSectorSize(std::uint32_t type)
+std::int32_t TrackTypeSectorSize(TTrackType type)
 {
     return type <= ttCdi_2352 ? TYPE_INFO[type].SectorSize : 0;
 }
 
-std::int32_t TrackTypeMode(std::uint32_t type)
+std::int32_t TrackTypeMode(TTrackType type)
 {
     return type <= ttCdi_2352 ? TYPE_INFO[type].Mode : -1;
 }
 
-void TLuCueTrack::SetType(std::uint32_t type)
+void TLuCueTrack::SetType(TTrackType type)
 {
     if (type < ttAudio || type > ttCdi_2352)
     {

@@ -27,14 +27,14 @@ inline constexpr std::uint32_t CONTROL_4CH = 0x80;
 inline constexpr int MAX_INDEX = 99;
 
 // Bytes per sector in the data file and mode number, by type code (0 for codes out of range).
-std::int32_t TrackTypeSectorSize(std::uint32_t type);
-std::int32_t TrackTypeMode(std::uint32_t type);
+std::int32_t TrackTypeSectorSize(TTrackType type);
+std::int32_t TrackTypeMode(TTrackType type);
 
 class TLuCueTrack
 {
 public:
     // All positions are frame counts from the start of the track's data file.
-    std::uint32_t Type = ttNone;
+    TTrackType Type = ttNone;
     std::int32_t FileIndex = 0;
     std::int32_t Start = 0;
     std::int32_t End = 0;
@@ -51,7 +51,8 @@ public:
     std::int32_t PregapFileIndex = -1;
     std::int32_t PregapEnd = 0;
 
-    void SetType(std::uint32_t type);
+    // A code out of range leaves the track without a type.
+    void SetType(TTrackType type);
     std::int32_t GetSectorSize() const { return TrackTypeSectorSize(Type); }
 
     void SetPreEmphasis(bool on) { SetFlag(CONTROL_PRE, on); }

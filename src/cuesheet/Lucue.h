@@ -79,6 +79,12 @@ enum TAddressKind : std::int32_t
     akLeadOut = 3,
 };
 
+// What a conversion asks of the composer; the job passes the user's choice with every sector.
+struct TComposeOptions
+{
+    bool CorrectEdcEcc = true; // rebuild sync, header, EDC and ECC of raw data sectors
+};
+
 class TLuCueSheet
 {
 public:
@@ -110,7 +116,7 @@ public:
     std::string CuePath;
     std::array<std::unique_ptr<TLuCueFile>, MAX_FILES> Files;
     std::int32_t FileCount = 0;
-    std::array<std::unique_ptr<TLuCueTrack>, MAX_FILES> Tracks;
+    std::array<std::unique_ptr<TLuCueTrack>, MAX_TRACKS> Tracks;
     std::int32_t TrackCount = 0;
     std::int32_t FirstTrackNo = 0;
     std::string CdTextFile;
@@ -164,8 +170,11 @@ public:
     // Frees every source's read-ahead data; a conversion starts with fresh reads.
     void ReleaseReadAhead();
 
-    // Either buffer may be null; data file read errors pass through as exceptions.
+    // Either buffer may be null. False when no address row holds the address. Data file read errors
+    // pass through as exceptions, and so does a coding step without its tables (no memory for them).
+    // The first form composes with the sheet's own CorrectEdcEcc.
     bool ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub);
+    bool ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub, const TComposeOptions& options);
 
 private:
     void ReadSheet(const std::string& text);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -25,11 +26,18 @@ void PutSyncAndHeader(TRawSector& main, TMsf msf, std::uint8_t mode)
     main[MODE_OFFSET] = mode;
 }
 
-bool IsMode1(std::uint32_t type)
+// A sector without its EDC/ECC or parity must not pass for a good one.
+void RequireTables(bool coded)
+{
+    if (!coded)
+        throw std::runtime_error("not enough memory for the error correction tables");
+}
+
+bool IsMode1(TTrackType type)
 {
     return type == ttMode1_2048 || type == ttMode1_2352;
 }
-bool IsMode2(std::uint32_t type)
+bool IsMode2(TTrackType type)
 {
     return type == ttMode2_2336 || type == ttMode2_2352;
 }
@@ -37,6 +45,11 @@ bool IsMode2(std::uint32_t type)
 } // namespace
 
 bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub)
+{
+    return ComposeSector(address, main, sub, TComposeOptions{CorrectEdcEcc});
+}
+
+bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub, const TComposeOptions& options)
 {
     const std::int32_t r = FindAddressRow(address);
     if (r < 0)
@@ -80,7 +93,7 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
             if (IsMode1(track.Type))
             {
                 PutSyncAndHeader(out, msf, 1);
-                Mode1Ecc->Generate(out);
+                RequireTables(Mode1Ecc->Generate(out));
             }
             else if (IsMode2(track.Type))
             {
@@ -98,13 +111,13 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
             {
                 const std::size_t n = file->Read(out.data(), SECTOR_SIZE);
                 std::fill(out.begin() + static_cast<std::ptrdiff_t>(n), out.end(), 0);
-                if (track.Type == ttMode1_2352 && CorrectEdcEcc)
+                if (track.Type == ttMode1_2352 && options.CorrectEdcEcc)
                 {
                     PutSyncAndHeader(out, msf, 1);
                     std::fill(out.begin() + EDC_OFFSET, out.end(), 0);
-                    Mode1Ecc->Generate(out);
+                    RequireTables(Mode1Ecc->Generate(out));
                 }
-                else if (track.Type == ttMode2_2352 && CorrectEdcEcc)
+                else if (track.Type == ttMode2_2352 && options.CorrectEdcEcc)
                 {
                     PutSyncAndHeader(out, msf, 2);
                 }
@@ -123,7 +136,7 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
                 const std::size_t n = file->Read(out.data() + USER_DATA_OFFSET, MODE1_USER_SIZE);
                 std::fill(out.begin() + static_cast<std::ptrdiff_t>(USER_DATA_OFFSET + n), out.end(), 0);
                 PutSyncAndHeader(out, msf, 1);
-                Mode1Ecc->Generate(out);
+                RequireTables(Mode1Ecc->Generate(out));
                 break;
             }
             case ttMode2_2336:
@@ -157,8 +170,8 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
         for (std::size_t p = 0; p < PACKS_PER_SECTOR; ++p)
         {
             const TPack pack(block.data() + p * PACK_SIZE, PACK_SIZE);
-            SubCodeEcc->SetQParity(pack);
-            SubCodeEcc->SetPParity(pack);
+            RequireTables(SubCodeEcc->SetQParity(pack));
+            RequireTables(SubCodeEcc->SetPParity(pack));
         }
     }
     else

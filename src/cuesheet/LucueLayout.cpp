@@ -234,7 +234,7 @@ bool TLuCueSheet::GetFullToc(std::uint8_t* buffer) const
     bool hasMode2 = false;
     for (std::int32_t i = 0; i < TrackCount; ++i)
     {
-        const std::uint32_t type = Tracks[static_cast<std::size_t>(i)]->Type;
+        const TTrackType type = Tracks[static_cast<std::size_t>(i)]->Type;
         hasMode2 = hasMode2 || type == ttMode2_2336 || type == ttMode2_2352;
     }
 

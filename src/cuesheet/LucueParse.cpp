@@ -414,10 +414,10 @@ TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
 }
 
 // The track type code of a keyword, ttNone when there is no such keyword.
-std::uint32_t FindTrackType(std::string_view text)
+TTrackType FindTrackType(std::string_view text)
 {
     const auto found = std::find(std::begin(TRACK_TYPES) + 1, std::end(TRACK_TYPES), text);
-    return found == std::end(TRACK_TYPES) ? ttNone : static_cast<std::uint32_t>(found - std::begin(TRACK_TYPES));
+    return found == std::end(TRACK_TYPES) ? ttNone : static_cast<TTrackType>(found - std::begin(TRACK_TYPES));
 }
 
 TCueErrorReason HandleTrack(TSheetReader& reader, const TCueCommand& command)
@@ -440,7 +440,7 @@ TCueErrorReason HandleTrack(TSheetReader& reader, const TCueCommand& command)
         sheet.FirstTrackNo = number;
     else if (number != reader.LastTrackNo + 1)
         return erNotConsecutive;
-    const std::uint32_t type = FindTrackType(TrimLeftBlanks(command.Arg.substr(blank)));
+    const TTrackType type = FindTrackType(TrimLeftBlanks(command.Arg.substr(blank)));
     if (type == ttNone)
         return erBadArgument;
     if (type == ttCdi_2336 || type == ttCdi_2352)

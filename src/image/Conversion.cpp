@@ -152,8 +152,8 @@ struct TComposeResult
 
 // The composer's loop: every address from 150 to leadOut - 1 unless a cancel request is seen first.
 // It alone touches the sheet and the interleaver, so the sector order is the interleaver's order.
-void ComposeSectors(TLuCueSheet& sheet, std::int32_t leadOut, std::atomic<TConvertStatus>& status, TBatchRing& ring,
-                    TComposeResult& result)
+void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t leadOut,
+                    std::atomic<TConvertStatus>& status, TBatchRing& ring, TComposeResult& result)
 {
     std::exception_ptr error;
     TSubCodeInterLeave interleaver;
@@ -177,7 +177,7 @@ void ComposeSectors(TLuCueSheet& sheet, std::int32_t leadOut, std::atomic<TConve
                     break;
                 }
                 const auto i = static_cast<std::size_t>(batch->Count);
-                if (!sheet.ComposeSector(static_cast<std::uint32_t>(address), &batch->Main[i], &block))
+                if (!sheet.ComposeSector(static_cast<std::uint32_t>(address), &batch->Main[i], &block, options))
                 {
                     status.store(csFailed);
                     result.Refused = true;
@@ -263,7 +263,7 @@ void TConversionJob::Notify(TProgressEvent event, std::int32_t value)
         Handler(event, value, Dialog);
 }
 
-int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet)
+void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet)
 {
     ErrorText.clear();
     SectorsWritten = 0;
@@ -289,7 +289,6 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
         const std::int32_t leadOut = WriteCcdFile(ccdPath, sheet);
         TFile img = TFile::OpenForWriting(imgPath);
         TFile sub = TFile::OpenForWriting(subPath);
-        sheet.CorrectEdcEcc = correctEdcEcc;
         // The data files may have changed since an earlier run read ahead in them.
         sheet.ReleaseReadAhead();
 
@@ -299,8 +298,8 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
         // This thread writes and reports progress; a second one composes ahead of it.
         TBatchRing ring;
         TComposeResult composed;
-        TComposerThread composer(ring, std::thread(ComposeSectors, std::ref(sheet), leadOut, std::ref(Status),
-                                                   std::ref(ring), std::ref(composed)));
+        TComposerThread composer(ring, std::thread(ComposeSectors, std::ref(sheet), TComposeOptions{correctEdcEcc},
+                                                   leadOut, std::ref(Status), std::ref(ring), std::ref(composed)));
         std::size_t nextQFrame = 0;
         while (TBatch* batch = ring.AcquireFull())
         {
@@ -322,7 +321,7 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
             const std::int32_t end = batch->FirstAddress + batch->Count;
             for (std::int32_t a = (batch->FirstAddress + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP;
                  a < end; a += FRAMES_PER_STEP)
-                Notify(peStep, 0);
+                Notify(peStep, a - PROGRAM_START + 1);
             ring.Release();
         }
         composer.Join();
@@ -367,5 +366,4 @@ int TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSh
     }
     catch (...)
     {}
-    return 0;
 }

@@ -29,8 +29,9 @@ enum TProgressEvent : std::int8_t
 };
 
 // Called on the worker thread. Range, step and complete must have taken effect when it returns;
-// the three closing events only queue a close. The result is ignored.
-using TProgressProc = std::int32_t (*)(std::int8_t event, std::int32_t value, void* dialog);
+// the three closing events only queue a close. The result is ignored. A step's value is the number
+// of sectors written up to the address it marks: 0 before the first, then 1, 76, 151 ...
+using TProgressProc = std::int32_t (*)(TProgressEvent event, std::int32_t value, void* dialog);
 
 // The path with its extension (from the last '.' after the last '/') replaced by ext
 // (".img", ".sub"), or ext appended when there is none.
@@ -53,8 +54,9 @@ public:
     bool SetProgressHandler(TProgressProc handler, void* dialog);
     void RequestCancel() { Status.store(csCancelRequested); }
 
-    // The whole job: never throws; the outcome is left in Status. Returns 0.
-    int Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet);
+    // The whole job: never throws; the outcome is left in Status. correctEdcEcc goes to the
+    // composer for this run only; the sheet's own flag is left alone.
+    void Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet);
 
     std::atomic<TConvertStatus> Status{csIdle};
 

@@ -364,9 +364,9 @@ void TMainFrm::ConvBtnClick()
     Job.Status.store(csIdle);
 }
 
-int TMainFrm::RunConversion()
+void TMainFrm::RunConversion()
 {
-    return Job.Run(ConvCcdPath, ConvCorrectEdcEcc, CueSheet);
+    Job.Run(ConvCcdPath, ConvCorrectEdcEcc, CueSheet);
 }
 
 bool TMainFrm::SetProgressHandler(TProgressProc handler, void* dialog)

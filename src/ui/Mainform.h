@@ -101,7 +101,7 @@ public:
     TConvertStatus Status() const { return Job.Status.load(); }
     void SetStatus(TConvertStatus status) { Job.Status.store(status); }
     // The worker thread's body.
-    int RunConversion();
+    void RunConversion();
 
     const TPathFont& PathFont() const { return CurrentPathFont; }
     void ApplyPathFont(const TPathFont& font);

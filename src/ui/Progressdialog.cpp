@@ -57,7 +57,7 @@ TProgressDlg::TProgressDlg(TMainFrm* mainFrm)
     mainFrm->SetProgressHandler(&TProgressDlg::ProgressProc, this);
 }
 
-std::int32_t TProgressDlg::ProgressProc(std::int8_t event, std::int32_t value, void* dialog)
+std::int32_t TProgressDlg::ProgressProc(TProgressEvent event, std::int32_t value, void* dialog)
 {
     auto* dlg = static_cast<TProgressDlg*>(dialog);
     switch (event)
@@ -86,7 +86,7 @@ std::int32_t TProgressDlg::ProgressProc(std::int8_t event, std::int32_t value, v
     return 0;
 }
 
-void TProgressDlg::ApplyProgress(std::int8_t event, std::int32_t value)
+void TProgressDlg::ApplyProgress(TProgressEvent event, std::int32_t value)
 {
     switch (event)
     {

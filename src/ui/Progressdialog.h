@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+#include "image/Conversion.h"
+
 #include <cstdint>
 
 class QLabel;
@@ -27,13 +29,13 @@ public:
     std::int32_t ElapsedSeconds = 0;
 
     // The job's handler; runs on the worker thread and returns 0.
-    static std::int32_t ProgressProc(std::int8_t event, std::int32_t value, void* dialog);
+    static std::int32_t ProgressProc(TProgressEvent event, std::int32_t value, void* dialog);
 
     void FormShow();
     void TimerTimer();
     void CancelBtnClick();
     // Range, complete and step, on the GUI thread.
-    void ApplyProgress(std::int8_t event, std::int32_t value);
+    void ApplyProgress(TProgressEvent event, std::int32_t value);
     // A closing event, on the GUI thread: stops the timer and closes, now or once shown.
     void CloseRequest();
 

@@ -274,7 +274,7 @@ TEST(CuetrackTest, TypesAndControl)
     track.SetType(ttCdi_2336);
     EXPECT_EQ(track.Type, ttCdi_2336);
     EXPECT_EQ(track.GetSectorSize(), 2336);
-    track.SetType(9);
+    track.SetType(static_cast<TTrackType>(9));
     EXPECT_EQ(track.Type, ttNone);
     EXPECT_EQ(track.GetControl(), 0x60);
     TLuCueTrack audio;

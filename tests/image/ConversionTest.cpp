@@ -2,9 +2,12 @@
 
 #include "cuesheet/Lucue.h"
 #include "image/Layoutreport.h"
+#include "support/NothrowNewSwitch.h"
 #include "support/Sidecar.h"
 #include "support/TempDir.h"
 #include "support/Wave.h"
+#include "synthesis/Errorcorrectmode1.h"
+#include "synthesis/Errorcorrectsubcode.h"
 
 #include <gtest/gtest.h>
 
@@ -54,10 +57,10 @@ protected:
     {
         Job.OnStart = [this] { Events.emplace_back(ON_START, 0); };
         Job.OnEnd = [this] { Events.emplace_back(ON_END, 0); };
-        EXPECT_EQ(Job.Run(ccdPath, true, Sheet), 0);
+        Job.Run(ccdPath, true, Sheet);
     }
 
-    static std::int32_t Record(std::int8_t event, std::int32_t value, void* dialog)
+    static std::int32_t Record(TProgressEvent event, std::int32_t value, void* dialog)
     {
         auto* self = static_cast<ConversionTest*>(dialog);
         self->Events.emplace_back(event, value);
@@ -88,8 +91,10 @@ TEST_F(ConversionTest, LeadOutAt4650SendsTheWholeProgressSequence)
     EXPECT_EQ(TTempDir::ReadAll(Dir.File("disc.img")), AudioData);
 
     // Range 0..63: one step after the range, one per address 150, 225, ..., 4575, then complete.
+    // Each step carries the sectors written up to its address.
     std::vector<TEvent> expected = {{ON_START, 0}, {peSetRange, 2}, {peSetRange, 62}, {peStep, 0}};
-    expected.insert(expected.end(), 60, {peStep, 0});
+    for (int address = 150; address < 4650; address += 75)
+        expected.emplace_back(peStep, address - 149);
     expected.insert(expected.end(), {{peComplete, 0}, {peFinished, 0}, {ON_END, 0}});
     EXPECT_EQ(Events, expected);
 
@@ -163,6 +168,45 @@ TEST_F(ConversionTest, FailedWritesAbortTheRun)
         EXPECT_EQ(Events[Events.size() - 2], TEvent(peAborted, 0));
         for (const TEvent& event : Events)
             EXPECT_NE(event.first, peFinished);
+    }
+}
+
+TEST(ConversionTablesTest, CodingWithoutItsTablesAbortsTheRun)
+{
+    struct TCase
+    {
+        const char* Type;
+        std::size_t SectorSize;
+    };
+    // MODE1/2048 needs EDC/ECC for every sector, CDG the parity of its packs.
+    for (const TCase c : {TCase{"MODE1/2048", 2048}, TCase{"CDG", 2448}})
+    {
+        SCOPED_TRACE(c.Type);
+        TTempDir dir;
+        dir.Write("D.BIN", std::string(c.SectorSize * 100, '\x5A'));
+        const std::string cue =
+            dir.Write("d.cue", std::string("FILE \"D.BIN\" BINARY\nTRACK 01 ") + c.Type + "\nINDEX 01 00:00:00\n");
+        testsupport::FailNothrowNew = true;
+        TLuCueSheet sheet; // no other sheet lives here, so its coders find no tables
+        testsupport::FailNothrowNew = false;
+        ASSERT_FALSE(TMode1ErrorCorrect::HasTables());
+        ASSERT_FALSE(TSubCodeErrorCorrect::HasTable());
+        ASSERT_TRUE(sheet.Load(cue)) << sheet.ErrorCode;
+
+        TConversionJob job;
+        std::vector<int> events;
+        ASSERT_TRUE(job.SetProgressHandler(
+            [](TProgressEvent event, std::int32_t, void* seen) {
+                static_cast<std::vector<int>*>(seen)->push_back(event);
+                return std::int32_t{0};
+            },
+            &events));
+        job.Run(dir.File("d.ccd"), true, sheet);
+        EXPECT_EQ(job.Status.load(), csFailed);
+        EXPECT_EQ(job.ErrorText, "not enough memory for the error correction tables");
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back(), peAborted);
+        EXPECT_EQ(job.SectorsWritten, 0);
     }
 }
 

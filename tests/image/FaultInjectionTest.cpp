@@ -106,7 +106,7 @@ protected:
         return TOutcome::Decode(child.Output);
     }
 
-    static std::int32_t Record(std::int8_t event, std::int32_t, void* data)
+    static std::int32_t Record(TProgressEvent event, std::int32_t, void* data)
     {
         auto* outcome = static_cast<TOutcome*>(data);
         if (event == peAborted || event == peFinished || event == peCanceled)

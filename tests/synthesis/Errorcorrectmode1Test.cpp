@@ -1,33 +1,11 @@
 #include "synthesis/Errorcorrectmode1.h"
 #include "support/ImageOracle.h"
+#include "support/NothrowNewSwitch.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <new>
 #include <random>
-
-#include "NothrowNewSwitch.h"
-
-namespace testsupport {
-bool FailNothrowNew = false;
-}
-
-// Only the nothrow form is replaced: the coding tables are the one user of it here. It draws
-// from the ordinary operator new, so the plain delete that frees the tables matches.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    if (testsupport::FailNothrowNew)
-        return nullptr;
-    try
-    {
-        return ::operator new(size);
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
-}
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "synthesis/Errorcorrectsubcode.h"
 
+#include "support/NothrowNewSwitch.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <random>
-
-#include "NothrowNewSwitch.h"
 
 namespace {
 

@@ -240,7 +240,7 @@ TProgressDlg* CancellingDialog = nullptr;
 TMainFrm* RunningFrm = nullptr;
 int ButtonsEnabledDuringRun = -1; // how many of the four buttons were on while the job ran
 
-std::int32_t CancelOnFirstRange(std::int8_t event, std::int32_t value, void* dialog)
+std::int32_t CancelOnFirstRange(TProgressEvent event, std::int32_t value, void* dialog)
 {
     const std::int32_t result = TProgressDlg::ProgressProc(event, value, dialog);
     if (event == peSetRange && value > 2)

@@ -77,7 +77,7 @@ TEST_F(ProgressdialogTest, BarFollowsRangeStepAndComplete)
     TProgressDlg::ProgressProc(peStep, 0, &Dlg);
     TProgressDlg::ProgressProc(peStep, 0, &Dlg);
     EXPECT_EQ(Dlg.ProgressBar->value(), 2);
-    TProgressDlg::ProgressProc(3, 0, &Dlg); // never sent; ignored
+    TProgressDlg::ProgressProc(static_cast<TProgressEvent>(3), 0, &Dlg); // never sent; ignored
     EXPECT_EQ(Dlg.ProgressBar->value(), 2);
     TProgressDlg::ProgressProc(peComplete, 0, &Dlg);
     EXPECT_EQ(Dlg.ProgressBar->value(), 62);

@@ -39,7 +39,7 @@ void Grab(QWidget* window, const char* name)
 }
 
 // Slows the job down so that the dialog can be photographed in the middle of a run.
-std::int32_t SlowProgress(std::int8_t event, std::int32_t value, void* dialog)
+std::int32_t SlowProgress(TProgressEvent event, std::int32_t value, void* dialog)
 {
     if (event == peStep)
         QThread::msleep(25);
