@@ -3,22 +3,31 @@ SHELL := /bin/bash
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
-PACKAGES := build-essential cmake pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev \
-            qt6-base-dev libcli11-dev libsimpleini-dev xvfb xauth x11-utils mednafen fonts-liberation fonts-ipafont-gothic \
-            help2man dpkg-dev file appstream desktop-file-utils bash-completion groff-base \
-            clang libclang-rt-14-dev
-# Only the tests need these: libcdio reads the CD-TEXT packs back.
-TEST_PACKAGES := libcdio-dev
+# Building and running the two programs (the example disc is written by a Python script).
+RUN_PACKAGES := build-essential cmake pkg-config python3 qt6-base-dev libcli11-dev fonts-liberation fonts-ipafont-gothic
+# The tests, benchmarks, package checks and fuzz targets add these: libcdio reads the CD-TEXT packs back,
+# mednafen plays the images when it is there, xvfb carries the screenshots, clang builds the fuzz targets.
+TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev libcdio-dev xvfb xauth x11-utils mednafen \
+                 help2man dpkg-dev file appstream desktop-file-utils bash-completion groff-base \
+                 clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build build-asan run test package fuzz-short bench clean
+.PHONY: deps deps-run build build-run build-asan run test package fuzz-short bench clean
 
-deps:
-	@missing=$$(for p in $(PACKAGES) $(TEST_PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+# Installs the Debian packages of the list given that are missing.
+define install_missing
+	@missing=$$(for p in $(1); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing: $$missing"; \
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
+endef
+
+deps-run:
+	$(call install_missing,$(RUN_PACKAGES))
+
+deps:
+	$(call install_missing,$(RUN_PACKAGES) $(TEST_PACKAGES))
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=OFF -DSARVEX_GUI=ON -DSARVEX_CLI=ON -DSARVEX_TESTS=ON -DSARVEX_BENCH=ON >/dev/null
@@ -28,8 +37,13 @@ build-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=ON -DSARVEX_GUI=ON -DSARVEX_CLI=ON -DSARVEX_TESTS=ON -DSARVEX_BENCH=OFF >/dev/null
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
+# The programs alone, without the tests and benchmarks.
+build-run: deps-run
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=OFF -DSARVEX_GUI=ON -DSARVEX_CLI=ON -DSARVEX_TESTS=OFF -DSARVEX_BENCH=OFF >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+
 # Starts the desktop program; without a display it shows sarvex-cli converting the example disc.
-run: build
+run: build-run
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD)/src/ui/sarvex $(ARGS); \
 	else examples/show.sh $(BUILD); fi
 

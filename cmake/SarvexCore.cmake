@@ -1,0 +1,23 @@
+# The core libraries, in layers: fileio and synthesis <- cuesheet <- image. None of them links Qt.
+# A function, so that the fuzz project builds its instrumented copies from the same lists:
+#   sarvex_add_core(PREFIX) defines PREFIX_fileio, PREFIX_synthesis, PREFIX_cuesheet, PREFIX_image
+#   and PREFIX_core (all four), and sets PREFIX_CORE_LAYERS to the four library names.
+get_filename_component(SARVEX_CORE_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/../src ABSOLUTE)
+set(SARVEX_CORE_LAYERS fileio synthesis cuesheet image)
+
+function(sarvex_add_core prefix)
+  find_package(Threads REQUIRED)
+  set(layers)
+  foreach(layer IN LISTS SARVEX_CORE_LAYERS)
+    file(GLOB sources CONFIGURE_DEPENDS ${SARVEX_CORE_SOURCE_DIR}/${layer}/*.cpp)
+    add_library(${prefix}_${layer} STATIC ${sources})
+    target_include_directories(${prefix}_${layer} PUBLIC ${SARVEX_CORE_SOURCE_DIR})
+    list(APPEND layers ${prefix}_${layer})
+  endforeach()
+  target_link_libraries(${prefix}_cuesheet PUBLIC ${prefix}_synthesis ${prefix}_fileio)
+  # The conversion job runs its composer on a thread of its own.
+  target_link_libraries(${prefix}_image PUBLIC ${prefix}_cuesheet ${prefix}_fileio Threads::Threads)
+  add_library(${prefix}_core INTERFACE)
+  target_link_libraries(${prefix}_core INTERFACE ${prefix}_image)
+  set(${prefix}_CORE_LAYERS ${layers} PARENT_SCOPE)
+endfunction()
