@@ -28,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto fileSize = static_cast<std::int64_t>(size);
 
     TWaveInfo info;
-    const int result = ReadWaveHeader(path, info);
-    Check(result == 0 || result == 1, "an existing file reported as missing");
-    if (result == 1)
+    const TWaveCheck result = ReadWaveHeader(path, info);
+    Check(result != wcCannotOpen, "an existing file reported as missing");
+    if (result == wcAccepted)
     {
         Check(info.DataOffset >= 8 && info.DataOffset <= fileSize, "data offset outside the file");
         Check(info.DataLength >= 0 && info.DataOffset + info.DataLength <= fileSize, "data past the end of the file");
@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(info.BitsPerSample == 8 || info.BitsPerSample == 16, "sample size");
     }
 
-    const bool playable = result == 1 && info.Channels == 2 && info.BitsPerSample == 16 && info.SampleRate == 44100;
+    const bool playable =
+        result == wcAccepted && info.Channels == 2 && info.BitsPerSample == 16 && info.SampleRate == 44100;
     try
     {
         TLuCueWavFile source(path);
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         {
             const std::uint8_t* op = data + size - 8 * (i + 1);
             const std::int64_t offset = GetLE32Signed(op);
-            const auto origin = static_cast<std::uint16_t>(op[4] % 3);
+            const auto origin = static_cast<TSeekOrigin>(op[4] % 3);
             const std::size_t count = (op[5] | op[6] << 8) % buffer.size();
             const std::int64_t position = source.Seek(offset, origin);
             Check(position == source.Position, "Seek result and Position differ");
