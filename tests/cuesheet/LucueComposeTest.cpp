@@ -43,49 +43,10 @@ bool QCrcValid(const Frame& q)
     return q[10] == (crc >> 8) && q[11] == (crc & 0xFF);
 }
 
-// GF(64) with x^6 + x + 1, by shift and add.
-std::uint8_t Gf64Mul(std::uint8_t a, std::uint8_t b)
-{
-    std::uint8_t product = 0;
-    for (int bit = 0; bit < 6; ++bit)
-    {
-        if (b & 1)
-            product ^= a;
-        a = static_cast<std::uint8_t>(a << 1);
-        if (a & 0x40)
-            a ^= 0x43;
-        b >>= 1;
-    }
-    return product;
-}
-std::uint8_t Gf64Pow2(int n)
-{
-    std::uint8_t v = 1;
-    for (int i = 0; i < n; ++i)
-        v = Gf64Mul(v, 2);
-    return v;
-}
-
 // Q check over symbols 0-3 and P check over the whole pack of a CD+G pack.
 bool PackParityValid(const std::uint8_t* pack)
 {
-    std::uint8_t q0 = 0, q1 = 0;
-    for (int i = 0; i < 4; ++i)
-    {
-        q0 ^= pack[i] & 0x3F;
-        q1 ^= Gf64Mul(Gf64Pow2(3 - i), pack[i] & 0x3F);
-    }
-    if (q0 || q1)
-        return false;
-    for (int m = 0; m < 4; ++m)
-    {
-        std::uint8_t s = 0;
-        for (int i = 0; i < 24; ++i)
-            s ^= Gf64Mul(Gf64Pow2(m * (23 - i)), pack[i] & 0x3F);
-        if (s)
-            return false;
-    }
-    return true;
+    return oracle::PackQCheckHolds(pack) && oracle::PackPCheckHolds(pack);
 }
 
 class ComposeTest : public ::testing::Test

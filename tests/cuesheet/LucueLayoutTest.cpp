@@ -205,9 +205,9 @@ TEST_F(LayoutTest, FirstTrackNumberFiveAndManyTracks)
     EXPECT_EQ(buffer[4 + 11 * 12 + 3], 0x0A) << "track 10's POINT";
 }
 
-TEST_F(LayoutTest, BinarySearchAgreesWithTheScanAndBigTablesBuildFast)
+TEST_F(LayoutTest, BinarySearchAgreesWithTheScanOnTheLargestTables)
 {
-    // 99 tracks of 99 indexes each, in 99 files, with gaps.
+    // 99 tracks of 99 indexes each, in 99 files, with gaps (bench/ComposeBench.cpp times loading it).
     std::string cue;
     for (int t = 1; t <= 99; ++t)
     {

@@ -37,7 +37,7 @@ TEST(ChangeFileExtTest, ReplacesTheExtensionAfterTheLastSlashOrAppends)
         EXPECT_EQ(ChangeFileExt(path, ".img"), expected) << path;
 }
 
-class ConversionTest : public ::testing::Test
+class ConversionJobTest : public ::testing::Test
 {
 protected:
     // One AUDIO track of the given number of sectors, each filled with its own index.
@@ -50,7 +50,7 @@ protected:
         Dir.Write("AUDIO.BIN", data);
         const std::string cue = Dir.Write("disc.cue", "FILE \"AUDIO.BIN\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
         ASSERT_TRUE(Sheet.Load(cue)) << Sheet.ErrorCode;
-        ASSERT_TRUE(Job.SetProgressHandler(&ConversionTest::Record, this));
+        ASSERT_TRUE(Job.SetProgressHandler(&ConversionJobTest::Record, this));
     }
 
     void Run(const std::string& ccdPath)
@@ -62,7 +62,7 @@ protected:
 
     static std::int32_t Record(TProgressEvent event, std::int32_t value, void* dialog)
     {
-        auto* self = static_cast<ConversionTest*>(dialog);
+        auto* self = static_cast<ConversionJobTest*>(dialog);
         self->Events.emplace_back(event, value);
         if (event == peStep && ++self->Steps == self->CancelAtStep)
             self->Job.RequestCancel();
@@ -80,7 +80,7 @@ protected:
     int CancelAtStep = -1;
 };
 
-TEST_F(ConversionTest, LeadOutAt4650SendsTheWholeProgressSequence)
+TEST_F(ConversionJobTest, LeadOutAt4650SendsTheWholeProgressSequence)
 {
     LoadAudioDisc(4500);
     Run(Dir.File("disc.ccd"));
@@ -104,7 +104,7 @@ TEST_F(ConversionTest, LeadOutAt4650SendsTheWholeProgressSequence)
     EXPECT_TRUE(Job.SetProgressHandler(nullptr, nullptr));
 }
 
-TEST_F(ConversionTest, CancelBeforeTheFirstSectorLeavesACompleteCcdAndEmptyImages)
+TEST_F(ConversionJobTest, CancelBeforeTheFirstSectorLeavesACompleteCcdAndEmptyImages)
 {
     LoadAudioDisc(150);
     Job.RequestCancel();
@@ -118,7 +118,7 @@ TEST_F(ConversionTest, CancelBeforeTheFirstSectorLeavesACompleteCcdAndEmptyImage
     EXPECT_EQ(Events, expected);
 }
 
-TEST_F(ConversionTest, CancelDuringTheRunKeepsImgAndSubInStep)
+TEST_F(ConversionJobTest, CancelDuringTheRunKeepsImgAndSubInStep)
 {
     LoadAudioDisc(4500);
     CancelAtStep = 10; // the step of address 825: at least 676 sectors are on disk by then
@@ -136,7 +136,7 @@ TEST_F(ConversionTest, CancelDuringTheRunKeepsImgAndSubInStep)
     EXPECT_EQ(Events[Events.size() - 2], TEvent(peCanceled, 0));
 }
 
-TEST_F(ConversionTest, LeadOutAt150WritesEmptyImagesAndSucceeds)
+TEST_F(ConversionJobTest, LeadOutAt150WritesEmptyImagesAndSucceeds)
 {
     LoadAudioDisc(0);
     Run(Dir.File("disc.ccd"));
@@ -149,7 +149,7 @@ TEST_F(ConversionTest, LeadOutAt150WritesEmptyImagesAndSucceeds)
 }
 
 // A write that cannot complete (here: a full device) must end as a failure, never as success.
-TEST_F(ConversionTest, FailedWritesAbortTheRun)
+TEST_F(ConversionJobTest, FailedWritesAbortTheRun)
 {
     if (::access("/dev/full", W_OK) != 0)
         GTEST_SKIP() << "no /dev/full";
@@ -212,7 +212,7 @@ TEST(ConversionTablesTest, CodingWithoutItsTablesAbortsTheRun)
 
 // The desktop program converts without asking again: an output that is one of the inputs must
 // not be truncated under the composer.
-TEST_F(ConversionTest, AnOutputThatIsAnInputAbortsBeforeWriting)
+TEST_F(ConversionJobTest, AnOutputThatIsAnInputAbortsBeforeWriting)
 {
     LoadAudioDisc(100);
     Run(Dir.File("AUDIO.BIN")); // the control file path names the data file
@@ -223,7 +223,7 @@ TEST_F(ConversionTest, AnOutputThatIsAnInputAbortsBeforeWriting)
     EXPECT_FALSE(fs::exists(Dir.File("AUDIO.img")));
 }
 
-TEST_F(ConversionTest, MissingOutputFolderAbortsBeforeAnyImageFile)
+TEST_F(ConversionJobTest, MissingOutputFolderAbortsBeforeAnyImageFile)
 {
     LoadAudioDisc(10);
     Run(Dir.File("missing/disc.ccd"));

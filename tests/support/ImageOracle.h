@@ -150,4 +150,54 @@ inline std::uint64_t Digest64(std::string_view data)
     return hash;
 }
 
+// GF(64) with x^6 + x + 1, by shift and add.
+inline std::uint8_t Gf64Mul(std::uint8_t a, std::uint8_t b)
+{
+    std::uint8_t product = 0;
+    for (int bit = 0; bit < 6; ++bit)
+    {
+        if (b & 1)
+            product ^= a;
+        a = static_cast<std::uint8_t>(a << 1);
+        if (a & 0x40)
+            a ^= 0x43;
+        b >>= 1;
+    }
+    return product;
+}
+
+inline std::uint8_t Gf64Pow2(int n)
+{
+    std::uint8_t v = 1;
+    for (int i = 0; i < n; ++i)
+        v = Gf64Mul(v, 2);
+    return v;
+}
+
+// The Q check of an R-W pack: both syndromes of symbols 0-3 are zero.
+inline bool PackQCheckHolds(const std::uint8_t* pack)
+{
+    std::uint8_t q0 = 0, q1 = 0;
+    for (int i = 0; i < 4; ++i)
+    {
+        q0 ^= pack[i] & 0x3F;
+        q1 ^= Gf64Mul(Gf64Pow2(3 - i), pack[i] & 0x3F);
+    }
+    return q0 == 0 && q1 == 0;
+}
+
+// The P check of an R-W pack: all four syndromes over the 24 symbols are zero.
+inline bool PackPCheckHolds(const std::uint8_t* pack)
+{
+    for (int m = 0; m < 4; ++m)
+    {
+        std::uint8_t s = 0;
+        for (int i = 0; i < 24; ++i)
+            s ^= Gf64Mul(Gf64Pow2(m * (23 - i)), pack[i] & 0x3F);
+        if (s != 0)
+            return false;
+    }
+    return true;
+}
+
 } // namespace oracle
