@@ -39,10 +39,10 @@ void CheckFormat(std::span<const std::uint8_t> bytes, TSubQPatchFormat format)
         const TSubQPatch& patch = list.Patches[i];
         Check(patch.Address >= 150 && patch.Address < LEAD_OUT, "a patch outside the disc");
         Check(i == 0 || list.Patches[i - 1].Address < patch.Address, "patches unsorted or repeated");
-        Check((format == pfLsd) == (patch.Kind == pkFrame), "a kind from the wrong format");
+        Check((format == pfLsd) == (patch.Kind == sqFrame), "a kind from the wrong format");
         const TQFrame frame = PatchedQFrame(patch, TQFrame{}, crc);
         const std::uint16_t valid = crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(frame.data(), Q_CRC_SPAN));
-        if (patch.Kind != pkFrame)
+        if (patch.Kind != sqFrame)
             Check(((frame[10] << 8) | frame[11]) == (valid ^ 0xFFFF), "an .sbi frame without the complemented CRC");
         else
             Check(frame == patch.Bytes, "an .lsd frame not taken verbatim");

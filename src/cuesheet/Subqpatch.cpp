@@ -4,15 +4,13 @@
 #include "cuesheet/Tpos.h"
 #include "synthesis/Lusubqcrc.h"
 
+#include "fileio/Fileio.h"
+
 #include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <system_error>
 
 namespace {
 
@@ -28,9 +26,9 @@ struct TPayload
     std::size_t Size;
 };
 constexpr TPayload SBI_PAYLOADS[] = {
-    {pkControl, 0, Q_CRC_SPAN},
-    {pkRelative, 3, 3},
-    {pkAbsolute, 7, 3},
+    {sqControl, 0, Q_CRC_SPAN},
+    {sqRelative, 3, 3},
+    {sqAbsolute, 7, 3},
 };
 
 bool IsBcd(std::uint8_t b)
@@ -76,46 +74,26 @@ bool EndsWithIgnoreCase(std::string_view text, std::string_view tail)
     return text.size() >= tail.size() && EqualsIgnoreCase(text.substr(text.size() - tail.size()), tail);
 }
 
-// The whole file; never blocks on a FIFO or device.
 bool ReadSideCar(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error)
 {
     const std::string name = BaseName(path);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
+    try
     {
-        error = name + ": cannot be read (" + std::strerror(errno) + ")";
-        return false;
-    }
-    struct stat info = {};
-    bool ok = ::fstat(fd, &info) == 0;
-    if (!ok || !S_ISREG(info.st_mode))
-        error = name + ": is not a regular file";
-    else if (info.st_size > MAX_FILE_SIZE)
-        error = name + ": is too large for a subchannel side-car";
-    ok = error.empty();
-    while (ok)
-    {
-        std::uint8_t chunk[1 << 14];
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-        {
-            error = name + ": cannot be read (" + std::strerror(errno) + ")";
-            ok = false;
-        }
-        else if (n == 0)
-            break;
-        else if (bytes.size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(MAX_FILE_SIZE))
+        const TFile file = TFile::OpenForReading(path);
+        if (file.Size() > MAX_FILE_SIZE)
         {
             error = name + ": is too large for a subchannel side-car";
-            ok = false;
+            return false;
         }
-        else
-            bytes.insert(bytes.end(), chunk, chunk + n);
+        const std::string text = file.ReadAll();
+        bytes.assign(text.begin(), text.end());
+        return true;
     }
-    ::close(fd);
-    return ok;
+    catch (const std::system_error& failure)
+    {
+        error = name + ": cannot be read (" + failure.code().message() + ")";
+        return false;
+    }
 }
 
 // Parsed record with its 1-based number in the file, for the message about a repeated address.
@@ -186,7 +164,7 @@ bool ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat form
                 return false;
             }
             std::copy_n(at + 3, Q_FRAME_SIZE, patch.Bytes.begin());
-            patch.Kind = pkFrame;
+            patch.Kind = sqFrame;
             pos += LSD_RECORD_SIZE;
         }
         else
@@ -225,7 +203,7 @@ bool ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat form
             error = prefix + "sector " + AddressText(patch.Address) + " is outside the disc";
             return false;
         }
-        if (patch.Kind == pkFrame && crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(
+        if (patch.Kind == sqFrame && crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(
                                          patch.Bytes.data(), Q_CRC_SPAN)) == ((patch.Bytes[10] << 8) | patch.Bytes[11]))
             result.Warnings.push_back(prefix + "the frame at " + AddressText(patch.Address) +
                                       " has a valid CRC and protects nothing");
@@ -287,8 +265,7 @@ std::string FindSubQPatchFile(const std::string& cuePath)
                 (found[i].empty() || entryName < found[i]))
             {
                 const std::string path = (slash == std::string::npos ? std::string() : folder) + std::string(entryName);
-                struct stat info = {};
-                if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+                if (IsRegularFile(path))
                     found[i] = entryName;
             }
         }
@@ -304,10 +281,10 @@ std::string FindSubQPatchFile(const std::string& cuePath)
 
 TQFrame PatchedQFrame(const TSubQPatch& patch, const TQFrame& normal, const TLuSubQCrc& crc) noexcept
 {
-    if (patch.Kind == pkFrame)
+    if (patch.Kind == sqFrame)
         return patch.Bytes;
     TQFrame q = normal;
-    const TPayload& payload = SBI_PAYLOADS[patch.Kind - pkControl];
+    const TPayload& payload = SBI_PAYLOADS[patch.Kind - sqControl];
     std::copy_n(patch.Bytes.begin() + static_cast<std::ptrdiff_t>(payload.First), payload.Size,
                 q.begin() + static_cast<std::ptrdiff_t>(payload.First));
     const auto damaged =
@@ -330,7 +307,7 @@ bool AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vector<
     for (TSubQPatch& patch : list.Patches)
     {
         patch.Bytes = PatchedQFrame(patch, PositionQFrame(sheet, patch.Address), crc);
-        patch.Kind = pkFrame;
+        patch.Kind = sqFrame;
     }
     sheet.SubQPatches = std::move(list.Patches);
     sheet.SubQPatchFile = path;

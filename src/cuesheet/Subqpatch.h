@@ -15,10 +15,10 @@ class TLuSubQCrc;
 
 enum TSubQPatchKind : std::uint8_t
 {
-    pkFrame = 0,    // the whole 12-byte frame, as an .lsd holds it and as the .sub receives it
-    pkControl = 1,  // .sbi type 1: bytes 0-9
-    pkRelative = 2, // .sbi type 2: bytes 3-5
-    pkAbsolute = 3, // .sbi type 3: bytes 7-9
+    sqFrame = 0,    // the whole 12-byte frame, as an .lsd holds it and as the .sub receives it
+    sqControl = 1,  // .sbi type 1: bytes 0-9
+    sqRelative = 2, // .sbi type 2: bytes 3-5
+    sqAbsolute = 3, // .sbi type 3: bytes 7-9
 };
 
 enum TSubQPatchFormat : std::uint8_t
@@ -30,7 +30,7 @@ enum TSubQPatchFormat : std::uint8_t
 struct TSubQPatch
 {
     std::int32_t Address = 0; // absolute; the .sub record is Address - 150
-    TSubQPatchKind Kind = pkFrame;
+    TSubQPatchKind Kind = sqFrame;
     TQFrame Bytes{}; // at their Q frame positions; only those the kind names count
 };
 
