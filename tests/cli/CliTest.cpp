@@ -1,8 +1,10 @@
 // End-to-end tests: sarvex-cli runs as its own process on small generated discs, and the output
 // files are checked against values worked out here by hand or with the plain codes of ImageOracle.
 #include "support/CliProcess.h"
+#include "support/Controlfile.h"
 #include "support/ImageOracle.h"
 #include "support/TempDir.h"
+#include "support/Wave.h"
 
 #include <gtest/gtest.h>
 
@@ -36,28 +38,12 @@ std::string Pattern(std::size_t size, unsigned seed)
     return data;
 }
 
-void PutLE(std::string& s, std::uint32_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        s += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
 // 44,100 Hz, 16-bit, stereo PCM.
 std::string Wave(const std::string& pcm)
 {
-    std::string w = "RIFF";
-    PutLE(w, static_cast<std::uint32_t>(36 + pcm.size()), 4);
-    w += "WAVEfmt ";
-    PutLE(w, 16, 4);
-    PutLE(w, 1, 2);
-    PutLE(w, 2, 2);
-    PutLE(w, 44100, 4);
-    PutLE(w, 176400, 4);
-    PutLE(w, 4, 2);
-    PutLE(w, 16, 2);
-    w += "data";
-    PutLE(w, static_cast<std::uint32_t>(pcm.size()), 4);
-    return w + pcm;
+    TWaveLayout layout;
+    layout.Data = pcm;
+    return MakeWave(layout);
 }
 
 const std::uint8_t* At(const std::string& data, std::size_t offset)
@@ -73,32 +59,8 @@ bool AllZero(const std::uint8_t* p, std::size_t n)
     return true;
 }
 
-using TCcd = std::map<std::string, std::map<std::string, std::string>>;
-
-// The control file as sections of keys; every line must end in CR LF.
-TCcd ParseCcd(const std::string& text)
-{
-    TCcd ccd;
-    std::string section;
-    std::size_t start = 0;
-    while (start < text.size())
-    {
-        const std::size_t end = text.find("\r\n", start);
-        EXPECT_NE(end, std::string::npos) << "line without CR LF at " << start;
-        if (end == std::string::npos)
-            break;
-        const std::string line = text.substr(start, end - start);
-        EXPECT_EQ(line.find('\n'), std::string::npos) << line;
-        start = end + 2;
-        if (line.empty())
-            continue;
-        if (line.front() == '[')
-            section = line.substr(1, line.size() - 2);
-        else
-            ccd[section][line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
-    }
-    return ccd;
-}
+using ccdtext::ParseCcd;
+using ccdtext::TCcd;
 
 // The text without the blank lines that may separate sections.
 std::string WithoutBlankLines(const std::string& text)

@@ -1,6 +1,7 @@
 #include "image/Ccdfile.h"
 
 #include "cuesheet/Lucue.h"
+#include "support/Controlfile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -17,52 +18,8 @@ namespace {
 
 constexpr std::uintmax_t SECTOR = 2352;
 
-std::vector<std::string> SplitCrLf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < text.size())
-    {
-        const std::size_t end = text.find("\r\n", pos);
-        if (end == std::string::npos)
-        {
-            lines.push_back(text.substr(pos) + "<no CR LF>");
-            break;
-        }
-        lines.push_back(text.substr(pos, end - pos));
-        pos = end + 2;
-    }
-    return lines;
-}
-
-// The lines of one section, without its header; empty when there is no such section.
-std::vector<std::string> Section(const std::string& text, const std::string& name)
-{
-    std::vector<std::string> result;
-    bool inside = false;
-    for (const std::string& line : SplitCrLf(text))
-    {
-        if (!line.empty() && line.front() == '[')
-        {
-            if (inside)
-                break;
-            inside = line == "[" + name + "]";
-            continue;
-        }
-        if (inside)
-            result.push_back(line);
-    }
-    return result;
-}
-
-std::vector<std::string> SectionNames(const std::string& text)
-{
-    std::vector<std::string> names;
-    for (const std::string& line : SplitCrLf(text))
-        if (!line.empty() && line.front() == '[')
-            names.push_back(line);
-    return names;
-}
+using ccdtext::Section;
+using ccdtext::SectionNames;
 
 class CcdfileTest : public ::testing::Test
 {
