@@ -79,35 +79,7 @@ void ReferenceGenerate(TRawSector& s)
 // The decoder's view: every P column (26 words) and Q diagonal (45 words) has zero syndromes.
 bool SyndromesAreZero(const TRawSector& s)
 {
-    for (int v = 0; v < 2; ++v)
-    {
-        for (int i = 0; i < 43; ++i)
-        {
-            int a = 0, b = 0;
-            for (int j = 0; j < 26; ++j)
-            {
-                const int d = s[12 + 86 * j + 2 * i + v];
-                a ^= d;
-                b ^= GF.Mul(d, 25 - j);
-            }
-            if (a != 0 || b != 0)
-                return false;
-        }
-        for (int k = 0; k < 26; ++k)
-        {
-            int a = 0, b = 0;
-            for (int i = 0; i < 45; ++i)
-            {
-                const int off = i < 43 ? 12 + 2 * ((44 * i + 43 * k) % 1118) : (i == 43 ? 2248 : 2300) + 2 * k;
-                const int d = s[off + v];
-                a ^= d;
-                b ^= GF.Mul(d, 44 - i);
-            }
-            if (a != 0 || b != 0)
-                return false;
-        }
-    }
-    return true;
+    return oracle::Mode1EccValid(s.data());
 }
 
 TRawSector HeaderSector(std::uint8_t minute, std::uint8_t second, std::uint8_t frame)
