@@ -15,6 +15,7 @@ struct TCueText
     // The bytes as written until the sheet is read to its end, UTF-8 after that; empty for none.
     std::array<std::string, CD_TEXT_TEXT_TYPES> Value;
     std::array<std::uint32_t, CD_TEXT_TEXT_TYPES> Line{}; // the sheet line that gave each value
+    bool FromTextLine = false;                            // a CD-TEXT line (not CATALOG or ISRC) gave a value here
 
     // A later line for the same item replaces an earlier one.
     void Set(std::uint8_t type, std::string_view value, std::uint32_t line)

@@ -288,6 +288,7 @@ void StoreText(TSheetReader& reader, std::uint8_t type, std::string_view value, 
     const bool discOnly = type == ptDiscId || type == ptGenre || type == ptUpcIsrc;
     TCueText& text = track && !discOnly ? track->Text : reader.Sheet.DiscText;
     text.Set(type, TextValue(value), lineNo);
+    text.FromTextLine = text.FromTextLine || !text.Get(type).empty();
 }
 
 template <std::uint8_t TYPE>

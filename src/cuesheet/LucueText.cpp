@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr std::size_t UPC_ISRC = ptUpcIsrc - ptTitle;
-
 bool IsDiscOnly(std::size_t type)
 {
     return type + ptTitle == ptDiscId || type + ptTitle == ptGenre;
@@ -38,11 +36,11 @@ void TLuCueSheet::BuildCdText()
     bool textLines = false;
     std::string all;
     for (const TCueText* place : places)
-        for (std::size_t t = 0; t < CD_TEXT_TEXT_TYPES; ++t)
-        {
-            textLines = textLines || (t != UPC_ISRC && !place->Value[t].empty());
-            all += place->Value[t];
-        }
+    {
+        textLines = textLines || place->FromTextLine;
+        for (const std::string& value : place->Value)
+            all += value;
+    }
     TextCharset = DetectSheetCharset(all);
     for (TCueText* place : places)
         for (std::string& value : place->Value)

@@ -106,6 +106,11 @@ TEST_F(SheetTextTest, NoPacksWithoutTextLinesOrWhenTurnedOff)
     // CATALOG and ISRC alone leave the outputs as they were.
     ASSERT_TRUE(Load("CATALOG 1234567890123\n" + Tracks(1, "ISRC USABC9900001\n"), Sheet));
     EXPECT_TRUE(Sheet.CdTextPacks.empty());
+    // UPC_EAN is a text line of its own; an empty TITLE gives nothing.
+    ASSERT_TRUE(Load("TITLE \"\"\n" + Tracks(1, "ISRC USABC9900001\n"), Sheet));
+    EXPECT_TRUE(Sheet.CdTextPacks.empty());
+    ASSERT_TRUE(Load("UPC_EAN 0123456789012\n" + Tracks(1), Sheet));
+    EXPECT_EQ(ReadWithLibcdio(JoinPacks(Sheet.CdTextPacks)).Get(0, CDTEXT_FIELD_UPC_EAN, 0), "0123456789012");
 
     Dir.Write("disc.cdt", std::string(18, '\x80'));
     ASSERT_TRUE(Load("CDTEXTFILE disc.cdt\nTITLE \"Album\"\n" + Tracks(1), Sheet));
