@@ -1,5 +1,6 @@
 // Batch use of sarvex-cli: many sheets in one call, some broken, checked against single runs.
 #include "support/CliProcess.h"
+#include "support/Pattern.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +15,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// Data that differs per sheet and per sector, so a set written from the wrong sheet shows.
-std::string Filler(std::size_t size, unsigned seed)
-{
-    std::string data(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        data[i] = static_cast<char>((i / 2352 * 31 + i * 5 + seed * 101) & 0xFF);
-    return data;
-}
 
 std::set<std::string> Lines(const std::string& text)
 {
@@ -45,16 +37,16 @@ protected:
         switch (k % 3)
         {
         case 0:
-            Dir.Write(name + ".bin", Filler(sectors * 2352, k));
+            Dir.Write(name + ".bin", Pattern(sectors * 2352, k));
             cue = "FILE \"" + name + ".bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
             break;
         case 1:
-            Dir.Write(name + ".bin", Filler(sectors * 2048, k));
+            Dir.Write(name + ".bin", Pattern(sectors * 2048, k));
             cue = "FILE \"" + name + ".bin\" BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n";
             break;
         default:
         {
-            Dir.Write(name + ".bin", Filler(sectors * 2 * 2352, k));
+            Dir.Write(name + ".bin", Pattern(sectors * 2 * 2352, k));
             char second[16];
             std::snprintf(second, sizeof second, "%02zu:%02zu:%02zu", sectors / 4500, sectors / 75 % 60, sectors % 75);
             cue = "FILE \"" + name +

@@ -3,6 +3,7 @@
 #include "support/CliProcess.h"
 #include "support/Controlfile.h"
 #include "support/ImageOracle.h"
+#include "support/Pattern.h"
 #include "support/TempDir.h"
 #include "support/Wave.h"
 
@@ -28,15 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-// Deterministic filler that differs per file and per sector.
-std::string Pattern(std::size_t size, unsigned seed)
-{
-    std::string data(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        data[i] = static_cast<char>((i * 7 + seed * 13 + i / 251 + (i >> 12) * seed) & 0xFF);
-    return data;
-}
 
 // 44,100 Hz, 16-bit, stereo PCM.
 std::string Wave(const std::string& pcm)

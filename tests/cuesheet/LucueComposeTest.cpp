@@ -1,6 +1,7 @@
 #include "cuesheet/Lucue.h"
 
 #include "support/ImageOracle.h"
+#include "support/Pattern.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -61,14 +62,6 @@ protected:
         Main.fill(0x5A);
         Sub.fill(0x5A);
         ASSERT_TRUE(Sheet.ComposeSector(address, &Main, &Sub));
-    }
-    // Bytes of a file with a recognisable pattern per byte position.
-    static std::string Pattern(std::size_t size, std::uint8_t seed)
-    {
-        std::string data(size, '\0');
-        for (std::size_t i = 0; i < size; ++i)
-            data[i] = static_cast<char>((i * 131 + seed) & 0xFF);
-        return data;
     }
     TTempDir Dir;
     TLuCueSheet Sheet;

@@ -3,6 +3,7 @@
 #include "cuesheet/Lucue.h"
 #include "image/Layoutreport.h"
 #include "support/NothrowNewSwitch.h"
+#include "support/Pattern.h"
 #include "support/Sidecar.h"
 #include "support/TempDir.h"
 #include "support/Wave.h"
@@ -40,14 +41,11 @@ TEST(ChangeFileExtTest, ReplacesTheExtensionAfterTheLastSlashOrAppends)
 class ConversionJobTest : public ::testing::Test
 {
 protected:
-    // One AUDIO track of the given number of sectors, each filled with its own index.
+    // One AUDIO track of the given number of sectors.
     void LoadAudioDisc(int sectors)
     {
-        std::string data(std::size_t(sectors) * 2352, '\0');
-        for (std::size_t i = 0; i < data.size(); ++i)
-            data[i] = static_cast<char>(i / 2352 + i % 7);
-        AudioData = data;
-        Dir.Write("AUDIO.BIN", data);
+        AudioData = Pattern(std::size_t(sectors) * 2352);
+        Dir.Write("AUDIO.BIN", AudioData);
         const std::string cue = Dir.Write("disc.cue", "FILE \"AUDIO.BIN\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
         ASSERT_TRUE(Sheet.Load(cue)) << Sheet.ErrorCode;
         ASSERT_TRUE(Job.SetProgressHandler(&ConversionJobTest::Record, this));

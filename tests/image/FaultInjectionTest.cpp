@@ -5,6 +5,7 @@
 #include "cuesheet/Lucue.h"
 #include "image/Conversion.h"
 #include "support/ChildProcess.h"
+#include "support/Pattern.h"
 #include "support/TempDir.h"
 #include "support/Wave.h"
 
@@ -29,14 +30,6 @@ constexpr std::size_t SECTOR = 2352;
 constexpr std::size_t RECORD = 96;
 // The last lines of the control file of a one-track audio disc: it was written to the end.
 constexpr const char* CCD_TAIL = "[TRACK 1]\r\nMODE=0\r\nINDEX 1=0\r\n";
-
-std::string Pattern(std::size_t sectors)
-{
-    std::string data(sectors * SECTOR, '\0');
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<char>(i / SECTOR * 3 + i % 251 + 1);
-    return data;
-}
 
 bool EndsWith(const std::string& text, const std::string& tail)
 {
@@ -72,7 +65,7 @@ protected:
     // One AUDIO track in DATA.BIN (or DATA.WAV), plus optional lines before FILE.
     void WriteDisc(std::size_t sectors, const std::string& head = "")
     {
-        Data = Pattern(sectors);
+        Data = Pattern(sectors * SECTOR);
         Dir.Write("DATA.BIN", Data);
         Cue = Dir.Write("disc.cue", head + "FILE \"DATA.BIN\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n");
     }
@@ -316,7 +309,7 @@ TEST_F(FaultInjectionTest, DataFileTruncatedAfterLoadingConvertsWithZeroFill)
 
 TEST_F(FaultInjectionTest, WaveFileTruncatedAfterLoadingConvertsWithZeroFill)
 {
-    const std::string audio = Pattern(12);
+    const std::string audio = Pattern(12 * SECTOR);
     TWaveLayout layout;
     layout.Data = audio;
     Dir.Write("DATA.WAV", MakeWave(layout));
@@ -442,7 +435,7 @@ protected:
 
 TEST_F(HugeSheetTest, LoadsAndConvertsLikeItsCommandLines)
 {
-    Dir.Write("DATA.BIN", Pattern(4));
+    Dir.Write("DATA.BIN", Pattern(4 * SECTOR));
     const std::string cue =
         WriteHugeSheet("FILE \"DATA.BIN\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n", 4096, "");
     ASSERT_TRUE(Sheet.Load(cue)) << std::hex << Sheet.ErrorCode;
@@ -469,7 +462,7 @@ TEST_F(HugeSheetTest, OneLineWithoutLineEndIsNotACommand)
 // The error after 100 MB of comments is still found, on its own line (25,601 lines of 4 KB).
 TEST_F(HugeSheetTest, AnErrorAtTheEndIsReportedWithItsLine)
 {
-    Dir.Write("DATA.BIN", Pattern(4));
+    Dir.Write("DATA.BIN", Pattern(4 * SECTOR));
     const std::string cue = WriteHugeSheet("FILE \"DATA.BIN\" BINARY\r\n", 4096, "TRACK 00 AUDIO\r\n");
     EXPECT_FALSE(Sheet.Load(cue));
     const std::uint32_t lines = 1 + static_cast<std::uint32_t>((HUNDRED_MB - 24 + 4095) / 4096) + 1;
@@ -481,7 +474,7 @@ TEST_F(HugeSheetTest, AnErrorAtTheEndIsReportedWithItsLine)
 // status cannot carry.
 TEST_F(HugeSheetTest, AnErrorBeyondLine65535IsNotReportedOnAnotherLine)
 {
-    Dir.Write("DATA.BIN", Pattern(4));
+    Dir.Write("DATA.BIN", Pattern(4 * SECTOR));
     const std::string cue = WriteHugeSheet("FILE \"DATA.BIN\" BINARY\r\n", 64, "TRACK 00 AUDIO\r\n");
     EXPECT_FALSE(Sheet.Load(cue));
     const std::uint32_t line = 1 + static_cast<std::uint32_t>((HUNDRED_MB - 24 + 63) / 64) + 1;
@@ -504,7 +497,7 @@ struct TWaveCase
 
 std::vector<TWaveCase> AbsurdWaves()
 {
-    const std::string audio = Pattern(6);
+    const std::string audio = Pattern(6 * SECTOR);
     std::vector<TWaveCase> cases;
     auto add = [&](const char* name, std::uint32_t code, std::size_t bytes, auto edit) {
         TWaveLayout layout;
