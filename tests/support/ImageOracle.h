@@ -62,6 +62,8 @@ constexpr std::uint8_t GfPow2(int n)
     return v;
 }
 static_assert(GfPow2(25) == 3); // 1 + alpha
+inline constexpr std::uint8_t GF_INV_ALPHA25 = GfPow2(230);
+static_assert(GfMul(GfPow2(25), GF_INV_ALPHA25) == 1);
 
 // Syndromes of one RS code word of n symbols taken at the given byte offsets: both must vanish.
 template <typename Offset>
@@ -78,23 +80,68 @@ bool CodeWordValid(const std::uint8_t* sector, int n, Offset offset)
     return s0 == 0 && s1 == 0;
 }
 
+// Fills the last two symbols of a code word so that both syndromes vanish. With them zero, the
+// weighted sum s1 comes by Horner's rule; then p0 = (s0 + s1) / (1 + alpha) and p1 = s0 + p0.
+template <typename Offset>
+void EncodeCodeWord(std::uint8_t* sector, int n, Offset offset)
+{
+    sector[offset(n - 2)] = 0;
+    sector[offset(n - 1)] = 0;
+    std::uint8_t s0 = 0;
+    std::uint8_t s1 = 0;
+    for (int i = 0; i < n; ++i)
+    {
+        const std::uint8_t d = sector[offset(i)];
+        s0 ^= d;
+        s1 = GfMul(s1, 2) ^ d;
+    }
+    const std::uint8_t p0 = GfMul(s0 ^ s1, GF_INV_ALPHA25);
+    sector[offset(n - 2)] = p0;
+    sector[offset(n - 1)] = s0 ^ p0;
+}
+
+// Byte of symbol `row` of P column `column` in lane v (0 low bytes, 1 high bytes) of a Mode 1 sector.
+inline int PWordByte(int column, int v, int row)
+{
+    return 12 + 86 * row + 2 * column + v;
+}
+
+// Byte of symbol i of Q diagonal `diagonal` in lane v; the last two are the Q parity.
+inline int QWordByte(int diagonal, int v, int i)
+{
+    if (i < 43)
+        return 12 + 2 * ((44 * i + 43 * diagonal) % 1118) + v;
+    return (i == 43 ? 2248 : 2300) + 2 * diagonal + v;
+}
+
 // The ECMA-130 P and Q product code of a Mode 1 sector (bytes 12-2351) checks out.
 inline bool Mode1EccValid(const std::uint8_t* sector)
 {
     for (int v = 0; v < 2; ++v)
     {
         for (int column = 0; column < 43; ++column)
-            if (!CodeWordValid(sector, 26, [&](int row) { return 12 + 86 * row + 2 * column + v; }))
+            if (!CodeWordValid(sector, 26, [&](int row) { return PWordByte(column, v, row); }))
                 return false;
         for (int diagonal = 0; diagonal < 26; ++diagonal)
-            if (!CodeWordValid(sector, 45, [&](int i) {
-                    if (i < 43)
-                        return 12 + 2 * ((44 * i + 43 * diagonal) % 1118) + v;
-                    return (i == 43 ? 2248 : 2300) + 2 * diagonal + v;
-                }))
+            if (!CodeWordValid(sector, 45, [&](int i) { return QWordByte(diagonal, v, i); }))
                 return false;
     }
     return true;
+}
+
+// The plain Mode 1 encoder: EDC over bytes 0-2063, then P over the columns, then Q over the
+// diagonals, which take in the P bytes.
+inline void EncodeMode1(std::uint8_t* sector)
+{
+    const std::uint32_t edc = Edc(sector, 2064);
+    for (int i = 0; i < 4; ++i)
+        sector[2064 + i] = static_cast<std::uint8_t>(edc >> (8 * i));
+    for (int v = 0; v < 2; ++v)
+        for (int column = 0; column < 43; ++column)
+            EncodeCodeWord(sector, 26, [&](int row) { return PWordByte(column, v, row); });
+    for (int v = 0; v < 2; ++v)
+        for (int diagonal = 0; diagonal < 26; ++diagonal)
+            EncodeCodeWord(sector, 45, [&](int i) { return QWordByte(diagonal, v, i); });
 }
 
 inline std::uint32_t StoredEdc(const std::uint8_t* sector)
