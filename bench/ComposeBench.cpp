@@ -3,11 +3,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -71,6 +73,44 @@ void BM_ComposeSectorMode1_2048(benchmark::State& state)
 }
 BENCHMARK(BM_ComposeSectorAudio);
 BENCHMARK(BM_ComposeSectorMode1_2048);
+
+// The conversion's way: runs of one batch's length, timed per sector to compare with the above.
+void ComposeRuns(benchmark::State& state, const char* type, std::size_t sectorSize)
+{
+    constexpr std::int32_t RUN = 256;
+    BenchDisc disc(type, sectorSize);
+    std::vector<TRawSector> main(RUN);
+    std::vector<TSubChannel> sub(RUN);
+    std::uint32_t address = PROGRAM_START;
+    std::int64_t sectors = 0;
+    for (auto _ : state)
+    {
+        const std::int32_t want =
+            std::min<std::int32_t>(RUN, static_cast<std::int32_t>(PROGRAM_START + SECTORS - address));
+        const std::int32_t n = disc.Sheet.ComposeRun(address, want, main.data(), sub.data(), TComposeOptions{});
+        benchmark::DoNotOptimize(main.data());
+        benchmark::DoNotOptimize(sub.data());
+        sectors += n;
+        address += static_cast<std::uint32_t>(n);
+        if (address == PROGRAM_START + SECTORS)
+            address = PROGRAM_START;
+    }
+    state.SetItemsProcessed(sectors);
+    // CPU time per sector, in nanoseconds.
+    state.counters["ns_per_sector"] =
+        benchmark::Counter(static_cast<double>(sectors), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_ComposeRunAudio(benchmark::State& state)
+{
+    ComposeRuns(state, "AUDIO", 2352);
+}
+void BM_ComposeRunMode1_2048(benchmark::State& state)
+{
+    ComposeRuns(state, "MODE1/2048", 2048);
+}
+BENCHMARK(BM_ComposeRunAudio);
+BENCHMARK(BM_ComposeRunMode1_2048);
 
 // 99 tracks of 99 indexes each: parse, address table, TOC table and schedule.
 void BM_LoadSheetOf99TracksWith99Indexes(benchmark::State& state)

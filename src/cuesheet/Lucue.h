@@ -85,6 +85,16 @@ struct TComposeOptions
     bool CorrectEdcEcc = true; // rebuild sync, header, EDC and ECC of raw data sectors
 };
 
+// One sector's subchannel as composed, P and Q apart from the R-W symbols: the conversion
+// interleaves the packs before it joins them, and most sectors have none.
+struct TSubChannel
+{
+    TQFrame P{};
+    TQFrame Q{};
+    bool HasPacks = false; // Packs holds the sector's R-W packs; all zero otherwise
+    TSubBlock Packs{};     // as read and coded; only bits 5-0 of each symbol are R-W
+};
+
 class TLuCueSheet
 {
 public:
@@ -175,11 +185,20 @@ public:
     // The first form composes with the sheet's own CorrectEdcEcc.
     bool ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub);
     bool ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub, const TComposeOptions& options);
+    // Composes up to count sectors from address on, all of one address row: the run ends where the
+    // row does. Either array may be null, else holds count entries. Returns the sectors composed,
+    // 0 when no row holds the address. The sectors equal those of ComposeSector one by one.
+    std::int32_t ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
+                            const TComposeOptions& options);
 
 private:
     void ReadSheet(const std::string& text);
     // Decodes the text lines and builds the packs; a block that overflows sets ErrorCode.
     void BuildCdText();
+    // The main channel of n sectors of one row; CD+G packs read with it go to sub when given.
+    void ComposeMain(const TAddressTable& row, const TLuCueTrack& track, TLuCueFile* file, std::uint32_t address,
+                     std::int64_t fileOffset, std::size_t n, TRawSector* main, TSubChannel* sub,
+                     const TComposeOptions& options);
 
     std::vector<TAddressTable> AddressTable;
     std::vector<std::int32_t> AddressStarts; // StartAddress per row, for the binary search

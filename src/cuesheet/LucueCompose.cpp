@@ -1,4 +1,4 @@
-// The sector composer: main channel and subchannel symbols of one absolute address.
+// The sector composer: main channel and subchannel symbols of runs of absolute addresses.
 #include "cuesheet/Lucue.h"
 
 #include "cuesheet/Tpos.h"
@@ -42,6 +42,56 @@ bool IsMode2(TTrackType type)
     return type == ttMode2_2336 || type == ttMode2_2352;
 }
 
+// A time that moves one frame at a time, kept as FramesToMsf would give it (the minute wraps at 256).
+struct TMsfCounter
+{
+    explicit TMsfCounter(std::uint32_t frames) : Frames(frames), Msf(FramesToMsf(frames)) {}
+    void Forward()
+    {
+        ++Frames;
+        if (++Msf.Frame < FRAMES_PER_SECOND)
+            return;
+        Msf.Frame = 0;
+        if (++Msf.Second < 60)
+            return;
+        Msf.Second = 0;
+        ++Msf.Minute;
+    }
+    // Stops at zero, like a pause that has counted down.
+    void Back()
+    {
+        if (Frames == 0)
+            return;
+        --Frames;
+        if (Msf.Frame-- > 0)
+            return;
+        Msf.Frame = FRAMES_PER_SECOND - 1;
+        if (Msf.Second-- > 0)
+            return;
+        Msf.Second = 59;
+        --Msf.Minute;
+    }
+    void Put(std::uint8_t* bcd) const
+    {
+        bcd[0] = ToBcd(Msf.Minute);
+        bcd[1] = ToBcd(Msf.Second);
+        bcd[2] = ToBcd(Msf.Frame);
+    }
+    std::uint32_t Frames;
+    TMsf Msf;
+};
+
+// The first address at or after from that falls on the schedule, or -1 when none ever does.
+std::int64_t NextDue(std::int64_t from, std::int64_t offset, std::int64_t interval, bool used)
+{
+    if (!used || interval <= 0)
+        return -1;
+    std::int64_t rem = (from - offset) % interval;
+    if (rem < 0)
+        rem += interval;
+    return rem == 0 ? from : from + interval - rem;
+}
+
 } // namespace
 
 bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub)
@@ -51,24 +101,40 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
 
 bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub, const TComposeOptions& options)
 {
-    const std::int32_t r = FindAddressRow(address);
-    if (r < 0)
+    TSubChannel channel;
+    if (ComposeRun(address, 1, main, sub ? &channel : nullptr, options) != 1)
         return false;
-    const TMsf msf = FramesToMsf(address);
+    if (sub)
+    {
+        *sub = channel.Packs;
+        MergePQ(*sub, channel.P, channel.Q);
+    }
+    return true;
+}
+
+std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
+                                     const TComposeOptions& options)
+{
+    const std::int32_t r = FindAddressRow(address);
+    if (r < 0 || count <= 0)
+        return 0;
+    const auto total = static_cast<std::size_t>(count);
     if (r == AddressRowCount())
     {
         if (main)
-            main->fill(0);
+            std::memset(main, 0, total * SECTOR_SIZE);
         if (sub)
-            sub->fill(0);
-        return true;
+            std::fill_n(sub, total, TSubChannel{});
+        return count;
     }
     const TAddressTable& row = AddressTable[static_cast<std::size_t>(r)];
+    // The row before the lead-out never reaches past it: FindAddressRow gives the lead-out row to no address.
+    const std::int64_t rowEnd = AddressTable[static_cast<std::size_t>(r) + 1].StartAddress;
+    const auto n = static_cast<std::size_t>(std::min<std::int64_t>(count, rowEnd - std::int64_t(address)));
     const TLuCueTrack& track = *Tracks[static_cast<std::size_t>(row.TrackNumber - FirstTrackNo)];
-    const std::int64_t sectorInRow = std::int64_t(address) - row.StartAddress;
-    const bool firstOfRow = sectorInRow == 0;
+    const std::int64_t firstInRow = std::int64_t(address) - row.StartAddress;
     const std::int32_t sectorSize = track.GetSectorSize();
-    const std::int64_t fileOffset = row.FileOffset + sectorInRow * sectorSize;
+    const std::int64_t fileOffset = row.FileOffset + firstInRow * sectorSize;
     TLuCueFile* file = nullptr;
     if (row.Kind == akFile)
     {
@@ -81,167 +147,224 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
             LastFileNumber = row.FileNumber;
         }
     }
-    bool cdgPacksRead = false;
+    const bool cdg = track.Type == ttCdg && row.Kind == akFile;
 
     if (main)
-    {
-        TRawSector& out = *main;
-        if (row.Kind != akFile)
-        {
-            // Gaps of a data track are sectors of its mode: readers detect the mode from them.
-            out.fill(0);
-            if (IsMode1(track.Type))
-            {
-                PutSyncAndHeader(out, msf, 1);
-                RequireTables(Mode1Ecc->Generate(out));
-            }
-            else if (IsMode2(track.Type))
-            {
-                PutSyncAndHeader(out, msf, 2);
-            }
-        }
-        else
-        {
-            file->Seek(fileOffset, soBeginning);
-            switch (track.Type)
-            {
-            case ttAudio:
-            case ttMode1_2352:
-            case ttMode2_2352:
-            {
-                const std::size_t n = file->Read(out.data(), SECTOR_SIZE);
-                std::fill(out.begin() + static_cast<std::ptrdiff_t>(n), out.end(), 0);
-                if (track.Type == ttMode1_2352 && options.CorrectEdcEcc)
-                {
-                    PutSyncAndHeader(out, msf, 1);
-                    std::fill(out.begin() + EDC_OFFSET, out.end(), 0);
-                    RequireTables(Mode1Ecc->Generate(out));
-                }
-                else if (track.Type == ttMode2_2352 && options.CorrectEdcEcc)
-                {
-                    PutSyncAndHeader(out, msf, 2);
-                }
-                break;
-            }
-            case ttCdg:
-            {
-                const std::size_t n = file->Read(ReadBuffer.data(), CDG_SECTOR_SIZE);
-                std::fill(ReadBuffer.begin() + static_cast<std::ptrdiff_t>(n), ReadBuffer.end(), 0);
-                std::copy_n(ReadBuffer.begin(), SECTOR_SIZE, out.begin());
-                cdgPacksRead = true;
-                break;
-            }
-            case ttMode1_2048:
-            {
-                const std::size_t n = file->Read(out.data() + USER_DATA_OFFSET, MODE1_USER_SIZE);
-                std::fill(out.begin() + static_cast<std::ptrdiff_t>(USER_DATA_OFFSET + n), out.end(), 0);
-                PutSyncAndHeader(out, msf, 1);
-                RequireTables(Mode1Ecc->Generate(out));
-                break;
-            }
-            case ttMode2_2336:
-            {
-                const std::size_t n = file->Read(out.data() + USER_DATA_OFFSET, MODE2_USER_SIZE);
-                std::fill(out.begin() + static_cast<std::ptrdiff_t>(USER_DATA_OFFSET + n), out.end(), 0);
-                PutSyncAndHeader(out, msf, 2);
-                break;
-            }
-            default: out.fill(0); break;
-            }
-        }
-    }
-
+        ComposeMain(row, track, file, address, fileOffset, n, main, sub, options);
     if (!sub)
-        return true;
-    TSubBlock& block = *sub;
-    if (track.Type == ttCdg && row.Kind == akFile)
+        return static_cast<std::int32_t>(n);
+
+    // R-W packs: CD+G files carry them after each sector's audio; every other sector has none.
+    if (cdg)
     {
-        // The packs follow the audio in the file; the main channel's read may already hold them.
-        if (cdgPacksRead)
+        if (!main)
         {
-            std::copy_n(ReadBuffer.begin() + SECTOR_SIZE, SUBCODE_SIZE, block.begin());
+            for (std::size_t s = 0; s < n; ++s)
+            {
+                sub[s].Packs.fill(0);
+                file->Seek(fileOffset + static_cast<std::int64_t>(s * CDG_SECTOR_SIZE + SECTOR_SIZE), soBeginning);
+                file->Read(sub[s].Packs.data(), SUBCODE_SIZE);
+            }
         }
-        else
+        for (std::size_t s = 0; s < n; ++s)
         {
-            block.fill(0);
-            file->Seek(fileOffset + static_cast<std::int64_t>(SECTOR_SIZE), soBeginning);
-            file->Read(block.data(), SUBCODE_SIZE);
-        }
-        for (std::size_t p = 0; p < PACKS_PER_SECTOR; ++p)
-        {
-            const TPack pack(block.data() + p * PACK_SIZE, PACK_SIZE);
-            RequireTables(SubCodeEcc->SetQParity(pack));
-            RequireTables(SubCodeEcc->SetPParity(pack));
+            sub[s].HasPacks = true;
+            for (std::size_t p = 0; p < PACKS_PER_SECTOR; ++p)
+            {
+                const TPack pack(sub[s].Packs.data() + p * PACK_SIZE, PACK_SIZE);
+                RequireTables(SubCodeEcc->SetQParity(pack));
+                RequireTables(SubCodeEcc->SetPParity(pack));
+            }
         }
     }
     else
     {
-        block.fill(0);
+        for (std::size_t s = 0; s < n; ++s)
+        {
+            if (sub[s].HasPacks)
+                sub[s].Packs.fill(0);
+            sub[s].HasPacks = false;
+        }
     }
 
-    // Q frame: position on a row's first sector, else ISRC or catalogue when due (ISRC wins).
-    TQFrame q{};
+    // Q frames: the position frame moves on by one frame per sector; ISRC or catalogue frames
+    // replace it when due (ISRC wins), never on a row's first sector.
     const std::uint8_t control = track.GetControl();
-    const std::int64_t a = address;
-    const bool isrcDue = !firstOfRow && !track.Isrc.empty() && IsrcInterval > 0 && (a - IsrcOffset) % IsrcInterval == 0;
-    const bool mcnDue = !firstOfRow && !Catalog.empty() && McnInterval > 0 && (a - McnOffset) % McnInterval == 0;
-    if (isrcDue)
-    {
-        q[0] = static_cast<std::uint8_t>(control | 3);
-        BuildIsrcPayload(track.Isrc, q);
-        q[9] = ToBcd(msf.Frame);
-    }
-    else if (mcnDue)
-    {
-        q[0] = static_cast<std::uint8_t>(control | 2);
-        BuildMcnPayload(Catalog, q);
-        q[9] = ToBcd(msf.Frame);
-    }
-    else
-    {
-        std::int64_t relative =
-            row.IndexNumber == 0 ? row.RelativeStart - sectorInRow : row.RelativeStart + sectorInRow;
-        const TMsf rel = FramesToMsf(static_cast<std::uint32_t>(std::max<std::int64_t>(relative, 0)));
-        q[0] = static_cast<std::uint8_t>(control | 1);
-        q[1] = ToBcd(static_cast<unsigned>(row.TrackNumber));
-        q[2] = ToBcd(static_cast<unsigned>(row.IndexNumber));
-        q[3] = ToBcd(rel.Minute);
-        q[4] = ToBcd(rel.Second);
-        q[5] = ToBcd(rel.Frame);
-        q[7] = ToBcd(msf.Minute);
-        q[8] = ToBcd(msf.Second);
-        q[9] = ToBcd(msf.Frame);
-    }
-    const std::uint16_t crc = SubQCrc->Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q.data(), Q_CRC_SPAN));
-    q[10] = static_cast<std::uint8_t>(crc >> 8);
-    q[11] = static_cast<std::uint8_t>(crc & 0xFF);
+    const bool countDown = row.IndexNumber == 0;
+    const std::int64_t relative = countDown ? row.RelativeStart - firstInRow : row.RelativeStart + firstInRow;
+    std::int64_t relativeNow = relative;
+    TMsfCounter rel(static_cast<std::uint32_t>(std::max<std::int64_t>(relative, 0)));
+    TMsfCounter abs(address);
+    TQFrame position{};
+    position[0] = static_cast<std::uint8_t>(control | 1);
+    position[1] = ToBcd(static_cast<unsigned>(row.TrackNumber));
+    position[2] = ToBcd(static_cast<unsigned>(row.IndexNumber));
+    TQFrame isrc{};
+    isrc[0] = static_cast<std::uint8_t>(control | 3);
+    BuildIsrcPayload(track.Isrc, isrc);
+    TQFrame mcn{};
+    mcn[0] = static_cast<std::uint8_t>(control | 2);
+    BuildMcnPayload(Catalog, mcn);
+    std::int64_t isrcDue = NextDue(address, IsrcOffset, IsrcInterval, !track.Isrc.empty());
+    std::int64_t mcnDue = NextDue(address, McnOffset, McnInterval, !Catalog.empty());
 
     // P flag: rises on the second sector of a pause and falls after the first sector of index 1.
-    bool pause = false;
-    if (row.Kind == akPregap)
-    {
-        pause = !firstOfRow;
-    }
-    else if (row.Kind == akFile && row.IndexNumber == 0)
-    {
-        pause = !firstOfRow || (r > 0 && AddressTable[static_cast<std::size_t>(r - 1)].Kind == akPregap);
-    }
-    else if (row.Kind == akFile && row.IndexNumber == 1 && firstOfRow)
-    {
-        pause = true;
-    }
-    else
+    const bool pauseAfterPregap = row.Kind == akFile && row.IndexNumber == 0 && r > 0 &&
+                                  AddressTable[static_cast<std::size_t>(r - 1)].Kind == akPregap;
+    bool leadChecked = false;
+    std::uint32_t leadIndex1 = 0;
     {
         const std::int32_t next = row.TrackNumber - FirstTrackNo + 1;
         if (next <= TrackCount)
         {
             const TTocTable& toc = TocTable[static_cast<std::size_t>(next)];
-            pause = static_cast<std::uint32_t>(toc.Index1Address - toc.StartAddress) < P_FLAG_LEAD &&
-                    static_cast<std::uint32_t>(toc.Index1Address) - address < P_FLAG_LEAD;
+            leadChecked = static_cast<std::uint32_t>(toc.Index1Address - toc.StartAddress) < P_FLAG_LEAD;
+            leadIndex1 = static_cast<std::uint32_t>(toc.Index1Address);
         }
     }
-    TQFrame p;
-    p.fill(pause ? 0xFF : 0x00);
-    MergePQ(block, p, q);
-    return true;
+    TQFrame pauseFrame;
+    pauseFrame.fill(0xFF);
+    const TQFrame silentFrame{};
+
+    for (std::size_t s = 0; s < n; ++s)
+    {
+        const std::int64_t a = std::int64_t(address) + static_cast<std::int64_t>(s);
+        const bool firstOfRow = firstInRow + static_cast<std::int64_t>(s) == 0;
+        if (s > 0)
+        {
+            if (countDown)
+                rel.Back();
+            else if (++relativeNow > 0)
+                rel.Forward();
+            abs.Forward();
+        }
+        const bool isrcNow = a == isrcDue;
+        const bool mcnNow = a == mcnDue;
+        if (isrcNow)
+            isrcDue += IsrcInterval;
+        if (mcnNow)
+            mcnDue += McnInterval;
+        TQFrame* q = &position;
+        if (isrcNow && !firstOfRow)
+            q = &isrc;
+        else if (mcnNow && !firstOfRow)
+            q = &mcn;
+        if (q == &position)
+        {
+            rel.Put(&position[3]);
+            abs.Put(&position[7]);
+        }
+        else
+        {
+            (*q)[9] = ToBcd(abs.Msf.Frame);
+        }
+        const std::uint16_t crc = SubQCrc->Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q->data(), Q_CRC_SPAN));
+        (*q)[10] = static_cast<std::uint8_t>(crc >> 8);
+        (*q)[11] = static_cast<std::uint8_t>(crc & 0xFF);
+
+        bool pause = false;
+        if (row.Kind == akPregap)
+            pause = !firstOfRow;
+        else if (row.Kind == akFile && row.IndexNumber == 0)
+            pause = !firstOfRow || pauseAfterPregap;
+        else if (row.Kind == akFile && row.IndexNumber == 1 && firstOfRow)
+            pause = true;
+        else
+            pause = leadChecked && leadIndex1 - static_cast<std::uint32_t>(a) < P_FLAG_LEAD;
+        sub[s].P = pause ? pauseFrame : silentFrame;
+        sub[s].Q = *q;
+    }
+    return static_cast<std::int32_t>(n);
+}
+
+void TLuCueSheet::ComposeMain(const TAddressTable& row, const TLuCueTrack& track, TLuCueFile* file,
+                              std::uint32_t address, std::int64_t fileOffset, std::size_t n, TRawSector* main,
+                              TSubChannel* sub, const TComposeOptions& options)
+{
+    auto* bytes = reinterpret_cast<std::uint8_t*>(main);
+    if (row.Kind != akFile)
+    {
+        // Gaps of a data track are sectors of its mode: readers detect the mode from them.
+        std::memset(bytes, 0, n * SECTOR_SIZE);
+        if (IsMode1(track.Type) || IsMode2(track.Type))
+        {
+            const std::uint8_t mode = IsMode1(track.Type) ? 1 : 2;
+            TMsfCounter at(address);
+            for (std::size_t s = 0; s < n; ++s, at.Forward())
+            {
+                PutSyncAndHeader(main[s], at.Msf, mode);
+                if (mode == 1)
+                    RequireTables(Mode1Ecc->Generate(main[s]));
+            }
+        }
+        return;
+    }
+    file->Seek(fileOffset, soBeginning);
+    switch (track.Type)
+    {
+    case ttAudio:
+    case ttMode1_2352:
+    case ttMode2_2352:
+    {
+        // Straight into the image: one read for the whole run.
+        const std::size_t got = file->Read(bytes, n * SECTOR_SIZE);
+        std::memset(bytes + got, 0, n * SECTOR_SIZE - got);
+        if (!options.CorrectEdcEcc || track.Type == ttAudio)
+            break;
+        TMsfCounter at(address);
+        for (std::size_t s = 0; s < n; ++s, at.Forward())
+        {
+            if (track.Type == ttMode1_2352)
+            {
+                PutSyncAndHeader(main[s], at.Msf, 1);
+                std::fill(main[s].begin() + EDC_OFFSET, main[s].end(), 0);
+                RequireTables(Mode1Ecc->Generate(main[s]));
+            }
+            else
+            {
+                PutSyncAndHeader(main[s], at.Msf, 2);
+            }
+        }
+        break;
+    }
+    case ttMode1_2048:
+    case ttMode2_2336:
+    {
+        // One read of the run's user data to the start of the run, then each sector's data moves
+        // to its place, the last one first: no sector's data lands on data not yet moved.
+        const std::size_t user = track.Type == ttMode1_2048 ? MODE1_USER_SIZE : MODE2_USER_SIZE;
+        const std::size_t got = file->Read(bytes, n * user);
+        const std::uint8_t mode = track.Type == ttMode1_2048 ? 1 : 2;
+        for (std::size_t s = n; s-- > 0;)
+        {
+            std::uint8_t* out = bytes + s * SECTOR_SIZE;
+            const std::size_t from = s * user;
+            const std::size_t have = got > from ? std::min(user, got - from) : 0;
+            std::memmove(out + USER_DATA_OFFSET, bytes + from, have);
+            std::memset(out + USER_DATA_OFFSET + have, 0, SECTOR_SIZE - USER_DATA_OFFSET - have);
+        }
+        TMsfCounter at(address);
+        for (std::size_t s = 0; s < n; ++s, at.Forward())
+        {
+            PutSyncAndHeader(main[s], at.Msf, mode);
+            if (mode == 1)
+                RequireTables(Mode1Ecc->Generate(main[s]));
+        }
+        break;
+    }
+    case ttCdg:
+    {
+        for (std::size_t s = 0; s < n; ++s)
+        {
+            const std::size_t got = file->Read(ReadBuffer.data(), CDG_SECTOR_SIZE);
+            std::fill(ReadBuffer.begin() + static_cast<std::ptrdiff_t>(got), ReadBuffer.end(), 0);
+            std::copy_n(ReadBuffer.begin(), SECTOR_SIZE, main[s].begin());
+            // The packs follow the audio in the file.
+            if (sub)
+                std::copy_n(ReadBuffer.begin() + SECTOR_SIZE, SUBCODE_SIZE, sub[s].Packs.begin());
+        }
+        break;
+    }
+    default: std::memset(bytes, 0, n * SECTOR_SIZE); break;
+    }
 }

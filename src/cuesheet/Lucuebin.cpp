@@ -48,7 +48,7 @@ std::size_t TLuCueFile::ReadAt(std::int64_t offset, void* buffer, std::size_t co
             continue;
         }
         // A large request bypasses the buffer; a small one refills it from here on.
-        if (count - done >= READ_AHEAD)
+        if (count - done >= DIRECT_READ)
         {
             done += File.ReadAt(at, std::span(out + done, count - done));
             break;

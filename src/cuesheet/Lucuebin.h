@@ -46,6 +46,8 @@ protected:
 
 private:
     static constexpr std::size_t READ_AHEAD = 1 << 20;
+    // Requests from this size on (a run of sectors) go straight into the caller's memory.
+    static constexpr std::size_t DIRECT_READ = 1 << 17;
     TFile File;
     std::unique_ptr<std::uint8_t[]> Buffer;
     std::int64_t BufferStart = 0;

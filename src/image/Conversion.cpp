@@ -33,6 +33,8 @@ struct TBatch
 {
     std::unique_ptr<TRawSector[]> Main{new TRawSector[BATCH_SECTORS]};
     std::unique_ptr<TChannelRecord[]> Records{new TChannelRecord[BATCH_SECTORS]};
+    // What the composer gave for each sector, before the interleaver.
+    std::unique_ptr<TSubChannel[]> Channels{new TSubChannel[BATCH_SECTORS]};
     std::int32_t FirstAddress = 0;
     std::int32_t Count = 0;
 };
@@ -133,14 +135,22 @@ private:
     std::thread Thread;
 };
 
-// Symbol block to channel record: P and Q stay in place while the R-W packs pass the interleaver.
-void EncodeSubchannel(TSubBlock& block, TSubCodeInterLeave& interleaver, TChannelRecord& record)
+// P, Q and the R-W packs to a channel record; the packs pass the interleaver on the way.
+void EncodeSubchannel(const TSubChannel& channel, TSubCodeInterLeave& interleaver, TChannelRecord& record)
 {
-    TQFrame pFrame{};
-    TQFrame qFrame{};
-    SplitPQ(block, pFrame, qFrame);
+    // Without packs in the sector or in the interleaver's memory, the R-W channels stay empty.
+    if (!channel.HasPacks && interleaver.IsIdle())
+    {
+        std::copy(channel.P.begin(), channel.P.end(), record.begin());
+        std::copy(channel.Q.begin(), channel.Q.end(), record.begin() + Q_CHANNEL_OFFSET);
+        std::fill(record.begin() + Q_CHANNEL_OFFSET + Q_FRAME_SIZE, record.end(), 0);
+        return;
+    }
+    TSubBlock block;
+    for (std::size_t k = 0; k < SUBCODE_SIZE; ++k)
+        block[k] = static_cast<std::uint8_t>(channel.Packs[k] & 0x3F);
     interleaver.InterleavePacks(block);
-    MergePQ(block, pFrame, qFrame);
+    MergePQ(block, channel.P, channel.Q);
     SymbolsToChannels(block, record);
 }
 
@@ -157,7 +167,6 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t le
 {
     std::exception_ptr error;
     TSubCodeInterLeave interleaver;
-    TSubBlock block{};
     std::int32_t address = PROGRAM_START;
     bool ended = false;
     while (!ended && address < leadOut)
@@ -167,6 +176,9 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t le
             break;
         batch->FirstAddress = address;
         batch->Count = 0;
+        // After a failed read the run is composed again one sector at a time, so that the sectors
+        // before the failing one are still written.
+        std::int32_t runLimit = BATCH_SECTORS;
         try
         {
             while (batch->Count < BATCH_SECTORS && address < leadOut)
@@ -177,7 +189,21 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t le
                     break;
                 }
                 const auto i = static_cast<std::size_t>(batch->Count);
-                if (!sheet.ComposeSector(static_cast<std::uint32_t>(address), &batch->Main[i], &block, options))
+                const std::int32_t want = std::min({BATCH_SECTORS - batch->Count, leadOut - address, runLimit});
+                std::int32_t got = 0;
+                try
+                {
+                    got = sheet.ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
+                                           &batch->Channels[i], options);
+                }
+                catch (...)
+                {
+                    if (want == 1)
+                        throw;
+                    runLimit = 1;
+                    continue;
+                }
+                if (got == 0)
                 {
                     status.store(csFailed);
                     result.Refused = true;
@@ -185,9 +211,10 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t le
                     ended = true;
                     break;
                 }
-                EncodeSubchannel(block, interleaver, batch->Records[i]);
-                ++batch->Count;
-                ++address;
+                for (std::size_t s = i; s < i + static_cast<std::size_t>(got); ++s)
+                    EncodeSubchannel(batch->Channels[s], interleaver, batch->Records[s]);
+                batch->Count += got;
+                address += got;
             }
         }
         catch (...)

@@ -19,6 +19,8 @@ public:
     // Interleaves size / 24 consecutive packs in place (four per sector).
     void InterleavePacks(std::span<std::uint8_t> packs) noexcept;
     void InterleavePack(std::span<std::uint8_t, PACK_SIZE> pack) noexcept;
+    // True when the last eight packs were all zero: zero packs then pass unchanged.
+    bool IsIdle() const noexcept { return ZeroRun >= INTERLEAVE_DEPTH; }
 
 private:
     // Ring of the last eight packs: slot Head is the newest, slot (Head - d) & 7 came d packs earlier.
