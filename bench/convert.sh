@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
-# Whole-conversion benchmark: converts a MODE1/2048 disc and an AUDIO disc of N sectors with
-# sarvex-cli and, in the same run, times cp of the converter's own outputs into new files,
-# alternating the two. Prints the median times, the throughput, the ratio conversion/cp and the
-# peak resident memory of one conversion.
+# Whole-conversion benchmark: converts an AUDIO disc and a MODE1/2048 disc of N sectors with
+# sarvex-cli and, in the same run, times cp of the converter's own outputs into new files. Every
+# round runs each command once, alternating discs and commands. Prints the median times, the
+# throughput, the ratio conversion/cp, the ratio MODE1/2048 to AUDIO and the peak resident memory of
+# one conversion. With SARVEX_CLI_BEFORE set, that converter runs in the same rounds too, so that
+# before and after come from one run.
 #
 # Usage: bench/convert.sh [SECTORS] [RUNS]
-#   SECTORS     sectors per disc (default 360000, an 80-minute disc)
-#   RUNS        timed runs of each command (default 5)
-#   SARVEX_CLI  the converter (default build/src/cli/sarvex-cli beside this script's folder)
-#   WORKDIR     scratch folder (default a new folder under ${TMPDIR:-/tmp}, removed at the end)
+#   SECTORS            sectors per disc (default 360000, an 80-minute disc)
+#   RUNS               timed runs of each command (default 5)
+#   SARVEX_CLI         the converter (default build/src/cli/sarvex-cli beside this script's folder)
+#   SARVEX_CLI_BEFORE  an earlier converter to time beside it (optional)
+#   WORKDIR            scratch folder (default a new folder under ${TMPDIR:-/tmp}, removed at the end)
 set -euo pipefail
 
 sectors=${1:-360000}
 runs=${2:-5}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cli=${SARVEX_CLI:-$root/build/src/cli/sarvex-cli}
+before=${SARVEX_CLI_BEFORE:-}
 [[ -x $cli ]] || { echo "sarvex-cli not found at $cli (build it, or set SARVEX_CLI)" >&2; exit 1; }
+[[ -z $before || -x $before ]] || { echo "SARVEX_CLI_BEFORE: $before is not executable" >&2; exit 1; }
 [[ -x /usr/bin/time ]] || { echo "/usr/bin/time (GNU time) is needed for the memory figure" >&2; exit 1; }
 
 if [[ -n ${WORKDIR:-} ]]; then
@@ -28,7 +33,7 @@ fi
 
 # Deterministic data: one pseudo-random mebibyte from a fixed seed, repeated to the size.
 make_data() { # path bytes
-  python3 - "$1" "$2" <<'EOF'
+  python3 - "$1" "$2" <<'PY'
 import random, sys
 path, size = sys.argv[1], int(sys.argv[2])
 block = random.Random(20240601).randbytes(1 << 20)
@@ -36,7 +41,7 @@ with open(path, "wb") as out:
     while size > 0:
         out.write(block[:min(size, len(block))])
         size -= len(block)
-EOF
+PY
 }
 
 now_ns() { date +%s%N; }
@@ -45,48 +50,62 @@ median() { # values...
   printf '%s\n' "$@" | sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
 }
 
-bench_disc() { # name type bytes-per-sector
-  local name=$1 type=$2 size=$3
-  local dir=$work/${name//\//-}
+declare -A times rss
+converters=(after)
+[[ -n $before ]] && converters=(before after)
+declare -A binary=([after]=$cli [before]=$before)
+discs=(AUDIO MODE1/2048)
+declare -A sector_size=([AUDIO]=2352 [MODE1/2048]=2048)
+
+folder() { echo "$work/${1//\//-}"; }
+
+for disc in "${discs[@]}"; do
+  dir=$(folder "$disc")
   mkdir -p "$dir"
-  make_data "$dir/DATA.BIN" $((sectors * size))
-  printf 'FILE "DATA.BIN" BINARY\n  TRACK 01 %s\n    INDEX 01 00:00:00\n' "$type" >"$dir/disc.cue"
+  make_data "$dir/DATA.BIN" $((sectors * sector_size[$disc]))
+  printf 'FILE "DATA.BIN" BINARY\n  TRACK 01 %s\n    INDEX 01 00:00:00\n' "$disc" >"$dir/disc.cue"
+  # One untimed run of each converter warms the page cache and gives the peak memory.
+  for c in "${converters[@]}"; do
+    rss[$c,$disc]=$( { /usr/bin/time -v "${binary[$c]}" --force --quiet "$dir/disc.cue" "$dir/out.ccd" >/dev/null; } 2>&1 |
+                     awk -F': ' '/Maximum resident set size/ {print $2}')
+  done
+  img_bytes=$(stat -c %s "$dir/out.img")
+  sub_bytes=$(stat -c %s "$dir/out.sub")
+  [[ $img_bytes -eq $((sectors * 2352)) && $sub_bytes -eq $((sectors * 96)) ]] ||
+    { echo "$disc: unexpected output sizes $img_bytes / $sub_bytes" >&2; exit 1; }
+done
 
-  # One untimed run warms the page cache and gives the peak memory.
-  local rss
-  rss=$( { /usr/bin/time -v "$cli" --force --quiet "$dir/disc.cue" "$dir/out.ccd" >/dev/null; } 2>&1 |
-         awk -F': ' '/Maximum resident set size/ {print $2}')
-
-  local conv=() copy=() t0 i
-  for ((i = 0; i < runs; ++i)); do
-    rm -f "$dir/out.ccd" "$dir/out.img" "$dir/out.sub"
-    t0=$(now_ns)
-    "$cli" --force --quiet "$dir/disc.cue" "$dir/out.ccd"
-    conv+=($(( $(now_ns) - t0 )))
-
+for ((i = 0; i < runs; ++i)); do
+  for disc in "${discs[@]}"; do
+    dir=$(folder "$disc")
+    for c in "${converters[@]}"; do
+      rm -f "$dir/out.ccd" "$dir/out.img" "$dir/out.sub"
+      t0=$(now_ns)
+      "${binary[$c]}" --force --quiet "$dir/disc.cue" "$dir/out.ccd"
+      times[$c,$disc]+=" $(( $(now_ns) - t0 ))"
+    done
     rm -f "$dir/copy.img" "$dir/copy.sub"
     t0=$(now_ns)
     cp "$dir/out.img" "$dir/copy.img"
     cp "$dir/out.sub" "$dir/copy.sub"
-    copy+=($(( $(now_ns) - t0 )))
+    times[cp,$disc]+=" $(( $(now_ns) - t0 ))"
   done
+done
 
-  local img_bytes sub_bytes
-  img_bytes=$(stat -c %s "$dir/out.img")
-  sub_bytes=$(stat -c %s "$dir/out.sub")
-  [[ $img_bytes -eq $((sectors * 2352)) && $sub_bytes -eq $((sectors * 96)) ]] ||
-    { echo "$name: unexpected output sizes $img_bytes / $sub_bytes" >&2; exit 1; }
-
-  local conv_med copy_med
-  conv_med=$(median "${conv[@]}")
-  copy_med=$(median "${copy[@]}")
-  awk -v name="$name" -v c="$conv_med" -v p="$copy_med" -v bytes=$((img_bytes + sub_bytes)) -v rss="$rss" 'BEGIN {
-    printf "%-10s convert %7.3f s (%6.0f MB/s)   cp %7.3f s (%6.0f MB/s)   ratio %.2f   peak RSS %.1f MB\n",
-           name, c / 1e9, bytes / (c / 1e9) / 1e6, p / 1e9, bytes / (p / 1e9) / 1e6, c / p, rss / 1024 }'
-  rm -rf "$dir"
-}
-
-echo "sarvex-cli: $cli"
+bytes=$((sectors * (2352 + 96)))
 echo "$sectors sectors per disc ($((sectors * 2352)) bytes .img + $((sectors * 96)) bytes .sub), $runs runs each, medians:"
-bench_disc AUDIO AUDIO 2352
-bench_disc MODE1/2048 MODE1/2048 2048
+for c in "${converters[@]}"; do
+  echo "${c}: ${binary[$c]}"
+  for disc in "${discs[@]}"; do
+    # shellcheck disable=SC2086
+    conv=$(median ${times[$c,$disc]})
+    # shellcheck disable=SC2086
+    copy=$(median ${times[cp,$disc]})
+    awk -v name="$disc" -v c="$conv" -v p="$copy" -v bytes=$bytes -v rss="${rss[$c,$disc]}" 'BEGIN {
+      printf "  %-10s convert %7.3f s (%6.0f MB/s)   cp %7.3f s (%6.0f MB/s)   ratio %.2f   peak RSS %.1f MB\n",
+             name, c / 1e9, bytes / (c / 1e9) / 1e6, p / 1e9, bytes / (p / 1e9) / 1e6, c / p, rss / 1024 }'
+  done
+  # shellcheck disable=SC2086
+  awk -v m="$(median ${times[$c,MODE1/2048]})" -v a="$(median ${times[$c,AUDIO]})" \
+    'BEGIN { printf "  MODE1/2048 / AUDIO conversion %.2f\n", m / a }'
+done
