@@ -3,6 +3,7 @@
 #include "support/ImageOracle.h"
 #include "support/Pattern.h"
 #include "support/TempDir.h"
+#include "synthesis/Subcode.h"
 
 #include <gtest/gtest.h>
 
@@ -317,6 +318,53 @@ TEST_F(ComposeTest, DataFileChangedAfterLoadGivesZerosNotACrash)
     EXPECT_TRUE(std::all_of(Main.begin(), Main.end(), [](std::uint8_t b) { return b == 0; }));
     Compose(151);
     EXPECT_EQ(0, std::memcmp(Main.data(), Pattern(2 * 2352, 2).data() + 2352, 2352));
+}
+
+} // namespace
+
+namespace {
+
+// Runs of any length, cut at row ends, give what composing one sector at a time gives: every track
+// type, pregaps, postgaps, index 0 counting down, ISRC and catalogue frames, CD+G packs, and a file
+// that ends inside a sector.
+TEST_F(ComposeTest, RunsEqualSectorsOneByOne)
+{
+    Dir.Write("d.bin", Pattern(300 * 2048, 1));
+    Dir.Write("a.bin", Pattern(400 * 2352 + 1000, 2));
+    Dir.Write("x.bin", Pattern(200 * 2336 + 77, 3));
+    Dir.Write("k.bin", Pattern(300 * 2448, 4));
+    Dir.Write("r.bin", Pattern(300 * 2352, 5));
+    Load("CATALOG 0123456789012\n"
+         "FILE d.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\nPOSTGAP 00:00:30\n"
+         "FILE a.bin BINARY\nTRACK 02 AUDIO\nISRC ABCDE1234567\nPREGAP 00:00:20\nINDEX 00 00:00:00\n"
+         "INDEX 01 00:01:00\nINDEX 02 00:03:00\n"
+         "FILE x.bin BINARY\nTRACK 03 MODE2/2336\nINDEX 00 00:00:00\nINDEX 01 00:00:40\n"
+         "FILE k.bin BINARY\nTRACK 04 CDG\nINDEX 01 00:00:00\n"
+         "FILE r.bin BINARY\nTRACK 05 MODE1/2352\nPREGAP 00:00:10\nINDEX 01 00:00:00\nTRACK 06 AUDIO\n"
+         "INDEX 01 00:02:00\n");
+    const auto end = static_cast<std::uint32_t>(Sheet.LeadOutAddress() + 10);
+    for (const std::int32_t length : {1, 7, 256})
+    {
+        std::vector<TRawSector> main(static_cast<std::size_t>(length));
+        std::vector<TSubChannel> sub(main.size());
+        std::uint32_t address = 0;
+        while (address < end)
+        {
+            const std::int32_t n = Sheet.ComposeRun(address, length, main.data(), sub.data(), TComposeOptions{});
+            ASSERT_GT(n, 0) << address;
+            for (std::int32_t s = 0; s < n; ++s, ++address)
+            {
+                Compose(address);
+                const auto i = static_cast<std::size_t>(s);
+                ASSERT_EQ(Main, main[i]) << "length " << length << ", address " << address;
+                TSubBlock block = sub[i].Packs;
+                MergePQ(block, sub[i].P, sub[i].Q);
+                ASSERT_EQ(Sub, block) << "length " << length << ", address " << address;
+                ASSERT_EQ(sub[i].HasPacks,
+                          std::any_of(block.begin(), block.end(), [](std::uint8_t b) { return b & 0x3F; }));
+            }
+        }
+    }
 }
 
 } // namespace
