@@ -199,14 +199,22 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
     position[0] = static_cast<std::uint8_t>(control | 1);
     position[1] = ToBcd(static_cast<unsigned>(row.TrackNumber));
     position[2] = ToBcd(static_cast<unsigned>(row.IndexNumber));
-    TQFrame isrc{};
-    isrc[0] = static_cast<std::uint8_t>(control | 3);
-    BuildIsrcPayload(track.Isrc, isrc);
-    TQFrame mcn{};
-    mcn[0] = static_cast<std::uint8_t>(control | 2);
-    BuildMcnPayload(Catalog, mcn);
     std::int64_t isrcDue = NextDue(address, IsrcOffset, IsrcInterval, !track.Isrc.empty());
     std::int64_t mcnDue = NextDue(address, McnOffset, McnInterval, !Catalog.empty());
+    // Built only when the run holds a frame of theirs: most single sectors do not.
+    const std::int64_t runEnd = std::int64_t(address) + static_cast<std::int64_t>(n);
+    TQFrame isrc{};
+    if (isrcDue >= 0 && isrcDue < runEnd)
+    {
+        isrc[0] = static_cast<std::uint8_t>(control | 3);
+        BuildIsrcPayload(track.Isrc, isrc);
+    }
+    TQFrame mcn{};
+    if (mcnDue >= 0 && mcnDue < runEnd)
+    {
+        mcn[0] = static_cast<std::uint8_t>(control | 2);
+        BuildMcnPayload(Catalog, mcn);
+    }
 
     // P flag: rises on the second sector of a pause and falls after the first sector of index 1.
     const bool pauseAfterPregap = row.Kind == akFile && row.IndexNumber == 0 && r > 0 &&
