@@ -292,3 +292,13 @@ bool TMode1ErrorCorrect::Generate(std::span<std::uint8_t, SECTOR_SIZE> sector) c
     ComputeQ(sector.data(), *t);
     return true;
 }
+
+bool TMode1ErrorCorrect::GenerateParity(std::span<std::uint8_t, SECTOR_SIZE> sector) const noexcept
+{
+    const TMode1Tables* t = Shared;
+    if (t == nullptr)
+        return false;
+    ComputeP(sector.data());
+    ComputeQ(sector.data(), *t);
+    return true;
+}

@@ -54,6 +54,9 @@ public:
     // Bytes 0-2063 and 2068-2075 must be final. Writes the EDC (2064-2067), P parity (2076-2247)
     // and Q parity (2248-2351). False, sector untouched, when the shared tables are missing.
     bool Generate(std::span<std::uint8_t, SECTOR_SIZE> sector) const noexcept;
+    // The P parity from bytes 12-2075, then the Q parity from bytes 12-2247; the EDC field is
+    // left alone (a Mode 2 form 1 sector keeps user data there). False when the tables are missing.
+    bool GenerateParity(std::span<std::uint8_t, SECTOR_SIZE> sector) const noexcept;
 
     static bool HasTables() noexcept;
 };

@@ -63,3 +63,13 @@ void TSubCodeInterLeave::InterleavePack(std::span<std::uint8_t, PACK_SIZE> pack)
     for (std::size_t k = 0; k < PACK_SIZE; ++k)
         pack[k] = History[(Head - TAPS[k].Delay) % INTERLEAVE_DEPTH][TAPS[k].Source];
 }
+
+void TSubCodeDeInterLeave::DeInterleavePack(std::span<std::uint8_t, PACK_SIZE> pack) noexcept
+{
+    Head = (Head + 1) % INTERLEAVE_DEPTH;
+    std::copy(pack.begin(), pack.end(), History[Head].begin());
+    // Recorded symbol k of pack m came from pack m - (k mod 8); pack Head - 7 is complete now.
+    constexpr std::size_t OLDEST = INTERLEAVE_DEPTH - 1;
+    for (std::size_t k = 0; k < PACK_SIZE; ++k)
+        pack[TAPS[k].Source] = History[(Head + INTERLEAVE_DEPTH - OLDEST + TAPS[k].Delay) % INTERLEAVE_DEPTH][k];
+}

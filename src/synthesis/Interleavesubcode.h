@@ -29,3 +29,17 @@ private:
     // Packs in a row that were all zero, capped at the depth: at the cap the history is all zero.
     std::size_t ZeroRun = INTERLEAVE_DEPTH;
 };
+
+// The reading direction: packs as recorded go in, in disc order; each call gives back the pack
+// that went into the interleaver seven packs earlier (all zero for the first seven calls).
+class TSubCodeDeInterLeave
+{
+public:
+    TSubCodeDeInterLeave() = default;
+
+    void DeInterleavePack(std::span<std::uint8_t, PACK_SIZE> pack) noexcept;
+
+private:
+    std::array<std::array<std::uint8_t, PACK_SIZE>, INTERLEAVE_DEPTH> History{};
+    std::size_t Head = 0;
+};

@@ -227,3 +227,16 @@ void SymbolsToChannels(std::span<const std::uint8_t, SUBCODE_SIZE> block,
     }
 #endif
 }
+
+void ChannelsToSymbols(std::span<const std::uint8_t, SUBCODE_SIZE> channels,
+                       std::span<std::uint8_t, SUBCODE_SIZE> block) noexcept
+{
+    // The bit matrix transpose is its own inverse: the eight channel bytes j go in, P on top.
+    for (std::size_t j = 0; j < Q_FRAME_SIZE; ++j)
+    {
+        std::uint64_t rows = 0;
+        for (std::size_t ch = 0; ch < 8; ++ch)
+            rows = rows << 8 | channels[ch * Q_FRAME_SIZE + j];
+        StoreBE64(block.data() + 8 * j, Transpose8(rows));
+    }
+}

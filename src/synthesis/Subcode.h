@@ -27,3 +27,7 @@ void SplitPQ(std::span<std::uint8_t, SUBCODE_SIZE> block, std::span<std::uint8_t
 // Writes the eight 12-byte channels P..W of one channel record.
 void SymbolsToChannels(std::span<const std::uint8_t, SUBCODE_SIZE> block,
                        std::span<std::uint8_t, SUBCODE_SIZE> channels) noexcept;
+
+// The inverse of SymbolsToChannels: a channel record back into a symbol block.
+void ChannelsToSymbols(std::span<const std::uint8_t, SUBCODE_SIZE> channels,
+                       std::span<std::uint8_t, SUBCODE_SIZE> block) noexcept;

@@ -91,6 +91,27 @@ TEST_F(Mode1ErrorCorrectTest, SingleByteInEveryPositionMatchesReference)
     }
 }
 
+// Parity alone: the same P and Q as Generate over the same bytes 12-2075, EDC field untouched.
+TEST_F(Mode1ErrorCorrectTest, ParityAloneLeavesTheEdcField)
+{
+    std::mt19937 rng(99);
+    TRawSector s;
+    for (auto& b : s)
+        b = static_cast<std::uint8_t>(rng());
+    TRawSector full = s;
+    ASSERT_TRUE(Ecc.Generate(full));
+    TRawSector parity = full;
+    std::fill(parity.begin() + ECC_P_OFFSET, parity.end(), 0xA5);
+    ASSERT_TRUE(Ecc.GenerateParity(parity));
+    EXPECT_EQ(parity, full);
+    s = full;
+    s[EDC_OFFSET] ^= 0xFF; // a wrong EDC field is data to the parity, not rewritten
+    ASSERT_TRUE(Ecc.GenerateParity(s));
+    EXPECT_EQ(s[EDC_OFFSET], static_cast<std::uint8_t>(full[EDC_OFFSET] ^ 0xFF));
+    EXPECT_TRUE(oracle::Mode1EccValid(s.data()));
+    EXPECT_NE(s, full);
+}
+
 TEST(Mode1ErrorCorrectTableTest, TablesFollowLiveInstances)
 {
     ASSERT_FALSE(TMode1ErrorCorrect::HasTables());

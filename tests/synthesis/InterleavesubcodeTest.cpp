@@ -103,4 +103,24 @@ TEST(SubCodeInterLeaveTest, MatchesReferenceAcrossZeroStretches)
     EXPECT_EQ(RunPacks(packs, 1), want);
 }
 
+// Reading back what was recorded gives every pack again, seven packs late.
+TEST(SubCodeDeInterLeaveTest, UndoesTheInterleaveSevenPacksLate)
+{
+    std::mt19937 rng(5);
+    std::vector<TPackBytes> packs(64);
+    for (auto& p : packs)
+        for (auto& b : p)
+            b = static_cast<std::uint8_t>(rng() & 0x3F);
+    auto recorded = RunPacks(packs, 4);
+    TSubCodeDeInterLeave dil;
+    for (std::size_t n = 0; n < recorded.size(); ++n)
+    {
+        dil.DeInterleavePack(recorded[n]);
+        if (n < 7)
+            EXPECT_EQ(recorded[n], TPackBytes{}) << "pack " << n;
+        else
+            ASSERT_EQ(recorded[n], packs[n - 7]) << "pack " << n;
+    }
+}
+
 } // namespace

@@ -132,6 +132,9 @@ TEST(SubcodeBitsTest, BitMovesMatchDefinitionsOnRandomBlocks)
             for (std::size_t k = 0; k < 96; ++k)
                 SetFrameBit(std::span(want).subspan(12 * ch, 12), k, (block[k] >> (7 - ch)) & 1);
         ASSERT_EQ(record, want) << "block " << n;
+        TSubBlock back{};
+        ChannelsToSymbols(record, back);
+        ASSERT_EQ(back, block) << "block " << n;
 
         TSubBlock split = block;
         TQFrame p{}, q{};
