@@ -7,6 +7,7 @@ set(SARVEX_CORE_LAYERS fileio synthesis cuesheet image)
 
 function(sarvex_add_core prefix)
   find_package(Threads REQUIRED)
+  find_package(nlohmann_json 3 REQUIRED)
   set(layers)
   foreach(layer IN LISTS SARVEX_CORE_LAYERS)
     file(GLOB sources CONFIGURE_DEPENDS ${SARVEX_CORE_SOURCE_DIR}/${layer}/*.cpp)
@@ -16,7 +17,8 @@ function(sarvex_add_core prefix)
   endforeach()
   target_link_libraries(${prefix}_cuesheet PUBLIC ${prefix}_synthesis ${prefix}_fileio)
   # The conversion job runs its composer on a thread of its own.
-  target_link_libraries(${prefix}_image PUBLIC ${prefix}_cuesheet ${prefix}_fileio Threads::Threads)
+  target_link_libraries(${prefix}_image PUBLIC ${prefix}_cuesheet ${prefix}_fileio Threads::Threads
+                                               nlohmann_json::nlohmann_json)
   add_library(${prefix}_core INTERFACE)
   target_link_libraries(${prefix}_core INTERFACE ${prefix}_image)
   set(${prefix}_CORE_LAYERS ${layers} PARENT_SCOPE)

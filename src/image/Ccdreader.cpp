@@ -1,0 +1,452 @@
+#include "image/Ccdreader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr std::size_t MAX_FILE_SIZE = 16u << 20;
+constexpr std::int32_t MAX_ENTRIES = 1000; // 99 tracks and the A0-A2 points need 102
+constexpr std::int32_t MAX_LBA = 255 * 4500;
+constexpr std::int32_t MIN_LBA = -450150;               // the lead-in's addresses, as some tools write them
+constexpr std::int32_t MAX_CD_TEXT_PACKS = 4 * 8 * 256; // as many as the writer takes
+
+std::string Lower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+// At most 40 characters of a line for a message, anything unprintable shown as '?'.
+std::string Quote(std::string_view text)
+{
+    std::string out = "\"";
+    for (const char c : text.substr(0, 40))
+        out += c >= 0x20 && c < 0x7F ? c : '?';
+    return out + (text.size() > 40 ? "...\"" : "\"");
+}
+
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Decimal with an optional sign, or 0x hexadecimal, within 32 bits.
+std::optional<std::int64_t> ParseNumber(std::string_view text)
+{
+    bool negative = false;
+    int base = 10;
+    if (!text.empty() && (text[0] == '-' || text[0] == '+'))
+    {
+        negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+    {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text.size() > 10)
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (const char c : text)
+    {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
+        value = value * base + digit;
+    }
+    if (value > 0xFFFFFFFFll)
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+// "name n" with n a decimal number: the number, else nullopt.
+std::optional<std::int32_t> NumberedName(std::string_view folded, std::string_view prefix)
+{
+    if (folded.size() <= prefix.size() || folded.substr(0, prefix.size()) != prefix)
+        return std::nullopt;
+    const auto n = ParseNumber(Trim(folded.substr(prefix.size())));
+    if (!n || *n < 0 || *n > 99999)
+        return std::nullopt;
+    return static_cast<std::int32_t>(*n);
+}
+
+enum TSectionKind : std::uint8_t
+{
+    skOther = 0,
+    skCloneCd = 1,
+    skDisc = 2,
+    skCdText = 3,
+    skSession = 4,
+    skEntry = 5,
+    skTrack = 6,
+};
+
+class TParser
+{
+public:
+    TParser(const std::string& name, TCcdDisc& disc, std::string& error) : Name(name), Disc(disc), Error(error) {}
+
+    bool Parse(std::string_view text);
+
+private:
+    bool Fail(std::int32_t line, const std::string& reason)
+    {
+        Error = Name + ":" + std::to_string(line) + ": " + reason;
+        return false;
+    }
+    bool StartSection(std::string_view name);
+    bool Key(std::string_view key, std::string_view value);
+    bool Integer(std::string_view key, std::string_view value, std::int64_t low, std::int64_t high, std::int32_t& out);
+    bool Finish();
+
+    const std::string& Name;
+    TCcdDisc& Disc;
+    std::string& Error;
+    std::int32_t Line = 0;
+    TSectionKind Kind = skOther;
+    std::int32_t SectionNumber = 0;
+    std::set<std::string> Sections;
+    std::set<std::string> Keys; // of the current section
+    std::map<std::int32_t, TCcdEntry> Entries;
+    std::map<std::int32_t, std::set<std::string>> EntryKeys;
+    std::map<std::int32_t, TCcdTrack> Tracks;
+    std::map<std::int32_t, TCdTextEntry> Packs;
+    std::int32_t CloneCdLine = 0;
+    std::int32_t DiscLine = 0;
+    std::int32_t CdTextLine = 0;
+    bool HasTocEntries = false;
+    bool HasCdTextEntries = false;
+};
+
+bool TParser::Parse(std::string_view text)
+{
+    std::size_t at = 0;
+    while (at < text.size())
+    {
+        ++Line;
+        std::size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view line = Trim(text.substr(at, end - at));
+        at = end;
+        if (at < text.size())
+            at += text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
+
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line.find('\0') != std::string_view::npos)
+            return Fail(Line, "the file holds binary data, not text");
+        if (line.front() == '[')
+        {
+            if (line.back() != ']')
+                return Fail(Line, "a section header without its closing \"]\"");
+            if (!StartSection(Trim(line.substr(1, line.size() - 2))))
+                return false;
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos)
+            return Fail(Line, Quote(line) + " is neither a [section] nor a key=value line");
+        if (Sections.empty())
+            return Fail(Line, "a key before the first section");
+        const std::string_view key = Trim(line.substr(0, equals));
+        if (key.empty())
+            return Fail(Line, "a value without a key");
+        if (!Key(key, Trim(line.substr(equals + 1))))
+            return false;
+    }
+    return Finish();
+}
+
+bool TParser::StartSection(std::string_view name)
+{
+    const std::string folded = Lower(name);
+    if (folded.empty())
+        return Fail(Line, "a section without a name");
+    if (!Sections.insert(folded).second)
+        return Fail(Line, "the section " + Quote(name) + " appears twice");
+    Keys.clear();
+    Kind = skOther;
+    if (folded == "clonecd")
+    {
+        Kind = skCloneCd;
+        CloneCdLine = Line;
+    }
+    else if (folded == "disc")
+    {
+        Kind = skDisc;
+        DiscLine = Line;
+    }
+    else if (folded == "cdtext")
+    {
+        Kind = skCdText;
+        CdTextLine = Line;
+        Disc.HasCdText = true;
+    }
+    else if (const auto session = NumberedName(folded, "session "))
+    {
+        Kind = skSession;
+        SectionNumber = *session;
+    }
+    else if (const auto entry = NumberedName(folded, "entry "))
+    {
+        if (*entry >= MAX_ENTRIES)
+            return Fail(Line, "entry number " + std::to_string(*entry) + " is out of range (0-999)");
+        Kind = skEntry;
+        SectionNumber = *entry;
+        Entries[*entry].Line = Line;
+        Entries[*entry].Number = *entry;
+    }
+    else if (const auto track = NumberedName(folded, "track "))
+    {
+        if (*track < 1 || *track > 99)
+            return Fail(Line, "track number " + std::to_string(*track) + " is out of range (1-99)");
+        Kind = skTrack;
+        SectionNumber = *track;
+        Tracks[*track].Line = Line;
+        Tracks[*track].Number = *track;
+    }
+    return true;
+}
+
+bool TParser::Integer(std::string_view key, std::string_view value, std::int64_t low, std::int64_t high,
+                      std::int32_t& out)
+{
+    const auto n = ParseNumber(value);
+    if (!n)
+        return Fail(Line, std::string(key) + " " + Quote(value) + " is not a number");
+    if (*n < low || *n > high)
+        return Fail(Line, std::string(key) + " " + std::to_string(*n) + " is out of range (" + std::to_string(low) +
+                              " to " + std::to_string(high) + ")");
+    out = static_cast<std::int32_t>(*n);
+    return true;
+}
+
+bool TParser::Key(std::string_view key, std::string_view value)
+{
+    const std::string folded = Lower(key);
+    if (!Keys.insert(folded).second)
+        return Fail(Line, "the key " + Quote(key) + " appears twice in its section");
+    std::int32_t scratch = 0;
+    switch (Kind)
+    {
+    case skCloneCd:
+        if (folded == "version")
+            return Integer(key, value, 1, 99, Disc.Version);
+        return true;
+    case skDisc:
+        if (folded == "tocentries")
+        {
+            HasTocEntries = true;
+            return Integer(key, value, 0, MAX_ENTRIES, Disc.TocEntries);
+        }
+        if (folded == "sessions")
+            return Integer(key, value, 1, 99, Disc.Sessions);
+        if (folded == "datatracksscrambled")
+        {
+            if (!Integer(key, value, 0, 1, scratch))
+                return false;
+            Disc.DataTracksScrambled = scratch != 0;
+            return true;
+        }
+        if (folded == "cdtextlength")
+            return Integer(key, value, 0, MAX_CD_TEXT_PACKS * 18, Disc.CdTextLength);
+        if (folded == "catalog")
+        {
+            if (value.size() != 13 ||
+                !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                return Fail(Line, "CATALOG " + Quote(value) + " is not 13 digits");
+            Disc.Catalog = value;
+        }
+        return true;
+    case skCdText:
+        if (folded == "entries")
+        {
+            HasCdTextEntries = true;
+            return Integer(key, value, 0, MAX_CD_TEXT_PACKS, Disc.CdTextEntries);
+        }
+        if (const auto n = NumberedName(folded, "entry "))
+        {
+            if (*n >= MAX_CD_TEXT_PACKS)
+                return Fail(Line, "CD-TEXT entry " + std::to_string(*n) + " is out of range");
+            TCdTextEntry pack{};
+            std::size_t count = 0;
+            std::size_t i = 0;
+            while (i < value.size())
+            {
+                if (value[i] == ' ')
+                {
+                    ++i;
+                    continue;
+                }
+                const auto byte = ParseNumber("0x" + std::string(value.substr(i, 2)));
+                if (count == pack.size() || i + 2 > value.size() || !byte ||
+                    (i + 2 < value.size() && value[i + 2] != ' '))
+                    return Fail(Line, "CD-TEXT " + std::string(key) + " is not 16 hexadecimal bytes");
+                pack[count++] = static_cast<std::uint8_t>(*byte);
+                i += 2;
+            }
+            if (count != pack.size())
+                return Fail(Line, "CD-TEXT " + std::string(key) + " is not 16 hexadecimal bytes");
+            Packs[*n] = pack;
+        }
+        return true;
+    case skEntry:
+    {
+        TCcdEntry& e = Entries[SectionNumber];
+        EntryKeys[SectionNumber].insert(folded);
+        if (folded == "session")
+            return Integer(key, value, 1, 99, e.Session);
+        if (folded == "point")
+            return Integer(key, value, 0, 255, e.Point);
+        if (folded == "adr")
+            return Integer(key, value, 0, 15, e.Adr);
+        if (folded == "control")
+            return Integer(key, value, 0, 15, e.Control);
+        if (folded == "trackno")
+            return Integer(key, value, 0, 99, e.TrackNo);
+        if (folded == "amin")
+            return Integer(key, value, 0, 255, e.AMin);
+        if (folded == "asec")
+            return Integer(key, value, 0, 59, e.ASec);
+        if (folded == "aframe")
+            return Integer(key, value, 0, 74, e.AFrame);
+        if (folded == "alba")
+            return Integer(key, value, MIN_LBA, MAX_LBA, e.ALba);
+        if (folded == "pmin")
+            return Integer(key, value, 0, 255, e.PMin);
+        if (folded == "psec")
+            return Integer(key, value, 0, 255, e.PSec); // A0 carries the disc type here
+        if (folded == "pframe")
+            return Integer(key, value, 0, 255, e.PFrame);
+        if (folded == "plba")
+            return Integer(key, value, MIN_LBA, MAX_LBA, e.PLba);
+        return true;
+    }
+    case skTrack:
+    {
+        TCcdTrack& t = Tracks[SectionNumber];
+        if (folded == "mode")
+            return Integer(key, value, 0, 2, t.Mode);
+        if (folded == "isrc")
+        {
+            if (value.size() != 12)
+                return Fail(Line, "ISRC " + Quote(value) + " is not 12 characters");
+            t.Isrc = value;
+            return true;
+        }
+        if (const auto n = NumberedName(folded, "index "))
+        {
+            if (*n > 99)
+                return Fail(Line, "index number " + std::to_string(*n) + " is out of range (0-99)");
+            TCcdIndex index;
+            index.Number = *n;
+            if (!Integer(key, value, 0, MAX_LBA, index.Lba))
+                return false;
+            t.Indexes.push_back(index);
+        }
+        return true;
+    }
+    default: return true;
+    }
+}
+
+bool TParser::Finish()
+{
+    if (CloneCdLine == 0)
+        return Fail(std::max<std::int32_t>(Line, 1), "the [CloneCD] section is missing");
+    if (DiscLine == 0)
+        return Fail(std::max<std::int32_t>(Line, 1), "the [Disc] section is missing");
+    if (!HasTocEntries)
+        return Fail(DiscLine, "[Disc] has no TocEntries");
+    for (const auto& [number, entry] : Entries)
+    {
+        const auto& keys = EntryKeys[number];
+        for (const char* required : {"point", "control", "adr", "pmin", "psec", "pframe"})
+            if (keys.count(required) == 0)
+                return Fail(entry.Line, "[Entry " + std::to_string(number) + "] has no " + required);
+        Disc.Entries.push_back(entry);
+    }
+    for (auto& [number, track] : Tracks)
+    {
+        std::sort(track.Indexes.begin(), track.Indexes.end(),
+                  [](const TCcdIndex& a, const TCcdIndex& b) { return a.Number < b.Number; });
+        Disc.Tracks.push_back(track);
+    }
+    if (Disc.HasCdText)
+    {
+        if (!HasCdTextEntries)
+            return Fail(CdTextLine, "[CDText] has no Entries");
+        for (std::int32_t i = 0; i < Disc.CdTextEntries; ++i)
+        {
+            const auto pack = Packs.find(i);
+            if (pack == Packs.end())
+                return Fail(CdTextLine, "[CDText] has no Entry " + std::to_string(i));
+            Disc.CdTextPacks.push_back(pack->second);
+        }
+        if (Packs.size() != Disc.CdTextPacks.size())
+            return Fail(CdTextLine, "[CDText] holds more entries than its Entries says");
+    }
+    return true;
+}
+
+} // namespace
+
+bool ParseCcdText(std::string_view text, const std::string& name, TCcdDisc& disc, std::string& error)
+{
+    disc = TCcdDisc{};
+    error.clear();
+    TParser parser(name, disc, error);
+    return parser.Parse(text);
+}
+
+bool ReadCcdFile(const std::string& path, TCcdDisc& disc, std::string& error)
+{
+    disc = TCcdDisc{};
+    struct stat info = {};
+    if (::stat(path.c_str(), &info) != 0)
+    {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode))
+    {
+        error = path + ": not a regular file";
+        return false;
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > MAX_FILE_SIZE)
+    {
+        error = path + ": " + std::to_string(info.st_size) + " bytes is too large for a control file";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string text(static_cast<std::size_t>(info.st_size), '\0');
+    if (!in || !in.read(text.data(), static_cast<std::streamsize>(text.size())))
+    {
+        error = path + ": cannot be read";
+        return false;
+    }
+    return ParseCcdText(text, path, disc, error);
+}

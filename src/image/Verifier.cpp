@@ -1,0 +1,1018 @@
+#include "image/Verifier.h"
+
+#include "image/Ccdreader.h"
+#include "synthesis/Errorcorrectmode1.h"
+#include "synthesis/Errorcorrectsubcode.h"
+#include "synthesis/Interleavesubcode.h"
+#include "synthesis/Luedc.h"
+#include "synthesis/Lusubqcrc.h"
+#include "synthesis/Sector.h"
+#include "synthesis/Subcode.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+constexpr std::int32_t PREGAP_FRAMES = 150; // absolute address = LBA + 150
+constexpr std::int32_t FRAMES_PER_STEP = 75;
+// Sectors per read: the .img part of a chunk stays within 1 MiB.
+constexpr std::size_t CHUNK_SECTORS = (1u << 20) / SECTOR_SIZE;
+constexpr std::size_t RING_SLOTS = 3;
+constexpr std::size_t MODE2_FORM1_EDC_OFFSET = 2072;
+constexpr std::size_t MODE2_FORM2_EDC_OFFSET = 2348;
+constexpr std::size_t SUBHEADER_OFFSET = 16;
+
+// First sector (absolute address) of each pair of LibCrypt protection frames; the second lies
+// five sectors later. The list the PlayStation emulators use to find the 16-bit key.
+constexpr std::array<std::int32_t, 16> LIBCRYPT_FIRST = {14105, 14231, 14485, 14579, 14649, 14899, 15056, 15130,
+                                                         15242, 15312, 15378, 15628, 15919, 16031, 16101, 16167};
+
+bool IsLibCryptAddress(std::int32_t address)
+{
+    for (const std::int32_t first : LIBCRYPT_FIRST)
+        if (address == first || address == first + 5)
+            return true;
+    return false;
+}
+
+std::string Msf(std::int32_t address)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", address / 4500, address / 75 % 60, address % 75);
+    return text;
+}
+
+std::string Hex(std::span<const std::uint8_t> bytes)
+{
+    std::string text;
+    char b[4];
+    for (const std::uint8_t v : bytes)
+    {
+        std::snprintf(b, sizeof b, "%02X", v);
+        if (!text.empty())
+            text += ' ';
+        text += b;
+    }
+    return text;
+}
+
+int FromBcd(std::uint8_t v)
+{
+    if ((v >> 4) > 9 || (v & 0x0F) > 9)
+        return -1;
+    return (v >> 4) * 10 + (v & 0x0F);
+}
+
+bool AllZero(const std::uint8_t* p, std::size_t n)
+{
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+    {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        any |= w;
+    }
+    for (; i < n; ++i)
+        any |= p[i];
+    return any == 0;
+}
+
+// A file opened for reading only; pread keeps the offset our own.
+class TInputFile
+{
+public:
+    explicit TInputFile(const std::string& path) : Path(path)
+    {
+        Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (Fd < 0)
+            throw std::runtime_error(path + ": " + std::strerror(errno));
+        struct stat info = {};
+        if (::fstat(Fd, &info) != 0 || !S_ISREG(info.st_mode))
+        {
+            ::close(Fd);
+            throw std::runtime_error(path + ": not a regular file");
+        }
+        Size = static_cast<std::int64_t>(info.st_size);
+        ::posix_fadvise(Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    ~TInputFile() { ::close(Fd); }
+    TInputFile(const TInputFile&) = delete;
+    TInputFile& operator=(const TInputFile&) = delete;
+
+    std::int64_t Size = 0;
+
+    // Reads count bytes at offset; a file that shrank meanwhile reads as zero bytes.
+    void Read(void* data, std::size_t count, std::int64_t offset)
+    {
+        auto* bytes = static_cast<std::uint8_t*>(data);
+        while (count > 0)
+        {
+            const ssize_t n = ::pread(Fd, bytes, count, offset);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                throw std::runtime_error(Path + ": " + std::strerror(errno));
+            if (n == 0)
+            {
+                std::memset(bytes, 0, count);
+                return;
+            }
+            bytes += n;
+            count -= static_cast<std::size_t>(n);
+            offset += n;
+        }
+    }
+
+private:
+    std::string Path;
+    int Fd = -1;
+};
+
+struct TChunk
+{
+    std::unique_ptr<std::uint8_t[]> Main{new std::uint8_t[CHUNK_SECTORS * SECTOR_SIZE]};
+    std::unique_ptr<std::uint8_t[]> Sub{new std::uint8_t[CHUNK_SECTORS * SUBCODE_SIZE]};
+    std::int64_t First = 0;
+    std::size_t Count = 0;
+};
+
+// Reads chunks ahead on its own thread while the checker works on the ones before.
+class TChunkReader
+{
+public:
+    TChunkReader(TInputFile& img, TInputFile& sub, std::int64_t sectors, std::int64_t subRecords)
+        : Img(img), Sub(sub), Sectors(sectors), SubRecords(subRecords)
+    {
+        Thread = std::thread([this] { Loop(); });
+    }
+    ~TChunkReader()
+    {
+        {
+            std::lock_guard lock(Mutex);
+            Stopped = true;
+        }
+        Changed.notify_all();
+        Thread.join();
+    }
+    TChunkReader(const TChunkReader&) = delete;
+    TChunkReader& operator=(const TChunkReader&) = delete;
+
+    // The next chunk in order, or null at the end; rethrows a read failure.
+    TChunk* Next()
+    {
+        std::unique_lock lock(Mutex);
+        Changed.wait(lock, [this] { return Filled > 0 || Finished; });
+        if (Filled == 0)
+        {
+            if (Error)
+                std::rethrow_exception(Error);
+            return nullptr;
+        }
+        return &Slots[Tail];
+    }
+    void Release()
+    {
+        {
+            std::lock_guard lock(Mutex);
+            Tail = (Tail + 1) % RING_SLOTS;
+            --Filled;
+        }
+        Changed.notify_all();
+    }
+
+private:
+    void Loop()
+    {
+        try
+        {
+            for (std::int64_t first = 0; first < Sectors;)
+            {
+                TChunk* chunk;
+                {
+                    std::unique_lock lock(Mutex);
+                    Changed.wait(lock, [this] { return Stopped || Filled < RING_SLOTS; });
+                    if (Stopped)
+                        break;
+                    chunk = &Slots[Head];
+                }
+                chunk->First = first;
+                chunk->Count = static_cast<std::size_t>(std::min<std::int64_t>(CHUNK_SECTORS, Sectors - first));
+                Img.Read(chunk->Main.get(), chunk->Count * SECTOR_SIZE, first * std::int64_t(SECTOR_SIZE));
+                // Records past the end of a short .sub read as zero.
+                const std::int64_t records =
+                    std::clamp<std::int64_t>(SubRecords - first, 0, std::int64_t(chunk->Count));
+                if (records > 0)
+                    Sub.Read(chunk->Sub.get(), static_cast<std::size_t>(records) * SUBCODE_SIZE,
+                             first * std::int64_t(SUBCODE_SIZE));
+                std::memset(chunk->Sub.get() + records * std::int64_t(SUBCODE_SIZE), 0,
+                            (chunk->Count - static_cast<std::size_t>(records)) * SUBCODE_SIZE);
+                first += static_cast<std::int64_t>(chunk->Count);
+                {
+                    std::lock_guard lock(Mutex);
+                    Head = (Head + 1) % RING_SLOTS;
+                    ++Filled;
+                }
+                Changed.notify_all();
+            }
+        }
+        catch (...)
+        {
+            std::lock_guard lock(Mutex);
+            Error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(Mutex);
+            Finished = true;
+        }
+        Changed.notify_all();
+    }
+
+    TInputFile& Img;
+    TInputFile& Sub;
+    std::int64_t Sectors;
+    std::int64_t SubRecords;
+    std::array<TChunk, RING_SLOTS> Slots;
+    std::size_t Head = 0;
+    std::size_t Tail = 0;
+    std::size_t Filled = 0;
+    bool Finished = false;
+    bool Stopped = false;
+    std::exception_ptr Error;
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    std::thread Thread;
+};
+
+struct TTrackInfo
+{
+    std::int32_t Number = 0;
+    std::int32_t Control = 0;
+    std::int32_t Mode = 0;
+    std::int32_t StartLba = 0;
+    std::int32_t Index1Lba = 0;
+    std::vector<TCcdIndex> Indexes;
+    std::string Isrc;
+};
+
+class TChecker
+{
+public:
+    TChecker(const TCcdDisc& disc, TVerifyReport& report, std::size_t maxFindings)
+        : Disc(disc), Report(report), MaxFindings(maxFindings)
+    {}
+
+    void CheckSet(std::int64_t imgSize, std::int64_t subSize);
+    void CheckSector(std::int32_t lba, const std::uint8_t* main, const std::uint8_t* record);
+    void Finish();
+
+private:
+    void Add(TFindingKind kind, std::int32_t lba, std::string text);
+    void CheckToc();
+    void CheckCdText();
+    void BuildTracks();
+    void EnterTrack(std::int32_t lba);
+    void CheckQ(std::int32_t lba, const std::uint8_t* record);
+    void CheckMain(std::int32_t lba, const std::uint8_t* main);
+    void CheckRw(std::int32_t lba, const std::uint8_t* record);
+    void FlushBlankRun(bool asProblems);
+    std::int32_t ExpectedIndex(std::int32_t lba) const;
+
+    const TCcdDisc& Disc;
+    TVerifyReport& Report;
+    std::size_t MaxFindings;
+    std::vector<TTrackInfo> Tracks;
+    std::int32_t LeadOutLba = -1;
+    std::int64_t StoredSectors = 0; // whole and partial sectors in the .img
+    std::size_t Current = 0;        // track of the sector being checked
+    bool HasTracks = false;
+    bool LibCryptDisc = false;
+    std::int32_t BlankStart = -1;
+    std::int32_t BlankCount = 0;
+    std::int64_t PacksFed = 0;
+    std::int32_t ZeroPacksFed = INTERLEAVE_DEPTH;
+
+    TLuSubQCrc Crc;
+    TLuEdc Edc;
+    TMode1ErrorCorrect Ecc;
+    TSubCodeErrorCorrect RwEcc;
+    TSubCodeDeInterLeave DeInterleaver;
+    TRawSector Scratch{};
+};
+
+void TChecker::Add(TFindingKind kind, std::int32_t lba, std::string text)
+{
+    ++Report.Problems;
+    if (lba >= 0 && !Report.Tracks.empty())
+    {
+        // Count the sector's problem against its track.
+        TTrackReport* track = &Report.Tracks.front();
+        for (auto& t : Report.Tracks)
+            if (t.FirstLba <= lba)
+                track = &t;
+        switch (kind)
+        {
+        case fkQCrc: ++track->QCrc; break;
+        case fkQPosition: ++track->QPosition; break;
+        case fkQIsrc:
+        case fkQCatalog:
+        case fkPFlag: ++track->QOther; break;
+        case fkSync:
+        case fkHeader: ++track->Header; break;
+        case fkEdc: ++track->Edc; break;
+        case fkEccP:
+        case fkEccQ: ++track->Ecc; break;
+        case fkRwParity: ++track->RwParity; break;
+        default: break;
+        }
+    }
+    auto& list = Report.Findings;
+    // Sorted by address, set-wide findings (-1) first; a late find may go before earlier ones.
+    const auto at = std::upper_bound(list.begin(), list.end(), lba,
+                                     [](std::int32_t value, const TFinding& f) { return value < f.Lba; });
+    if (static_cast<std::size_t>(at - list.begin()) >= MaxFindings)
+        return;
+    list.insert(at, TFinding{kind, lba, std::move(text)});
+    if (list.size() > MaxFindings)
+        list.pop_back();
+}
+
+void TChecker::CheckSet(std::int64_t imgSize, std::int64_t subSize)
+{
+    const std::int64_t sectors = imgSize / std::int64_t(SECTOR_SIZE);
+    Report.Sectors = sectors;
+    // A partial last sector is reported once; the TOC and the .sub are measured against it.
+    StoredSectors = (imgSize + std::int64_t(SECTOR_SIZE) - 1) / std::int64_t(SECTOR_SIZE);
+    if (imgSize % std::int64_t(SECTOR_SIZE) != 0)
+        Add(fkFile, static_cast<std::int32_t>(sectors),
+            Report.ImgPath + " holds " + std::to_string(imgSize) + " bytes, not a whole number of 2352-byte sectors: " +
+                "the last sector is " + std::to_string(imgSize % std::int64_t(SECTOR_SIZE)) + " bytes long");
+    const std::int64_t records = subSize / std::int64_t(SUBCODE_SIZE);
+    if (subSize != StoredSectors * std::int64_t(SUBCODE_SIZE))
+    {
+        const std::int32_t at = static_cast<std::int32_t>(std::min(records, StoredSectors));
+        Add(fkFile, records < StoredSectors ? at : -1,
+            Report.SubPath + " holds " + std::to_string(subSize) + " bytes; " + std::to_string(StoredSectors) +
+                " sectors need " + std::to_string(StoredSectors * std::int64_t(SUBCODE_SIZE)) +
+                (records < StoredSectors ? " (no subchannel from LBA " + std::to_string(at) + " on)" : ""));
+    }
+    BuildTracks();
+    CheckToc();
+    CheckCdText();
+}
+
+void TChecker::BuildTracks()
+{
+    for (const TCcdEntry& e : Disc.Entries)
+    {
+        if (e.Session != 1)
+            continue;
+        if (e.Point == 0xA2)
+            LeadOutLba = e.PLba;
+        if (e.Point < 1 || e.Point > 99)
+            continue;
+        TTrackInfo t;
+        t.Number = e.Point;
+        t.Control = e.Control;
+        t.Index1Lba = e.PLba;
+        t.StartLba = e.PLba;
+        t.Mode = (e.Control & 0x4) ? -1 : 0;
+        for (const TCcdTrack& s : Disc.Tracks)
+        {
+            if (s.Number != e.Point)
+                continue;
+            if (s.Mode >= 0)
+                t.Mode = s.Mode;
+            t.Isrc = s.Isrc;
+            t.Indexes = s.Indexes;
+            for (const TCcdIndex& i : s.Indexes)
+                if (i.Number == 0 && i.Lba < t.Index1Lba)
+                    t.StartLba = i.Lba;
+        }
+        Tracks.push_back(t);
+    }
+    std::sort(Tracks.begin(), Tracks.end(),
+              [](const TTrackInfo& a, const TTrackInfo& b) { return a.Number < b.Number; });
+    HasTracks = !Tracks.empty();
+    if (HasTracks)
+        Tracks.front().StartLba = 0; // the image starts inside the first track's pregap or at its index 1
+    LibCryptDisc = HasTracks && Tracks.front().Mode == 2;
+    for (const TTrackInfo& t : Tracks)
+    {
+        TTrackReport r;
+        r.Number = t.Number;
+        r.Mode = t.Mode;
+        r.FirstLba = t.StartLba;
+        Report.Tracks.push_back(r);
+    }
+    for (std::size_t i = 0; i < Report.Tracks.size(); ++i)
+    {
+        const std::int64_t end = i + 1 < Report.Tracks.size() ? Report.Tracks[i + 1].FirstLba : Report.Sectors;
+        Report.Tracks[i].Sectors = std::max<std::int64_t>(0, end - Report.Tracks[i].FirstLba);
+    }
+}
+
+void TChecker::CheckToc()
+{
+    const std::string ccd = Report.CcdPath;
+    if (static_cast<std::size_t>(Disc.TocEntries) != Disc.Entries.size())
+        Add(fkToc, -1,
+            "TocEntries is " + std::to_string(Disc.TocEntries) + " but " + ccd + " holds " +
+                std::to_string(Disc.Entries.size()) + " [Entry n] sections");
+    for (std::size_t i = 0; i < Disc.Entries.size(); ++i)
+        if (Disc.Entries[i].Number != static_cast<std::int32_t>(i))
+        {
+            Add(fkToc, -1, "[Entry " + std::to_string(i) + "] is missing");
+            break;
+        }
+    if (Disc.Sessions != 1)
+        Add(fkToc, -1, "the set has " + std::to_string(Disc.Sessions) + " sessions; only the first is checked");
+    if (Disc.DataTracksScrambled)
+        Add(fkToc, -1, "DataTracksScrambled=1: the data sectors are stored scrambled and are not judged");
+
+    bool a0 = false, a1 = false, a2 = false;
+    std::int32_t lastPoint = 0;
+    std::int32_t lastStart = -1;
+    for (const TCcdEntry& e : Disc.Entries)
+    {
+        if (e.Session != 1)
+            continue;
+        const std::string name = "[Entry " + std::to_string(e.Number) + "]";
+        const std::int32_t pmsf = (e.PMin * 60 + e.PSec) * 75 + e.PFrame - PREGAP_FRAMES;
+        if ((e.Point <= 99 || e.Point == 0xA2) && pmsf != e.PLba)
+            Add(fkToc, -1,
+                name + ": PLBA " + std::to_string(e.PLba) + " disagrees with PMin/PSec/PFrame " +
+                    Msf(pmsf + PREGAP_FRAMES));
+        if (e.Point == 0xA0)
+        {
+            a0 = true;
+            if (HasTracks && e.PMin != Tracks.front().Number)
+                Add(fkToc, -1,
+                    name + ": A0 names " + std::to_string(e.PMin) + " as the first track, the TOC starts with " +
+                        std::to_string(Tracks.front().Number));
+        }
+        else if (e.Point == 0xA1)
+        {
+            a1 = true;
+            if (HasTracks && e.PMin != Tracks.back().Number)
+                Add(fkToc, -1,
+                    name + ": A1 names " + std::to_string(e.PMin) + " as the last track, the TOC ends with " +
+                        std::to_string(Tracks.back().Number));
+        }
+        else if (e.Point == 0xA2)
+        {
+            a2 = true;
+            if (e.PLba != StoredSectors)
+                Add(fkToc, -1,
+                    name + ": the lead-out (A2) is at LBA " + std::to_string(e.PLba) + " but the image holds " +
+                        std::to_string(StoredSectors) + " sectors");
+        }
+        else if (e.Point >= 1 && e.Point <= 99)
+        {
+            if (e.Point <= lastPoint || e.PLba <= lastStart)
+                Add(fkToc, -1, name + ": track " + std::to_string(e.Point) + " does not follow the track before it");
+            lastPoint = e.Point;
+            lastStart = e.PLba;
+            if (e.Adr != 1)
+                Add(fkToc, -1, name + ": ADR " + std::to_string(e.Adr) + " where a track entry has 1");
+            const auto track = std::find_if(Disc.Tracks.begin(), Disc.Tracks.end(),
+                                            [&](const TCcdTrack& t) { return t.Number == e.Point; });
+            if (track == Disc.Tracks.end())
+            {
+                Add(fkToc, -1,
+                    name + ": track " + std::to_string(e.Point) + " has no [TRACK " + std::to_string(e.Point) +
+                        "] section");
+                continue;
+            }
+            const auto index1 = std::find_if(track->Indexes.begin(), track->Indexes.end(),
+                                             [](const TCcdIndex& i) { return i.Number == 1; });
+            if (index1 == track->Indexes.end())
+                Add(fkToc, -1, "[TRACK " + std::to_string(e.Point) + "] has no INDEX 1");
+            else if (index1->Lba != e.PLba)
+                Add(fkToc, -1,
+                    "[TRACK " + std::to_string(e.Point) + "]: INDEX 1 is " + std::to_string(index1->Lba) +
+                        " but its TOC entry starts it at " + std::to_string(e.PLba));
+            for (std::size_t i = 1; i < track->Indexes.size(); ++i)
+                if (track->Indexes[i].Lba <= track->Indexes[i - 1].Lba && track->Indexes[i].Number > 1)
+                    Add(fkToc, -1,
+                        "[TRACK " + std::to_string(e.Point) + "]: INDEX " + std::to_string(track->Indexes[i].Number) +
+                            " does not follow INDEX " + std::to_string(track->Indexes[i - 1].Number));
+            if (track->Mode >= 0 && (track->Mode != 0) != ((e.Control & 0x4) != 0))
+                Add(fkToc, -1,
+                    "[TRACK " + std::to_string(e.Point) + "]: MODE " + std::to_string(track->Mode) +
+                        " disagrees with the control flags of its TOC entry (" +
+                        ((e.Control & 0x4) ? "data" : "audio") + ")");
+        }
+    }
+    if (!a0 || !a1 || !a2)
+        Add(fkToc, -1,
+            std::string("the TOC lacks the ") + (!a0 ? "A0 " : "") + (!a1 ? "A1 " : "") + (!a2 ? "A2 " : "") + "point");
+    if (!HasTracks)
+        Add(fkToc, -1, "the TOC lists no track; only the Q CRCs are checked");
+    for (const TCcdTrack& t : Disc.Tracks)
+        if (std::none_of(Tracks.begin(), Tracks.end(), [&](const TTrackInfo& i) { return i.Number == t.Number; }))
+            Add(fkToc, -1, "[TRACK " + std::to_string(t.Number) + "] has no TOC entry");
+}
+
+void TChecker::CheckCdText()
+{
+    if (!Disc.HasCdText)
+        return;
+    const auto& packs = Disc.CdTextPacks;
+    if (Disc.CdTextLength != static_cast<std::int32_t>(packs.size() * 18))
+        Add(fkCdText, -1,
+            "CDTextLength is " + std::to_string(Disc.CdTextLength) + " but [CDText] holds " +
+                std::to_string(packs.size()) + " packs of 18 bytes");
+    std::size_t reported = 0;
+    const auto fail = [&](std::size_t i, const std::string& text) {
+        if (reported++ < 8)
+            Add(fkCdText, -1, "CD-TEXT Entry " + std::to_string(i) + ": " + text);
+    };
+    // Per block: packs of each type and the last sequence number, to match its size information.
+    std::array<std::array<int, 16>, 8> counts{};
+    std::array<int, 8> lastSeq{};
+    lastSeq.fill(-1);
+    std::array<int, 8> sizeInfoAt{};
+    sizeInfoAt.fill(-1);
+    int lastBlock = 0;
+    std::size_t inBlock = 0;
+    for (std::size_t i = 0; i < packs.size(); ++i)
+    {
+        const TCdTextEntry& p = packs[i];
+        if (p[0] < 0x80 || p[0] > 0x8F)
+        {
+            fail(i, "pack type 0x" + Hex(std::span(p).first(1)) + " is not one of 0x80-0x8F");
+            continue;
+        }
+        const int block = (p[3] >> 4) & 7;
+        if (block < lastBlock)
+            fail(i, "block " + std::to_string(block) + " after block " + std::to_string(lastBlock));
+        inBlock = block == lastBlock ? inBlock + 1 : 0;
+        if (i == 0)
+            inBlock = 0;
+        lastBlock = block;
+        // Numbered from 0 in each block; some writers number on across the blocks instead.
+        if (p[2] != (inBlock & 0xFF) && p[2] != (i & 0xFF))
+            fail(i,
+                 "sequence number " + std::to_string(p[2]) + " where " + std::to_string(inBlock & 0xFF) + " follows");
+        ++counts[static_cast<std::size_t>(block)][p[0] & 0x0F];
+        lastSeq[static_cast<std::size_t>(block)] = p[2];
+        if (p[0] == 0x8F && p[1] == 0 && sizeInfoAt[static_cast<std::size_t>(block)] < 0)
+            sizeInfoAt[static_cast<std::size_t>(block)] = static_cast<int>(i);
+    }
+    for (std::size_t block = 0; block < 8; ++block)
+    {
+        const int total = std::accumulate(counts[block].begin(), counts[block].end(), 0);
+        if (total == 0)
+            continue;
+        const int at = sizeInfoAt[block];
+        if (at < 0 || static_cast<std::size_t>(at) + 2 >= packs.size())
+        {
+            Add(fkCdText, -1, "CD-TEXT block " + std::to_string(block) + " has no size information packs");
+            continue;
+        }
+        // Three packs of 12 payload bytes each, read as one 36-byte field.
+        std::array<std::uint8_t, 36> info{};
+        for (std::size_t k = 0; k < 3; ++k)
+            std::copy_n(packs[static_cast<std::size_t>(at) + k].begin() + 4, 12, info.begin() + 12 * k);
+        for (std::size_t type = 0; type < 16; ++type)
+            if (info[4 + type] != counts[block][type])
+                fail(static_cast<std::size_t>(at),
+                     "the size information of block " + std::to_string(block) + " counts " +
+                         std::to_string(info[4 + type]) + " packs of type 0x" +
+                         Hex(std::array<std::uint8_t, 1>{static_cast<std::uint8_t>(0x80 + type)}) +
+                         ", the block holds " + std::to_string(counts[block][type]));
+        // Each block's size information gives the last sequence number of every block.
+        for (std::size_t other = 0; other < 8; ++other)
+            if (lastSeq[other] >= 0 && info[20 + other] != lastSeq[other])
+                fail(static_cast<std::size_t>(at),
+                     "the size information of block " + std::to_string(block) + " gives " +
+                         std::to_string(info[20 + other]) + " as the last sequence number of block " +
+                         std::to_string(other) + ", it is " + std::to_string(lastSeq[other]));
+    }
+}
+
+std::int32_t TChecker::ExpectedIndex(std::int32_t lba) const
+{
+    const TTrackInfo& t = Tracks[Current];
+    if (lba < t.Index1Lba)
+        return 0;
+    std::int32_t index = 1;
+    for (const TCcdIndex& i : t.Indexes)
+        if (i.Number >= 1 && i.Lba <= lba)
+            index = i.Number;
+    return index;
+}
+
+void TChecker::EnterTrack(std::int32_t lba)
+{
+    while (Current + 1 < Tracks.size() && lba >= Tracks[Current + 1].StartLba)
+    {
+        FlushBlankRun(false); // blank sectors that end a data track are its postgap
+        ++Current;
+    }
+}
+
+void TChecker::FlushBlankRun(bool asProblems)
+{
+    if (BlankCount > 0 && asProblems)
+    {
+        // One finding for the run; every sector counts.
+        Add(fkHeader, BlankStart,
+            std::to_string(BlankCount) + " blank sector" + (BlankCount > 1 ? "s" : "") +
+                " (all bytes zero, no sync) inside data track " + std::to_string(Tracks[Current].Number));
+        if (!Report.Tracks.empty())
+            for (auto& t : Report.Tracks)
+                if (t.Number == Tracks[Current].Number)
+                    t.Header += BlankCount - 1;
+        Report.Problems += BlankCount - 1;
+    }
+    BlankStart = -1;
+    BlankCount = 0;
+}
+
+void TChecker::CheckSector(std::int32_t lba, const std::uint8_t* main, const std::uint8_t* record)
+{
+    if (HasTracks)
+        EnterTrack(lba);
+    CheckQ(lba, record);
+    if (HasTracks && !Disc.DataTracksScrambled)
+        CheckMain(lba, main);
+    CheckRw(lba, record);
+}
+
+void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
+{
+    const std::uint8_t* q = record + Q_FRAME_SIZE;
+    const std::int32_t address = lba + PREGAP_FRAMES;
+    const std::uint16_t crc = Crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q, Q_CRC_SPAN));
+    if (crc != (q[10] << 8 | q[11]))
+    {
+        if (LibCryptDisc && Current == 0 && IsLibCryptAddress(address))
+        {
+            Report.LibCryptLbas.push_back(lba);
+            return;
+        }
+        Add(fkQCrc, lba, "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": CRC fails");
+        return;
+    }
+    const std::uint8_t* p = record;
+    const bool pSet = p[0] != 0;
+    if (!AllZero(p, Q_FRAME_SIZE) && !std::all_of(p, p + Q_FRAME_SIZE, [](std::uint8_t b) { return b == 0xFF; }))
+        Add(fkPFlag, lba, "P frame " + Hex(std::span(p, Q_FRAME_SIZE)) + " is neither all set nor all clear");
+    if (!HasTracks)
+        return;
+    const TTrackInfo& t = Tracks[Current];
+    const int adr = q[0] & 0x0F;
+    const int control = q[0] >> 4;
+    const std::int32_t index = ExpectedIndex(lba);
+
+    if (pSet && index != 0 && lba != t.Index1Lba)
+    {
+        // Set only in a pause, on the first sector of index 1, or in the last 150 sectors before the
+        // next track's index 1 or the lead-out.
+        const std::int32_t next = Current + 1 < Tracks.size()
+                                      ? Tracks[Current + 1].Index1Lba
+                                      : (LeadOutLba >= 0 ? LeadOutLba : std::int32_t(Report.Sectors));
+        if (next - lba > PREGAP_FRAMES)
+            Add(fkPFlag, lba, "P flag set " + std::to_string(next - lba) + " sectors before the next track");
+    }
+
+    if (control != t.Control)
+    {
+        Add(adr == 1   ? fkQPosition
+            : adr == 2 ? fkQCatalog
+                       : fkQIsrc,
+            lba,
+            "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": control " + std::to_string(control) + ", track " +
+                std::to_string(t.Number) + " has " + std::to_string(t.Control));
+        return;
+    }
+    if (adr == 2 || adr == 3)
+    {
+        TQFrame want{};
+        if (adr == 2)
+            BuildMcnPayload(Disc.Catalog, want);
+        else
+            BuildIsrcPayload(t.Isrc, want);
+        const bool known = adr == 2 ? !Disc.Catalog.empty() : !t.Isrc.empty();
+        const bool frameOk = FromBcd(q[9]) == address % 75;
+        if (!known || !std::equal(q + 1, q + 9, want.begin() + 1) || !frameOk)
+        {
+            const std::string what = adr == 2 ? "catalogue" : "ISRC";
+            std::string text = "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": ";
+            if (!known)
+                text += what + " frame, but the .ccd has no " + what + (adr == 3 ? " for this track" : "");
+            else if (!frameOk)
+                text += "absolute frame " + Hex(std::span(q + 9, 1)) + " where " + Msf(address).substr(6) + " belongs";
+            else
+                text += what + " differs from the .ccd's " + (adr == 2 ? Disc.Catalog : t.Isrc);
+            Add(adr == 2 ? fkQCatalog : fkQIsrc, lba, text);
+        }
+        return;
+    }
+    if (adr != 1)
+    {
+        Add(fkQPosition, lba,
+            "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": mode " + std::to_string(adr) +
+                " has no place in the program area");
+        return;
+    }
+    const int am = FromBcd(q[7]), as = FromBcd(q[8]), af = FromBcd(q[9]);
+    const int rm = FromBcd(q[3]), rs = FromBcd(q[4]), rf = FromBcd(q[5]);
+    std::string problem;
+    if (am < 0 || as < 0 || af < 0 || (am * 60 + as) * 75 + af != address)
+        problem = "absolute time " + Hex(std::span(q + 7, 3)) + " where " + Msf(address) + " belongs";
+    else if (FromBcd(q[1]) != t.Number)
+        problem = "track " + Hex(std::span(q + 1, 1)) + " where track " + std::to_string(t.Number) + " lies";
+    else if (FromBcd(q[2]) != index)
+        problem = "index " + Hex(std::span(q + 2, 1)) + " where index " + std::to_string(index) + " lies";
+    else
+    {
+        const std::int32_t rel = rm < 0 || rs < 0 || rf < 0 ? -1 : (rm * 60 + rs) * 75 + rf;
+        const std::int32_t want = index == 0 ? t.Index1Lba - lba : lba - t.Index1Lba;
+        // In a pause the count down may end at 0 on the last sector or on index 1.
+        if (rel != want && !(index == 0 && rel == want - 1))
+            problem = "relative time " + Hex(std::span(q + 3, 3)) + " where " + Msf(std::max(want, 0)) + " belongs";
+        else if (q[6] != 0)
+            problem = "byte 6 is " + Hex(std::span(q + 6, 1)) + ", not 00";
+    }
+    if (!problem.empty())
+        Add(fkQPosition, lba, "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": " + problem);
+}
+
+void TChecker::CheckMain(std::int32_t lba, const std::uint8_t* main)
+{
+    const TTrackInfo& t = Tracks[Current];
+    if (t.Mode == 0)
+        return;
+    if (AllZero(main, SECTOR_SIZE))
+    {
+        // A generated pause holds blank sectors; so does a postgap, known only when the track ends.
+        if (lba < t.Index1Lba)
+            return;
+        if (BlankCount == 0)
+            BlankStart = lba;
+        ++BlankCount;
+        return;
+    }
+    FlushBlankRun(true);
+
+    const std::int32_t address = lba + PREGAP_FRAMES;
+    if (!std::equal(SYNC_PATTERN.begin(), SYNC_PATTERN.end(), main))
+    {
+        Add(fkSync, lba, "sync field " + Hex(std::span(main, SYNC_SIZE)) + " is damaged");
+        return;
+    }
+    const std::uint8_t mode = main[MODE_OFFSET];
+    if (main[12] != ToBcd(static_cast<unsigned>(address / 4500)) ||
+        main[13] != ToBcd(static_cast<unsigned>(address / 75 % 60)) ||
+        main[14] != ToBcd(static_cast<unsigned>(address % 75)))
+    {
+        Add(fkHeader, lba, "header address " + Hex(std::span(main + 12, 3)) + " where " + Msf(address) + " belongs");
+        return;
+    }
+    if (mode == 0)
+    {
+        if (!AllZero(main + USER_DATA_OFFSET, MODE2_USER_SIZE))
+            Add(fkHeader, lba, "mode 0 sector with data in it");
+        return;
+    }
+    if ((t.Mode > 0 && mode != t.Mode) || mode > 2)
+    {
+        Add(fkHeader, lba, "header mode " + std::to_string(mode) + " in a MODE" + std::to_string(t.Mode) + " track");
+        return;
+    }
+
+    const auto sector = std::span<const std::uint8_t, SECTOR_SIZE>(main, SECTOR_SIZE);
+    std::size_t edcAt = EDC_OFFSET;
+    std::uint32_t edc = 0;
+    bool withEcc = true;
+    if (mode == 1)
+        edc = Edc.Compute(sector);
+    else
+    {
+        const std::uint8_t* sub = main + SUBHEADER_OFFSET;
+        if (!std::equal(sub, sub + 4, sub + 4))
+        {
+            Add(fkHeader, lba, "the two copies of the subheader differ: " + Hex(std::span(sub, 8)));
+            return;
+        }
+        const bool form2 = (sub[2] & 0x20) != 0;
+        withEcc = !form2;
+        edcAt = form2 ? MODE2_FORM2_EDC_OFFSET : MODE2_FORM1_EDC_OFFSET;
+        edc = Edc.Update(0, std::span(main + SUBHEADER_OFFSET, edcAt - SUBHEADER_OFFSET));
+    }
+    const std::uint32_t stored = GetLE32(std::span<const std::uint8_t, 4>(main + edcAt, 4));
+    // Form 2 sectors may leave the EDC out (zero).
+    const bool edcBad = stored != edc && !(edcAt == MODE2_FORM2_EDC_OFFSET && stored == 0);
+    bool pBad = false, qBad = false;
+    if (withEcc)
+    {
+        std::memcpy(Scratch.data(), main, SECTOR_SIZE);
+        if (mode == 2)
+            std::memset(Scratch.data() + HEADER_OFFSET, 0, 4); // form 1 parity leaves the address out
+        Ecc.GenerateParity(Scratch);
+        pBad = std::memcmp(Scratch.data() + ECC_P_OFFSET, main + ECC_P_OFFSET, ECC_P_SIZE) != 0;
+        qBad = std::memcmp(Scratch.data() + ECC_Q_OFFSET, main + ECC_Q_OFFSET, ECC_Q_SIZE) != 0;
+    }
+    if (!edcBad && !pBad && !qBad)
+        return;
+    const std::string form = mode == 1 ? "Mode 1" : withEcc ? "Mode 2 form 1" : "Mode 2 form 2";
+    std::string text = form + ":";
+    if (edcBad)
+    {
+        char b[64];
+        std::snprintf(b, sizeof b, " EDC %08X stored, %08X computed", stored, edc);
+        text += b;
+    }
+    if (pBad || qBad)
+        text += std::string(edcBad ? ";" : "") + " ECC " +
+                (pBad && qBad ? "P and Q"
+                 : pBad       ? "P"
+                              : "Q") +
+                " parity fails";
+    Add(edcBad ? fkEdc : pBad ? fkEccP : fkEccQ, lba, text);
+    if (edcBad && (pBad || qBad))
+        for (auto& r : Report.Tracks)
+            if (r.Number == t.Number)
+                ++r.Ecc; // counted in both columns, listed once
+}
+
+void TChecker::CheckRw(std::int32_t lba, const std::uint8_t* record)
+{
+    const bool zero = AllZero(record + 2 * Q_FRAME_SIZE, SUBCODE_SIZE - 2 * Q_FRAME_SIZE);
+    if (zero && ZeroPacksFed >= static_cast<std::int32_t>(INTERLEAVE_DEPTH))
+    {
+        PacksFed += PACKS_PER_SECTOR; // the history stays zero and every pack out is zero
+        return;
+    }
+    TSubBlock block{};
+    ChannelsToSymbols(std::span<const std::uint8_t, SUBCODE_SIZE>(record, SUBCODE_SIZE), block);
+    for (std::size_t p = 0; p < PACKS_PER_SECTOR; ++p)
+    {
+        std::array<std::uint8_t, PACK_SIZE> pack{};
+        for (std::size_t k = 0; k < PACK_SIZE; ++k)
+            pack[k] = block[p * PACK_SIZE + k] & 0x3F;
+        ZeroPacksFed = AllZero(pack.data(), PACK_SIZE) ? std::min<std::int32_t>(ZeroPacksFed + 1, INTERLEAVE_DEPTH) : 0;
+        DeInterleaver.DeInterleavePack(pack);
+        const std::int64_t original = PacksFed++ - static_cast<std::int64_t>(INTERLEAVE_DEPTH - 1);
+        if (original < 0 || AllZero(pack.data(), PACK_SIZE))
+            continue;
+        std::array<std::uint8_t, PACK_SIZE> want = pack;
+        RwEcc.SetQParity(want);
+        RwEcc.SetPParity(want);
+        const bool qBad = want[2] != pack[2] || want[3] != pack[3];
+        const bool pBad = !std::equal(want.begin() + 20, want.end(), pack.begin() + 20);
+        if (qBad || pBad)
+        {
+            const auto at = static_cast<std::int32_t>(original / std::int64_t(PACKS_PER_SECTOR));
+            Add(fkRwParity, at,
+                "R-W pack " + std::to_string(original % std::int64_t(PACKS_PER_SECTOR)) + " (" +
+                    Hex(std::span(pack).first(4)) + " ...): " +
+                    (qBad && pBad ? "P and Q"
+                     : qBad       ? "Q"
+                                  : "P") +
+                    " parity fails");
+        }
+    }
+    (void)lba;
+}
+
+void TChecker::Finish()
+{
+    // Blank sectors up to the end belong to the last track's postgap.
+    FlushBlankRun(false);
+}
+
+} // namespace
+
+const char* FindingKindName(TFindingKind kind)
+{
+    switch (kind)
+    {
+    case fkFile: return "file";
+    case fkToc: return "TOC";
+    case fkCdText: return "CD-TEXT";
+    case fkQCrc: return "Q CRC";
+    case fkQPosition: return "Q position";
+    case fkQIsrc: return "Q ISRC";
+    case fkQCatalog: return "Q catalogue";
+    case fkPFlag: return "P flag";
+    case fkSync: return "sync";
+    case fkHeader: return "header";
+    case fkEdc: return "EDC";
+    case fkEccP: return "ECC P";
+    case fkEccQ: return "ECC Q";
+    case fkRwParity: return "R-W parity";
+    }
+    return "?";
+}
+
+bool TVerifyJob::SetProgressHandler(TProgressProc handler, void* dialog)
+{
+    if (Status.load() != csIdle)
+        return false;
+    Handler = handler;
+    Dialog = dialog;
+    return true;
+}
+
+void TVerifyJob::Notify(TProgressEvent event, std::int32_t value)
+{
+    if (Handler != nullptr)
+        Handler(event, value, Dialog);
+}
+
+int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
+{
+    ErrorText.clear();
+    Report = TVerifyReport{};
+    Report.CcdPath = ccdPath;
+    Report.ImgPath = ChangeFileExt(ccdPath, ".img");
+    Report.SubPath = ChangeFileExt(ccdPath, ".sub");
+    try
+    {
+        if (OnStart)
+            OnStart();
+    }
+    catch (...)
+    {}
+    Notify(peSetRange, 2);
+    try
+    {
+        TCcdDisc disc;
+        std::string error;
+        if (!ReadCcdFile(ccdPath, disc, error))
+            throw std::runtime_error(error);
+        TInputFile img(Report.ImgPath);
+        TInputFile sub(Report.SubPath);
+        TChecker checker(disc, Report, maxFindings);
+        checker.CheckSet(img.Size, sub.Size);
+        const std::int64_t sectors = Report.Sectors;
+        Notify(peSetRange, static_cast<std::int32_t>(sectors / FRAMES_PER_STEP + 2));
+        Notify(peStep, 0);
+
+        TChunkReader reader(img, sub, sectors, sub.Size / std::int64_t(SUBCODE_SIZE));
+        bool canceled = false;
+        while (TChunk* chunk = reader.Next())
+        {
+            if (Status.load() == csCancelRequested)
+            {
+                canceled = true;
+                break;
+            }
+            for (std::size_t i = 0; i < chunk->Count; ++i)
+                checker.CheckSector(static_cast<std::int32_t>(chunk->First + std::int64_t(i)),
+                                    chunk->Main.get() + i * SECTOR_SIZE, chunk->Sub.get() + i * SUBCODE_SIZE);
+            // A step for every absolute address that is a multiple of 75, as the conversion gives.
+            const std::int64_t begin = chunk->First + PREGAP_FRAMES;
+            const std::int64_t end = begin + static_cast<std::int64_t>(chunk->Count);
+            for (std::int64_t a = (begin + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP; a < end;
+                 a += FRAMES_PER_STEP)
+                Notify(peStep, 0);
+            reader.Release();
+        }
+        if (!canceled)
+            checker.Finish();
+        Notify(peComplete, 0);
+        TConvertStatus now = Status.load();
+        if (now != csCancelRequested)
+            Status.compare_exchange_strong(now, csSucceeded);
+        Notify(Status.load() == csCancelRequested ? peCanceled : peFinished, 0);
+    }
+    catch (const std::exception& e)
+    {
+        ErrorText = e.what();
+        Status.store(csFailed);
+        Notify(peAborted, 0);
+    }
+    catch (...)
+    {
+        ErrorText = "unknown error";
+        Status.store(csFailed);
+        Notify(peAborted, 0);
+    }
+    try
+    {
+        if (OnEnd)
+            OnEnd();
+    }
+    catch (...)
+    {}
+    return 0;
+}

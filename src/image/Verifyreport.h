@@ -1,0 +1,15 @@
+// The verifier's report as text (terminal, clipboard) and as one JSON object (scripts).
+#pragma once
+
+#include "image/Verifier.h"
+
+#include <string>
+
+// True when the report names no problem at all.
+bool IsSound(const TVerifyReport& report);
+
+// Line-feed separated, fixed-pitch columns.
+std::string BuildVerifyText(const TVerifyReport& report);
+
+// One JSON object, without a trailing line end.
+std::string BuildVerifyJson(const TVerifyReport& report);

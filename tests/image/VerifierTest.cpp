@@ -1,0 +1,359 @@
+#include "image/Verifier.h"
+
+#include "cuesheet/Lucue.h"
+#include "image/Ccdreader.h"
+#include "image/Conversion.h"
+#include "image/Verifyreport.h"
+#include "support/DiscData.h"
+#include "support/ImageOracle.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TDisc
+{
+    const char* Name;
+    std::function<void(const TTempDir&)> MakeFiles;
+    const char* Cue;
+};
+
+// Every kind of disc the conversion makes: track types, gaps, indexes, flags, CD+G, ISRC and
+// catalogue, CD-TEXT.
+const std::vector<TDisc>& Discs()
+{
+    static const std::vector<TDisc> discs = {
+        {"AudioIndexesAndFlags", [](const TTempDir& d) { d.Write("A.BIN", discdata::RandomBytes(900 * 2352, 1)); },
+         "FILE A.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:04:00\n"
+         "TRACK 02 AUDIO\nFLAGS DCP PRE\nINDEX 00 00:06:00\nINDEX 01 00:07:00\n"},
+        {"Mode1CookedRawAndGaps",
+         [](const TTempDir& d) {
+             d.Write("A.BIN", discdata::RandomBytes(300 * 2048, 2));
+             d.Write("B.BIN", discdata::RandomBytes(200 * 2352, 3));
+             d.Write("C.BIN", discdata::RandomBytes(200 * 2352, 4));
+         },
+         "FILE A.BIN BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
+         "FILE B.BIN BINARY\nTRACK 02 MODE1/2352\nPREGAP 00:02:00\nINDEX 01 00:00:00\nPOSTGAP 00:01:00\n"
+         "FILE C.BIN BINARY\nTRACK 03 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:00:40\n"},
+        {"Mode2RawAnd2336",
+         [](const TTempDir& d) {
+             d.Write("A.BIN", discdata::Mode2Sectors(400, 150, 5));
+             std::string cooked;
+             const std::string raw = discdata::Mode2Sectors(200, 0, 6);
+             for (std::size_t at = 0; at < raw.size(); at += 2352)
+                 cooked += raw.substr(at + 16, 2336);
+             d.Write("B.BIN", cooked);
+         },
+         "FILE A.BIN BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"
+         "FILE B.BIN BINARY\nTRACK 02 MODE2/2336\nPREGAP 00:01:00\nINDEX 01 00:00:00\nPOSTGAP 00:02:00\n"},
+        {"CdgIsrcAndCatalogue",
+         [](const TTempDir& d) {
+             d.Write("G.BIN", discdata::CdgSectors(600, 7));
+             d.Write("A.BIN", discdata::RandomBytes(300 * 2352, 8));
+         },
+         "CATALOG 0123456789012\nFILE G.BIN BINARY\nTRACK 01 CDG\nISRC ABCDE1234567\nINDEX 01 00:00:00\n"
+         "FILE A.BIN BINARY\nTRACK 02 AUDIO\nISRC USXYZ9876543\nINDEX 01 00:00:00\n"},
+        {"CdTextAndFirstTrackPause",
+         [](const TTempDir& d) {
+             d.Write("T.CDT", discdata::CdTextBlock(1, 2));
+             d.Write("A.BIN", discdata::RandomBytes(500 * 2352, 9));
+             d.Write("D.BIN", discdata::RandomBytes(200 * 2048, 10));
+         },
+         "CDTEXTFILE T.CDT\nFILE A.BIN BINARY\nTRACK 01 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n"
+         "FILE D.BIN BINARY\nTRACK 02 MODE1/2048\nPREGAP 00:02:00\nINDEX 01 00:00:00\n"},
+    };
+    return discs;
+}
+
+class VerifierFixture
+{
+protected:
+    void Convert(const TDisc& disc)
+    {
+        disc.MakeFiles(Dir);
+        TLuCueSheet sheet;
+        ASSERT_TRUE(sheet.Load(Dir.Write("disc.cue", disc.Cue))) << sheet.ErrorCode;
+        TConversionJob job;
+        job.Run(Ccd(), true, sheet);
+        ASSERT_EQ(job.Status.load(), csSucceeded) << job.ErrorText;
+    }
+
+    TVerifyReport Verify(std::size_t maxFindings = 50)
+    {
+        TVerifyJob job;
+        job.Run(Ccd(), maxFindings);
+        EXPECT_EQ(job.Status.load(), csSucceeded) << job.ErrorText;
+        return job.Report;
+    }
+
+    std::string Ccd() const { return Dir.File("disc.ccd"); }
+
+    TTempDir Dir;
+};
+
+class VerifierRoundTripTest : public VerifierFixture, public ::testing::TestWithParam<std::size_t>
+{};
+
+TEST_P(VerifierRoundTripTest, EveryConvertedDiscVerifiesClean)
+{
+    const TDisc& disc = Discs()[GetParam()];
+    Convert(disc);
+    const TVerifyReport report = Verify();
+    EXPECT_EQ(report.Problems, 0) << BuildVerifyText(report);
+    EXPECT_TRUE(report.LibCryptLbas.empty());
+    EXPECT_EQ(report.Sectors, static_cast<std::int64_t>(fs::file_size(Dir.File("disc.img")) / 2352));
+    std::int64_t sum = 0;
+    for (const TTrackReport& t : report.Tracks)
+        sum += t.Sectors;
+    EXPECT_EQ(sum, report.Sectors);
+}
+
+INSTANTIATE_TEST_SUITE_P(Discs, VerifierRoundTripTest, ::testing::Range<std::size_t>(0, 5),
+                         [](const auto& param) { return std::string(Discs()[param.param].Name); });
+
+// One disc with every kind of sector; each case damages a fresh copy in one place.
+class VerifierDamageTest : public VerifierFixture, public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const TDisc disc = {"Mixed",
+                            [](const TTempDir& d) {
+                                d.Write("D.BIN", discdata::RandomBytes(300 * 2048, 11));
+                                d.Write("X.BIN", discdata::Mode2Sectors(300, 0, 12));
+                                d.Write("G.BIN", discdata::CdgSectors(300, 13));
+                                d.Write("A.BIN", discdata::RandomBytes(200 * 2352, 14));
+                            },
+                            "CATALOG 0123456789012\n"
+                            "FILE D.BIN BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
+                            "FILE X.BIN BINARY\nTRACK 02 MODE2/2352\nINDEX 01 00:00:00\n"
+                            "FILE G.BIN BINARY\nTRACK 03 CDG\nISRC ABCDE1234567\nINDEX 01 00:00:00\n"
+                            "FILE A.BIN BINARY\nTRACK 04 AUDIO\nINDEX 01 00:00:00\n"};
+        Convert(disc);
+        Img = TTempDir::ReadAll(Dir.File("disc.img"));
+        Sub = TTempDir::ReadAll(Dir.File("disc.sub"));
+        CcdText = TTempDir::ReadAll(Ccd());
+    }
+
+    void Store()
+    {
+        Dir.Write("disc.img", Img);
+        Dir.Write("disc.sub", Sub);
+        Dir.Write("disc.ccd", CcdText);
+    }
+
+    std::uint8_t* Q(std::int32_t lba) { return reinterpret_cast<std::uint8_t*>(Sub.data()) + 96 * lba + 12; }
+
+    // Rewrites the CRC, so that only the content is wrong.
+    void FixCrc(std::int32_t lba)
+    {
+        const std::uint16_t crc = oracle::QCrc(Q(lba), 10);
+        Q(lba)[10] = static_cast<std::uint8_t>(crc >> 8);
+        Q(lba)[11] = static_cast<std::uint8_t>(crc);
+    }
+
+    std::int32_t FirstFrame(int adr, std::int32_t from)
+    {
+        for (std::int32_t lba = from; lba < static_cast<std::int32_t>(Sub.size() / 96); ++lba)
+            if ((Q(lba)[0] & 0x0F) == adr)
+                return lba;
+        ADD_FAILURE() << "no Q frame of mode " << adr;
+        return from;
+    }
+
+    std::string Img, Sub, CcdText;
+};
+
+TEST_F(VerifierDamageTest, EachDamageIsFoundAtItsAddressWithItsKind)
+{
+    EXPECT_EQ(Verify().Problems, 0) << BuildVerifyText(Verify());
+    const std::int32_t sectors = static_cast<std::int32_t>(Img.size() / 2352);
+    const auto flip = [](std::string& s, std::size_t at, int bit = 0) {
+        s[at] = static_cast<char>(s[at] ^ (1 << bit));
+    };
+    const auto imgAt = [](std::int32_t lba, std::size_t byte) { return std::size_t(lba) * 2352 + byte; };
+    struct TCase
+    {
+        const char* What;
+        std::function<void()> Damage;
+        TFindingKind Kind;
+        std::int32_t Lba;
+    };
+    const std::vector<TCase> cases = {
+        {"Mode 1 user byte", [&] { flip(Img, imgAt(10, 100)); }, fkEdc, 10},
+        {"Mode 1 EDC", [&] { flip(Img, imgAt(11, 2065), 3); }, fkEdc, 11},
+        {"ECC P parity", [&] { flip(Img, imgAt(12, 2100)); }, fkEccP, 12},
+        {"ECC Q parity", [&] { flip(Img, imgAt(13, 2300), 7); }, fkEccQ, 13},
+        {"Mode 2 form 1 byte", [&] { flip(Img, imgAt(303, 500)); }, fkEdc, 303},
+        {"header address", [&] { flip(Img, imgAt(20, 14)); }, fkHeader, 20},
+        {"sync byte", [&] { flip(Img, imgAt(21, 5)); }, fkSync, 21},
+        {"Q CRC", [&] { flip(Sub, 96 * 30 + 12 + 10); }, fkQCrc, 30},
+        {"Q absolute time",
+         [&] {
+             const std::int32_t at = FirstFrame(1, 40);
+             flip(Sub, 96 * std::size_t(at) + 12 + 8, 4);
+             FixCrc(at);
+         },
+         fkQPosition, FirstFrame(1, 40)},
+        {"ISRC text",
+         [&] {
+             const std::int32_t at = FirstFrame(3, 600);
+             flip(Sub, 96 * std::size_t(at) + 12 + 5, 0);
+             FixCrc(at);
+         },
+         fkQIsrc, FirstFrame(3, 600)},
+        // Recorded R-W symbol 0 of a sector's first pack is its own: no interleave delay.
+        {"CD+G pack", [&] { flip(Sub, 96 * 700 + 24, 7); }, fkRwParity, 700},
+        {".sub one record short", [&] { Sub.resize(Sub.size() - 96); }, fkFile, sectors - 1},
+        {".img one byte short", [&] { Img.pop_back(); }, fkFile, sectors - 1},
+        {"PLBA of A2",
+         [&] {
+             const std::size_t at = CcdText.find("PLBA=" + std::to_string(sectors));
+             ASSERT_NE(at, std::string::npos);
+             CcdText.replace(at, 5 + std::to_string(sectors).size(), "PLBA=" + std::to_string(sectors + 1));
+         },
+         fkToc, -1},
+        {"[TRACK 4] dropped",
+         [&] {
+             const std::size_t at = CcdText.find("[TRACK 4]");
+             ASSERT_NE(at, std::string::npos);
+             CcdText.erase(at);
+         },
+         fkToc, -1},
+    };
+    const std::string img = Img, sub = Sub, ccd = CcdText;
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.What);
+        Img = img;
+        Sub = sub;
+        CcdText = ccd;
+        c.Damage();
+        Store();
+        const TVerifyReport report = Verify();
+        ASSERT_FALSE(report.Findings.empty());
+        EXPECT_EQ(report.Findings.front().Kind, c.Kind) << BuildVerifyText(report);
+        EXPECT_EQ(report.Findings.front().Lba, c.Lba) << BuildVerifyText(report);
+        EXPECT_LE(report.Problems, 2) << BuildVerifyText(report);
+    }
+}
+
+TEST_F(VerifierDamageTest, FindingsAreCappedButAllAreCounted)
+{
+    for (std::int32_t lba = 0; lba < 30; ++lba)
+        Sub[96 * std::size_t(lba) + 22] ^= 1;
+    Store();
+    const TVerifyReport report = Verify(5);
+    EXPECT_EQ(report.Problems, 30);
+    ASSERT_EQ(report.Findings.size(), 5u);
+    EXPECT_EQ(report.Findings[4].Lba, 4);
+    EXPECT_EQ(report.Tracks[0].QCrc, 30);
+    EXPECT_NE(BuildVerifyText(report).find("Problems found: 30 (the first 5 follow)"), std::string::npos);
+    EXPECT_NE(BuildVerifyJson(report).find("\"q_crc_errors\": 30"), std::string::npos);
+}
+
+// The LibCrypt frames: bad CRCs at the documented places of track 1 of a Mode 2 disc.
+TEST_F(VerifierDamageTest, ProtectionFramesAreNamedOnModeTwoDiscsOnly)
+{
+    TDisc disc = {"Psx", [](const TTempDir& d) { d.Write("X.BIN", discdata::Mode2Sectors(16200, 150, 15)); },
+                  "FILE X.BIN BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"};
+    Convert(disc);
+    Sub = TTempDir::ReadAll(Dir.File("disc.sub"));
+    for (const std::int32_t address : {14105, 14110, 16167})
+        Sub[96 * std::size_t(address - 150) + 22] ^= 0x40;
+    Sub[96 * std::size_t(14106 - 150) + 22] ^= 0x40; // next to one, not one of them
+    Dir.Write("disc.sub", Sub);
+    const TVerifyReport report = Verify();
+    EXPECT_EQ(report.LibCryptLbas, (std::vector<std::int32_t>{13955, 13960, 16017}));
+    EXPECT_EQ(report.Problems, 1);
+    EXPECT_NE(BuildVerifyText(report).find("LibCrypt-style protection frames: 3"), std::string::npos);
+}
+
+TEST(VerifierFailureTest, UnreadableSetsFailWithTheFileAndReason)
+{
+    TTempDir dir;
+    TVerifyJob job;
+    job.Run(dir.File("none.ccd"));
+    EXPECT_EQ(job.Status.load(), csFailed);
+    EXPECT_NE(job.ErrorText.find("none.ccd"), std::string::npos) << job.ErrorText;
+
+    dir.Write("bad.ccd", "[CloneCD]\nVersion=3\n[Disc]\nTocEntries\n");
+    TVerifyJob bad;
+    bad.Run(dir.File("bad.ccd"));
+    EXPECT_EQ(bad.Status.load(), csFailed);
+    EXPECT_NE(bad.ErrorText.find("bad.ccd:4:"), std::string::npos) << bad.ErrorText;
+
+    dir.Write("noimg.ccd", "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=0\n");
+    TVerifyJob noImg;
+    noImg.Run(dir.File("noimg.ccd"));
+    EXPECT_EQ(noImg.Status.load(), csFailed);
+    EXPECT_NE(noImg.ErrorText.find("noimg.img"), std::string::npos) << noImg.ErrorText;
+}
+
+TEST(CcdReaderTest, MalformedFilesGiveTheLineAndReason)
+{
+    const std::string head = "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=1\n";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {head + "Sessions\n", "x.ccd:5: \"Sessions\" is neither"},
+        {"[Disc]\nTocEntries=0\n", "x.ccd:2: the [CloneCD] section is missing"},
+        {"[CloneCD]\nVersion=3\n", "x.ccd:2: the [Disc] section is missing"},
+        {head + "[Entry 0]\nPoint=0xA0\nControl=0x04\nADR=1\nPMin=1\nPSec=99\nPFrame=0\nAFrame=75\n",
+         "x.ccd:12: AFrame 75 is out of range (0 to 74)"},
+        {head + "[Entry 0]\nPoint=0x1FF\n", "x.ccd:6: Point 511 is out of range"},
+        {head + "[Entry 0]\nPoint=1\n", "x.ccd:5: [Entry 0] has no control"},
+        {head + "[TRACK 100]\n", "x.ccd:5: track number 100 is out of range"},
+        {head + "[TRACK 1]\nMODE=abc\n", "x.ccd:6: MODE \"abc\" is not a number"},
+        {head + "[TRACK 1]\nMODE=1\nMODE=1\n", "x.ccd:7: the key \"MODE\" appears twice"},
+        {head + "[disc]\n", "x.ccd:5: the section \"disc\" appears twice"},
+        {head + "[CDText]\nEntries=1\nEntry 0=00 11\n", "x.ccd:7: CD-TEXT Entry 0 is not 16 hexadecimal bytes"},
+        {head + "[CDText]\nEntries=2\nEntry 0=80 00 00 00 41 42 43 00 00 00 00 00 00 00 00 00\n",
+         "x.ccd:5: [CDText] has no Entry 1"},
+        {"Version=3\n", "x.ccd:1: a key before the first section"},
+        {std::string("\x7f"
+                     "ELF\x02\x01\x01\0\0",
+                     9),
+         "x.ccd:1: the file holds binary data"},
+    };
+    for (const auto& [text, want] : cases)
+    {
+        TCcdDisc disc;
+        std::string error;
+        EXPECT_FALSE(ParseCcdText(text, "x.ccd", disc, error)) << text;
+        EXPECT_EQ(error.substr(0, want.size()), want) << text;
+    }
+    // 10 MB of garbage, no line ends.
+    TCcdDisc disc;
+    std::string error;
+    EXPECT_FALSE(ParseCcdText(discdata::RandomBytes(10u << 20, 16), "x.ccd", disc, error));
+    EXPECT_EQ(error.rfind("x.ccd:1: ", 0), 0u) << error.substr(0, 100);
+}
+
+TEST(CcdReaderTest, ReadsWhatOtherToolsWrite)
+{
+    // LF line ends, lower-case names, hexadecimal and negative numbers, unknown keys and sections.
+    const std::string text = "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=1\nSessions=1\nCATALOG=0123456789012\n"
+                             "[Session 1]\nPreGapMode=2\nPreGapSubC=1\n[entry 0]\nSession=1\nPoint=0xa0\nADR=0x01\n"
+                             "Control=0x04\nTrackNo=0\nAMin=0\nASec=0\nAFrame=0\nALBA=-150\nZero=0\nPMin=1\nPSec=32\n"
+                             "PFrame=0\nPLBA=-1\n[TRACK 1]\nMODE=2\nINDEX 1=0\nFLAGS=DCP\n[Extra]\nAnything=at all\n";
+    TCcdDisc disc;
+    std::string error;
+    ASSERT_TRUE(ParseCcdText(text, "x.ccd", disc, error)) << error;
+    ASSERT_EQ(disc.Entries.size(), 1u);
+    EXPECT_EQ(disc.Entries[0].Point, 0xA0);
+    EXPECT_EQ(disc.Entries[0].ALba, -150);
+    EXPECT_EQ(disc.Entries[0].PSec, 32);
+    ASSERT_EQ(disc.Tracks.size(), 1u);
+    EXPECT_EQ(disc.Tracks[0].Mode, 2);
+    EXPECT_EQ(disc.Catalog, "0123456789012");
+}
+
+} // namespace
