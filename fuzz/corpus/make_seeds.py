@@ -138,3 +138,26 @@ put('subq_patch', 'medievil.lsd', bytes([0x03, 0x08, 0x05]) + medievil)
 put('subq_patch', 'medievil.sbi', b'SBI\0' + bytes([0x03, 0x08, 0x05, 0x01]) + medievil[:10])
 put('subq_patch', 'each_type.sbi', b'SBI\0' + bytes([0x00, 0x02, 0x00, 0x01]) + bytes(range(10)) +
     bytes([0x00, 0x02, 0x05, 0x02, 0x00, 0x00, 0x05, 0x00, 0x02, 0x10, 0x03, 0x00, 0x02, 0x10]))
+
+# Control files: our own layout (CR LF) and the looser ones other tools write, for a 40-sector set.
+def entry(n, point, control, pmin, psec, pframe, adr=1):
+    plba = (pmin * 60 + psec) * 75 + pframe - 150
+    return ('[Entry %d]\nSession=1\nPoint=0x%02x\nADR=0x%02x\nControl=0x%02x\nTrackNo=0\nAMin=0\nASec=0\n'
+            'AFrame=0\nALBA=-150\nZero=0\nPMin=%d\nPSec=%d\nPFrame=%d\nPLBA=%d\n'
+            % (n, point, adr, control, pmin, psec, pframe, plba))
+
+
+two_tracks = ('[CloneCD]\nVersion=3\n[Disc]\nTocEntries=5\nSessions=1\nDataTracksScrambled=0\nCDTextLength=36\n'
+              'CATALOG=0123456789012\n[CDText]\nEntries=2\n'
+              'Entry 0=80 00 00 00 41 42 43 00 00 00 00 00 00 00 00 00\n'
+              'Entry 1=8f 00 01 00 00 01 02 00 01 00 00 00 00 00 00 00\n'
+              '[Session 1]\nPreGapMode=1\nPreGapSubC=0\n'
+              + entry(0, 0xA0, 4, 1, 0, 0) + entry(1, 0xA1, 0, 2, 0, 0) + entry(2, 0xA2, 1, 0, 2, 40)
+              + entry(3, 1, 4, 0, 2, 0) + entry(4, 2, 0, 0, 2, 20)
+              + '[TRACK 1]\nMODE=1\nINDEX 1=0\n[TRACK 2]\nMODE=0\nISRC=ABCDE1234567\nINDEX 0=15\nINDEX 1=20\n'
+              'INDEX 2=30\n')
+put('ccd_file', 'ours_two_tracks.ccd', crlf(two_tracks))
+put('ccd_file', 'lf_mode2.ccd', '[CloneCD]\nVersion=3\n[Disc]\nTocEntries=4\nSessions=1\n'
+    + entry(0, 0xA0, 4, 1, 32, 0) + entry(1, 0xA1, 4, 1, 0, 0) + entry(2, 0xA2, 4, 0, 2, 40)
+    + entry(3, 1, 4, 0, 2, 0) + '[TRACK 1]\nMODE=2\nINDEX 1=0\n')
+put('ccd_file', 'no_tracks.ccd', '[CloneCD]\nVersion=3\n[Disc]\nTocEntries=0\n')
