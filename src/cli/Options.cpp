@@ -13,18 +13,21 @@ constexpr const char* USAGE =
     "Usage: sarvex-cli [--no-edc-ecc] [--force] [--quiet] CUE_FILE [CCD_FILE]\n"
     "  or:  sarvex-cli [options] [--output-dir DIR] [-j N] [--fail-fast] CUE_FILE...\n"
     "  or:  sarvex-cli --layout [--subq-patch FILE | --no-subq-patch] [--no-cd-text] CUE_FILE\n"
+    "  or:  sarvex-cli --verify [--max-errors N] [--json] [--quiet] CCD_FILE\n"
     "  or:  sarvex-cli --help | --version\n";
 
 constexpr const char* DESCRIPTION =
     "Converts the disc described by CUE_FILE into CCD_FILE and the .img and .sub files beside it.\n"
     "CCD_FILE defaults to CUE_FILE with its extension replaced by .ccd.\n"
     "Several CUE_FILEs are converted as a batch: each set goes beside its sheet or into the\n"
-    "--output-dir, one status line is printed per sheet and a summary at the end.\n";
+    "--output-dir, one status line is printed per sheet and a summary at the end.\n"
+    "--verify reads the image set CCD_FILE names and reports what is wrong with it; it writes nothing.\n";
 
 constexpr const char* EXIT_STATUS =
     "Exit status: 0 success, 1 conversion failed or refused, 2 the cue sheet or its subchannel\n"
     "side-car could not be loaded, 3 canceled (SIGINT or SIGTERM), 64 usage error. A batch exits\n"
-    "with the worst status of its sheets.\n";
+    "with the worst status of its sheets.\n"
+    "--verify: 0 the set is sound, 1 problems found, 2 the set cannot be read, 3 canceled, 64 usage error.\n";
 
 // The one place an option is declared: its names, what it sets and its line in --help, in the
 // order --help lists them. Options without a help line go into the group "".
@@ -36,6 +39,10 @@ void DeclareOptions(CLI::App& app, TCliOptions& options)
     app.add_flag("--force", options.Force, "overwrite existing output files (read-only ones are never overwritten)");
     app.add_flag("--quiet", options.Quiet, "print neither progress nor a summary");
     app.add_flag("--layout", options.Layout, "print the disc layout report and convert nothing");
+    app.add_flag("--verify", options.Verify, "check the .ccd/.img/.sub set CCD_FILE names and print a report");
+    app.add_option("--max-errors", options.MaxErrors, "list at most N problems of a --verify report (default 20)")
+        ->type_name("N");
+    app.add_flag("--json", options.Json, "print the --verify report as one JSON object");
     app.add_option("--output-dir", options.OutputDir, "write each set into DIR, named after its sheet")
         ->type_name("DIR");
     app.add_option("-j,--jobs", options.Jobs, "convert up to N sheets at once (default 1, 0: one per core)")
@@ -110,6 +117,15 @@ std::string CheckCombination(const TCliOptions& options)
 {
     if (options.Help || options.Version)
         return {};
+    if (options.Verify || options.Json || options.MaxErrors != 20)
+    {
+        const bool otherOptions = !options.CorrectEdcEcc || options.Force || options.Layout ||
+                                  !options.OutputDir.empty() || options.Jobs != 1 || options.FailFast ||
+                                  !options.SubQPatch.empty() || options.NoSubQPatch || !options.SheetCdText;
+        if (!options.Verify || otherOptions || options.Paths.size() != 1)
+            return "sarvex-cli: wrong arguments\n";
+        return {};
+    }
     const bool convertOptions = !options.CorrectEdcEcc || options.Force || options.Quiet ||
                                 !options.OutputDir.empty() || options.Jobs != 1 || options.FailFast;
     if (options.Layout ? (options.Paths.size() != 1 || convertOptions) : options.Paths.empty())
@@ -141,7 +157,9 @@ std::string CheckCombination(const TCliOptions& options)
 void SortPaths(TCliOptions& options)
 {
     const std::vector<std::string>& paths = options.Paths;
-    if (paths.size() == 2 && !HasExtension(paths[1], ".cue"))
+    if (options.Verify)
+        options.CcdPath = paths.empty() ? std::string() : paths[0];
+    else if (paths.size() == 2 && !HasExtension(paths[1], ".cue"))
     {
         options.Sheets = {paths[0]};
         options.CcdPath = paths[1];

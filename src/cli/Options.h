@@ -1,6 +1,7 @@
 // sarvex-cli's options: what they are, where they are declared, and how the command line becomes them.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ struct TCliOptions
     bool Force = false;
     bool Quiet = false;
     bool Layout = false;
+    bool Verify = false; // check the image set a .ccd names; write nothing
+    std::size_t MaxErrors = 20;
+    bool Json = false;
     std::string OutputDir;
     unsigned Jobs = 1; // 0: one per core
     bool FailFast = false;

@@ -1,4 +1,5 @@
-// sarvex-cli: converts a cue sheet into the .ccd/.img/.sub image set, or prints its disc layout.
+// sarvex-cli: converts a cue sheet into the .ccd/.img/.sub image set, prints its disc layout, or
+// verifies an image set.
 #include "cli/Batch.h"
 #include "cli/Options.h"
 #include "cli/Progressline.h"
@@ -6,7 +7,10 @@
 #include "cuesheet/Lucue.h"
 #include "image/Conversion.h"
 #include "image/Layoutreport.h"
+#include "image/Verifier.h"
+#include "image/Verifyreport.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -17,12 +21,14 @@
 
 namespace {
 
-// The one job of the process; the signal handler only stores into its atomic status.
+// The jobs of the process; the signal handler only stores into their atomic status.
 TConversionJob Job;
+TVerifyJob VerifyJob;
 
 extern "C" void CancelOnSignal(int)
 {
     Job.RequestCancel();
+    VerifyJob.RequestCancel();
 }
 
 void InstallSignalHandlers()
@@ -101,6 +107,35 @@ int ConvertOne(const TCliOptions& options)
     return ExitCodeOf(outcome.Status);
 }
 
+int VerifySet(const TCliOptions& options)
+{
+    // The progress line counts the sectors of the .img; the job itself measures the set again.
+    struct stat info = {};
+    const std::string imgPath = ChangeFileExt(options.CcdPath, ".img");
+    const std::int64_t sectors = ::stat(imgPath.c_str(), &info) == 0 ? info.st_size / 2352 : 0;
+    TProgressLine progress(stderr, sectors);
+    if (!options.Quiet && ::isatty(STDERR_FILENO))
+        VerifyJob.SetProgressHandler(TProgressLine::Handler, &progress);
+
+    VerifyJob.Run(options.CcdPath, options.MaxErrors);
+
+    switch (VerifyJob.Status.load())
+    {
+    case csSucceeded:
+        if (!options.Quiet)
+        {
+            const std::string report =
+                options.Json ? BuildVerifyJson(VerifyJob.Report) + "\n" : BuildVerifyText(VerifyJob.Report);
+            std::fputs(report.c_str(), stdout);
+        }
+        return IsSound(VerifyJob.Report) ? ecSuccess : ecFailed;
+    case csCancelRequested: std::fprintf(stderr, "Verification was canceled.\n"); return ecCanceled;
+    default:
+        std::fprintf(stderr, "Cannot verify \"%s\": %s\n", options.CcdPath.c_str(), VerifyJob.ErrorText.c_str());
+        return ecLoadError;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -115,6 +150,8 @@ int main(int argc, char** argv)
         return commandLine.ExitCode;
     }
     const TCliOptions& options = commandLine.Options;
+    if (options.Verify)
+        return VerifySet(options);
     if (options.Layout)
         return PrintLayout(options);
     if (options.Sheets.size() > 1)

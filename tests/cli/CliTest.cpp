@@ -8,6 +8,7 @@
 #include "support/Wave.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -595,6 +596,71 @@ TEST_F(CliTest, UsageHelpVersionAndLayout)
     EXPECT_EQ(layout.Exit, 0);
     EXPECT_NE(layout.Out.find("  Total Disc Time      : 00:12:00\n"), std::string::npos) << layout.Out;
     EXPECT_FALSE(fs::exists(Dir.File("audio.ccd")));
+}
+
+// The verifier from the command line: each exit status, the text and the JSON report.
+TEST_F(CliTest, VerifyReportsAndExitStatus)
+{
+    const std::string cue = WriteAudioDisc(Dir, 300);
+    ASSERT_EQ(RunCli({"--quiet", cue}).Exit, 0);
+    const std::string ccd = Dir.File("audio.ccd");
+    const TRunResult sound = RunCli({"--verify", ccd});
+    EXPECT_EQ(sound.Exit, 0) << sound.Out << sound.Err;
+    EXPECT_NE(sound.Out.find("No problems found: the set is sound."), std::string::npos) << sound.Out;
+
+    std::string sub = TTempDir::ReadAll(Dir.File("audio.sub"));
+    for (const std::size_t lba : {7u, 9u, 250u})
+        sub[96 * lba + 12 + 11] ^= 0x10;
+    Dir.Write("audio.sub", sub);
+    const TRunResult text = RunCli({"--verify", "--max-errors", "2", ccd});
+    EXPECT_EQ(text.Exit, 1);
+    EXPECT_NE(text.Out.find("Problems found: 3 (the first 2 follow)\n"), std::string::npos) << text.Out;
+    EXPECT_NE(text.Out.find("00:02:09         9  Q CRC"), std::string::npos) << text.Out;
+    const TRunResult json = RunCli({"--verify", "--json", ccd});
+    EXPECT_EQ(json.Exit, 1);
+    const auto report = nlohmann::json::parse(json.Out);
+    EXPECT_EQ(report["problems"], 3);
+    EXPECT_EQ(report["findings"][2]["lba"], 250);
+    EXPECT_EQ(report["findings"][2]["msf"], "00:05:25");
+    EXPECT_EQ(report["tracks"][0]["q_crc_errors"], 3);
+
+    Dir.Write("bad.ccd", "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=x\n");
+    const TRunResult bad = RunCli({"--verify", Dir.File("bad.ccd")});
+    EXPECT_EQ(bad.Exit, 2);
+    EXPECT_NE(bad.Err.find("bad.ccd:4: TocEntries \"x\" is not a number"), std::string::npos) << bad.Err;
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--json", ccd},
+                                                                                      {"--verify"},
+                                                                                      {"--verify", ccd, ccd},
+                                                                                      {"--verify", "--force", ccd},
+                                                                                      {"--max-errors", "3", cue}})
+        EXPECT_EQ(RunCli(args).Exit, 64);
+}
+
+TEST_F(CliTest, VerifyIsCanceledBySigint)
+{
+    Dir.WriteZeros("BIG.BIN", std::uintmax_t(200000) * 2048);
+    const std::string cue = Dir.Write("big.cue", "FILE \"BIG.BIN\" BINARY\n TRACK 01 MODE1/2048\n INDEX 01 00:00:00\n");
+    ASSERT_EQ(RunCli({"--quiet", cue}).Exit, 0);
+    TTempDir logDir;
+    const pid_t pid = Spawn({SARVEX_CLI, "--verify", Dir.File("big.ccd")}, logDir);
+    // Wait until it reads, from what the kernel counts for it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;)
+    {
+        std::istringstream io(TTempDir::ReadAll("/proc/" + std::to_string(pid) + "/io"));
+        std::string key;
+        long long value = 0;
+        while (io >> key >> value && key != "rchar:")
+        {}
+        if (value > (4 << 20) || std::chrono::steady_clock::now() > deadline)
+            break;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ::kill(pid, SIGINT);
+    const TRunResult run = Finish(pid, logDir);
+    EXPECT_EQ(run.Exit, 3) << run.Out << run.Err;
+    EXPECT_EQ(run.Err, "Verification was canceled.\n");
+    EXPECT_EQ(run.Out, "");
 }
 
 // A real reader: mednafen's CD loader parses the .ccd, checks the file sizes and reads the Q
