@@ -1,14 +1,11 @@
 #include "image/Ccdreader.h"
 
+#include "fileio/Fileio.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -425,28 +422,19 @@ bool ParseCcdText(std::string_view text, const std::string& name, TCcdDisc& disc
 bool ReadCcdFile(const std::string& path, TCcdDisc& disc, std::string& error)
 {
     disc = TCcdDisc{};
-    struct stat info = {};
-    if (::stat(path.c_str(), &info) != 0)
+    try
     {
-        error = path + ": " + std::strerror(errno);
+        const TFile file = TFile::OpenForReading(path, "the control file");
+        if (static_cast<std::uint64_t>(file.Size()) > MAX_FILE_SIZE)
+        {
+            error = path + ": " + std::to_string(file.Size()) + " bytes is too large for a control file";
+            return false;
+        }
+        return ParseCcdText(file.ReadAll(), path, disc, error);
+    }
+    catch (const std::exception& e)
+    {
+        error = e.what();
         return false;
     }
-    if (!S_ISREG(info.st_mode))
-    {
-        error = path + ": not a regular file";
-        return false;
-    }
-    if (static_cast<std::uint64_t>(info.st_size) > MAX_FILE_SIZE)
-    {
-        error = path + ": " + std::to_string(info.st_size) + " bytes is too large for a control file";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::string text(static_cast<std::size_t>(info.st_size), '\0');
-    if (!in || !in.read(text.data(), static_cast<std::streamsize>(text.size())))
-    {
-        error = path + ": cannot be read";
-        return false;
-    }
-    return ParseCcdText(text, path, disc, error);
 }

@@ -1,5 +1,6 @@
 #include "image/Verifier.h"
 
+#include "fileio/Fileio.h"
 #include "image/Ccdreader.h"
 #include "synthesis/Errorcorrectmode1.h"
 #include "synthesis/Errorcorrectsubcode.h"
@@ -9,13 +10,8 @@
 #include "synthesis/Sector.h"
 #include "synthesis/Subcode.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -92,57 +88,6 @@ bool AllZero(const std::uint8_t* p, std::size_t n)
     return any == 0;
 }
 
-// A file opened for reading only; pread keeps the offset our own.
-class TInputFile
-{
-public:
-    explicit TInputFile(const std::string& path) : Path(path)
-    {
-        Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-        if (Fd < 0)
-            throw std::runtime_error(path + ": " + std::strerror(errno));
-        struct stat info = {};
-        if (::fstat(Fd, &info) != 0 || !S_ISREG(info.st_mode))
-        {
-            ::close(Fd);
-            throw std::runtime_error(path + ": not a regular file");
-        }
-        Size = static_cast<std::int64_t>(info.st_size);
-        ::posix_fadvise(Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    }
-    ~TInputFile() { ::close(Fd); }
-    TInputFile(const TInputFile&) = delete;
-    TInputFile& operator=(const TInputFile&) = delete;
-
-    std::int64_t Size = 0;
-
-    // Reads count bytes at offset; a file that shrank meanwhile reads as zero bytes.
-    void Read(void* data, std::size_t count, std::int64_t offset)
-    {
-        auto* bytes = static_cast<std::uint8_t*>(data);
-        while (count > 0)
-        {
-            const ssize_t n = ::pread(Fd, bytes, count, offset);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                throw std::runtime_error(Path + ": " + std::strerror(errno));
-            if (n == 0)
-            {
-                std::memset(bytes, 0, count);
-                return;
-            }
-            bytes += n;
-            count -= static_cast<std::size_t>(n);
-            offset += n;
-        }
-    }
-
-private:
-    std::string Path;
-    int Fd = -1;
-};
-
 struct TChunk
 {
     std::unique_ptr<std::uint8_t[]> Main{new std::uint8_t[CHUNK_SECTORS * SECTOR_SIZE]};
@@ -155,7 +100,7 @@ struct TChunk
 class TChunkReader
 {
 public:
-    TChunkReader(TInputFile& img, TInputFile& sub, std::int64_t sectors, std::int64_t subRecords)
+    TChunkReader(const TFile& img, const TFile& sub, std::int64_t sectors, std::int64_t subRecords)
         : Img(img), Sub(sub), Sectors(sectors), SubRecords(subRecords)
     {
         Thread = std::thread([this] { Loop(); });
@@ -212,13 +157,14 @@ private:
                 }
                 chunk->First = first;
                 chunk->Count = static_cast<std::size_t>(std::min<std::int64_t>(CHUNK_SECTORS, Sectors - first));
-                Img.Read(chunk->Main.get(), chunk->Count * SECTOR_SIZE, first * std::int64_t(SECTOR_SIZE));
+                // A file that shrank meanwhile reads as zero bytes.
+                Img.ReadAt(first * std::int64_t(SECTOR_SIZE), std::span(chunk->Main.get(), chunk->Count * SECTOR_SIZE));
                 // Records past the end of a short .sub read as zero.
                 const std::int64_t records =
                     std::clamp<std::int64_t>(SubRecords - first, 0, std::int64_t(chunk->Count));
                 if (records > 0)
-                    Sub.Read(chunk->Sub.get(), static_cast<std::size_t>(records) * SUBCODE_SIZE,
-                             first * std::int64_t(SUBCODE_SIZE));
+                    Sub.ReadAt(first * std::int64_t(SUBCODE_SIZE),
+                               std::span(chunk->Sub.get(), static_cast<std::size_t>(records) * SUBCODE_SIZE));
                 std::memset(chunk->Sub.get() + records * std::int64_t(SUBCODE_SIZE), 0,
                             (chunk->Count - static_cast<std::size_t>(records)) * SUBCODE_SIZE);
                 first += static_cast<std::int64_t>(chunk->Count);
@@ -242,8 +188,8 @@ private:
         Changed.notify_all();
     }
 
-    TInputFile& Img;
-    TInputFile& Sub;
+    const TFile& Img;
+    const TFile& Sub;
     std::int64_t Sectors;
     std::int64_t SubRecords;
     std::array<TChunk, RING_SLOTS> Slots;
@@ -959,15 +905,15 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
         std::string error;
         if (!ReadCcdFile(ccdPath, disc, error))
             throw std::runtime_error(error);
-        TInputFile img(Report.ImgPath);
-        TInputFile sub(Report.SubPath);
+        const TFile img = TFile::OpenForReading(Report.ImgPath, "the image file");
+        const TFile sub = TFile::OpenForReading(Report.SubPath, "the subchannel file");
         TChecker checker(disc, Report, maxFindings);
-        checker.CheckSet(img.Size, sub.Size);
+        checker.CheckSet(img.Size(), sub.Size());
         const std::int64_t sectors = Report.Sectors;
         Notify(peSetRange, static_cast<std::int32_t>(sectors / FRAMES_PER_STEP + 2));
         Notify(peStep, 0);
 
-        TChunkReader reader(img, sub, sectors, sub.Size / std::int64_t(SUBCODE_SIZE));
+        TChunkReader reader(img, sub, sectors, sub.Size() / std::int64_t(SUBCODE_SIZE));
         bool canceled = false;
         while (TChunk* chunk = reader.Next())
         {
