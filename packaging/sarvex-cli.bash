@@ -18,22 +18,30 @@ _sarvex_cli()
             COMPREPLY=($(compgen -W "0 1 2 4 8" -- "$cur"))
             return
             ;;
+        --max-errors)
+            COMPREPLY=($(compgen -W "20 100 1000" -- "$cur"))
+            return
+            ;;
         --help | --version)
             return
             ;;
     esac
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--no-edc-ecc --force --quiet --layout --output-dir --jobs
-            --fail-fast --subq-patch --no-subq-patch --no-cd-text --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W '--no-edc-ecc --force --quiet --layout --verify --max-errors --json
+            --output-dir --jobs --fail-fast --subq-patch --no-subq-patch --no-cd-text --help --version' -- "$cur"))
         return
     fi
 
-    # The second file argument of a single conversion may be the control file.
+    # The second file argument of a single conversion may be the control file; --verify takes one.
     local i sheets=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --output-dir | -j | --jobs | --subq-patch) ((i++)) ;;
+            --verify)
+                _filedir ccd
+                return
+                ;;
+            --output-dir | -j | --jobs | --subq-patch | --max-errors) ((i++)) ;;
             -*) ;;
             *) ((sheets++)) ;;
         esac

@@ -70,6 +70,11 @@ const std::vector<TDisc>& Discs()
          },
          "CDTEXTFILE T.CDT\nFILE A.BIN BINARY\nTRACK 01 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n"
          "FILE D.BIN BINARY\nTRACK 02 MODE1/2048\nPREGAP 00:02:00\nINDEX 01 00:00:00\n"},
+        // Text that needs a Latin-1 and a Japanese block.
+        {"SheetCdTextInTwoBlocks", [](const TTempDir& d) { d.Write("A.BIN", discdata::RandomBytes(400 * 2352, 17)); },
+         "TITLE \"Caf\xC3\xA9\"\nPERFORMER \"\xD0\x90\xD0\xBD\xD0\xB3\xD0\xB5\xD0\xBB\"\nFILE A.BIN BINARY\n"
+         "TRACK 01 AUDIO\nTITLE \"\xE5\xA4\x9C\xE3\x81\xAB\"\nINDEX 01 00:00:00\n"
+         "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 00:03:00\n"},
     };
     return discs;
 }
@@ -115,9 +120,16 @@ TEST_P(VerifierRoundTripTest, EveryConvertedDiscVerifiesClean)
     for (const TTrackReport& t : report.Tracks)
         sum += t.Sectors;
     EXPECT_EQ(sum, report.Sectors);
+    TCcdDisc ccd;
+    std::string error;
+    ASSERT_TRUE(ReadCcdFile(Ccd(), ccd, error)) << error;
+    if (std::string(disc.Name) == "CdTextAndFirstTrackPause")
+    {
+        EXPECT_GT(ccd.CdTextPacks.size(), 3u) << "the CD-TEXT packs were checked";
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Discs, VerifierRoundTripTest, ::testing::Range<std::size_t>(0, 5),
+INSTANTIATE_TEST_SUITE_P(Discs, VerifierRoundTripTest, ::testing::Range<std::size_t>(0, 6),
                          [](const auto& param) { return std::string(Discs()[param.param].Name); });
 
 // One disc with every kind of sector; each case damages a fresh copy in one place.
