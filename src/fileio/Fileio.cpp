@@ -193,8 +193,16 @@ std::string TFile::ReadAll() const
     }
 }
 
+std::atomic<std::int64_t> TFile::WriteBudget{-1};
+
 void TFile::WriteAll(std::span<const std::uint8_t> data)
 {
+    const std::int64_t budget = WriteBudget.load();
+    const bool overBudget = budget >= 0 && static_cast<std::uint64_t>(budget) < data.size();
+    if (budget >= 0)
+        WriteBudget -= overBudget ? budget : static_cast<std::int64_t>(data.size());
+    if (overBudget)
+        data = data.first(static_cast<std::size_t>(budget));
     while (!data.empty())
     {
         const ssize_t written = ::write(Fd, data.data(), data.size());
@@ -206,6 +214,8 @@ void TFile::WriteAll(std::span<const std::uint8_t> data)
             Raise("write", {feNoSpaceLeft, FileErrorCategory()});
         data = data.subspan(static_cast<std::size_t>(written));
     }
+    if (overBudget)
+        Raise("write", std::make_error_code(std::errc::no_space_on_device));
 }
 
 void TFile::WriteAll(std::string_view text)

@@ -4,6 +4,7 @@
 // where they happen, their text naming the file.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -73,6 +74,10 @@ public:
 
     // Closes and reports what only shows at close (delayed write errors). Closing twice is harmless.
     void Close();
+
+    // Test seam: while not negative, the bytes that writes to any file may still take; a write past
+    // it puts down what fits and fails as on a full volume. Tests stop a run at any byte with it.
+    static std::atomic<std::int64_t> WriteBudget;
 
 private:
     TFile(int fd, std::string path, std::string_view role);

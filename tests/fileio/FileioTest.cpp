@@ -1,6 +1,7 @@
 #include "fileio/Fileio.h"
 
 #include "support/TempDir.h"
+#include "support/WriteBudget.h"
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,24 @@ TEST_F(FileioTest, OpenForWritingTruncatesButNeverCreatesFolders)
     EXPECT_EQ(ErrorOf([&] { TFile::OpenForWriting(Dir.File("missing/out.img")); }),
               "cannot create \"" + Dir.File("missing/out.img") + "\": No such file or directory");
     EXPECT_FALSE(fs::exists(Dir.File("missing")));
+}
+
+// The budget is shared by all files and a write past it keeps what fit, as a filling volume does.
+TEST_F(FileioTest, AWriteBudgetFailsWritesAfterThatManyBytes)
+{
+    TFile first = TFile::OpenForWriting(Dir.File("a.img"));
+    TFile second = TFile::OpenForWriting(Dir.File("b.sub"));
+    {
+        const TWriteBudget budget(7);
+        first.WriteAll(std::string_view("abcd"));
+        EXPECT_EQ(ErrorOf([&] { second.WriteAll(std::string_view("efgh")); }),
+                  "cannot write \"" + Dir.File("b.sub") + "\": No space left on device");
+        EXPECT_EQ(ErrorOf([&] { first.WriteAll(std::string_view("i")); }),
+                  "cannot write \"" + Dir.File("a.img") + "\": No space left on device");
+    }
+    first.WriteAll(std::string_view("j"));
+    EXPECT_EQ(first.ReadAll(), "abcdj");
+    EXPECT_EQ(second.ReadAll(), "efg");
 }
 
 TEST_F(FileioTest, AMovedFileKeepsItsDescriptor)
