@@ -100,6 +100,9 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
         outcome.Reason = "The output folder \"" + folder + "\" does not exist.";
         return outcome;
     }
+    outcome.Reason = OutputPathsProblem(ccdPath, sheet);
+    if (!outcome.Reason.empty())
+        return outcome;
     outcome.Reason = CheckOutputs({ccdPath, outcome.ImgPath, outcome.SubPath}, options.Force, sheet);
     if (!outcome.Reason.empty())
         return outcome;

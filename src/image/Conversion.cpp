@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdlib>
 #include <condition_variable>
 #include <cstring>
@@ -264,6 +265,25 @@ bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet)
     return false;
 }
 
+std::string OutputPathsProblem(const std::string& ccdPath, const TLuCueSheet& sheet)
+{
+    const std::size_t slash = ccdPath.rfind('/');
+    const std::size_t dot = ccdPath.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+    {
+        std::string ext = ccdPath.substr(dot);
+        for (char& c : ext)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".img" || ext == ".sub")
+            return "\"" + ccdPath + "\" cannot be the .ccd file: its " + ext +
+                   " file would be the same file. Choose a name that ends in .ccd.";
+    }
+    for (const std::string& path : {ccdPath, ChangeFileExt(ccdPath, ".img"), ChangeFileExt(ccdPath, ".sub")})
+        if (IsConversionInput(path, sheet))
+            return "\"" + path + "\" is an input of the conversion and cannot be overwritten.";
+    return std::string();
+}
+
 std::string ChangeFileExt(std::string_view path, std::string_view ext)
 {
     const std::size_t slash = path.rfind('/');
@@ -308,9 +328,8 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
     Notify(peSetRange, 2);
     try
     {
-        for (const std::string* path : {&ccdPath, &imgPath, &subPath})
-            if (IsConversionInput(*path, sheet))
-                throw std::runtime_error("\"" + *path + "\" is an input of the conversion");
+        if (const std::string problem = OutputPathsProblem(ccdPath, sheet); !problem.empty())
+            throw std::runtime_error(problem);
         // Output files close on unwinding without a cleanup list; what was written stays.
         TFile::OpenForWriting(ccdPath).Close();
         const std::int32_t leadOut = WriteCcdFile(ccdPath, sheet);

@@ -563,6 +563,17 @@ TEST_F(CliTest, RefusesOutputsItMustNotWriteAndNeverCreatesFolders)
     EXPECT_EQ(TTempDir::ReadAll(Dir.File("disc.img")), input);
     EXPECT_FALSE(fs::exists(Dir.File("disc.ccd")));
 
+    // A .ccd path that is its own .img or .sub path: refused, whatever its case, before any file exists.
+    for (const auto& [name, ext] : {std::pair{"same.img", ".img"}, std::pair{"same.SUB", ".sub"}})
+    {
+        const TRunResult same = RunCli({"--force", cue, Dir.File(name)});
+        EXPECT_EQ(same.Exit, 1);
+        const std::string message =
+            std::string(1, '"').append(Dir.File(name)).append("\" cannot be the .ccd file: its ");
+        EXPECT_EQ(same.Err, message + ext + " file would be the same file. Choose a name that ends in .ccd.\n");
+        EXPECT_FALSE(fs::exists(Dir.File(name)));
+    }
+
     ::chmod(Dir.File("audio.img").c_str(), 0644);
     const TRunResult forced = RunCli({"--force", "--quiet", cue});
     EXPECT_EQ(forced.Exit, 0) << forced.Err;

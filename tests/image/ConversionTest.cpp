@@ -221,6 +221,29 @@ TEST_F(ConversionJobTest, AnOutputThatIsAnInputAbortsBeforeWriting)
     EXPECT_FALSE(fs::exists(Dir.File("AUDIO.img")));
 }
 
+// A .ccd path ending in .img or .sub (any case) would let the image overwrite the control file.
+TEST_F(ConversionJobTest, ACcdPathThatIsItsOwnImageIsRefusedBeforeWriting)
+{
+    LoadAudioDisc(10);
+    for (const char* name : {"same.img", "same.IMG", "same.Sub"})
+    {
+        EXPECT_NE(OutputPathsProblem(Dir.File(name), Sheet).find("cannot be the .ccd file"), std::string::npos);
+        Events.clear();
+        Run(Dir.File(name));
+        EXPECT_EQ(Job.Status.load(), csFailed) << name;
+        EXPECT_NE(Job.ErrorText.find(Dir.File(name)), std::string::npos) << Job.ErrorText;
+        const std::vector<TEvent> expected = {{ON_START, 0}, {peSetRange, 2}, {peAborted, 0}, {ON_END, 0}};
+        EXPECT_EQ(Events, expected);
+        EXPECT_FALSE(fs::exists(Dir.File(name)));
+        Job.Status.store(csIdle);
+    }
+    // Names that merely contain the letters, or another extension, are fine.
+    for (const char* name : {"img.ccd", "disc.imgx", "disc.img.ccd", "sub"})
+        EXPECT_EQ(OutputPathsProblem(Dir.File(name), Sheet), "") << name;
+    EXPECT_NE(OutputPathsProblem(Dir.File("AUDIO.BIN"), Sheet).find("is an input of the conversion"),
+              std::string::npos);
+}
+
 TEST_F(ConversionJobTest, MissingOutputFolderAbortsBeforeAnyImageFile)
 {
     LoadAudioDisc(10);
