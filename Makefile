@@ -6,8 +6,9 @@ JOBS ?= $(shell nproc)
 # Building and running the two programs (the example disc is written by a Python script).
 RUN_PACKAGES := build-essential cmake pkg-config python3 qt6-base-dev libcli11-dev nlohmann-json3-dev fonts-liberation fonts-ipafont-gothic
 # The tests, benchmarks, package checks and fuzz targets add these: libcdio reads the CD-TEXT packs back,
-# mednafen plays the images when it is there, xvfb carries the screenshots, clang builds the fuzz targets.
-TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev libcdio-dev xvfb xauth x11-utils mednafen \
+# mednafen plays the images when it is there, xvfb and openbox carry the screenshots and the
+# window-manager test, clang builds the fuzz targets.
+TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev libcdio-dev xvfb xauth x11-utils openbox mednafen \
                  help2man dpkg-dev file appstream desktop-file-utils bash-completion groff-base \
                  clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

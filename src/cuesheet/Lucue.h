@@ -134,6 +134,10 @@ public:
     TCueText DiscText; // TITLE, PERFORMER and the rest before the first TRACK; CATALOG too
     std::uint32_t ErrorCode = 0;
     bool CorrectEdcEcc = true;
+    // The FILE or CDTEXTFILE the reader looked for last, as the sheet names it and the path it tried:
+    // after a load that could not find or open one, the file that failed.
+    std::string TriedFileName;
+    std::string TriedFilePath;
 
     // CD-TEXT from the sheet's text lines. Set UseSheetCdText before Load; Load builds the packs when
     // it is set, the sheet has text lines and no CDTEXTFILE.
@@ -160,6 +164,8 @@ public:
     std::int32_t GetTrackMode(std::int32_t number) const;
     std::string GetTrackIsrc(std::int32_t number) const;
     std::string ResolvePath(std::string_view name) const;
+    // ResolvePath for a FILE or CDTEXTFILE name that also keeps it as the file tried last.
+    std::string NoteFileTried(std::string_view name);
 
     void BuildAddressTable();
     void BuildTocTable();

@@ -321,7 +321,7 @@ TCueErrorReason HandleCdTextFile(TSheetReader& reader, const TCueCommand& comman
 {
     if (reader.CdTextGiven)
         return erGivenTwice;
-    const std::string path = reader.Sheet.ResolvePath(command.ArgOriginal);
+    const std::string path = reader.Sheet.NoteFileTried(command.ArgOriginal);
     if (!IsRegularFile(path))
         return erNotFound;
     reader.Sheet.CdTextFile = path;
@@ -386,7 +386,7 @@ TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
     if (blank == std::string_view::npos)
         return erBadArgument;
     const std::string_view type = TrimLeftBlanks(command.Arg.substr(blank));
-    const std::string path = sheet.ResolvePath(command.ArgOriginal.substr(0, blank));
+    const std::string path = sheet.NoteFileTried(command.ArgOriginal.substr(0, blank));
     if (!IsRegularFile(path))
         return erNotFound;
     if (type != "BINARY" && type != "WAVE")
@@ -744,9 +744,21 @@ std::string TLuCueSheet::ResolvePath(std::string_view name) const
     return found;
 }
 
+std::string TLuCueSheet::NoteFileTried(std::string_view name)
+{
+    TriedFilePath = ResolvePath(name);
+    name = Trim(name);
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+        name = name.substr(1, name.size() - 2);
+    TriedFileName = name;
+    return TriedFilePath;
+}
+
 bool TLuCueSheet::Load(const std::string& cuePath)
 {
     Clear();
+    TriedFileName.clear();
+    TriedFilePath.clear();
     ErrorCode = 0;
     if (!IsRegularFile(cuePath))
     {

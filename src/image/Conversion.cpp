@@ -330,6 +330,12 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
     {
         if (const std::string problem = OutputPathsProblem(ccdPath, sheet); !problem.empty())
             throw std::runtime_error(problem);
+        // Said in the words the command-line tool uses before it starts a job.
+        const std::size_t slash = ccdPath.rfind('/');
+        const std::string folder =
+            slash == std::string::npos ? std::string(".") : (slash == 0 ? std::string("/") : ccdPath.substr(0, slash));
+        if (PathKind(folder) != pkFolder)
+            throw std::runtime_error("The output folder \"" + folder + "\" does not exist.");
         // Output files close on unwinding without a cleanup list; what was written stays.
         TFile::OpenForWriting(ccdPath).Close();
         const std::int32_t leadOut = WriteCcdFile(ccdPath, sheet);

@@ -1,7 +1,9 @@
 #include "ui/Aboutbox.h"
 
 #include "ui/Mainform.h"
+#include "ui/Messagebox.h"
 #include "ui/Platform.h"
+#include "ui/Windowstyle.h"
 
 #include <QDesktopServices>
 #include <QFontDatabase>
@@ -23,16 +25,14 @@ QString GothicFamily()
 } // namespace
 
 TAboutBox::TAboutBox(TMainFrm* mainFrm, const QLocale& locale)
-    : QDialog(mainFrm, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+    : QDialog(mainFrm, DIALOG_FLAGS), OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("About"));
     setModal(true);
-    QFont formFont(QStringLiteral("Arial"));
-    formFont.setPixelSize(12);
-    setFont(formFont);
+    setFont(FormFont(12));
     setFixedSize(357, 122);
+    KeepRestored(this);
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -69,14 +69,15 @@ TAboutBox::TAboutBox(TMainFrm* mainFrm, const QLocale& locale)
     connect(WebSiteBtn, &QPushButton::clicked, this, &TAboutBox::WebSiteBtnClick);
     setTabOrder(OKButton, WebSiteBtn);
 
-    IsJapanese = locale.language() == QLocale::Japanese;
+    FIsJapanese = locale.language() == QLocale::Japanese;
     MessageLbl->setText(QStringLiteral("This program is Free software.\nUse it at your own risk."));
     MessageLbl->adjustSize();
-
-    mainFrm->AboutBox = this;
 }
 
 void TAboutBox::WebSiteBtnClick()
 {
-    OpenUrl(GuidePageUrl(IsJapanese));
+    const QUrl page = GuidePageUrl(FIsJapanese);
+    if (!OpenUrl(page))
+        ShowError(this, QStringLiteral("No web browser could be started to show the guide."),
+                  QStringLiteral("The guide is at \"%1\".").arg(page.toLocalFile()));
 }

@@ -19,6 +19,14 @@ class TAboutBox : public QDialog
 public:
     explicit TAboutBox(TMainFrm* mainFrm, const QLocale& locale = QLocale::system());
 
+    // Chosen from the user's locale when the box is made.
+    bool IsJapanese() const { return FIsJapanese; }
+    // Opens a page in the user's browser and answers whether one could be started.
+    void SetUrlOpener(std::function<bool(const QUrl&)> opener) { OpenUrl = std::move(opener); }
+
+private:
+    void WebSiteBtnClick();
+
     QFrame* Panel1 = nullptr;
     QLabel* ProductName = nullptr;
     QLabel* Version = nullptr;
@@ -26,10 +34,6 @@ public:
     QPushButton* OKButton = nullptr;
     QPushButton* WebSiteBtn = nullptr;
 
-    // Chosen from the user's locale when the box is made.
-    bool IsJapanese = false;
-    // Opens a page in the user's browser; its answer is not examined.
+    bool FIsJapanese = false;
     std::function<bool(const QUrl&)> OpenUrl;
-
-    void WebSiteBtnClick();
 };

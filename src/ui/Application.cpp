@@ -25,6 +25,6 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     {
         text = QStringLiteral("Unknown error.");
     }
-    BeepAndShow(activeWindow(), text, applicationName(), QMessageBox::Critical);
+    BeepAndShow(activeWindow(), {text, applicationName(), QMessageBox::Critical, QMessageBox::Ok, QString()});
     return false;
 }

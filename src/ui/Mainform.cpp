@@ -5,12 +5,15 @@
 #include "ui/Platform.h"
 #include "ui/Previewform.h"
 #include "ui/Progressdialog.h"
+#include "ui/Windowstyle.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -19,22 +22,30 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QListView>
+#include <QStringListModel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <QValidator>
 
 namespace {
 // The window is 469 pixels wide as designed and can only be widened; its height never changes.
 constexpr int MIN_WIDTH = 470;
-constexpr int FIXED_HEIGHT = 158;
+// The designed 158-pixel outer height less its frame, caption and menu bar: the controls' area,
+// the last row (at 74, 23 high) with the same margin below it as the first row has above.
+constexpr int CLIENT_HEIGHT = 105;
 // Client width the anchored controls were placed for (469 less a 4-pixel frame on each side).
 constexpr int DESIGN_CLIENT_WIDTH = 461;
 constexpr int FORM_FONT_PIXELS = 12;
 // The font dialog offers sizes up to this many points.
 constexpr int MAX_FONT_POINTS = 12;
+
+const QString ABSOLUTE_PATH_TIP = QStringLiteral("The .ccd path must be absolute: it starts with /.");
 
 struct TNamedColor
 {
@@ -87,18 +98,17 @@ TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QStringLiteral("Sarvex"));
-    QFont formFont(QStringLiteral("Arial"));
-    formFont.setPixelSize(FORM_FONT_PIXELS);
-    setFont(formFont);
+    setFont(FormFont(FORM_FONT_PIXELS));
 
     CreateActions();
     CreateComponents();
     CreateDialogs();
 
-    setMinimumSize(MIN_WIDTH, FIXED_HEIGHT);
+    const int height = menuBar()->sizeHint().height() + CLIENT_HEIGHT;
+    setMinimumSize(MIN_WIDTH, height);
     const QScreen* screen = QGuiApplication::primaryScreen();
-    setMaximumSize(screen ? std::max(MIN_WIDTH, screen->geometry().width()) : QWIDGETSIZE_MAX, FIXED_HEIGHT);
-    setGeometry(100, 100, MIN_WIDTH, FIXED_HEIGHT);
+    setMaximumSize(screen ? std::max(MIN_WIDTH, screen->geometry().width()) : QWIDGETSIZE_MAX, height);
+    setGeometry(100, 100, MIN_WIDTH, height);
     setAcceptDrops(true);
 
     ConvBtn->setEnabled(false);
@@ -109,43 +119,45 @@ TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent)
     Job.OnEnd = [this] { RunOnGuiThread([this] { SetConversionButtonsEnabled(true); }); };
 
     LoadSettings();
+    KeepOnScreen();
+    UpdateConvertState();
     // The loaded font reaches the path boxes once the event loop first runs.
     QTimer::singleShot(0, this, [this] { ApplyPendingFont(); });
 }
 
 TMainFrm::~TMainFrm() = default;
 
+QAction* TMainFrm::AddAction(QMenu* menu, const char* name, const char* caption, void (TMainFrm::*handler)())
+{
+    auto* action = new QAction(QString::fromLatin1(caption), this);
+    action->setObjectName(QString::fromLatin1(name));
+    connect(action, &QAction::triggered, this, handler);
+    menu->addAction(action);
+    return action;
+}
+
 void TMainFrm::CreateActions()
 {
-    const auto makeAction = [this](const char* name, const char* caption, void (TMainFrm::*handler)()) {
-        auto* action = new QAction(QString::fromLatin1(caption), this);
-        action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this, handler);
-        return action;
-    };
-    FileSelectCue = makeAction("FileSelectCue", "&Select a .cue file", &TMainFrm::FileSelectCueExecute);
-    FileSelectCcd = makeAction("FileSelectCcd", "S&elect a .ccd file", &TMainFrm::FileSelectCcdExecute);
-    FileExit = makeAction("FileExit", "E&xit", &TMainFrm::FileExitExecute);
-    SettingsFont = makeAction("SettingsFont", "&Font", &TMainFrm::SettingsFontExecute);
-    HelpAbout = makeAction("HelpAbout", "&About", &TMainFrm::HelpAboutExecute);
-    SettingsCdText = makeAction("SettingsCdText", "&CD-TEXT from the Cue Sheet", &TMainFrm::SettingsCdTextExecute);
-    SettingsCdText->setCheckable(true);
-    SettingsCdText->setChecked(true);
-
     QMenuBar* mainMenu = menuBar();
     mainMenu->setObjectName(QStringLiteral("MainMenu1"));
-    File1 = mainMenu->addMenu(QStringLiteral("&File"));
-    File1->setObjectName(QStringLiteral("File1"));
-    File1->addAction(FileSelectCue);
-    File1->addAction(FileSelectCcd);
-    File1->addAction(FileExit);
-    Setting1 = mainMenu->addMenu(QStringLiteral("&Setting"));
-    Setting1->setObjectName(QStringLiteral("Setting1"));
-    Setting1->addAction(SettingsFont);
-    Setting1->addAction(SettingsCdText);
-    Help1 = mainMenu->addMenu(QStringLiteral("&Help"));
-    Help1->setObjectName(QStringLiteral("Help1"));
-    Help1->addAction(HelpAbout);
+    const auto addMenu = [mainMenu](const char* name, const char* caption) {
+        QMenu* menu = mainMenu->addMenu(QString::fromLatin1(caption));
+        menu->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    File1 = addMenu("File1", "&File");
+    Setting1 = addMenu("Setting1", "&Setting");
+    Help1 = addMenu("Help1", "&Help");
+
+    FileSelectCue = AddAction(File1, "FileSelectCue", "&Select a .cue file", &TMainFrm::FileSelectCueExecute);
+    FileSelectCcd = AddAction(File1, "FileSelectCcd", "S&elect a .ccd file", &TMainFrm::FileSelectCcdExecute);
+    FileExit = AddAction(File1, "FileExit", "E&xit", &TMainFrm::FileExitExecute);
+    SettingsFont = AddAction(Setting1, "SettingsFont", "&Font", &TMainFrm::SettingsFontExecute);
+    SettingsCdText =
+        AddAction(Setting1, "SettingsCdText", "&CD-TEXT from the Cue Sheet", &TMainFrm::SettingsCdTextExecute);
+    SettingsCdText->setCheckable(true);
+    SettingsCdText->setChecked(true);
+    HelpAbout = AddAction(Help1, "HelpAbout", "&About", &TMainFrm::HelpAboutExecute);
 }
 
 void TMainFrm::CreateComponents()
@@ -175,8 +187,12 @@ void TMainFrm::CreateComponents()
     LayoutAnchored(DESIGN_CLIENT_WIDTH);
 
     CuePathEdit->setReadOnly(true);
+    // Enter presses a focused button as Space does.
     for (QPushButton* button : {BrowseBtn1, BrowseBtn2, PreviewBtn, ConvBtn})
-        button->setAutoDefault(false);
+        button->setAutoDefault(true);
+    // Drops on the path boxes reach the window, which tells a sheet from a .ccd path.
+    CuePathEdit->setAcceptDrops(false);
+    CcdPathEdit->setAcceptDrops(false);
 
     setTabOrder(CuePathEdit, BrowseBtn1);
     setTabOrder(BrowseBtn1, CcdPathEdit);
@@ -190,7 +206,51 @@ void TMainFrm::CreateComponents()
     connect(PreviewBtn, &QPushButton::clicked, this, &TMainFrm::PreviewBtnClick);
     connect(ConvBtn, &QPushButton::clicked, this, &TMainFrm::ConvBtnClick);
     connect(CcdPathEdit, &QLineEdit::textChanged, this, &TMainFrm::CcdPathEditChange);
+    connect(CcdPathEdit, &QLineEdit::returnPressed, this, &TMainFrm::CcdPathEditReturn);
 }
+
+namespace {
+// Qt's font dialog, found by its structure rather than by its (translatable) texts.
+QGroupBox* EffectsGroup(QFontDialog* dialog)
+{
+    for (QGroupBox* group : dialog->findChildren<QGroupBox*>())
+        if (group->layout() != nullptr && !group->findChildren<QCheckBox*>().isEmpty())
+            return group;
+    return nullptr;
+}
+
+// The size list is the one whose rows are all whole numbers; the size box is the one that takes only them.
+void LimitFontSizes(QFontDialog* dialog)
+{
+    for (QLineEdit* edit : dialog->findChildren<QLineEdit*>())
+        if (qobject_cast<const QIntValidator*>(edit->validator()) != nullptr)
+            edit->setValidator(new QIntValidator(1, MAX_FONT_POINTS, edit));
+    for (QListView* list : dialog->findChildren<QListView*>())
+    {
+        auto* model = qobject_cast<QStringListModel*>(list->model());
+        if (model == nullptr)
+            continue;
+        const auto trim = [model] {
+            const QStringList rows = model->stringList();
+            QStringList kept;
+            for (const QString& row : rows)
+            {
+                bool number = false;
+                const int points = row.toInt(&number);
+                if (!number)
+                    return; // not the size list
+                if (points <= MAX_FONT_POINTS)
+                    kept.push_back(row);
+            }
+            if (kept.size() != rows.size())
+                model->setStringList(kept);
+        };
+        // The dialog refills the list for every family and style.
+        QObject::connect(model, &QAbstractItemModel::modelReset, dialog, trim);
+        trim();
+    }
+}
+} // namespace
 
 void TMainFrm::CreateDialogs()
 {
@@ -214,10 +274,9 @@ void TMainFrm::CreateDialogs()
     FontDlg = new QFontDialog(this);
     FontDlg->setObjectName(QStringLiteral("FontDlg"));
     FontDlg->setOption(QFontDialog::DontUseNativeDialog);
-    for (QGroupBox* group : FontDlg->findChildren<QGroupBox*>())
+    LimitFontSizes(FontDlg);
+    if (QGroupBox* group = EffectsGroup(FontDlg))
     {
-        if (group->layout() == nullptr || !group->title().contains(QStringLiteral("Effects")))
-            continue;
         FontColorBox = new QComboBox(group);
         FontColorBox->setObjectName(QStringLiteral("FontColorBox"));
         for (const TNamedColor& color : FONT_COLORS)
@@ -228,7 +287,6 @@ void TMainFrm::CreateDialogs()
         }
         group->layout()->addWidget(new QLabel(QStringLiteral("Color:"), group));
         group->layout()->addWidget(FontColorBox);
-        break;
     }
 }
 
@@ -250,9 +308,32 @@ void TMainFrm::resizeEvent(QResizeEvent* event)
     LayoutAnchored(width());
 }
 
-bool TMainFrm::IsDrivePath(const QString& path)
+void TMainFrm::KeepOnScreen()
 {
-    return ::IsDrivePath(path);
+    // A position saved on a screen that is gone would leave at most a corner of the title bar.
+    const QRect frame(pos(), size());
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return;
+    QRect nearest;
+    qint64 nearestDistance = -1;
+    for (const QScreen* screen : screens)
+    {
+        const QRect area = screen->availableGeometry();
+        if (area.contains(frame))
+            return;
+        const QPoint offset = area.center() - frame.center();
+        const qint64 distance = qint64(offset.x()) * offset.x() + qint64(offset.y()) * offset.y();
+        if (nearestDistance < 0 || distance < nearestDistance)
+        {
+            nearest = area;
+            nearestDistance = distance;
+        }
+    }
+    const int left =
+        std::clamp(frame.left(), nearest.left(), std::max(nearest.left(), nearest.right() - frame.width()));
+    const int top = std::clamp(frame.top(), nearest.top(), std::max(nearest.top(), nearest.bottom() - frame.height()));
+    move(left, top);
 }
 
 bool TMainFrm::ConfirmOverwrite(const QString& path)
@@ -269,9 +350,19 @@ bool TMainFrm::ConfirmOverwrite(const QString& path)
     return true;
 }
 
+namespace {
+// A remembered folder that still exists, else the fallback.
+QString ExistingFolder(const QString& folder, const QString& fallback)
+{
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return folder;
+    return fallback;
+}
+} // namespace
+
 void TMainFrm::FileSelectCueExecute()
 {
-    CueOpenDlg->setDirectory(LastCueDir);
+    CueOpenDlg->setDirectory(ExistingFolder(FLastCueDir, QDir::homePath()));
     CueOpenDlg->selectFile(QString());
     if (CueOpenDlg->exec() != QDialog::Accepted || CueOpenDlg->selectedFiles().isEmpty())
         return;
@@ -280,10 +371,15 @@ void TMainFrm::FileSelectCueExecute()
 
 void TMainFrm::OpenCueFile(const QString& path)
 {
-    LastCueDir = FolderOf(path);
+    FLastCueDir = FolderOf(path);
     CueSheet.UseSheetCdText = SettingsCdText->isChecked();
     bool loaded = CueSheet.Load(ToNativePath(path));
     std::string error = CueSheet.ErrorCode != 0 ? CueErrorText(CueSheet.ErrorCode) : std::string();
+    QString detail;
+    const std::uint32_t group = CueSheet.ErrorCode & 0xF00;
+    if (!loaded && (group == egFile || group == egCdTextFile) && !CueSheet.TriedFileName.empty())
+        detail = QStringLiteral("The sheet names \"%1\"; the file looked for was \"%2\".")
+                     .arg(FromNativePath(CueSheet.TriedFileName), FromNativePath(CueSheet.TriedFilePath));
     std::vector<std::string> warnings;
     // A LibCrypt side-car beside the sheet belongs to it; a damaged one refuses the whole sheet.
     const std::string sideCar = loaded ? FindSubQPatchFile(CueSheet.CuePath) : std::string();
@@ -295,23 +391,35 @@ void TMainFrm::OpenCueFile(const QString& path)
     if (loaded)
     {
         CuePathEdit->setText(path);
+        // The same default as the command-line tool: the sheet's path with .ccd.
+        if (CcdPathEdit->text().isEmpty())
+            CcdPathEdit->setText(FromNativePath(ChangeFileExt(ToNativePath(path), ".ccd")));
         for (const std::string& warning : warnings)
-            BeepAndShow(this, QString::fromStdString(warning), QStringLiteral("Warning"), QMessageBox::Warning);
+            BeepAndShow(this, {QString::fromStdString(warning), QStringLiteral("Warning"), QMessageBox::Warning,
+                               QMessageBox::Ok, QString()});
     }
     else
     {
         CuePathEdit->clear();
         if (!error.empty())
-            ShowError(this, QString::fromStdString(error));
+            ShowError(this, QString::fromStdString(error), detail);
     }
     PreviewBtn->setEnabled(loaded);
-    ConvBtn->setEnabled(loaded && IsDrivePath(CcdPathEdit->text()));
+    UpdateConvertState();
 }
 
 void TMainFrm::FileSelectCcdExecute()
 {
-    CcdSaveDlg->setDirectory(LastCcdDir);
-    CcdSaveDlg->selectFile(QString());
+    QString fallback = QDir::homePath();
+    QString name = QFileInfo(CcdPathEdit->text()).fileName();
+    if (!CuePathEdit->text().isEmpty())
+    {
+        fallback = FolderOf(CuePathEdit->text());
+        if (name.isEmpty())
+            name = QFileInfo(CuePathEdit->text()).completeBaseName() + QStringLiteral(".ccd");
+    }
+    CcdSaveDlg->setDirectory(ExistingFolder(FLastCcdDir, fallback));
+    CcdSaveDlg->selectFile(name);
     if (CcdSaveDlg->exec() != QDialog::Accepted || CcdSaveDlg->selectedFiles().isEmpty())
         return;
     SelectCcdFile(CcdSaveDlg->selectedFiles().constFirst());
@@ -320,13 +428,34 @@ void TMainFrm::FileSelectCcdExecute()
 void TMainFrm::SelectCcdFile(const QString& path)
 {
     CcdPathEdit->setText(FromNativePath(ChangeFileExt(ToNativePath(path), ".ccd")));
-    LastCcdDir = FolderOf(path);
+    FLastCcdDir = FolderOf(path);
     ConvBtn->setEnabled(!CuePathEdit->text().isEmpty());
 }
 
 void TMainFrm::CcdPathEditChange()
 {
-    ConvBtn->setEnabled(!CuePathEdit->text().isEmpty() && IsDrivePath(CcdPathEdit->text()));
+    UpdateConvertState();
+}
+
+void TMainFrm::UpdateConvertState()
+{
+    const QString ccdPath = CcdPathEdit->text();
+    const bool usable = IsDrivePath(ccdPath);
+    ConvBtn->setEnabled(!CuePathEdit->text().isEmpty() && usable);
+    // Say what keeps Convert grey.
+    CcdPathEdit->setToolTip(usable || ccdPath.isEmpty() ? QString() : ABSOLUTE_PATH_TIP);
+    if (CuePathEdit->text().isEmpty())
+        ConvBtn->setToolTip(QStringLiteral("Choose a cue sheet first."));
+    else if (ccdPath.isEmpty())
+        ConvBtn->setToolTip(QStringLiteral("Type or choose the path of the .ccd file to write."));
+    else
+        ConvBtn->setToolTip(usable ? QString() : ABSOLUTE_PATH_TIP);
+}
+
+void TMainFrm::CcdPathEditReturn()
+{
+    if (ConvBtn->isEnabled())
+        ConvBtn->click();
 }
 
 void TMainFrm::ConvBtnClick()
@@ -334,6 +463,12 @@ void TMainFrm::ConvBtnClick()
     if (!FileExists(CuePathEdit->text()))
         return;
     const std::string ccdPath = ToNativePath(CcdPathEdit->text());
+    // Outputs that must never be written are refused before any question.
+    if (const std::string problem = OutputPathsProblem(ccdPath, CueSheet); !problem.empty())
+    {
+        ShowError(this, FromNativePath(problem));
+        return;
+    }
     for (const std::string& path : {ccdPath, ChangeFileExt(ccdPath, ".img"), ChangeFileExt(ccdPath, ".sub")})
         if (!ConfirmOverwrite(FromNativePath(path)))
             return;
@@ -351,17 +486,28 @@ void TMainFrm::ConvBtnClick()
         return;
     }
 
-    if (ProgressDlg != nullptr)
-        ProgressDlg->exec();
+    if (auto* progressDlg = findChild<TProgressDlg*>(QString(), Qt::FindDirectChildrenOnly))
+    {
+        ShowNormal(progressDlg); // a minimize left over from an earlier run
+        progressDlg->exec();
+    }
+    RestoreWindow();
 
     switch (Job.Status.load())
     {
     // "successfull" keeps its historic spelling: users' scripts and stored logs match the text.
     case csSucceeded: ShowResult(this, QStringLiteral("Operation was successfull.")); break;
     case csCancelRequested: ShowResult(this, QStringLiteral("Operation was canceled.")); break;
-    default: ShowError(this, QStringLiteral("Operation was failure.")); break;
+    default: ShowError(this, QStringLiteral("Operation was failure."), FromNativePath(Job.ErrorText)); break;
     }
     Job.Status.store(csIdle);
+}
+
+void TMainFrm::RestoreWindow()
+{
+    // The window manager may have iconified the window with its dialog.
+    ShowNormal(this);
+    activateWindow();
 }
 
 void TMainFrm::RunConversion()
@@ -396,14 +542,14 @@ void TMainFrm::RunOnGuiThread(std::function<void()> work)
 
 void TMainFrm::PreviewBtnClick()
 {
-    if (PreviewFrm != nullptr)
-        PreviewFrm->exec();
+    if (auto* previewFrm = findChild<TPreviewFrm*>(QString(), Qt::FindDirectChildrenOnly))
+        previewFrm->exec();
 }
 
 void TMainFrm::HelpAboutExecute()
 {
-    if (AboutBox != nullptr)
-        AboutBox->exec();
+    if (auto* aboutBox = findChild<TAboutBox*>(QString(), Qt::FindDirectChildrenOnly))
+        aboutBox->exec();
 }
 
 // The packs are built when the sheet is read, so the loaded sheet is read again (never during a run,
@@ -416,7 +562,11 @@ void TMainFrm::SettingsCdTextExecute()
 
 void TMainFrm::SettingsFontExecute()
 {
-    FontDlg->setCurrentFont(CuePathEdit->font());
+    // The dialog lists installed families only: a font asked for by another name shows as its twin.
+    QFont shown = CuePathEdit->font();
+    shown.setFamily(InstalledFamily(shown.family()));
+    FontDlg->setCurrentFont(shown);
+    const QFont offered = FontDlg->currentFont();
     if (FontColorBox != nullptr)
     {
         const int row = FontColorBox->findData(CurrentPathFont.Color);
@@ -426,10 +576,14 @@ void TMainFrm::SettingsFontExecute()
         return;
 
     TPathFont chosen = CurrentPathFont;
-    chosen.Font = FontDlg->selectedFont();
-    if (chosen.Font.pointSize() > MAX_FONT_POINTS)
-        chosen.Font.setPointSize(MAX_FONT_POINTS);
-    chosen.Pitch = QFontInfo(chosen.Font).fixedPitch() ? 2 : 1;
+    // Unchanged, the font keeps its own name and size rather than the dialog's reading of them.
+    if (FontDlg->selectedFont() != offered)
+    {
+        chosen.Font = FontDlg->selectedFont();
+        if (chosen.Font.pointSize() > MAX_FONT_POINTS)
+            chosen.Font.setPointSize(MAX_FONT_POINTS);
+        chosen.Pitch = QFontInfo(chosen.Font).fixedPitch() ? 2 : 1;
+    }
     if (FontColorBox != nullptr)
         chosen.Color = FontColorBox->currentData().toInt();
     ApplyPathFont(chosen);
@@ -472,29 +626,47 @@ void TMainFrm::FormClose()
 }
 
 namespace {
-QString DroppedCuePath(const QMimeData* data)
+// The one local file a drag carries. File managers send a URL list; some programs only text.
+QString DroppedPath(const QMimeData* data)
 {
-    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)
+    if (data == nullptr)
         return QString();
-    const QUrl url = data->urls().constFirst();
-    if (!url.isLocalFile() || !url.toLocalFile().endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive))
+    QList<QUrl> urls = data->urls();
+    if (urls.isEmpty() && data->hasText())
+        urls = {QUrl(data->text().trimmed())};
+    if (urls.size() != 1 || !urls.constFirst().isLocalFile())
         return QString();
-    return url.toLocalFile();
+    return urls.constFirst().toLocalFile();
+}
+
+bool HasExtension(const QString& path, const char* ext)
+{
+    return path.endsWith(QLatin1String(ext), Qt::CaseInsensitive);
 }
 } // namespace
 
 void TMainFrm::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (BrowseBtn1->isEnabled() && !DroppedCuePath(event->mimeData()).isEmpty())
+    const QString path = DroppedPath(event->mimeData());
+    if (BrowseBtn1->isEnabled() && (HasExtension(path, ".cue") || HasExtension(path, ".ccd")))
         event->acceptProposedAction();
 }
 
 void TMainFrm::dropEvent(QDropEvent* event)
 {
-    const QString path = DroppedCuePath(event->mimeData());
+    const QString path = DroppedPath(event->mimeData());
     if (!BrowseBtn1->isEnabled() || path.isEmpty())
         return;
-    event->acceptProposedAction();
-    // Loading may show an error box; let the drag finish first.
-    QTimer::singleShot(0, this, [this, path] { OpenCueFile(path); });
+    if (HasExtension(path, ".cue"))
+    {
+        event->acceptProposedAction();
+        // Loading may show an error box; let the drag finish first.
+        QTimer::singleShot(0, this, [this, path] { OpenCueFile(path); });
+    }
+    else if (HasExtension(path, ".ccd") &&
+             CcdPathEdit->rect().contains(CcdPathEdit->mapFrom(this, event->position().toPoint())))
+    {
+        event->acceptProposedAction();
+        CcdPathEdit->setText(path);
+    }
 }

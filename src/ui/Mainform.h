@@ -21,9 +21,6 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class TAboutBox;
-class TPreviewFrm;
-class TProgressDlg;
 
 // The path boxes' font with the parts a QFont does not carry.
 struct TPathFont
@@ -37,6 +34,7 @@ struct TPathFont
     static constexpr std::int32_t SYSTEM_WINDOW_TEXT = static_cast<std::int32_t>(0x80000008u);
 };
 
+// The preview, progress and About dialogs are children of this window; it finds them by type.
 class TMainFrm : public QMainWindow
 {
     Q_OBJECT
@@ -44,6 +42,59 @@ class TMainFrm : public QMainWindow
 public:
     explicit TMainFrm(QWidget* parent = nullptr);
     ~TMainFrm() override;
+
+    // The steps after a file dialog, shared with drag and drop and the command line.
+    void OpenCueFile(const QString& path);
+    void SelectCcdFile(const QString& path);
+
+    // For the progress dialog.
+    bool SetProgressHandler(TProgressProc handler, void* dialog);
+    void RequestCancel();
+    TConvertStatus Status() const { return Job.Status.load(); }
+
+    const TLuCueSheet& Sheet() const { return CueSheet; }
+    const QString& LastCueDir() const { return FLastCueDir; }
+    const QString& LastCcdDir() const { return FLastCcdDir; }
+    const TPathFont& PathFont() const { return CurrentPathFont; }
+    void ApplyPathFont(const TPathFont& font);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateComponents();
+    void CreateDialogs();
+    QAction* AddAction(QMenu* menu, const char* name, const char* caption, void (TMainFrm::*handler)());
+    void ApplyPendingFont();
+    void LayoutAnchored(int clientWidth);
+    void SetConversionButtonsEnabled(bool enabled);
+    void UpdateConvertState();
+    void RunOnGuiThread(std::function<void()> work);
+    void RestoreWindow();
+    void KeepOnScreen();
+
+    bool ConfirmOverwrite(const QString& path);
+    void FileSelectCueExecute();
+    void FileSelectCcdExecute();
+    void CcdPathEditChange();
+    void CcdPathEditReturn();
+    void ConvBtnClick();
+    void PreviewBtnClick();
+    void SettingsFontExecute();
+    void SettingsCdTextExecute();
+    void FileExitExecute();
+    void HelpAboutExecute();
+    // The worker thread's body.
+    void RunConversion();
+
+    // The settings file; loaded by the constructor and saved by FormClose.
+    void LoadSettings();
+    void SaveSettings() const;
+    void FormClose();
 
     QLabel* Label1 = nullptr;
     QLineEdit* CuePathEdit = nullptr;
@@ -70,61 +121,9 @@ public:
     QFontDialog* FontDlg = nullptr;
     QComboBox* FontColorBox = nullptr; // added to FontDlg's effects; null when it has none
 
-    // Set by the three dialogs when they are constructed.
-    TPreviewFrm* PreviewFrm = nullptr;
-    TProgressDlg* ProgressDlg = nullptr;
-    TAboutBox* AboutBox = nullptr;
-
     TLuCueSheet CueSheet;
-    QString LastCueDir;
-    QString LastCcdDir;
-
-    static bool IsDrivePath(const QString& path);
-    bool ConfirmOverwrite(const QString& path);
-
-    void FileSelectCueExecute();
-    void FileSelectCcdExecute();
-    void CcdPathEditChange();
-    void ConvBtnClick();
-    void PreviewBtnClick();
-    void SettingsFontExecute();
-    void SettingsCdTextExecute();
-    void FileExitExecute();
-    void HelpAboutExecute();
-
-    // The steps after a file dialog, shared with drag and drop and the command line.
-    void OpenCueFile(const QString& path);
-    void SelectCcdFile(const QString& path);
-
-    bool SetProgressHandler(TProgressProc handler, void* dialog);
-    void RequestCancel();
-    TConvertStatus Status() const { return Job.Status.load(); }
-    void SetStatus(TConvertStatus status) { Job.Status.store(status); }
-    // The worker thread's body.
-    void RunConversion();
-
-    const TPathFont& PathFont() const { return CurrentPathFont; }
-    void ApplyPathFont(const TPathFont& font);
-
-    // The settings file; loaded by the constructor and saved by FormClose.
-    void LoadSettings();
-    void SaveSettings() const;
-    void FormClose();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
-private:
-    void CreateComponents();
-    void CreateActions();
-    void CreateDialogs();
-    void ApplyPendingFont();
-    void LayoutAnchored(int clientWidth);
-    void SetConversionButtonsEnabled(bool enabled);
-    void RunOnGuiThread(std::function<void()> work);
+    QString FLastCueDir;
+    QString FLastCcdDir;
 
     TConversionJob Job;
     std::string ConvCcdPath; // read on the GUI thread before the worker starts

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 
 #include <cstdlib>
-#include <exception>
 
 namespace {
 constexpr const char* FORM = "Form";
@@ -29,19 +28,9 @@ std::int32_t FontHeightPixels(const QFont& font, int dpi)
     return -static_cast<std::int32_t>(std::lround(font.pointSizeF() * dpi / 72.0));
 }
 
-// Settings errors are never reported: a file that cannot be read counts as an empty one.
-void LoadQuietly(TIniFile& ini)
-{
-    try
-    {
-        ini.Load();
-    }
-    catch (const std::exception&) // reading a folder, for one, raises from the stream
-    {
-        TIniFile empty(ini.FileName());
-        ini = empty;
-    }
-}
+// The window's height is fixed; the file keeps the designed outer height so that it reads the same
+// whatever the window manager's frame.
+constexpr std::int32_t DESIGN_HEIGHT = 158;
 
 std::int32_t FontSizePoints(const QFont& font, int dpi)
 {
@@ -54,14 +43,13 @@ std::int32_t FontSizePoints(const QFont& font, int dpi)
 void TMainFrm::LoadSettings()
 {
     TIniFile ini(ToNativePath(SettingsFilePath()));
-    LoadQuietly(ini); // a missing or unreadable file leaves every default in place
+    ini.Load(); // a missing or unreadable file is silently empty: every default stays
 
     const int top = ini.ReadInteger(FORM, "Top", 100);
     const int left = ini.ReadInteger(FORM, "Left", 100);
-    const int height = ini.ReadInteger(FORM, "Height", 158);
     const int width = ini.ReadInteger(FORM, "Width", 470);
     move(left, top);
-    resize(width, height); // the size limits keep the height and the minimum width
+    resize(width, height()); // the height is fixed; the size limits keep the minimum width
 
     TPathFont font;
     font.Charset = ini.ReadInteger(FONT, CHARSET_KEY, 0);
@@ -85,8 +73,8 @@ void TMainFrm::LoadSettings()
     font.Font.setStrikeOut(ini.ReadBool(FONT_STYLE, "IsStrikeOut", false));
     PendingFont = font;
 
-    LastCueDir = QString::fromStdString(ini.ReadString(DIR, "Cue", ""));
-    LastCcdDir = QString::fromStdString(ini.ReadString(DIR, "Ccd", ""));
+    FLastCueDir = QString::fromStdString(ini.ReadString(DIR, "Cue", ""));
+    FLastCcdDir = QString::fromStdString(ini.ReadString(DIR, "Ccd", ""));
     CorrectCk->setChecked(ini.ReadBool(OPTIONS, "EdcEcc", true));
     SettingsCdText->setChecked(ini.ReadBool(OPTIONS, "CdTextFromCue", true));
 }
@@ -96,11 +84,11 @@ void TMainFrm::SaveSettings() const
     const QString path = SettingsFilePath();
     QDir().mkpath(FolderOf(path));
     TIniFile ini(ToNativePath(path));
-    LoadQuietly(ini); // other sections and keys of the file stay where they are
+    ini.Load(); // other sections and keys of the file stay where they are
 
     ini.WriteInteger(FORM, "Top", y());
     ini.WriteInteger(FORM, "Left", x());
-    ini.WriteInteger(FORM, "Height", height());
+    ini.WriteInteger(FORM, "Height", DESIGN_HEIGHT);
     ini.WriteInteger(FORM, "Width", width());
 
     const QFont font = CuePathEdit->font();
@@ -117,8 +105,8 @@ void TMainFrm::SaveSettings() const
     ini.WriteBool(FONT_STYLE, "IsUnderline", font.underline());
     ini.WriteBool(FONT_STYLE, "IsStrikeOut", font.strikeOut());
 
-    ini.WriteString(DIR, "Cue", LastCueDir.toStdString());
-    ini.WriteString(DIR, "Ccd", LastCcdDir.toStdString());
+    ini.WriteString(DIR, "Cue", FLastCueDir.toStdString());
+    ini.WriteString(DIR, "Ccd", FLastCcdDir.toStdString());
     ini.WriteBool(OPTIONS, "EdcEcc", CorrectCk->isChecked());
     ini.WriteBool(OPTIONS, "CdTextFromCue", SettingsCdText->isChecked());
 

@@ -1,5 +1,7 @@
 #include "ui/Messagebox.h"
 
+#include "ui/Windowstyle.h"
+
 #include <QApplication>
 
 namespace {
@@ -15,33 +17,38 @@ void SetMessageBoxAnswerer(TMessageBoxAnswerer answerer)
     Answerer() = std::move(answerer);
 }
 
-QMessageBox::StandardButton BeepAndShow(QWidget* parent, const QString& text, const QString& caption,
-                                        QMessageBox::Icon icon, QMessageBox::StandardButtons buttons)
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const TMessageBoxCall& call)
+{
+    auto box = std::make_unique<QMessageBox>(call.Icon, call.Caption, call.Text, call.Buttons, parent, DIALOG_FLAGS);
+    box->setInformativeText(call.Detail);
+    if (call.Buttons.testFlag(QMessageBox::Ok))
+        box->setDefaultButton(QMessageBox::Ok);
+    if (call.Buttons.testFlag(QMessageBox::Cancel))
+        box->setEscapeButton(QMessageBox::Cancel);
+    KeepRestored(box.get());
+    return box;
+}
+
+QMessageBox::StandardButton BeepAndShow(QWidget* parent, const TMessageBoxCall& call)
 {
     QApplication::beep();
     if (Answerer())
-        return Answerer()(TMessageBoxCall{text, caption, icon, buttons});
-
-    QMessageBox box(icon, caption, text, buttons, parent);
-    if (buttons.testFlag(QMessageBox::Ok))
-        box.setDefaultButton(QMessageBox::Ok);
-    if (buttons.testFlag(QMessageBox::Cancel))
-        box.setEscapeButton(QMessageBox::Cancel);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+        return Answerer()(call);
+    return static_cast<QMessageBox::StandardButton>(MakeMessageBox(parent, call)->exec());
 }
 
-void ShowError(QWidget* parent, const QString& text)
+void ShowError(QWidget* parent, const QString& text, const QString& detail)
 {
-    BeepAndShow(parent, text, QStringLiteral("Error"), QMessageBox::Critical);
+    BeepAndShow(parent, {text, QStringLiteral("Error"), QMessageBox::Critical, QMessageBox::Ok, detail});
 }
 
 bool AskConfirm(QWidget* parent, const QString& text)
 {
-    return BeepAndShow(parent, text, QStringLiteral("Confirm"), QMessageBox::Question,
-                       QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    return BeepAndShow(parent, {text, QStringLiteral("Confirm"), QMessageBox::Question,
+                                QMessageBox::Ok | QMessageBox::Cancel, QString()}) == QMessageBox::Ok;
 }
 
 void ShowResult(QWidget* parent, const QString& text)
 {
-    BeepAndShow(parent, text, QApplication::applicationName(), QMessageBox::NoIcon);
+    BeepAndShow(parent, {text, QApplication::applicationName(), QMessageBox::NoIcon, QMessageBox::Ok, QString()});
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 struct TMessageBoxCall
 {
@@ -12,17 +13,21 @@ struct TMessageBoxCall
     QString Caption;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons Buttons = QMessageBox::Ok;
+    // Why, under the main text; empty for none.
+    QString Detail;
 };
 
 // Answers a box instead of the user; tests install one so that no box waits for a person.
 using TMessageBoxAnswerer = std::function<QMessageBox::StandardButton(const TMessageBoxCall&)>;
 void SetMessageBoxAnswerer(TMessageBoxAnswerer answerer);
 
-// Beeps and shows the box modally. With OK and Cancel, OK is the default and Esc answers Cancel.
-QMessageBox::StandardButton BeepAndShow(QWidget* parent, const QString& text, const QString& caption,
-                                        QMessageBox::Icon icon, QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+// The box as it is shown: with OK and Cancel, OK is the default and Esc answers Cancel.
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const TMessageBoxCall& call);
+
+// Beeps and shows the box modally.
+QMessageBox::StandardButton BeepAndShow(QWidget* parent, const TMessageBoxCall& call);
 
 // The three kinds of box the program shows.
-void ShowError(QWidget* parent, const QString& text);
+void ShowError(QWidget* parent, const QString& text, const QString& detail = QString());
 bool AskConfirm(QWidget* parent, const QString& text);
 void ShowResult(QWidget* parent, const QString& text);

@@ -2,6 +2,7 @@
 
 #include "image/Layoutreport.h"
 #include "ui/Mainform.h"
+#include "ui/Windowstyle.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,7 +22,7 @@ constexpr int LIST_ITEM_HEIGHT = 15;
 // Courier New where it is installed (or aliased to a metric twin), else the system's monospace font.
 QFont ListFont()
 {
-    QFont font(QStringLiteral("Courier New"));
+    QFont font(InstalledFamily(QStringLiteral("Courier New")));
     font.setStyleHint(QFont::TypeWriter);
     font.setPixelSize(FIXED_FONT_PIXELS);
     if (!QFontInfo(font).fixedPitch())
@@ -43,15 +44,13 @@ QLabel* FixedLabel(const QString& text, QWidget* parent, const char* name, int l
 }
 } // namespace
 
-TPreviewFrm::TPreviewFrm(TMainFrm* mainFrm)
-    : QDialog(mainFrm, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), MainFrm(mainFrm)
+TPreviewFrm::TPreviewFrm(TMainFrm* mainFrm) : QDialog(mainFrm, DIALOG_FLAGS), MainFrm(mainFrm)
 {
     setObjectName(QStringLiteral("PreviewFrm"));
     setWindowTitle(QStringLiteral("Disc Layout"));
     setModal(true);
-    QFont formFont(QStringLiteral("Arial"));
-    formFont.setPixelSize(13);
-    setFont(formFont);
+    setFont(FormFont(13));
+    KeepRestored(this);
     setFixedSize(632, 456);
     const QFont fixed = ListFont();
 
@@ -105,8 +104,6 @@ TPreviewFrm::TPreviewFrm(TMainFrm* mainFrm)
     CloseBtn->setGeometry(326, 416, 160, 23);
     connect(ClipBtn, &QPushButton::clicked, this, &TPreviewFrm::ClipBtnClick);
     connect(CloseBtn, &QPushButton::clicked, this, &TPreviewFrm::CloseBtnClick);
-
-    mainFrm->PreviewFrm = this;
 }
 
 void TPreviewFrm::showEvent(QShowEvent* event)
@@ -117,7 +114,7 @@ void TPreviewFrm::showEvent(QShowEvent* event)
 
 void TPreviewFrm::FormShow()
 {
-    const TDiscLayout layout = BuildDiscLayout(MainFrm->CueSheet);
+    const TDiscLayout layout = BuildDiscLayout(MainFrm->Sheet());
     TrackList->clear();
     for (const std::string& line : layout.Lines)
     {
@@ -130,9 +127,15 @@ void TPreviewFrm::FormShow()
     NumTrkLbl->setText(QString::fromStdString(layout.NumTracks));
     LengthLbl->setText(QString::fromStdString(layout.TotalTime));
     McnLbl->setText(QString::fromStdString(layout.Catalog));
-    CdtextLbl->setText(QString::fromStdString(layout.CdTextFile));
-    // A path is shown in the path boxes' font; "Not Specified" in the labels' own.
-    CdtextLbl->setFont(layout.HasCdTextFile ? MainFrm->CuePathEdit->font() : McnLbl->font());
+    // A path is shown in the path boxes' font, shortened in the middle to fit; "Not Specified" in the
+    // labels' own.
+    CdTextPath = QString::fromStdString(layout.CdTextFile);
+    const QFont font = layout.HasCdTextFile ? MainFrm->PathFont().Font : McnLbl->font();
+    CdtextLbl->setFont(font);
+    const QFontMetrics metrics(font);
+    CdtextLbl->setFixedHeight(std::max(McnLbl->height(), metrics.height()));
+    CdtextLbl->setText(metrics.elidedText(CdTextPath, Qt::ElideMiddle, CdtextLbl->width()));
+    CdtextLbl->setToolTip(layout.HasCdTextFile ? CdTextPath : QString());
     SubQLbl->setText(QString::fromLatin1(SUBQ_PATCH_LABEL) + QString::fromStdString(layout.SubQPatches));
     SubQLbl->setHidden(layout.SubQPatches.empty());
 }
@@ -143,7 +146,7 @@ QString TPreviewFrm::ReportText() const
     shown.NumTracks = NumTrkLbl->text().toStdString();
     shown.TotalTime = LengthLbl->text().toStdString();
     shown.Catalog = McnLbl->text().toStdString();
-    shown.CdTextFile = CdtextLbl->text().toStdString();
+    shown.CdTextFile = CdTextPath.toStdString();
     if (!SubQLbl->isHidden())
         shown.SubQPatches = SubQLbl->text().mid(QString::fromLatin1(SUBQ_PATCH_LABEL).size()).toStdString();
     for (int row = 0; row < TrackList->count(); ++row)

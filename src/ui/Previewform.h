@@ -17,6 +17,18 @@ class TPreviewFrm : public QDialog
 public:
     explicit TPreviewFrm(TMainFrm* mainFrm);
 
+    // Rebuilds the labels and the list from the main window's cue sheet.
+    void FormShow();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // The report of what the dialog shows, as it goes to the clipboard.
+    QString ReportText() const;
+    void ClipBtnClick();
+    void CloseBtnClick();
+
     QGroupBox* DiscInfoGroup = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -34,16 +46,7 @@ public:
     QPushButton* ClipBtn = nullptr;
     QPushButton* CloseBtn = nullptr;
 
-    // Rebuilds the labels and the list from the main window's cue sheet.
-    void FormShow();
-    // The report of what the dialog shows, as it goes to the clipboard.
-    QString ReportText() const;
-    void ClipBtnClick();
-    void CloseBtnClick();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
     TMainFrm* MainFrm;
+    // The CD-TEXT path in full; the label may show it shortened.
+    QString CdTextPath;
 };

@@ -2,6 +2,7 @@
 
 #include "image/Conversion.h"
 #include "ui/Mainform.h"
+#include "ui/Windowstyle.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -15,16 +16,14 @@ constexpr int FIRST_TICK_MS = 500;
 constexpr int TICK_MS = 1000;
 } // namespace
 
-TProgressDlg::TProgressDlg(TMainFrm* mainFrm)
-    : QDialog(mainFrm, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), MainFrm(mainFrm)
+TProgressDlg::TProgressDlg(TMainFrm* mainFrm) : QDialog(mainFrm, NO_BUTTONS_FLAGS), MainFrm(mainFrm)
 {
     setObjectName(QStringLiteral("ProgressDlg"));
     setWindowTitle(QStringLiteral("Converting..."));
     setModal(true);
-    QFont formFont(QStringLiteral("Arial"));
-    formFont.setPixelSize(12);
-    setFont(formFont);
+    setFont(FormFont(12));
     setFixedSize(314, 108);
+    KeepRestored(this);
 
     TimeLbl1 = new QLabel(QStringLiteral("Time:"), this);
     TimeLbl1->setObjectName(QStringLiteral("TimeLbl1"));
@@ -53,7 +52,6 @@ TProgressDlg::TProgressDlg(TMainFrm* mainFrm)
     connect(Timer, &QTimer::timeout, this, &TProgressDlg::TimerTimer);
 
     ElapsedSeconds = 0;
-    mainFrm->ProgressDlg = this;
     mainFrm->SetProgressHandler(&TProgressDlg::ProgressProc, this);
 }
 

@@ -21,21 +21,11 @@ public:
     // Registers the progress handler with the main window, which must exist already.
     explicit TProgressDlg(TMainFrm* mainFrm);
 
-    QLabel* TimeLbl1 = nullptr;
-    QLabel* TimeLbl = nullptr;
-    QProgressBar* ProgressBar = nullptr;
-    QPushButton* CancelBtn = nullptr;
-    QTimer* Timer = nullptr;
-    std::int32_t ElapsedSeconds = 0;
-
     // The job's handler; runs on the worker thread and returns 0.
     static std::int32_t ProgressProc(TProgressEvent event, std::int32_t value, void* dialog);
 
     void FormShow();
     void TimerTimer();
-    void CancelBtnClick();
-    // Range, complete and step, on the GUI thread.
-    void ApplyProgress(TProgressEvent event, std::int32_t value);
     // A closing event, on the GUI thread: stops the timer and closes, now or once shown.
     void CloseRequest();
 
@@ -47,6 +37,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void CancelBtnClick();
+    // Range, complete and step, on the GUI thread.
+    void ApplyProgress(TProgressEvent event, std::int32_t value);
+
+    QLabel* TimeLbl1 = nullptr;
+    QLabel* TimeLbl = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QPushButton* CancelBtn = nullptr;
+    QTimer* Timer = nullptr;
+    std::int32_t ElapsedSeconds = 0;
+
     TMainFrm* MainFrm;
     bool PendingClose = false;
 };

@@ -6,6 +6,10 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QKeyEvent>
+#include <QListView>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLineEdit>
@@ -31,9 +35,22 @@ class MainformTest : public ::testing::Test
 protected:
     TUiWindows W;
     TMainFrm& Frm = *W.MainFrm;
+    QLineEdit* CuePathEdit = Child<QLineEdit>(Frm, "CuePathEdit");
+    QLineEdit* CcdPathEdit = Child<QLineEdit>(Frm, "CcdPathEdit");
 
-    bool PreviewOn() const { return Frm.PreviewBtn->isEnabled(); }
-    bool ConvOn() const { return Frm.ConvBtn->isEnabled(); }
+    // Drags the data over the window and drops it at a point of the window; answers whether it was taken.
+    bool Drop(QMimeData& data, QPoint at)
+    {
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Frm, &enter);
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Frm, &dropped);
+        QCoreApplication::processEvents();
+        return enter.isAccepted();
+    }
+
+    bool PreviewOn() const { return Child<QPushButton>(Frm, "PreviewBtn")->isEnabled(); }
+    bool ConvOn() const { return Child<QPushButton>(Frm, "ConvBtn")->isEnabled(); }
 };
 } // namespace
 
@@ -56,70 +73,73 @@ TEST_F(MainformTest, ButtonStatesFollowTheSheetAndTheCcdPath)
 {
     EXPECT_FALSE(PreviewOn());
     EXPECT_FALSE(ConvOn());
-    EXPECT_TRUE(Frm.CorrectCk->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(Frm, "CorrectCk")->isChecked());
 
     // A .ccd path alone never enables Convert.
-    Frm.CcdPathEdit->setText("/out/disc.ccd");
+    Child<QLineEdit>(Frm, "CcdPathEdit")->setText("/out/disc.ccd");
     EXPECT_FALSE(ConvOn());
     Frm.SelectCcdFile("/out/disc.ccd");
     EXPECT_FALSE(ConvOn());
 
     const std::string cue = WriteSingleTrackDisc(W.Dir, 75);
     Frm.OpenCueFile(Q(cue));
-    EXPECT_EQ(Frm.CuePathEdit->text(), Q(cue));
+    EXPECT_EQ(Child<QLineEdit>(Frm, "CuePathEdit")->text(), Q(cue));
     EXPECT_TRUE(PreviewOn());
     EXPECT_TRUE(ConvOn());
     EXPECT_TRUE(W.Boxes.empty());
 
-    Frm.CcdPathEdit->setText("disc.ccd");
+    Child<QLineEdit>(Frm, "CcdPathEdit")->setText("disc.ccd");
     EXPECT_FALSE(ConvOn());
     EXPECT_TRUE(PreviewOn());
-    Frm.CcdPathEdit->setText("/");
+    Child<QLineEdit>(Frm, "CcdPathEdit")->setText("/");
     EXPECT_FALSE(ConvOn());
-    Frm.CcdPathEdit->setText("/x");
+    Child<QLineEdit>(Frm, "CcdPathEdit")->setText("/x");
     EXPECT_TRUE(ConvOn());
 
     // Choosing in the dialog trusts the dialog's path and swaps the extension.
     Frm.SelectCcdFile(Q(W.Dir.File("out.img")));
-    EXPECT_EQ(Frm.CcdPathEdit->text(), Q(W.Dir.File("out.ccd")));
-    EXPECT_EQ(Frm.LastCcdDir, Q(W.Dir.Path().string()));
+    EXPECT_EQ(Child<QLineEdit>(Frm, "CcdPathEdit")->text(), Q(W.Dir.File("out.ccd")));
+    EXPECT_EQ(Frm.LastCcdDir(), Q(W.Dir.Path().string()));
     EXPECT_TRUE(ConvOn());
     Frm.SelectCcdFile(Q(W.Dir.File("plain")));
-    EXPECT_EQ(Frm.CcdPathEdit->text(), Q(W.Dir.File("plain.ccd")));
+    EXPECT_EQ(Child<QLineEdit>(Frm, "CcdPathEdit")->text(), Q(W.Dir.File("plain.ccd")));
 
     // A failed read after a good one empties the path box and disables both buttons.
     const std::string bad = W.Dir.Write("bad.cue", "FILE \"missing.bin\" BINARY\n  TRACK 01 AUDIO\n");
     Frm.OpenCueFile(Q(bad));
-    EXPECT_TRUE(Frm.CuePathEdit->text().isEmpty());
+    EXPECT_TRUE(Child<QLineEdit>(Frm, "CuePathEdit")->text().isEmpty());
     EXPECT_FALSE(PreviewOn());
     EXPECT_FALSE(ConvOn());
-    EXPECT_EQ(Frm.LastCueDir, Q(W.Dir.Path().string()));
+    EXPECT_EQ(Frm.LastCueDir(), Q(W.Dir.Path().string()));
     ASSERT_EQ(W.Boxes.size(), 1u);
     EXPECT_EQ(W.Boxes[0].Caption, "Error");
     EXPECT_EQ(W.Boxes[0].Icon, QMessageBox::Critical);
     EXPECT_EQ(W.Boxes[0].Buttons, QMessageBox::Ok);
     EXPECT_EQ(W.Boxes[0].Text, "Invalid CUE SHEET command at line 1\nUnable to find or open FILE");
+    EXPECT_EQ(W.Boxes[0].Detail,
+              "The sheet names \"missing.bin\"; the file looked for was \"" + Q(W.Dir.File("missing.bin")) + "\".");
 
     // With no sheet, typing a good path keeps Convert off.
-    Frm.CcdPathEdit->setText("/out/other.ccd");
+    Child<QLineEdit>(Frm, "CcdPathEdit")->setText("/out/other.ccd");
     EXPECT_FALSE(ConvOn());
 }
 
 TEST_F(MainformTest, CueOpenDialogRemembersTheFolder)
 {
     const std::string cue = WriteSingleTrackDisc(W.Dir, 75);
-    QTimer::singleShot(0, Frm.CueOpenDlg, [&] {
-        Frm.CueOpenDlg->selectFile(Q(cue));
-        static_cast<QDialog*>(Frm.CueOpenDlg)->accept();
+    QTimer::singleShot(0, Child<QFileDialog>(Frm, "CueOpenDlg"), [&] {
+        Child<QFileDialog>(Frm, "CueOpenDlg")->selectFile(Q(cue));
+        static_cast<QDialog*>(Child<QFileDialog>(Frm, "CueOpenDlg"))->accept();
     });
-    Frm.BrowseBtn1->click();
-    EXPECT_EQ(Frm.CuePathEdit->text(), Q(cue));
-    EXPECT_EQ(Frm.LastCueDir, Q(W.Dir.Path().string()));
+    Child<QPushButton>(Frm, "BrowseBtn1")->click();
+    EXPECT_EQ(Child<QLineEdit>(Frm, "CuePathEdit")->text(), Q(cue));
+    EXPECT_EQ(Frm.LastCueDir(), Q(W.Dir.Path().string()));
 
     // Cancelling the dialog changes nothing.
-    QTimer::singleShot(0, Frm.CueOpenDlg, [&] { Frm.CueOpenDlg->reject(); });
-    Frm.FileSelectCue->trigger();
-    EXPECT_EQ(Frm.CuePathEdit->text(), Q(cue));
+    QTimer::singleShot(0, Child<QFileDialog>(Frm, "CueOpenDlg"),
+                       [&] { Child<QFileDialog>(Frm, "CueOpenDlg")->reject(); });
+    Child<QAction>(Frm, "FileSelectCue")->trigger();
+    EXPECT_EQ(Child<QLineEdit>(Frm, "CuePathEdit")->text(), Q(cue));
     EXPECT_TRUE(PreviewOn());
 }
 
@@ -135,14 +155,14 @@ protected:
         Ccd = W.Dir.File("out.ccd");
         Img = W.Dir.File("out.img");
         Sub = W.Dir.File("out.sub");
-        Frm.CcdPathEdit->setText(Q(Ccd));
+        Child<QLineEdit>(Frm, "CcdPathEdit")->setText(Q(Ccd));
         ASSERT_TRUE(ConvOn());
     }
 
     // Clicks Convert; it returns after the progress dialog has closed and the result was shown.
     void Convert()
     {
-        Frm.ConvBtn->click();
+        Child<QPushButton>(Frm, "ConvBtn")->click();
         // The worker enables the buttons again after its closing event.
         EXPECT_TRUE(WaitFor([&] { return ConvOn(); }));
         EXPECT_EQ(Frm.Status(), csIdle);
@@ -171,10 +191,11 @@ TEST_F(ConversionTest, SucceedsAndReportsIt)
     EXPECT_EQ(Size(Sub), 300u * 96);
     EXPECT_GT(Size(Ccd), 0u);
     // Range 0 to 300 div 75 + 3, filled at the end.
-    EXPECT_EQ(W.ProgressDlg->ProgressBar->maximum(), 7);
-    EXPECT_EQ(W.ProgressDlg->ProgressBar->value(), 7);
+    EXPECT_EQ(Child<QProgressBar>(*W.ProgressDlg, "ProgressBar")->maximum(), 7);
+    EXPECT_EQ(Child<QProgressBar>(*W.ProgressDlg, "ProgressBar")->value(), 7);
     EXPECT_FALSE(W.ProgressDlg->isVisible());
-    for (QPushButton* button : {Frm.BrowseBtn1, Frm.BrowseBtn2, Frm.PreviewBtn, Frm.ConvBtn})
+    for (QPushButton* button : {Child<QPushButton>(Frm, "BrowseBtn1"), Child<QPushButton>(Frm, "BrowseBtn2"),
+                                Child<QPushButton>(Frm, "PreviewBtn"), Child<QPushButton>(Frm, "ConvBtn")})
         EXPECT_TRUE(button->isEnabled());
 }
 
@@ -202,12 +223,12 @@ TEST_F(ConversionTest, CancelInTheFirstQuestionStopsEverything)
     for (const std::string& path : {Ccd, Img, Sub})
         W.Dir.Write(std::filesystem::path(path).filename().string(), "old");
     W.Answers = {QMessageBox::Cancel};
-    Frm.ConvBtn->click();
+    Child<QPushButton>(Frm, "ConvBtn")->click();
     ASSERT_EQ(W.Boxes.size(), 1u);
     EXPECT_EQ(W.Boxes[0].Text, Question(Ccd));
     for (const std::string& path : {Ccd, Img, Sub})
         EXPECT_EQ(TTempDir::ReadAll(path), "old");
-    EXPECT_EQ(Frm.CcdPathEdit->text(), Q(Ccd));
+    EXPECT_EQ(Child<QLineEdit>(Frm, "CcdPathEdit")->text(), Q(Ccd));
 }
 
 TEST_F(ConversionTest, ReadOnlyImageIsNotOverwritten)
@@ -224,14 +245,80 @@ TEST_F(ConversionTest, ReadOnlyImageIsNotOverwritten)
     EXPECT_EQ(TTempDir::ReadAll(Img), "old");
 }
 
-TEST_F(ConversionTest, FailureIsReportedAsAnError)
+TEST_F(ConversionTest, FailureIsReportedAsAnErrorWithItsCause)
 {
-    Frm.CcdPathEdit->setText(Q(W.Dir.File("no-such-folder/out.ccd")));
+    CcdPathEdit->setText(Q(W.Dir.File("no-such-folder/out.ccd")));
     Convert();
     ASSERT_EQ(W.Boxes.size(), 1u);
     EXPECT_EQ(W.Boxes[0].Text, "Operation was failure.");
     EXPECT_EQ(W.Boxes[0].Caption, "Error");
     EXPECT_EQ(W.Boxes[0].Icon, QMessageBox::Critical);
+    EXPECT_EQ(W.Boxes[0].Detail, "The output folder \"" + Q(W.Dir.File("no-such-folder")) + "\" does not exist.");
+
+    // A folder given as the .ccd path.
+    std::filesystem::create_directory(W.Dir.File("folder.ccd"));
+    CcdPathEdit->setText(Q(W.Dir.File("folder.ccd")));
+    W.Boxes.clear();
+    Convert();
+    ASSERT_EQ(W.Boxes.size(), 1u);
+    EXPECT_EQ(W.Boxes[0].Text, "Operation was failure.");
+    EXPECT_TRUE(W.Boxes[0].Detail.contains(Q(W.Dir.File("folder.ccd")))) << W.Boxes[0].Detail.toStdString();
+    EXPECT_TRUE(W.Boxes[0].Detail.contains("Is a directory")) << W.Boxes[0].Detail.toStdString();
+}
+
+// The image would overwrite the control file: refused before any question or file.
+TEST_F(ConversionTest, CcdPathThatIsItsOwnImageIsRefused)
+{
+    W.Dir.Write("same.IMG", "old");
+    CcdPathEdit->setText(Q(W.Dir.File("same.IMG")));
+    ASSERT_TRUE(ConvOn());
+    Frm.findChild<QPushButton*>("ConvBtn")->click();
+    ASSERT_EQ(W.Boxes.size(), 1u);
+    EXPECT_EQ(W.Boxes[0].Caption, "Error");
+    EXPECT_EQ(W.Boxes[0].Text, "\"" + Q(W.Dir.File("same.IMG")) +
+                                   "\" cannot be the .ccd file: its .img file would be the same file. Choose a name "
+                                   "that ends in .ccd.");
+    EXPECT_EQ(TTempDir::ReadAll(W.Dir.File("same.IMG")), "old");
+    EXPECT_FALSE(std::filesystem::exists(W.Dir.File("same.sub")));
+}
+
+// An output that is the sheet's own data file: no overwrite question, the reason in the box.
+TEST_F(ConversionTest, OutputThatIsAnInputIsRefusedBeforeAnyQuestion)
+{
+    const std::string data(20 * 2352, '\x5A');
+    W.Dir.Write("game.img", data);
+    W.Dir.Write("game.cue", "FILE \"game.img\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    Frm.OpenCueFile(Q(W.Dir.File("game.cue")));
+    CcdPathEdit->setText(Q(W.Dir.File("game.ccd")));
+    Frm.findChild<QPushButton*>("ConvBtn")->click();
+    ASSERT_EQ(W.Boxes.size(), 1u);
+    EXPECT_EQ(W.Boxes[0].Caption, "Error");
+    EXPECT_EQ(W.Boxes[0].Text,
+              "\"" + Q(W.Dir.File("game.img")) + "\" is an input of the conversion and cannot be overwritten.");
+    EXPECT_EQ(TTempDir::ReadAll(W.Dir.File("game.img")), data);
+    EXPECT_FALSE(std::filesystem::exists(W.Dir.File("game.ccd")));
+}
+
+TEST_F(ConversionTest, EnterOnAButtonOrInTheCcdBoxConverts)
+{
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(Frm.findChild<QPushButton*>("ConvBtn"), &enter);
+    EXPECT_TRUE(WaitFor([&] { return ConvOn(); }));
+    ASSERT_EQ(W.Boxes.size(), 1u);
+    EXPECT_EQ(W.Boxes[0].Text, "Operation was successfull.");
+
+    std::filesystem::remove(Img);
+    W.Answers = {QMessageBox::Ok, QMessageBox::Ok};
+    QCoreApplication::sendEvent(CcdPathEdit, &enter);
+    EXPECT_TRUE(WaitFor([&] { return ConvOn(); }));
+    EXPECT_EQ(W.Boxes.back().Text, "Operation was successfull.");
+    EXPECT_EQ(Size(Img), 300u * 2352);
+
+    // Not with a path Convert would refuse.
+    W.Boxes.clear();
+    CcdPathEdit->setText("out.ccd");
+    QCoreApplication::sendEvent(CcdPathEdit, &enter);
+    EXPECT_TRUE(W.Boxes.empty());
 }
 
 namespace {
@@ -249,9 +336,10 @@ std::int32_t CancelOnFirstRange(TProgressEvent event, std::int32_t value, void* 
             [] {
                 ButtonsEnabledDuringRun = 0;
                 for (QPushButton* button :
-                     {RunningFrm->BrowseBtn1, RunningFrm->BrowseBtn2, RunningFrm->PreviewBtn, RunningFrm->ConvBtn})
+                     {Child<QPushButton>(*RunningFrm, "BrowseBtn1"), Child<QPushButton>(*RunningFrm, "BrowseBtn2"),
+                      Child<QPushButton>(*RunningFrm, "PreviewBtn"), Child<QPushButton>(*RunningFrm, "ConvBtn")})
                     ButtonsEnabledDuringRun += button->isEnabled();
-                CancellingDialog->CancelBtn->click();
+                Child<QPushButton>(*CancellingDialog, "CancelBtn")->click();
             },
             Qt::BlockingQueuedConnection);
     return result;
@@ -281,8 +369,8 @@ TEST_F(ConversionTest, CancelButtonStopsTheJob)
 
 TEST_F(ConversionTest, DeletedCueSheetMakesConvertDoNothing)
 {
-    std::filesystem::remove(Frm.CuePathEdit->text().toStdString());
-    Frm.ConvBtn->click();
+    std::filesystem::remove(Child<QLineEdit>(Frm, "CuePathEdit")->text().toStdString());
+    Child<QPushButton>(Frm, "ConvBtn")->click();
     EXPECT_TRUE(W.Boxes.empty());
     EXPECT_FALSE(std::filesystem::exists(Ccd));
 }
@@ -290,16 +378,20 @@ TEST_F(ConversionTest, DeletedCueSheetMakesConvertDoNothing)
 TEST_F(MainformTest, WindowResizesInWidthOnly)
 {
     Frm.show();
-    EXPECT_EQ(Frm.minimumSize(), QSize(470, 158));
-    EXPECT_EQ(Frm.maximumHeight(), 158);
+    const int height = FormHeight(Frm);
+    EXPECT_EQ(Frm.minimumSize(), QSize(470, height));
+    EXPECT_EQ(Frm.maximumHeight(), height);
     Frm.resize(300, 400);
-    EXPECT_EQ(Frm.size(), QSize(470, 158));
+    EXPECT_EQ(Frm.size(), QSize(470, height));
     Frm.resize(700, 100);
-    EXPECT_EQ(Frm.size(), QSize(700, 158));
+    EXPECT_EQ(Frm.size(), QSize(700, height));
+    // No empty band: the last row ends as far above the bottom as the first starts below the menu.
+    const QWidget* client = Child<QWidget>(Frm, "ClientArea");
+    EXPECT_EQ(client->height() - Child<QPushButton>(Frm, "ConvBtn")->geometry().bottom() - 1, 8);
     // Right-anchored controls follow the edge; the path boxes stretch.
-    EXPECT_EQ(Frm.width() - Frm.ConvBtn->geometry().right(), 700 - (389 + 239 + 54));
-    EXPECT_EQ(Frm.CuePathEdit->width(), 303 + 239);
-    EXPECT_EQ(Frm.CorrectCk->geometry(), QRect(16, 76, 302, 17));
+    EXPECT_EQ(Frm.width() - Child<QPushButton>(Frm, "ConvBtn")->geometry().right(), 700 - (389 + 239 + 54));
+    EXPECT_EQ(Child<QLineEdit>(Frm, "CuePathEdit")->width(), 303 + 239);
+    EXPECT_EQ(Child<QCheckBox>(Frm, "CorrectCk")->geometry(), QRect(16, 76, 302, 17));
 }
 
 TEST_F(MainformTest, DroppedCueSheetIsRead)
@@ -308,19 +400,134 @@ TEST_F(MainformTest, DroppedCueSheetIsRead)
     const auto drop = [&](const std::string& path) {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(Q(path))});
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&Frm, &enter);
-        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&Frm, &dropped);
-        QCoreApplication::processEvents();
-        return enter.isAccepted();
+        return Drop(data, QPoint(10, 10));
     };
     EXPECT_FALSE(drop(W.Dir.File("disc.bin")));
-    EXPECT_TRUE(Frm.CuePathEdit->text().isEmpty());
+    EXPECT_TRUE(Child<QLineEdit>(Frm, "CuePathEdit")->text().isEmpty());
     EXPECT_TRUE(drop(cue));
-    EXPECT_EQ(Frm.CuePathEdit->text(), Q(cue));
-    EXPECT_EQ(Frm.LastCueDir, Q(W.Dir.Path().string()));
+    EXPECT_EQ(Child<QLineEdit>(Frm, "CuePathEdit")->text(), Q(cue));
+    EXPECT_EQ(Frm.LastCueDir(), Q(W.Dir.Path().string()));
     EXPECT_TRUE(PreviewOn());
+}
+
+TEST_F(MainformTest, DropsOnThePathBoxes)
+{
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 75);
+    const QPoint onCcdBox = CcdPathEdit->mapTo(&Frm, CcdPathEdit->rect().center());
+    CcdPathEdit->setText("/typed/path.ccd");
+
+    // A file manager's drag carries the URL and its text; the sheet is read, the box keeps its text.
+    QMimeData sheet;
+    sheet.setUrls({QUrl::fromLocalFile(Q(cue))});
+    sheet.setText(QUrl::fromLocalFile(Q(cue)).toString());
+    EXPECT_TRUE(Drop(sheet, onCcdBox));
+    EXPECT_EQ(CuePathEdit->text(), Q(cue));
+    EXPECT_EQ(CcdPathEdit->text(), "/typed/path.ccd");
+
+    QMimeData ccd;
+    ccd.setText(QUrl::fromLocalFile("/out/disc.ccd").toString()); // text alone
+    EXPECT_TRUE(Drop(ccd, onCcdBox));
+    EXPECT_EQ(CcdPathEdit->text(), "/out/disc.ccd");
+    Drop(ccd, CuePathEdit->mapTo(&Frm, CuePathEdit->rect().center()));
+    EXPECT_EQ(CuePathEdit->text(), Q(cue));
+
+    QMimeData other;
+    other.setUrls({QUrl::fromLocalFile(Q(W.Dir.File("disc.bin")))});
+    EXPECT_FALSE(Drop(other, onCcdBox));
+    EXPECT_EQ(CcdPathEdit->text(), "/out/disc.ccd");
+}
+
+TEST_F(MainformTest, ChoosingASheetFillsTheDefaultCcdPathAndSaysWhatIsMissing)
+{
+    QPushButton* convBtn = Child<QPushButton>(Frm, "ConvBtn");
+    EXPECT_FALSE(convBtn->toolTip().isEmpty());
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 75);
+    Frm.OpenCueFile(Q(cue));
+    EXPECT_EQ(CcdPathEdit->text(), Q(W.Dir.File("disc.ccd")));
+    EXPECT_TRUE(ConvOn());
+    EXPECT_TRUE(convBtn->toolTip().isEmpty());
+
+    for (const char* path : {"~/disc.ccd", "disc.ccd"})
+    {
+        CcdPathEdit->setText(path);
+        EXPECT_FALSE(ConvOn());
+        EXPECT_EQ(CcdPathEdit->toolTip(), "The .ccd path must be absolute: it starts with /.");
+        EXPECT_EQ(convBtn->toolTip(), CcdPathEdit->toolTip());
+    }
+    // A path the user typed is never replaced.
+    Frm.OpenCueFile(Q(cue));
+    EXPECT_EQ(CcdPathEdit->text(), "disc.ccd");
+}
+
+TEST_F(MainformTest, FileDialogsStartInARealFolder)
+{
+    auto* openDlg = Child<QFileDialog>(Frm, "CueOpenDlg");
+    auto* saveDlg = Child<QFileDialog>(Frm, "CcdSaveDlg");
+    QString openFolder, saveFolder, saveName;
+    const auto look = [&](QFileDialog* dialog, QString& folder, QString* name) {
+        QTimer::singleShot(0, dialog, [=, &folder] {
+            folder = dialog->directory().absolutePath();
+            if (name != nullptr)
+                *name = dialog->selectedFiles().value(0);
+            dialog->reject();
+        });
+    };
+    look(openDlg, openFolder, nullptr);
+    Child<QAction>(Frm, "FileSelectCue")->trigger();
+    EXPECT_EQ(openFolder, QDir::homePath());
+
+    // The save dialog offers the sheet's folder and its name with .ccd.
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 75, "album");
+    Frm.OpenCueFile(Q(cue));
+    CcdPathEdit->clear();
+    look(saveDlg, saveFolder, &saveName);
+    Child<QAction>(Frm, "FileSelectCcd")->trigger();
+    EXPECT_EQ(saveFolder, Q(W.Dir.Path().string()));
+    EXPECT_EQ(saveName, Q(W.Dir.File("album.ccd")));
+
+    // A remembered folder that is gone counts as none.
+    Frm.SelectCcdFile(Q(W.Dir.File("gone/x.ccd")));
+    look(saveDlg, saveFolder, nullptr);
+    Child<QAction>(Frm, "FileSelectCcd")->trigger();
+    EXPECT_EQ(saveFolder, Q(W.Dir.Path().string()));
+}
+
+TEST_F(MainformTest, FontDialogOffersKeptSizesAndKeepsAnUnchangedFont)
+{
+    auto* fontDlg = Child<QFontDialog>(Frm, "FontDlg");
+    const QFont before = CuePathEdit->font();
+    int largest = 0;
+    int sizeRows = 0;
+    QString offeredFamily;
+    QTimer::singleShot(0, fontDlg, [&] {
+        offeredFamily = fontDlg->currentFont().family();
+        for (QListView* list : fontDlg->findChildren<QListView*>())
+        {
+            bool numbers = list->model()->rowCount() > 0;
+            int top = 0;
+            for (int row = 0; row < list->model()->rowCount(); ++row)
+            {
+                bool number = false;
+                top = std::max(top, list->model()->index(row, 0).data().toString().toInt(&number));
+                numbers = numbers && number;
+            }
+            if (numbers)
+            {
+                largest = top;
+                sizeRows = list->model()->rowCount();
+            }
+        }
+        fontDlg->accept();
+    });
+    Child<QAction>(Frm, "SettingsFont")->trigger();
+    EXPECT_GT(sizeRows, 0);
+    EXPECT_EQ(largest, 12);
+    EXPECT_EQ(CuePathEdit->font(), before);
+    EXPECT_EQ(CuePathEdit->font().family(), "Arial");
+    if (QFontDatabase::families().contains("Liberation Sans") && !QFontDatabase::families().contains("Arial"))
+    {
+        EXPECT_EQ(offeredFamily, "Liberation Sans");
+    }
 }
 
 TEST(ApplicationTest, ExceptionInAHandlerIsShownNotFatal)
@@ -347,15 +554,15 @@ TEST_F(MainformTest, ASideCarIsLoadedWithTheSheet)
     W.Dir.Write("GAME.SBI", sidecar::SBI_HEADER + sidecar::Bytes({0x00, 0x02, 0x10, 0x03, 0x00, 0x02, 0x11}));
     Frm.OpenCueFile(Q(cue));
     EXPECT_TRUE(PreviewOn());
-    EXPECT_EQ(Frm.CueSheet.SubQPatchFile, W.Dir.File("GAME.SBI"));
-    EXPECT_EQ(Frm.CueSheet.SubQPatches.size(), 1u);
+    EXPECT_EQ(Frm.Sheet().SubQPatchFile, W.Dir.File("GAME.SBI"));
+    EXPECT_EQ(Frm.Sheet().SubQPatches.size(), 1u);
     EXPECT_TRUE(W.Boxes.empty());
 
     W.Dir.Write("GAME.SBI", sidecar::SBI_HEADER + sidecar::Bytes({0x00, 0x02, 0x10, 0x07}));
     Frm.OpenCueFile(Q(cue));
     EXPECT_FALSE(PreviewOn());
-    EXPECT_TRUE(Frm.CuePathEdit->text().isEmpty());
-    EXPECT_TRUE(Frm.CueSheet.SubQPatchFile.empty());
+    EXPECT_TRUE(CuePathEdit->text().isEmpty());
+    EXPECT_TRUE(Frm.Sheet().SubQPatchFile.empty());
     ASSERT_EQ(W.Boxes.size(), 1u);
     EXPECT_EQ(W.Boxes[0].Caption, "Error");
     EXPECT_EQ(W.Boxes[0].Text, "GAME.SBI: record 1 has type 7, not 1, 2 or 3");

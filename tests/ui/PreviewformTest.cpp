@@ -2,15 +2,19 @@
 
 #include "support/Sidecar.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 std::string Spaces(int n)
@@ -41,15 +45,15 @@ protected:
     std::vector<std::string> Lines() const
     {
         std::vector<std::string> lines;
-        for (int row = 0; row < Frm.TrackList->count(); ++row)
-            lines.push_back(Frm.TrackList->item(row)->text().toStdString());
+        for (int row = 0; row < Child<QListWidget>(Frm, "TrackList")->count(); ++row)
+            lines.push_back(Child<QListWidget>(Frm, "TrackList")->item(row)->text().toStdString());
         return lines;
     }
 
     std::string Clipboard()
     {
         QGuiApplication::clipboard()->clear();
-        Frm.ClipBtn->click();
+        Child<QPushButton>(Frm, "ClipBtn")->click();
         return QGuiApplication::clipboard()->text().toStdString();
     }
 };
@@ -58,19 +62,19 @@ protected:
 TEST_F(PreviewformTest, EmptySheet)
 {
     Frm.FormShow();
-    EXPECT_EQ(Frm.NumTrkLbl->text(), "0");
-    EXPECT_EQ(Frm.LengthLbl->text(), "00:00:00");
-    EXPECT_EQ(Frm.McnLbl->text(), "Not Specified");
-    EXPECT_EQ(Frm.CdtextLbl->text(), "Not Specified");
-    EXPECT_EQ(Frm.TrackList->count(), 0);
+    EXPECT_EQ(Child<QLabel>(Frm, "NumTrkLbl")->text(), "0");
+    EXPECT_EQ(Child<QLabel>(Frm, "LengthLbl")->text(), "00:00:00");
+    EXPECT_EQ(Child<QLabel>(Frm, "McnLbl")->text(), "Not Specified");
+    EXPECT_EQ(Child<QLabel>(Frm, "CdtextLbl")->text(), "Not Specified");
+    EXPECT_EQ(Child<QListWidget>(Frm, "TrackList")->count(), 0);
     EXPECT_EQ(Clipboard(), ReportHead("0", "00:00:00", "Not Specified"));
 }
 
 TEST_F(PreviewformTest, SingleDataTrack)
 {
     W.MainFrm->OpenCueFile(QString::fromStdString(WriteSingleTrackDisc(W.Dir, 1000)));
-    QTimer::singleShot(0, &Frm, [&] { Frm.CloseBtn->click(); });
-    W.MainFrm->PreviewBtn->click(); // shown modally; every showing rebuilds the contents
+    QTimer::singleShot(0, &Frm, [&] { Child<QPushButton>(Frm, "CloseBtn")->click(); });
+    Child<QPushButton>(*W.MainFrm, "PreviewBtn")->click(); // shown modally; every showing rebuilds the contents
 
     const std::vector<std::string> expected = {
         "  01  " + Spaces(6) + Spaces(15) + "Mode1/2352 " + "No   No   No   " + Spaces(22),
@@ -82,10 +86,10 @@ TEST_F(PreviewformTest, SingleDataTrack)
     };
     EXPECT_EQ(Lines(), expected);
     EXPECT_EQ(expected[0].size(), 75u);
-    EXPECT_EQ(Frm.TrackList->currentRow(), 0);
-    EXPECT_EQ(Frm.NumTrkLbl->text(), "1");
-    EXPECT_EQ(Frm.LengthLbl->text(), "00:15:25");
-    EXPECT_EQ(Frm.McnLbl->text(), "Not Specified");
+    EXPECT_EQ(Child<QListWidget>(Frm, "TrackList")->currentRow(), 0);
+    EXPECT_EQ(Child<QLabel>(Frm, "NumTrkLbl")->text(), "1");
+    EXPECT_EQ(Child<QLabel>(Frm, "LengthLbl")->text(), "00:15:25");
+    EXPECT_EQ(Child<QLabel>(Frm, "McnLbl")->text(), "Not Specified");
 
     std::string report = ReportHead("1", "00:15:25", "Not Specified");
     for (const std::string& line : expected)
@@ -129,9 +133,9 @@ TEST_F(PreviewformTest, GapsIsrcFlagsAndCatalog)
         "            LeadOut" + Spaces(39) + "00:13:00" + Spaces(9),
     };
     EXPECT_EQ(Lines(), expected);
-    EXPECT_EQ(Frm.NumTrkLbl->text(), "2");
-    EXPECT_EQ(Frm.LengthLbl->text(), "00:13:00");
-    EXPECT_EQ(Frm.McnLbl->text(), "4988001234567");
+    EXPECT_EQ(Child<QLabel>(Frm, "NumTrkLbl")->text(), "2");
+    EXPECT_EQ(Child<QLabel>(Frm, "LengthLbl")->text(), "00:13:00");
+    EXPECT_EQ(Child<QLabel>(Frm, "McnLbl")->text(), "4988001234567");
 
     std::string report = ReportHead("2", "00:13:00", "4988001234567");
     for (const std::string& line : expected)
@@ -142,12 +146,41 @@ TEST_F(PreviewformTest, GapsIsrcFlagsAndCatalog)
 TEST_F(PreviewformTest, FixedPitchHeaderAndCaptions)
 {
     EXPECT_EQ(Frm.windowTitle(), "Disc Layout");
-    EXPECT_EQ(Frm.HdrLbl->text().toStdString(),
+    EXPECT_EQ(Child<QLabel>(Frm, "HdrLbl")->text().toStdString(),
               "Track Index ISRC           Type       Copy Emph 4ch        Start    Length ");
-    EXPECT_TRUE(QFontInfo(Frm.TrackList->font()).fixedPitch());
-    EXPECT_TRUE(QFontInfo(Frm.HdrLbl->font()).fixedPitch());
-    EXPECT_EQ(Frm.ClipBtn->text(), "&Copy to Clipboard");
-    EXPECT_EQ(Frm.CloseBtn->text(), "C&lose");
+    EXPECT_TRUE(QFontInfo(Child<QListWidget>(Frm, "TrackList")->font()).fixedPitch());
+    EXPECT_TRUE(QFontInfo(Child<QLabel>(Frm, "HdrLbl")->font()).fixedPitch());
+    EXPECT_EQ(Child<QPushButton>(Frm, "ClipBtn")->text(), "&Copy to Clipboard");
+    EXPECT_EQ(Child<QPushButton>(Frm, "CloseBtn")->text(), "C&lose");
+}
+
+// A long CD-TEXT path in a large font is shortened in the middle; the tooltip and the report keep it whole.
+TEST_F(PreviewformTest, LongCdTextPathIsElidedNotCut)
+{
+    const std::string folder = "a-rather-long-folder-name-for-the-cd-text-file/and-one-more-level-below-it";
+    std::filesystem::create_directories(W.Dir.File(folder));
+    const std::string cdt = W.Dir.Write(folder + "/disc.cdt", std::string(18, '\0'));
+    WriteSingleTrackDisc(W.Dir, 75);
+    const std::string cue = W.Dir.Write("text.cue", "CDTEXTFILE \"" + folder +
+                                                        "/disc.cdt\"\nFILE \"disc.bin\" BINARY\n"
+                                                        "  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    W.MainFrm->OpenCueFile(QString::fromStdString(cue));
+    ASSERT_TRUE(W.Boxes.empty()) << W.Boxes[0].Text.toStdString();
+    TPathFont font = W.MainFrm->PathFont();
+    font.Font.setPointSize(12);
+    W.MainFrm->ApplyPathFont(font);
+    Frm.FormShow();
+
+    QLabel* label = Child<QLabel>(Frm, "CdtextLbl");
+    const QString whole = QString::fromStdString(cdt);
+    EXPECT_EQ(label->toolTip(), whole);
+    EXPECT_NE(label->text(), whole);
+    EXPECT_TRUE(label->text().contains(QChar(0x2026))) << label->text().toStdString();
+    EXPECT_TRUE(label->text().endsWith("disc.cdt"));
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+    EXPECT_GE(label->height(), QFontMetrics(font.Font).height());
+    EXPECT_LE(label->geometry().bottom(), Child<QGroupBox>(Frm, "DiscInfoGroup")->height());
+    EXPECT_NE(Clipboard().find("CD-TEXT File         : " + cdt + "\n"), std::string::npos);
 }
 
 TEST_F(PreviewformTest, ASideCarShowsItsLineAndPutsItInTheReport)
@@ -159,15 +192,15 @@ TEST_F(PreviewformTest, ASideCarShowsItsLineAndPutsItInTheReport)
     W.Dir.Write("Game.lsd", records);
     W.MainFrm->OpenCueFile(QString::fromStdString(cue));
     Frm.FormShow();
-    EXPECT_FALSE(Frm.SubQLbl->isHidden());
-    EXPECT_EQ(Frm.SubQLbl->text(), "Subchannel patches: 16 Q frames from Game.lsd");
+    EXPECT_FALSE(Child<QLabel>(Frm, "SubQLbl")->isHidden());
+    EXPECT_EQ(Child<QLabel>(Frm, "SubQLbl")->text(), "Subchannel patches: 16 Q frames from Game.lsd");
     EXPECT_NE(Clipboard().find("  CD-TEXT File         : Not Specified\n\n"
                                "  Subchannel patches: 16 Q frames from Game.lsd\n\n"),
               std::string::npos);
 
     W.MainFrm->OpenCueFile(QString::fromStdString(WriteSingleTrackDisc(W.Dir, 1000)));
     Frm.FormShow();
-    EXPECT_TRUE(Frm.SubQLbl->isHidden());
+    EXPECT_TRUE(Child<QLabel>(Frm, "SubQLbl")->isHidden());
     EXPECT_EQ(Clipboard().find("Subchannel"), std::string::npos);
 }
 
@@ -176,22 +209,21 @@ TEST_F(PreviewformTest, SheetTextShowsWhereItComesFromAndTheMenuTurnsItOff)
     W.Dir.WriteZeros("DISC.BIN", 1000 * 2352);
     const std::string cue = W.Dir.Write("text.cue", "TITLE \"夜に駆ける\"\nFILE \"DISC.BIN\" BINARY\n"
                                                     "TRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
-    ASSERT_TRUE(W.MainFrm->SettingsCdText->isChecked());
+    ASSERT_TRUE(Child<QAction>(*W.MainFrm, "SettingsCdText")->isChecked());
     W.MainFrm->OpenCueFile(QString::fromStdString(cue));
     Frm.FormShow();
-    const std::string from =
-        "From the cue sheet (" + std::to_string(W.MainFrm->CueSheet.CdTextPacks.size()) + " packs)";
-    EXPECT_EQ(Frm.CdtextLbl->text().toStdString(), from);
+    const std::string from = "From the cue sheet (" + std::to_string(W.MainFrm->Sheet().CdTextPacks.size()) + " packs)";
+    EXPECT_EQ(Child<QLabel>(Frm, "CdtextLbl")->text().toStdString(), from);
     EXPECT_EQ(Lines().back(), "  Disc        TITLE      : 夜に駆ける");
     const std::string report = Clipboard();
     EXPECT_NE(report.find("  CD-TEXT File         : " + from + "\n\n"), std::string::npos);
     EXPECT_NE(report.find("  CD-TEXT     Block 0: Japanese, MS-JIS\n"), std::string::npos) << report;
 
     // Unchecking reads the sheet again without its text.
-    W.MainFrm->SettingsCdText->trigger();
-    EXPECT_FALSE(W.MainFrm->SettingsCdText->isChecked());
-    EXPECT_TRUE(W.MainFrm->CueSheet.CdTextPacks.empty());
+    Child<QAction>(*W.MainFrm, "SettingsCdText")->trigger();
+    EXPECT_FALSE(Child<QAction>(*W.MainFrm, "SettingsCdText")->isChecked());
+    EXPECT_TRUE(W.MainFrm->Sheet().CdTextPacks.empty());
     Frm.FormShow();
-    EXPECT_EQ(Frm.CdtextLbl->text(), "Not Specified");
+    EXPECT_EQ(Child<QLabel>(Frm, "CdtextLbl")->text(), "Not Specified");
     EXPECT_EQ(Clipboard().find("CD-TEXT  "), std::string::npos);
 }

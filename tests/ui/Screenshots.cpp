@@ -79,7 +79,7 @@ int main(int argc, char** argv)
                                                                   "    INDEX 01 04:01:30\n");
     frm.show();
     frm.OpenCueFile(QString::fromStdString(cue));
-    frm.CcdPathEdit->setText(QString::fromStdString(w.Dir.File("Sample Album/album.ccd")));
+    Child<QLineEdit>(frm, "CcdPathEdit")->setText(QString::fromStdString(w.Dir.File("Sample Album/album.ccd")));
     Grab(&frm, "main-window.png");
 
     w.PreviewFrm->show();
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
 
     frm.SetProgressHandler(&SlowProgress, w.ProgressDlg.get());
     QTimer::singleShot(2700, w.ProgressDlg.get(), [&] { Grab(w.ProgressDlg.get(), "progress-dialog.png"); });
-    frm.ConvBtn->click();
+    Child<QPushButton>(frm, "ConvBtn")->click();
     for (const TMessageBoxCall& box : w.Boxes)
         std::printf("message: %s\n", qPrintable(box.Text));
     return 0;

@@ -1,11 +1,17 @@
 #include "UiFixture.h"
 
 #include <QDir>
+#include <QMenuBar>
 
 std::string WriteSingleTrackDisc(const TTempDir& dir, int sectors, const std::string& name)
 {
     dir.WriteZeros(name + ".bin", static_cast<std::uintmax_t>(sectors) * 2352);
     return dir.Write(name + ".cue", "FILE \"" + name + ".bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+}
+
+int FormHeight(const TMainFrm& frm)
+{
+    return frm.menuBar()->sizeHint().height() + 105;
 }
 
 TUiWindows::TUiWindows()

@@ -16,6 +16,13 @@
 #include <string>
 #include <vector>
 
+// A window's widget or action by its objectName; a missing one fails the test.
+template <typename T>
+T* Child(const QObject& parent, const char* name);
+
+// The main window's fixed height: its menu bar over the 105-pixel area of the controls.
+int FormHeight(const TMainFrm& frm);
+
 // A cue sheet of one MODE1/2352 track over a file of `sectors` zero sectors.
 std::string WriteSingleTrackDisc(const TTempDir& dir, int sectors, const std::string& name = "disc");
 
@@ -50,6 +57,16 @@ private:
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+template <typename T>
+T* Child(const QObject& parent, const char* name)
+{
+    T* child = parent.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << "no child named " << name;
+    return child;
+}
 
 template <typename TCondition>
 bool WaitFor(TCondition condition, int timeoutMs)
