@@ -9,7 +9,7 @@ for tool in xvfb-run Xvfb openbox xprop; do
         exit 77
     fi
 done
-exec xvfb-run -a -s "-screen 0 1280x800x24" sh -c '
+exec xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" sh -c '
     openbox --sm-disable >/dev/null 2>&1 &
     wm=$!
     # Wait until the window manager has taken the screen.

@@ -1,7 +1,6 @@
-// Takes the screenshots of the four windows in a real X server, under a window manager that honours
-// the progress dialog's "no title-bar buttons" hint (Debian xvfb, dbus, xfwm4):
-//   xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" dbus-run-session sh -c 'xfwm4 --compositor=off & sleep 3;
-//   build-ui/tests/ui/sarvex_screenshots docs/screenshots'
+// Takes the screenshots of the four windows in a real X server under a window manager, so that the
+// frames show (Debian xvfb and openbox; the script waits for openbox before it starts the program):
+//   tests/ui/RunUnderOpenbox.sh build/tests/ui/sarvex_screenshots docs/screenshots
 #include "UiFixture.h"
 
 #include "ui/Application.h"
