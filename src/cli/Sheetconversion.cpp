@@ -61,7 +61,7 @@ std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TL
 {
     sheet.UseSheetCdText = options.SheetCdText;
     if (!sheet.Load(cuePath))
-        return CueErrorText(sheet.ErrorCode);
+        return CueErrorText(sheet);
     if (sheet.CdTextReplaced > 0)
         warnings.push_back("CD-TEXT: " + std::to_string(sheet.CdTextReplaced) +
                            (sheet.CdTextReplaced == 1 ? " character" : " characters") +

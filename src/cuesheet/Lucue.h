@@ -133,6 +133,8 @@ public:
     std::string Catalog;
     TCueText DiscText; // TITLE, PERFORMER and the rest before the first TRACK; CATALOG too
     std::uint32_t ErrorCode = 0;
+    // Why a data file was refused, naming it ("song.flac: 48,000 Hz, ..."); empty when no reason is known.
+    std::string ErrorDetail;
     bool CorrectEdcEcc = true;
     // The FILE or CDTEXTFILE the reader looked for last, as the sheet names it and the path it tried:
     // after a load that could not find or open one, the file that failed.
@@ -221,3 +223,5 @@ private:
 std::string CueErrorMessage(std::uint32_t errorCode);
 // The full text shown to the user: "Invalid CUE SHEET command at line N\n" when N is not 0, then the message.
 std::string CueErrorText(std::uint32_t errorCode);
+// CueErrorText of the sheet's status, followed by the refusal reason on a line of its own when there is one.
+std::string CueErrorText(const TLuCueSheet& sheet);

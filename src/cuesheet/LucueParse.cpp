@@ -1,6 +1,8 @@
 // Reading a cue sheet: one command per line, checked against the placement rules in order.
 #include "cuesheet/Lucue.h"
 
+#include "cuesheet/Lucueaudio.h"
+#include "cuesheet/Lucuemotorola.h"
 #include "cuesheet/Lucuewav.h"
 #include "cuesheet/Tpos.h"
 #include "fileio/Fileio.h"
@@ -389,15 +391,22 @@ TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
     const std::string path = sheet.NoteFileTried(command.ArgOriginal.substr(0, blank));
     if (!IsRegularFile(path))
         return erNotFound;
-    if (type != "BINARY" && type != "WAVE")
+    if (type != "BINARY" && type != "MOTOROLA" && !IsAudioFileType(type))
         return erUnsupportedType;
     auto& slot = sheet.Files[static_cast<std::size_t>(sheet.FileCount)];
     try
     {
         if (type == "BINARY")
             slot = std::make_unique<TLuCueBinFile>(path);
+        else if (type == "MOTOROLA")
+            slot = std::make_unique<TLuCueMotorolaFile>(path);
         else
-            slot = std::make_unique<TLuCueWavFile>(path);
+            slot = OpenAudioFile(path);
+    }
+    catch (const EAudioRefused& error)
+    {
+        sheet.ErrorDetail = error.what();
+        return erOpenFailed;
     }
     catch (...)
     {
@@ -760,6 +769,7 @@ bool TLuCueSheet::Load(const std::string& cuePath)
     TriedFileName.clear();
     TriedFilePath.clear();
     ErrorCode = 0;
+    ErrorDetail.clear();
     if (!IsRegularFile(cuePath))
     {
         ErrorCode = CueStatus(egSheet, erNotFound);
@@ -889,4 +899,12 @@ std::string CueErrorText(std::uint32_t errorCode)
     if (const std::uint32_t line = errorCode >> 16; line != 0)
         text = "Invalid CUE SHEET command at line " + std::to_string(line) + "\n";
     return text + CueErrorMessage(errorCode);
+}
+
+std::string CueErrorText(const TLuCueSheet& sheet)
+{
+    std::string text = CueErrorText(sheet.ErrorCode);
+    if (sheet.ErrorCode != 0 && !sheet.ErrorDetail.empty())
+        text += "\n" + sheet.ErrorDetail;
+    return text;
 }

@@ -1,6 +1,7 @@
 #include "image/Layoutreport.h"
 
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Lucueaudio.h"
 #include "cuesheet/Tpos.h"
 
 #include <algorithm>
@@ -144,6 +145,13 @@ TDiscLayout BuildDiscLayout(const TLuCueSheet& sheet)
         }
 
         layout.Lines.push_back(std::string(48, ' ') + "    Total " + std::string(9, ' ') + Time(total));
+        if (const auto* audio =
+                dynamic_cast<const TLuCueAudioFile*>(track->FileIndex >= 0 && track->FileIndex < MAX_FILES
+                                                         ? sheet.Files[static_cast<std::size_t>(track->FileIndex)].get()
+                                                         : nullptr);
+            audio != nullptr && audio->Lossy)
+            layout.Notes.push_back(TwoDigits("Track %.2d", t) + " comes from a lossy file: " + audio->Name + " (" +
+                                   audio->Format + ")");
         layout.Lines.push_back(std::string(SEPARATOR_WIDTH, '-'));
     }
     if (sheet.TrackCount > 0)
@@ -185,6 +193,12 @@ std::string BuildLayoutReport(const TDiscLayout& layout)
             text += RuleLine();
         else
             text += line + "\n";
+    }
+    if (!layout.Notes.empty())
+    {
+        text += "\n";
+        for (const std::string& note : layout.Notes)
+            text += "  " + note + "\n";
     }
     return text;
 }

@@ -18,6 +18,8 @@ struct TDiscLayout
     bool HasCdTextFile = false; // the path is shown in the path boxes' font
     std::string SubQPatches;    // "16 Q frames from Game.sbi"; empty without a side-car
     std::vector<std::string> Lines;
+    // Remarks after the track list, such as a track decoded from a lossy file; usually none.
+    std::vector<std::string> Notes;
 };
 
 // The column header of the track list (75 characters).

@@ -374,7 +374,7 @@ void TMainFrm::OpenCueFile(const QString& path)
     FLastCueDir = FolderOf(path);
     CueSheet.UseSheetCdText = SettingsCdText->isChecked();
     bool loaded = CueSheet.Load(ToNativePath(path));
-    std::string error = CueSheet.ErrorCode != 0 ? CueErrorText(CueSheet.ErrorCode) : std::string();
+    std::string error = CueSheet.ErrorCode != 0 ? CueErrorText(CueSheet) : std::string();
     QString detail;
     const std::uint32_t group = CueSheet.ErrorCode & 0xF00;
     if (!loaded && (group == egFile || group == egCdTextFile) && !CueSheet.TriedFileName.empty())

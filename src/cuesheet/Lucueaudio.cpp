@@ -1,0 +1,148 @@
+#include "cuesheet/Lucueaudio.h"
+
+#include "cuesheet/Lucuedecoded.h"
+#include "cuesheet/Lucueflac.h"
+#include "cuesheet/Lucuewav.h"
+#include "cuesheet/Tpos.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t ID3_HEADER_SIZE = 10;
+constexpr std::int64_t SAMPLES_PER_FRAME = 588; // one CD sector of audio
+
+std::string BaseName(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The offset of the first byte after any ID3v2 tags at the start of the file.
+std::int64_t SkipId3Tags(TLuCueFile& file)
+{
+    std::int64_t offset = 0;
+    std::array<std::uint8_t, ID3_HEADER_SIZE> head{};
+    for (;;)
+    {
+        file.Seek(offset, soBeginning);
+        if (file.Read(head.data(), head.size()) != head.size() || std::memcmp(head.data(), "ID3", 3) != 0)
+            return offset;
+        // The size is "synchsafe": seven bits per byte; a footer doubles the header.
+        std::int64_t size = 0;
+        for (std::size_t i = 6; i < 10; ++i)
+            size = (size << 7) | (head[i] & 0x7F);
+        offset += static_cast<std::int64_t>(ID3_HEADER_SIZE) + size + ((head[5] & 0x10) ? 10 : 0);
+    }
+}
+
+} // namespace
+
+std::string GroupedNumber(std::int64_t value)
+{
+    const std::string digits = std::to_string(value < 0 ? -value : value);
+    std::string text = value < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i)
+    {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            text += ',';
+        text += digits[i];
+    }
+    return text;
+}
+
+bool IsAudioFileType(std::string_view type)
+{
+    return type == "WAVE" || type == "FLAC" || type == "MP3" || type == "AIFF" || type == "WV" || type == "APE";
+}
+
+std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path)
+{
+    std::array<std::uint8_t, 12> head{};
+    std::int64_t audioStart = 0;
+    {
+        TLuCueBinFile probe(path);
+        const std::size_t n = probe.Read(head.data(), head.size());
+        if (n == head.size() && std::memcmp(head.data(), "RIFF", 4) == 0 &&
+            std::memcmp(head.data() + 8, "WAVE", 4) == 0)
+            return std::make_unique<TLuCueWavFile>(path);
+        audioStart = SkipId3Tags(probe);
+        probe.Seek(audioStart, soBeginning);
+        head.fill(0);
+        probe.Read(head.data(), 4);
+    }
+    if (std::memcmp(head.data(), "fLaC", 4) == 0)
+        return std::make_unique<TLuCueFlacFile>(path);
+    return std::make_unique<TLuCueDecodedFile>(path);
+}
+
+TLuCueAudioFile::TLuCueAudioFile(const std::string& path) : TLuCueFile(path), Name(BaseName(path)) {}
+
+std::int64_t TLuCueAudioFile::Seek(std::int64_t offset, std::uint16_t origin)
+{
+    std::int64_t target = offset;
+    if (origin == soCurrent)
+        target = Position + offset;
+    else if (origin == soEnd)
+        target = DataLength + std::min<std::int64_t>(offset, 0);
+    Position = std::clamp<std::int64_t>(target, 0, DataLength);
+    return Position;
+}
+
+std::size_t TLuCueAudioFile::Read(void* buffer, std::size_t count)
+{
+    const std::int64_t left = DataLength - Position;
+    if (left <= 0)
+        return 0;
+    const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(count)));
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < wanted)
+    {
+        if (!Started || Position < BlockStart)
+        {
+            Block.clear();
+            const std::int64_t sample = Position / CD_SAMPLE_BYTES;
+            BlockStart = Restart(sample) * CD_SAMPLE_BYTES;
+            Started = true;
+            FromStart = BlockStart == 0;
+            EndChecked = false;
+        }
+        const std::int64_t blockEnd = BlockStart + static_cast<std::int64_t>(Block.size());
+        if (Position >= blockEnd)
+        {
+            Block.clear();
+            BlockStart = blockEnd;
+            if (!Decode())
+                Fail("the stream ends before its stated length", BlockStart / CD_SAMPLE_BYTES);
+            if (FromStart && !EndChecked && BlockStart + static_cast<std::int64_t>(Block.size()) >= DataLength)
+            {
+                EndChecked = true;
+                CheckEnd();
+            }
+            continue;
+        }
+        const auto from = static_cast<std::size_t>(Position - BlockStart);
+        const std::size_t n = std::min(wanted - done, Block.size() - from);
+        std::memcpy(out + done, Block.data() + from, n);
+        done += n;
+        Position += static_cast<std::int64_t>(n);
+    }
+    return done;
+}
+
+void TLuCueAudioFile::Fail(const std::string& what, std::int64_t sample) const
+{
+    const auto frames = static_cast<std::uint32_t>(std::max<std::int64_t>(sample, 0) / SAMPLES_PER_FRAME);
+    throw EAudioDamaged(Name + ": " + what + " at " + MsfToStr(FramesToMsf(frames)) + " (" + Format + ")");
+}
+
+void TLuCueAudioFile::Refuse(std::int64_t rate, int bits, int channels) const
+{
+    std::string text = Name + ": " + GroupedNumber(rate) + " Hz, ";
+    text += bits > 0 ? std::to_string(bits) + "-bit, " : Format + ", ";
+    text += std::to_string(channels) + (channels == 1 ? " channel" : " channels");
+    throw EAudioRefused(text + "; audio must be 44,100 Hz, 16-bit, stereo");
+}

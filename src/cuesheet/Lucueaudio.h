@@ -1,0 +1,76 @@
+// Compressed audio sources: decoded PCM presented exactly as the WAVE source presents its data chunk.
+#pragma once
+
+#include "cuesheet/Lucuebin.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Raised when an audio file is recognised but cannot be used; the text names the file and the reason.
+class EAudioRefused : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Raised while reading when the audio is damaged; the text names the file and the time.
+class EAudioDamaged : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+inline constexpr std::int32_t CD_SAMPLE_RATE = 44100;
+inline constexpr std::int64_t CD_SAMPLE_BYTES = 4; // 16-bit stereo
+
+// A byte stream of 16-bit little-endian stereo samples; Position runs 0..DataLength like the WAVE source.
+// The decoder starts on the first read; sequential reads never seek, a backward one restarts it.
+class TLuCueAudioFile : public TLuCueFile
+{
+public:
+    std::int64_t Seek(std::int64_t offset, std::uint16_t origin) override;
+    std::size_t Read(void* buffer, std::size_t count) override;
+
+    std::int64_t DataLength = 0;
+    bool Lossy = false;
+    // The coding, as shown to the user ("FLAC", "MP3", "WavPack").
+    std::string Format;
+    // The file's name without its folder, for messages.
+    std::string Name;
+
+protected:
+    explicit TLuCueAudioFile(const std::string& path);
+
+    // Readies the decoder for the sample given and returns the sample its next block starts at
+    // (at most the one given); it may already have put the first block into Block.
+    virtual std::int64_t Restart(std::int64_t sample) = 0;
+    // Puts the next decoded block into Block (emptied by the caller); false at the end of the stream.
+    virtual bool Decode() = 0;
+    // Called once the data up to DataLength has been decoded in a pass that began at sample 0.
+    virtual void CheckEnd() {}
+
+    [[noreturn]] void Fail(const std::string& what, std::int64_t sample) const;
+    // "song.flac: 48,000 Hz, 24-bit, 2 channels; audio must be 44,100 Hz, 16-bit, stereo"
+    [[noreturn]] void Refuse(std::int64_t rate, int bits, int channels) const;
+
+    std::vector<std::uint8_t> Block;
+
+private:
+    std::int64_t BlockStart = 0; // byte position of Block[0]
+    bool Started = false;
+    bool FromStart = false;
+    bool EndChecked = false;
+};
+
+// Opens a file named with an audio type keyword by its content: RIFF WAVE, FLAC or whatever the
+// decoder library recognises. Throws EFOpenError for a file that is not audio, EAudioRefused with
+// the reason for audio that cannot be used.
+std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path);
+
+// True when type is a FILE keyword for audio by content (WAVE, FLAC, MP3, AIFF, WV, APE).
+bool IsAudioFileType(std::string_view type);
+
+// "12,345": thousands separated by commas.
+std::string GroupedNumber(std::int64_t value);

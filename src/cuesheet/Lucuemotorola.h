@@ -1,0 +1,12 @@
+// MOTOROLA data file source: raw big-endian 16-bit audio, presented with each byte pair swapped.
+#pragma once
+
+#include "cuesheet/Lucuebin.h"
+
+class TLuCueMotorolaFile final : public TLuCueFile
+{
+public:
+    explicit TLuCueMotorolaFile(const std::string& path);
+    std::int64_t Seek(std::int64_t offset, std::uint16_t origin) override;
+    std::size_t Read(void* buffer, std::size_t count) override;
+};
