@@ -1,0 +1,92 @@
+#include "cuesheet/Lucue.h"
+#include "image/Conversion.h"
+#include "image/Layoutreport.h"
+
+#include "support/Audio.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace {
+
+// Three tracks of odd lengths, one file each, so that sector edges fall inside coder blocks.
+constexpr std::array<std::size_t, 3> TRACK_SAMPLES = {44100 * 3 + 17, 44100 * 2 + 1000, 44100 * 4 + 3};
+
+class AudioAlbumTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (std::size_t t = 0; t < TRACK_SAMPLES.size(); ++t)
+        {
+            const std::string name = std::string("t").append(std::to_string(t + 1));
+            const std::string wav =
+                Quoted(WriteWave(Dir, name + ".wav", SyntheticPcm(TRACK_SAMPLES[t], unsigned(t + 7))));
+            const std::string block = t == 1 ? "1152" : "4096";
+            ASSERT_TRUE(RunEncoder("flac -s -b " + block + " -o " + Quoted(Dir.File(name + ".flac")) + " " + wav));
+            ASSERT_TRUE(RunEncoder("wavpack -q -y " + wav + " -o " + Quoted(Dir.File(name + ".wv"))));
+            ASSERT_TRUE(RunEncoder("lame --quiet -b 192 " + wav + " " + Quoted(Dir.File(name + ".mp3"))));
+        }
+    }
+
+    // Converts the album in the given coding; returns the .img, .sub and .ccd bytes.
+    std::string Convert(const std::string& extension, const char* keyword = "WAVE")
+    {
+        std::string cue;
+        for (std::size_t t = 1; t <= TRACK_SAMPLES.size(); ++t)
+        {
+            const std::string number = std::to_string(t);
+            cue.append("FILE \"t").append(number).append(".").append(extension).append("\" ").append(keyword);
+            cue.append("\n  TRACK 0").append(number).append(" AUDIO\n    INDEX 01 00:00:00\n");
+        }
+        EXPECT_TRUE(Sheet.Load(Dir.Write(extension + ".cue", cue))) << CueErrorText(Sheet);
+        const std::string ccd = Dir.File(extension + ".ccd");
+        TConversionJob job;
+        job.Run(ccd, true, Sheet);
+        Status = job.Status.load();
+        ErrorText = job.ErrorText;
+        return TTempDir::ReadAll(Dir.File(extension + ".img")) + TTempDir::ReadAll(Dir.File(extension + ".sub")) +
+               TTempDir::ReadAll(ccd);
+    }
+
+    TTempDir Dir;
+    TLuCueSheet Sheet;
+    TConvertStatus Status = csIdle;
+    std::string ErrorText;
+};
+
+TEST_F(AudioAlbumTest, WaveAndLosslessAlbumsGiveTheSameImage)
+{
+    const std::string wave = Convert("wav");
+    ASSERT_EQ(Status, csSucceeded) << ErrorText;
+    EXPECT_TRUE(Convert("flac", "FLAC") == wave);
+    EXPECT_EQ(Status, csSucceeded) << ErrorText;
+    EXPECT_TRUE(Convert("wv") == wave);
+    EXPECT_EQ(Status, csSucceeded) << ErrorText;
+    EXPECT_EQ(BuildDiscLayout(Sheet).Notes.size(), 0U);
+}
+
+TEST_F(AudioAlbumTest, AnMp3AlbumKeepsItsLengthAndTheReportNamesTheLossyFiles)
+{
+    const std::string wave = Convert("wav");
+    const std::string mp3 = Convert("mp3", "MP3");
+    ASSERT_EQ(Status, csSucceeded) << ErrorText;
+    EXPECT_EQ(mp3.size(), wave.size());
+    const std::string report = BuildLayoutReport(BuildDiscLayout(Sheet));
+    EXPECT_NE(report.find("\n  Track 01 comes from a lossy file: t1.mp3 (MP3)\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("\n  Track 03 comes from a lossy file: t3.mp3 (MP3)\n"), std::string::npos) << report;
+}
+
+TEST_F(AudioAlbumTest, ADamagedFileFailsTheConversionWithItsNameAndTime)
+{
+    std::string bytes = TTempDir::ReadAll(Dir.File("t2.flac"));
+    bytes[bytes.size() / 2] ^= 0x40;
+    Dir.Write("t2.flac", bytes);
+    Convert("flac");
+    EXPECT_EQ(Status, csFailed);
+    EXPECT_EQ(ErrorText.rfind("t2.flac: damaged", 0), 0U) << ErrorText;
+    EXPECT_NE(ErrorText.find(" at 00:01:"), std::string::npos) << ErrorText;
+}
+
+} // namespace
