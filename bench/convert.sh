@@ -4,7 +4,8 @@
 # round runs each command once, alternating discs and commands. Prints the median times, the
 # throughput, the ratio conversion/cp, the ratio MODE1/2048 to AUDIO and the peak resident memory of
 # one conversion. With SARVEX_CLI_BEFORE set, that converter runs in the same rounds too, so that
-# before and after come from one run.
+# before and after come from one run. When the flac encoder is installed, it then converts the same
+# length of audio from one FLAC file and times `flac -d -c album.flac > /dev/null` beside it.
 #
 # Usage: bench/convert.sh [SECTORS] [RUNS]
 #   SECTORS            sectors per disc (default 360000, an 80-minute disc)
@@ -109,3 +110,45 @@ for c in "${converters[@]}"; do
   awk -v m="$(median ${times[$c,MODE1/2048]})" -v a="$(median ${times[$c,AUDIO]})" \
     'BEGIN { printf "  MODE1/2048 / AUDIO conversion %.2f\n", m / a }'
 done
+
+# An album of tones and noise as one FLAC file: the conversion against decoding alone.
+bench_flac() {
+  local dir=$work/flac
+  mkdir -p "$dir"
+  python3 - "$dir/album.wav" "$((sectors * 588))" <<'EOF'
+import math, random, struct, sys
+path, samples = sys.argv[1], int(sys.argv[2])
+rnd = random.Random(20240601)
+period = 1 << 18
+block = b"".join(struct.pack("<hh", int(9000 * math.sin(i * 0.021)) + rnd.randint(-1500, 1500),
+                             int(7000 * math.sin(i * 0.0137)) + rnd.randint(-1500, 1500)) for i in range(period))
+with open(path, "wb") as out:
+    size = samples * 4
+    out.write(b"RIFF" + struct.pack("<I", 36 + size) + b"WAVEfmt " +
+              struct.pack("<IHHIIHH", 16, 1, 2, 44100, 176400, 4, 16) + b"data" + struct.pack("<I", size))
+    while size > 0:
+        out.write(block[:min(size, len(block))])
+        size -= len(block)
+EOF
+  flac -s -f -o "$dir/album.flac" "$dir/album.wav"
+  rm -f "$dir/album.wav"
+  printf 'FILE "album.flac" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n' >"$dir/disc.cue"
+  "$cli" --force --quiet "$dir/disc.cue" "$dir/out.ccd"
+
+  local conv=() dec=() t0 i
+  for ((i = 0; i < runs; ++i)); do
+    t0=$(now_ns)
+    "$cli" --force --quiet "$dir/disc.cue" "$dir/out.ccd"
+    conv+=($(( $(now_ns) - t0 )))
+    t0=$(now_ns)
+    flac -s -d -c "$dir/album.flac" >/dev/null
+    dec+=($(( $(now_ns) - t0 )))
+  done
+  awk -v c="$(median "${conv[@]}")" -v d="$(median "${dec[@]}")" -v bytes="$(stat -c %s "$dir/album.flac")" 'BEGIN {
+    printf "%-10s convert %7.3f s   flac -d %7.3f s   ratio %.2f   (%.0f MB of FLAC)\n",
+           "FLAC", c / 1e9, d / 1e9, c / d, bytes / 1e6 }'
+  rm -rf "$dir"
+}
+if command -v flac >/dev/null; then
+  bench_flac
+fi
