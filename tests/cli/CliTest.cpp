@@ -1,5 +1,6 @@
 // End-to-end tests: sarvex-cli runs as its own process on small generated discs, and the output
 // files are checked against values worked out here by hand or with the plain codes of ImageOracle.
+#include "support/Audio.h"
 #include "support/CliProcess.h"
 #include "support/Controlfile.h"
 #include "support/ImageOracle.h"
@@ -474,7 +475,8 @@ TEST_F(CliTest, EveryLoadErrorExitsTwoWithTheErrorBoxText)
         {"FILE \"MISSING.BIN\" BINARY\n", line + "1\nUnable to find or open FILE"},
         {"FILE \"BAD.WAV\" WAVE\n", line + "1\nUnable to find or open FILE"},
         {"FILE AUDIO.BIN\n", line + "1\nIllegal FILE type is specified"},
-        {"FILE \"AUDIO.BIN\" MP3\n", line + "1\nUnsupported FILE type is specified"},
+        {"FILE \"AUDIO.BIN\" OGG\n", line + "1\nUnsupported FILE type is specified"},
+        {"FILE \"AUDIO.BIN\" MP3\n", line + "1\nUnable to find or open FILE"},
         {file + file, line + "2\nNo TRACKs were defined for the previous file"},
         {"TRACK 01 AUDIO\n", line + "1\n" + placement},
         {file + "TRACK 01 MODE3/2352\n", line + "2\nIllegal TRACK number or type is specifie"},
@@ -525,6 +527,31 @@ TEST_F(CliTest, EveryLoadErrorExitsTwoWithTheErrorBoxText)
     const TRunResult missing = RunCli({Dir.File("none.cue")});
     EXPECT_EQ(missing.Exit, 2);
     EXPECT_EQ(missing.Err, "Unable to find or open CUE SHEET\n");
+}
+
+// The load refusal gives the file's audio on a line of its own; damage found while reading fails the run.
+TEST_F(CliTest, AudioFilesAreRefusedOrFailWithTheirReason)
+{
+    const std::string pcm = SyntheticPcm(44100 * 2);
+    const std::string r48 = WriteWave(Dir, "r48.wav", pcm, 48000);
+    const std::string cd = WriteWave(Dir, "cd.wav", pcm);
+    ASSERT_TRUE(RunEncoder("flac -s -o " + Quoted(Dir.File("r48.flac")) + " " + Quoted(r48)));
+    ASSERT_TRUE(RunEncoder("flac -s -o " + Quoted(Dir.File("cd.flac")) + " " + Quoted(cd)));
+    const TRunResult refused = RunCli({Dir.Write("r48.cue", OneTrackSheet("r48.flac"))});
+    EXPECT_EQ(refused.Exit, 2);
+    EXPECT_EQ(refused.Err, "Invalid CUE SHEET command at line 1\nUnable to find or open FILE\n"
+                           "r48.flac: 48,000 Hz, 16-bit, 2 channels; audio must be 44,100 Hz, 16-bit, stereo\n");
+
+    const std::string cue = Dir.Write("cd.cue", OneTrackSheet("cd.flac", "FLAC"));
+    ASSERT_EQ(RunCli({"--quiet", cue, Dir.File("good.ccd")}).Exit, 0);
+    EXPECT_EQ(fs::file_size(Dir.File("good.img")), 150u * 2352);
+    std::string flac = TTempDir::ReadAll(Dir.File("cd.flac"));
+    flac[flac.size() - 100] ^= 0x21;
+    Dir.Write("cd.flac", flac);
+    const TRunResult damaged = RunCli({"--quiet", cue, Dir.File("bad.ccd")});
+    EXPECT_EQ(damaged.Exit, 1);
+    EXPECT_EQ(damaged.Err.rfind("Operation was failure.\ncd.flac: damaged", 0), 0u) << damaged.Err;
+    EXPECT_NE(damaged.Err.find(" at 00:01:"), std::string::npos) << damaged.Err;
 }
 
 TEST_F(CliTest, RefusesOutputsItMustNotWriteAndNeverCreatesFolders)
