@@ -80,7 +80,7 @@ std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path)
 
 TLuCueAudioFile::TLuCueAudioFile(const std::string& path) : TLuCueFile(path), Name(BaseName(path)) {}
 
-std::int64_t TLuCueAudioFile::Seek(std::int64_t offset, std::uint16_t origin)
+std::int64_t TLuCueAudioFile::Seek(std::int64_t offset, TSeekOrigin origin)
 {
     std::int64_t target = offset;
     if (origin == soCurrent)

@@ -30,7 +30,7 @@ inline constexpr std::int64_t CD_SAMPLE_BYTES = 4; // 16-bit stereo
 class TLuCueAudioFile : public TLuCueFile
 {
 public:
-    std::int64_t Seek(std::int64_t offset, std::uint16_t origin) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::size_t Read(void* buffer, std::size_t count) override;
 
     std::int64_t DataLength = 0;

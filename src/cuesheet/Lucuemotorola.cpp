@@ -13,7 +13,7 @@ constexpr std::size_t CHUNK = 1 << 16;
 
 TLuCueMotorolaFile::TLuCueMotorolaFile(const std::string& path) : TLuCueFile(path) {}
 
-std::int64_t TLuCueMotorolaFile::Seek(std::int64_t offset, std::uint16_t origin)
+std::int64_t TLuCueMotorolaFile::Seek(std::int64_t offset, TSeekOrigin origin)
 {
     std::int64_t base = 0;
     if (origin == soCurrent)

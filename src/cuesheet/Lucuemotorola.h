@@ -7,6 +7,6 @@ class TLuCueMotorolaFile final : public TLuCueFile
 {
 public:
     explicit TLuCueMotorolaFile(const std::string& path);
-    std::int64_t Seek(std::int64_t offset, std::uint16_t origin) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::size_t Read(void* buffer, std::size_t count) override;
 };
