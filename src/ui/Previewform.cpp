@@ -151,7 +151,7 @@ QString TPreviewFrm::ReportText() const
         shown.SubQPatches = SubQLbl->text().mid(QString::fromLatin1(SUBQ_PATCH_LABEL).size()).toStdString();
     for (int row = 0; row < TrackList->count(); ++row)
         shown.Lines.push_back(TrackList->item(row)->text().toStdString());
-    shown.Notes = BuildDiscLayout(MainFrm->CueSheet).Notes;
+    shown.Notes = BuildDiscLayout(MainFrm->Sheet()).Notes;
     return QString::fromStdString(BuildLayoutReport(shown));
 }
 
