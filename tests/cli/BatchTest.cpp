@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -155,11 +158,32 @@ TEST_F(BatchTest, SameNameRefusedFailFastAndUsageErrors)
     EXPECT_EQ(RunCli({"--output-dir", out.Path().string(), first, "x.ccd"}).Exit, 64);
 }
 
+// A chroot without devpts mounted hands out a master whose terminal cannot be opened.
+bool CanOpenPseudoTerminal()
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0)
+        return false;
+    bool ok = ::grantpt(master) == 0 && ::unlockpt(master) == 0;
+    if (ok)
+    {
+        const char* name = ::ptsname(master);
+        const int terminal = name != nullptr ? ::open(name, O_RDWR | O_NOCTTY) : -1;
+        ok = terminal >= 0;
+        if (ok)
+            ::close(terminal);
+    }
+    ::close(master);
+    return ok;
+}
+
 // On a terminal one progress line covers the batch; it is cleared before every status line.
 TEST_F(BatchTest, TerminalProgressLineNeverBreaksAStatusLine)
 {
     if (::access("/usr/bin/script", X_OK) != 0)
         GTEST_SKIP() << "script (bsdutils) is not installed";
+    if (!CanOpenPseudoTerminal())
+        GTEST_SKIP() << "no pseudo-terminal can be opened here (is devpts mounted?)";
     const std::string command =
         std::string(SARVEX_CLI) + " -j 2 " + WriteSheet(0) + " " + WriteSheet(1) + " " + WriteSheet(2);
     TTempDir logDir;
