@@ -56,7 +56,7 @@ package: build
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
 	$(MAKE) fuzz-short
 
 # Each fuzz target for 60 seconds (fuzz/run.sh SECONDS runs them longer).

@@ -1,6 +1,7 @@
 #include "synthesis/Errorcorrectmode1.h"
 
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -152,10 +153,12 @@ struct TMode1Tables
     alignas(16) TRowMask RowMask;
 };
 
-// Shared by every TMode1ErrorCorrect of the process. Built and released on the GUI thread
-// (cue sheets are made and destroyed there); a conversion only reads the tables.
+// Shared by every TMode1ErrorCorrect of the process. Batch workers make and destroy cue sheets
+// concurrently, so the count and the pointer change under the lock; an instance only reads the
+// tables, which stay while it lives.
 TMode1Tables* Shared = nullptr;
 int SharedRefCount = 0;
+std::mutex SharedLock;
 
 template <std::size_t R>
 inline __attribute__((always_inline)) void AddQRow(const std::uint8_t* sector, const std::uint8_t* rowMask,
@@ -256,6 +259,7 @@ SARVEX_KERNEL_CLONES void ComputeQ(std::uint8_t* sector, const TMode1Tables& t) 
 
 TMode1ErrorCorrect::TMode1ErrorCorrect() noexcept
 {
+    const std::lock_guard lock(SharedLock);
     ++SharedRefCount;
     if (Shared == nullptr)
     {
@@ -270,6 +274,7 @@ TMode1ErrorCorrect::TMode1ErrorCorrect() noexcept
 
 TMode1ErrorCorrect::~TMode1ErrorCorrect()
 {
+    const std::lock_guard lock(SharedLock);
     if (--SharedRefCount < 1)
     {
         delete Shared;

@@ -1,13 +1,16 @@
 #include "synthesis/Errorcorrectsubcode.h"
 
+#include <mutex>
 #include <new>
 
 namespace {
 
-// Shared by every TSubCodeErrorCorrect of the process. Built and released on the GUI thread
-// (cue sheets are made and destroyed there); a conversion only reads the table.
+// Shared by every TSubCodeErrorCorrect of the process. Batch workers make and destroy cue sheets
+// concurrently, so the count and the pointer change under the lock; an instance only reads the
+// table, which stays while it lives.
 TGf64MulTable* SharedMul = nullptr;
 int SharedRefCount = 0;
+std::mutex SharedLock;
 
 constexpr TGf64MulTable MUL_SOURCE = MakeGf64MulTable();
 
@@ -32,6 +35,7 @@ constexpr unsigned Div(unsigned k)
 
 TSubCodeErrorCorrect::TSubCodeErrorCorrect() noexcept
 {
+    const std::lock_guard lock(SharedLock);
     ++SharedRefCount;
     if (SharedMul == nullptr)
     {
@@ -43,6 +47,7 @@ TSubCodeErrorCorrect::TSubCodeErrorCorrect() noexcept
 
 TSubCodeErrorCorrect::~TSubCodeErrorCorrect()
 {
+    const std::lock_guard lock(SharedLock);
     if (--SharedRefCount < 1)
     {
         delete SharedMul;

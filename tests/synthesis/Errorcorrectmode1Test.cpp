@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <random>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -129,6 +132,30 @@ TEST(Mode1ErrorCorrectTableTest, TablesFollowLiveInstances)
     TRawSector again = HeaderSector(0x00, 0x02, 0x00);
     ASSERT_TRUE(c.Generate(again));
     EXPECT_EQ(again, first);
+}
+
+// Batch workers make and drop instances at once; the shared tables must neither leak nor vanish.
+TEST(Mode1ErrorCorrectTableTest, InstancesOnManyThreadsShareOneSetOfTables)
+{
+    ASSERT_FALSE(TMode1ErrorCorrect::HasTables());
+    TRawSector expected = HeaderSector(0x00, 0x02, 0x00);
+    ASSERT_TRUE(TMode1ErrorCorrect().Generate(expected));
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 300; ++i)
+            {
+                TMode1ErrorCorrect ecc;
+                TRawSector s = HeaderSector(0x00, 0x02, 0x00);
+                if (!ecc.Generate(s) || s != expected)
+                    ++wrong;
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_FALSE(TMode1ErrorCorrect::HasTables());
 }
 
 TEST(Mode1ErrorCorrectTableTest, MissingTablesLeaveSectorUntouched)

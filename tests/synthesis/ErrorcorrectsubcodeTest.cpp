@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <random>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -97,6 +100,28 @@ TEST(SubCodeErrorCorrectTableTest, SharedTableFollowsLiveInstances)
         EXPECT_TRUE(second.SetQParity(pack));
         EXPECT_EQ(pack[2], 0x07);
     }
+    EXPECT_FALSE(TSubCodeErrorCorrect::HasTable());
+}
+
+TEST(SubCodeErrorCorrectTableTest, InstancesOnManyThreadsShareOneTable)
+{
+    ASSERT_FALSE(TSubCodeErrorCorrect::HasTable());
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 300; ++i)
+            {
+                TSubCodeErrorCorrect ecc;
+                TPackBytes pack{};
+                pack[0] = 1;
+                if (!ecc.SetQParity(pack) || pack[2] != 0x07)
+                    ++wrong;
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
     EXPECT_FALSE(TSubCodeErrorCorrect::HasTable());
 }
 
