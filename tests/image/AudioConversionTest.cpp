@@ -3,6 +3,7 @@
 #include "image/Layoutreport.h"
 
 #include "support/Audio.h"
+#include "support/VariableFlac.h"
 
 #include <gtest/gtest.h>
 
@@ -21,10 +22,14 @@ protected:
         for (std::size_t t = 0; t < TRACK_SAMPLES.size(); ++t)
         {
             const std::string name = std::string("t").append(std::to_string(t + 1));
-            const std::string wav =
-                Quoted(WriteWave(Dir, name + ".wav", SyntheticPcm(TRACK_SAMPLES[t], unsigned(t + 7))));
-            const std::string block = t == 1 ? "1152" : "4096";
-            ASSERT_TRUE(RunEncoder("flac -s -b " + block + " -o " + Quoted(Dir.File(name + ".flac")) + " " + wav));
+            const std::string pcm = SyntheticPcm(TRACK_SAMPLES[t], unsigned(t + 7));
+            const std::string wav = Quoted(WriteWave(Dir, name + ".wav", pcm));
+            // Block sizes 4096, 1152 and varying.
+            if (t == 2)
+                Dir.Write(name + ".flac", VariableBlockFlac(pcm, {1152, 4608, 576}, 44100 + 5));
+            else
+                ASSERT_TRUE(RunEncoder("flac -s -b " + std::string(t == 1 ? "1152" : "4096") + " -o " +
+                                       Quoted(Dir.File(name + ".flac")) + " " + wav));
             ASSERT_TRUE(RunEncoder("wavpack -q -y " + wav + " -o " + Quoted(Dir.File(name + ".wv"))));
             ASSERT_TRUE(RunEncoder("lame --quiet -b 192 " + wav + " " + Quoted(Dir.File(name + ".mp3"))));
         }
