@@ -5,6 +5,7 @@
 #include "ui/Platform.h"
 #include "ui/Previewform.h"
 #include "ui/Progressdialog.h"
+#include "ui/Verifyform.h"
 #include "ui/Windowstyle.h"
 
 #include <QAction>
@@ -117,6 +118,8 @@ TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent)
     Job.Status.store(csIdle);
     Job.OnStart = [this] { RunOnGuiThread([this] { SetConversionButtonsEnabled(false); }); };
     Job.OnEnd = [this] { RunOnGuiThread([this] { SetConversionButtonsEnabled(true); }); };
+    VerifyJob.OnStart = Job.OnStart;
+    VerifyJob.OnEnd = [this] { RunOnGuiThread([this] { RestoreButtonStates(); }); };
 
     LoadSettings();
     KeepOnScreen();
@@ -151,6 +154,7 @@ void TMainFrm::CreateActions()
 
     FileSelectCue = AddAction(File1, "FileSelectCue", "&Select a .cue file", &TMainFrm::FileSelectCueExecute);
     FileSelectCcd = AddAction(File1, "FileSelectCcd", "S&elect a .ccd file", &TMainFrm::FileSelectCcdExecute);
+    FileVerify = AddAction(File1, "FileVerify", "&Verify Image...", &TMainFrm::FileVerifyExecute);
     FileExit = AddAction(File1, "FileExit", "E&xit", &TMainFrm::FileExitExecute);
     SettingsFont = AddAction(Setting1, "SettingsFont", "&Font", &TMainFrm::SettingsFontExecute);
     SettingsCdText =
@@ -269,6 +273,13 @@ void TMainFrm::CreateDialogs()
     CcdSaveDlg->setOption(QFileDialog::DontConfirmOverwrite);
     CcdSaveDlg->setDefaultSuffix(QStringLiteral("ccd"));
     CcdSaveDlg->setNameFilters({QStringLiteral("CCD Files (*.ccd)"), QStringLiteral("All Files (*)")});
+
+    VerifyOpenDlg = new QFileDialog(this);
+    VerifyOpenDlg->setObjectName(QStringLiteral("VerifyOpenDlg"));
+    VerifyOpenDlg->setWindowTitle(QStringLiteral("Verify Image"));
+    VerifyOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
+    VerifyOpenDlg->setFileMode(QFileDialog::ExistingFile);
+    VerifyOpenDlg->setNameFilters({QStringLiteral("CCD Files (*.ccd)"), QStringLiteral("All Files (*)")});
 
     // Qt's own font dialog, so that a colour choice can join its effects.
     FontDlg = new QFontDialog(this);
@@ -475,23 +486,11 @@ void TMainFrm::ConvBtnClick()
 
     ConvCcdPath = ccdPath;
     ConvCorrectEdcEcc = CorrectCk->isChecked();
-    QThread* worker = QThread::create([this] { RunConversion(); });
-    worker->setObjectName(QStringLiteral("ConversionWorker"));
-    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start();
-    if (!worker->isRunning() && !worker->isFinished())
+    if (!RunWithProgress([this] { RunConversion(); }, QStringLiteral("Converting...")))
     {
-        delete worker;
         Job.Status.store(csIdle);
         return;
     }
-
-    if (auto* progressDlg = findChild<TProgressDlg*>(QString(), Qt::FindDirectChildrenOnly))
-    {
-        ShowNormal(progressDlg); // a minimize left over from an earlier run
-        progressDlg->exec();
-    }
-    RestoreWindow();
 
     switch (Job.Status.load())
     {
@@ -501,6 +500,66 @@ void TMainFrm::ConvBtnClick()
     default: ShowError(this, QStringLiteral("Operation was failure."), FromNativePath(Job.ErrorText)); break;
     }
     Job.Status.store(csIdle);
+}
+
+bool TMainFrm::RunWithProgress(std::function<void()> body, const QString& caption)
+{
+    QThread* worker = QThread::create(std::move(body));
+    worker->setObjectName(QStringLiteral("ConversionWorker"));
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
+    if (!worker->isRunning() && !worker->isFinished())
+    {
+        delete worker;
+        return false;
+    }
+
+    if (auto* progressDlg = findChild<TProgressDlg*>(QString(), Qt::FindDirectChildrenOnly))
+    {
+        progressDlg->setWindowTitle(caption);
+        ShowNormal(progressDlg); // a minimize left over from an earlier run
+        progressDlg->exec();
+    }
+    RestoreWindow();
+    return true;
+}
+
+void TMainFrm::FileVerifyExecute()
+{
+    // Sets are most often checked where they were last written.
+    VerifyOpenDlg->setDirectory(ExistingFolder(FLastVerifyDir, ExistingFolder(FLastCcdDir, QDir::homePath())));
+    VerifyOpenDlg->selectFile(QString());
+    if (VerifyOpenDlg->exec() != QDialog::Accepted || VerifyOpenDlg->selectedFiles().isEmpty())
+        return;
+    VerifyImage(VerifyOpenDlg->selectedFiles().constFirst());
+}
+
+void TMainFrm::VerifyImage(const QString& path)
+{
+    FLastVerifyDir = FolderOf(path);
+    VerifyCcdPath = ToNativePath(path);
+    Verifying = true;
+    const bool ran = RunWithProgress([this] { VerifyJob.Run(VerifyCcdPath); }, QStringLiteral("Verifying..."));
+    Verifying = false;
+    const TConvertStatus status = VerifyJob.Status.load();
+    VerifyJob.Status.store(csIdle);
+    if (!ran)
+        return;
+
+    switch (status)
+    {
+    case csSucceeded:
+        if (auto* verifyFrm = findChild<TVerifyFrm*>(QString(), Qt::FindDirectChildrenOnly))
+        {
+            verifyFrm->SetReport(VerifyJob.Report);
+            verifyFrm->exec();
+        }
+        break;
+    case csCancelRequested: ShowResult(this, QStringLiteral("Verification was canceled.")); break;
+    default:
+        ShowError(this, QStringLiteral("Cannot verify \"%1\".").arg(path), FromNativePath(VerifyJob.ErrorText));
+        break;
+    }
 }
 
 void TMainFrm::RestoreWindow()
@@ -517,18 +576,31 @@ void TMainFrm::RunConversion()
 
 bool TMainFrm::SetProgressHandler(TProgressProc handler, void* dialog)
 {
-    return Job.SetProgressHandler(handler, dialog);
+    if (Job.Status.load() != csIdle || VerifyJob.Status.load() != csIdle)
+        return false;
+    return Job.SetProgressHandler(handler, dialog) && VerifyJob.SetProgressHandler(handler, dialog);
 }
 
 void TMainFrm::RequestCancel()
 {
-    Job.RequestCancel();
+    if (Verifying)
+        VerifyJob.RequestCancel();
+    else
+        Job.RequestCancel();
 }
 
 void TMainFrm::SetConversionButtonsEnabled(bool enabled)
 {
     for (QPushButton* button : {BrowseBtn1, BrowseBtn2, PreviewBtn, ConvBtn})
         button->setEnabled(enabled);
+}
+
+void TMainFrm::RestoreButtonStates()
+{
+    BrowseBtn1->setEnabled(true);
+    BrowseBtn2->setEnabled(true);
+    PreviewBtn->setEnabled(!CuePathEdit->text().isEmpty());
+    UpdateConvertState();
 }
 
 void TMainFrm::RunOnGuiThread(std::function<void()> work)

@@ -1,8 +1,9 @@
-// The main window: choose the cue sheet and the control file, preview, convert.
+// The main window: choose the cue sheet and the control file, preview, convert; verify an image set.
 #pragma once
 
 #include "cuesheet/Lucue.h"
 #include "image/Conversion.h"
+#include "image/Verifier.h"
 
 #include <QFont>
 #include <QMainWindow>
@@ -34,7 +35,7 @@ struct TPathFont
     static constexpr std::int32_t SYSTEM_WINDOW_TEXT = static_cast<std::int32_t>(0x80000008u);
 };
 
-// The preview, progress and About dialogs are children of this window; it finds them by type.
+// The preview, progress, verify report and About dialogs are children of this window; it finds them by type.
 class TMainFrm : public QMainWindow
 {
     Q_OBJECT
@@ -46,15 +47,18 @@ public:
     // The steps after a file dialog, shared with drag and drop and the command line.
     void OpenCueFile(const QString& path);
     void SelectCcdFile(const QString& path);
+    // Checks the set a .ccd file names, with the progress dialog, and shows the report or why it failed.
+    void VerifyImage(const QString& path);
 
-    // For the progress dialog.
+    // For the progress dialog, which serves the conversion and the verification alike.
     bool SetProgressHandler(TProgressProc handler, void* dialog);
     void RequestCancel();
-    TConvertStatus Status() const { return Job.Status.load(); }
+    TConvertStatus Status() const { return Verifying ? VerifyJob.Status.load() : Job.Status.load(); }
 
     const TLuCueSheet& Sheet() const { return CueSheet; }
     const QString& LastCueDir() const { return FLastCueDir; }
     const QString& LastCcdDir() const { return FLastCcdDir; }
+    const QString& LastVerifyDir() const { return FLastVerifyDir; }
     const TPathFont& PathFont() const { return CurrentPathFont; }
     void ApplyPathFont(const TPathFont& font);
 
@@ -72,14 +76,20 @@ private:
     void ApplyPendingFont();
     void LayoutAnchored(int clientWidth);
     void SetConversionButtonsEnabled(bool enabled);
+    // After a verification: each button as the sheet and the .ccd path allow.
+    void RestoreButtonStates();
     void UpdateConvertState();
     void RunOnGuiThread(std::function<void()> work);
+    // Runs body in a worker thread under the progress dialog, titled caption; returns once the dialog
+    // has closed, or false when no thread could be started.
+    bool RunWithProgress(std::function<void()> body, const QString& caption);
     void RestoreWindow();
     void KeepOnScreen();
 
     bool ConfirmOverwrite(const QString& path);
     void FileSelectCueExecute();
     void FileSelectCcdExecute();
+    void FileVerifyExecute();
     void CcdPathEditChange();
     void CcdPathEditReturn();
     void ConvBtnClick();
@@ -111,6 +121,7 @@ private:
     QMenu* Help1 = nullptr;
     QAction* FileSelectCue = nullptr;
     QAction* FileSelectCcd = nullptr;
+    QAction* FileVerify = nullptr;
     QAction* FileExit = nullptr;
     QAction* SettingsFont = nullptr;
     QAction* SettingsCdText = nullptr; // checked: CD-TEXT from the sheet's TITLE, PERFORMER... lines
@@ -118,16 +129,21 @@ private:
 
     QFileDialog* CueOpenDlg = nullptr;
     QFileDialog* CcdSaveDlg = nullptr;
+    QFileDialog* VerifyOpenDlg = nullptr;
     QFontDialog* FontDlg = nullptr;
     QComboBox* FontColorBox = nullptr; // added to FontDlg's effects; null when it has none
 
     TLuCueSheet CueSheet;
     QString FLastCueDir;
     QString FLastCcdDir;
+    QString FLastVerifyDir; // where the last set to verify was chosen
 
     TConversionJob Job;
     std::string ConvCcdPath; // read on the GUI thread before the worker starts
     bool ConvCorrectEdcEcc = true;
+    TVerifyJob VerifyJob;
+    std::string VerifyCcdPath; // read on the GUI thread before the worker starts
+    bool Verifying = false;    // which job the progress dialog is serving
     std::optional<TPathFont> PendingFont;
     TPathFont CurrentPathFont;
 };

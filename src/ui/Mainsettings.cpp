@@ -75,6 +75,7 @@ void TMainFrm::LoadSettings()
 
     FLastCueDir = QString::fromStdString(ini.ReadString(DIR, "Cue", ""));
     FLastCcdDir = QString::fromStdString(ini.ReadString(DIR, "Ccd", ""));
+    FLastVerifyDir = QString::fromStdString(ini.ReadString(DIR, "Verify", ""));
     CorrectCk->setChecked(ini.ReadBool(OPTIONS, "EdcEcc", true));
     SettingsCdText->setChecked(ini.ReadBool(OPTIONS, "CdTextFromCue", true));
 }
@@ -107,6 +108,9 @@ void TMainFrm::SaveSettings() const
 
     ini.WriteString(DIR, "Cue", FLastCueDir.toStdString());
     ini.WriteString(DIR, "Ccd", FLastCcdDir.toStdString());
+    // Only once a set was verified: the file of a user who never did stays as it was.
+    if (!FLastVerifyDir.isEmpty())
+        ini.WriteString(DIR, "Verify", FLastVerifyDir.toStdString());
     ini.WriteBool(OPTIONS, "EdcEcc", CorrectCk->isChecked());
     ini.WriteBool(OPTIONS, "CdTextFromCue", SettingsCdText->isChecked());
 

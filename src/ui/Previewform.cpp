@@ -4,10 +4,6 @@
 #include "ui/Mainform.h"
 #include "ui/Windowstyle.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,22 +12,7 @@
 #include <QPushButton>
 
 namespace {
-constexpr int FIXED_FONT_PIXELS = 12;
 constexpr int LIST_ITEM_HEIGHT = 15;
-
-// Courier New where it is installed (or aliased to a metric twin), else the system's monospace font.
-QFont ListFont()
-{
-    QFont font(InstalledFamily(QStringLiteral("Courier New")));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setPixelSize(FIXED_FONT_PIXELS);
-    if (!QFontInfo(font).fixedPitch())
-    {
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setPixelSize(FIXED_FONT_PIXELS);
-    }
-    return font;
-}
 
 QLabel* FixedLabel(const QString& text, QWidget* parent, const char* name, int left, int top, const QFont& font)
 {
@@ -44,15 +25,11 @@ QLabel* FixedLabel(const QString& text, QWidget* parent, const char* name, int l
 }
 } // namespace
 
-TPreviewFrm::TPreviewFrm(TMainFrm* mainFrm) : QDialog(mainFrm, DIALOG_FLAGS), MainFrm(mainFrm)
+TPreviewFrm::TPreviewFrm(TMainFrm* mainFrm)
+    : TReportFrm(mainFrm, "PreviewFrm", QStringLiteral("Disc Layout")), MainFrm(mainFrm)
 {
-    setObjectName(QStringLiteral("PreviewFrm"));
-    setWindowTitle(QStringLiteral("Disc Layout"));
-    setModal(true);
-    setFont(FormFont(13));
-    KeepRestored(this);
     setFixedSize(632, 456);
-    const QFont fixed = ListFont();
+    const QFont fixed = FixedFont();
 
     DiscInfoGroup = new QGroupBox(QStringLiteral(" Disc Information "), this);
     DiscInfoGroup->setObjectName(QStringLiteral("DiscInfoGroup"));
@@ -96,14 +73,8 @@ TPreviewFrm::TPreviewFrm(TMainFrm* mainFrm) : QDialog(mainFrm, DIALOG_FLAGS), Ma
     TrackList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     TrackList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    ClipBtn = new QPushButton(QStringLiteral("&Copy to Clipboard"), this);
-    ClipBtn->setObjectName(QStringLiteral("ClipBtn"));
     ClipBtn->setGeometry(148, 416, 160, 23);
-    CloseBtn = new QPushButton(QStringLiteral("C&lose"), this);
-    CloseBtn->setObjectName(QStringLiteral("CloseBtn"));
     CloseBtn->setGeometry(326, 416, 160, 23);
-    connect(ClipBtn, &QPushButton::clicked, this, &TPreviewFrm::ClipBtnClick);
-    connect(CloseBtn, &QPushButton::clicked, this, &TPreviewFrm::CloseBtnClick);
 }
 
 void TPreviewFrm::showEvent(QShowEvent* event)
@@ -153,14 +124,4 @@ QString TPreviewFrm::ReportText() const
         shown.Lines.push_back(TrackList->item(row)->text().toStdString());
     shown.Notes = BuildDiscLayout(MainFrm->Sheet()).Notes;
     return QString::fromStdString(BuildLayoutReport(shown));
-}
-
-void TPreviewFrm::ClipBtnClick()
-{
-    QGuiApplication::clipboard()->setText(ReportText());
-}
-
-void TPreviewFrm::CloseBtnClick()
-{
-    accept();
 }

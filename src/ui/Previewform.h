@@ -1,16 +1,15 @@
 // The disc layout preview: disc-wide values, a fixed-pitch track/index list and a clipboard report.
 #pragma once
 
-#include <QDialog>
+#include "ui/Reportform.h"
 
 class QFrame;
 class QGroupBox;
 class QLabel;
 class QListWidget;
-class QPushButton;
 class TMainFrm;
 
-class TPreviewFrm : public QDialog
+class TPreviewFrm : public TReportFrm
 {
     Q_OBJECT
 
@@ -22,13 +21,10 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The report of what the dialog shows.
+    QString ReportText() const override;
 
 private:
-    // The report of what the dialog shows, as it goes to the clipboard.
-    QString ReportText() const;
-    void ClipBtnClick();
-    void CloseBtnClick();
-
     QGroupBox* DiscInfoGroup = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -43,8 +39,6 @@ private:
     QLabel* HdrLbl = nullptr;
     QFrame* Panel1 = nullptr;
     QListWidget* TrackList = nullptr;
-    QPushButton* ClipBtn = nullptr;
-    QPushButton* CloseBtn = nullptr;
 
     TMainFrm* MainFrm;
     // The CD-TEXT path in full; the label may show it shortened.

@@ -3,6 +3,7 @@
 #include "ui/Mainform.h"
 #include "ui/Previewform.h"
 #include "ui/Progressdialog.h"
+#include "ui/Verifyform.h"
 
 #include <QFileInfo>
 #include <QIcon>
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
     TPreviewFrm previewFrm(&mainFrm);
     TProgressDlg progressDlg(&mainFrm);
     TAboutBox aboutBox(&mainFrm);
+    TVerifyFrm verifyFrm(&mainFrm);
     mainFrm.show();
 
     // A cue sheet named on the command line is read as if chosen in the open dialog.

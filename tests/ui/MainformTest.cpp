@@ -321,41 +321,21 @@ TEST_F(ConversionTest, EnterOnAButtonOrInTheCcdBoxConverts)
     EXPECT_TRUE(W.Boxes.empty());
 }
 
-namespace {
-// Presses the dialog's Cancel button, as the user would, as soon as the job has set its range.
-TProgressDlg* CancellingDialog = nullptr;
-TMainFrm* RunningFrm = nullptr;
-int ButtonsEnabledDuringRun = -1; // how many of the four buttons were on while the job ran
-
-std::int32_t CancelOnFirstRange(TProgressEvent event, std::int32_t value, void* dialog)
-{
-    const std::int32_t result = TProgressDlg::ProgressProc(event, value, dialog);
-    if (event == peSetRange && value > 2)
-        QMetaObject::invokeMethod(
-            CancellingDialog,
-            [] {
-                ButtonsEnabledDuringRun = 0;
-                for (QPushButton* button :
-                     {Child<QPushButton>(*RunningFrm, "BrowseBtn1"), Child<QPushButton>(*RunningFrm, "BrowseBtn2"),
-                      Child<QPushButton>(*RunningFrm, "PreviewBtn"), Child<QPushButton>(*RunningFrm, "ConvBtn")})
-                    ButtonsEnabledDuringRun += button->isEnabled();
-                Child<QPushButton>(*CancellingDialog, "CancelBtn")->click();
-            },
-            Qt::BlockingQueuedConnection);
-    return result;
-}
-} // namespace
-
 TEST_F(ConversionTest, CancelButtonStopsTheJob)
 {
-    CancellingDialog = W.ProgressDlg.get();
-    RunningFrm = &Frm;
-    ASSERT_TRUE(Frm.SetProgressHandler(&CancelOnFirstRange, W.ProgressDlg.get()));
+    int buttonsOnDuringRun = -1; // how many of the four buttons were on while the job ran
+    TCancelOnFirstRange::Dialog = W.ProgressDlg.get();
+    TCancelOnFirstRange::Before = [&] {
+        buttonsOnDuringRun = 0;
+        for (const char* name : {"BrowseBtn1", "BrowseBtn2", "PreviewBtn", "ConvBtn"})
+            buttonsOnDuringRun += Child<QPushButton>(Frm, name)->isEnabled();
+    };
+    ASSERT_TRUE(Frm.SetProgressHandler(&TCancelOnFirstRange::Proc, W.ProgressDlg.get()));
     Convert();
     ASSERT_EQ(W.Boxes.size(), 1u);
     EXPECT_EQ(W.Boxes[0].Text, "Operation was canceled.");
     EXPECT_EQ(W.Boxes[0].Caption, "Sarvex");
-    EXPECT_EQ(ButtonsEnabledDuringRun, 0);
+    EXPECT_EQ(buttonsOnDuringRun, 0);
     EXPECT_EQ(Size(Img), 0u);
     EXPECT_EQ(Size(Sub), 0u);
 

@@ -2,11 +2,27 @@
 
 #include <QDir>
 #include <QMenuBar>
+#include <QPushButton>
 
 std::string WriteSingleTrackDisc(const TTempDir& dir, int sectors, const std::string& name)
 {
     dir.WriteZeros(name + ".bin", static_cast<std::uintmax_t>(sectors) * 2352);
     return dir.Write(name + ".cue", "FILE \"" + name + ".bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+}
+
+std::int32_t TCancelOnFirstRange::Proc(TProgressEvent event, std::int32_t value, void* dialog)
+{
+    const std::int32_t result = TProgressDlg::ProgressProc(event, value, dialog);
+    if (event == peSetRange && value > 2)
+        QMetaObject::invokeMethod(
+            Dialog,
+            [] {
+                if (Before)
+                    Before();
+                Child<QPushButton>(*Dialog, "CancelBtn")->click();
+            },
+            Qt::BlockingQueuedConnection);
+    return result;
 }
 
 int FormHeight(const TMainFrm& frm)
@@ -46,12 +62,14 @@ void TUiWindows::Create()
     PreviewFrm = std::make_unique<TPreviewFrm>(MainFrm.get());
     ProgressDlg = std::make_unique<TProgressDlg>(MainFrm.get());
     AboutBox = std::make_unique<TAboutBox>(MainFrm.get(), QLocale(QLocale::English));
+    VerifyFrm = std::make_unique<TVerifyFrm>(MainFrm.get());
     // The pending font is applied at the first idle moment.
     QCoreApplication::processEvents();
 }
 
 void TUiWindows::Restart()
 {
+    VerifyFrm.reset();
     AboutBox.reset();
     ProgressDlg.reset();
     PreviewFrm.reset();

@@ -1,4 +1,4 @@
-// The four windows as the program creates them, in a scratch folder with its own settings file,
+// The five windows as the program creates them, in a scratch folder with its own settings file,
 // and every message box answered by script.
 #pragma once
 
@@ -8,10 +8,12 @@
 #include "ui/Messagebox.h"
 #include "ui/Previewform.h"
 #include "ui/Progressdialog.h"
+#include "ui/Verifyform.h"
 
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +27,15 @@ int FormHeight(const TMainFrm& frm);
 
 // A cue sheet of one MODE1/2352 track over a file of `sectors` zero sectors.
 std::string WriteSingleTrackDisc(const TTempDir& dir, int sectors, const std::string& name = "disc");
+
+// A progress handler that presses the dialog's Cancel button, as the user would, once the job has
+// set its real range; Before runs on the GUI thread just ahead of the press.
+struct TCancelOnFirstRange
+{
+    static inline TProgressDlg* Dialog = nullptr;
+    static inline std::function<void()> Before;
+    static std::int32_t Proc(TProgressEvent event, std::int32_t value, void* dialog);
+};
 
 // Runs the event loop until the condition holds or the time is up; answers the condition.
 template <typename TCondition>
@@ -42,6 +53,7 @@ public:
     std::unique_ptr<TPreviewFrm> PreviewFrm;
     std::unique_ptr<TProgressDlg> ProgressDlg;
     std::unique_ptr<TAboutBox> AboutBox;
+    std::unique_ptr<TVerifyFrm> VerifyFrm;
 
     // Every box shown, in order, and the answers given to the questions (OK when none is left).
     std::vector<TMessageBoxCall> Boxes;
