@@ -1,4 +1,4 @@
-// Takes the screenshots of the four windows in a real X server under a window manager, so that the
+// Takes the screenshots of the five windows in a real X server under a window manager, so that the
 // frames show (Debian xvfb and openbox; the script waits for openbox before it starts the program):
 //   tests/ui/RunUnderOpenbox.sh build/tests/ui/sarvex_screenshots docs/screenshots
 #include "UiFixture.h"
@@ -92,6 +92,19 @@ int main(int argc, char** argv)
     frm.SetProgressHandler(&SlowProgress, w.ProgressDlg.get());
     QTimer::singleShot(2700, w.ProgressDlg.get(), [&] { Grab(w.ProgressDlg.get(), "progress-dialog.png"); });
     Child<QPushButton>(frm, "ConvBtn")->click();
+
+    // The report of the set just written, photographed once it is up.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!w.VerifyFrm->isVisible())
+            return;
+        poll.stop();
+        Grab(w.VerifyFrm.get(), "verify-report.png");
+        w.VerifyFrm->accept();
+    });
+    poll.start(50);
+    frm.SetProgressHandler(&TProgressDlg::ProgressProc, w.ProgressDlg.get());
+    frm.VerifyImage(QString::fromStdString(w.Dir.File("Sample Album/album.ccd")));
     for (const TMessageBoxCall& box : w.Boxes)
         std::printf("message: %s\n", qPrintable(box.Text));
     return 0;

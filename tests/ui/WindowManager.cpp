@@ -142,6 +142,7 @@ TEST_F(WindowManagerTest, DialogsAskForNoMinimizeOrMaximize)
     };
     check(W.PreviewFrm.get());
     check(W.AboutBox.get());
+    check(W.VerifyFrm.get());
     const auto box = MakeMessageBox(&Frm, {QStringLiteral("Operation was failure."), QStringLiteral("Error"),
                                            QMessageBox::Critical, QMessageBox::Ok, QStringLiteral("why")});
     check(box.get());
