@@ -294,14 +294,34 @@ TQFrame PatchedQFrame(const TSubQPatch& patch, const TQFrame& normal, const TLuS
     return q;
 }
 
+TSubQPatchSpan SubQPatchSpanOf(TSubQPatchKind kind) noexcept
+{
+    if (kind == sqFrame)
+        return {};
+    const TPayload& payload = SBI_PAYLOADS[kind - sqControl];
+    return {payload.First, payload.Size};
+}
+
+bool SubQPatchMatches(const TSubQPatch& patch, std::span<const std::uint8_t, Q_FRAME_SIZE> q) noexcept
+{
+    const TSubQPatchSpan held = SubQPatchSpanOf(patch.Kind);
+    return std::equal(q.begin() + static_cast<std::ptrdiff_t>(held.First),
+                      q.begin() + static_cast<std::ptrdiff_t>(held.First + held.Size),
+                      patch.Bytes.begin() + static_cast<std::ptrdiff_t>(held.First));
+}
+
+bool ReadSubQPatchFile(const std::string& path, std::int32_t leadOut, TSubQPatchList& result, std::string& error)
+{
+    std::vector<std::uint8_t> bytes;
+    return ReadSideCar(path, bytes, error) &&
+           ParseSubQPatches(bytes, SubQPatchFormatOf(path, bytes), BaseName(path), leadOut, result, error);
+}
+
 bool AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vector<std::string>& warnings,
                        std::string& error)
 {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadSideCar(path, bytes, error))
-        return false;
     TSubQPatchList list;
-    if (!ParseSubQPatches(bytes, SubQPatchFormatOf(path, bytes), BaseName(path), sheet.LeadOutAddress(), list, error))
+    if (!ReadSubQPatchFile(path, sheet.LeadOutAddress(), list, error))
         return false;
     const TLuSubQCrc crc;
     for (TSubQPatch& patch : list.Patches)

@@ -50,6 +50,9 @@ inline constexpr std::size_t Q_CHANNEL_OFFSET = 12;
 bool ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat format, std::string_view name,
                       std::int32_t leadOut, TSubQPatchList& result, std::string& error);
 
+// Reads and parses the side-car at path as ParseSubQPatches does, with its file name in every message.
+bool ReadSubQPatchFile(const std::string& path, std::int32_t leadOut, TSubQPatchList& result, std::string& error);
+
 // .lsd or .sbi by the extension (any case), else by the "SBI\0" header.
 TSubQPatchFormat SubQPatchFormatOf(std::string_view path, std::span<const std::uint8_t> bytes);
 
@@ -60,6 +63,19 @@ std::string FindSubQPatchFile(const std::string& cuePath);
 // The frame the .sub holds at the patch's address. normal: the undamaged position frame there.
 // An .sbi frame gets the complement of its valid CRC, so that a drive drops it as the disc's does.
 TQFrame PatchedQFrame(const TSubQPatch& patch, const TQFrame& normal, const TLuSubQCrc& crc) noexcept;
+
+struct TSubQPatchSpan
+{
+    std::size_t First = 0;
+    std::size_t Size = Q_FRAME_SIZE;
+};
+
+// The Q frame bytes a patch of this kind gives: all twelve of a whole frame, the payload of an .sbi
+// record (which never keeps the CRC).
+TSubQPatchSpan SubQPatchSpanOf(TSubQPatchKind kind) noexcept;
+
+// True when q holds the bytes the patch gives.
+bool SubQPatchMatches(const TSubQPatch& patch, std::span<const std::uint8_t, Q_FRAME_SIZE> q) noexcept;
 
 // Reads the side-car at path for a loaded sheet and stores its frames, whole, in the sheet's
 // SubQPatches and its path in SubQPatchFile. On any fault the sheet is left unchanged.

@@ -1,5 +1,6 @@
 #include "image/Verifier.h"
 
+#include "cuesheet/Subqpatch.h"
 #include "fileio/Fileio.h"
 #include "image/Ccdreader.h"
 #include "synthesis/Errorcorrectmode1.h"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -223,6 +225,8 @@ public:
     {}
 
     void CheckSet(std::int64_t imgSize, std::int64_t subSize);
+    // Compares the protection frames found with those the side-car at path lists.
+    void UseSideCar(const std::string& path);
     void CheckSector(std::int32_t lba, const std::uint8_t* main, const std::uint8_t* record);
     void Finish();
 
@@ -236,6 +240,8 @@ private:
     void CheckMain(std::int32_t lba, const std::uint8_t* main);
     void CheckRw(std::int32_t lba, const std::uint8_t* record);
     void FlushBlankRun(bool asProblems);
+    void CompareWithSideCar(std::int32_t lba, const std::uint8_t* q);
+    void SideCarFramesAbsentBefore(std::int32_t address);
     std::int32_t ExpectedIndex(std::int32_t lba) const;
 
     const TCcdDisc& Disc;
@@ -251,6 +257,9 @@ private:
     std::int32_t BlankCount = 0;
     std::int64_t PacksFed = 0;
     std::int32_t ZeroPacksFed = INTERLEAVE_DEPTH;
+    std::vector<TSubQPatch> SideCarFrames; // sorted by address
+    std::size_t NextSideCarFrame = 0;
+    std::string SideCarName;
 
     TLuSubQCrc Crc;
     TLuEdc Edc;
@@ -611,6 +620,8 @@ void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
         if (LibCryptDisc && Current == 0 && IsLibCryptAddress(address))
         {
             Report.LibCryptLbas.push_back(lba);
+            if (Report.SideCarMatched >= 0)
+                CompareWithSideCar(lba, q);
             return;
         }
         Add(fkQCrc, lba, "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": CRC fails");
@@ -839,10 +850,66 @@ void TChecker::CheckRw(std::int32_t lba, const std::uint8_t* record)
     (void)lba;
 }
 
+void TChecker::UseSideCar(const std::string& path)
+{
+    Report.SideCar = path;
+    SideCarName = path.substr(path.rfind('/') + 1);
+    TSubQPatchList list;
+    std::string error;
+    // Frames beyond the image are not refused here; they are reported as absent from the set.
+    if (!ReadSubQPatchFile(path, INT32_MAX, list, error))
+    {
+        Add(fkSideCar, -1, error);
+        return;
+    }
+    SideCarFrames = std::move(list.Patches);
+    Report.SideCarListed = static_cast<std::int32_t>(SideCarFrames.size());
+    Report.SideCarMatched = 0;
+}
+
+void TChecker::SideCarFramesAbsentBefore(std::int32_t address)
+{
+    for (; NextSideCarFrame < SideCarFrames.size() && SideCarFrames[NextSideCarFrame].Address < address;
+         ++NextSideCarFrame)
+    {
+        ++Report.SideCarAbsent;
+        Add(fkSideCar, SideCarFrames[NextSideCarFrame].Address - PREGAP_FRAMES,
+            SideCarName + " lists a protection frame here; the set has none");
+    }
+}
+
+void TChecker::CompareWithSideCar(std::int32_t lba, const std::uint8_t* q)
+{
+    const std::int32_t address = lba + PREGAP_FRAMES;
+    SideCarFramesAbsentBefore(address);
+    const std::string frame = "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": ";
+    if (NextSideCarFrame == SideCarFrames.size() || SideCarFrames[NextSideCarFrame].Address != address)
+    {
+        ++Report.SideCarUnlisted;
+        Add(fkSideCar, lba, frame + "protection frame not listed in " + SideCarName);
+        return;
+    }
+    const TSubQPatch& listed = SideCarFrames[NextSideCarFrame++];
+    if (SubQPatchMatches(listed, std::span<const std::uint8_t, Q_FRAME_SIZE>(q, Q_FRAME_SIZE)))
+    {
+        ++Report.SideCarMatched;
+        return;
+    }
+    ++Report.SideCarDiffering;
+    const TSubQPatchSpan held = SubQPatchSpanOf(listed.Kind);
+    std::string bytes = Hex(std::span(listed.Bytes).subspan(held.First, held.Size));
+    if (held.Size < Q_FRAME_SIZE)
+        bytes =
+            "bytes " + std::to_string(held.First) + "-" + std::to_string(held.First + held.Size - 1) + " as " + bytes;
+    Add(fkSideCar, lba, frame + SideCarName + " lists " + bytes + " for this protection frame");
+}
+
 void TChecker::Finish()
 {
     // Blank sectors up to the end belong to the last track's postgap.
     FlushBlankRun(false);
+    if (Report.SideCarMatched >= 0)
+        SideCarFramesAbsentBefore(INT32_MAX);
 }
 
 } // namespace
@@ -865,6 +932,7 @@ const char* FindingKindName(TFindingKind kind)
     case fkEccP: return "ECC P";
     case fkEccQ: return "ECC Q";
     case fkRwParity: return "R-W parity";
+    case fkSideCar: return "side-car";
     }
     return "?";
 }
@@ -909,6 +977,8 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
         const TFile sub = TFile::OpenForReading(Report.SubPath, "the subchannel file");
         TChecker checker(disc, Report, maxFindings);
         checker.CheckSet(img.Size(), sub.Size());
+        if (const std::string sideCar = FindSubQPatchFile(ccdPath); !sideCar.empty())
+            checker.UseSideCar(sideCar);
         const std::int64_t sectors = Report.Sectors;
         Notify(peSetRange, static_cast<std::int32_t>(sectors / FRAMES_PER_STEP + 2));
         Notify(peStep, 0);

@@ -26,6 +26,7 @@ enum TFindingKind : std::uint8_t
     fkEccP = 11,
     fkEccQ = 12,
     fkRwParity = 13, // an R-W pack whose P or Q parity fails
+    fkSideCar = 14,  // a .sbi/.lsd beside the set that cannot be read or disagrees with it
 };
 
 // Short fixed name of a kind, as the reports show it ("Q CRC", "EDC").
@@ -63,9 +64,12 @@ struct TVerifyReport
     std::vector<TFinding> Findings; // the first ones by address, set-wide ones first
     std::int64_t Problems = 0;      // all that were found, listed or not
     std::vector<std::int32_t> LibCryptLbas;
-    std::string SideCar;              // the name of a .sbi/.lsd beside the set, if any
-    std::int32_t SideCarMatched = -1; // protection frames also listed there; -1 without a side-car
-    std::int32_t SideCarListed = 0;   // frames the side-car lists
+    std::string SideCar;               // the path of a .sbi/.lsd beside the set, if any
+    std::int32_t SideCarMatched = -1;  // protection frames listed there alike; -1 without a readable side-car
+    std::int32_t SideCarListed = 0;    // frames the side-car lists
+    std::int32_t SideCarDiffering = 0; // listed at a protection frame's address with other bytes
+    std::int32_t SideCarAbsent = 0;    // listed where the set holds no protection frame
+    std::int32_t SideCarUnlisted = 0;  // protection frames of the set the side-car leaves out
 };
 
 inline constexpr std::size_t DEFAULT_MAX_FINDINGS = 20;

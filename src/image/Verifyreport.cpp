@@ -54,14 +54,19 @@ std::string BuildVerifyText(const TVerifyReport& report)
                     static_cast<long long>(t.QOther), static_cast<long long>(t.Header), static_cast<long long>(t.Edc),
                     static_cast<long long>(t.Ecc), static_cast<long long>(t.RwParity));
     if (!report.LibCryptLbas.empty())
-    {
         out += Line("\nLibCrypt-style protection frames: %zu (Q frames with a deliberately bad CRC in track 1, "
                     "not corruption)",
                     report.LibCryptLbas.size());
-        if (report.SideCarMatched >= 0)
-            out += Line("%d of them are listed in %s, which lists %d", report.SideCarMatched, report.SideCar.c_str(),
-                        report.SideCarListed);
-    }
+    // The path goes in whole; Line() has a fixed buffer.
+    if (report.SideCarMatched >= 0)
+        out += std::string(report.LibCryptLbas.empty() ? "\n" : "") + "Side-car " + report.SideCar +
+               Line(" lists %d frame%s: %d match the set, %d differ, %d are not in it; %d protection frame%s of the "
+                    "set %s not listed",
+                    report.SideCarListed, report.SideCarListed == 1 ? "" : "s", report.SideCarMatched,
+                    report.SideCarDiffering, report.SideCarAbsent, report.SideCarUnlisted,
+                    report.SideCarUnlisted == 1 ? "" : "s", report.SideCarUnlisted == 1 ? "is" : "are");
+    else if (!report.SideCar.empty())
+        out += "\nSide-car " + report.SideCar + " cannot be read; it is not compared\n";
     out += "\n";
     if (IsSound(report))
     {
@@ -103,8 +108,11 @@ std::string BuildVerifyJson(const TVerifyReport& report)
                                   {"rw_parity_errors", t.RwParity}});
     json["libcrypt_frames"] = report.LibCryptLbas;
     if (report.SideCarMatched >= 0)
-        json["side_car"] = {
-            {"file", report.SideCar}, {"listed", report.SideCarListed}, {"matched", report.SideCarMatched}};
+        json["side_car"] = {{"file", report.SideCar},           {"listed", report.SideCarListed},
+                            {"matched", report.SideCarMatched}, {"differing", report.SideCarDiffering},
+                            {"absent", report.SideCarAbsent},   {"unlisted", report.SideCarUnlisted}};
+    else if (!report.SideCar.empty())
+        json["side_car"] = {{"file", report.SideCar}, {"readable", false}};
     json["findings"] = nlohmann::ordered_json::array();
     for (const TFinding& f : report.Findings)
     {

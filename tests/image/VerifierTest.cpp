@@ -6,6 +6,7 @@
 #include "image/Verifyreport.h"
 #include "support/DiscData.h"
 #include "support/ImageOracle.h"
+#include "support/Sidecar.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -288,6 +289,65 @@ TEST_F(VerifierDamageTest, ProtectionFramesAreNamedOnModeTwoDiscsOnly)
     EXPECT_EQ(report.LibCryptLbas, (std::vector<std::int32_t>{13955, 13960, 16017}));
     EXPECT_EQ(report.Problems, 1);
     EXPECT_NE(BuildVerifyText(report).find("LibCrypt-style protection frames: 3"), std::string::npos);
+}
+
+// A side-car beside the set: its frames against the protection frames the .sub holds.
+TEST_F(VerifierDamageTest, ASideCarBesideTheSetIsComparedWithTheProtectionFrames)
+{
+    using namespace sidecar;
+    TDisc disc = {"Psx", [](const TTempDir& d) { d.Write("X.BIN", discdata::Mode2Sectors(16200, 150, 15)); },
+                  "FILE X.BIN BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"};
+    Convert(disc);
+    Sub = TTempDir::ReadAll(Dir.File("disc.sub"));
+    std::copy(MEDIEVIL_LSD.begin(), MEDIEVIL_LSD.end(), Q(MEDIEVIL_RECORD));
+    Q(13960)[10] ^= 0x40;
+    Dir.Write("disc.sub", Sub);
+    TFrame second;
+    std::copy_n(Q(13960), 12, second.begin());
+
+    Dir.Write("disc.lsd", MedievilLsd() + LsdRecord({0x03, 0x08, 0x10}, second));
+    TVerifyReport report = Verify();
+    EXPECT_EQ(report.SideCar, Dir.File("disc.lsd"));
+    EXPECT_EQ(report.SideCarListed, 2);
+    EXPECT_EQ(report.SideCarMatched, 2);
+    EXPECT_EQ(report.Problems, 0) << BuildVerifyText(report);
+    EXPECT_NE(BuildVerifyText(report).find("lists 2 frames: 2 match the set, 0 differ, 0 are not in it; 0 protection "
+                                           "frames of the set are not listed"),
+              std::string::npos)
+        << BuildVerifyText(report);
+
+    // Another byte 7 at the first, the second left out, one where the set's frame is intact.
+    fs::remove(Dir.File("disc.lsd"));
+    std::string sbi = MedievilSbi() + Bytes({0x03, 0x35, 0x42, 0x03, 0x03, 0x35, 0x42});
+    sbi[4 + 4 + 7] ^= 1;
+    Dir.Write("disc.sbi", sbi);
+    report = Verify();
+    EXPECT_EQ(report.SideCarListed, 2);
+    EXPECT_EQ(report.SideCarMatched, 0);
+    EXPECT_EQ(report.SideCarDiffering, 1);
+    EXPECT_EQ(report.SideCarAbsent, 1);
+    EXPECT_EQ(report.SideCarUnlisted, 1);
+    ASSERT_EQ(report.Findings.size(), 3u) << BuildVerifyText(report);
+    for (const TFinding& f : report.Findings)
+        EXPECT_EQ(f.Kind, fkSideCar) << f.Text;
+    EXPECT_EQ(report.Findings[0].Lba, MEDIEVIL_RECORD);
+    EXPECT_NE(report.Findings[0].Text.find("disc.sbi lists bytes 0-9 as"), std::string::npos)
+        << report.Findings[0].Text;
+    EXPECT_EQ(report.Findings[1].Lba, 13960);
+    EXPECT_EQ(report.Findings[2].Lba, 16017);
+    EXPECT_NE(BuildVerifyJson(report).find("\"unlisted\": 1"), std::string::npos);
+
+    Dir.Write("disc.sbi", "SBI");
+    report = Verify();
+    ASSERT_EQ(report.Findings.size(), 1u);
+    EXPECT_EQ(report.Findings[0].Kind, fkSideCar);
+    EXPECT_NE(report.Findings[0].Text.find("disc.sbi: the header"), std::string::npos) << report.Findings[0].Text;
+
+    fs::remove(Dir.File("disc.sbi"));
+    report = Verify();
+    EXPECT_TRUE(report.SideCar.empty());
+    EXPECT_EQ(report.SideCarMatched, -1);
+    EXPECT_EQ(BuildVerifyJson(report).find("side_car"), std::string::npos);
 }
 
 TEST(VerifierFailureTest, UnreadableSetsFailWithTheFileAndReason)
