@@ -3,7 +3,8 @@
 # sarvex-cli and, in the same run, times cp of the converter's own outputs into new files. Every
 # round runs each command once, alternating discs and commands. Prints the median times, the
 # throughput, the ratio conversion/cp, the ratio MODE1/2048 to AUDIO and the peak resident memory of
-# one conversion. With SARVEX_CLI_BEFORE set, that converter runs in the same rounds too, so that
+# one conversion. Then it times --verify of the MODE1/2048 set beside cp of the set to /dev/null and
+# the conversion of the disc, alternating too, and prints the ratios. With SARVEX_CLI_BEFORE set, that converter runs in the same rounds too, so that
 # before and after come from one run. When the flac encoder is installed, it then converts the same
 # length of audio from one FLAC file and times `flac -d -c album.flac > /dev/null` beside it.
 #
@@ -86,6 +87,7 @@ for ((i = 0; i < runs; ++i)); do
       times[$c,$disc]+=" $(( $(now_ns) - t0 ))"
     done
     rm -f "$dir/copy.img" "$dir/copy.sub"
+    sync # the conversions' writeback would otherwise land on the timed copy
     t0=$(now_ns)
     cp "$dir/out.img" "$dir/copy.img"
     cp "$dir/out.sub" "$dir/copy.sub"
@@ -110,6 +112,53 @@ for c in "${converters[@]}"; do
   awk -v m="$(median ${times[$c,MODE1/2048]})" -v a="$(median ${times[$c,AUDIO]})" \
     'BEGIN { printf "  MODE1/2048 / AUDIO conversion %.2f\n", m / a }'
 done
+
+# Verification of the MODE1/2048 set against reading it (cp of .img, .sub and .ccd to /dev/null) and
+# against converting the same disc, in alternating rounds. Each timed command starts after a sync, so
+# that no writeback of an earlier one lands on it.
+bench_verify() {
+  local dir c i t0 verifiers=()
+  dir=$(folder MODE1/2048)
+  for c in "${converters[@]}"; do
+    "${binary[$c]}" --help | grep -q -- --verify && verifiers+=("$c")
+  done
+  ((${#verifiers[@]})) || return 0
+  "$cli" --force --quiet "$dir/disc.cue" "$dir/out.ccd"
+  declare -A vt=()
+  for ((i = 0; i < runs; ++i)); do
+    for c in "${verifiers[@]}"; do
+      sync
+      t0=$(now_ns)
+      "${binary[$c]}" --verify --quiet "$dir/out.ccd" || { echo "verify ($c) found problems in $dir/out.ccd" >&2; exit 1; }
+      vt[$c]+=" $(( $(now_ns) - t0 ))"
+    done
+    sync
+    t0=$(now_ns)
+    cp "$dir/out.img" /dev/null
+    cp "$dir/out.sub" /dev/null
+    cp "$dir/out.ccd" /dev/null
+    vt[cp]+=" $(( $(now_ns) - t0 ))"
+    rm -f "$dir/conv.ccd" "$dir/conv.img" "$dir/conv.sub"
+    sync
+    t0=$(now_ns)
+    "$cli" --force --quiet "$dir/disc.cue" "$dir/conv.ccd"
+    vt[convert]+=" $(( $(now_ns) - t0 ))"
+  done
+  rm -f "$dir/conv.ccd" "$dir/conv.img" "$dir/conv.sub"
+  local copy conv
+  # shellcheck disable=SC2086
+  copy=$(median ${vt[cp]})
+  # shellcheck disable=SC2086
+  conv=$(median ${vt[convert]})
+  echo "MODE1/2048 verify, $runs runs each, medians: cp to /dev/null $(awk -v p="$copy" 'BEGIN { printf "%.3f", p / 1e9 }') s," \
+    "convert (after) $(awk -v p="$conv" 'BEGIN { printf "%.3f", p / 1e9 }') s"
+  for c in "${verifiers[@]}"; do
+    # shellcheck disable=SC2086
+    awk -v name="$c" -v v="$(median ${vt[$c]})" -v p="$copy" -v c="$conv" 'BEGIN {
+      printf "  %-6s verify %7.3f s   verify/cp %.2f   verify/convert %.2f\n", name, v / 1e9, v / p, v / c }'
+  done
+}
+bench_verify
 
 # An album of tones and noise as one FLAC file: the conversion against decoding alone.
 bench_flac() {

@@ -717,7 +717,9 @@ void TChecker::CheckMain(std::int32_t lba, const std::uint8_t* main)
     const TTrackInfo& t = Tracks[Current];
     if (t.Mode == 0)
         return;
-    if (AllZero(main, SECTOR_SIZE))
+    // A sector with its sync is not blank; only the others are scanned for zeros.
+    const bool synced = std::equal(SYNC_PATTERN.begin(), SYNC_PATTERN.end(), main);
+    if (!synced && AllZero(main, SECTOR_SIZE))
     {
         // A generated pause holds blank sectors; so does a postgap, known only when the track ends.
         if (lba < t.Index1Lba)
@@ -727,10 +729,11 @@ void TChecker::CheckMain(std::int32_t lba, const std::uint8_t* main)
         ++BlankCount;
         return;
     }
-    FlushBlankRun(true);
+    if (BlankCount > 0)
+        FlushBlankRun(true);
 
     const std::int32_t address = lba + PREGAP_FRAMES;
-    if (!std::equal(SYNC_PATTERN.begin(), SYNC_PATTERN.end(), main))
+    if (!synced)
     {
         Add(fkSync, lba, "sync field " + Hex(std::span(main, SYNC_SIZE)) + " is damaged");
         return;
@@ -780,12 +783,20 @@ void TChecker::CheckMain(std::int32_t lba, const std::uint8_t* main)
     bool pBad = false, qBad = false;
     if (withEcc)
     {
-        std::memcpy(Scratch.data(), main, SECTOR_SIZE);
-        if (mode == 2)
-            std::memset(Scratch.data() + HEADER_OFFSET, 0, 4); // form 1 parity leaves the address out
-        Ecc.GenerateParity(Scratch);
-        pBad = std::memcmp(Scratch.data() + ECC_P_OFFSET, main + ECC_P_OFFSET, ECC_P_SIZE) != 0;
-        qBad = std::memcmp(Scratch.data() + ECC_Q_OFFSET, main + ECC_Q_OFFSET, ECC_Q_SIZE) != 0;
+        // Mode 1 is judged in place. A copy is made where the parity leaves the address out, and
+        // where the P parity fails, so that Q is judged over the P parity it was made from.
+        bool pGood = true, qGood = true;
+        if (mode == 1 && Ecc.CheckParity(sector, pGood, qGood) && pGood)
+            qBad = !qGood;
+        else if (mode == 2 || !pGood)
+        {
+            std::memcpy(Scratch.data(), main, SECTOR_SIZE);
+            if (mode == 2)
+                std::memset(Scratch.data() + HEADER_OFFSET, 0, 4); // form 1 parity leaves the address out
+            Ecc.GenerateParity(Scratch);
+            pBad = std::memcmp(Scratch.data() + ECC_P_OFFSET, main + ECC_P_OFFSET, ECC_P_SIZE) != 0;
+            qBad = std::memcmp(Scratch.data() + ECC_Q_OFFSET, main + ECC_Q_OFFSET, ECC_Q_SIZE) != 0;
+        }
     }
     if (!edcBad && !pBad && !qBad)
         return;

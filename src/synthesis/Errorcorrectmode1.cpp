@@ -84,7 +84,7 @@ inline __attribute__((always_inline)) V DivOnePlusAlpha(V x) noexcept
 
 // P: in each byte column, d0..d23 give S0 = sum dj and S1 = sum alpha^(25-j) dj; Horner over the
 // rows keeps all 86 columns in flight with plain vector operations.
-SARVEX_KERNEL_CLONES void ComputeP(std::uint8_t* sector) noexcept
+SARVEX_KERNEL_CLONES void ComputeP(const std::uint8_t* sector, std::uint8_t* parity) noexcept
 {
     constexpr std::size_t VECS = 3; // 96 lanes; lanes 86-95 read the next row and are dropped
     V sum[VECS] = {};
@@ -109,8 +109,8 @@ SARVEX_KERNEL_CLONES void ComputeP(std::uint8_t* sector) noexcept
         Store(p0 + VB * v, q);
         Store(p1 + VB * v, sum[v] ^ q);
     }
-    std::memcpy(sector + ECC_P_OFFSET, p0, ROW_BYTES);
-    std::memcpy(sector + ECC_P_OFFSET + ROW_BYTES, p1, ROW_BYTES);
+    std::memcpy(parity, p0, ROW_BYTES);
+    std::memcpy(parity + ROW_BYTES, p1, ROW_BYTES);
 }
 
 // Q: diagonal k takes word column i from row (i + k) mod 26, with weight alpha^(44 - i).
@@ -204,7 +204,7 @@ inline __attribute__((always_inline)) void AddQRows(const std::uint8_t* sector, 
     (AddQRow<R>(sector, rowMask, sum, horner), ...);
 }
 
-SARVEX_KERNEL_CLONES void ComputeQ(std::uint8_t* sector, const TMode1Tables& t) noexcept
+SARVEX_KERNEL_CLONES void ComputeQ(const std::uint8_t* sector, std::uint8_t* parity, const TMode1Tables& t) noexcept
 {
     V sum[Q_VECS] = {};
     V horner[Q_VECS] = {};
@@ -243,7 +243,7 @@ SARVEX_KERNEL_CLONES void ComputeQ(std::uint8_t* sector, const TMode1Tables& t) 
         Store(q1 + at, a ^ q);
     }
     // Folded lane m holds diagonal 25 - m.
-    std::uint8_t* out0 = sector + ECC_Q_OFFSET;
+    std::uint8_t* out0 = parity;
     std::uint8_t* out1 = out0 + 2 * Q_DIAGONALS;
     for (std::size_t m = 0; m < Q_DIAGONALS; ++m)
     {
@@ -293,8 +293,8 @@ bool TMode1ErrorCorrect::Generate(std::span<std::uint8_t, SECTOR_SIZE> sector) c
     if (t == nullptr)
         return false;
     PutLE32(sector.subspan<EDC_OFFSET, 4>(), t->Edc.Compute(sector));
-    ComputeP(sector.data());
-    ComputeQ(sector.data(), *t);
+    ComputeP(sector.data(), sector.data() + ECC_P_OFFSET);
+    ComputeQ(sector.data(), sector.data() + ECC_Q_OFFSET, *t);
     return true;
 }
 
@@ -303,7 +303,22 @@ bool TMode1ErrorCorrect::GenerateParity(std::span<std::uint8_t, SECTOR_SIZE> sec
     const TMode1Tables* t = Shared;
     if (t == nullptr)
         return false;
-    ComputeP(sector.data());
-    ComputeQ(sector.data(), *t);
+    ComputeP(sector.data(), sector.data() + ECC_P_OFFSET);
+    ComputeQ(sector.data(), sector.data() + ECC_Q_OFFSET, *t);
+    return true;
+}
+
+bool TMode1ErrorCorrect::CheckParity(std::span<const std::uint8_t, SECTOR_SIZE> sector, bool& pGood,
+                                     bool& qGood) const noexcept
+{
+    const TMode1Tables* t = Shared;
+    if (t == nullptr)
+        return false;
+    std::uint8_t p[ECC_P_SIZE];
+    std::uint8_t q[ECC_Q_SIZE];
+    ComputeP(sector.data(), p);
+    ComputeQ(sector.data(), q, *t);
+    pGood = std::memcmp(p, sector.data() + ECC_P_OFFSET, ECC_P_SIZE) == 0;
+    qGood = std::memcmp(q, sector.data() + ECC_Q_OFFSET, ECC_Q_SIZE) == 0;
     return true;
 }

@@ -57,6 +57,9 @@ public:
     // The P parity from bytes 12-2075, then the Q parity from bytes 12-2247; the EDC field is
     // left alone (a Mode 2 form 1 sector keeps user data there). False when the tables are missing.
     bool GenerateParity(std::span<std::uint8_t, SECTOR_SIZE> sector) const noexcept;
+    // Judges a stored sector without copying it: P from bytes 12-2075 against 2076-2247, Q from bytes
+    // 12-2247 as stored (its P included) against 2248-2351. False when the tables are missing.
+    bool CheckParity(std::span<const std::uint8_t, SECTOR_SIZE> sector, bool& pGood, bool& qGood) const noexcept;
 
     static bool HasTables() noexcept;
 };
