@@ -168,6 +168,32 @@ void AppendUtf8(std::string& out, char32_t c)
 
 } // namespace
 
+std::string Utf16ToUtf8(std::string_view text, bool bigEndian)
+{
+    std::string out;
+    out.reserve(text.size());
+    auto unit = [&](std::size_t at) {
+        const auto a = static_cast<std::uint8_t>(text[at]);
+        const auto b = static_cast<std::uint8_t>(text[at + 1]);
+        return static_cast<char32_t>(bigEndian ? a << 8 | b : b << 8 | a);
+    };
+    for (std::size_t at = 2; at + 1 < text.size(); at += 2)
+    {
+        char32_t code = unit(at);
+        if (code >= 0xD800 && code < 0xDC00 && at + 3 < text.size() && unit(at + 2) >= 0xDC00 && unit(at + 2) < 0xE000)
+        {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
+            at += 2;
+        }
+        else if (code >= 0xD800 && code < 0xE000)
+        {
+            code = 0xFFFD;
+        }
+        AppendUtf8(out, code);
+    }
+    return out;
+}
+
 std::u32string Utf8ToCodePoints(std::string_view utf8)
 {
     std::u32string result;

@@ -39,6 +39,10 @@ TSheetCharset DetectSheetCharset(std::string_view bytes);
 // The text as UTF-8; a byte the charset does not define becomes U+FFFD.
 std::string DecodeSheetText(std::string_view bytes, TSheetCharset charset);
 
+// A sheet saved as UTF-16, told by its byte order mark (which text starts with), as UTF-8. A lone
+// surrogate becomes U+FFFD; an odd last byte is dropped.
+std::string Utf16ToUtf8(std::string_view text, bool bigEndian);
+
 // Hiragana, katakana, kanji, CJK punctuation or full-width forms.
 bool HasJapanese(std::string_view utf8);
 

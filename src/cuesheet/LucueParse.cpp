@@ -1,6 +1,8 @@
 // Reading a cue sheet: one command per line, checked against the placement rules in order.
 #include "cuesheet/Lucue.h"
 
+#include "cuesheet/Cuetext.h"
+#include "cuesheet/Filenames.h"
 #include "cuesheet/Lucueaudio.h"
 #include "cuesheet/Lucuemotorola.h"
 #include "cuesheet/Lucuewav.h"
@@ -8,8 +10,6 @@
 #include "fileio/Fileio.h"
 
 #include <algorithm>
-#include <dirent.h>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -25,10 +25,6 @@ bool IsBlankOrControl(char c)
 char UpperAscii(char c)
 {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 bool IsDigit(char c)
 {
@@ -58,12 +54,6 @@ std::string_view TrimRightBlanks(std::string_view s)
     return s;
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
-
 // The whole file, or false when it cannot be read. Never blocks on a FIFO or device.
 bool ReadWholeFile(const std::string& path, std::string& text)
 {
@@ -76,107 +66,6 @@ bool ReadWholeFile(const std::string& path, std::string& text)
     {
         return false;
     }
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code)
-{
-    if (code < 0x80)
-        out += static_cast<char>(code);
-    else if (code < 0x800)
-        out += {static_cast<char>(0xC0 | code >> 6), static_cast<char>(0x80 | (code & 0x3F))};
-    else if (code < 0x10000)
-        out += {static_cast<char>(0xE0 | code >> 12), static_cast<char>(0x80 | (code >> 6 & 0x3F)),
-                static_cast<char>(0x80 | (code & 0x3F))};
-    else
-        out += {static_cast<char>(0xF0 | code >> 18), static_cast<char>(0x80 | (code >> 12 & 0x3F)),
-                static_cast<char>(0x80 | (code >> 6 & 0x3F)), static_cast<char>(0x80 | (code & 0x3F))};
-}
-
-// A sheet saved as UTF-16 (told by its byte order mark) as UTF-8, so that names reach the file system
-// as they are spelled there. A lone surrogate becomes U+FFFD; an odd last byte is dropped.
-std::string Utf16ToUtf8(std::string_view text, bool bigEndian)
-{
-    std::string out;
-    out.reserve(text.size());
-    auto unit = [&](std::size_t at) {
-        const auto a = static_cast<std::uint8_t>(text[at]);
-        const auto b = static_cast<std::uint8_t>(text[at + 1]);
-        return static_cast<std::uint32_t>(bigEndian ? a << 8 | b : b << 8 | a);
-    };
-    for (std::size_t at = 2; at + 1 < text.size(); at += 2)
-    {
-        std::uint32_t code = unit(at);
-        if (code >= 0xD800 && code < 0xDC00 && at + 3 < text.size() && unit(at + 2) >= 0xDC00 && unit(at + 2) < 0xE000)
-        {
-            code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
-            at += 2;
-        }
-        else if (code >= 0xD800 && code < 0xE000)
-        {
-            code = 0xFFFD;
-        }
-        AppendUtf8(out, code);
-    }
-    return out;
-}
-
-bool IsDrivePath(std::string_view name)
-{
-    return name.size() > 3 && UpperAscii(name[0]) >= 'A' && UpperAscii(name[0]) <= 'Z' && name[1] == ':' &&
-           (name[2] == '\\' || name[2] == '/');
-}
-
-// Finds an entry of folder whose name matches name ignoring ASCII case; first in sorted order.
-bool MatchEntry(const std::string& folder, const std::string& name, std::string& found)
-{
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir)
-        return false;
-    std::vector<std::string> matches;
-    while (const dirent* entry = ::readdir(dir))
-    {
-        if (EqualsIgnoreCase(entry->d_name, name))
-            matches.emplace_back(entry->d_name);
-    }
-    ::closedir(dir);
-    if (matches.empty())
-        return false;
-    found = *std::min_element(matches.begin(), matches.end());
-    return true;
-}
-
-std::string CaseInsensitiveLookup(const std::string& path)
-{
-    std::string result;
-    std::size_t pos = 0;
-    if (!path.empty() && path[0] == '/')
-    {
-        result = "/";
-        pos = 1;
-    }
-    while (pos <= path.size())
-    {
-        std::size_t next = path.find('/', pos);
-        if (next == std::string::npos)
-            next = path.size();
-        const std::string part = path.substr(pos, next - pos);
-        pos = next + 1;
-        if (part.empty())
-            continue;
-        std::string candidate = result + part;
-        struct stat st = {};
-        if (part != "." && part != ".." && ::stat(candidate.c_str(), &st) != 0)
-        {
-            std::string found;
-            if (!MatchEntry(result, part, found))
-                return path;
-            candidate = result + found;
-        }
-        result = candidate;
-        if (pos <= path.size())
-            result += '/';
-    }
-    return result;
 }
 
 constexpr std::string_view TRACK_TYPES[] = {

@@ -1,5 +1,6 @@
 #include "cuesheet/Subqpatch.h"
 
+#include "cuesheet/Filenames.h"
 #include "cuesheet/Lucue.h"
 #include "cuesheet/Tpos.h"
 #include "synthesis/Lusubqcrc.h"
@@ -56,17 +57,6 @@ std::string BaseName(std::string_view path)
 {
     const std::size_t slash = path.rfind('/');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 bool EndsWithIgnoreCase(std::string_view text, std::string_view tail)

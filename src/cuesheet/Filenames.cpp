@@ -1,0 +1,80 @@
+#include "cuesheet/Filenames.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+// Finds an entry of folder whose name matches name ignoring ASCII case; first in sorted order.
+bool MatchEntry(const std::string& folder, const std::string& name, std::string& found)
+{
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return false;
+    std::vector<std::string> matches;
+    while (const dirent* entry = ::readdir(dir))
+    {
+        if (EqualsIgnoreCase(entry->d_name, name))
+            matches.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    if (matches.empty())
+        return false;
+    found = *std::min_element(matches.begin(), matches.end());
+    return true;
+}
+
+} // namespace
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+}
+
+bool IsDrivePath(std::string_view name)
+{
+    const char drive = LowerAscii(name.empty() ? '\0' : name[0]);
+    return name.size() > 3 && drive >= 'a' && drive <= 'z' && name[1] == ':' && (name[2] == '\\' || name[2] == '/');
+}
+
+std::string CaseInsensitiveLookup(const std::string& path)
+{
+    std::string result;
+    std::size_t pos = 0;
+    if (!path.empty() && path[0] == '/')
+    {
+        result = "/";
+        pos = 1;
+    }
+    while (pos <= path.size())
+    {
+        std::size_t next = path.find('/', pos);
+        if (next == std::string::npos)
+            next = path.size();
+        const std::string part = path.substr(pos, next - pos);
+        pos = next + 1;
+        if (part.empty())
+            continue;
+        std::string candidate = result + part;
+        struct stat st = {};
+        if (part != "." && part != ".." && ::stat(candidate.c_str(), &st) != 0)
+        {
+            std::string found;
+            if (!MatchEntry(result, part, found))
+                return path;
+            candidate = result + found;
+        }
+        result = candidate;
+        if (pos <= path.size())
+            result += '/';
+    }
+    return result;
+}

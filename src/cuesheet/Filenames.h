@@ -1,0 +1,15 @@
+// File names as sheets made on other machines spell them: in another case, or by a Windows drive path.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Equal but for the case of ASCII letters.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+// "D:\..." or "d:/...": a path that means nothing on this machine.
+bool IsDrivePath(std::string_view name);
+
+// path with each component that does not exist replaced by the entry of its folder that matches it
+// ignoring ASCII case (the first in byte order); path itself when a component has no match.
+std::string CaseInsensitiveLookup(const std::string& path);
