@@ -295,39 +295,13 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext)
     return result;
 }
 
-bool TConversionJob::SetProgressHandler(TProgressProc handler, void* dialog)
-{
-    if (Status.load() != csIdle)
-        return false;
-    Handler = handler;
-    Dialog = dialog;
-    return true;
-}
-
-void TConversionJob::Notify(TProgressEvent event, std::int32_t value)
-{
-    if (Handler != nullptr)
-        Handler(event, value, Dialog);
-}
-
 void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet)
 {
-    ErrorText.clear();
     SectorsWritten = 0;
     SubQFramesReplaced = 0;
-    try
-    {
-        if (OnStart)
-            OnStart();
-    }
-    catch (...)
-    {}
-
-    const std::string imgPath = ChangeFileExt(ccdPath, ".img");
-    const std::string subPath = ChangeFileExt(ccdPath, ".sub");
-    Notify(peSetRange, 2);
-    try
-    {
+    RunFramed([&] {
+        const std::string imgPath = ChangeFileExt(ccdPath, ".img");
+        const std::string subPath = ChangeFileExt(ccdPath, ".sub");
         if (const std::string problem = OutputPathsProblem(ccdPath, sheet); !problem.empty())
             throw std::runtime_error(problem);
         // Said in the words the command-line tool uses before it starts a job.
@@ -397,25 +371,5 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
             Status.compare_exchange_strong(now, csSucceeded);
             Notify(Status.load() == csCancelRequested ? peCanceled : peFinished, 0);
         }
-    }
-    catch (const std::exception& error)
-    {
-        ErrorText = error.what();
-        Status.store(csFailed);
-        Notify(peAborted, 0);
-    }
-    catch (...)
-    {
-        ErrorText = "unknown error";
-        Status.store(csFailed);
-        Notify(peAborted, 0);
-    }
-
-    try
-    {
-        if (OnEnd)
-            OnEnd();
-    }
-    catch (...)
-    {}
+    });
 }

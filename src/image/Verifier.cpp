@@ -2,6 +2,7 @@
 
 #include "cuesheet/Subqpatch.h"
 #include "fileio/Fileio.h"
+#include "image/Conversion.h"
 #include "image/Ccdreader.h"
 #include "synthesis/Errorcorrectmode1.h"
 #include "synthesis/Errorcorrectsubcode.h"
@@ -948,38 +949,13 @@ const char* FindingKindName(TFindingKind kind)
     return "?";
 }
 
-bool TVerifyJob::SetProgressHandler(TProgressProc handler, void* dialog)
-{
-    if (Status.load() != csIdle)
-        return false;
-    Handler = handler;
-    Dialog = dialog;
-    return true;
-}
-
-void TVerifyJob::Notify(TProgressEvent event, std::int32_t value)
-{
-    if (Handler != nullptr)
-        Handler(event, value, Dialog);
-}
-
 int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
 {
-    ErrorText.clear();
     Report = TVerifyReport{};
     Report.CcdPath = ccdPath;
     Report.ImgPath = ChangeFileExt(ccdPath, ".img");
     Report.SubPath = ChangeFileExt(ccdPath, ".sub");
-    try
-    {
-        if (OnStart)
-            OnStart();
-    }
-    catch (...)
-    {}
-    Notify(peSetRange, 2);
-    try
-    {
+    RunFramed([&] {
         TCcdDisc disc;
         std::string error;
         if (!ReadCcdFile(ccdPath, disc, error))
@@ -1021,25 +997,6 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
         if (now != csCancelRequested)
             Status.compare_exchange_strong(now, csSucceeded);
         Notify(Status.load() == csCancelRequested ? peCanceled : peFinished, 0);
-    }
-    catch (const std::exception& e)
-    {
-        ErrorText = e.what();
-        Status.store(csFailed);
-        Notify(peAborted, 0);
-    }
-    catch (...)
-    {
-        ErrorText = "unknown error";
-        Status.store(csFailed);
-        Notify(peAborted, 0);
-    }
-    try
-    {
-        if (OnEnd)
-            OnEnd();
-    }
-    catch (...)
-    {}
+    });
     return 0;
 }

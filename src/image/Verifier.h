@@ -2,7 +2,7 @@
 // it means. It only ever reads.
 #pragma once
 
-#include "image/Conversion.h"
+#include "image/Job.h"
 
 #include <atomic>
 #include <cstdint>
@@ -74,27 +74,12 @@ struct TVerifyReport
 
 inline constexpr std::size_t DEFAULT_MAX_FINDINGS = 20;
 
-class TVerifyJob
+class TVerifyJob : public TJob
 {
 public:
-    std::function<void()> OnStart;
-    std::function<void()> OnEnd;
-
-    // Stores handler and dialog only while no run is going on (status csIdle).
-    bool SetProgressHandler(TProgressProc handler, void* dialog);
-    void RequestCancel() { Status.store(csCancelRequested); }
-
     // Never throws. Afterwards Status is csSucceeded (Report is complete), csFailed (the set could
     // not be read; ErrorText names the file and the reason) or csCancelRequested. Returns 0.
     int Run(const std::string& ccdPath, std::size_t maxFindings = DEFAULT_MAX_FINDINGS);
 
-    std::atomic<TConvertStatus> Status{csIdle};
-    std::string ErrorText;
     TVerifyReport Report;
-
-private:
-    void Notify(TProgressEvent event, std::int32_t value);
-
-    TProgressProc Handler = nullptr;
-    void* Dialog = nullptr;
 };
