@@ -82,13 +82,7 @@ TLuCueAudioFile::TLuCueAudioFile(const std::string& path) : TLuCueFile(path), Na
 
 std::int64_t TLuCueAudioFile::Seek(std::int64_t offset, TSeekOrigin origin)
 {
-    std::int64_t target = offset;
-    if (origin == soCurrent)
-        target = Position + offset;
-    else if (origin == soEnd)
-        target = DataLength + std::min<std::int64_t>(offset, 0);
-    Position = std::clamp<std::int64_t>(target, 0, DataLength);
-    return Position;
+    return SeekClamped(offset, origin, DataLength);
 }
 
 std::size_t TLuCueAudioFile::Read(void* buffer, std::size_t count)

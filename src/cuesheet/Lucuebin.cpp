@@ -67,7 +67,7 @@ std::size_t TLuCueFile::ReadAt(std::int64_t offset, void* buffer, std::size_t co
 
 TLuCueBinFile::TLuCueBinFile(const std::string& path) : TLuCueFile(path) {}
 
-std::int64_t TLuCueBinFile::Seek(std::int64_t offset, TSeekOrigin origin)
+std::int64_t TLuCueFile::SeekFromStart(std::int64_t offset, TSeekOrigin origin)
 {
     std::int64_t base = 0;
     if (origin == soCurrent)
@@ -80,6 +80,22 @@ std::int64_t TLuCueBinFile::Seek(std::int64_t offset, TSeekOrigin origin)
                                 "cannot seek before the start of \"" + Path() + "\"");
     Position = target;
     return Position;
+}
+
+std::int64_t TLuCueFile::SeekClamped(std::int64_t offset, TSeekOrigin origin, std::int64_t length)
+{
+    std::int64_t target = offset;
+    if (origin == soCurrent)
+        target = Position + offset;
+    else if (origin == soEnd)
+        target = length + std::min<std::int64_t>(offset, 0);
+    Position = std::clamp<std::int64_t>(target, 0, length);
+    return Position;
+}
+
+std::int64_t TLuCueBinFile::Seek(std::int64_t offset, TSeekOrigin origin)
+{
+    return SeekFromStart(offset, origin);
 }
 
 std::size_t TLuCueBinFile::Read(void* buffer, std::size_t count)

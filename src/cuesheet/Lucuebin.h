@@ -43,6 +43,10 @@ protected:
     std::int64_t FileSize() const;
     const std::string& Path() const { return File.Path(); }
     std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t count);
+    // A raw file may be read past its end (zeros follow), never before its start.
+    std::int64_t SeekFromStart(std::int64_t offset, TSeekOrigin origin);
+    // A stream of length bytes: every origin lands within 0..length.
+    std::int64_t SeekClamped(std::int64_t offset, TSeekOrigin origin, std::int64_t length);
 
 private:
     static constexpr std::size_t READ_AHEAD = 1 << 20;

@@ -1,8 +1,6 @@
 #include "cuesheet/Lucuemotorola.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <system_error>
 #include <utility>
 
 namespace {
@@ -15,16 +13,7 @@ TLuCueMotorolaFile::TLuCueMotorolaFile(const std::string& path) : TLuCueFile(pat
 
 std::int64_t TLuCueMotorolaFile::Seek(std::int64_t offset, TSeekOrigin origin)
 {
-    std::int64_t base = 0;
-    if (origin == soCurrent)
-        base = Position;
-    else if (origin == soEnd)
-        base = FileSize();
-    const std::int64_t target = base + offset;
-    if (target < 0)
-        throw std::system_error(EINVAL, std::generic_category(), "invalid seek in a data file");
-    Position = target;
-    return Position;
+    return SeekFromStart(offset, origin);
 }
 
 std::size_t TLuCueMotorolaFile::Read(void* buffer, std::size_t count)

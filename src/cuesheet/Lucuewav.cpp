@@ -119,14 +119,7 @@ TLuCueWavFile::TLuCueWavFile(const std::string& path, const TWaveInfo& info) : T
 
 std::int64_t TLuCueWavFile::Seek(std::int64_t offset, TSeekOrigin origin)
 {
-    // Every origin is clamped to the data chunk.
-    std::int64_t target = offset;
-    if (origin == soCurrent)
-        target = Position + offset;
-    else if (origin == soEnd)
-        target = DataLength + std::min<std::int64_t>(offset, 0);
-    Position = std::clamp<std::int64_t>(target, 0, DataLength);
-    return Position;
+    return SeekClamped(offset, origin, DataLength);
 }
 
 std::size_t TLuCueWavFile::Read(void* buffer, std::size_t count)
