@@ -2,13 +2,13 @@
 
 #include "cli/Batchreport.h"
 #include "cli/Sheetconversion.h"
+#include "cli/Signals.h"
 #include "image/Conversion.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -27,16 +27,6 @@ extern "C" void CancelBatch(int)
     const std::size_t count = JobCount.load();
     for (std::size_t i = 0; i < count; ++i)
         Jobs[i].RequestCancel();
-}
-
-void InstallBatchSignalHandlers()
-{
-    struct sigaction action = {};
-    action.sa_handler = CancelBatch;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 }
 
 struct TSlot
@@ -139,7 +129,7 @@ int RunBatch(const TCliOptions& options, const std::vector<TBatchTask>& tasks)
     std::vector<TSlot> slots(workers);
     Jobs = jobs.get();
     JobCount.store(workers);
-    InstallBatchSignalHandlers();
+    OnCancelSignals(CancelBatch);
 
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < workers; ++i)

@@ -4,6 +4,7 @@
 #include "cli/Options.h"
 #include "cli/Progressline.h"
 #include "cli/Sheetconversion.h"
+#include "cli/Signals.h"
 #include "cuesheet/Lucue.h"
 #include "image/Conversion.h"
 #include "image/Layoutreport.h"
@@ -13,7 +14,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -29,16 +29,6 @@ extern "C" void CancelOnSignal(int)
 {
     Job.RequestCancel();
     VerifyJob.RequestCancel();
-}
-
-void InstallSignalHandlers()
-{
-    struct sigaction action = {};
-    action.sa_handler = CancelOnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 }
 
 void PrintWarnings(const std::vector<std::string>& warnings)
@@ -140,7 +130,7 @@ int VerifySet(const TCliOptions& options)
 
 int main(int argc, char** argv)
 {
-    InstallSignalHandlers();
+    OnCancelSignals(CancelOnSignal);
 
     const TCommandLine commandLine = ParseCommandLine(argc, argv);
     if (commandLine.Stop)

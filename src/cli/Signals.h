@@ -1,0 +1,5 @@
+// Ctrl-C and SIGTERM cancel the work in progress instead of killing the process mid-write.
+#pragma once
+
+// handler runs in signal context: it may only store into atomics. Interrupted reads and writes restart.
+void OnCancelSignals(void (*handler)(int));
