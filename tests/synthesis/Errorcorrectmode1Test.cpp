@@ -1,14 +1,12 @@
 #include "synthesis/Errorcorrectmode1.h"
 #include "support/ImageOracle.h"
 #include "support/NothrowNewSwitch.h"
+#include "support/Threads.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
 #include <random>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -140,21 +138,13 @@ TEST(Mode1ErrorCorrectTableTest, InstancesOnManyThreadsShareOneSetOfTables)
     ASSERT_FALSE(TMode1ErrorCorrect::HasTables());
     TRawSector expected = HeaderSector(0x00, 0x02, 0x00);
     ASSERT_TRUE(TMode1ErrorCorrect().Generate(expected));
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t)
-        threads.emplace_back([&] {
-            for (int i = 0; i < 300; ++i)
-            {
-                TMode1ErrorCorrect ecc;
-                TRawSector s = HeaderSector(0x00, 0x02, 0x00);
-                if (!ecc.Generate(s) || s != expected)
-                    ++wrong;
-            }
-        });
-    for (std::thread& thread : threads)
-        thread.join();
-    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(testsupport::FailuresOnThreads(8, 300,
+                                             [&] {
+                                                 TMode1ErrorCorrect ecc;
+                                                 TRawSector s = HeaderSector(0x00, 0x02, 0x00);
+                                                 return ecc.Generate(s) && s == expected;
+                                             }),
+              0);
     EXPECT_FALSE(TMode1ErrorCorrect::HasTables());
 }
 

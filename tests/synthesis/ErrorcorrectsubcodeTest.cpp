@@ -2,14 +2,12 @@
 
 #include "support/ImageOracle.h"
 #include "support/NothrowNewSwitch.h"
+#include "support/Threads.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
 #include <random>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -106,22 +104,14 @@ TEST(SubCodeErrorCorrectTableTest, SharedTableFollowsLiveInstances)
 TEST(SubCodeErrorCorrectTableTest, InstancesOnManyThreadsShareOneTable)
 {
     ASSERT_FALSE(TSubCodeErrorCorrect::HasTable());
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t)
-        threads.emplace_back([&] {
-            for (int i = 0; i < 300; ++i)
-            {
-                TSubCodeErrorCorrect ecc;
-                TPackBytes pack{};
-                pack[0] = 1;
-                if (!ecc.SetQParity(pack) || pack[2] != 0x07)
-                    ++wrong;
-            }
-        });
-    for (std::thread& thread : threads)
-        thread.join();
-    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(testsupport::FailuresOnThreads(8, 300,
+                                             [] {
+                                                 TSubCodeErrorCorrect ecc;
+                                                 TPackBytes pack{};
+                                                 pack[0] = 1;
+                                                 return ecc.SetQParity(pack) && pack[2] == 0x07;
+                                             }),
+              0);
     EXPECT_FALSE(TSubCodeErrorCorrect::HasTable());
 }
 
