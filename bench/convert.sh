@@ -110,7 +110,9 @@ for c in "${converters[@]}"; do
   done
   # shellcheck disable=SC2086
   awk -v m="$(median ${times[$c,MODE1/2048]})" -v a="$(median ${times[$c,AUDIO]})" \
-    'BEGIN { printf "  MODE1/2048 / AUDIO conversion %.2f\n", m / a }'
+    -v mc="$(median ${times[cp,MODE1/2048]})" -v ac="$(median ${times[cp,AUDIO]})" 'BEGIN {
+      printf "  MODE1/2048 / AUDIO conversion %.2f (goal <= 1.15)   MODE1/2048 / cp %.2f (<= 1.10)   AUDIO / cp %.2f (<= 0.85)\n",
+             m / a, m / mc, a / ac }'
 done
 
 # Verification of the MODE1/2048 set against reading it (cp of .img, .sub and .ccd to /dev/null) and
