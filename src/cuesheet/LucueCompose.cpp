@@ -8,21 +8,32 @@
 #include "synthesis/Subcode.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <stdexcept>
 
 namespace {
 
 constexpr std::size_t CDG_SECTOR_SIZE = SECTOR_SIZE + SUBCODE_SIZE;
+
+// ToBcd of every 8-bit value: the per-sector times take a lookup instead of a division.
+constexpr std::array<std::uint8_t, 256> MakeBcdTable()
+{
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned v = 0; v < table.size(); ++v)
+        table[v] = ToBcd(v);
+    return table;
+}
+constexpr std::array<std::uint8_t, 256> BCD = MakeBcdTable();
 // A pause shorter than this before the next index 1 raises the P flag ahead of it.
 constexpr std::uint32_t P_FLAG_LEAD = 150;
 
 void PutSyncAndHeader(TRawSector& main, TMsf msf, std::uint8_t mode)
 {
     std::copy(SYNC_PATTERN.begin(), SYNC_PATTERN.end(), main.begin());
-    main[HEADER_OFFSET] = ToBcd(msf.Minute);
-    main[HEADER_OFFSET + 1] = ToBcd(msf.Second);
-    main[HEADER_OFFSET + 2] = ToBcd(msf.Frame);
+    main[HEADER_OFFSET] = BCD[msf.Minute];
+    main[HEADER_OFFSET + 1] = BCD[msf.Second];
+    main[HEADER_OFFSET + 2] = BCD[msf.Frame];
     main[MODE_OFFSET] = mode;
 }
 
@@ -73,9 +84,9 @@ struct TMsfCounter
     }
     void Put(std::uint8_t* bcd) const
     {
-        bcd[0] = ToBcd(Msf.Minute);
-        bcd[1] = ToBcd(Msf.Second);
-        bcd[2] = ToBcd(Msf.Frame);
+        bcd[0] = BCD[Msf.Minute];
+        bcd[1] = BCD[Msf.Second];
+        bcd[2] = BCD[Msf.Frame];
     }
     std::uint32_t Frames;
     TMsf Msf;
@@ -264,7 +275,7 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
         }
         else
         {
-            (*q)[9] = ToBcd(abs.Msf.Frame);
+            (*q)[9] = BCD[abs.Msf.Frame];
         }
         const std::uint16_t crc = SubQCrc->Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q->data(), Q_CRC_SPAN));
         (*q)[10] = static_cast<std::uint8_t>(crc >> 8);

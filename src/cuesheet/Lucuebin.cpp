@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <system_error>
 
 // Refuses anything but a regular file, without blocking on a FIFO swapped in after the check.
@@ -54,7 +55,7 @@ std::size_t TLuCueFile::ReadAt(std::int64_t offset, void* buffer, std::size_t co
             break;
         }
         if (!Buffer)
-            Buffer = std::make_unique<std::uint8_t[]>(READ_AHEAD);
+            Buffer = std::make_unique_for_overwrite<std::uint8_t[]>(READ_AHEAD);
         BufferLength = 0;
         const std::size_t n = File.ReadAt(at, std::span(Buffer.get(), READ_AHEAD));
         if (n == 0)
