@@ -120,7 +120,7 @@ TEST_F(ConversionJobTest, CancelBeforeTheFirstSectorLeavesACompleteCcdAndEmptyIm
 TEST_F(ConversionJobTest, CancelDuringTheRunKeepsImgAndSubInStep)
 {
     LoadAudioDisc(4500);
-    CancelAtStep = 10; // the step of address 825: at least 676 sectors are on disk by then
+    CancelAtStep = 11; // step 0, then one per 75 addresses from 150: 825, so 676 sectors are on disk by then
     Run(Dir.File("disc.ccd"));
     EXPECT_EQ(Job.Status.load(), csCancelRequested);
     const auto sectors = Size("disc.img") / 2352;
