@@ -8,11 +8,11 @@ RUN_PACKAGES := build-essential cmake pkg-config python3 qt6-base-dev libcli11-d
                 libflac-dev libavformat-dev libavcodec-dev libavutil-dev
 # The tests, benchmarks, package checks and fuzz targets add these: libcdio reads the CD-TEXT packs back,
 # mednafen plays the images when it is there, xvfb and openbox carry the screenshots and the
-# window-manager test, clang builds the fuzz targets, flac, wavpack and lame encode the audio files
-# of the source tests.
+# window-manager test, clang builds the fuzz targets, flac, wavpack, lame and ffmpeg encode the audio
+# files of the source tests.
 TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev libcdio-dev xvfb xauth x11-utils openbox mednafen \
                  help2man dpkg-dev file appstream desktop-file-utils bash-completion groff-base \
-                 clang libclang-rt-14-dev flac wavpack lame
+                 clang libclang-rt-14-dev flac wavpack lame ffmpeg
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: deps deps-run build build-run build-asan run test package fuzz-short bench clean

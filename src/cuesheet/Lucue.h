@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cuesheet/Cuetrack.h"
+#include "cuesheet/Lucueaudio.h"
 #include "cuesheet/Lucuebin.h"
 #include "cuesheet/Subqpatch.h"
 #include "synthesis/Sector.h"
@@ -61,6 +62,7 @@ enum TCueErrorReason : std::uint32_t
     erNotConsecutive = 10, // a TRACK or INDEX number that does not follow the last one
     erFileStartNotZero = 11,
     erFirstIndexNotZeroOrOne = 12,
+    erCanceled = 13, // the user stopped the load while a source was counted
     // The CD-TEXT block ran out of packs: plus the pack type's low four bits, plus 0x10 in block 1.
     erCdTextFull = 0x80,
 };
@@ -144,6 +146,9 @@ public:
     // CD-TEXT from the sheet's text lines. Set UseSheetCdText before Load; Load builds the packs when
     // it is set, the sheet has text lines and no CDTEXTFILE.
     bool UseSheetCdText = true;
+    // Set before Load: told how a pass that reads an audio file whole to count its samples goes; when it
+    // returns false, Load stops with CueStatus(egSheet, erCanceled).
+    TCountProgress CountProgress;
     std::vector<TCdTextPack> CdTextPacks;
     std::vector<std::uint8_t> CdTextCharCodes; // of each block written, block 0 first
     std::int32_t CdTextReplaced = 0;           // characters that no block could hold, written as '?'

@@ -290,11 +290,20 @@ TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
         else if (type == "MOTOROLA")
             slot = std::make_unique<TLuCueMotorolaFile>(path);
         else
-            slot = OpenAudioFile(path);
+            slot = OpenAudioFile(path, sheet.CountProgress);
+    }
+    catch (const ECountCanceled&)
+    {
+        throw; // ends the load
     }
     catch (const EAudioRefused& error)
     {
         sheet.ErrorDetail = error.what();
+        return erOpenFailed;
+    }
+    catch (const EAudioDamaged& error)
+    {
+        sheet.ErrorDetail = error.what(); // found by the counting pass
         return erOpenFailed;
     }
     catch (...)
@@ -679,6 +688,10 @@ bool TLuCueSheet::Load(const std::string& cuePath)
         if (ErrorCode == 0)
             BuildCdText();
     }
+    catch (const ECountCanceled&)
+    {
+        ErrorCode = CueStatus(egSheet, erCanceled);
+    }
     catch (...)
     {
         if (ErrorCode == 0)
@@ -732,6 +745,7 @@ std::string CueErrorMessage(std::uint32_t errorCode)
     {
     case CueStatus(egSheet, erNotFound):
     case CueStatus(egSheet, erUnreadable): return "Unable to find or open CUE SHEET";
+    case CueStatus(egSheet, erCanceled): return "Loading was canceled";
     case CueStatus(egEnd, erNoFileYet): return "No FILEs were specified";
     case CueStatus(egEnd, erNoTrack): return "No TRACKs were defined for the last file";
     case CueStatus(egEnd, erNoIndex): return "No starting INDEX was defined for the last track";

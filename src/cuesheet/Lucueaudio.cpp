@@ -58,7 +58,7 @@ bool IsAudioFileType(std::string_view type)
     return type == "WAVE" || type == "FLAC" || type == "MP3" || type == "AIFF" || type == "WV" || type == "APE";
 }
 
-std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path)
+std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path, const TCountProgress& progress)
 {
     std::array<std::uint8_t, 12> head{};
     std::int64_t audioStart = 0;
@@ -74,11 +74,26 @@ std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path)
         probe.Read(head.data(), 4);
     }
     if (std::memcmp(head.data(), "fLaC", 4) == 0)
-        return std::make_unique<TLuCueFlacFile>(path);
-    return std::make_unique<TLuCueDecodedFile>(path);
+        return std::make_unique<TLuCueFlacFile>(path, progress);
+    return std::make_unique<TLuCueDecodedFile>(path, progress);
 }
 
-TLuCueAudioFile::TLuCueAudioFile(const std::string& path) : TLuCueFile(path), Name(BaseName(path)) {}
+TLuCueAudioFile::TLuCueAudioFile(const std::string& path, const TCountProgress& progress)
+    : TLuCueFile(path), Name(BaseName(path)), CountProgress(progress)
+{}
+
+void TLuCueAudioFile::ReportCount(std::int64_t done, std::int64_t total)
+{
+    if (CountProgress.Proc == nullptr)
+        return;
+    // A thousand steps at most: the handler may redraw a window each time.
+    const std::int64_t permille = total > 0 ? std::clamp<std::int64_t>(done * 1000 / total, 0, 1000) : 0;
+    if (permille == LastPermille)
+        return;
+    LastPermille = permille;
+    if (!CountProgress.Proc(done, total, Name, CountProgress.Context))
+        throw ECountCanceled(Name + ": counting the samples was canceled");
+}
 
 std::int64_t TLuCueAudioFile::Seek(std::int64_t offset, TSeekOrigin origin)
 {

@@ -22,6 +22,23 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Raised when the user stops the pass that counts a file's samples.
+class ECountCanceled : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Called while a file whose length no header states is read whole to count its samples: the bytes read
+// of it so far, its size and its name. Returning false stops the pass.
+using TCountProgressProc = bool (*)(std::int64_t done, std::int64_t total, const std::string& name, void* context);
+
+struct TCountProgress
+{
+    TCountProgressProc Proc = nullptr;
+    void* Context = nullptr;
+};
+
 inline constexpr std::int32_t CD_SAMPLE_RATE = 44100;
 inline constexpr std::int64_t CD_SAMPLE_BYTES = 4; // 16-bit stereo
 
@@ -41,7 +58,7 @@ public:
     std::string Name;
 
 protected:
-    explicit TLuCueAudioFile(const std::string& path);
+    TLuCueAudioFile(const std::string& path, const TCountProgress& progress);
 
     // Readies the decoder for the sample given and returns the sample its next block starts at
     // (at most the one given); it may already have put the first block into Block.
@@ -50,6 +67,9 @@ protected:
     virtual bool Decode() = 0;
     // Called once the data up to DataLength has been decoded in a pass that began at sample 0.
     virtual void CheckEnd() {}
+
+    // Tells the count handler how far the counting pass has read; throws ECountCanceled when it says stop.
+    void ReportCount(std::int64_t done, std::int64_t total);
 
     [[noreturn]] void Fail(const std::string& what, std::int64_t sample) const;
     // "song.flac: 48,000 Hz, 24-bit, 2 channels; audio must be 44,100 Hz, 16-bit, stereo"
@@ -62,12 +82,14 @@ private:
     bool Started = false;
     bool FromStart = false;
     bool EndChecked = false;
+    TCountProgress CountProgress;
+    std::int64_t LastPermille = -1; // of the last report, which is repeated only when it moves
 };
 
 // Opens a file named with an audio type keyword by its content: RIFF WAVE, FLAC or whatever the
 // decoder library recognises. Throws EFOpenError for a file that is not audio, EAudioRefused with
-// the reason for audio that cannot be used.
-std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path);
+// the reason for audio that cannot be used, ECountCanceled when progress stopped a counting pass.
+std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path, const TCountProgress& progress = {});
 
 // True when type is a FILE keyword for audio by content (WAVE, FLAC, MP3, AIFF, WV, APE).
 bool IsAudioFileType(std::string_view type);

@@ -103,7 +103,8 @@ struct TLuCueDecodedFile::TContext
     }
 };
 
-TLuCueDecodedFile::TLuCueDecodedFile(const std::string& path) : TLuCueAudioFile(path)
+TLuCueDecodedFile::TLuCueDecodedFile(const std::string& path, const TCountProgress& progress)
+    : TLuCueAudioFile(path, progress)
 {
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
@@ -130,15 +131,20 @@ TLuCueDecodedFile::TLuCueDecodedFile(const std::string& path) : TLuCueAudioFile(
         Refuse(rate, Lossy ? 0 : bits, channels);
     }
 
-    // Lossless containers state the count; for the others the packets are summed, less the
-    // samples they mark for skipping (an MP3 encoder's delay and padding).
+    // Lossless containers state the count, MP3 frames hold 1,152 samples each and carry the encoder's
+    // delay and padding as samples to skip. Others (Vorbis, AAC, WMA, any Matroska or ASF file, whose
+    // times are in milliseconds) deliver what their decoder delivers: count that.
     const AVStream& stream = *Context->Stream;
-    const AVRational perSample{1, CD_SAMPLE_RATE};
-    std::int64_t count = 0;
-    if (!Lossy && stream.duration > 0 && Context->Format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM)
-        count = av_rescale_q(stream.duration, stream.time_base, perSample);
-    else
-        count = CountSamples();
+    const AVRational base = stream.time_base;
+    const bool wholeSamples = base.num > 0 && base.den % (std::int64_t{CD_SAMPLE_RATE} * base.num) == 0;
+    std::int64_t count = -1;
+    if (wholeSamples && !Lossy && stream.duration > 0 &&
+        Context->Format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM)
+        count = av_rescale_q(stream.duration, base, AVRational{1, CD_SAMPLE_RATE});
+    else if (wholeSamples && parameters.codec_id == AV_CODEC_ID_MP3)
+        count = CountFrames();
+    if (count < 0)
+        count = CountByDecoding();
     Context.reset();
     DataLength = count * CD_SAMPLE_BYTES;
 }
@@ -271,11 +277,11 @@ void TLuCueDecodedFile::Open()
     Context = std::move(context);
 }
 
-std::int64_t TLuCueDecodedFile::CountSamples()
+std::int64_t TLuCueDecodedFile::CountFrames()
 {
     const AVRational perSample{1, CD_SAMPLE_RATE};
+    const std::int64_t size = FileSize();
     std::int64_t count = 0;
-    bool known = true;
     AVPacket* packet = Context->Packet;
     for (;;)
     {
@@ -288,27 +294,35 @@ std::int64_t TLuCueDecodedFile::CountSamples()
         if (packet->stream_index == Context->Stream->index)
         {
             if (packet->duration <= 0)
-                known = false;
+            {
+                av_packet_unref(packet);
+                Open();
+                return -1;
+            }
             count += av_rescale_q(packet->duration, Context->Stream->time_base, perSample);
-            std::size_t size = 0;
-            if (const std::uint8_t* skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
-                skip != nullptr && size >= 8)
+            std::size_t length = 0;
+            if (const std::uint8_t* skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &length);
+                skip != nullptr && length >= 8)
                 count -= std::int64_t(AV_RL32(skip)) + std::int64_t(AV_RL32(skip + 4));
         }
         av_packet_unref(packet);
-        if (!known)
-            break;
+        ReportCount(FileOffset, size);
     }
-    if (known)
-        return count;
-    // Packets without durations: decode once to count.
-    Open();
-    count = 0;
+    ReportCount(size, size);
+    return count;
+}
+
+std::int64_t TLuCueDecodedFile::CountByDecoding()
+{
+    const std::int64_t size = FileSize();
+    std::int64_t count = 0;
     while (Decode())
     {
         count += static_cast<std::int64_t>(Block.size()) / CD_SAMPLE_BYTES;
         Block.clear();
+        ReportCount(FileOffset, size);
     }
+    ReportCount(size, size);
     return count;
 }
 

@@ -8,9 +8,10 @@
 class TLuCueDecodedFile final : public TLuCueAudioFile
 {
 public:
-    // Checks the format and finds the exact sample count (by one pass over the packets where the
-    // container does not state it). Throws EFOpenError when the file is not audio the library knows.
-    explicit TLuCueDecodedFile(const std::string& path);
+    // Checks the format and finds the exact sample count: stated by a lossless container, summed over
+    // MP3 frames, else by decoding once (reported to progress). Throws EFOpenError when the file is not
+    // audio the library knows.
+    TLuCueDecodedFile(const std::string& path, const TCountProgress& progress);
     ~TLuCueDecodedFile() override;
 
     struct TContext;
@@ -21,7 +22,9 @@ private:
     void CheckEnd() override;
 
     void Open();
-    std::int64_t CountSamples();
+    // The MP3 frames' samples less those marked for skipping; -1 when a frame has no duration.
+    std::int64_t CountFrames();
+    std::int64_t CountByDecoding();
     void AppendFrame();
 
     std::unique_ptr<TContext> Context;

@@ -12,7 +12,8 @@ TLuCueFlacFile& Self(void* self)
 
 } // namespace
 
-TLuCueFlacFile::TLuCueFlacFile(const std::string& path) : TLuCueAudioFile(path)
+TLuCueFlacFile::TLuCueFlacFile(const std::string& path, const TCountProgress& progress)
+    : TLuCueAudioFile(path, progress)
 {
     Format = "FLAC";
     FileLength = FileSize();
@@ -38,6 +39,15 @@ TLuCueFlacFile::TLuCueFlacFile(const std::string& path) : TLuCueAudioFile(path)
                 const std::string error = Error.empty() ? "decoder error" : Error;
                 Close();
                 throw EAudioRefused(Name + ": " + error + " while counting the samples");
+            }
+            try
+            {
+                ReportCount(FileOffset, FileLength);
+            }
+            catch (...)
+            {
+                Close();
+                throw;
             }
         }
         Counting = false;

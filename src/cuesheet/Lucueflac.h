@@ -8,8 +8,8 @@
 class TLuCueFlacFile final : public TLuCueAudioFile
 {
 public:
-    // Reads STREAMINFO (decodes the whole stream once when it holds no sample count).
-    explicit TLuCueFlacFile(const std::string& path);
+    // Reads STREAMINFO (decodes the whole stream once, reported to progress, when it holds no sample count).
+    TLuCueFlacFile(const std::string& path, const TCountProgress& progress);
     ~TLuCueFlacFile() override;
 
 private:

@@ -27,7 +27,9 @@ protected:
         Encoded = RunEncoder("flac -s -b 4096 -o " + out("b4096.flac") + " " + wav) &&
                   RunEncoder("flac -s -b 1152 -o " + out("b1152.flac") + " " + wav) &&
                   RunEncoder("wavpack -q -y " + wav + " -o " + out("album.wv")) &&
-                  RunEncoder("lame --quiet -b 192 " + wav + " " + out("album.mp3"));
+                  RunEncoder("lame --quiet -b 192 " + wav + " " + out("album.mp3")) &&
+                  RunEncoder("ffmpeg -nostdin -i " + wav + " -c:a alac " + out("album.m4a")) &&
+                  RunEncoder("ffmpeg -nostdin -i " + wav + " -c:a libvorbis " + out("album.ogg"));
         // Segments of odd lengths end in short frames, so the sizes vary more than the list says.
         Dir->Write("variable.flac", VariableBlockFlac(*Pcm, {4096, 1152, 576, 4608}, 44100 * 3 + 7));
     }
@@ -36,7 +38,7 @@ protected:
         delete Dir;
         delete Pcm;
     }
-    void SetUp() override { ASSERT_TRUE(Encoded) << "the flac, wavpack and lame encoders are needed"; }
+    void SetUp() override { ASSERT_TRUE(Encoded) << "the flac, wavpack, lame and ffmpeg encoders are needed"; }
 
     static std::unique_ptr<TLuCueFile> Open(const char* name) { return OpenAudioFile(Dir->File(name)); }
 
@@ -97,7 +99,7 @@ TEST_F(AudioFiles, LosslessFilesPresentThePcmOfTheWaveFile)
 {
     // libFLAC's own tool takes the variable-size stream, its MD5 signature included.
     EXPECT_TRUE(RunEncoder("flac -t -w " + Quoted(Dir->File("variable.flac"))));
-    for (const char* name : {"album.wav", "b4096.flac", "b1152.flac", "variable.flac", "album.wv"})
+    for (const char* name : {"album.wav", "b4096.flac", "b1152.flac", "variable.flac", "album.wv", "album.m4a"})
     {
         const auto file = Open(name);
         EXPECT_EQ(file->Seek(0, soEnd), static_cast<std::int64_t>(SAMPLES * 4)) << name;
@@ -129,6 +131,61 @@ TEST_F(AudioFiles, AnMp3WithALameHeaderKeepsTheExactLength)
         power += a * double(a);
     }
     EXPECT_LT(error, power / 100);
+}
+
+// What a count handler was told, and the report it stops the load at (0: never).
+struct TCountSeen
+{
+    std::vector<std::int64_t> Done;
+    std::int64_t Total = 0;
+    std::string Name;
+    std::size_t StopAt = 0;
+
+    static bool Handler(std::int64_t done, std::int64_t total, const std::string& name, void* context)
+    {
+        auto& seen = *static_cast<TCountSeen*>(context);
+        seen.Done.push_back(done);
+        seen.Total = total;
+        seen.Name = name;
+        return seen.Done.size() != seen.StopAt;
+    }
+};
+
+TEST_F(AudioFiles, AnOggVorbisFileIsCountedByDecodingWithProgressThatCanCancel)
+{
+    TCountSeen seen;
+    TLuCueSheet sheet;
+    sheet.CountProgress = {TCountSeen::Handler, &seen};
+    ASSERT_TRUE(sheet.Load(Dir->Write("v.cue", OneTrackSheet("album.ogg")))) << CueErrorText(sheet);
+    // The length of the PCM it was encoded from, to the sample, and a full read agrees.
+    EXPECT_EQ(sheet.Files[0]->Seek(0, soEnd), static_cast<std::int64_t>(SAMPLES * 4));
+    EXPECT_EQ(ReadAll(*sheet.Files[0]).size(), SAMPLES * 4);
+    const auto& audio = dynamic_cast<const TLuCueAudioFile&>(*sheet.Files[0]);
+    EXPECT_TRUE(audio.Lossy);
+    EXPECT_EQ(audio.Format, "Vorbis");
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(Dir->File("album.ogg")));
+    EXPECT_EQ(seen.Name, "album.ogg");
+    EXPECT_EQ(seen.Total, size);
+    EXPECT_GT(seen.Done.size(), 3U); // a report per 64 KiB read
+    EXPECT_TRUE(std::is_sorted(seen.Done.begin(), seen.Done.end()));
+    EXPECT_EQ(seen.Done.back(), size);
+
+    // Stopped at its third report, the load ends canceled and keeps nothing.
+    TCountSeen stop;
+    stop.StopAt = 3;
+    sheet.CountProgress = {TCountSeen::Handler, &stop};
+    EXPECT_FALSE(sheet.Load(Dir->File("v.cue")));
+    EXPECT_EQ(stop.Done.size(), 3U);
+    EXPECT_EQ(sheet.ErrorCode, CueStatus(egSheet, erCanceled));
+    EXPECT_EQ(CueErrorText(sheet), "Loading was canceled");
+    EXPECT_EQ(sheet.FileCount, 0);
+
+    // Files whose headers state the count are not read at load.
+    TCountSeen none;
+    sheet.CountProgress = {TCountSeen::Handler, &none};
+    for (const char* name : {"b4096.flac", "album.m4a", "album.wv"})
+        EXPECT_TRUE(sheet.Load(Dir->Write("n.cue", OneTrackSheet(name)))) << name;
+    EXPECT_TRUE(none.Done.empty());
 }
 
 TEST_F(AudioFiles, ReadsAcrossBlocksAtTheEndPastItAndBackward)

@@ -32,6 +32,8 @@ protected:
                                        Quoted(Dir.File(name + ".flac")) + " " + wav));
             ASSERT_TRUE(RunEncoder("wavpack -q -y " + wav + " -o " + Quoted(Dir.File(name + ".wv"))));
             ASSERT_TRUE(RunEncoder("lame --quiet -b 192 " + wav + " " + Quoted(Dir.File(name + ".mp3"))));
+            ASSERT_TRUE(RunEncoder("ffmpeg -nostdin -i " + wav + " -c:a alac " + Quoted(Dir.File(name + ".m4a"))));
+            ASSERT_TRUE(RunEncoder("ffmpeg -nostdin -i " + wav + " -c:a libvorbis " + Quoted(Dir.File(name + ".ogg"))));
         }
     }
 
@@ -69,18 +71,26 @@ TEST_F(AudioAlbumTest, WaveAndLosslessAlbumsGiveTheSameImage)
     EXPECT_EQ(Status, csSucceeded) << ErrorText;
     EXPECT_TRUE(Convert("wv") == wave);
     EXPECT_EQ(Status, csSucceeded) << ErrorText;
+    EXPECT_TRUE(Convert("m4a") == wave);
+    EXPECT_EQ(Status, csSucceeded) << ErrorText;
     EXPECT_EQ(BuildDiscLayout(Sheet).Notes.size(), 0U);
 }
 
-TEST_F(AudioAlbumTest, AnMp3AlbumKeepsItsLengthAndTheReportNamesTheLossyFiles)
+TEST_F(AudioAlbumTest, LossyAlbumsKeepTheirLengthAndTheReportNamesTheLossyFiles)
 {
     const std::string wave = Convert("wav");
-    const std::string mp3 = Convert("mp3", "MP3");
-    ASSERT_EQ(Status, csSucceeded) << ErrorText;
-    EXPECT_EQ(mp3.size(), wave.size());
-    const std::string report = BuildLayoutReport(BuildDiscLayout(Sheet));
-    EXPECT_NE(report.find("\n  Track 01 comes from a lossy file: t1.mp3 (MP3)\n"), std::string::npos) << report;
-    EXPECT_NE(report.find("\n  Track 03 comes from a lossy file: t3.mp3 (MP3)\n"), std::string::npos) << report;
+    for (const auto& [extension, format] : {std::pair{"mp3", "MP3"}, std::pair{"ogg", "Vorbis"}})
+    {
+        const std::string lossy = Convert(extension);
+        ASSERT_EQ(Status, csSucceeded) << ErrorText;
+        EXPECT_EQ(lossy.size(), wave.size()) << extension;
+        const std::string report = BuildLayoutReport(BuildDiscLayout(Sheet));
+        for (const char* track : {"1", "3"})
+            EXPECT_NE(report.find(std::string("\n  Track 0") + track + " comes from a lossy file: t" + track + "." +
+                                  extension + " (" + format + ")\n"),
+                      std::string::npos)
+                << report;
+    }
 }
 
 TEST_F(AudioAlbumTest, ADamagedFileFailsTheConversionWithItsNameAndTime)
