@@ -29,6 +29,12 @@ extern "C" void CancelBatch(int)
         Jobs[i].RequestCancel();
 }
 
+// A batch draws no count line (the status lines own the terminal), but a cancel stops a count.
+bool CountUntilCanceled(std::int64_t, std::int64_t, const std::string&, void*)
+{
+    return !CancelAll.load();
+}
+
 struct TSlot
 {
     TBatchReport* Report = nullptr;
@@ -73,7 +79,8 @@ public:
                 outcome = ConvertSheet(Options, task.CuePath, task.CcdPath, job,
                                        [&](TConversionJob&, const TLuCueSheet&, std::int64_t sectors) {
                                            Report.Started(slot.Index, sectors);
-                                       });
+                                       },
+                                       {CountUntilCanceled, nullptr});
             if (outcome.Status == ssFailed || outcome.Status == ssNotLoaded)
                 Failed.store(true);
             Report.Finished(slot.Index, task.CuePath, outcome);

@@ -8,6 +8,8 @@ namespace {
 
 // Redrawing more often than this only costs terminal time.
 inline constexpr auto REDRAW_INTERVAL = std::chrono::milliseconds(100);
+// A count shorter than this shows nothing.
+inline constexpr auto COUNT_LINE_DELAY = std::chrono::milliseconds(250);
 inline constexpr double BYTES_PER_SECTOR = 2352.0 + 96.0;
 
 } // namespace
@@ -63,4 +65,44 @@ void TProgressLine::Draw(bool force)
     std::fprintf(Out, "\r%3d%%  %lld/%lld sectors  %7.1f MB/s  %s left\x1b[K", percent, static_cast<long long>(done),
                  static_cast<long long>(TotalSectors), rate * BYTES_PER_SECTOR / 1e6, left);
     std::fflush(Out);
+}
+
+bool TCountLine::Handler(std::int64_t done, std::int64_t total, const std::string& name, void* context)
+{
+    auto& line = *static_cast<TCountLine*>(context);
+    if (line.Status.load() == csCancelRequested)
+    {
+        line.End();
+        return false;
+    }
+    if (!line.DrawLine)
+        return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (name != line.Name)
+    {
+        line.Name = name;
+        line.Started = now;
+    }
+    if (done >= total)
+    {
+        line.End();
+        return true;
+    }
+    if (now - line.Started < COUNT_LINE_DELAY || (line.Drawn && now - line.LastDrawn < REDRAW_INTERVAL))
+        return true;
+    line.LastDrawn = now;
+    line.Drawn = true;
+    const auto percent = static_cast<int>(total > 0 ? done * 100 / total : 0);
+    std::fprintf(line.Out, "\rCounting samples of %s: %d%%\x1b[K", name.c_str(), percent);
+    std::fflush(line.Out);
+    return true;
+}
+
+void TCountLine::End()
+{
+    if (!Drawn)
+        return;
+    std::fputs("\r\x1b[K", Out);
+    std::fflush(Out);
+    Drawn = false;
 }

@@ -57,9 +57,10 @@ std::string CheckOutputs(const std::vector<std::string>& paths, bool force, cons
 } // namespace
 
 std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TLuCueSheet& sheet,
-                      std::vector<std::string>& warnings)
+                      std::vector<std::string>& warnings, const TCountProgress& count)
 {
     sheet.UseSheetCdText = options.SheetCdText;
+    sheet.CountProgress = count;
     if (!sheet.Load(cuePath))
         return CueErrorText(sheet);
     if (sheet.CdTextReplaced > 0)
@@ -79,17 +80,17 @@ std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TL
 }
 
 TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePath, const std::string& ccdPath,
-                           TConversionJob& job, const TBeforeRun& beforeRun)
+                           TConversionJob& job, const TBeforeRun& beforeRun, const TCountProgress& count)
 {
     TSheetOutcome outcome;
     outcome.ImgPath = ChangeFileExt(ccdPath, ".img");
     outcome.SubPath = ChangeFileExt(ccdPath, ".sub");
 
     TLuCueSheet sheet;
-    outcome.Reason = LoadSheet(options, cuePath, sheet, outcome.Warnings);
+    outcome.Reason = LoadSheet(options, cuePath, sheet, outcome.Warnings, count);
     if (!outcome.Reason.empty())
     {
-        outcome.Status = ssNotLoaded;
+        outcome.Status = sheet.ErrorCode == CueStatus(egSheet, erCanceled) ? ssCanceled : ssNotLoaded;
         return outcome;
     }
     outcome.SubQPatchFile = sheet.SubQPatchFile;

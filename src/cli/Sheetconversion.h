@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/Options.h"
+#include "cuesheet/Lucueaudio.h"
 
 #include <cstdint>
 #include <functional>
@@ -39,14 +40,14 @@ using TBeforeRun = std::function<void(TConversionJob& job, const TLuCueSheet& sh
 
 // Loads cuePath and then the LibCrypt side-car that --subq-patch names or that lies beside the sheet
 // (none with --no-subq-patch). Returns why the sheet cannot be used, as the desktop program's error
-// box says it, or empty.
+// box says it, or empty. count is told how counting an audio file by reading it whole goes.
 std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TLuCueSheet& sheet,
-                      std::vector<std::string>& warnings);
+                      std::vector<std::string>& warnings, const TCountProgress& count = {});
 
 // Loads the sheet as LoadSheet does, refuses outputs it must not touch, and converts into ccdPath with job
-// (idle on entry). Prints nothing.
+// (idle on entry). Prints nothing. A load stopped by count ends ssCanceled without running the job.
 TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePath, const std::string& ccdPath,
-                           TConversionJob& job, const TBeforeRun& beforeRun = {});
+                           TConversionJob& job, const TBeforeRun& beforeRun = {}, const TCountProgress& count = {});
 
 // "16 Q frames replaced from \"Game.sbi\"" for a conversion that applied a side-car.
 std::string ReplacedQFramesText(const TSheetOutcome& outcome);

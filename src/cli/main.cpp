@@ -41,12 +41,14 @@ int PrintLayout(const TCliOptions& options)
 {
     TLuCueSheet sheet;
     std::vector<std::string> warnings;
-    const std::string error = LoadSheet(options, options.Sheets[0], sheet, warnings);
+    TCountLine countLine(stderr, ::isatty(STDERR_FILENO) != 0, Job.Status);
+    const std::string error = LoadSheet(options, options.Sheets[0], sheet, warnings, {TCountLine::Handler, &countLine});
+    countLine.End();
     PrintWarnings(warnings);
     if (!error.empty())
     {
         std::fprintf(stderr, "%s\n", error.c_str());
-        return ecLoadError;
+        return sheet.ErrorCode == CueStatus(egSheet, erCanceled) ? ecCanceled : ecLoadError;
     }
     std::string report = BuildLayoutReport(BuildDiscLayout(sheet));
     if (report.empty() || report.back() != '\n')
@@ -62,12 +64,16 @@ int ConvertOne(const TCliOptions& options)
         options.CcdPath.empty() ? PlanBatch(options.Sheets, options.OutputDir)[0].CcdPath : options.CcdPath;
 
     std::unique_ptr<TProgressLine> progress;
+    TCountLine countLine(stderr, !options.Quiet && ::isatty(STDERR_FILENO), Job.Status);
     const TBeforeRun showProgress = [&](TConversionJob& job, const TLuCueSheet&, std::int64_t sectors) {
+        countLine.End();
         progress = std::make_unique<TProgressLine>(stderr, sectors);
         if (!options.Quiet && ::isatty(STDERR_FILENO))
             job.SetProgressHandler(TProgressLine::Handler, progress.get());
     };
-    const TSheetOutcome outcome = ConvertSheet(options, cuePath, ccdPath, Job, showProgress);
+    const TSheetOutcome outcome =
+        ConvertSheet(options, cuePath, ccdPath, Job, showProgress, {TCountLine::Handler, &countLine});
+    countLine.End();
 
     PrintWarnings(outcome.Warnings);
     const char* img = outcome.ImgPath.c_str();
@@ -83,6 +89,8 @@ int ConvertOne(const TCliOptions& options)
                 std::printf("%s.\n", ReplacedQFramesText(outcome).c_str());
         }
     }
+    else if (outcome.Status == ssCanceled && !outcome.Ran)
+        std::fprintf(stderr, "%s.\n", outcome.Reason.c_str());
     else if (outcome.Status == ssCanceled)
         std::fprintf(stderr, "Operation was canceled.\n%lld sectors written to \"%s\" and \"%s\".\n", sectors, img,
                      sub);

@@ -1,6 +1,7 @@
 #include "ui/Mainform.h"
 
 #include "ui/Aboutbox.h"
+#include "ui/Countdialog.h"
 #include "ui/Messagebox.h"
 #include "ui/Platform.h"
 #include "ui/Previewform.h"
@@ -384,8 +385,13 @@ void TMainFrm::OpenCueFile(const QString& path)
 {
     FLastCueDir = FolderOf(path);
     CueSheet.UseSheetCdText = SettingsCdText->isChecked();
+    TCountDlg countDlg(this);
+    CueSheet.CountProgress = {TCountDlg::Handler, &countDlg};
     bool loaded = CueSheet.Load(ToNativePath(path));
-    std::string error = CueSheet.ErrorCode != 0 ? CueErrorText(CueSheet) : std::string();
+    CueSheet.CountProgress = {};
+    // The user's own Cancel needs no error box.
+    const bool canceled = CueSheet.ErrorCode == CueStatus(egSheet, erCanceled);
+    std::string error = CueSheet.ErrorCode != 0 && !canceled ? CueErrorText(CueSheet) : std::string();
     QString detail;
     const std::uint32_t group = CueSheet.ErrorCode & 0xF00;
     if (!loaded && (group == egFile || group == egCdTextFile) && !CueSheet.TriedFileName.empty())
