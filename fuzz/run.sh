@@ -14,7 +14,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 SECONDS_PER_TARGET=${1:-60}
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(cue_sheet wave_file cd_text subq_patch ccd_file)
+[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(cue_sheet wave_file cd_text subq_patch ccd_file audio_source)
 BUILD=${FUZZ_BUILD:-$ROOT/build-fuzz}
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 CXX=${CXX:-clang++}
@@ -40,6 +40,7 @@ max_len() {
     cd_text) echo 4096 ;;
     subq_patch) echo 2048 ;;
     ccd_file) echo 16384 ;;
+    audio_source) echo 16384 ;;
   esac
 }
 

@@ -161,3 +161,38 @@ put('ccd_file', 'lf_mode2.ccd', '[CloneCD]\nVersion=3\n[Disc]\nTocEntries=4\nSes
     + entry(0, 0xA0, 4, 1, 32, 0) + entry(1, 0xA1, 4, 1, 0, 0) + entry(2, 0xA2, 4, 0, 2, 40)
     + entry(3, 1, 4, 0, 2, 0) + '[TRACK 1]\nMODE=2\nINDEX 1=0\n')
 put('ccd_file', 'no_tracks.ccd', '[CloneCD]\nVersion=3\n[Disc]\nTocEntries=0\n')
+
+# Audio files of a twentieth of a second, one per coding the audio target opens, made by the encoders the
+# tests use; skipped where an encoder is missing.
+def audio_seeds():
+    import math
+    import subprocess
+    import tempfile
+    samples = 2205
+    pcm = b''.join(struct.pack('<hh', int(8000 * math.sin(i * 0.05)), int(6000 * math.sin(i * 0.031)))
+                   for i in range(samples))
+    wave = (b'RIFF' + struct.pack('<I', 36 + len(pcm)) + b'WAVEfmt ' +
+            struct.pack('<IHHIIHH', 16, 1, 2, 44100, 44100 * 4, 4, 16) + b'data' + struct.pack('<I', len(pcm)) + pcm)
+    put('audio_source', 'tone.wav', wave)
+    commands = {
+        'tone.flac': ['flac', '-s', '-b', '1152', '-o', '{out}', '{wav}'],
+        'tone.wv': ['wavpack', '-q', '-y', '{wav}', '-o', '{out}'],
+        'tone.mp3': ['lame', '--quiet', '-b', '64', '{wav}', '{out}'],
+        'tone.ogg': ['ffmpeg', '-nostdin', '-v', 'error', '-i', '{wav}', '-c:a', 'libvorbis', '-q:a', '0', '{out}'],
+        'tone.m4a': ['ffmpeg', '-nostdin', '-v', 'error', '-i', '{wav}', '-c:a', 'alac', '{out}'],
+    }
+    with tempfile.TemporaryDirectory() as scratch:
+        wav = os.path.join(scratch, 'tone.wav')
+        with open(wav, 'wb') as f:
+            f.write(wave)
+        for name, command in commands.items():
+            out = os.path.join(scratch, name)
+            try:
+                subprocess.run([a.format(out=out, wav=wav) for a in command], check=True)
+            except (OSError, subprocess.CalledProcessError):
+                continue
+            with open(out, 'rb') as f:
+                put('audio_source', name, f.read())
+
+
+audio_seeds()
