@@ -90,7 +90,7 @@ int ConvertOne(const TCliOptions& options)
         }
     }
     else if (outcome.Status == ssCanceled && !outcome.Ran)
-        std::fprintf(stderr, "%s.\n", outcome.Reason.c_str());
+        std::fprintf(stderr, "%s\n", outcome.Reason.c_str()); // the load was stopped
     else if (outcome.Status == ssCanceled)
         std::fprintf(stderr, "Operation was canceled.\n%lld sectors written to \"%s\" and \"%s\".\n", sectors, img,
                      sub);
