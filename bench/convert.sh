@@ -82,6 +82,7 @@ for ((i = 0; i < runs; ++i)); do
     dir=$(folder "$disc")
     for c in "${converters[@]}"; do
       rm -f "$dir/out.ccd" "$dir/out.img" "$dir/out.sub"
+      sync # nor should the writeback of the copy or of another conversion land on this one
       t0=$(now_ns)
       "${binary[$c]}" --force --quiet "$dir/disc.cue" "$dir/out.ccd"
       times[$c,$disc]+=" $(( $(now_ns) - t0 ))"
