@@ -60,11 +60,10 @@ std::string BuildVerifyText(const TVerifyReport& report)
     // The path goes in whole; Line() has a fixed buffer.
     if (report.SideCarMatched >= 0)
         out += std::string(report.LibCryptLbas.empty() ? "\n" : "") + "Side-car " + report.SideCar +
-               Line(" lists %d frame%s: %d match the set, %d differ, %d are not in it; %d protection frame%s of the "
-                    "set %s not listed",
+               Line(" lists %d frame%s: matching %d, differing %d, not in the set %d; protection frames it "
+                    "leaves out %d",
                     report.SideCarListed, report.SideCarListed == 1 ? "" : "s", report.SideCarMatched,
-                    report.SideCarDiffering, report.SideCarAbsent, report.SideCarUnlisted,
-                    report.SideCarUnlisted == 1 ? "" : "s", report.SideCarUnlisted == 1 ? "is" : "are");
+                    report.SideCarDiffering, report.SideCarAbsent, report.SideCarUnlisted);
     else if (!report.SideCar.empty())
         out += "\nSide-car " + report.SideCar + " cannot be read; it is not compared\n";
     out += "\n";
