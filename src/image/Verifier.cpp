@@ -76,6 +76,37 @@ int FromBcd(std::uint8_t v)
     return (v >> 4) * 10 + (v & 0x0F);
 }
 
+// A valid BCD byte one on, or back, within 00 to last; true where it wraps.
+bool BcdUp(std::uint8_t& b, std::uint8_t last)
+{
+    if (b == last)
+    {
+        b = 0;
+        return true;
+    }
+    b = static_cast<std::uint8_t>((b & 0x0F) == 9 ? b + 7 : b + 1);
+    return false;
+}
+
+bool BcdDown(std::uint8_t& b, std::uint8_t last)
+{
+    if (b == 0)
+    {
+        b = last;
+        return true;
+    }
+    b = static_cast<std::uint8_t>((b & 0x0F) == 0 ? b - 7 : b - 1);
+    return false;
+}
+
+// A valid BCD MM:SS:FF field one frame on or back; the caller keeps it within 00:00:00-99:59:74.
+void StepBcdMsf(std::uint8_t* msf, bool back)
+{
+    const auto step = back ? BcdDown : BcdUp;
+    if (step(msf[2], 0x74) && step(msf[1], 0x59))
+        step(msf[0], 0x99);
+}
+
 bool AllZero(const std::uint8_t* p, std::size_t n)
 {
     std::uint64_t any = 0;
@@ -244,6 +275,7 @@ private:
     void CompareWithSideCar(std::int32_t lba, const std::uint8_t* q);
     void SideCarFramesAbsentBefore(std::int32_t address);
     std::int32_t ExpectedIndex(std::int32_t lba) const;
+    void ExpectNextQ(std::int32_t lba, const std::uint8_t* q, std::int32_t index, std::int32_t relative);
 
     const TCcdDisc& Disc;
     TVerifyReport& Report;
@@ -268,6 +300,11 @@ private:
     TSubCodeErrorCorrect RwEcc;
     TSubCodeDeInterLeave DeInterleaver;
     TRawSector Scratch{};
+    // The position frame the next sector holds when all runs on: one that passed, a frame on.
+    TQFrame NextQ{};
+    std::int32_t NextQLba = -1;
+    std::int32_t NextQIndex = 0;
+    std::int32_t NextQRelative = 0;
 };
 
 void TChecker::Add(TFindingKind kind, std::int32_t lba, std::string text)
@@ -614,6 +651,12 @@ void TChecker::CheckSector(std::int32_t lba, const std::uint8_t* main, const std
 void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
 {
     const std::uint8_t* q = record + Q_FRAME_SIZE;
+    // The frame that follows on from one that passed, with a clear P frame, passes as well.
+    if (lba == NextQLba && std::equal(q, q + Q_FRAME_SIZE, NextQ.begin()) && AllZero(record, Q_FRAME_SIZE))
+    {
+        ExpectNextQ(lba, q, NextQIndex, NextQRelative);
+        return;
+    }
     const std::int32_t address = lba + PREGAP_FRAMES;
     const std::uint16_t crc = Crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q, Q_CRC_SPAN));
     if (crc != (q[10] << 8 | q[11]))
@@ -708,9 +751,32 @@ void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
             problem = "relative time " + Hex(std::span(q + 3, 3)) + " where " + Msf(std::max(want, 0)) + " belongs";
         else if (q[6] != 0)
             problem = "byte 6 is " + Hex(std::span(q + 6, 1)) + ", not 00";
+        else
+            ExpectNextQ(lba, q, index, rel);
     }
     if (!problem.empty())
         Add(fkQPosition, lba, "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": " + problem);
+}
+
+void TChecker::ExpectNextQ(std::int32_t lba, const std::uint8_t* q, std::int32_t index, std::int32_t relative)
+{
+    NextQLba = -1;
+    const std::int32_t next = lba + 1;
+    const std::int32_t nextRelative = index == 0 ? relative - 1 : relative + 1;
+    constexpr std::int32_t MSF_LIMIT = 100 * 60 * 75; // 100:00:00
+    // Only where the full check would pass it: same track, same index, times in range.
+    if ((Current + 1 < Tracks.size() && next >= Tracks[Current + 1].StartLba) || ExpectedIndex(next) != index ||
+        nextRelative < 0 || nextRelative >= MSF_LIMIT || next + PREGAP_FRAMES >= MSF_LIMIT)
+        return;
+    std::copy_n(q, Q_FRAME_SIZE, NextQ.begin());
+    StepBcdMsf(NextQ.data() + 3, index == 0);
+    StepBcdMsf(NextQ.data() + 7, false);
+    const std::uint16_t crc = Crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(NextQ.data(), Q_CRC_SPAN));
+    NextQ[10] = static_cast<std::uint8_t>(crc >> 8);
+    NextQ[11] = static_cast<std::uint8_t>(crc);
+    NextQLba = next;
+    NextQIndex = index;
+    NextQRelative = nextRelative;
 }
 
 void TChecker::CheckMain(std::int32_t lba, const std::uint8_t* main)
