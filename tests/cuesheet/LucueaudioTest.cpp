@@ -151,7 +151,7 @@ struct TCountSeen
     }
 };
 
-TEST_F(AudioFiles, AnOggVorbisFileIsCountedByDecodingWithProgressThatCanCancel)
+TEST_F(AudioFiles, FilesWithoutAStatedCountAreCountedByDecodingWithProgressThatCanCancel)
 {
     TCountSeen seen;
     TLuCueSheet sheet;
@@ -179,6 +179,19 @@ TEST_F(AudioFiles, AnOggVorbisFileIsCountedByDecodingWithProgressThatCanCancel)
     EXPECT_EQ(sheet.ErrorCode, CueStatus(egSheet, erCanceled));
     EXPECT_EQ(CueErrorText(sheet), "Loading was canceled");
     EXPECT_EQ(sheet.FileCount, 0);
+
+    // A FLAC stream whose STREAMINFO holds no count is counted the same way.
+    TCountSeen flac;
+    sheet.CountProgress = {TCountSeen::Handler, &flac};
+    Damaged("b4096.flac", "nocount.flac", [](std::string& bytes) {
+        // The 36-bit count ends STREAMINFO's eighth byte of rate, channels, depth and count.
+        bytes[21] = static_cast<char>(bytes[21] & 0xF0);
+        std::fill(bytes.begin() + 22, bytes.begin() + 26, '\0');
+    });
+    ASSERT_TRUE(sheet.Load(Dir->Write("f.cue", OneTrackSheet("nocount.flac")))) << CueErrorText(sheet);
+    EXPECT_TRUE(ReadAll(*sheet.Files[0]) == *Pcm);
+    EXPECT_EQ(flac.Name, "nocount.flac");
+    EXPECT_GT(flac.Done.size(), 3U);
 
     // Files whose headers state the count are not read at load.
     TCountSeen none;
