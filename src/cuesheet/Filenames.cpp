@@ -51,7 +51,7 @@ std::string CaseInsensitiveLookup(const std::string& path)
     std::size_t pos = 0;
     if (!path.empty() && path[0] == '/')
     {
-        result = "/";
+        result.push_back('/');
         pos = 1;
     }
     while (pos <= path.size())
