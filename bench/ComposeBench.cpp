@@ -75,7 +75,7 @@ BENCHMARK(BM_ComposeSectorAudio);
 BENCHMARK(BM_ComposeSectorMode1_2048);
 
 // The conversion's batch length.
-constexpr std::int32_t RUN = 128;
+constexpr std::int32_t RUN = 256;
 
 // CPU time per sector, in nanoseconds.
 void CountSectors(benchmark::State& state, std::int64_t sectors)
