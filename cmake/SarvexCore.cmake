@@ -8,7 +8,8 @@ set(SARVEX_CORE_LAYERS fileio synthesis cuesheet image)
 function(sarvex_add_core prefix)
   find_package(Threads REQUIRED)
   find_package(nlohmann_json 3 REQUIRED)
-  # Audio decoders: libFLAC for FLAC, FFmpeg for the other compressed formats.
+  # Audio decoders: libFLAC for FLAC, FFmpeg for the other compressed formats. FFmpeg is loaded at run
+  # time, when a sheet first needs it (cuesheet/Avlibrary): the core takes only its headers.
   find_package(PkgConfig REQUIRED)
   if(NOT TARGET PkgConfig::FLAC)
     pkg_check_modules(FLAC REQUIRED IMPORTED_TARGET GLOBAL flac)
@@ -21,7 +22,9 @@ function(sarvex_add_core prefix)
     target_include_directories(${prefix}_${layer} PUBLIC ${SARVEX_CORE_SOURCE_DIR})
     list(APPEND layers ${prefix}_${layer})
   endforeach()
-  target_link_libraries(${prefix}_cuesheet PUBLIC ${prefix}_synthesis ${prefix}_fileio PkgConfig::FLAC PkgConfig::FFMPEG)
+  target_link_libraries(${prefix}_cuesheet PUBLIC ${prefix}_synthesis ${prefix}_fileio PkgConfig::FLAC ${CMAKE_DL_LIBS})
+  target_include_directories(${prefix}_cuesheet PRIVATE $<TARGET_PROPERTY:PkgConfig::FFMPEG,INTERFACE_INCLUDE_DIRECTORIES>)
+  target_compile_options(${prefix}_cuesheet PRIVATE $<TARGET_PROPERTY:PkgConfig::FFMPEG,INTERFACE_COMPILE_OPTIONS>)
   # The conversion job runs its composer on a thread of its own.
   target_link_libraries(${prefix}_image PUBLIC ${prefix}_cuesheet ${prefix}_fileio Threads::Threads
                                                nlohmann_json::nlohmann_json)

@@ -1,5 +1,6 @@
 #include "cuesheet/Lucuedecoded.h"
 
+#include "cuesheet/Avlibrary.h"
 #include "cuesheet/Lucuewav.h"
 
 #include <algorithm>
@@ -9,13 +10,8 @@
 #include <mutex>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/error.h>
 #include <libavutil/intreadwrite.h>
-#include <libavutil/log.h>
-#include <libavutil/mem.h>
 }
 
 namespace {
@@ -26,10 +22,16 @@ constexpr int IO_BUFFER_SIZE = 1 << 16;
 constexpr std::size_t PROBE_SIZE = 1 << 20;
 constexpr std::int64_t MAX_TAGS_SIZE = 64 << 20;
 
+// Loaded by then: a decoded file's constructor refuses the file when the libraries cannot be loaded.
+const TAvLibrary& Av()
+{
+    return *LoadAvLibrary();
+}
+
 std::string ErrorString(int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
+    Av().av_strerror(code, text, sizeof text);
     return text;
 }
 
@@ -91,14 +93,14 @@ struct TLuCueDecodedFile::TContext
 
     ~TContext()
     {
-        av_frame_free(&Frame);
-        av_packet_free(&Packet);
-        avcodec_free_context(&Codec);
-        avformat_close_input(&Format);
+        Av().av_frame_free(&Frame);
+        Av().av_packet_free(&Packet);
+        Av().avcodec_free_context(&Codec);
+        Av().avformat_close_input(&Format);
         if (Io != nullptr)
         {
-            av_freep(&Io->buffer);
-            avio_context_free(&Io);
+            Av().av_freep(&Io->buffer);
+            Av().avio_context_free(&Io);
         }
     }
 };
@@ -106,17 +108,19 @@ struct TLuCueDecodedFile::TContext
 TLuCueDecodedFile::TLuCueDecodedFile(const std::string& path, const TCountProgress& progress)
     : TLuCueAudioFile(path, progress)
 {
+    if (LoadAvLibrary() == nullptr)
+        throw EAudioRefused(Name + ": " + AvLoadError());
     static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    std::call_once(quiet, [] { Av().av_log_set_level(AV_LOG_QUIET); });
     Open();
     const AVCodecParameters& parameters = *Context->Stream->codecpar;
-    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters.codec_id);
+    const AVCodecDescriptor* descriptor = Av().avcodec_descriptor_get(parameters.codec_id);
     Format = FormatName(parameters.codec_id, descriptor);
     Lossy = descriptor == nullptr || (descriptor->props & AV_CODEC_PROP_LOSSLESS) == 0;
     const auto sampleFormat = static_cast<AVSampleFormat>(parameters.format);
     int bits = parameters.bits_per_raw_sample;
     if (bits == 0 && sampleFormat != AV_SAMPLE_FMT_NONE)
-        bits = av_get_bytes_per_sample(sampleFormat) * 8;
+        bits = Av().av_get_bytes_per_sample(sampleFormat) * 8;
     const int channels = parameters.ch_layout.nb_channels;
     bool usable = parameters.sample_rate == CD_SAMPLE_RATE && channels == 2;
     if (Lossy)
@@ -140,7 +144,7 @@ TLuCueDecodedFile::TLuCueDecodedFile(const std::string& path, const TCountProgre
     std::int64_t count = -1;
     if (wholeSamples && !Lossy && stream.duration > 0 &&
         Context->Format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM)
-        count = av_rescale_q(stream.duration, base, AVRational{1, CD_SAMPLE_RATE});
+        count = Av().av_rescale_q(stream.duration, base, AVRational{1, CD_SAMPLE_RATE});
     else if (wholeSamples && parameters.codec_id == AV_CODEC_ID_MP3)
         count = CountFrames();
     if (count < 0)
@@ -179,14 +183,14 @@ void TLuCueDecodedFile::Open()
     probe.buf = head.data();
     probe.buf_size = static_cast<int>(got);
     int score = 0;
-    const AVInputFormat* input = av_probe_input_format3(&probe, 1, &score);
+    const AVInputFormat* input = Av().av_probe_input_format3(&probe, 1, &score);
     if (input == nullptr || score < AVPROBE_SCORE_RETRY)
         throw EFOpenError("File Format Error");
 
-    auto* buffer = static_cast<unsigned char*>(av_malloc(IO_BUFFER_SIZE));
+    auto* buffer = static_cast<unsigned char*>(Av().av_malloc(IO_BUFFER_SIZE));
     if (buffer == nullptr)
         throw std::bad_alloc();
-    context->Io = avio_alloc_context(
+    context->Io = Av().avio_alloc_context(
         buffer, IO_BUFFER_SIZE, 0, this,
         [](void* self, std::uint8_t* out, int wanted) -> int {
             auto& file = *static_cast<TLuCueDecodedFile*>(self);
@@ -228,23 +232,23 @@ void TLuCueDecodedFile::Open()
         });
     if (context->Io == nullptr)
     {
-        av_free(buffer);
+        Av().av_free(buffer);
         throw std::bad_alloc();
     }
-    context->Format = avformat_alloc_context();
+    context->Format = Av().avformat_alloc_context();
     if (context->Format == nullptr)
         throw std::bad_alloc();
     context->Format->pb = context->Io;
     context->Format->flags |= AVFMT_FLAG_CUSTOM_IO;
     context->Format->io_open = RefuseOpen;
-    context->Format->format_whitelist = av_strdup(DEMUXERS);
+    context->Format->format_whitelist = Av().av_strdup(DEMUXERS);
     const std::string url = Name;
-    int result = avformat_open_input(&context->Format, url.c_str(), input, nullptr);
+    int result = Av().avformat_open_input(&context->Format, url.c_str(), input, nullptr);
     if (result < 0)
         throw EFOpenError("File Format Error"); // it frees the context itself
-    if (avformat_find_stream_info(context->Format, nullptr) < 0)
+    if (Av().avformat_find_stream_info(context->Format, nullptr) < 0)
         throw EAudioRefused(Name + ": no audio stream can be read from this " + input->name + " file");
-    const int index = av_find_best_stream(context->Format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const int index = Av().av_find_best_stream(context->Format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (index < 0)
         throw EAudioRefused(Name + ": the file holds no audio stream");
     context->Stream = context->Format->streams[index];
@@ -254,24 +258,24 @@ void TLuCueDecodedFile::Open()
 
     const AVCodecParameters& parameters = *context->Stream->codecpar;
     // The fixed-point MP3 decoder rounds to 16 bits itself.
-    const AVCodec* codec = parameters.codec_id == AV_CODEC_ID_MP3 ? avcodec_find_decoder_by_name("mp3") : nullptr;
+    const AVCodec* codec = parameters.codec_id == AV_CODEC_ID_MP3 ? Av().avcodec_find_decoder_by_name("mp3") : nullptr;
     if (codec == nullptr)
-        codec = avcodec_find_decoder(parameters.codec_id);
+        codec = Av().avcodec_find_decoder(parameters.codec_id);
     if (codec == nullptr)
-        throw EAudioRefused(Name + ": no decoder for " + avcodec_get_name(parameters.codec_id) + " audio");
-    context->Codec = avcodec_alloc_context3(codec);
-    context->Packet = av_packet_alloc();
-    context->Frame = av_frame_alloc();
+        throw EAudioRefused(Name + ": no decoder for " + Av().avcodec_get_name(parameters.codec_id) + " audio");
+    context->Codec = Av().avcodec_alloc_context3(codec);
+    context->Packet = Av().av_packet_alloc();
+    context->Frame = Av().av_frame_alloc();
     if (context->Codec == nullptr || context->Packet == nullptr || context->Frame == nullptr)
         throw std::bad_alloc();
-    if (avcodec_parameters_to_context(context->Codec, &parameters) < 0)
+    if (Av().avcodec_parameters_to_context(context->Codec, &parameters) < 0)
         throw std::bad_alloc();
     // Checksums are checked; a lossless stream that breaks any rule is damaged.
     context->Codec->err_recognition = AV_EF_CRCCHECK;
-    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters.codec_id);
+    const AVCodecDescriptor* descriptor = Av().avcodec_descriptor_get(parameters.codec_id);
     if (descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_LOSSLESS) != 0)
         context->Codec->err_recognition |= AV_EF_BITSTREAM | AV_EF_EXPLODE;
-    result = avcodec_open2(context->Codec, codec, nullptr);
+    result = Av().avcodec_open2(context->Codec, codec, nullptr);
     if (result < 0)
         throw EAudioRefused(Name + ": the " + codec->name + " decoder cannot start (" + ErrorString(result) + ")");
     Context = std::move(context);
@@ -285,7 +289,7 @@ std::int64_t TLuCueDecodedFile::CountFrames()
     AVPacket* packet = Context->Packet;
     for (;;)
     {
-        const int result = av_read_frame(Context->Format, packet);
+        const int result = Av().av_read_frame(Context->Format, packet);
         if (result == AVERROR_EOF)
             break;
         if (result < 0)
@@ -295,17 +299,17 @@ std::int64_t TLuCueDecodedFile::CountFrames()
         {
             if (packet->duration <= 0)
             {
-                av_packet_unref(packet);
+                Av().av_packet_unref(packet);
                 Open();
                 return -1;
             }
-            count += av_rescale_q(packet->duration, Context->Stream->time_base, perSample);
+            count += Av().av_rescale_q(packet->duration, Context->Stream->time_base, perSample);
             std::size_t length = 0;
-            if (const std::uint8_t* skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &length);
+            if (const std::uint8_t* skip = Av().av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &length);
                 skip != nullptr && length >= 8)
                 count -= std::int64_t(AV_RL32(skip)) + std::int64_t(AV_RL32(skip + 4));
         }
-        av_packet_unref(packet);
+        Av().av_packet_unref(packet);
         ReportCount(FileOffset, size);
     }
     ReportCount(size, size);
@@ -340,11 +344,11 @@ bool TLuCueDecodedFile::Decode()
     TContext& context = *Context;
     for (;;)
     {
-        int result = avcodec_receive_frame(context.Codec, context.Frame);
+        int result = Av().avcodec_receive_frame(context.Codec, context.Frame);
         if (result == 0)
         {
             AppendFrame();
-            av_frame_unref(context.Frame);
+            Av().av_frame_unref(context.Frame);
             if (!Block.empty())
                 return true;
             continue;
@@ -355,25 +359,25 @@ bool TLuCueDecodedFile::Decode()
             Fail("decoder error (" + ErrorString(result) + ")", Decoded);
         if (context.Draining)
             return false;
-        result = av_read_frame(context.Format, context.Packet);
+        result = Av().av_read_frame(context.Format, context.Packet);
         if (result == AVERROR_EOF)
         {
             context.Draining = true;
-            avcodec_send_packet(context.Codec, nullptr);
+            Av().avcodec_send_packet(context.Codec, nullptr);
             continue;
         }
         if (result < 0)
             Fail(IoError.empty() ? "truncated or damaged file (" + ErrorString(result) + ")" : IoError, Decoded);
         if (context.Packet->stream_index == context.Stream->index)
         {
-            result = avcodec_send_packet(context.Codec, context.Packet);
+            result = Av().avcodec_send_packet(context.Codec, context.Packet);
             if (result < 0 && result != AVERROR(EAGAIN))
             {
-                av_packet_unref(context.Packet);
+                Av().av_packet_unref(context.Packet);
                 Fail("decoder error (" + ErrorString(result) + ")", Decoded);
             }
         }
-        av_packet_unref(context.Packet);
+        Av().av_packet_unref(context.Packet);
     }
 }
 
