@@ -34,6 +34,10 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libstdc++6 libqt6widgets6; do
   grep -q "\b$library\b" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
+# FFmpeg is loaded at run time, so dpkg-shlibdeps cannot find it: the package must name it.
+for library in libavutil libavcodec libavformat; do
+  grep -Eq "\b$library[0-9]+\b" <<<"$depends" || fail "Depends lacks $library: $depends"
+done
 
 dpkg-deb -x "$deb" "$out/root"
 root="$out/root/usr"
