@@ -554,6 +554,22 @@ TEST_F(CliTest, AudioFilesAreRefusedOrFailWithTheirReason)
     EXPECT_NE(damaged.Err.find(" at 00:01:"), std::string::npos) << damaged.Err;
 }
 
+// FFmpeg drags in over a hundred libraries: only a sheet with a file it decodes may load it.
+TEST_F(CliTest, FfmpegIsLoadedOnlyForTheFilesItDecodes)
+{
+    const std::string wav = WriteWave(Dir, "cd.wav", SyntheticPcm(44100));
+    ASSERT_TRUE(RunEncoder("flac -s -o " + Quoted(Dir.File("cd.flac")) + " " + Quoted(wav)));
+    ASSERT_TRUE(RunEncoder("wavpack -q -y " + Quoted(wav) + " -o " + Quoted(Dir.File("cd.wv"))));
+    const TSpawnOptions traced{RLIM_INFINITY, {"LD_DEBUG=files"}};
+    for (const std::string file : {"cd.wav", "cd.flac", "cd.wv"})
+    {
+        const TRunResult run =
+            RunCli({"--quiet", Dir.Write("disc.cue", OneTrackSheet(file)), Dir.File(file + ".ccd")}, traced);
+        ASSERT_EQ(run.Exit, 0) << file << run.Err;
+        EXPECT_EQ(run.Err.find("file=libavcodec.so") != std::string::npos, file == "cd.wv") << file;
+    }
+}
+
 TEST_F(CliTest, RefusesOutputsItMustNotWriteAndNeverCreatesFolders)
 {
     const std::string cue = WriteAudioDisc(Dir, 100);
