@@ -102,10 +102,9 @@ std::int64_t TLuCueAudioFile::Seek(std::int64_t offset, TSeekOrigin origin)
 
 std::size_t TLuCueAudioFile::Read(void* buffer, std::size_t count)
 {
-    const std::int64_t left = DataLength - Position;
-    if (left <= 0)
+    const std::size_t wanted = BytesLeft(count, DataLength);
+    if (wanted == 0)
         return 0;
-    const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(count)));
     auto* out = static_cast<std::uint8_t*>(buffer);
     std::size_t done = 0;
     while (done < wanted)

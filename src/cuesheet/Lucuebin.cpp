@@ -94,6 +94,12 @@ std::int64_t TLuCueFile::SeekClamped(std::int64_t offset, TSeekOrigin origin, st
     return Position;
 }
 
+std::size_t TLuCueFile::BytesLeft(std::size_t count, std::int64_t length) const
+{
+    const std::int64_t left = length - Position;
+    return left <= 0 ? 0 : static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(count)));
+}
+
 std::int64_t TLuCueBinFile::Seek(std::int64_t offset, TSeekOrigin origin)
 {
     return SeekFromStart(offset, origin);

@@ -47,6 +47,8 @@ protected:
     std::int64_t SeekFromStart(std::int64_t offset, TSeekOrigin origin);
     // A stream of length bytes: every origin lands within 0..length.
     std::int64_t SeekClamped(std::int64_t offset, TSeekOrigin origin, std::int64_t length);
+    // How many of count bytes a stream of length bytes still holds from Position.
+    std::size_t BytesLeft(std::size_t count, std::int64_t length) const;
 
 private:
     static constexpr std::size_t READ_AHEAD = 1 << 20;

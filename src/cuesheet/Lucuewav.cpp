@@ -124,10 +124,9 @@ std::int64_t TLuCueWavFile::Seek(std::int64_t offset, TSeekOrigin origin)
 
 std::size_t TLuCueWavFile::Read(void* buffer, std::size_t count)
 {
-    const std::int64_t left = DataLength - Position;
-    if (left <= 0)
+    const std::size_t wanted = BytesLeft(count, DataLength);
+    if (wanted == 0)
         return 0;
-    const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(count)));
     const std::size_t n = ReadAt(DataStart + Position, buffer, wanted);
     Position += static_cast<std::int64_t>(n);
     return n;
