@@ -201,8 +201,10 @@ public:
     // Composes up to count sectors from address on, all of one address row: the run ends where the
     // row does. Either array may be null, else holds count entries. Returns the sectors composed,
     // 0 when no row holds the address. The sectors equal those of ComposeSector one by one.
+    // With raw given, a main channel that is a data file's bytes unchanged is not read: main is left
+    // as it was and raw says where the bytes are. raw->File is null when main was composed.
     std::int32_t ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
-                            const TComposeOptions& options);
+                            const TComposeOptions& options, TRawBytes* raw = nullptr);
 
 private:
     void ReadSheet(const std::string& text);

@@ -124,8 +124,10 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
 }
 
 std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
-                                     const TComposeOptions& options)
+                                     const TComposeOptions& options, TRawBytes* raw)
 {
+    if (raw)
+        raw->File = nullptr;
     const std::int32_t r = FindAddressRow(address);
     if (r < 0 || count <= 0)
         return 0;
@@ -160,6 +162,12 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
     }
     const bool cdg = track.Type == ttCdg && row.Kind == akFile;
 
+    // Audio, and raw data left as it is, are the file's bytes unchanged.
+    const bool unchanged =
+        track.Type == ttAudio || (!options.CorrectEdcEcc && (track.Type == ttMode1_2352 || track.Type == ttMode2_2352));
+    if (main && raw && file && unchanged && file->Seek(fileOffset, soBeginning) == fileOffset &&
+        file->LocateRaw(n * SECTOR_SIZE, *raw))
+        main = nullptr;
     if (main)
         ComposeMain(row, track, file, address, fileOffset, n, main, sub, options);
     if (!sub)

@@ -15,6 +15,11 @@ std::size_t TLuCueFile::Write(const void*, std::size_t)
     return 0;
 }
 
+bool TLuCueFile::LocateRaw(std::size_t, TRawBytes&) const
+{
+    return false;
+}
+
 bool TLuCueFile::RefersTo(const std::string& path) const
 {
     return File.RefersTo(path);
@@ -110,4 +115,10 @@ std::size_t TLuCueBinFile::Read(void* buffer, std::size_t count)
     const std::size_t n = ReadAt(Position, buffer, count);
     Position += static_cast<std::int64_t>(n);
     return n;
+}
+
+bool TLuCueBinFile::LocateRaw(std::size_t count, TRawBytes& raw) const
+{
+    raw = {&Descriptor(), Position, count};
+    return true;
 }

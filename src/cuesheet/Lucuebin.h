@@ -15,6 +15,15 @@ enum TSeekOrigin : std::uint16_t
     soEnd = 2,
 };
 
+// Bytes of a data file as they are, where they can be copied file to file. Length may fall short of
+// what was asked for: zeros stand for the rest.
+struct TRawBytes
+{
+    const TFile* File = nullptr;
+    std::int64_t Offset = 0;
+    std::size_t Length = 0;
+};
+
 // Owns one read-only descriptor. Reads go through a read-ahead buffer so that sequential
 // sector reads cost no system call each; every result equals that of a plain seek and read.
 // I/O errors are raised as std::system_error; short reads at the end are not errors.
@@ -28,6 +37,8 @@ public:
     virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
     virtual std::size_t Read(void* buffer, std::size_t count) = 0;
     virtual std::size_t Write(const void* buffer, std::size_t count);
+    // Where the count bytes a read from Position would give lie in the file unchanged, if they do.
+    virtual bool LocateRaw(std::size_t count, TRawBytes& raw) const;
 
     // True when path names the very file this source reads (same device and inode).
     bool RefersTo(const std::string& path) const;
@@ -42,6 +53,7 @@ protected:
     explicit TLuCueFile(const std::string& path);
     std::int64_t FileSize() const;
     const std::string& Path() const { return File.Path(); }
+    const TFile& Descriptor() const { return File; }
     std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t count);
     // A raw file may be read past its end (zeros follow), never before its start.
     std::int64_t SeekFromStart(std::int64_t offset, TSeekOrigin origin);
@@ -67,4 +79,5 @@ public:
     explicit TLuCueBinFile(const std::string& path);
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::size_t Read(void* buffer, std::size_t count) override;
+    bool LocateRaw(std::size_t count, TRawBytes& raw) const override;
 };

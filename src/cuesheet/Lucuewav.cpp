@@ -132,6 +132,12 @@ std::size_t TLuCueWavFile::Read(void* buffer, std::size_t count)
     return n;
 }
 
+bool TLuCueWavFile::LocateRaw(std::size_t count, TRawBytes& raw) const
+{
+    raw = {&Descriptor(), DataStart + Position, BytesLeft(count, DataLength)};
+    return true;
+}
+
 std::size_t TLuCueWavFile::Write(const void*, std::size_t)
 {
     return 0;

@@ -38,6 +38,7 @@ public:
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::size_t Read(void* buffer, std::size_t count) override;
     std::size_t Write(const void* buffer, std::size_t count) override;
+    bool LocateRaw(std::size_t count, TRawBytes& raw) const override;
 
     // File offsets; Position runs 0..DataLength.
     std::int64_t DataStart = 0;

@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -31,12 +32,22 @@ inline constexpr std::size_t RING_SLOTS = 4;
 
 using TChannelRecord = std::array<std::uint8_t, SUBCODE_SIZE>;
 
+// Sectors First .. First + Count - 1 of a batch hold a data file's bytes unchanged.
+struct TRawRun
+{
+    std::size_t First = 0;
+    std::size_t Count = 0;
+    TRawBytes Bytes;
+};
+
 struct TBatch
 {
     std::unique_ptr<TRawSector[]> Main{new TRawSector[BATCH_SECTORS]};
     std::unique_ptr<TChannelRecord[]> Records{new TChannelRecord[BATCH_SECTORS]};
     // What the composer gave for each sector, before the interleaver.
     std::unique_ptr<TSubChannel[]> Channels{new TSubChannel[BATCH_SECTORS]};
+    // Runs whose main channel the writer copies from a data file itself, in sector order.
+    std::vector<TRawRun> RawRuns;
     std::int32_t FirstAddress = 0;
     std::int32_t Count = 0;
 };
@@ -156,6 +167,88 @@ void EncodeSubchannel(const TSubChannel& channel, TSubCodeInterLeave& interleave
     SymbolsToChannels(block, record);
 }
 
+// Rows of one track follow each other in its file: their runs join into one copy.
+void AddRawRun(std::vector<TRawRun>& runs, const TRawRun& run)
+{
+    if (!runs.empty())
+    {
+        TRawRun& last = runs.back();
+        if (last.First + last.Count == run.First && last.Bytes.File == run.Bytes.File &&
+            last.Bytes.Length == last.Count * SECTOR_SIZE &&
+            last.Bytes.Offset + static_cast<std::int64_t>(last.Bytes.Length) == run.Bytes.Offset)
+        {
+            last.Count += run.Count;
+            last.Bytes.Length += run.Bytes.Length;
+            return;
+        }
+    }
+    runs.push_back(run);
+}
+
+// The bytes from .. to of a raw run into its place in the batch, zeros where the file holds none.
+void ReadRaw(const TRawBytes& bytes, std::uint8_t* place, std::size_t from, std::size_t to)
+{
+    const std::size_t held = std::clamp(bytes.Length, from, to);
+    bytes.File->ReadAt(bytes.Offset + static_cast<std::int64_t>(from), std::span(place + from, held - from));
+    std::memset(place + held, 0, to - held);
+}
+
+// A raw run to the image: file to file in the kernel where it can, else through the batch's memory.
+// A read failure is returned after the sectors before the failing one are written; writes raise.
+std::exception_ptr CopyRawRun(TFile& img, const TRawRun& run, TRawSector* place, std::size_t& sectorsWritten)
+{
+    const std::size_t bytes = run.Count * SECTOR_SIZE;
+    const std::size_t copied =
+        img.CopyFrom(*run.Bytes.File, run.Bytes.Offset, std::min(run.Bytes.Length, bytes), SECTOR_SIZE);
+    auto* memory = reinterpret_cast<std::uint8_t*>(place);
+    std::size_t good = bytes;
+    std::exception_ptr error;
+    try
+    {
+        ReadRaw(run.Bytes, memory, copied, bytes);
+    }
+    catch (...)
+    {
+        // Again sector by sector, so that every sector before the failing one is written.
+        good = copied;
+        try
+        {
+            for (; good < bytes; good = (good / SECTOR_SIZE + 1) * SECTOR_SIZE)
+                ReadRaw(run.Bytes, memory, good, (good / SECTOR_SIZE + 1) * SECTOR_SIZE);
+        }
+        catch (...)
+        {
+            error = std::current_exception();
+        }
+    }
+    img.WriteAll(std::span(memory + copied, good - copied));
+    sectorsWritten = good / SECTOR_SIZE;
+    return error;
+}
+
+// The batch's main channel to the image. After a data file fails to read, the batch ends at the
+// sector before and the failure is returned; write failures raise.
+std::exception_ptr WriteMainChannel(TFile& img, TBatch& batch)
+{
+    const auto writeComposed = [&](std::size_t from, std::size_t to) {
+        img.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(&batch.Main[from]), (to - from) * SECTOR_SIZE));
+    };
+    std::size_t done = 0;
+    for (const TRawRun& run : batch.RawRuns)
+    {
+        writeComposed(done, run.First);
+        std::size_t copied = 0;
+        if (std::exception_ptr error = CopyRawRun(img, run, &batch.Main[run.First], copied))
+        {
+            batch.Count = static_cast<std::int32_t>(run.First + copied);
+            return error;
+        }
+        done = run.First + run.Count;
+    }
+    writeComposed(done, static_cast<std::size_t>(batch.Count));
+    return nullptr;
+}
+
 struct TComposeResult
 {
     bool Refused = false;
@@ -178,6 +271,7 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t le
             break;
         batch->FirstAddress = address;
         batch->Count = 0;
+        batch->RawRuns.clear();
         // After a failed read the run is composed again one sector at a time, so that the sectors
         // before the failing one are still written.
         std::int32_t runLimit = BATCH_SECTORS;
@@ -193,10 +287,11 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t le
                 const auto i = static_cast<std::size_t>(batch->Count);
                 const std::int32_t want = std::min({BATCH_SECTORS - batch->Count, leadOut - address, runLimit});
                 std::int32_t got = 0;
+                TRawBytes raw;
                 try
                 {
                     got = sheet.ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
-                                           &batch->Channels[i], options);
+                                           &batch->Channels[i], options, &raw);
                 }
                 catch (...)
                 {
@@ -213,6 +308,8 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t le
                     ended = true;
                     break;
                 }
+                if (raw.File)
+                    AddRawRun(batch->RawRuns, {i, static_cast<std::size_t>(got), raw});
                 for (std::size_t s = i; s < i + static_cast<std::size_t>(got); ++s)
                     EncodeSubchannel(batch->Channels[s], interleaver, batch->Records[s]);
                 batch->Count += got;
@@ -330,13 +427,13 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
         std::size_t nextQFrame = 0;
         while (TBatch* batch = ring.AcquireFull())
         {
-            const auto count = static_cast<std::size_t>(batch->Count);
+            std::exception_ptr readError;
             try
             {
+                readError = WriteMainChannel(img, *batch);
                 SubQFramesReplaced += OverlayQFrames(sheet.SubQPatches, nextQFrame, *batch);
-                img.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(batch->Main.get()), count * SECTOR_SIZE));
-                sub.WriteAll(
-                    std::span(reinterpret_cast<const std::uint8_t*>(batch->Records.get()), count * SUBCODE_SIZE));
+                sub.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(batch->Records.get()),
+                                       static_cast<std::size_t>(batch->Count) * SUBCODE_SIZE));
             }
             catch (...)
             {
@@ -350,6 +447,12 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
                  a < end; a += FRAMES_PER_STEP)
                 Notify(peStep, a - PROGRAM_START + 1);
             ring.Release();
+            if (readError)
+            {
+                // As when the composer fails to read: what came before is written, nothing after.
+                ring.Stop();
+                std::rethrow_exception(readError);
+            }
         }
         composer.Join();
         if (const std::exception_ptr error = ring.ComposeError())
