@@ -155,8 +155,15 @@ std::size_t TFile::ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer) c
     std::size_t done = 0;
     while (offset >= 0 && done < buffer.size())
     {
-        const ssize_t n = ::pread(Fd, buffer.data() + done, buffer.size() - done,
-                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
+        const std::int64_t at = offset + static_cast<std::int64_t>(done);
+        std::size_t want = buffer.size() - done;
+        if (const std::int64_t damage = FailReadsFrom.load(); damage >= 0)
+        {
+            if (at >= damage)
+                Raise("read", std::make_error_code(std::errc::io_error));
+            want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(want), damage - at));
+        }
+        const ssize_t n = ::pread(Fd, buffer.data() + done, want, static_cast<off_t>(at));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -194,6 +201,7 @@ std::string TFile::ReadAll() const
 }
 
 std::atomic<std::int64_t> TFile::WriteBudget{-1};
+std::atomic<std::int64_t> TFile::FailReadsFrom{-1};
 
 void TFile::WriteAll(std::span<const std::uint8_t> data)
 {
@@ -225,7 +233,7 @@ void TFile::WriteAll(std::string_view text)
 
 std::size_t TFile::CopyFrom(const TFile& source, std::int64_t offset, std::size_t count, std::size_t unit)
 {
-    if (WriteBudget.load() >= 0 || offset < 0 || unit == 0)
+    if (WriteBudget.load() >= 0 || FailReadsFrom.load() >= 0 || offset < 0 || unit == 0)
         return 0;
     std::size_t done = 0;
     while (done < count)

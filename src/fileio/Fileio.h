@@ -84,6 +84,9 @@ public:
     // Test seam: while not negative, the bytes that writes to any file may still take; a write past
     // it puts down what fits and fails as on a full volume. Tests stop a run at any byte with it.
     static std::atomic<std::int64_t> WriteBudget;
+    // Test seam: while not negative, reads of any file give the bytes before this offset and fail
+    // there as on a damaged medium.
+    static std::atomic<std::int64_t> FailReadsFrom;
 
 private:
     TFile(int fd, std::string path, std::string_view role);

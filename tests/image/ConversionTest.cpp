@@ -6,7 +6,7 @@
 #include "support/Pattern.h"
 #include "support/Sidecar.h"
 #include "support/TempDir.h"
-#include "support/WriteBudget.h"
+#include "support/FileFaults.h"
 #include "support/Wave.h"
 #include "synthesis/Errorcorrectmode1.h"
 #include "synthesis/Errorcorrectsubcode.h"

@@ -5,6 +5,7 @@
 #include "cuesheet/Lucue.h"
 #include "image/Conversion.h"
 #include "support/ChildProcess.h"
+#include "support/FileFaults.h"
 #include "support/Pattern.h"
 #include "support/TempDir.h"
 #include "support/Wave.h"
@@ -44,6 +45,7 @@ struct TOutcome
     int ClosingEvents = 0;
     long long Sectors = -1;
     bool HasErrorText = false;
+    std::string ErrorText; // not carried out of a child
 
     std::string Encode() const
     {
@@ -84,6 +86,7 @@ protected:
         outcome.Status = job.Status.load();
         outcome.Sectors = job.SectorsWritten;
         outcome.HasErrorText = !job.ErrorText.empty();
+        outcome.ErrorText = job.ErrorText;
         return outcome;
     }
 
@@ -321,6 +324,47 @@ TEST_F(FaultInjectionTest, WaveFileTruncatedAfterLoadingConvertsWithZeroFill)
     std::string expected = audio.substr(0, 5 * SECTOR);
     expected.resize(audio.size(), '\0');
     EXPECT_EQ(Read("out.img"), expected);
+}
+
+// A read that fails ends the run after the sectors before the damage, whether the bytes go
+// file to file (audio) or through the composer (data): never a sector made of zeros or old bytes.
+TEST_F(FaultInjectionTest, DamagedDataFileEndsTheRunAfterTheSectorsBeforeTheDamage)
+{
+    TWaveLayout layout;
+    layout.Data = Pattern(1000 * SECTOR);
+    const std::size_t header = MakeWave(layout).size() - layout.Data.size();
+    Dir.Write("DATA.WAV", MakeWave(layout));
+    struct TCase
+    {
+        const char* File;
+        const char* Line;
+        std::size_t Header;
+    };
+    for (const TCase& c : {TCase{"DATA.BIN", "FILE \"DATA.BIN\" BINARY\nTRACK 01 AUDIO\n", 0},
+                           TCase{"DATA.WAV", "FILE \"DATA.WAV\" WAVE\nTRACK 01 AUDIO\n", header},
+                           TCase{"DATA.BIN", "FILE \"DATA.BIN\" BINARY\nTRACK 01 MODE1/2352\n", 0}})
+    {
+        SCOPED_TRACE(c.Line);
+        WriteDisc(1000);
+        ASSERT_TRUE(Sheet.Load(Dir.Write("damaged.cue", std::string(c.Line) + "INDEX 01 00:00:00\n")));
+        TOutcome o;
+        {
+            const TDamagedReads damage(static_cast<std::int64_t>(c.Header + 600 * SECTOR + 100));
+            o = Convert(Dir.File("out.ccd"));
+        }
+        ExpectAborted(o);
+        EXPECT_EQ(o.ErrorText, "cannot read \"" + Dir.File(c.File) + "\": Input/output error");
+        // Data sectors are read ahead in larger pieces, so their run may end a little earlier.
+        EXPECT_LE(o.Sectors, 600);
+        EXPECT_GT(o.Sectors, 500);
+        EXPECT_EQ(fs::file_size(Dir.File("out.img")), static_cast<std::uintmax_t>(o.Sectors) * SECTOR);
+        EXPECT_EQ(fs::file_size(Dir.File("out.sub")), static_cast<std::uintmax_t>(o.Sectors) * RECORD);
+        if (std::string(c.Line).find("AUDIO") != std::string::npos)
+        {
+            EXPECT_EQ(o.Sectors, 600);
+            EXPECT_EQ(Read("out.img"), Data.substr(0, 600 * SECTOR));
+        }
+    }
 }
 
 // --- Special files where files belong: refused at once, never waited on ---------------------------
