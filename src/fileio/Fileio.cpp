@@ -231,34 +231,6 @@ void TFile::WriteAll(std::string_view text)
     WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
-std::size_t TFile::CopyFrom(const TFile& source, std::int64_t offset, std::size_t count, std::size_t unit)
-{
-    if (WriteBudget.load() >= 0 || FailReadsFrom.load() >= 0 || offset < 0 || unit == 0)
-        return 0;
-    std::size_t done = 0;
-    while (done < count)
-    {
-        loff_t from = static_cast<loff_t>(offset) + static_cast<loff_t>(done);
-        const ssize_t n = ::copy_file_range(source.Fd, &from, Fd, nullptr, count - done, 0);
-        if (n == 0)
-            return done;
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
-        else if (errno != EINTR)
-            break;
-    }
-    const std::size_t partial = done % unit;
-    if (done == count || partial == 0)
-        return done;
-    // Give back the part of a unit, so that the ordinary way starts on a unit's first byte. The
-    // truncation only matters if that way fails too; it rewrites the bytes otherwise.
-    const off_t end = ::lseek(Fd, -static_cast<off_t>(partial), SEEK_CUR);
-    if (end < 0)
-        return done;
-    [[maybe_unused]] const int truncated = ::ftruncate(Fd, end);
-    return done - partial;
-}
-
 void TFile::Close()
 {
     const int fd = std::exchange(Fd, -1);

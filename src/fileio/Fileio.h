@@ -71,12 +71,6 @@ public:
     // Appends all of data at the current position, or raises.
     void WriteAll(std::span<const std::uint8_t> data);
     void WriteAll(std::string_view text);
-    // Appends up to count bytes of source, from offset on, inside the kernel: they never pass through
-    // memory here. Stops early where the source ends, while a write budget is set, or at any failure
-    // (another file system, a read or write error); after a failure it keeps only whole units of what
-    // it copied. Returns the bytes copied: the caller moves the rest the ordinary way, which raises a
-    // failure as the read or the write that it is.
-    std::size_t CopyFrom(const TFile& source, std::int64_t offset, std::size_t count, std::size_t unit);
 
     // Closes and reports what only shows at close (delayed write errors). Closing twice is harmless.
     void Close();
@@ -89,6 +83,7 @@ public:
     static std::atomic<std::int64_t> FailReadsFrom;
 
 private:
+    friend class TPagePipe;
     TFile(int fd, std::string path, std::string_view role);
     [[noreturn]] void Raise(std::string_view action, std::error_code code) const;
 

@@ -2,6 +2,7 @@
 
 #include "cuesheet/Lucue.h"
 #include "fileio/Fileio.h"
+#include "fileio/Pagepipe.h"
 #include "image/Ccdfile.h"
 #include "synthesis/Interleavesubcode.h"
 #include "synthesis/Sector.h"
@@ -32,12 +33,11 @@ inline constexpr std::size_t RING_SLOTS = 4;
 
 using TChannelRecord = std::array<std::uint8_t, SUBCODE_SIZE>;
 
-// Sectors First .. First + Count - 1 of a batch hold a data file's bytes unchanged.
-struct TRawRun
+// Bytes of a batch's main channel that wait in its pipe: Length bytes from sector First on.
+struct TPipedRun
 {
     std::size_t First = 0;
-    std::size_t Count = 0;
-    TRawBytes Bytes;
+    std::size_t Length = 0;
 };
 
 struct TBatch
@@ -46,8 +46,10 @@ struct TBatch
     std::unique_ptr<TChannelRecord[]> Records{new TChannelRecord[BATCH_SECTORS]};
     // What the composer gave for each sector, before the interleaver.
     std::unique_ptr<TSubChannel[]> Channels{new TSubChannel[BATCH_SECTORS]};
-    // Runs whose main channel the writer copies from a data file itself, in sector order.
-    std::vector<TRawRun> RawRuns;
+    // Audio goes from the data file to the image through here without being copied on the way;
+    // the rest of the main channel is in Main.
+    TPagePipe Pipe;
+    std::vector<TPipedRun> PipedRuns;
     std::int32_t FirstAddress = 0;
     std::int32_t Count = 0;
 };
@@ -167,86 +169,47 @@ void EncodeSubchannel(const TSubChannel& channel, TSubCodeInterLeave& interleave
     SymbolsToChannels(block, record);
 }
 
-// Rows of one track follow each other in its file: their runs join into one copy.
-void AddRawRun(std::vector<TRawRun>& runs, const TRawRun& run)
+// The bytes from .. to of a run's main channel into place, zeros where the file holds none.
+void ReadRaw(const TRawBytes& raw, std::uint8_t* place, std::size_t from, std::size_t to)
 {
-    if (!runs.empty())
-    {
-        TRawRun& last = runs.back();
-        if (last.First + last.Count == run.First && last.Bytes.File == run.Bytes.File &&
-            last.Bytes.Length == last.Count * SECTOR_SIZE &&
-            last.Bytes.Offset + static_cast<std::int64_t>(last.Bytes.Length) == run.Bytes.Offset)
-        {
-            last.Count += run.Count;
-            last.Bytes.Length += run.Bytes.Length;
-            return;
-        }
-    }
-    runs.push_back(run);
-}
-
-// The bytes from .. to of a raw run into its place in the batch, zeros where the file holds none.
-void ReadRaw(const TRawBytes& bytes, std::uint8_t* place, std::size_t from, std::size_t to)
-{
-    const std::size_t held = std::clamp(bytes.Length, from, to);
-    bytes.File->ReadAt(bytes.Offset + static_cast<std::int64_t>(from), std::span(place + from, held - from));
+    const std::size_t held = std::clamp(raw.Length, from, to);
+    raw.File->ReadAt(raw.Offset + static_cast<std::int64_t>(from), std::span(place + from, held - from));
     std::memset(place + held, 0, to - held);
 }
 
-// A raw run to the image: file to file in the kernel where it can, else through the batch's memory.
-// A read failure is returned after the sectors before the failing one are written; writes raise.
-std::exception_ptr CopyRawRun(TFile& img, const TRawRun& run, TRawSector* place, std::size_t& sectorsWritten)
+// A run's main channel that is a data file's bytes unchanged: as much as fits into the batch's pipe,
+// the rest read into its place. A failed read leaves the pipe as it was.
+void FetchRaw(TBatch& batch, std::size_t first, std::size_t count, const TRawBytes& raw)
 {
-    const std::size_t bytes = run.Count * SECTOR_SIZE;
-    const std::size_t copied =
-        img.CopyFrom(*run.Bytes.File, run.Bytes.Offset, std::min(run.Bytes.Length, bytes), SECTOR_SIZE);
-    auto* memory = reinterpret_cast<std::uint8_t*>(place);
-    std::size_t good = bytes;
-    std::exception_ptr error;
+    const std::size_t bytes = count * SECTOR_SIZE;
+    auto* place = reinterpret_cast<std::uint8_t*>(&batch.Main[first]);
+    const std::size_t piped = batch.Pipe.Fill(*raw.File, raw.Offset, std::min(raw.Length, bytes));
     try
     {
-        ReadRaw(run.Bytes, memory, copied, bytes);
+        ReadRaw(raw, place, piped, bytes);
     }
     catch (...)
     {
-        // Again sector by sector, so that every sector before the failing one is written.
-        good = copied;
-        try
-        {
-            for (; good < bytes; good = (good / SECTOR_SIZE + 1) * SECTOR_SIZE)
-                ReadRaw(run.Bytes, memory, good, (good / SECTOR_SIZE + 1) * SECTOR_SIZE);
-        }
-        catch (...)
-        {
-            error = std::current_exception();
-        }
+        batch.Pipe.Discard(piped, std::span(place, bytes));
+        throw;
     }
-    img.WriteAll(std::span(memory + copied, good - copied));
-    sectorsWritten = good / SECTOR_SIZE;
-    return error;
+    if (piped > 0)
+        batch.PipedRuns.push_back({first, piped});
 }
 
-// The batch's main channel to the image. After a data file fails to read, the batch ends at the
-// sector before and the failure is returned; write failures raise.
-std::exception_ptr WriteMainChannel(TFile& img, TBatch& batch)
+// The batch's main channel to the image, from its memory and its pipe in turn.
+void WriteMainChannel(TFile& img, TBatch& batch)
 {
-    const auto writeComposed = [&](std::size_t from, std::size_t to) {
-        img.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(&batch.Main[from]), (to - from) * SECTOR_SIZE));
-    };
-    std::size_t done = 0;
-    for (const TRawRun& run : batch.RawRuns)
+    const auto* memory = reinterpret_cast<const std::uint8_t*>(batch.Main.get());
+    std::size_t from = 0;
+    for (const TPipedRun& run : batch.PipedRuns)
     {
-        writeComposed(done, run.First);
-        std::size_t copied = 0;
-        if (std::exception_ptr error = CopyRawRun(img, run, &batch.Main[run.First], copied))
-        {
-            batch.Count = static_cast<std::int32_t>(run.First + copied);
-            return error;
-        }
-        done = run.First + run.Count;
+        const std::size_t start = run.First * SECTOR_SIZE;
+        img.WriteAll(std::span(memory + from, start - from));
+        batch.Pipe.Drain(img, run.Length);
+        from = start + run.Length;
     }
-    writeComposed(done, static_cast<std::size_t>(batch.Count));
-    return nullptr;
+    img.WriteAll(std::span(memory + from, static_cast<std::size_t>(batch.Count) * SECTOR_SIZE - from));
 }
 
 struct TComposeResult
@@ -271,7 +234,7 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t le
             break;
         batch->FirstAddress = address;
         batch->Count = 0;
-        batch->RawRuns.clear();
+        batch->PipedRuns.clear();
         // After a failed read the run is composed again one sector at a time, so that the sectors
         // before the failing one are still written.
         std::int32_t runLimit = BATCH_SECTORS;
@@ -292,6 +255,8 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t le
                 {
                     got = sheet.ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
                                            &batch->Channels[i], options, &raw);
+                    if (raw.File)
+                        FetchRaw(*batch, i, static_cast<std::size_t>(got), raw);
                 }
                 catch (...)
                 {
@@ -308,8 +273,6 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t le
                     ended = true;
                     break;
                 }
-                if (raw.File)
-                    AddRawRun(batch->RawRuns, {i, static_cast<std::size_t>(got), raw});
                 for (std::size_t s = i; s < i + static_cast<std::size_t>(got); ++s)
                     EncodeSubchannel(batch->Channels[s], interleaver, batch->Records[s]);
                 batch->Count += got;
@@ -427,11 +390,10 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
         std::size_t nextQFrame = 0;
         while (TBatch* batch = ring.AcquireFull())
         {
-            std::exception_ptr readError;
             try
             {
-                readError = WriteMainChannel(img, *batch);
                 SubQFramesReplaced += OverlayQFrames(sheet.SubQPatches, nextQFrame, *batch);
+                WriteMainChannel(img, *batch);
                 sub.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(batch->Records.get()),
                                        static_cast<std::size_t>(batch->Count) * SUBCODE_SIZE));
             }
@@ -447,12 +409,6 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
                  a < end; a += FRAMES_PER_STEP)
                 Notify(peStep, a - PROGRAM_START + 1);
             ring.Release();
-            if (readError)
-            {
-                // As when the composer fails to read: what came before is written, nothing after.
-                ring.Stop();
-                std::rethrow_exception(readError);
-            }
         }
         composer.Join();
         if (const std::exception_ptr error = ring.ComposeError())

@@ -1,7 +1,6 @@
 #include "fileio/Fileio.h"
 
 #include "support/TempDir.h"
-#include "support/ChildProcess.h"
 #include "support/FileFaults.h"
 
 #include <gtest/gtest.h>
@@ -127,37 +126,6 @@ TEST_F(FileioTest, DamagedReadsGiveWhatPrecedesTheDamageAndFail)
     EXPECT_EQ(file.ReadAt(0, buffer), 4u);
     EXPECT_EQ(ErrorOf([&] { file.ReadAt(2, buffer); }),
               "cannot read \"" + Dir.File("a.bin") + "\": Input/output error");
-}
-
-// The kernel's copy stops at the source's end; under a test fault it leaves everything to the
-// ordinary way, and after a failure it keeps whole units only.
-TEST_F(FileioTest, CopyFromStopsAtTheSourceEndAndKeepsWholeUnitsAfterAFailure)
-{
-    const TFile source = TFile::OpenForReading(Dir.Write("a.bin", "abcdefghijklmnop"));
-    TFile out = TFile::OpenForWriting(Dir.File("out.img"));
-    out.WriteAll(std::string_view("xy"));
-    EXPECT_EQ(out.CopyFrom(source, 12, 10, 4), 4u);
-    {
-        const TWriteBudget budget(100);
-        EXPECT_EQ(out.CopyFrom(source, 0, 4, 4), 0u);
-    }
-    {
-        const TDamagedReads damage(100);
-        EXPECT_EQ(out.CopyFrom(source, 0, 4, 4), 0u);
-    }
-    EXPECT_EQ(out.ReadAll(), "xymnop");
-
-    const TChildResult child = RunInChild([&] {
-        if (!LimitFileSize(16))
-            return std::string("no limit");
-        TFile limited = TFile::OpenForWriting(Dir.File("limited.img"));
-        limited.WriteAll(std::string_view("xy"));
-        // 14 bytes fit; the 6 of the unfinished unit are given back.
-        const std::size_t copied = limited.CopyFrom(source, 0, 16, 8);
-        return std::to_string(copied) + " " + std::to_string(limited.Size());
-    });
-    ASSERT_TRUE(child.Ok()) << child.Describe();
-    EXPECT_EQ(child.Output, "8 10");
 }
 
 TEST_F(FileioTest, AMovedFileKeepsItsDescriptor)
