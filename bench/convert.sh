@@ -78,9 +78,12 @@ for disc in "${discs[@]}"; do
 done
 
 for ((i = 0; i < runs; ++i)); do
+  # Every other round the converters swap places, so that neither always runs first.
+  order=("${converters[@]}")
+  ((i % 2)) && order=($(printf '%s\n' "${converters[@]}" | tac))
   for disc in "${discs[@]}"; do
     dir=$(folder "$disc")
-    for c in "${converters[@]}"; do
+    for c in "${order[@]}"; do
       rm -f "$dir/out.ccd" "$dir/out.img" "$dir/out.sub"
       sync # nor should the writeback of the copy or of another conversion land on this one
       t0=$(now_ns)

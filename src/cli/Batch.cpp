@@ -133,6 +133,8 @@ int RunBatch(const TCliOptions& options, const std::vector<TBatchTask>& tasks)
     TBatchReport report(tasks.size(), workers, options.Quiet, !options.Quiet && ::isatty(STDERR_FILENO));
     TBatchRun run(options, tasks, report);
     const auto jobs = std::make_unique<TConversionJob[]>(workers);
+    for (std::size_t i = 0; i < workers; ++i)
+        jobs[i].SingleCopy = SingleCopyPays(workers);
     std::vector<TSlot> slots(workers);
     Jobs = jobs.get();
     JobCount.store(workers);

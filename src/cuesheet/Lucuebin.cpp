@@ -62,7 +62,17 @@ std::size_t TLuCueFile::ReadAt(std::int64_t offset, void* buffer, std::size_t co
         if (!Buffer)
             Buffer = std::make_unique_for_overwrite<std::uint8_t[]>(READ_AHEAD);
         BufferLength = 0;
-        const std::size_t n = File.ReadAt(at, std::span(Buffer.get(), READ_AHEAD));
+        std::size_t n = 0;
+        try
+        {
+            n = File.ReadAt(at, std::span(Buffer.get(), READ_AHEAD));
+        }
+        catch (const std::system_error&)
+        {
+            // Damage in the read-ahead, beyond what was asked for, must not fail this read.
+            done += File.ReadAt(at, std::span(out + done, count - done));
+            break;
+        }
         if (n == 0)
             break;
         BufferStart = at;

@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include <sched.h>
+
 namespace {
 
 inline constexpr std::int32_t FRAMES_PER_STEP = 75;
@@ -220,7 +222,7 @@ struct TComposeResult
 
 // The composer's loop: every address from 150 to leadOut - 1 unless a cancel request is seen first.
 // It alone touches the sheet and the interleaver, so the sector order is the interleaver's order.
-void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t leadOut,
+void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, std::int32_t leadOut,
                     std::atomic<TConvertStatus>& status, TBatchRing& ring, TComposeResult& result)
 {
     std::exception_ptr error;
@@ -254,7 +256,7 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, std::int32_t le
                 try
                 {
                     got = sheet.ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
-                                           &batch->Channels[i], options, &raw);
+                                           &batch->Channels[i], options, singleCopy ? &raw : nullptr);
                     if (raw.File)
                         FetchRaw(*batch, i, static_cast<std::size_t>(got), raw);
                 }
@@ -309,6 +311,16 @@ std::int64_t OverlayQFrames(const std::vector<TSubQPatch>& frames, std::size_t& 
 }
 
 } // namespace
+
+bool SingleCopyPays(std::size_t conversionsAtOnce)
+{
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    const std::size_t cores = ::sched_getaffinity(0, sizeof cpus, &cpus) == 0
+                                  ? static_cast<std::size_t>(CPU_COUNT(&cpus))
+                                  : std::max(1u, std::thread::hardware_concurrency());
+    return cores < 2 * std::max<std::size_t>(conversionsAtOnce, 1);
+}
 
 bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet)
 {
@@ -386,7 +398,8 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
         TBatchRing ring;
         TComposeResult composed;
         TComposerThread composer(ring, std::thread(ComposeSectors, std::ref(sheet), TComposeOptions{correctEdcEcc},
-                                                   leadOut, std::ref(Status), std::ref(ring), std::ref(composed)));
+                                                   SingleCopy, leadOut, std::ref(Status), std::ref(ring),
+                                                   std::ref(composed)));
         std::size_t nextQFrame = 0;
         while (TBatch* batch = ring.AcquireFull())
         {

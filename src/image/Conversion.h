@@ -3,6 +3,7 @@
 
 #include "image/Job.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet);
 // Both front ends check this before they ask or write anything; the job checks it again.
 std::string OutputPathsProblem(const std::string& ccdPath, const TLuCueSheet& sheet);
 
+// True when a conversion, one of conversionsAtOnce, cannot count on two processor cores of its own.
+bool SingleCopyPays(std::size_t conversionsAtOnce);
+
 // One per front end; the status and the progress handler are shared with the front end.
 class TConversionJob : public TJob
 {
@@ -29,6 +33,12 @@ public:
     // The whole job: never throws; the outcome is left in Status. correctEdcEcc goes to the
     // composer for this run only; the sheet's own flag is left alone.
     void Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet);
+
+    // Audio (and raw data left as it is) reaches the image in the one copy the kernel makes from a
+    // pipe, instead of being read by the composer thread and written by the writer thread: less work
+    // in all, but all of the copying falls to one thread. It pays where the two threads cannot run
+    // at once, which is what the default asks of this machine.
+    bool SingleCopy = SingleCopyPays(1);
 
     // Filled by Run for the front end's summary: how many sectors both image files hold at its end.
     std::int64_t SectorsWritten = 0;

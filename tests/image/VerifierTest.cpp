@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -83,13 +85,14 @@ const std::vector<TDisc>& Discs()
 class VerifierFixture
 {
 protected:
-    void Convert(const TDisc& disc)
+    void Convert(const TDisc& disc, bool singleCopy = false, const std::string& ccd = "disc.ccd")
     {
         disc.MakeFiles(Dir);
         TLuCueSheet sheet;
         ASSERT_TRUE(sheet.Load(Dir.Write("disc.cue", disc.Cue))) << sheet.ErrorCode;
         TConversionJob job;
-        job.Run(Ccd(), true, sheet);
+        job.SingleCopy = singleCopy;
+        job.Run(Dir.File(ccd), true, sheet);
         ASSERT_EQ(job.Status.load(), csSucceeded) << job.ErrorText;
     }
 
@@ -106,13 +109,23 @@ protected:
     TTempDir Dir;
 };
 
-class VerifierRoundTripTest : public VerifierFixture, public ::testing::TestWithParam<std::size_t>
+// Each disc both ways: read by the composer, and carried to the image through a pipe.
+class VerifierRoundTripTest : public VerifierFixture, public ::testing::TestWithParam<std::tuple<std::size_t, bool>>
 {};
 
 TEST_P(VerifierRoundTripTest, EveryConvertedDiscVerifiesClean)
 {
-    const TDisc& disc = Discs()[GetParam()];
-    Convert(disc);
+    const auto [index, singleCopy] = GetParam();
+    const TDisc& disc = Discs()[index];
+    Convert(disc, singleCopy);
+    if (singleCopy)
+    {
+        Convert(disc, false, "read.ccd");
+        for (const char* ext : {".ccd", ".img", ".sub"})
+            EXPECT_EQ(TTempDir::ReadAll(Dir.File(std::string("disc") + ext)),
+                      TTempDir::ReadAll(Dir.File(std::string("read") + ext)))
+                << ext;
+    }
     const TVerifyReport report = Verify();
     EXPECT_EQ(report.Problems, 0) << BuildVerifyText(report);
     EXPECT_TRUE(report.LibCryptLbas.empty());
@@ -130,8 +143,12 @@ TEST_P(VerifierRoundTripTest, EveryConvertedDiscVerifiesClean)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Discs, VerifierRoundTripTest, ::testing::Range<std::size_t>(0, 6),
-                         [](const auto& param) { return std::string(Discs()[param.param].Name); });
+INSTANTIATE_TEST_SUITE_P(Discs, VerifierRoundTripTest,
+                         ::testing::Combine(::testing::Range<std::size_t>(0, 6), ::testing::Bool()),
+                         [](const auto& param) {
+                             return std::string(Discs()[std::get<0>(param.param)].Name) +
+                                    (std::get<1>(param.param) ? "SingleCopy" : "");
+                         });
 
 // One disc with every kind of sector; each case damages a fresh copy in one place.
 class VerifierDamageTest : public VerifierFixture, public ::testing::Test
