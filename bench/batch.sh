@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Batch benchmark: converts 20 MODE1/2048 sheets of N sectors each in one sarvex-cli call with
+# Batch benchmark: converts 20 sheets of N sectors each (MODE1/2048, or DISC) in one sarvex-cli call with
 # -j 1 and with -j 2, alternating, into fresh output folders. Prints the median wall time of each
 # and the speed-up.
 #
@@ -7,9 +7,16 @@
 #   SECTORS     sectors per sheet (default 40000)
 #   RUNS        timed runs of each setting (default 3)
 #   SARVEX_CLI  the converter (default build/src/cli/sarvex-cli beside this script's folder)
+#   DISC        the track type of the sheets: MODE1/2048 (default) or AUDIO
 set -euo pipefail
 
 sectors=${1:-40000}
+disc=${DISC:-MODE1/2048}
+case $disc in
+  MODE1/2048) sector_size=2048 ;;
+  AUDIO) sector_size=2352 ;;
+  *) echo "DISC must be MODE1/2048 or AUDIO" >&2; exit 1 ;;
+esac
 runs=${2:-3}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cli=${SARVEX_CLI:-$root/build/src/cli/sarvex-cli}
@@ -17,8 +24,8 @@ cli=${SARVEX_CLI:-$root/build/src/cli/sarvex-cli}
 work=$(mktemp -d "${TMPDIR:-/tmp}/sarvex-batch-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# One data file of non-zero cooked sectors shared by the 20 sheets, so the EDC/ECC work is real.
-python3 - "$work/data.bin" $((sectors * 2048)) <<'PY'
+# One data file of non-zero sectors shared by the 20 sheets, so that any EDC/ECC work is real.
+python3 - "$work/data.bin" $((sectors * sector_size)) <<'PY'
 import random, sys
 path, size = sys.argv[1], int(sys.argv[2])
 block = random.Random(20261207).randbytes(1 << 20)
@@ -29,7 +36,7 @@ with open(path, "wb") as out:
 PY
 sheets=()
 for i in $(seq -w 1 20); do
-  printf 'FILE "data.bin" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n' >"$work/disc$i.cue"
+  printf 'FILE "data.bin" BINARY\n  TRACK 01 %s\n    INDEX 01 00:00:00\n' "$disc" >"$work/disc$i.cue"
   sheets+=("$work/disc$i.cue")
 done
 
@@ -48,6 +55,6 @@ done
 one=$(tr ' ' '\n' <<<"${times[1]}" | grep . | median)
 two=$(tr ' ' '\n' <<<"${times[2]}" | grep . | median)
 mb=$((20 * sectors * 2448 / 1000000))
-echo "20 sheets of $sectors sectors ($mb MB written per batch), median of $runs runs:"
+echo "20 $disc sheets of $sectors sectors ($mb MB written per batch), median of $runs runs:"
 echo "  -j 1: ${one} s   -j 2: ${two} s   speed-up: $(awk -v a="$one" -v b="$two" 'BEGIN {printf "%.2f", a / b}')x"
 echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg), cores: $(nproc)"
