@@ -112,7 +112,7 @@ void ComposeRuns(benchmark::State& state, const char* type, std::size_t sectorSi
             const std::size_t piped = pipe.Fill(*raw.File, raw.Offset, raw.Length);
             if (piped != raw.Length)
                 state.SkipWithError("the pipe took less than a run");
-            pipe.Drain(nowhere, piped);
+            pipe.Drain(nowhere, piped, std::span(reinterpret_cast<std::uint8_t*>(main.data()), piped));
         }
         benchmark::DoNotOptimize(main.data());
         benchmark::DoNotOptimize(sub.data());
@@ -143,6 +143,7 @@ void BM_DrainRunAudio(benchmark::State& state)
     const TFile source = TFile::OpenForReading((disc.Folder / "d.bin").string());
     TFile image = TFile::OpenForWriting((disc.Folder / "d.img").string());
     TPagePipe pipe;
+    std::vector<std::uint8_t> scratch(RUN * SECTOR_SIZE);
     std::int64_t sectors = 0;
     for (auto _ : state)
     {
@@ -153,7 +154,7 @@ void BM_DrainRunAudio(benchmark::State& state)
             image = TFile::OpenForWriting((disc.Folder / "d.img").string());
         const std::size_t piped = pipe.Fill(source, first * std::int64_t{SECTOR_SIZE}, n * SECTOR_SIZE);
         state.ResumeTiming();
-        pipe.Drain(image, piped);
+        pipe.Drain(image, piped, scratch);
         sectors += static_cast<std::int64_t>(n);
     }
     CountSectors(state, sectors);

@@ -51,30 +51,31 @@ std::size_t TPagePipe::Fill(const TFile& source, std::int64_t offset, std::size_
     return done;
 }
 
-void TPagePipe::Drain(TFile& out, std::size_t count)
+void TPagePipe::Drain(TFile& out, std::size_t count, std::span<std::uint8_t> scratch)
 {
     while (count > 0)
     {
         const ssize_t n = ::splice(ReadEnd, nullptr, out.Fd, nullptr, count, SPLICE_F_MOVE);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            out.Raise("write", {errno, std::generic_category()});
-        // Fewer bytes in the pipe than were put in: nothing the writer could do about it.
-        if (n == 0)
-            out.Raise("write", std::make_error_code(std::errc::io_error));
-        count -= static_cast<std::size_t>(n);
+        if (n > 0)
+            count -= static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            break;
     }
+    if (count == 0)
+        return;
+    Read(scratch.first(count));
+    out.WriteAll(scratch.first(count));
 }
 
-void TPagePipe::Discard(std::size_t count, std::span<std::uint8_t> scratch)
+void TPagePipe::Read(std::span<std::uint8_t> buffer)
 {
     std::size_t done = 0;
-    while (done < count)
+    while (done < buffer.size())
     {
-        const ssize_t n = ::read(ReadEnd, scratch.data() + done, count - done);
+        const ssize_t n = ::read(ReadEnd, buffer.data() + done, buffer.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
+        // Fewer bytes in the pipe than were put in: nothing a caller could do about it.
         if (n <= 0)
             throw std::system_error(n < 0 ? errno : EIO, std::generic_category(), "cannot empty the page pipe");
         done += static_cast<std::size_t>(n);

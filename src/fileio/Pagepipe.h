@@ -21,10 +21,12 @@ public:
     // ends, when the pipe is full, on any failure, and none while a test seam of TFile is set: the
     // caller reads the rest, so that a failure is raised by the read that meets it.
     std::size_t Fill(const TFile& source, std::int64_t offset, std::size_t count);
-    // Writes the next count bytes of the pipe at out's position; write failures raise as out's own.
-    void Drain(TFile& out, std::size_t count);
-    // Drops the next count bytes, using scratch (at least count bytes) to receive them.
-    void Discard(std::size_t count, std::span<std::uint8_t> scratch);
+    // Writes the next count bytes of the pipe at out's position. Where the kernel cannot (a file
+    // system without the means, a full volume), the rest goes through scratch (count bytes at least)
+    // and an ordinary write, which raises the failure as out's own.
+    void Drain(TFile& out, std::size_t count, std::span<std::uint8_t> scratch);
+    // Takes the next bytes out of the pipe into buffer, all of it.
+    void Read(std::span<std::uint8_t> buffer);
 
 private:
     int ReadEnd = -1;

@@ -192,7 +192,7 @@ void FetchRaw(TBatch& batch, std::size_t first, std::size_t count, const TRawByt
     }
     catch (...)
     {
-        batch.Pipe.Discard(piped, std::span(place, bytes));
+        batch.Pipe.Read(std::span(place, piped));
         throw;
     }
     if (piped > 0)
@@ -202,13 +202,14 @@ void FetchRaw(TBatch& batch, std::size_t first, std::size_t count, const TRawByt
 // The batch's main channel to the image, from its memory and its pipe in turn.
 void WriteMainChannel(TFile& img, TBatch& batch)
 {
-    const auto* memory = reinterpret_cast<const std::uint8_t*>(batch.Main.get());
+    auto* memory = reinterpret_cast<std::uint8_t*>(batch.Main.get());
     std::size_t from = 0;
     for (const TPipedRun& run : batch.PipedRuns)
     {
         const std::size_t start = run.First * SECTOR_SIZE;
         img.WriteAll(std::span(memory + from, start - from));
-        batch.Pipe.Drain(img, run.Length);
+        // The run's place in memory is free: the way round, should the kernel's way fail.
+        batch.Pipe.Drain(img, run.Length, std::span(memory + start, run.Length));
         from = start + run.Length;
     }
     img.WriteAll(std::span(memory + from, static_cast<std::size_t>(batch.Count) * SECTOR_SIZE - from));
