@@ -48,9 +48,9 @@ struct TBatch
     std::unique_ptr<TChannelRecord[]> Records{new TChannelRecord[BATCH_SECTORS]};
     // What the composer gave for each sector, before the interleaver.
     std::unique_ptr<TSubChannel[]> Channels{new TSubChannel[BATCH_SECTORS]};
-    // Audio goes from the data file to the image through here without being copied on the way;
-    // the rest of the main channel is in Main.
-    TPagePipe Pipe;
+    // With a single copy, audio goes from the data file to the image through here without being
+    // copied on the way; the rest of the main channel is in Main.
+    std::unique_ptr<TPagePipe> Pipe;
     std::vector<TPipedRun> PipedRuns;
     std::int32_t FirstAddress = 0;
     std::int32_t Count = 0;
@@ -185,14 +185,14 @@ void FetchRaw(TBatch& batch, std::size_t first, std::size_t count, const TRawByt
 {
     const std::size_t bytes = count * SECTOR_SIZE;
     auto* place = reinterpret_cast<std::uint8_t*>(&batch.Main[first]);
-    const std::size_t piped = batch.Pipe.Fill(*raw.File, raw.Offset, std::min(raw.Length, bytes));
+    const std::size_t piped = batch.Pipe->Fill(*raw.File, raw.Offset, std::min(raw.Length, bytes));
     try
     {
         ReadRaw(raw, place, piped, bytes);
     }
     catch (...)
     {
-        batch.Pipe.Read(std::span(place, piped));
+        batch.Pipe->Read(std::span(place, piped));
         throw;
     }
     if (piped > 0)
@@ -209,7 +209,7 @@ void WriteMainChannel(TFile& img, TBatch& batch)
         const std::size_t start = run.First * SECTOR_SIZE;
         img.WriteAll(std::span(memory + from, start - from));
         // The run's place in memory is free: the way round, should the kernel's way fail.
-        batch.Pipe.Drain(img, run.Length, std::span(memory + start, run.Length));
+        batch.Pipe->Drain(img, run.Length, std::span(memory + start, run.Length));
         from = start + run.Length;
     }
     img.WriteAll(std::span(memory + from, static_cast<std::size_t>(batch.Count) * SECTOR_SIZE - from));
@@ -238,6 +238,8 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy
         batch->FirstAddress = address;
         batch->Count = 0;
         batch->PipedRuns.clear();
+        if (singleCopy && !batch->Pipe)
+            batch->Pipe = std::make_unique<TPagePipe>();
         // After a failed read the run is composed again one sector at a time, so that the sectors
         // before the failing one are still written.
         std::int32_t runLimit = BATCH_SECTORS;
