@@ -4,6 +4,7 @@
 #include "fileio/Fileio.h"
 #include "fileio/Pagepipe.h"
 #include "image/Ccdfile.h"
+#include "image/Slotring.h"
 #include "synthesis/Interleavesubcode.h"
 #include "synthesis/Sector.h"
 #include "synthesis/Subcode.h"
@@ -12,11 +13,9 @@
 #include <array>
 #include <cctype>
 #include <cstdlib>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -57,78 +56,7 @@ struct TBatch
 };
 
 // Hands composed batches from the composer thread to the writer in address order.
-class TBatchRing
-{
-public:
-    // Composer side: the next free batch, or null once the writer has given up.
-    TBatch* AcquireFree()
-    {
-        std::unique_lock lock(Mutex);
-        Changed.wait(lock, [this] { return Stopped || Filled < RING_SLOTS; });
-        return Stopped ? nullptr : &Slots[Head];
-    }
-    void Publish()
-    {
-        {
-            std::lock_guard lock(Mutex);
-            Head = (Head + 1) % RING_SLOTS;
-            ++Filled;
-        }
-        Changed.notify_all();
-    }
-    // Composer side: no more batches; error is what ended composing early, if anything.
-    void Finish(std::exception_ptr error)
-    {
-        {
-            std::lock_guard lock(Mutex);
-            Finished = true;
-            Error = std::move(error);
-        }
-        Changed.notify_all();
-    }
-
-    // Writer side: the oldest composed batch, or null when composing has ended and all are written.
-    TBatch* AcquireFull()
-    {
-        std::unique_lock lock(Mutex);
-        Changed.wait(lock, [this] { return Finished || Filled > 0; });
-        return Filled > 0 ? &Slots[Tail] : nullptr;
-    }
-    void Release()
-    {
-        {
-            std::lock_guard lock(Mutex);
-            Tail = (Tail + 1) % RING_SLOTS;
-            --Filled;
-        }
-        Changed.notify_all();
-    }
-    // Writer side: stop the composer after a write failure.
-    void Stop()
-    {
-        {
-            std::lock_guard lock(Mutex);
-            Stopped = true;
-        }
-        Changed.notify_all();
-    }
-    std::exception_ptr ComposeError()
-    {
-        std::lock_guard lock(Mutex);
-        return Error;
-    }
-
-private:
-    std::mutex Mutex;
-    std::condition_variable Changed;
-    std::array<TBatch, RING_SLOTS> Slots;
-    std::size_t Head = 0;
-    std::size_t Tail = 0;
-    std::size_t Filled = 0;
-    bool Finished = false;
-    bool Stopped = false;
-    std::exception_ptr Error;
-};
+using TBatchRing = TSlotRing<TBatch, RING_SLOTS>;
 
 // Runs the composer on its own thread; joining on every way out keeps the sheet and the ring alive
 // for as long as it works.
@@ -427,7 +355,7 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
             ring.Release();
         }
         composer.Join();
-        if (const std::exception_ptr error = ring.ComposeError())
+        if (const std::exception_ptr error = ring.FinishError())
             std::rethrow_exception(error);
         if (composed.Refused)
             ErrorText = "no sector could be made for address " + std::to_string(composed.RefusedAddress);

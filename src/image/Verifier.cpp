@@ -4,6 +4,7 @@
 #include "fileio/Fileio.h"
 #include "image/Conversion.h"
 #include "image/Ccdreader.h"
+#include "image/Slotring.h"
 #include "synthesis/Errorcorrectmode1.h"
 #include "synthesis/Errorcorrectsubcode.h"
 #include "synthesis/Interleavesubcode.h"
@@ -15,11 +16,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <numeric>
 #include <stdexcept>
 #include <thread>
@@ -141,11 +140,7 @@ public:
     }
     ~TChunkReader()
     {
-        {
-            std::lock_guard lock(Mutex);
-            Stopped = true;
-        }
-        Changed.notify_all();
+        Ring.Stop();
         Thread.join();
     }
     TChunkReader(const TChunkReader&) = delete;
@@ -154,41 +149,27 @@ public:
     // The next chunk in order, or null at the end; rethrows a read failure.
     TChunk* Next()
     {
-        std::unique_lock lock(Mutex);
-        Changed.wait(lock, [this] { return Filled > 0 || Finished; });
-        if (Filled == 0)
+        TChunk* chunk = Ring.AcquireFull();
+        if (!chunk)
         {
-            if (Error)
-                std::rethrow_exception(Error);
-            return nullptr;
+            if (const std::exception_ptr error = Ring.FinishError())
+                std::rethrow_exception(error);
         }
-        return &Slots[Tail];
+        return chunk;
     }
-    void Release()
-    {
-        {
-            std::lock_guard lock(Mutex);
-            Tail = (Tail + 1) % RING_SLOTS;
-            --Filled;
-        }
-        Changed.notify_all();
-    }
+    void Release() { Ring.Release(); }
 
 private:
     void Loop()
     {
+        std::exception_ptr error;
         try
         {
             for (std::int64_t first = 0; first < Sectors;)
             {
-                TChunk* chunk;
-                {
-                    std::unique_lock lock(Mutex);
-                    Changed.wait(lock, [this] { return Stopped || Filled < RING_SLOTS; });
-                    if (Stopped)
-                        break;
-                    chunk = &Slots[Head];
-                }
+                TChunk* chunk = Ring.AcquireFree();
+                if (!chunk)
+                    break;
                 chunk->First = first;
                 chunk->Count = static_cast<std::size_t>(std::min<std::int64_t>(CHUNK_SECTORS, Sectors - first));
                 // A file that shrank meanwhile reads as zero bytes.
@@ -202,39 +183,21 @@ private:
                 std::memset(chunk->Sub.get() + records * std::int64_t(SUBCODE_SIZE), 0,
                             (chunk->Count - static_cast<std::size_t>(records)) * SUBCODE_SIZE);
                 first += static_cast<std::int64_t>(chunk->Count);
-                {
-                    std::lock_guard lock(Mutex);
-                    Head = (Head + 1) % RING_SLOTS;
-                    ++Filled;
-                }
-                Changed.notify_all();
+                Ring.Publish();
             }
         }
         catch (...)
         {
-            std::lock_guard lock(Mutex);
-            Error = std::current_exception();
+            error = std::current_exception();
         }
-        {
-            std::lock_guard lock(Mutex);
-            Finished = true;
-        }
-        Changed.notify_all();
+        Ring.Finish(error);
     }
 
     const TFile& Img;
     const TFile& Sub;
     std::int64_t Sectors;
     std::int64_t SubRecords;
-    std::array<TChunk, RING_SLOTS> Slots;
-    std::size_t Head = 0;
-    std::size_t Tail = 0;
-    std::size_t Filled = 0;
-    bool Finished = false;
-    bool Stopped = false;
-    std::exception_ptr Error;
-    std::mutex Mutex;
-    std::condition_variable Changed;
+    TSlotRing<TChunk, RING_SLOTS> Ring;
     std::thread Thread;
 };
 
