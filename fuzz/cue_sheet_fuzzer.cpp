@@ -133,6 +133,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const std::string cue = fuzz::ScratchFile("disc.cue");
     fuzz::WriteFile(cue, data, size);
+    // What a batch plans by: only files that are there.
+    for (const std::string& name : TLuCueSheet::NamedFiles(cue))
+        fuzz::Check(IsRegularFile(name), "a named file that is not there");
     TLuCueSheet sheet;
     if (sheet.Load(cue))
     {

@@ -3,8 +3,10 @@
 #include "cli/Batchreport.h"
 #include "cli/Sheetconversion.h"
 #include "cli/Signals.h"
+#include "cuesheet/Lucue.h"
 #include "image/Conversion.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,7 +14,10 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -95,6 +100,52 @@ private:
     std::atomic<bool> Failed{false};
 };
 
+// A file by its identity, so that any two names of it meet.
+using TFileId = std::pair<dev_t, ino_t>;
+
+std::optional<TFileId> IdOf(const std::string& path)
+{
+    struct stat info = {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return TFileId{info.st_dev, info.st_ino};
+}
+
+// A set must not overwrite a file that another sheet of the batch reads, whichever runs first: the
+// other sheet would lose its data, or be converted from the set's bytes and reported ok.
+void RefuseOverwritingInputs(std::vector<TBatchTask>& tasks)
+{
+    std::map<TFileId, std::vector<std::size_t>> readers; // file -> the sheets that read it
+    for (std::size_t i = 0; i < tasks.size(); ++i)
+    {
+        std::vector<std::string> inputs = TLuCueSheet::NamedFiles(tasks[i].CuePath);
+        inputs.push_back(tasks[i].CuePath);
+        for (const std::string& input : inputs)
+            if (const auto id = IdOf(input))
+                readers[*id].push_back(i);
+    }
+    for (std::size_t i = 0; i < tasks.size(); ++i)
+    {
+        TBatchTask& task = tasks[i];
+        for (const std::string& output :
+             {task.CcdPath, ChangeFileExt(task.CcdPath, ".img"), ChangeFileExt(task.CcdPath, ".sub")})
+        {
+            const auto id = IdOf(output);
+            const auto found = id ? readers.find(*id) : readers.end();
+            if (!task.Refusal.empty() || found == readers.end())
+                continue;
+            // Its own inputs the sheet's conversion refuses in its own words.
+            for (const std::size_t reader : found->second)
+                if (reader != i)
+                {
+                    task.Refusal = "\"" + output + "\" is an input of \"" + tasks[reader].CuePath +
+                                   "\" and cannot be overwritten.";
+                    break;
+                }
+        }
+    }
+}
+
 } // namespace
 
 std::vector<TBatchTask> PlanBatch(const std::vector<std::string>& sheets, const std::string& outputDir)
@@ -122,6 +173,7 @@ std::vector<TBatchTask> PlanBatch(const std::vector<std::string>& sheets, const 
             task.Refusal = "\"" + task.CcdPath + "\" is already the output of \"" + writer->second + "\".";
         tasks.push_back(task);
     }
+    RefuseOverwritingInputs(tasks);
     return tasks;
 }
 

@@ -10,11 +10,12 @@ struct TBatchTask
 {
     std::string CuePath;
     std::string CcdPath;
-    std::string Refusal; // set when another sheet of the batch already writes CcdPath
+    std::string Refusal; // set when another sheet of the batch writes CcdPath or reads one of its files
 };
 
 // Where each sheet's set goes: beside the sheet, or into outputDir named after it. A second sheet
-// whose set would land on the first's is refused, never overwritten.
+// whose set would land on the first's is refused, never overwritten, and so is a sheet whose set
+// would overwrite a file that another sheet of the batch reads.
 std::vector<TBatchTask> PlanBatch(const std::vector<std::string>& sheets, const std::string& outputDir);
 
 // Converts every task; SIGINT and SIGTERM cancel the running sheets and start no new one.

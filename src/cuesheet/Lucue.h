@@ -166,6 +166,9 @@ public:
     std::vector<TSubQPatch> SubQPatches;
 
     bool Load(const std::string& cuePath);
+    // The files that the sheet's FILE and CDTEXTFILE lines name, found as Load finds them, without
+    // opening or checking anything else; names of no file are left out, and so is an unreadable sheet.
+    static std::vector<std::string> NamedFiles(const std::string& cuePath);
     void Clear();
     TLuCueTrack* GetTrack(std::int32_t number) const;
     std::int32_t GetTrackMode(std::int32_t number) const;

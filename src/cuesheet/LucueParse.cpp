@@ -101,12 +101,18 @@ bool IsAllZero(std::string_view code)
 
 // The state of one Load between lines. A handler reaches the model through Sheet: what a command gives
 // before the first TRACK belongs to the disc, after it to CurrentTrack().
+struct TCommandRow;
+
 class TSheetReader
 {
 public:
     explicit TSheetReader(TLuCueSheet& sheet) : Sheet(sheet) {}
 
     void Read(const std::string& text);
+
+    // When set, the reader only collects the files that FILE and CDTEXTFILE lines name, opens none
+    // and checks nothing else.
+    std::vector<std::string>* Names = nullptr;
 
     TLuCueSheet& Sheet;
     std::int32_t CurrentFile = -1;
@@ -145,6 +151,7 @@ private:
         return slot >= 0 ? Sheet.Tracks[static_cast<std::size_t>(slot)].get() : nullptr;
     }
     void ReadLine(std::string_view original, std::uint32_t lineNo);
+    void CollectName(const TCommandRow& row, const TCueCommand& command);
     void Finish();
 
     std::string Upper;
@@ -574,8 +581,25 @@ void TSheetReader::Read(const std::string& text)
             pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
         ReadLine(original, ++lineNo);
     }
-    if (Sheet.ErrorCode == 0)
+    if (Sheet.ErrorCode == 0 && !Names)
         Finish();
+}
+
+void TSheetReader::CollectName(const TCommandRow& row, const TCueCommand& command)
+{
+    std::string_view name = command.ArgOriginal;
+    if (row.Handler == HandleFile)
+    {
+        // The name goes up to the last blank, before the file type.
+        const std::size_t blank = command.Arg.rfind(' ');
+        if (blank == std::string_view::npos)
+            return;
+        name = name.substr(0, blank);
+    }
+    else if (row.Handler != HandleCdTextFile)
+        return;
+    if (std::string path = Sheet.ResolvePath(name); IsRegularFile(path))
+        Names->push_back(std::move(path));
 }
 
 void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
@@ -596,6 +620,11 @@ void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
     command.Arg = TrimLeftBlanks(line.substr(row->Keyword.size()));
     command.ArgOriginal = trimmedOriginal.substr(trimmedOriginal.size() - command.Arg.size());
     command.LineNo = lineNo;
+    if (Names)
+    {
+        CollectName(*row, command);
+        return;
+    }
     if (const TCueErrorReason reason = row->Handler(*this, command); reason != erNone)
         Sheet.ErrorCode = PackStatus(lineNo, row->Group, reason);
 }
@@ -708,6 +737,22 @@ bool TLuCueSheet::Load(const std::string& cuePath)
     BuildTocTable();
     BuildSubQSchedule();
     return true;
+}
+
+std::vector<std::string> TLuCueSheet::NamedFiles(const std::string& cuePath)
+{
+    std::vector<std::string> names;
+    std::string text;
+    if (!IsRegularFile(cuePath) || !ReadWholeFile(cuePath, text))
+        return names;
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
+        text = Utf16ToUtf8(text, text[0] == '\xFE');
+    TLuCueSheet sheet;
+    sheet.CuePath = cuePath;
+    TSheetReader reader(sheet);
+    reader.Names = &names;
+    reader.Read(text);
+    return names;
 }
 
 void TLuCueSheet::ReadSheet(const std::string& text)

@@ -158,6 +158,23 @@ TEST_F(BatchTest, SameNameRefusedFailFastAndUsageErrors)
     EXPECT_EQ(RunCli({"--output-dir", out.Path().string(), first, "x.ccd"}).Exit, 64);
 }
 
+// track.cue's set would overwrite track.img, which game.cue reads: refused whichever runs first.
+TEST_F(BatchTest, ASetThatWouldOverwriteAnotherSheetsInputIsRefused)
+{
+    WriteSheet(0);
+    const std::string data = Pattern(50 * 2352, 7);
+    Dir.Write("track.img", data);
+    const std::string game = Dir.Write("game.cue", "FILE \"TRACK.IMG\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    const std::string track = Dir.Write("track.cue", TTempDir::ReadAll(Dir.File("disc0.cue")));
+    const TRunResult run = RunCli({"--force", "-j", "2", track, game});
+    EXPECT_EQ(run.Exit, 1);
+    EXPECT_EQ(Lines(run.Out),
+              (std::set<std::string>{track + ": failed: \"" + Dir.File("track.img") + "\" is an input of \"" + game +
+                                         "\" and cannot be overwritten.",
+                                     game + ": ok", "1 converted, 1 failed, 0 could not be loaded"}));
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("track.img")), data);
+}
+
 // A chroot without devpts mounted hands out a master whose terminal cannot be opened.
 bool CanOpenPseudoTerminal()
 {
