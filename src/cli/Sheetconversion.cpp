@@ -63,6 +63,7 @@ std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TL
     sheet.CountProgress = count;
     if (!sheet.Load(cuePath))
         return CueErrorText(sheet);
+    warnings.insert(warnings.end(), sheet.LoadWarnings.begin(), sheet.LoadWarnings.end());
     if (sheet.CdTextReplaced > 0)
         warnings.push_back("CD-TEXT: " + std::to_string(sheet.CdTextReplaced) +
                            (sheet.CdTextReplaced == 1 ? " character" : " characters") +

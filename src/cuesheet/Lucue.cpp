@@ -27,6 +27,7 @@ void TLuCueSheet::Clear()
     CdTextPacks.clear();
     CdTextCharCodes.clear();
     CdTextReplaced = 0;
+    LoadWarnings.clear();
     TextCharset = scUtf8;
     FileCount = 0;
     TrackCount = 0;

@@ -137,6 +137,8 @@ public:
     std::uint32_t ErrorCode = 0;
     // Why a data file was refused, naming it ("song.flac: 48,000 Hz, ..."); empty when no reason is known.
     std::string ErrorDetail;
+    // What a successful load found doubtful but kept, one sentence each; both front ends show them.
+    std::vector<std::string> LoadWarnings;
     bool CorrectEdcEcc = true;
     // The FILE or CDTEXTFILE the reader looked for last, as the sheet names it and the path it tried:
     // after a load that could not find or open one, the file that failed.

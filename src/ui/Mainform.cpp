@@ -397,7 +397,7 @@ void TMainFrm::OpenCueFile(const QString& path)
     if (!loaded && (group == egFile || group == egCdTextFile) && !CueSheet.TriedFileName.empty())
         detail = QStringLiteral("The sheet names \"%1\"; the file looked for was \"%2\".")
                      .arg(FromNativePath(CueSheet.TriedFileName), FromNativePath(CueSheet.TriedFilePath));
-    std::vector<std::string> warnings;
+    std::vector<std::string> warnings = CueSheet.LoadWarnings;
     // A LibCrypt side-car beside the sheet belongs to it; a damaged one refuses the whole sheet.
     const std::string sideCar = loaded ? FindSubQPatchFile(CueSheet.CuePath) : std::string();
     if (!sideCar.empty() && !AttachSubQPatches(CueSheet, sideCar, warnings, error))
