@@ -35,9 +35,10 @@ std::string TBatchReport::StatusLine(const std::string& cuePath, const TSheetOut
             return cuePath + ": ok";
         return cuePath + ": ok, " + ReplacedQFramesText(outcome);
     case ssNotLoaded: return cuePath + ": not loaded: " + OneLine(outcome.Reason);
-    case ssCanceled: return cuePath + ": cancelled";
+    case ssCanceled: return cuePath + ": cancelled" + (outcome.PartialKept ? "; partial set kept" : "");
     default:
-        return cuePath + ": failed: " + (outcome.Reason.empty() ? "Operation was failure." : OneLine(outcome.Reason));
+        return cuePath + ": failed: " + (outcome.Reason.empty() ? "Operation was failure." : OneLine(outcome.Reason)) +
+               (outcome.PartialKept ? "; partial set kept" : "");
     }
 }
 

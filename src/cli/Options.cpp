@@ -10,7 +10,7 @@
 namespace {
 
 constexpr const char* USAGE =
-    "Usage: sarvex-cli [--no-edc-ecc] [--force] [--quiet] CUE_FILE [CCD_FILE]\n"
+    "Usage: sarvex-cli [--no-edc-ecc] [--force] [--keep-partial] [--quiet] CUE_FILE [CCD_FILE]\n"
     "  or:  sarvex-cli [options] [--output-dir DIR] [-j N] [--fail-fast] CUE_FILE...\n"
     "  or:  sarvex-cli --layout [--subq-patch FILE | --no-subq-patch] [--no-cd-text] CUE_FILE\n"
     "  or:  sarvex-cli --verify [--max-errors N] [--json] [--quiet] CCD_FILE\n"
@@ -37,6 +37,8 @@ void DeclareOptions(CLI::App& app, TCliOptions& options)
         "--no-edc-ecc", [&options] { options.CorrectEdcEcc = false; },
         "keep the mode header, EDC and ECC of raw data sectors as they are");
     app.add_flag("--force", options.Force, "overwrite existing output files (read-only ones are never overwritten)");
+    app.add_flag("--keep-partial", options.KeepPartial,
+                 "after a failure or cancel, keep the sectors written (else the files there before stay)");
     app.add_flag("--quiet", options.Quiet, "print neither progress nor a summary");
     app.add_flag("--layout", options.Layout, "print the disc layout report and convert nothing");
     app.add_flag("--verify", options.Verify, "check the .ccd/.img/.sub set CCD_FILE names and print a report");
@@ -119,14 +121,14 @@ std::string CheckCombination(const TCliOptions& options)
         return {};
     if (options.Verify || options.Json || options.MaxErrors != 20)
     {
-        const bool otherOptions = !options.CorrectEdcEcc || options.Force || options.Layout ||
+        const bool otherOptions = !options.CorrectEdcEcc || options.Force || options.KeepPartial || options.Layout ||
                                   !options.OutputDir.empty() || options.Jobs != 1 || options.FailFast ||
                                   !options.SubQPatch.empty() || options.NoSubQPatch || !options.SheetCdText;
         if (!options.Verify || otherOptions || options.Paths.size() != 1)
             return "sarvex-cli: wrong arguments\n";
         return {};
     }
-    const bool convertOptions = !options.CorrectEdcEcc || options.Force || options.Quiet ||
+    const bool convertOptions = !options.CorrectEdcEcc || options.Force || options.KeepPartial || options.Quiet ||
                                 !options.OutputDir.empty() || options.Jobs != 1 || options.FailFast;
     if (options.Layout ? (options.Paths.size() != 1 || convertOptions) : options.Paths.empty())
         return "sarvex-cli: wrong arguments\n";

@@ -18,6 +18,7 @@ struct TCliOptions
 {
     bool CorrectEdcEcc = true;
     bool Force = false;
+    bool KeepPartial = false; // a failed or cancelled run keeps what it wrote
     bool Quiet = false;
     bool Layout = false;
     bool Verify = false; // check the image set a .ccd names; write nothing

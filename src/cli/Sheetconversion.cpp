@@ -11,15 +11,6 @@
 
 namespace {
 
-// The folder part of a path as the file system sees it: "." for a bare name, "/" for the root.
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Anything at all under the name, a dangling link included, is an existing output.
 bool FileExists(const std::string& path)
 {
@@ -111,8 +102,10 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
 
     if (beforeRun)
         beforeRun(job, sheet, std::max<std::int64_t>(0, sheet.LeadOutAddress() - PROGRAM_START));
+    job.KeepPartial = options.KeepPartial;
     job.Run(ccdPath, options.CorrectEdcEcc, sheet);
     outcome.Ran = true;
+    outcome.PartialKept = job.PartialKept;
     outcome.SectorsWritten = job.SectorsWritten;
     outcome.SubQFramesReplaced = job.SubQFramesReplaced;
     switch (job.Status.load())
@@ -125,6 +118,14 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
         break;
     }
     return outcome;
+}
+
+std::string StoppedRunText(const TSheetOutcome& outcome)
+{
+    if (!outcome.PartialKept)
+        return "No image set was written; the files there before are as they were.";
+    return "partial set kept: " + std::to_string(outcome.SectorsWritten) + " sectors in \"" + outcome.ImgPath +
+           "\" and \"" + outcome.SubPath + "\".";
 }
 
 std::string ReplacedQFramesText(const TSheetOutcome& outcome)

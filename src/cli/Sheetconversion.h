@@ -27,6 +27,7 @@ struct TSheetOutcome
     std::string Reason;
     bool Ran = false; // the job ran (so SectorsWritten counts)
     std::int64_t SectorsWritten = 0;
+    bool PartialKept = false; // a failed or cancelled run put the sectors it wrote in place
     std::string ImgPath;
     std::string SubPath;
     std::vector<std::string> Warnings; // about the LibCrypt side-car and text CD-TEXT cannot hold
@@ -50,6 +51,8 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
                            TConversionJob& job, const TBeforeRun& beforeRun = {}, const TCountProgress& count = {});
 
 // "16 Q frames replaced from \"Game.sbi\"" for a conversion that applied a side-car.
+// What a run that failed or was cancelled left: nothing new, or the part it kept.
+std::string StoppedRunText(const TSheetOutcome& outcome);
 std::string ReplacedQFramesText(const TSheetOutcome& outcome);
 
 // The exit code of an outcome, the codes of a single conversion.

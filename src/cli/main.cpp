@@ -92,13 +92,13 @@ int ConvertOne(const TCliOptions& options)
     else if (outcome.Status == ssCanceled && !outcome.Ran)
         std::fprintf(stderr, "%s\n", outcome.Reason.c_str()); // the load was stopped
     else if (outcome.Status == ssCanceled)
-        std::fprintf(stderr, "Operation was canceled.\n%lld sectors written to \"%s\" and \"%s\".\n", sectors, img,
-                     sub);
+        std::fprintf(stderr, "Operation was canceled.\n%s\n", StoppedRunText(outcome).c_str());
     else if (outcome.Ran)
     {
         std::fprintf(stderr, "Operation was failure.\n");
         if (!outcome.Reason.empty())
             std::fprintf(stderr, "%s\n", outcome.Reason.c_str());
+        std::fprintf(stderr, "%s\n", StoppedRunText(outcome).c_str());
     }
     else
         std::fprintf(stderr, "%s\n", outcome.Reason.c_str());

@@ -44,6 +44,18 @@ void TLuCueSheet::Clear()
     LastFileNumber = -1;
 }
 
+void TLuCueSheet::CheckSourcesUnchanged() const
+{
+    for (std::int32_t i = 0; i < FileCount; ++i)
+        Files[static_cast<std::size_t>(i)]->CheckUnchanged();
+}
+
+void TLuCueSheet::CheckSourcesIntact()
+{
+    for (std::int32_t i = 0; i < FileCount; ++i)
+        Files[static_cast<std::size_t>(i)]->CheckIntact();
+}
+
 TLuCueTrack* TLuCueSheet::GetTrack(std::int32_t number) const
 {
     if (number < FirstTrackNo || number > MAX_TRACK_NUMBER || FirstTrackNo == 0)

@@ -197,6 +197,10 @@ public:
 
     // Frees every source's read-ahead data; a conversion starts with fresh reads.
     void ReleaseReadAhead();
+    // Before a conversion: raises ESourceChanged when a data file is not the one the load measured.
+    void CheckSourcesUnchanged() const;
+    // After a conversion's reads: raises what a source's skipped whole-stream check finds.
+    void CheckSourcesIntact();
 
     // Either buffer may be null. False when no address row holds the address. Data file read errors
     // pass through as exceptions, and so does a coding step without its tables (no memory for them).

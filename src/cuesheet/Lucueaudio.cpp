@@ -105,6 +105,9 @@ std::size_t TLuCueAudioFile::Read(void* buffer, std::size_t count)
     const std::size_t wanted = BytesLeft(count, DataLength);
     if (wanted == 0)
         return 0;
+    // A retry after a failure (one sector at a time, after a seek) must fail again where the damage is.
+    if (!Damage.empty() && Position + static_cast<std::int64_t>(wanted) > DamageAt)
+        throw EAudioDamaged(Damage);
     auto* out = static_cast<std::uint8_t*>(buffer);
     std::size_t done = 0;
     while (done < wanted)
@@ -129,6 +132,7 @@ std::size_t TLuCueAudioFile::Read(void* buffer, std::size_t count)
             {
                 EndChecked = true;
                 CheckEnd();
+                EndVerified = true;
             }
             continue;
         }
@@ -141,10 +145,24 @@ std::size_t TLuCueAudioFile::Read(void* buffer, std::size_t count)
     return done;
 }
 
-void TLuCueAudioFile::Fail(const std::string& what, std::int64_t sample) const
+void TLuCueAudioFile::Fail(const std::string& what, std::int64_t sample)
 {
     const auto frames = static_cast<std::uint32_t>(std::max<std::int64_t>(sample, 0) / SAMPLES_PER_FRAME);
-    throw EAudioDamaged(Name + ": " + what + " at " + MsfToStr(FramesToMsf(frames)) + " (" + Format + ")");
+    Damage = Name + ": " + what + " at " + MsfToStr(FramesToMsf(frames)) + " (" + Format + ")";
+    // Damage found at the end (the signature) spoils the last read too.
+    DamageAt = std::clamp<std::int64_t>(sample * CD_SAMPLE_BYTES, 0, std::max<std::int64_t>(DataLength - 1, 0));
+    throw EAudioDamaged(Damage);
+}
+
+void TLuCueAudioFile::CheckIntact()
+{
+    if (!ChecksAtEnd || !Started || EndVerified)
+        return;
+    std::vector<std::uint8_t> chunk(1 << 16);
+    Position = 0;
+    while (Read(chunk.data(), chunk.size()) > 0)
+    {
+    }
 }
 
 void TLuCueAudioFile::Refuse(std::int64_t rate, int bits, int channels) const

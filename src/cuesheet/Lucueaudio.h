@@ -49,6 +49,9 @@ class TLuCueAudioFile : public TLuCueFile
 public:
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::size_t Read(void* buffer, std::size_t count) override;
+    // A source whose check at the end of the stream was skipped (the reads began after a seek) is read
+    // once from its start to its end.
+    void CheckIntact() override;
 
     std::int64_t DataLength = 0;
     bool Lossy = false;
@@ -71,17 +74,23 @@ protected:
     // Tells the count handler how far the counting pass has read; throws ECountCanceled when it says stop.
     void ReportCount(std::int64_t done, std::int64_t total);
 
-    [[noreturn]] void Fail(const std::string& what, std::int64_t sample) const;
+    // Raises EAudioDamaged; the damage stays: any later read that reaches its place fails the same way.
+    [[noreturn]] void Fail(const std::string& what, std::int64_t sample);
     // "song.flac: 48,000 Hz, 24-bit, 2 channels; audio must be 44,100 Hz, 16-bit, stereo"
     [[noreturn]] void Refuse(std::int64_t rate, int bits, int channels) const;
 
     std::vector<std::uint8_t> Block;
+    // CheckEnd checks the whole stream (a signature over all of its audio).
+    bool ChecksAtEnd = false;
 
 private:
     std::int64_t BlockStart = 0; // byte position of Block[0]
     bool Started = false;
     bool FromStart = false;
     bool EndChecked = false;
+    bool EndVerified = false; // a pass from the start passed CheckEnd
+    std::string Damage;       // the message of the damage found, raised again by reads that reach it
+    std::int64_t DamageAt = 0;
     TCountProgress CountProgress;
     std::int64_t LastPermille = -1; // of the last report, which is repeated only when it moves
 };

@@ -1,12 +1,14 @@
 #include "cuesheet/Lucuebin.h"
 
+#include "cuesheet/Lucueaudio.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <system_error>
 
 // Refuses anything but a regular file, without blocking on a FIFO swapped in after the check.
-TLuCueFile::TLuCueFile(const std::string& path) : File(TFile::OpenForReading(path)) {}
+TLuCueFile::TLuCueFile(const std::string& path) : File(TFile::OpenForReading(path)), Loaded(File.Identity()) {}
 
 TLuCueFile::~TLuCueFile() = default;
 
@@ -23,6 +25,34 @@ bool TLuCueFile::LocateRaw(std::size_t, TRawBytes&) const
 bool TLuCueFile::RefersTo(const std::string& path) const
 {
     return File.RefersTo(path);
+}
+
+void TLuCueFile::CheckUnchanged() const
+{
+    const TFileIdentity named = IdentityOf(Path());
+    if (named.Size < 0)
+        RaiseChanged("it is gone");
+    if (named.Device != Loaded.Device || named.Inode != Loaded.Inode)
+        RaiseChanged("another file has its name now");
+    const TFileIdentity now = File.Identity();
+    if (now.Size != Loaded.Size)
+        RaiseChanged(GroupedNumber(now.Size) + " bytes, was " + GroupedNumber(Loaded.Size));
+    if (now != Loaded)
+        RaiseChanged("it was written since");
+}
+
+void TLuCueFile::CheckReadEnd(std::int64_t end) const
+{
+    if (end < Loaded.Size)
+    {
+        CheckUnchanged();
+        RaiseChanged("it ends at byte " + GroupedNumber(end));
+    }
+}
+
+void TLuCueFile::RaiseChanged(const std::string& how) const
+{
+    throw ESourceChanged("\"" + Path() + "\" changed after the sheet was loaded (" + how + "); load the sheet again");
 }
 
 void TLuCueFile::ReleaseBuffer()
@@ -78,6 +108,8 @@ std::size_t TLuCueFile::ReadAt(std::int64_t offset, void* buffer, std::size_t co
         BufferStart = at;
         BufferLength = n;
     }
+    if (done < count && offset >= 0)
+        CheckReadEnd(offset + static_cast<std::int64_t>(done));
     return done;
 }
 
@@ -129,6 +161,6 @@ std::size_t TLuCueBinFile::Read(void* buffer, std::size_t count)
 
 bool TLuCueBinFile::LocateRaw(std::size_t count, TRawBytes& raw) const
 {
-    raw = {&Descriptor(), Position, count};
+    raw = {&Descriptor(), Position, count, this};
     return true;
 }

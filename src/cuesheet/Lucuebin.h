@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 enum TSeekOrigin : std::uint16_t
@@ -17,11 +18,20 @@ enum TSeekOrigin : std::uint16_t
 
 // Bytes of a data file as they are, where they can be copied file to file. Length may fall short of
 // what was asked for: zeros stand for the rest.
+class TLuCueFile;
 struct TRawBytes
 {
     const TFile* File = nullptr;
     std::int64_t Offset = 0;
     std::size_t Length = 0;
+    const TLuCueFile* Source = nullptr; // told when the bytes fall short: CheckReadEnd
+};
+
+// Raised when a data file is no longer the file that the sheet's load measured.
+class ESourceChanged : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // Owns one read-only descriptor. Reads go through a read-ahead buffer so that sequential
@@ -42,6 +52,16 @@ public:
 
     // True when path names the very file this source reads (same device and inode).
     bool RefersTo(const std::string& path) const;
+
+    // Raises ESourceChanged when the file under the source's name, or the open file itself, is not
+    // the one the load measured (another file, another size, written since).
+    void CheckUnchanged() const;
+    // A read of the file's own bytes ended at end, short of what was asked: raises ESourceChanged
+    // when the file held more at the load. A partial last sector of an unchanged file is no change.
+    void CheckReadEnd(std::int64_t end) const;
+    // Checks that a skipped part of the conversion's reads left unchecked (a stream's signature
+    // over the whole audio) is sound; raises what the reads would have.
+    virtual void CheckIntact() {}
 
     // Forgets and frees the read-ahead data (the file may have changed since it was read).
     void ReleaseBuffer();
@@ -66,7 +86,10 @@ private:
     static constexpr std::size_t READ_AHEAD = 1 << 20;
     // Requests from this size on (a run of sectors) go straight into the caller's memory.
     static constexpr std::size_t DIRECT_READ = 1 << 17;
+    [[noreturn]] void RaiseChanged(const std::string& how) const;
+
     TFile File;
+    TFileIdentity Loaded;
     std::unique_ptr<std::uint8_t[]> Buffer;
     std::int64_t BufferStart = 0;
     std::size_t BufferLength = 0;

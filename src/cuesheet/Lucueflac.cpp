@@ -16,6 +16,7 @@ TLuCueFlacFile::TLuCueFlacFile(const std::string& path, const TCountProgress& pr
     : TLuCueAudioFile(path, progress)
 {
     Format = "FLAC";
+    ChecksAtEnd = true;
     FileLength = FileSize();
     Open();
     if (!FLAC__stream_decoder_process_until_end_of_metadata(Decoder) || !HaveInfo)

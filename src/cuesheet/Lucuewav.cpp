@@ -134,7 +134,7 @@ std::size_t TLuCueWavFile::Read(void* buffer, std::size_t count)
 
 bool TLuCueWavFile::LocateRaw(std::size_t count, TRawBytes& raw) const
 {
-    raw = {&Descriptor(), DataStart + Position, BytesLeft(count, DataLength)};
+    raw = {&Descriptor(), DataStart + Position, BytesLeft(count, DataLength), this};
     return true;
 }
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <random>
 #include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -71,6 +73,50 @@ bool IsRegularFile(const std::string& path)
     return PathKind(path) == pkRegular;
 }
 
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::int64_t FreeSpace(const std::string& folder)
+{
+    if (const std::int64_t assumed = TFile::AssumedFreeSpace.load(); assumed >= 0)
+        return assumed;
+    struct statvfs info = {};
+    if (::statvfs(folder.c_str(), &info) != 0)
+        return -1;
+    return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
+}
+
+void SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+namespace {
+
+TFileIdentity IdentityOfStat(const struct stat& st)
+{
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::int64_t>(st.st_size),
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+} // namespace
+
+TFileIdentity IdentityOf(const std::string& path)
+{
+    struct stat st = {};
+    return ::stat(path.c_str(), &st) == 0 ? IdentityOfStat(st) : TFileIdentity{};
+}
+
 bool IsSameFile(const std::string& a, const std::string& b)
 {
     struct stat first = {};
@@ -127,6 +173,63 @@ TFile TFile::OpenForWriting(const std::string& path, std::string_view role)
     if (fd < 0)
         RaiseFor(path, role, "create", LastError());
     return TFile(fd, path, role);
+}
+
+std::string TFile::TemporaryPrefix(const std::string& target)
+{
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    return folder + "." + target.substr(folder.size()) + ".sarvex-";
+}
+
+TFile TFile::CreateTemporary(const std::string& target, std::string_view role)
+{
+    static constexpr char LETTERS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    const std::string prefix = TemporaryPrefix(target);
+    for (int attempt = 0;; ++attempt)
+    {
+        std::string path = prefix;
+        for (int i = 0; i < 6; ++i)
+            path += LETTERS[random() % (sizeof LETTERS - 1)];
+        // O_EXCL with 0666: the name is new, and the umask decides the permissions as for any new file.
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+        {
+            TFile file(fd, std::move(path), role);
+            file.Name = Describe(target, role);
+            return file;
+        }
+        if (errno != EEXIST || attempt == 100)
+            RaiseFor(target, role, "create", LastError());
+    }
+}
+
+void TFile::Truncate(std::int64_t size)
+{
+    if (::ftruncate(Fd, static_cast<off_t>(size)) != 0)
+        Raise("write", LastError());
+}
+
+void TFile::Sync()
+{
+    if (::fsync(Fd) != 0)
+        Raise("write", LastError());
+}
+
+void TFile::RenameTo(const std::string& target)
+{
+    if (::rename(FPath.c_str(), target.c_str()) != 0)
+        Raise("create", LastError());
+    FPath = target;
+}
+
+TFileIdentity TFile::Identity() const
+{
+    struct stat st = {};
+    if (::fstat(Fd, &st) != 0)
+        Raise("query", LastError());
+    return IdentityOfStat(st);
 }
 
 void TFile::Raise(std::string_view action, std::error_code code) const
@@ -202,6 +305,7 @@ std::string TFile::ReadAll() const
 
 std::atomic<std::int64_t> TFile::WriteBudget{-1};
 std::atomic<std::int64_t> TFile::FailReadsFrom{-1};
+std::atomic<std::int64_t> TFile::AssumedFreeSpace{-1};
 
 void TFile::WriteAll(std::span<const std::uint8_t> data)
 {

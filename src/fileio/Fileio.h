@@ -29,6 +29,28 @@ bool IsRegularFile(const std::string& path);
 // True when both paths name one existing file (same device and inode).
 bool IsSameFile(const std::string& a, const std::string& b);
 
+// The folder part of a path as the file system sees it: "." for a bare name, "/" for the root.
+std::string FolderOf(const std::string& path);
+
+// Bytes an unprivileged writer may still put into the folder's volume, or -1 when it cannot be told.
+std::int64_t FreeSpace(const std::string& folder);
+
+// Flushes the folder's entries (renames into it) to the medium; failures are ignored, as nothing
+// can be done about them once the files themselves are safe.
+void SyncFolder(const std::string& folder);
+
+// What makes a file the same file with the same bytes: where it is and when it last changed.
+struct TFileIdentity
+{
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    std::int64_t Size = -1;
+    std::int64_t ModifiedNs = 0;
+    bool operator==(const TFileIdentity&) const = default;
+};
+// The identity of what path names now; Size is -1 when nothing can be looked at there.
+TFileIdentity IdentityOf(const std::string& path);
+
 // Failures that have no errno of their own.
 enum TFileError : int
 {
@@ -53,6 +75,11 @@ public:
     static TFile OpenForReading(const std::string& path, std::string_view role = {});
     // Creates or truncates a file for reading and writing; the folder must exist.
     static TFile OpenForWriting(const std::string& path, std::string_view role = {});
+    // Creates a new file beside target, named ".<target's name>.sarvex-XXXXXX", with the permissions a
+    // new file gets. Messages name target: the user knows no other name.
+    static TFile CreateTemporary(const std::string& target, std::string_view role = {});
+    // The name pattern of CreateTemporary, without the six random characters.
+    static std::string TemporaryPrefix(const std::string& target);
 
     bool IsOpen() const { return Fd >= 0; }
     const std::string& Path() const { return FPath; }
@@ -72,6 +99,15 @@ public:
     void WriteAll(std::span<const std::uint8_t> data);
     void WriteAll(std::string_view text);
 
+    // Cuts or extends the file to size bytes.
+    void Truncate(std::int64_t size);
+    // Puts the file's bytes on the medium (fsync).
+    void Sync();
+    // Gives the file the name target in the same volume, replacing what is there, and takes that name.
+    void RenameTo(const std::string& target);
+    // The file as it is now: its identity by the descriptor.
+    TFileIdentity Identity() const;
+
     // Closes and reports what only shows at close (delayed write errors). Closing twice is harmless.
     void Close();
 
@@ -81,6 +117,8 @@ public:
     // Test seam: while not negative, reads of any file give the bytes before this offset and fail
     // there as on a damaged medium.
     static std::atomic<std::int64_t> FailReadsFrom;
+    // Test seam: while not negative, FreeSpace answers this for every folder.
+    static std::atomic<std::int64_t> AssumedFreeSpace;
 
 private:
     friend class TPagePipe;

@@ -116,7 +116,7 @@ void WriteEntry(TIniFile& ini, std::size_t k, const std::uint8_t* d)
 
 } // namespace
 
-std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
+std::string CcdFileText(const TLuCueSheet& sheet, std::int32_t& leadOut)
 {
     std::array<std::uint8_t, FULL_TOC_SIZE> toc{};
     if (sheet.TrackCount < 1 || !sheet.GetFullToc(toc.data()))
@@ -124,10 +124,8 @@ std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
     const std::size_t dataLength = static_cast<std::size_t>(toc[0] << 8 | toc[1]);
     const std::size_t entries = dataLength >= 2 ? (dataLength - 2) / DESCRIPTOR_SIZE : 0;
 
-    // The control file always starts empty. It is kept in memory and written whole at the points
-    // where a failure may come: before the CD-TEXT file is read, when that read fails, and at the end,
-    // so a failure leaves on disk exactly what had been written before it.
-    TIniFile ini(ccdPath);
+    // Built whole in memory: a CD-TEXT file that cannot be read fails the run before anything is written.
+    TIniFile ini(std::string{});
     ini.WriteInteger("CloneCD", "Version", 3);
     ini.WriteInteger("Disc", "TocEntries", static_cast<std::int32_t>(entries));
     ini.WriteInteger("Disc", "Sessions", 1);
@@ -135,20 +133,9 @@ std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
     ini.WriteInteger("Disc", "CDTextLength", 0);
     if (!sheet.Catalog.empty())
         ini.WriteString("Disc", "CATALOG", sheet.Catalog);
-    ini.UpdateFile();
 
     if (CdTextFileIsNamed(sheet.CdTextFile))
-    {
-        try
-        {
-            WriteCdText(ini, sheet.CdTextFile);
-        }
-        catch (...)
-        {
-            ini.TryUpdateFile();
-            throw;
-        }
-    }
+        WriteCdText(ini, sheet.CdTextFile);
     else if (!sheet.CdTextPacks.empty())
     {
         WriteSheetCdText(ini, sheet.CdTextPacks);
@@ -157,7 +144,7 @@ std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
     ini.WriteInteger("Session 1", "PreGapMode", 0);
     ini.WriteInteger("Session 1", "PreGapSubC", 0);
 
-    std::int32_t leadOut = 0;
+    leadOut = 0;
     for (std::size_t k = 0; k < entries; ++k)
     {
         const std::uint8_t* d = toc.data() + FIRST_DESCRIPTOR + k * DESCRIPTOR_SIZE;
@@ -192,6 +179,15 @@ std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
         }
     }
 
-    ini.UpdateFile();
+    return ini.Text();
+}
+
+std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
+{
+    std::int32_t leadOut = 0;
+    const std::string text = CcdFileText(sheet, leadOut);
+    TFile out = TFile::OpenForWriting(ccdPath);
+    out.WriteAll(text);
+    out.Close();
     return leadOut;
 }

@@ -6,7 +6,9 @@
 
 class TLuCueSheet;
 
-// Writes the control file for a loaded sheet (at least one track) and returns the lead-out
-// address (absolute, LBA + 150). I/O failures are raised as exceptions (std::system_error or
-// std::runtime_error); what was written so far stays.
+// The control file of a loaded sheet (at least one track), and its lead-out address (absolute,
+// LBA + 150). A CD-TEXT file that cannot be read raises std::system_error or std::runtime_error.
+std::string CcdFileText(const TLuCueSheet& sheet, std::int32_t& leadOut);
+
+// Writes CcdFileText to ccdPath whole and returns the lead-out; nothing is written when it fails.
 std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet);

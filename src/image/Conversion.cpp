@@ -4,6 +4,7 @@
 #include "fileio/Fileio.h"
 #include "fileio/Pagepipe.h"
 #include "image/Ccdfile.h"
+#include "image/Outputset.h"
 #include "image/Slotring.h"
 #include "synthesis/Interleavesubcode.h"
 #include "synthesis/Sector.h"
@@ -12,6 +13,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -22,6 +25,7 @@
 #include <vector>
 
 #include <sched.h>
+#include <unistd.h>
 
 namespace {
 
@@ -103,7 +107,10 @@ void EncodeSubchannel(const TSubChannel& channel, TSubCodeInterLeave& interleave
 void ReadRaw(const TRawBytes& raw, std::uint8_t* place, std::size_t from, std::size_t to)
 {
     const std::size_t held = std::clamp(raw.Length, from, to);
-    raw.File->ReadAt(raw.Offset + static_cast<std::int64_t>(from), std::span(place + from, held - from));
+    const std::int64_t start = raw.Offset + static_cast<std::int64_t>(from);
+    const std::size_t got = raw.File->ReadAt(start, std::span(place + from, held - from));
+    if (got < held - from && raw.Source)
+        raw.Source->CheckReadEnd(start + static_cast<std::int64_t>(got));
     std::memset(place + held, 0, to - held);
 }
 
@@ -299,81 +306,150 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext)
     return result;
 }
 
+namespace {
+
+// Each output must be a file that this run may replace: never a folder or a device, never a file that
+// the user could not write (the rename would replace it all the same).
+void CheckOutputFile(const std::string& path)
+{
+    const TPathKind kind = PathKind(path);
+    if (kind == pkFolder)
+        throw std::system_error(std::make_error_code(std::errc::is_a_directory), "cannot create \"" + path + "\"");
+    if (kind == pkOther)
+        throw std::system_error(feNotRegularFile, FileErrorCategory(), "cannot create \"" + path + "\"");
+    if (kind == pkRegular && ::access(path.c_str(), W_OK) != 0)
+        throw std::system_error(std::error_code(errno, std::generic_category()), "cannot create \"" + path + "\"");
+}
+
+// Everything that can be told before a byte is written: the output names, the folder, the room.
+void CheckBeforeWriting(const std::string& ccdPath, const TLuCueSheet& sheet, std::int64_t bytes)
+{
+    if (const std::string problem = OutputPathsProblem(ccdPath, sheet); !problem.empty())
+        throw std::runtime_error(problem);
+    // Said in the words the command-line tool uses before it starts a job.
+    const std::string folder = FolderOf(ccdPath);
+    if (PathKind(folder) != pkFolder)
+        throw std::runtime_error("The output folder \"" + folder + "\" does not exist.");
+    for (const std::string& path : {ccdPath, ChangeFileExt(ccdPath, ".img"), ChangeFileExt(ccdPath, ".sub")})
+        CheckOutputFile(path);
+    // The old set stays until the new one is complete, so the new one needs all of its room.
+    if (const std::int64_t free = FreeSpace(folder); free >= 0 && free < bytes)
+        throw std::runtime_error("There is not enough free space in \"" + folder + "\" for the image set: it needs " +
+                                 GroupedNumber(bytes) + " bytes, " + GroupedNumber(free) + " are free.");
+}
+
+} // namespace
+
 void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet)
 {
     SectorsWritten = 0;
     SubQFramesReplaced = 0;
+    PartialKept = false;
     RunFramed([&] {
-        const std::string imgPath = ChangeFileExt(ccdPath, ".img");
-        const std::string subPath = ChangeFileExt(ccdPath, ".sub");
-        if (const std::string problem = OutputPathsProblem(ccdPath, sheet); !problem.empty())
-            throw std::runtime_error(problem);
-        // Said in the words the command-line tool uses before it starts a job.
-        const std::size_t slash = ccdPath.rfind('/');
-        const std::string folder =
-            slash == std::string::npos ? std::string(".") : (slash == 0 ? std::string("/") : ccdPath.substr(0, slash));
-        if (PathKind(folder) != pkFolder)
-            throw std::runtime_error("The output folder \"" + folder + "\" does not exist.");
-        // Output files close on unwinding without a cleanup list; what was written stays.
-        TFile::OpenForWriting(ccdPath).Close();
-        const std::int32_t leadOut = WriteCcdFile(ccdPath, sheet);
-        TFile img = TFile::OpenForWriting(imgPath);
-        TFile sub = TFile::OpenForWriting(subPath);
+        const std::time_t startedAt = std::time(nullptr);
+        sheet.CheckSourcesUnchanged();
+        std::int32_t leadOut = 0;
+        const std::string ccdText = CcdFileText(sheet, leadOut);
+        const std::int64_t sectors = std::max(leadOut - PROGRAM_START, 0);
+        CheckBeforeWriting(ccdPath, sheet,
+                           sectors * static_cast<std::int64_t>(SECTOR_SIZE + SUBCODE_SIZE) +
+                               static_cast<std::int64_t>(ccdText.size()));
+        TOutputSet set(ccdPath, startedAt);
+        set.Ccd.WriteAll(ccdText);
         // The data files may have changed since an earlier run read ahead in them.
         sheet.ReleaseReadAhead();
 
         Notify(peSetRange, (leadOut - PROGRAM_START) / FRAMES_PER_STEP + 2);
         Notify(peStep, 0);
-
-        // This thread writes and reports progress; a second one composes ahead of it.
-        TBatchRing ring;
-        TComposeResult composed;
-        TComposerThread composer(ring, std::thread(ComposeSectors, std::ref(sheet), TComposeOptions{correctEdcEcc},
-                                                   SingleCopy, leadOut, std::ref(Status), std::ref(ring),
-                                                   std::ref(composed)));
-        std::size_t nextQFrame = 0;
-        while (TBatch* batch = ring.AcquireFull())
+        try
         {
+            WriteImages(set, correctEdcEcc, sheet, leadOut);
+            if (Status.load() == csIdle)
+                sheet.CheckSourcesIntact();
+        }
+        catch (...)
+        {
+            // The run's own failure is what the user must hear of, not a failure to keep its part.
             try
             {
-                SubQFramesReplaced += OverlayQFrames(sheet.SubQPatches, nextQFrame, *batch);
-                WriteMainChannel(img, *batch);
-                sub.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(batch->Records.get()),
-                                       static_cast<std::size_t>(batch->Count) * SUBCODE_SIZE));
+                KeepWhatWasWritten(set);
             }
             catch (...)
-            {
-                ring.Stop();
-                throw;
-            }
-            SectorsWritten += batch->Count;
-            // A step follows the write of every address that is a multiple of 75.
-            const std::int32_t end = batch->FirstAddress + batch->Count;
-            for (std::int32_t a = (batch->FirstAddress + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP;
-                 a < end; a += FRAMES_PER_STEP)
-                Notify(peStep, a - PROGRAM_START + 1);
-            ring.Release();
+            {}
+            throw;
         }
-        composer.Join();
-        if (const std::exception_ptr error = ring.FinishError())
-            std::rethrow_exception(error);
-        if (composed.Refused)
-            ErrorText = "no sector could be made for address " + std::to_string(composed.RefusedAddress);
-
-        img.Close();
-        sub.Close();
-        Notify(peComplete, 0);
-
-        TConvertStatus now = Status.load();
-        if (now == csCancelRequested)
-            Notify(peCanceled, 0);
-        else if (now == csFailed)
-            Notify(peFinished, 0);
-        else
-        {
-            // A cancel request that arrives meanwhile is kept rather than overwritten.
-            Status.compare_exchange_strong(now, csSucceeded);
-            Notify(Status.load() == csCancelRequested ? peCanceled : peFinished, 0);
-        }
+        Finish(set);
     });
+}
+
+void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet, std::int32_t leadOut)
+{
+    // This thread writes and reports progress; a second one composes ahead of it.
+    TBatchRing ring;
+    TComposeResult composed;
+    TComposerThread composer(ring, std::thread(ComposeSectors, std::ref(sheet), TComposeOptions{correctEdcEcc},
+                                               SingleCopy, leadOut, std::ref(Status), std::ref(ring),
+                                               std::ref(composed)));
+    std::size_t nextQFrame = 0;
+    while (TBatch* batch = ring.AcquireFull())
+    {
+        try
+        {
+            SubQFramesReplaced += OverlayQFrames(sheet.SubQPatches, nextQFrame, *batch);
+            WriteMainChannel(set.Img, *batch);
+            set.Sub.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(batch->Records.get()),
+                                       static_cast<std::size_t>(batch->Count) * SUBCODE_SIZE));
+        }
+        catch (...)
+        {
+            ring.Stop();
+            throw;
+        }
+        SectorsWritten += batch->Count;
+        // A step follows the write of every address that is a multiple of 75.
+        const std::int32_t end = batch->FirstAddress + batch->Count;
+        for (std::int32_t a = (batch->FirstAddress + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP;
+             a < end; a += FRAMES_PER_STEP)
+            Notify(peStep, a - PROGRAM_START + 1);
+        ring.Release();
+    }
+    composer.Join();
+    if (const std::exception_ptr error = ring.FinishError())
+        std::rethrow_exception(error);
+    if (composed.Refused)
+        ErrorText = "no sector could be made for address " + std::to_string(composed.RefusedAddress);
+}
+
+void TConversionJob::KeepWhatWasWritten(TOutputSet& set)
+{
+    if (!KeepPartial)
+        return;
+    set.CommitPartial(SectorsWritten);
+    PartialKept = true;
+}
+
+// The set goes in place only when every sector was written and every source read sound to its end.
+void TConversionJob::Finish(TOutputSet& set)
+{
+    if (Status.load() == csIdle)
+    {
+        set.Commit();
+        // Once the set is in place, a cancel request came too late to matter.
+        Status.store(csSucceeded);
+    }
+    else
+    {
+        try
+        {
+            KeepWhatWasWritten(set);
+        }
+        catch (const std::exception& error)
+        {
+            if (ErrorText.empty())
+                ErrorText = error.what();
+        }
+    }
+    Notify(peComplete, 0);
+    const TConvertStatus now = Status.load();
+    Notify(now == csCancelRequested ? peCanceled : peFinished, 0);
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 class TLuCueSheet;
+class TOutputSet;
 
 // The path with its extension (from the last '.' after the last '/') replaced by ext
 // (".img", ".sub"), or ext appended when there is none.
@@ -31,7 +32,8 @@ class TConversionJob : public TJob
 {
 public:
     // The whole job: never throws; the outcome is left in Status. correctEdcEcc goes to the
-    // composer for this run only; the sheet's own flag is left alone.
+    // composer for this run only; the sheet's own flag is left alone. The three files are written
+    // under temporary names and replace those of ccdPath only when the whole set is sound.
     void Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet);
 
     // Audio (and raw data left as it is) reaches the image in the one copy the kernel makes from a
@@ -44,4 +46,14 @@ public:
     std::int64_t SectorsWritten = 0;
     // Q frames taken from the sheet's LibCrypt side-car instead of composed.
     std::int64_t SubQFramesReplaced = 0;
+
+    // A failed or cancelled run puts what it wrote in place instead of nothing: .img and .sub hold
+    // the same sectors. PartialKept tells that it did.
+    bool KeepPartial = false;
+    bool PartialKept = false;
+
+private:
+    void WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet, std::int32_t leadOut);
+    void KeepWhatWasWritten(TOutputSet& set);
+    void Finish(TOutputSet& set);
 };

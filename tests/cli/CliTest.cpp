@@ -421,19 +421,27 @@ TEST_F(CliTest, SignalCancelsBetweenSectors)
     const std::string cue = Dir.Write("big.cue", "FILE \"BIG.BIN\" BINARY\n TRACK 01 MODE1/2048\n INDEX 01 00:00:00\n");
     for (const int signal : {SIGINT, SIGTERM})
     {
-        SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
+        // Without --keep-partial a cancelled run leaves nothing of its own.
+        const bool keep = signal == SIGTERM;
+        SCOPED_TRACE(keep ? "SIGTERM, --keep-partial" : "SIGINT");
         TTempDir logDir;
         fs::remove(Dir.File("big.img"));
-        const pid_t pid = Spawn({SARVEX_CLI, "--force", cue}, logDir);
-        std::error_code ec;
+        const pid_t pid = Spawn({SARVEX_CLI, "--force", keep ? "--keep-partial" : "--quiet", cue}, logDir);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!(fs::exists(Dir.File("big.img"), ec) && fs::file_size(Dir.File("big.img"), ec) > 0) &&
-               std::chrono::steady_clock::now() < deadline)
+        while (Dir.WrittenSoFar("big.img") == 0 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         ::kill(pid, signal);
         const TRunResult run = Finish(pid, logDir);
         ASSERT_EQ(run.Exit, 3) << run.Err;
         EXPECT_EQ(run.Err.rfind("Operation was canceled.\n", 0), 0u) << run.Err;
+        EXPECT_EQ(run.Err.find("partial set kept: ") != std::string::npos, keep) << run.Err;
+        EXPECT_EQ(Dir.WrittenSoFar("big.img") + Dir.WrittenSoFar("big.sub") + Dir.WrittenSoFar("big.ccd"), 0u);
+        if (!keep)
+        {
+            EXPECT_FALSE(fs::exists(Dir.File("big.img")));
+            EXPECT_FALSE(fs::exists(Dir.File("big.ccd")));
+            continue;
+        }
         const auto img = fs::file_size(Dir.File("big.img"));
         const auto sub = fs::file_size(Dir.File("big.sub"));
         EXPECT_EQ(img % 2352, 0u);
@@ -632,7 +640,9 @@ TEST_F(CliTest, FullDiskFailsTheRun)
     EXPECT_EQ(run.Exit, 1);
     EXPECT_EQ(run.Err.rfind("Operation was failure.\n", 0), 0u) << run.Err;
     EXPECT_EQ(run.Out.find("successfull"), std::string::npos);
-    EXPECT_LE(fs::file_size(Dir.File("audio.img")), 1000000u);
+    EXPECT_NE(run.Err.find("No image set was written"), std::string::npos) << run.Err;
+    EXPECT_FALSE(fs::exists(Dir.File("audio.img")));
+    EXPECT_FALSE(fs::exists(Dir.File("audio.ccd")));
 }
 
 TEST_F(CliTest, UsageHelpVersionAndLayout)

@@ -103,36 +103,57 @@ TEST_F(ConversionJobTest, LeadOutAt4650SendsTheWholeProgressSequence)
     EXPECT_TRUE(Job.SetProgressHandler(nullptr, nullptr));
 }
 
-TEST_F(ConversionJobTest, CancelBeforeTheFirstSectorLeavesACompleteCcdAndEmptyImages)
+TEST_F(ConversionJobTest, CancelBeforeTheFirstSectorLeavesNothing)
 {
     LoadAudioDisc(150);
+    fs::create_directory(Dir.File("out"));
     Job.RequestCancel();
-    Run(Dir.File("disc.ccd"));
+    Run(Dir.File("out/disc.ccd"));
     EXPECT_EQ(Job.Status.load(), csCancelRequested);
-    EXPECT_NE(TTempDir::ReadAll(Dir.File("disc.ccd")).find("[TRACK 1]"), std::string::npos);
-    EXPECT_EQ(Size("disc.img"), 0u);
-    EXPECT_EQ(Size("disc.sub"), 0u);
+    EXPECT_TRUE(fs::is_empty(Dir.File("out")));
     const std::vector<TEvent> expected = {{ON_START, 0},   {peSetRange, 2}, {peSetRange, 4}, {peStep, 0},
                                           {peComplete, 0}, {peCanceled, 0}, {ON_END, 0}};
     EXPECT_EQ(Events, expected);
 }
 
-TEST_F(ConversionJobTest, CancelDuringTheRunKeepsImgAndSubInStep)
+// Cancelled, the run leaves the set there was before; asked to keep its part, it puts in place
+// what it wrote, the .img and .sub in step.
+TEST_F(ConversionJobTest, CancelDuringTheRunKeepsTheEarlierSetOrThePartAskedFor)
 {
     LoadAudioDisc(4500);
-    CancelAtStep = 11; // step 0, then one per 75 addresses from 150: 825, so 676 sectors are on disk by then
-    Run(Dir.File("disc.ccd"));
-    EXPECT_EQ(Job.Status.load(), csCancelRequested);
-    const auto sectors = Size("disc.img") / 2352;
-    EXPECT_EQ(Size("disc.img") % 2352, 0u);
-    EXPECT_EQ(Size("disc.sub"), sectors * 96);
-    EXPECT_EQ(std::int64_t(sectors), Job.SectorsWritten);
-    EXPECT_GE(sectors, 676u);
-    EXPECT_LT(sectors, 4500u);
-    EXPECT_EQ(TTempDir::ReadAll(Dir.File("disc.img")), AudioData.substr(0, sectors * 2352));
-    ASSERT_GE(Events.size(), 3u);
-    EXPECT_EQ(Events[Events.size() - 3], TEvent(peComplete, 0));
-    EXPECT_EQ(Events[Events.size() - 2], TEvent(peCanceled, 0));
+    fs::create_directory(Dir.File("out"));
+    for (const bool keep : {false, true})
+    {
+        SCOPED_TRACE(keep);
+        for (const char* ext : {"ccd", "img", "sub"})
+            Dir.Write(std::string("out/disc.") + ext, std::string("earlier ") + ext);
+        Events.clear();
+        Steps = 0;
+        Job.Status = csIdle;
+        Job.KeepPartial = keep;
+        CancelAtStep = 11; // step 0, then one per 75 addresses from 150: 825, so 676 sectors are on disk by then
+        Run(Dir.File("out/disc.ccd"));
+        EXPECT_EQ(Job.Status.load(), csCancelRequested);
+        EXPECT_EQ(Job.PartialKept, keep);
+        ASSERT_GE(Events.size(), 3u);
+        EXPECT_EQ(Events[Events.size() - 3], TEvent(peComplete, 0));
+        EXPECT_EQ(Events[Events.size() - 2], TEvent(peCanceled, 0));
+        EXPECT_EQ(std::distance(fs::directory_iterator(Dir.File("out")), fs::directory_iterator()), 3);
+        if (!keep)
+        {
+            EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/disc.img")), "earlier img");
+            EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/disc.ccd")), "earlier ccd");
+            continue;
+        }
+        const auto sectors = Size("out/disc.img") / 2352;
+        EXPECT_EQ(Size("out/disc.img") % 2352, 0u);
+        EXPECT_EQ(Size("out/disc.sub"), sectors * 96);
+        EXPECT_EQ(std::int64_t(sectors), Job.SectorsWritten);
+        EXPECT_GE(sectors, 676u);
+        EXPECT_LT(sectors, 4500u);
+        EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/disc.img")), AudioData.substr(0, sectors * 2352));
+        EXPECT_NE(TTempDir::ReadAll(Dir.File("out/disc.ccd")).find("[TRACK 1]"), std::string::npos);
+    }
 }
 
 TEST_F(ConversionJobTest, LeadOutAt150WritesEmptyImagesAndSucceeds)

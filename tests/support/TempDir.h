@@ -55,6 +55,17 @@ public:
         return path;
     }
 
+    // The size of the temporary that a run writes for the output name, 0 while there is none.
+    std::uintmax_t WrittenSoFar(std::string_view name) const
+    {
+        const std::string prefix = std::string(1, '.').append(name).append(".sarvex-");
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(FPath, ec))
+            if (entry.path().filename().string().starts_with(prefix))
+                return entry.file_size(ec);
+        return 0;
+    }
+
     static std::string ReadAll(const std::string& path)
     {
         std::ifstream in(path, std::ios::binary);

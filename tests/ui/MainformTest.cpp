@@ -64,9 +64,9 @@ TEST(PlatformTest, AbsolutePathsAndFolders)
     EXPECT_FALSE(IsDrivePath("C:\\out\\disc.ccd"));
     EXPECT_FALSE(IsDrivePath(" /x"));
 
-    EXPECT_EQ(FolderOf("/cd/disc.cue"), "/cd");
-    EXPECT_EQ(FolderOf("/disc.cue"), "/");
-    EXPECT_EQ(FolderOf("/a/b/c.ccd"), "/a/b");
+    EXPECT_EQ(FolderOf(QStringLiteral("/cd/disc.cue")), "/cd");
+    EXPECT_EQ(FolderOf(QStringLiteral("/disc.cue")), "/");
+    EXPECT_EQ(FolderOf(QStringLiteral("/a/b/c.ccd")), "/a/b");
 }
 
 TEST_F(MainformTest, ButtonStatesFollowTheSheetAndTheCcdPath)
