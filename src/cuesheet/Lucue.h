@@ -64,10 +64,10 @@ enum TCueErrorReason : std::uint32_t
     erNotConsecutive = 10, // a TRACK or INDEX number that does not follow the last one
     erFileStartNotZero = 11,
     erFirstIndexNotZeroOrOne = 12,
-    erCanceled = 13, // the user stopped the load while a source was counted
-    erPastEnd = 14,  // an INDEX after the last sector of its file
-    erNoSectors = 15, // an INDEX that leaves the index before it, or its own track, without sectors
-    erTooLong = 16,  // the lead-out would start after MAX_LEAD_OUT
+    erCanceled = 13,  // the user stopped the load while a source was counted
+    erPastEnd = 14,   // an INDEX after the last sector of its file
+    erNoSectors = 15, // an INDEX that leaves a track without sectors of index 1
+    erTooLong = 16,   // the lead-out would start after MAX_LEAD_OUT
     // The CD-TEXT block ran out of packs: plus the pack type's low four bits, plus 0x10 in block 1.
     erCdTextFull = 0x80,
 };

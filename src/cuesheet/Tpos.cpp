@@ -73,7 +73,8 @@ std::string FramesToStr(std::int64_t frames)
 {
     char text[32];
     std::snprintf(text, sizeof text, "%.2lld:%.2lld:%.2lld", static_cast<long long>(frames / FRAMES_PER_MINUTE),
-                  static_cast<long long>(frames / FRAMES_PER_SECOND % 60), static_cast<long long>(frames % FRAMES_PER_SECOND));
+                  static_cast<long long>(frames / FRAMES_PER_SECOND % 60),
+                  static_cast<long long>(frames % FRAMES_PER_SECOND));
     return text;
 }
 

@@ -275,8 +275,9 @@ TEST_F(AudioFiles, AStatedCountLongerThanAnyDiscIsRefusedNamingTheFile)
         bytes[21] = static_cast<char>(bytes[21] | 0x0F);
         std::fill(bytes.begin() + 22, bytes.begin() + 26, '\xFF');
     });
-    EXPECT_EQ(RefusalOf("huge.flac"), "Invalid CUE SHEET command at line 1\nThe disc is too long for a CD\n"
-                                      "the disc would be 25971:06:59 long; a CD holds at most 99:59:74 (line 1, huge.flac)");
+    EXPECT_EQ(RefusalOf("huge.flac"),
+              "Invalid CUE SHEET command at line 1\nThe disc is too long for a CD\n"
+              "the disc would be 25971:06:59 long; a CD holds at most 99:59:74 (line 1, huge.flac)");
 }
 
 TEST_F(AudioFiles, DamageFailsTheReadNamingTheFileAndTheTime)
