@@ -25,6 +25,8 @@ inline constexpr int FULL_TOC_SIZE = 2820;
 inline constexpr std::int32_t LEAD_OUT_TRACK = 0xAA;
 // Absolute address of LBA 0: the first track's two-second pregap is never written.
 inline constexpr std::int32_t PROGRAM_START = 150;
+// The last lead-out address that the two BCD digits of minutes in the TOC and Q frames can hold: 99:59:74.
+inline constexpr std::int32_t MAX_LEAD_OUT = 100 * 60 * 75 - 1;
 
 // Command groups of the packed load status.
 enum TCueErrorGroup : std::uint32_t
@@ -62,7 +64,10 @@ enum TCueErrorReason : std::uint32_t
     erNotConsecutive = 10, // a TRACK or INDEX number that does not follow the last one
     erFileStartNotZero = 11,
     erFirstIndexNotZeroOrOne = 12,
-    erCanceled = 13, // the user stopped the load while a source was counted
+    erCanceled = 13,  // the user stopped the load while a source was counted
+    erPastEnd = 14,   // an INDEX after the last sector of its file
+    erNoSectors = 15, // an INDEX that leaves a track without sectors of index 1
+    erTooLong = 16,   // the lead-out would start after MAX_LEAD_OUT
     // The CD-TEXT block ran out of packs: plus the pack type's low four bits, plus 0x10 in block 1.
     erCdTextFull = 0x80,
 };

@@ -14,8 +14,8 @@
 
 namespace {
 
-// Tracks longer than this many sectors are cut: it keeps every disc address within 32 bits
-// even for 100 sparse files of absurd size (about 39 GB of raw sectors per track).
+// A track's end is kept within this many sectors of its last index, so that the positions stay within
+// 32 bits until the length rule refuses the disc (about 39 GB of raw sectors per track).
 constexpr std::int64_t MAX_TRACK_SECTORS = std::int64_t(1) << 24;
 
 bool IsBlankOrControl(char c)
@@ -122,6 +122,13 @@ public:
     std::int32_t LastIndexPosition = 0; // frames into the current file, once it has an INDEX
     std::uint32_t TrackLine = 0;
     std::int64_t ConsumedBytes = 0; // of the current file, by index regions already closed
+    std::int64_t DataSize = 0;      // of the current file, in bytes
+    std::uint32_t FileLine = 0;     // of the current file's FILE
+    std::string FileName;           // of the current file, as the sheet names it
+    // The lead-out address as far as the sheet has been read, and where it first went past MAX_LEAD_OUT.
+    std::int64_t DiscEnd = PROGRAM_START;
+    std::uint32_t OverLine = 0;
+    std::string OverWhere;
     // Per disc.
     bool CdTextGiven = false;
     bool CatalogGiven = false;
@@ -142,8 +149,12 @@ public:
     TLuCueTrack* PreviousTrack() const { return CurrentTrackSlot > 0 ? Slot(CurrentTrackSlot - 1) : nullptr; }
     // A track with INDEX 00 and no INDEX 01 yet.
     bool AwaitsIndex1() const { return CurrentTrack() && CurrentTrack()->LastIndexNo == 0; }
-    // The last track of a file ends with the file's data; throws when the source cannot tell its size.
-    void CloseTrack() const;
+    // The last track of a file ends with the file's data.
+    void CloseTrack();
+    // Sectors the disc gains at a line; inFile when they are the current file's data.
+    void Grow(std::int64_t frames, std::uint32_t lineNo, bool inFile);
+    // Where the current file's data ends, as a position counted in the sectors of the index region now open.
+    std::int64_t FileEndPosition() const;
 
 private:
     TLuCueTrack* Slot(std::int32_t slot) const
@@ -157,14 +168,33 @@ private:
     std::string Upper;
 };
 
-void TSheetReader::CloseTrack() const
+void TSheetReader::CloseTrack()
 {
     TLuCueTrack& track = *CurrentTrack();
-    const std::int64_t dataSize = Sheet.Files[static_cast<std::size_t>(CurrentFile)]->Seek(0, soEnd);
-    const std::int64_t remaining = dataSize - ConsumedBytes;
-    const std::int64_t size = track.GetSectorSize();
-    const std::int64_t sectors = std::min((remaining + size - 1) / size, MAX_TRACK_SECTORS);
-    track.End = static_cast<std::int32_t>(track.GetIndexPos(static_cast<std::uint32_t>(track.LastIndexNo)) + sectors);
+    const std::int64_t sectors = FileEndPosition() - LastIndexPosition;
+    Grow(sectors, FileLine, true);
+    track.End = static_cast<std::int32_t>(track.GetIndexPos(static_cast<std::uint32_t>(track.LastIndexNo)) +
+                                          std::min(sectors, MAX_TRACK_SECTORS));
+}
+
+void TSheetReader::Grow(std::int64_t frames, std::uint32_t lineNo, bool inFile)
+{
+    DiscEnd += frames;
+    if (DiscEnd > MAX_LEAD_OUT && OverLine == 0)
+    {
+        OverLine = lineNo;
+        OverWhere = " (line " + std::to_string(lineNo) + (inFile ? ", " + FileName : "") + ")";
+    }
+}
+
+std::int64_t TSheetReader::FileEndPosition() const
+{
+    // The open region belongs to the current track, or to the one before when this track has no INDEX yet;
+    // before the file's first INDEX, the sectors are the current track's.
+    const TLuCueTrack& owner = !FileHasIndex || TrackHasIndex ? *CurrentTrack() : *PreviousTrack();
+    const std::int64_t start = FileHasIndex ? LastIndexPosition : 0;
+    const std::int64_t size = owner.GetSectorSize();
+    return start + (std::max<std::int64_t>(DataSize - ConsumedBytes, 0) + size - 1) / size;
 }
 
 // A handler applies the rules of its command in order and returns the reason of the first that fails.
@@ -251,14 +281,7 @@ TCueErrorReason CloseFile(TSheetReader& reader)
     // A track without any INDEX would reach the disc with no sectors at all.
     if (!reader.TrackHasIndex)
         return erNoIndex;
-    try
-    {
-        reader.CloseTrack();
-    }
-    catch (...)
-    {
-        return erOpenFailed;
-    }
+    reader.CloseTrack();
     return erNone;
 }
 
@@ -298,6 +321,7 @@ TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
             slot = std::make_unique<TLuCueMotorolaFile>(path);
         else
             slot = OpenAudioFile(path, sheet.CountProgress);
+        reader.DataSize = slot->Seek(0, soEnd);
     }
     catch (const ECountCanceled&)
     {
@@ -322,6 +346,8 @@ TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
     reader.FileHasIndex = false;
     reader.TrackHasIndex = true;
     reader.ConsumedBytes = 0;
+    reader.FileLine = command.LineNo;
+    reader.FileName = sheet.TriedFileName;
     if (reader.AwaitsIndex1())
         CarryTrack(*reader.CurrentTrack(), reader.CurrentFile);
     reader.TrackCarried = reader.AwaitsIndex1();
@@ -447,6 +473,7 @@ TCueErrorReason HandlePregap(TSheetReader& reader, const TCueCommand& command)
     if (!StrToMsf(command.Arg, msf))
         return erBadArgument;
     reader.CurrentTrack()->Pregap = MsfToFrames(msf);
+    reader.Grow(reader.CurrentTrack()->Pregap, command.LineNo, false);
     reader.PregapGiven = true;
     return erNone;
 }
@@ -467,6 +494,46 @@ TCueErrorReason CheckIndexPlace(const TSheetReader& reader, std::int32_t number,
         return position == 0 ? erNone : erFileStartNotZero;
     // An earlier position would make the control file disagree with the Q channel.
     return position < reader.LastIndexPosition ? erBadArgument : erNone;
+}
+
+// "07": index numbers as sheets write them.
+std::string TwoDigits(std::int32_t n)
+{
+    std::string text = std::to_string(n);
+    if (text.size() < 2)
+        text.insert(0, 1, '0');
+    return text;
+}
+
+// An INDEX must start within its file's data, and no track may be left without sectors of index 1: the set
+// would have no INDEX 1 for it.
+TCueErrorReason CheckIndexSpace(const TSheetReader& reader, std::int32_t number, std::int32_t position, TMsf msf)
+{
+    const std::int64_t end = reader.FileEndPosition();
+    const std::string index = "INDEX " + TwoDigits(number) + " " + MsfToStr(msf);
+    std::string& detail = reader.Sheet.ErrorDetail;
+    if (position > end)
+    {
+        detail = index + " lies past the end of \"" + reader.FileName + "\" (" + FramesToStr(end) + ")";
+        return erPastEnd;
+    }
+    // The index region this INDEX closes, in this track or the one before.
+    const bool sameTrack = reader.TrackHasIndex;
+    const std::int32_t closed = !reader.FileHasIndex ? -1
+                                : sameTrack          ? reader.LastIndexNo
+                                                     : reader.PreviousTrack()->LastIndexNo;
+    if (closed == 1 && position == reader.LastIndexPosition)
+    {
+        const std::int32_t track = sameTrack ? reader.LastTrackNo : reader.LastTrackNo - 1;
+        detail = "track " + std::to_string(track) + " has no sectors" + (sameTrack ? " before its " + index : "");
+        return erNoSectors;
+    }
+    if (number == 1 && position == end)
+    {
+        detail = "track " + std::to_string(reader.LastTrackNo) + " has no sectors";
+        return erNoSectors;
+    }
+    return erNone;
 }
 
 TCueErrorReason HandleIndex(TSheetReader& reader, const TCueCommand& command)
@@ -493,6 +560,8 @@ TCueErrorReason HandleIndex(TSheetReader& reader, const TCueCommand& command)
         return erNoTrack;
     if (const TCueErrorReason reason = CheckIndexPlace(reader, number, position); reason != erNone)
         return reason;
+    if (const TCueErrorReason reason = CheckIndexSpace(reader, number, position, msf); reason != erNone)
+        return reason;
     TLuCueTrack& track = *reader.CurrentTrack();
     TLuCueTrack* previous = reader.PreviousTrack();
     const bool trackHadIndex = reader.TrackHasIndex;
@@ -504,6 +573,8 @@ TCueErrorReason HandleIndex(TSheetReader& reader, const TCueCommand& command)
         reader.ConsumedBytes += track.GetIndexBytes(static_cast<std::uint32_t>(number - 1));
     else if (reader.FileHasIndex && previous)
         reader.ConsumedBytes += previous->GetIndexBytes(static_cast<std::uint32_t>(previous->LastIndexNo));
+    if (reader.FileHasIndex)
+        reader.Grow(position - reader.LastIndexPosition, command.LineNo, true);
     reader.LastIndexNo = number;
     reader.LastIndexPosition = position;
     reader.TrackHasIndex = true;
@@ -525,6 +596,7 @@ TCueErrorReason HandlePostgap(TSheetReader& reader, const TCueCommand& command)
     if (!StrToMsf(command.Arg, msf))
         return erBadArgument;
     reader.CurrentTrack()->Postgap = MsfToFrames(msf);
+    reader.Grow(reader.CurrentTrack()->Postgap, command.LineNo, false);
     reader.PostgapGiven = true;
     return erNone;
 }
@@ -647,13 +719,12 @@ void TSheetReader::Finish()
         Sheet.ErrorCode = status;
         return;
     }
-    try
+    CloseTrack();
+    if (OverLine != 0)
     {
-        CloseTrack();
-    }
-    catch (...)
-    {
-        Sheet.ErrorCode = CueStatus(egFile, erOpenFailed);
+        Sheet.ErrorCode = PackStatus(OverLine, egEnd, erTooLong);
+        Sheet.ErrorDetail = "the disc would be " + FramesToStr(DiscEnd) + " long; a CD holds at most " +
+                            FramesToStr(MAX_LEAD_OUT) + OverWhere;
     }
 }
 } // namespace
@@ -794,6 +865,7 @@ std::string CueErrorMessage(std::uint32_t errorCode)
     case CueStatus(egEnd, erNoFileYet): return "No FILEs were specified";
     case CueStatus(egEnd, erNoTrack): return "No TRACKs were defined for the last file";
     case CueStatus(egEnd, erNoIndex): return "No starting INDEX was defined for the last track";
+    case CueStatus(egEnd, erTooLong): return "The disc is too long for a CD";
     case CueStatus(egCdTextFile, erNotFound): return "Unable to find or open CDTEXTFILE";
     case CueStatus(egCdTextFile, erGivenTwice):
     case CueStatus(egCatalog, erGivenTwice): return "Command cannot be specified more than one per disc";
@@ -822,6 +894,8 @@ std::string CueErrorMessage(std::uint32_t errorCode)
     case CueStatus(egIndex, erBadArgument): return "Illegal INDEX number or address is specified";
     case CueStatus(egIndex, erNotConsecutive): return "INDEX numbers are not in sequential order";
     case CueStatus(egIndex, erFileStartNotZero): return "First INDEX of file does not start at 00:00:00";
+    case CueStatus(egIndex, erPastEnd): return "INDEX lies past the end of its FILE";
+    case CueStatus(egIndex, erNoSectors): return "INDEX leaves a track without sectors";
     case CueStatus(egFlags, erNoTrack):
     case CueStatus(egFlags, erMisplaced):
     case CueStatus(egIsrc, erNoTrack):

@@ -21,6 +21,9 @@ constexpr const char* DEMUXERS = "aiff,ape,asf,caf,matroska,mov,mp3,ogg,tta,w64,
 constexpr int IO_BUFFER_SIZE = 1 << 16;
 constexpr std::size_t PROBE_SIZE = 1 << 20;
 constexpr std::int64_t MAX_TAGS_SIZE = 64 << 20;
+// A header's count is kept below this: still far longer than any disc, which the sheet then refuses,
+// and its byte count stays well within 64 bits.
+constexpr std::int64_t MAX_STATED_SAMPLES = std::int64_t(1) << 40;
 
 // Loaded by then: a decoded file's constructor refuses the file when the libraries cannot be loaded.
 const TAvLibrary& Av()
@@ -150,7 +153,7 @@ TLuCueDecodedFile::TLuCueDecodedFile(const std::string& path, const TCountProgre
     if (count < 0)
         count = CountByDecoding();
     Context.reset();
-    DataLength = count * CD_SAMPLE_BYTES;
+    DataLength = std::min(count, MAX_STATED_SAMPLES) * CD_SAMPLE_BYTES;
 }
 
 TLuCueDecodedFile::~TLuCueDecodedFile() = default;

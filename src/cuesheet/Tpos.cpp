@@ -69,6 +69,15 @@ std::string MsfToStr(TMsf msf)
     return text;
 }
 
+std::string FramesToStr(std::int64_t frames)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2lld:%.2lld:%.2lld", static_cast<long long>(frames / FRAMES_PER_MINUTE),
+                  static_cast<long long>(frames / FRAMES_PER_SECOND % 60),
+                  static_cast<long long>(frames % FRAMES_PER_SECOND));
+    return text;
+}
+
 TMsf FramesToMsf(std::uint32_t frames)
 {
     TMsf msf;

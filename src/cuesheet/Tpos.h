@@ -21,6 +21,8 @@ static_assert(sizeof(TMsf) == 4);
 // True for an exact "mm:ss:ff" with minutes 0..98; msf is written only then.
 bool StrToMsf(std::string_view text, TMsf& msf);
 std::string MsfToStr(TMsf msf);
+// "mm:ss:ff" of a frame count of any size: the minutes take as many digits as they need.
+std::string FramesToStr(std::int64_t frames);
 TMsf FramesToMsf(std::uint32_t frames);
 std::int32_t MsfToFrames(TMsf msf);
 

@@ -403,17 +403,6 @@ TEST_F(CliTest, TwoRunsGiveIdenticalFilesAndNoEdcEccKeepsRawSectors)
     EXPECT_EQ(kept.Sub, one.Sub);
 }
 
-TEST_F(CliTest, LeadOutAt150GivesEmptyImagesAndSuccess)
-{
-    Dir.Write("AUDIO.BIN", "");
-    const std::string cue = Dir.Write("empty.cue", AUDIO_CUE);
-    const TRunResult run = RunCli({cue});
-    ASSERT_EQ(run.Exit, 0) << run.Err;
-    EXPECT_EQ(fs::file_size(Dir.File("empty.img")), 0u);
-    EXPECT_EQ(fs::file_size(Dir.File("empty.sub")), 0u);
-    EXPECT_NE(TTempDir::ReadAll(Dir.File("empty.ccd")).find("PLBA=0"), std::string::npos);
-}
-
 TEST_F(CliTest, SignalCancelsBetweenSectors)
 {
     // Sparse MODE1/2048 data: large enough that the run is still going when the signal comes.

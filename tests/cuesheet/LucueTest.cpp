@@ -216,7 +216,7 @@ TEST_F(LoadTest, RippersDialectsKeepNamesAndCodes)
         EXPECT_EQ(Track(1).End, 5);
     }
     ASSERT_TRUE(
-        Load("CATALOG \"4988001234567\"\nFILE \"C:\\Rips\\Album\\SHORT.BIN\" BINARY\nTRACK 01 AUDIO\n"
+        Load("CATALOG \"4988001234567\"\nFILE \"C:\\Rips\\Album\\DATA.BIN\" BINARY\nTRACK 01 AUDIO\n"
              "ISRC \"US-RC1-76-07839\"\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nISRC 000000000000\nINDEX 01 00:00:01\n"));
     EXPECT_EQ(Sheet.Catalog, "4988001234567");
     EXPECT_EQ(Track(1).Isrc, "USRC17607839");
@@ -224,6 +224,70 @@ TEST_F(LoadTest, RippersDialectsKeepNamesAndCodes)
     EXPECT_EQ(Sheet.ResolvePath("\"d:/x/AUDIO.WAV\""), Folder.Dir.File("audio.wav"));
     // Only a drive path falls back to the sheet's folder.
     EXPECT_NE(Sheet.ResolvePath("\"x\\audio.wav\""), Folder.Dir.File("audio.wav"));
+}
+
+// Discs that cannot exist are refused at the line that makes them so; a short track is only a warning.
+TEST_F(LoadTest, DiscsThatCannotExistAreRefusedWithTheirFigures)
+{
+    constexpr std::uintmax_t RAW = 2352;
+    std::string nineGaps = "FILE data.bin BINARY\n";
+    for (int t = 1; t <= 9; ++t)
+    {
+        char track[80];
+        std::snprintf(track, sizeof track, "TRACK %02d AUDIO\nPREGAP 30:00:00\nINDEX 01 00:00:%02d\n", t, t * 5 - 5);
+        nineGaps += track;
+    }
+    const std::string limit = "the disc would be ";
+    const std::string most = " long; a CD holds at most 99:59:74 (line ";
+    const struct
+    {
+        const char* Name;
+        std::uintmax_t Sectors; // of edge.bin, a sparse file
+        std::string Cue;
+        std::uint32_t Status;
+        std::string Detail; // the warning when the sheet loads
+    } cases[] = {
+        {"300 minutes", 300 * 4500, "FILE edge.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", 0x10110,
+         limit + "300:02:00" + most + "1, edge.bin)"},
+        {"102 minutes over two files", 60 * 4500,
+         "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE more.bin BINARY\nTRACK 02 AUDIO\n"
+         "INDEX 01 00:00:00\n",
+         0x40110, limit + "102:13:40" + most + "4, more.bin)"},
+        {"nine PREGAP 30:00:00", 1, nineGaps, 0xC0110, limit + "270:06:00" + most + "12)"},
+        {"lead-out at 99:59:74", 449849, "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 0, ""},
+        {"one POSTGAP sector more", 449849,
+         "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nPOSTGAP 00:00:01\n", 0x10110,
+         limit + "100:00:00" + most + "1, edge.bin)"},
+        {"INDEX 02 past the end", 200, "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:10:00\n",
+         0x4090E, "INDEX 02 00:10:00 lies past the end of \"edge.bin\" (00:02:50)"},
+        {"INDEX 02 at the end", 300, "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:04:00\n", 0,
+         ""},
+        {"INDEX 01 at the end", 300,
+         "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:04:00\n", 0x5090F,
+         "track 2 has no sectors"},
+        {"empty file", 0, "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 0x3090F,
+         "track 1 has no sectors"},
+        {"next track at the same place", 300,
+         "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 00 00:00:00\n", 0x5090F,
+         "track 1 has no sectors"},
+        {"INDEX 02 at the same place", 300,
+         "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:00:00\n", 0x4090F,
+         "track 1 has no sectors before its INDEX 02 00:00:00"},
+    };
+    Folder.Dir.WriteZeros("more.bin", (42 * 4500 + 11 * 75 + 40) * RAW);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Name);
+        Folder.Dir.WriteZeros("edge.bin", c.Sectors * RAW);
+        EXPECT_EQ(Load(c.Cue), c.Status == 0);
+        EXPECT_EQ(Sheet.ErrorCode, c.Status) << std::hex << Sheet.ErrorCode;
+        EXPECT_EQ(Sheet.LoadWarnings.size(), c.Status == 0 && !c.Detail.empty() ? 1u : 0u);
+        EXPECT_EQ(c.Status ? Sheet.ErrorDetail : (Sheet.LoadWarnings.empty() ? "" : Sheet.LoadWarnings[0]), c.Detail);
+    }
+    Folder.Dir.WriteZeros("edge.bin", cases[3].Sectors * RAW);
+    ASSERT_TRUE(Load(cases[3].Cue));
+    EXPECT_EQ(Sheet.LeadOutAddress(), MAX_LEAD_OUT);
+    EXPECT_EQ(CueErrorText(0x10110), "Invalid CUE SHEET command at line 1\nThe disc is too long for a CD");
 }
 
 TEST(CueErrorTextTest, AddsTheLineWhenThereIsOne)

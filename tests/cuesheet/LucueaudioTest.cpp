@@ -268,6 +268,18 @@ TEST_F(AudioFiles, OtherRatesDepthsAndChannelsAreRefusedWithTheirDescription)
     EXPECT_EQ(RefusalOf("mono.mp3"), head + "mono.mp3: 44,100 Hz, MP3, 1 channel" + rule);
 }
 
+// A STREAMINFO count of 2^36 - 1 samples is taken as stated, and the disc is refused as too long for a CD.
+TEST_F(AudioFiles, AStatedCountLongerThanAnyDiscIsRefusedNamingTheFile)
+{
+    Damaged("b4096.flac", "huge.flac", [](std::string& bytes) {
+        bytes[21] = static_cast<char>(bytes[21] | 0x0F);
+        std::fill(bytes.begin() + 22, bytes.begin() + 26, '\xFF');
+    });
+    EXPECT_EQ(RefusalOf("huge.flac"),
+              "Invalid CUE SHEET command at line 1\nThe disc is too long for a CD\n"
+              "the disc would be 25971:06:59 long; a CD holds at most 99:59:74 (line 1, huge.flac)");
+}
+
 TEST_F(AudioFiles, DamageFailsTheReadNamingTheFileAndTheTime)
 {
     const auto middle = [](std::string& bytes) { bytes[bytes.size() / 2] ^= 0x55; };

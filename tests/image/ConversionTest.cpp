@@ -156,18 +156,6 @@ TEST_F(ConversionJobTest, CancelDuringTheRunKeepsTheEarlierSetOrThePartAskedFor)
     }
 }
 
-TEST_F(ConversionJobTest, LeadOutAt150WritesEmptyImagesAndSucceeds)
-{
-    LoadAudioDisc(0);
-    Run(Dir.File("disc.ccd"));
-    EXPECT_EQ(Job.Status.load(), csSucceeded);
-    EXPECT_EQ(Size("disc.img"), 0u);
-    EXPECT_EQ(Size("disc.sub"), 0u);
-    const std::vector<TEvent> expected = {{ON_START, 0},   {peSetRange, 2}, {peSetRange, 2}, {peStep, 0},
-                                          {peComplete, 0}, {peFinished, 0}, {ON_END, 0}};
-    EXPECT_EQ(Events, expected);
-}
-
 // A write that cannot complete (the volume fills in the control file, early in the images, at
 // their very end) must end as a failure, never as success.
 TEST_F(ConversionJobTest, FailedWritesAbortTheRun)

@@ -590,7 +590,8 @@ std::vector<TWaveCase> AbsurdWaves()
     add("data size 0xFFFFFFFF", 0, audio.size(), [](TWaveLayout& s) { s.DeclaredDataSize = 0xFFFFFFFF; });
     add("data size 0x80000000", 0, audio.size(), [](TWaveLayout& s) { s.DeclaredDataSize = 0x80000000; });
     add("data size 0x7FFFFFFF", 0, audio.size(), [](TWaveLayout& s) { s.DeclaredDataSize = 0x7FFFFFFF; });
-    add("data size 0, audio after it", 0, 0, [](TWaveLayout& s) { s.DeclaredDataSize = 0; });
+    // An empty data chunk leaves the track without sectors.
+    add("data size 0, audio after it", 0x3090F, 0, [](TWaveLayout& s) { s.DeclaredDataSize = 0; });
     // A chunk that jumps past the end hides the data chunk.
     add("junk chunk 0xFFFFFFFE", 0x10403, 0,
         [](TWaveLayout& s) { s.ChunksBeforeData = std::string("JUNK\xFE\xFF\xFF\xFF", 8); });
