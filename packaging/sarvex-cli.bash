@@ -28,7 +28,7 @@ _sarvex_cli()
     esac
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--no-edc-ecc --force --quiet --layout --verify --max-errors --json
+        COMPREPLY=($(compgen -W '--no-edc-ecc --force --keep-partial --quiet --layout --verify --max-errors --json
             --output-dir --jobs --fail-fast --subq-patch --no-subq-patch --no-cd-text --help --version' -- "$cur"))
         return
     fi

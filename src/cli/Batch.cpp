@@ -6,11 +6,13 @@
 #include "cuesheet/Lucue.h"
 #include "image/Conversion.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -111,6 +113,17 @@ std::optional<TFileId> IdOf(const std::string& path)
     return TFileId{info.st_dev, info.st_ino};
 }
 
+// One key for every name of an output: its identity where it exists, else its path with the links
+// of its folders resolved.
+std::string OutputKey(const std::string& path)
+{
+    if (const auto id = IdOf(path))
+        return "id " + std::to_string(id->first) + ":" + std::to_string(id->second);
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    return "path " + (error ? std::filesystem::absolute(path, error).lexically_normal() : resolved).string();
+}
+
 // A set must not overwrite a file that another sheet of the batch reads, whichever runs first: the
 // other sheet would lose its data, or be converted from the set's bytes and reported ok.
 void RefuseOverwritingInputs(std::vector<TBatchTask>& tasks)
@@ -119,6 +132,7 @@ void RefuseOverwritingInputs(std::vector<TBatchTask>& tasks)
     for (std::size_t i = 0; i < tasks.size(); ++i)
     {
         std::vector<std::string> inputs = TLuCueSheet::NamedFiles(tasks[i].CuePath);
+        tasks[i].InputFiles = inputs.size();
         inputs.push_back(tasks[i].CuePath);
         for (const std::string& input : inputs)
             if (const auto id = IdOf(input))
@@ -152,7 +166,7 @@ std::vector<TBatchTask> PlanBatch(const std::vector<std::string>& sheets, const 
 {
     namespace fs = std::filesystem;
     std::vector<TBatchTask> tasks;
-    std::map<fs::path, std::string> writers; // control file -> the sheet that writes it
+    std::map<std::string, std::size_t> writers; // output -> the task that writes it
     for (const std::string& sheet : sheets)
     {
         TBatchTask task;
@@ -166,21 +180,47 @@ std::vector<TBatchTask> PlanBatch(const std::vector<std::string>& sheets, const 
                 folder += '/';
             task.CcdPath = folder + ChangeFileExt(fs::path(sheet).filename().string(), ".ccd");
         }
-        std::error_code error;
-        const fs::path key = fs::absolute(task.CcdPath, error).lexically_normal();
-        const auto [writer, inserted] = writers.emplace(key, sheet);
-        if (!inserted)
-            task.Refusal = "\"" + task.CcdPath + "\" is already the output of \"" + writer->second + "\".";
+        for (const std::string& output :
+             {task.CcdPath, ChangeFileExt(task.CcdPath, ".img"), ChangeFileExt(task.CcdPath, ".sub")})
+        {
+            const auto [writer, inserted] = writers.emplace(OutputKey(output), tasks.size());
+            if (!inserted && task.Refusal.empty() && writer->second != tasks.size())
+                task.Refusal = "\"" + task.CcdPath + "\" is already the output of \"" + sheets[writer->second] + "\".";
+        }
         tasks.push_back(task);
     }
     RefuseOverwritingInputs(tasks);
     return tasks;
 }
 
+std::size_t BatchWorkers(std::size_t asked, const std::vector<TBatchTask>& tasks)
+{
+    std::size_t workers = std::min(asked, tasks.size());
+    std::size_t inputs = 0;
+    for (const TBatchTask& task : tasks)
+        inputs = std::max(inputs, task.InputFiles);
+    // A conversion holds its inputs, three outputs, a pipe and the sheet; the rest is the process's own.
+    constexpr std::size_t PER_CONVERSION = 8;
+    constexpr std::size_t RESERVED = 32;
+    rlimit limit = {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return workers;
+    const auto open = static_cast<std::size_t>(limit.rlim_cur);
+    const std::size_t allowed = std::max<std::size_t>(1, (open > RESERVED ? open - RESERVED : 0) /
+                                                             (inputs + PER_CONVERSION));
+    if (workers > allowed)
+    {
+        std::fprintf(stderr, "sarvex-cli: converting %zu sheets at once, not %zu: the limit of %zu open files allows no more\n",
+                     allowed, workers, open);
+        workers = allowed;
+    }
+    return workers;
+}
+
 int RunBatch(const TCliOptions& options, const std::vector<TBatchTask>& tasks)
 {
-    std::size_t workers = options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
-    workers = std::min(workers, tasks.size());
+    const std::size_t workers = BatchWorkers(
+        options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency()), tasks);
 
     TBatchReport report(tasks.size(), workers, options.Quiet, !options.Quiet && ::isatty(STDERR_FILENO));
     TBatchRun run(options, tasks, report);

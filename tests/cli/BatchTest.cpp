@@ -175,6 +175,43 @@ TEST_F(BatchTest, ASetThatWouldOverwriteAnotherSheetsInputIsRefused)
     EXPECT_EQ(TTempDir::ReadAll(Dir.File("track.img")), data);
 }
 
+// Outputs meet by what they are, not how they are spelled: a folder reached through a link is the
+// same folder, whether the set exists yet or not.
+TEST_F(BatchTest, TwoNamesOfOneSetAreOneOutput)
+{
+    const std::string sheet = WriteSheet(0);
+    fs::create_directory_symlink(Dir.Path(), Dir.File("link"));
+    const std::string twin = Dir.File("link/disc0.CUE");
+    fs::copy_file(sheet, twin);
+    for (const bool exists : {false, true})
+    {
+        SCOPED_TRACE(exists ? "set exists" : "no set yet");
+        const TRunResult run = RunCli({"--force", "-j", "2", sheet, twin});
+        EXPECT_EQ(run.Exit, 1);
+        EXPECT_EQ(Lines(run.Out), (std::set<std::string>{sheet + ": ok",
+                                                         twin + ": failed: \"" + Dir.File("link/disc0.ccd") +
+                                                             "\" is already the output of \"" + sheet + "\".",
+                                                         "1 converted, 1 failed, 0 could not be loaded"}));
+        EXPECT_EQ(fs::file_size(Dir.File("disc0.img")), 40u * 2352);
+    }
+}
+
+// More sheets at once than the open files allow: the batch takes fewer at a time and says so.
+TEST_F(BatchTest, WorkersAreCappedByTheOpenFileLimit)
+{
+    std::vector<std::string> args = {SARVEX_CLI, "-j", "40", "--quiet"};
+    for (unsigned k = 0; k < 40; ++k)
+        args.push_back(WriteSheet(k));
+    TSpawnOptions limited;
+    limited.OpenFilesLimit = 64;
+    TTempDir logDir;
+    const TRunResult run = Finish(Spawn(args, logDir, limited), logDir);
+    EXPECT_EQ(run.Exit, 0) << run.Out << run.Err;
+    EXPECT_EQ(run.Err, "sarvex-cli: converting 3 sheets at once, not 40: the limit of 64 open files allows no more\n");
+    for (unsigned k = 0; k < 40; ++k)
+        EXPECT_TRUE(fs::exists(Dir.File("disc" + std::to_string(k) + ".ccd"))) << k;
+}
+
 // A chroot without devpts mounted hands out a master whose terminal cannot be opened.
 bool CanOpenPseudoTerminal()
 {

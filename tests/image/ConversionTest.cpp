@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -158,24 +160,88 @@ TEST_F(ConversionJobTest, CancelDuringTheRunKeepsTheEarlierSetOrThePartAskedFor)
 
 // A write that cannot complete (the volume fills in the control file, early in the images, at
 // their very end) must end as a failure, never as success.
-TEST_F(ConversionJobTest, FailedWritesAbortTheRun)
+// A --force run over a sound set that cannot finish (the volume fills in the control file, early in
+// the images, at their very end; too little room to start; a cancel; a CD-TEXT file that cannot
+// be read) ends as a failure or cancel and leaves the earlier set byte for byte, with no temporary.
+TEST_F(ConversionJobTest, AFailedRunOverASoundSetLeavesItAsItWas)
 {
     LoadAudioDisc(1000);
+    const std::string ccd = Dir.File("disc.ccd");
+    Run(ccd);
+    ASSERT_EQ(Job.Status.load(), csSucceeded);
+    const auto setBytes = [&] {
+        return TTempDir::ReadAll(ccd) + TTempDir::ReadAll(Dir.File("disc.img")) + TTempDir::ReadAll(Dir.File("disc.sub"));
+    };
+    const std::string earlier = setBytes();
     const std::int64_t all = 1000 * (2352 + 96);
-    for (const std::int64_t bytes : {std::int64_t{0}, std::int64_t{5000}, all / 2, all - 1})
+    struct TCase
     {
-        SCOPED_TRACE(bytes);
+        const char* What;
+        std::int64_t WriteBudget = -1;
+        std::int64_t FreeSpace = -1;
+        int CancelAtStep = -1;
+        bool CdTextUnreadable = false;
+    };
+    const std::vector<TCase> cases = {
+        {"full in the .ccd", 0},           {"full early", 5000}, {"full halfway", all / 2}, {"full at the end", all - 1},
+        {"no room", -1, all},              {"cancel", -1, -1, 5},
+        {"unreadable CD-TEXT", -1, -1, -1, true},
+    };
+    ASSERT_EQ(::mkfifo(Dir.File("TEXT.FIFO").c_str(), 0666), 0);
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.What);
         Events.clear();
+        Steps = 0;
+        CancelAtStep = c.CancelAtStep;
         Job.Status = csIdle;
-        const TWriteBudget budget(bytes);
-        Run(Dir.File("full.ccd"));
-        EXPECT_EQ(Job.Status.load(), csFailed);
-        EXPECT_FALSE(Job.ErrorText.empty());
+        Sheet.CdTextFile = c.CdTextUnreadable ? Dir.File("TEXT.FIFO") : std::string();
+        const TWriteBudget budget(c.WriteBudget);
+        TFile::AssumedFreeSpace = c.FreeSpace;
+        Run(ccd);
+        TFile::AssumedFreeSpace = -1;
+        EXPECT_EQ(Job.Status.load(), c.CancelAtStep < 0 ? csFailed : csCancelRequested);
+        EXPECT_EQ(Job.ErrorText.empty(), c.CancelAtStep >= 0) << Job.ErrorText;
         ASSERT_GE(Events.size(), 2u);
-        EXPECT_EQ(Events[Events.size() - 2], TEvent(peAborted, 0));
-        for (const TEvent& event : Events)
-            EXPECT_NE(event.first, peFinished);
+        EXPECT_EQ(Events[Events.size() - 2], TEvent(c.CancelAtStep < 0 ? peAborted : peCanceled, 0));
+        EXPECT_EQ(setBytes(), earlier);
+        EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 6)
+            << "the disc, its sheet, the set and the FIFO; no temporary";
     }
+}
+
+// The free space is checked before a byte is written, against the whole set.
+TEST_F(ConversionJobTest, TooLittleRoomIsRefusedWithTheFigures)
+{
+    LoadAudioDisc(100);
+    TFile::AssumedFreeSpace = 100 * (2352 + 96);
+    Run(Dir.File("disc.ccd"));
+    TFile::AssumedFreeSpace = -1;
+    EXPECT_EQ(Job.Status.load(), csFailed);
+    EXPECT_EQ(Job.ErrorText.rfind("There is not enough free space in \"" + Dir.Path().string() +
+                                      "\" for the image set: it needs 245,",
+                                  0),
+              0u)
+        << Job.ErrorText;
+    EXPECT_NE(Job.ErrorText.find(" bytes, 244,800 are free."), std::string::npos) << Job.ErrorText;
+    EXPECT_FALSE(fs::exists(Dir.File("disc.ccd")));
+}
+
+// A killed run leaves its temporaries; the next run of the same set removes those older than itself.
+TEST_F(ConversionJobTest, StaleTemporariesOfTheSetAreRemoved)
+{
+    LoadAudioDisc(10);
+    const std::string stale = Dir.Write(".disc.img.sarvex-AbC123", "stale");
+    const std::string other = Dir.Write(".other.img.sarvex-AbC123", "another set's");
+    const std::string fresh = Dir.Write(".disc.sub.sarvex-XyZ789", "a run going on now");
+    for (const std::string& old : {stale, other})
+        fs::last_write_time(old, fs::last_write_time(old) - std::chrono::hours(1));
+    fs::last_write_time(fresh, fs::last_write_time(fresh) + std::chrono::hours(1));
+    Run(Dir.File("disc.ccd"));
+    EXPECT_EQ(Job.Status.load(), csSucceeded);
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(other));
+    EXPECT_TRUE(fs::exists(fresh));
 }
 
 TEST(ConversionTablesTest, CodingWithoutItsTablesAbortsTheRun)

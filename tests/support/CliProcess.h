@@ -23,6 +23,7 @@ struct TSpawnOptions
 {
     rlim_t FileSizeLimit = RLIM_INFINITY;
     std::vector<std::string> Environment; // NAME=value, added to ours
+    rlim_t OpenFilesLimit = RLIM_INFINITY;
 };
 
 // fork + exec with stdout and stderr going to files in logDir.
@@ -40,6 +41,11 @@ inline pid_t Spawn(const std::vector<std::string>& args, const TTempDir& logDir,
         const rlimit limit{options.FileSizeLimit, options.FileSizeLimit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         std::signal(SIGXFSZ, SIG_IGN); // writes past the limit then fail with EFBIG
+    }
+    if (options.OpenFilesLimit != RLIM_INFINITY)
+    {
+        const rlimit limit{options.OpenFilesLimit, options.OpenFilesLimit};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
     }
     for (const std::string& entry : options.Environment)
         ::putenv(const_cast<char*>(entry.c_str()));
