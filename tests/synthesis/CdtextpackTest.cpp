@@ -251,22 +251,16 @@ TEST(CdTextFileCheckTest, HeaderBlocksSequenceNumbersAndCrcs)
     EXPECT_EQ(check.BadCrcPacks, (std::vector<std::size_t>{5, 6, 7, 8}));
 
     const std::string full = CdTextFileBytes(257);
-    const struct
-    {
-        TCdTextFileCheck Check;
-        std::size_t Pack;
-        unsigned Found;
-        unsigned Expected;
-    } faults[] = {
-        {renumbered(2, 0), 3, 0, 2}, // a block starts over only at a new block
-        {renumbered(4, 3), 5, 3, 4},
-        {CheckCdTextPacks(std::vector<std::uint8_t>(full.begin(), full.end())), 257, 0, 256}, // past 255
+    // The pack, its sequence number and the one expected.
+    const std::pair<TCdTextFileCheck, std::vector<unsigned>> faults[] = {
+        {renumbered(2, 0), {3, 0, 2}}, // a block starts over only at a new block
+        {renumbered(4, 3), {5, 3, 4}},
+        {CheckCdTextPacks(std::vector<std::uint8_t>(full.begin(), full.end())), {257, 0, 256}}, // past 255
     };
-    for (const auto& f : faults)
+    for (const auto& [found, expected] : faults)
     {
-        EXPECT_EQ(f.Check.Fault, cfSequence);
-        EXPECT_EQ(std::vector<unsigned>({unsigned(f.Check.Pack), f.Check.Found, f.Check.Expected}),
-                  std::vector<unsigned>({unsigned(f.Pack), f.Found, f.Expected}));
+        EXPECT_EQ(found.Fault, cfSequence);
+        EXPECT_EQ(std::vector<unsigned>({unsigned(found.Pack), found.Found, found.Expected}), expected);
     }
     EXPECT_EQ(CheckCdTextPacks(std::vector<std::uint8_t>(8193 * 18, 0x80)).Fault, cfTooManyPacks);
 }
