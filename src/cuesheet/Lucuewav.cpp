@@ -1,5 +1,6 @@
 #include "cuesheet/Lucuewav.h"
 
+#include "cuesheet/Filenames.h"
 #include "cuesheet/Lucueaudio.h"
 
 #include "synthesis/Sector.h"
@@ -111,11 +112,6 @@ TWaveCheck ReadFormat(const TFile& file, TWaveInfo& info)
     }
 }
 
-std::string BaseName(const std::string& path)
-{
-    return path.substr(path.rfind('/') + 1);
-}
-
 // "16-bit", or the kind of samples that are no PCM.
 std::string SampleKind(const TWaveInfo& info)
 {
@@ -136,10 +132,10 @@ TWaveInfo CheckedWaveInfo(const std::string& path)
     if (result == wcCannotOpen)
         throw EFOpenError("File Open Error");
     if (!info.Problem.empty())
-        throw EAudioRefused(BaseName(path) + ": not a readable WAVE file (" + info.Problem + ")");
+        throw EAudioRefused(FileLabel(path) + ": not a readable WAVE file (" + info.Problem + ")");
     if (result != wcAccepted || info.Channels != 2 || info.BitsPerSample != 16 || info.SampleRate != CD_SAMPLE_RATE)
         throw EAudioRefused(
-            AudioRefusalText(BaseName(path), info.SampleRate, SampleKind(info), info.Channels));
+            AudioRefusalText(FileLabel(path), info.SampleRate, SampleKind(info), info.Channels));
     return info;
 }
 
