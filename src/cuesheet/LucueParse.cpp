@@ -310,6 +310,7 @@ TCueErrorReason OpenSource(TLuCueSheet& sheet, std::string_view type, const std:
     }
     catch (...)
     {
+        // No reason is known: the message stands alone.
     }
     return erOpenFailed;
 }

@@ -134,8 +134,7 @@ TWaveInfo CheckedWaveInfo(const std::string& path)
     if (!info.Problem.empty())
         throw EAudioRefused(FileLabel(path) + ": not a readable WAVE file (" + info.Problem + ")");
     if (result != wcAccepted || info.Channels != 2 || info.BitsPerSample != 16 || info.SampleRate != CD_SAMPLE_RATE)
-        throw EAudioRefused(
-            AudioRefusalText(FileLabel(path), info.SampleRate, SampleKind(info), info.Channels));
+        throw EAudioRefused(AudioRefusalText(FileLabel(path), info.SampleRate, SampleKind(info), info.Channels));
     return info;
 }
 

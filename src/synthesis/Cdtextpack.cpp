@@ -165,7 +165,9 @@ bool BuildCdTextPacks(std::span<const TCdTextBlock> blocks, std::uint8_t firstTr
 std::size_t CdTextHeaderSize(std::uint64_t size, std::uint8_t first, std::uint8_t second)
 {
     constexpr std::uint64_t HEADER = 4;
-    return size >= HEADER && size % CD_TEXT_PACK_SIZE == HEADER && std::uint64_t(first << 8 | second) == size - 2 ? HEADER : 0;
+    return size >= HEADER && size % CD_TEXT_PACK_SIZE == HEADER && std::uint64_t(first << 8 | second) == size - 2
+               ? HEADER
+               : 0;
 }
 
 TCdTextFileCheck CheckCdTextPacks(std::span<const std::uint8_t> bytes)

@@ -165,7 +165,8 @@ TMixedDisc WriteMixedDisc(const TTempDir& dir)
     dir.Write("GRAPHICS.BIN", disc.Graphics);
     // Two packs, the disc's title and a track's; the control file keeps the first 16 bytes of each.
     std::string cdText;
-    for (std::string pack : {std::string("\x80\0\0\0ABC", 7), std::string("\x81\x01\x01\0", 4) + std::string(12, '\x81')})
+    for (std::string pack :
+         {std::string("\x80\0\0\0ABC", 7), std::string("\x81\x01\x01\0", 4) + std::string(12, '\x81')})
     {
         pack.resize(16, '\0');
         const std::uint16_t crc = BitwiseCrc({reinterpret_cast<const std::uint8_t*>(pack.data()), 16});
@@ -463,12 +464,10 @@ TEST_F(CliTest, EveryLoadErrorExitsTwoWithTheErrorBoxText)
     Dir.Write("AUDIO.BIN", Pattern(2352 * 10, 9));
     Dir.Write("BAD.WAV", "RIFF....WAVEjunk");
     Dir.Write("TEXT.CDT", CdTextFileBytes());
-    Dir.Write("R48.WAV", MakeWave([] {
-        TWaveLayout wave;
-        wave.SampleRate = 48000;
-        wave.Data = std::string(2352, '\0');
-        return wave;
-    }()));
+    TWaveLayout r48;
+    r48.SampleRate = 48000;
+    r48.Data = std::string(2352, '\0');
+    Dir.Write("R48.WAV", MakeWave(r48));
     std::filesystem::create_directory(Dir.File("TRACKS"));
     const std::string file = "FILE \"AUDIO.BIN\" BINARY\n";
     const std::string track = file + "TRACK 01 AUDIO\n";
@@ -490,8 +489,9 @@ TEST_F(CliTest, EveryLoadErrorExitsTwoWithTheErrorBoxText)
         {"FILE \"TRACKS\" BINARY\n", line + "1\nUnable to find or open FILE\nTRACKS: is a folder"},
         {"FILE \"BAD.WAV\" WAVE\n",
          line + "1\nUnable to find or open FILE\nBAD.WAV: not a readable WAVE file (no format chunk)"},
-        {"FILE \"R48.WAV\" WAVE\n", line + "1\nUnable to find or open FILE\n"
-                                      "R48.WAV: 48,000 Hz, 16-bit, 2 channels; audio must be 44,100 Hz, 16-bit, stereo"},
+        {"FILE \"R48.WAV\" WAVE\n",
+         line + "1\nUnable to find or open FILE\n"
+                "R48.WAV: 48,000 Hz, 16-bit, 2 channels; audio must be 44,100 Hz, 16-bit, stereo"},
         {"FILE AUDIO.BIN\n", line + "1\nIllegal FILE type is specified"},
         {"FILE \"AUDIO.BIN\" OGG\n", line + "1\nUnsupported FILE type is specified"},
         {"FILE \"AUDIO.BIN\" MP3\n", line + "1\nUnable to find or open FILE"},

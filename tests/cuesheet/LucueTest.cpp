@@ -184,7 +184,8 @@ TEST_F(LoadTest, FilesThatCannotBeOpenedAreRefusedWithTheReason)
         {
             EXPECT_FALSE(Load("FILE \"" + c.Name + "\" " + type + "\n" + track));
             EXPECT_EQ(Sheet.ErrorCode, opened ? 0x10403u : 0x10401u) << type;
-            EXPECT_EQ(CueErrorText(Sheet), "Invalid CUE SHEET command at line 1\nUnable to find or open FILE\n" + c.Reason);
+            EXPECT_EQ(CueErrorText(Sheet),
+                      "Invalid CUE SHEET command at line 1\nUnable to find or open FILE\n" + c.Reason);
         }
         EXPECT_FALSE(Load("CDTEXTFILE \"" + c.Name + "\"\nFILE data.bin BINARY\n" + track));
         EXPECT_EQ(CueErrorText(Sheet),
@@ -210,13 +211,13 @@ TEST_F(LoadTest, CdTextFilesThatHoldNoSoundPacksAreRefused)
         {badSequence, "pack 7's sequence number is 5, expected 6"},
         {std::string(8193 * 18 + 4, '\x80'), "8,193 packs; a control file holds at most 8,192"},
     };
+    const std::string head = "Invalid CUE SHEET command at line 1\nUnable to find or open CDTEXTFILE\ndisc.cdt: ";
     const std::string sheet = "CDTEXTFILE \"sub/disc.cdt\"\nFILE data.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
     for (const auto& [bytes, reason] : cases)
     {
         Folder.Dir.Write("SUB/disc.cdt", bytes);
         EXPECT_FALSE(Load(sheet));
-        EXPECT_EQ(CueErrorText(Sheet), "Invalid CUE SHEET command at line 1\nUnable to find or open CDTEXTFILE\n"
-                                       "disc.cdt: " + reason);
+        EXPECT_EQ(CueErrorText(Sheet), head + reason);
     }
     // Some tools write no CRC: such packs are kept, with a warning.
     std::string noCrc = CdTextFileBytes(3);

@@ -50,8 +50,8 @@ inline std::string MakeWave(const TWaveLayout& layout)
     const std::uint32_t formatSize = layout.Extensible ? 40 : layout.FormatChunkSize;
     if (layout.Extensible)
     {
-        PutLE(fmt, 22, 2);                    // the size of the extension
-        PutLE(fmt, layout.BitsPerSample, 2);  // valid bits
+        PutLE(fmt, 22, 2);                           // the size of the extension
+        PutLE(fmt, layout.BitsPerSample, 2);         // valid bits
         PutLE(fmt, layout.Channels == 2 ? 3 : 4, 4); // front left and right, or centre
         PutLE(fmt, layout.FormatTag, 2);
         fmt += std::string("\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 14);
