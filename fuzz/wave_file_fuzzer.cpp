@@ -1,7 +1,9 @@
-// WAVE file bytes -> ReadWaveHeader and the WAVE source's seek and read. The input itself is the
-// oracle: whatever the source returns must be the bytes of the file at DataOffset + position.
+// WAVE file bytes -> ReadWaveHeader's chunk walk and the WAVE source's seek and read. The input itself
+// is the oracle: whatever the source returns must be the bytes of the file at DataOffset + position,
+// and a refusal always says why.
 #include "FuzzSupport.h"
 
+#include "cuesheet/Lucueaudio.h"
 #include "cuesheet/Lucuewav.h"
 #include "cuesheet/Tpos.h"
 
@@ -9,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -35,8 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(info.DataOffset >= 8 && info.DataOffset <= fileSize, "data offset outside the file");
         Check(info.DataLength >= 0 && info.DataOffset + info.DataLength <= fileSize, "data past the end of the file");
         Check(std::memcmp(data + info.DataOffset - 8, "data", 4) == 0, "data offset not behind a data chunk header");
-        Check(info.Channels == 1 || info.Channels == 2, "channel count");
-        Check(info.BitsPerSample == 8 || info.BitsPerSample == 16, "sample size");
+        Check(info.Problem.empty() && info.FormatTag == 1, "accepted with a problem or without PCM");
+        Check(info.Channels >= 1, "channel count");
+        Check(info.BitsPerSample > 0 && info.BitsPerSample % 8 == 0, "sample size");
+    }
+    else
+    {
+        Check(!info.Problem.empty() || info.FormatTag != 1, "refused without a reason");
     }
 
     const bool playable =
@@ -70,9 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(std::memcmp(buffer.data(), data + source.DataStart + position, n) == 0, "read returned other bytes");
         }
     }
-    catch (const EFOpenError&)
+    catch (const EAudioRefused& error)
     {
         Check(!playable, "the source refused a playable file");
+        Check(std::string_view(error.what()).starts_with("input.wav: "), "a refusal that does not name the file");
     }
     return 0;
 }

@@ -70,10 +70,10 @@ def ops(*items):
 
 
 def wave(rate=44100, channels=2, bits=16, tag=1, fmt_extra=b'', chunks=b'', data=b'', declared=None,
-         trailer=b''):
+         trailer=b'', before=b''):
     align = channels * bits // 8
     fmt = struct.pack('<HHIIHH', tag, channels, rate, rate * align, align, bits) + fmt_extra
-    body = b'WAVE' + b'fmt ' + struct.pack('<I', len(fmt)) + fmt + chunks
+    body = b'WAVE' + before + b'fmt ' + struct.pack('<I', len(fmt)) + fmt + chunks
     body += b'data' + struct.pack('<I', len(data) if declared is None else declared) + data + trailer
     return b'RIFF' + struct.pack('<I', len(body)) + body
 
@@ -95,6 +95,11 @@ put('wave_file', 'rate48k.wav', wave(rate=48000, data=audio[:588]))
 put('wave_file', 'mono8.wav', wave(channels=1, bits=8, data=audio[:588]))
 put('wave_file', 'float.wav', wave(tag=3, bits=32, data=audio[:588]))
 put('wave_file', 'extensible.wav', wave(tag=0xFFFE, fmt_extra=b'\x16\0' + b'\0' * 22, data=audio[:588]))
+# As Windows tools write them: an extensible header naming PCM, and a LIST chunk before "fmt ".
+pcm_guid = b'\x01\0\0\0\0\0\x10\0\x80\0\0\xaa\0\x38\x9b\x71'
+put('wave_file', 'extensible_pcm.wav',
+    wave(tag=0xFFFE, fmt_extra=struct.pack('<HHI', 22, 16, 3) + pcm_guid, data=audio) + seeks)
+put('wave_file', 'list_first.wav', wave(before=chunk(b'LIST', b'INFOISFT\x05\0\0\0tool\0'), data=audio) + seeks)
 put('wave_file', 'no_data.wav', wave(data=b'')[:-8])
 put('wave_file', 'truncated.wav', wave(data=audio)[:30])
 
@@ -131,6 +136,8 @@ put('cd_text', 'album.cdt', album + size_info + struct.pack('>H', crc16(size_inf
 put('cd_text', 'one_pack.cdt', packs([(0x80, 0, 'ABC')]))
 put('cd_text', 'trailing_byte.cdt', packs([(0x80, 0, 'Title'), (0x81, 0, 'Artist')]) + b'\0')
 put('cd_text', 'short.cdt', b'\x80\0\0\0ABC')
+# A READ TOC header before the packs.
+put('cd_text', 'toc_header.cdt', struct.pack('>HH', len(album) + 2, 0) + album)
 
 # LibCrypt side-cars: the MediEvil frame in both formats, and an .sbi with a record of each type.
 medievil = bytes([0x41, 0x01, 0x01, 0x07, 0x06, 0x05, 0x00, 0x23, 0x08, 0x05, 0xFF, 0xB8])

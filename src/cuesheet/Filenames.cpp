@@ -1,6 +1,7 @@
 #include "cuesheet/Filenames.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <vector>
@@ -77,4 +78,34 @@ std::string CaseInsensitiveLookup(const std::string& path)
             result += '/';
     }
     return result;
+}
+
+std::string FileLabel(std::string_view name)
+{
+    const std::size_t slash = name.find_last_of("\\/");
+    return std::string(slash == std::string_view::npos ? name : name.substr(slash + 1));
+}
+
+std::string NoFileReason(const std::string& path)
+{
+    if (path.empty())
+        return "no such file";
+    struct stat st = {};
+    if (::stat(path.c_str(), &st) != 0)
+    {
+        if (errno == ELOOP)
+            return "is a link loop";
+        if (errno == EACCES)
+            return "cannot be reached (Permission denied)";
+        return ::lstat(path.c_str(), &st) == 0 ? "is a link to no file" : "no such file";
+    }
+    if (S_ISREG(st.st_mode))
+        return {};
+    if (S_ISDIR(st.st_mode))
+        return "is a folder";
+    if (S_ISFIFO(st.st_mode))
+        return "is a pipe, not a file";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return "is a device, not a file";
+    return "is not a regular file";
 }

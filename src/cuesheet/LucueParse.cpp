@@ -1,6 +1,7 @@
 // Reading a cue sheet: one command per line, checked against the placement rules in order.
 #include "cuesheet/Lucue.h"
 
+#include "cuesheet/Cdtextfile.h"
 #include "cuesheet/Cuetext.h"
 #include "cuesheet/Filenames.h"
 #include "cuesheet/Lucueaudio.h"
@@ -249,10 +250,17 @@ TCueErrorReason HandleCdTextFile(TSheetReader& reader, const TCueCommand& comman
 {
     if (reader.CdTextGiven)
         return erGivenTwice;
-    const std::string path = reader.Sheet.NoteFileTried(command.ArgOriginal);
+    TLuCueSheet& sheet = reader.Sheet;
+    const std::string path = sheet.NoteFileTried(command.ArgOriginal);
+    const std::string label = FileLabel(sheet.TriedFileName);
     if (!IsRegularFile(path))
+    {
+        sheet.ErrorDetail = label + ": " + NoFileReason(path);
         return erNotFound;
-    reader.Sheet.CdTextFile = path;
+    }
+    if (!CheckCdTextFile(path, label, sheet.ErrorDetail, sheet.LoadWarnings))
+        return erNotFound;
+    sheet.CdTextFile = path;
     reader.CdTextGiven = true;
     return erNone;
 }
@@ -293,6 +301,45 @@ void CarryTrack(TLuCueTrack& track, std::int32_t newFile)
     track.FileIndex = newFile;
 }
 
+// Opens the source of a FILE line into the sheet's next slot and measures its data; a refusal leaves its
+// reason in ErrorDetail.
+TCueErrorReason OpenSource(TLuCueSheet& sheet, std::string_view type, const std::string& path, std::int64_t& dataSize)
+{
+    auto& slot = sheet.Files[static_cast<std::size_t>(sheet.FileCount)];
+    try
+    {
+        if (type == "BINARY")
+            slot = std::make_unique<TLuCueBinFile>(path);
+        else if (type == "MOTOROLA")
+            slot = std::make_unique<TLuCueMotorolaFile>(path);
+        else
+            slot = OpenAudioFile(path, sheet.CountProgress);
+        dataSize = slot->Seek(0, soEnd);
+        return erNone;
+    }
+    catch (const ECountCanceled&)
+    {
+        throw; // ends the load
+    }
+    catch (const EAudioRefused& error)
+    {
+        sheet.ErrorDetail = error.what();
+    }
+    catch (const EAudioDamaged& error)
+    {
+        sheet.ErrorDetail = error.what(); // found by the counting pass
+    }
+    catch (const std::system_error& error)
+    {
+        sheet.ErrorDetail = FileLabel(sheet.TriedFileName) + ": cannot be read (" + error.code().message() + ")";
+    }
+    catch (...)
+    {
+        // No reason is known: the message stands alone.
+    }
+    return erOpenFailed;
+}
+
 TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
 {
     TLuCueSheet& sheet = reader.Sheet;
@@ -309,38 +356,14 @@ TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
     const std::string_view type = TrimLeftBlanks(command.Arg.substr(blank));
     const std::string path = sheet.NoteFileTried(command.ArgOriginal.substr(0, blank));
     if (!IsRegularFile(path))
+    {
+        sheet.ErrorDetail = FileLabel(sheet.TriedFileName) + ": " + NoFileReason(path);
         return erNotFound;
+    }
     if (type != "BINARY" && type != "MOTOROLA" && !IsAudioFileType(type))
         return erUnsupportedType;
-    auto& slot = sheet.Files[static_cast<std::size_t>(sheet.FileCount)];
-    try
-    {
-        if (type == "BINARY")
-            slot = std::make_unique<TLuCueBinFile>(path);
-        else if (type == "MOTOROLA")
-            slot = std::make_unique<TLuCueMotorolaFile>(path);
-        else
-            slot = OpenAudioFile(path, sheet.CountProgress);
-        reader.DataSize = slot->Seek(0, soEnd);
-    }
-    catch (const ECountCanceled&)
-    {
-        throw; // ends the load
-    }
-    catch (const EAudioRefused& error)
-    {
-        sheet.ErrorDetail = error.what();
-        return erOpenFailed;
-    }
-    catch (const EAudioDamaged& error)
-    {
-        sheet.ErrorDetail = error.what(); // found by the counting pass
-        return erOpenFailed;
-    }
-    catch (...)
-    {
-        return erOpenFailed;
-    }
+    if (const TCueErrorReason reason = OpenSource(sheet, type, path, reader.DataSize); reason != erNone)
+        return reason;
     reader.CurrentFile = sheet.FileCount++;
     reader.FileHasTrack = false;
     reader.FileHasIndex = false;

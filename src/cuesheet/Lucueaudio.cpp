@@ -65,6 +65,8 @@ std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path, const TCountP
     {
         TLuCueBinFile probe(path);
         const std::size_t n = probe.Read(head.data(), head.size());
+        if (n == 0)
+            throw EAudioRefused(BaseName(path) + ": the file is empty");
         if (n == head.size() && std::memcmp(head.data(), "RIFF", 4) == 0 &&
             std::memcmp(head.data() + 8, "WAVE", 4) == 0)
             return std::make_unique<TLuCueWavFile>(path);
@@ -167,8 +169,11 @@ void TLuCueAudioFile::CheckIntact()
 
 void TLuCueAudioFile::Refuse(std::int64_t rate, int bits, int channels) const
 {
-    std::string text = Name + ": " + GroupedNumber(rate) + " Hz, ";
-    text += bits > 0 ? std::to_string(bits) + "-bit, " : Format + ", ";
-    text += std::to_string(channels) + (channels == 1 ? " channel" : " channels");
-    throw EAudioRefused(text + "; audio must be 44,100 Hz, 16-bit, stereo");
+    throw EAudioRefused(AudioRefusalText(Name, rate, bits > 0 ? std::to_string(bits) + "-bit" : Format, channels));
+}
+
+std::string AudioRefusalText(const std::string& name, std::int64_t rate, const std::string& samples, int channels)
+{
+    return name + ": " + GroupedNumber(rate) + " Hz, " + samples + ", " + std::to_string(channels) +
+           (channels == 1 ? " channel" : " channels") + "; audio must be 44,100 Hz, 16-bit, stereo";
 }

@@ -12,19 +12,24 @@ struct TWaveInfo
     std::int32_t Channels = 0;
     std::int32_t BitsPerSample = 0;
     std::int32_t SampleRate = 0;
+    std::uint16_t FormatTag = 0; // of the samples, also under an extensible header: 1 is PCM
+    // Why the header cannot be read, for messages; empty when it can (it may still hold no PCM).
+    std::string Problem;
 };
 
 enum TWaveCheck : std::uint8_t
 {
     wcCannotOpen = 0, // missing, not a regular file, or not openable
-    wcNotWave = 1,    // not an acceptable WAVE file
+    wcNotWave = 1,    // not an acceptable PCM WAVE file
     wcAccepted = 2,
 };
 
-// Reads the header of a PCM WAVE file. DataLength is clamped to the bytes that really follow DataOffset.
+// Reads the header of a PCM WAVE file, plain or extensible. DataLength is clamped to the bytes that
+// really follow DataOffset.
 TWaveCheck ReadWaveHeader(const std::string& path, TWaveInfo& info);
 
-// Raised when a WAVE file cannot be opened or is not 44,100 Hz 16-bit stereo PCM.
+// Raised when a WAVE file cannot be opened; one that is not 44,100 Hz 16-bit stereo PCM raises
+// EAudioRefused with the reason.
 class EFOpenError : public std::runtime_error
 {
 public:

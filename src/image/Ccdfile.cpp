@@ -18,8 +18,7 @@ constexpr std::size_t CD_TEXT_PACK_SHOWN = 16;
 constexpr std::size_t DESCRIPTOR_SIZE = 11;
 constexpr std::size_t FIRST_DESCRIPTOR = 4;
 constexpr std::uint8_t POINT_LEAD_OUT = 0xA2;
-// A lead-in holds at most 8 blocks of 256 packs; this leaves room for odd dumps and no more.
-constexpr std::int64_t MAX_CD_TEXT_PACKS = 4 * 8 * 256;
+constexpr auto MAX_CD_TEXT_PACKS = static_cast<std::int64_t>(CD_TEXT_FILE_MAX_PACKS);
 
 std::string HexByte(unsigned value)
 {
@@ -52,16 +51,14 @@ bool CdTextFileIsNamed(const std::string& path)
     return kind == pkRegular || kind == pkOther;
 }
 
-// Drives and dumping tools save the answer of READ TOC/PMA/ATIP as it came: a 4-byte header (the data
-// length, big-endian, then two reserved bytes) before the packs. 4 when the file starts with one, else 0.
+// 4 when the file starts with a READ TOC/PMA/ATIP header, else 0.
 std::int64_t ReadTocHeaderSize(const TFile& file, std::int64_t size)
 {
-    constexpr std::int64_t HEADER = 4;
-    if (size < HEADER || size % static_cast<std::int64_t>(CD_TEXT_PACK_SIZE) != HEADER)
+    if (size < 2)
         return 0;
     std::array<std::uint8_t, 2> length{};
     file.ReadExact(0, length);
-    return (length[0] << 8 | length[1]) == size - 2 ? HEADER : 0;
+    return static_cast<std::int64_t>(CdTextHeaderSize(static_cast<std::uint64_t>(size), length[0], length[1]));
 }
 
 // The packs built from the sheet's text lines, as a CD-TEXT file's would be written.

@@ -162,6 +162,58 @@ bool BuildCdTextPacks(std::span<const TCdTextBlock> blocks, std::uint8_t firstTr
     return true;
 }
 
+std::size_t CdTextHeaderSize(std::uint64_t size, std::uint8_t first, std::uint8_t second)
+{
+    constexpr std::uint64_t HEADER = 4;
+    return size >= HEADER && size % CD_TEXT_PACK_SIZE == HEADER && std::uint64_t(first << 8 | second) == size - 2
+               ? HEADER
+               : 0;
+}
+
+TCdTextFileCheck CheckCdTextPacks(std::span<const std::uint8_t> bytes)
+{
+    TCdTextFileCheck check;
+    if (bytes.size() >= 2)
+        check.HeaderSize = CdTextHeaderSize(bytes.size(), bytes[0], bytes[1]);
+    const std::size_t size = bytes.size() - check.HeaderSize;
+    check.Packs = size / CD_TEXT_PACK_SIZE;
+    if (size == 0)
+        check.Fault = cfEmpty;
+    else if (size % CD_TEXT_PACK_SIZE != 0)
+        check.Fault = cfPartialPack;
+    else if (check.Packs > CD_TEXT_FILE_MAX_PACKS)
+        check.Fault = cfTooManyPacks;
+    const TLuSubQCrc crc;
+    int block = -1;
+    unsigned expected = 0;
+    for (std::size_t i = 0; i < check.Packs && check.Fault == cfNone; ++i)
+    {
+        const auto pack = bytes.subspan(check.HeaderSize + i * CD_TEXT_PACK_SIZE, CD_TEXT_PACK_SIZE);
+        check.Pack = i + 1;
+        check.Found = pack[0];
+        if (pack[0] < ptTitle || pack[0] > ptSizeInfo)
+        {
+            check.Fault = cfPackType;
+            break;
+        }
+        // A block may count from 0 again or go on from the block before.
+        const int packBlock = (pack[3] >> 4) & 7;
+        if (packBlock != block && pack[2] == 0)
+            expected = 0;
+        block = packBlock;
+        check.Found = pack[2];
+        check.Expected = expected;
+        if (pack[2] != expected)
+            check.Fault = cfSequence;
+        expected = pack[2] + 1u; // past 255 no pack of the block can match
+        if (crc.ComputeBytes(pack.first(CD_TEXT_PACK_SIZE - 2)) != (pack[16] << 8 | pack[17]))
+            check.BadCrcPacks.push_back(i + 1);
+    }
+    if (check.Fault == cfNone)
+        check.Pack = check.Found = check.Expected = 0;
+    return check;
+}
+
 std::uint16_t CdTextGenreCode(std::string_view name)
 {
     // Codes 2 to 27 in order, as readers name them (there is no code for soundtracks).

@@ -65,6 +65,41 @@ struct TCdTextOverflow
 bool BuildCdTextPacks(std::span<const TCdTextBlock> blocks, std::uint8_t firstTrack, std::uint8_t lastTrack,
                       std::vector<TCdTextPack>& packs, TCdTextOverflow* overflow = nullptr);
 
+// A CD-TEXT file may hold four times the packs a lead-in can: room for odd dumps, and what the control
+// file takes.
+inline constexpr std::size_t CD_TEXT_FILE_MAX_PACKS = 4 * CD_TEXT_MAX_BLOCKS * CD_TEXT_MAX_PACKS;
+
+enum TCdTextFault : std::uint8_t
+{
+    cfNone = 0,
+    cfEmpty = 1,        // no pack at all
+    cfPartialPack = 2,  // the bytes after the header are no whole number of packs
+    cfTooManyPacks = 3, // more than CD_TEXT_FILE_MAX_PACKS
+    cfPackType = 4,     // Found is a type outside 0x80-0x8F
+    cfSequence = 5,     // Found is a sequence number other than Expected
+};
+
+// What CheckCdTextPacks found in the bytes of a CD-TEXT file. Packs are numbered from 1.
+struct TCdTextFileCheck
+{
+    TCdTextFault Fault = cfNone;
+    std::size_t Pack = 0; // the first pack at fault
+    unsigned Found = 0;
+    unsigned Expected = 0;
+    std::size_t HeaderSize = 0; // 4 when the file starts with a READ TOC header
+    std::size_t Packs = 0;
+    std::vector<std::size_t> BadCrcPacks; // packs that fail their CRC; they are no fault
+};
+
+// Drives and dumping tools save the answer of READ TOC/PMA/ATIP as it came: a 4-byte header (the data
+// length, big-endian, then two reserved bytes) before the packs. 4 for a file of size bytes that
+// starts with one, else 0; first and second are its first two bytes.
+std::size_t CdTextHeaderSize(std::uint64_t size, std::uint8_t first, std::uint8_t second);
+
+// Checks the packs of a CD-TEXT file: whole packs after an optional header, types 0x80-0x8F and
+// sequence numbers that count up from 0 in each block (or go on from the block before).
+TCdTextFileCheck CheckCdTextPacks(std::span<const std::uint8_t> bytes);
+
 // The genre code for a genre name (case-insensitive; "Rock" stands for "Rock Music"), or 0x0001
 // "not defined" when the name is not in the list.
 std::uint16_t CdTextGenreCode(std::string_view name);

@@ -1,6 +1,8 @@
 // End-to-end tests: sarvex-cli runs as its own process on small generated discs, and the output
 // files are checked against values worked out here by hand or with the plain codes of ImageOracle.
 #include "support/Audio.h"
+#include "support/BitCrc.h"
+#include "support/CdTextFile.h"
 #include "support/CliProcess.h"
 #include "support/Controlfile.h"
 #include "support/ImageOracle.h"
@@ -161,9 +163,15 @@ TMixedDisc WriteMixedDisc(const TTempDir& dir)
     dir.Write("XARAW.BIN", disc.XaRaw);
     dir.Write("SONG.WAV", Wave(disc.Pcm));
     dir.Write("GRAPHICS.BIN", disc.Graphics);
-    std::string cdText("\x80\0\0\0ABC", 7);
-    cdText.resize(16, '\0');
-    cdText += "\x12\x34" + std::string(16, '\x81') + "\x56\x78" + "!";
+    // Two packs, the disc's title and a track's; the control file keeps the first 16 bytes of each.
+    std::string cdText;
+    for (std::string pack :
+         {std::string("\x80\0\0\0ABC", 7), std::string("\x81\x01\x01\0", 4) + std::string(12, '\x81')})
+    {
+        pack.resize(16, '\0');
+        const std::uint16_t crc = BitwiseCrc({reinterpret_cast<const std::uint8_t*>(pack.data()), 16});
+        cdText += pack + static_cast<char>(crc >> 8) + static_cast<char>(crc);
+    }
     dir.Write("TEXT.CDT", cdText);
     disc.Cue = dir.Write("mixed.cue", "REM mixed disc\r\n"
                                       "CATALOG 0123456789012\r\n"
@@ -268,7 +276,7 @@ TEST_F(CliTest, MixedDiscCarriesEveryTrackTypeIntact)
     EXPECT_EQ(ccd.at("Disc").at("CDTextLength"), "36");
     EXPECT_EQ(ccd.at("CDText").at("Entries"), "2");
     EXPECT_EQ(ccd.at("CDText").at("Entry 0"), "80 00 00 00 41 42 43 00 00 00 00 00 00 00 00 00");
-    EXPECT_EQ(ccd.at("CDText").at("Entry 1"), "81 81 81 81 81 81 81 81 81 81 81 81 81 81 81 81");
+    EXPECT_EQ(ccd.at("CDText").at("Entry 1"), "81 01 01 00 81 81 81 81 81 81 81 81 81 81 81 81");
     EXPECT_EQ(ccd.at("Session 1").at("PreGapMode"), "1");
     EXPECT_EQ(ccd.at("Entry 1").at("PMin"), "6");
     EXPECT_EQ(ccd.at("Entry 2").at("PLBA"), "965");
@@ -452,7 +460,12 @@ TEST_F(CliTest, EveryLoadErrorExitsTwoWithTheErrorBoxText)
 {
     Dir.Write("AUDIO.BIN", Pattern(2352 * 10, 9));
     Dir.Write("BAD.WAV", "RIFF....WAVEjunk");
-    Dir.Write("TEXT.CDT", "");
+    Dir.Write("TEXT.CDT", CdTextFileBytes());
+    TWaveLayout r48;
+    r48.SampleRate = 48000;
+    r48.Data = std::string(2352, '\0');
+    Dir.Write("R48.WAV", MakeWave(r48));
+    std::filesystem::create_directory(Dir.File("TRACKS"));
     const std::string file = "FILE \"AUDIO.BIN\" BINARY\n";
     const std::string track = file + "TRACK 01 AUDIO\n";
     const std::string full = track + "INDEX 01 00:00:00\n";
@@ -463,14 +476,19 @@ TEST_F(CliTest, EveryLoadErrorExitsTwoWithTheErrorBoxText)
         {"REM nothing\n\n", "No FILEs were specified"},
         {file, "No TRACKs were defined for the last file"},
         {track, "No starting INDEX was defined for the last track"},
-        {"\n\nCDTEXTFILE \"NONE.CDT\"\n" + full, line + "3\nUnable to find or open CDTEXTFILE"},
+        {"\n\nCDTEXTFILE \"NONE.CDT\"\n" + full, line + "3\nUnable to find or open CDTEXTFILE\nNONE.CDT: no such file"},
         {"CDTEXTFILE \"TEXT.CDT\"\nCDTEXTFILE \"TEXT.CDT\"\n" + full,
          line + "2\nCommand cannot be specified more than one per disc"},
         {"CATALOG 012345678901\n" + full, line + "1\nCATALOG number is wrong length or contains illegal characters"},
         {"CATALOG 0123456789012\ncatalog 0123456789012\n" + full,
          line + "2\nCommand cannot be specified more than one per disc"},
-        {"FILE \"MISSING.BIN\" BINARY\n", line + "1\nUnable to find or open FILE"},
-        {"FILE \"BAD.WAV\" WAVE\n", line + "1\nUnable to find or open FILE"},
+        {"FILE \"MISSING.BIN\" BINARY\n", line + "1\nUnable to find or open FILE\nMISSING.BIN: no such file"},
+        {"FILE \"TRACKS\" BINARY\n", line + "1\nUnable to find or open FILE\nTRACKS: is a folder"},
+        {"FILE \"BAD.WAV\" WAVE\n",
+         line + "1\nUnable to find or open FILE\nBAD.WAV: not a readable WAVE file (no format chunk)"},
+        {"FILE \"R48.WAV\" WAVE\n",
+         line + "1\nUnable to find or open FILE\n"
+                "R48.WAV: 48,000 Hz, 16-bit, 2 channels; audio must be 44,100 Hz, 16-bit, stereo"},
         {"FILE AUDIO.BIN\n", line + "1\nIllegal FILE type is specified"},
         {"FILE \"AUDIO.BIN\" OGG\n", line + "1\nUnsupported FILE type is specified"},
         {"FILE \"AUDIO.BIN\" MP3\n", line + "1\nUnable to find or open FILE"},

@@ -1,5 +1,6 @@
 #include "cuesheet/Lucue.h"
 
+#include "support/CdTextFile.h"
 #include "support/TempDir.h"
 #include "support/Wave.h"
 
@@ -20,7 +21,7 @@ public:
     {
         Dir.WriteZeros("data.bin", 300 * 2352);
         Dir.WriteZeros("short.bin", 1000);
-        Dir.Write("disc.cdt", std::string(36, '\x80'));
+        Dir.Write("disc.cdt", CdTextFileBytes());
         TWaveLayout audio;
         audio.Data = std::string(750 * 2352, '\x02');
         Dir.Write("audio.wav", MakeWave(audio));
@@ -150,20 +151,82 @@ TEST_F(LoadTest, FileNamesKeepTheirCaseAndMatchFoldersIgnoringCase)
     EXPECT_EQ(Sheet.ResolvePath("   "), "");
 }
 
-TEST_F(LoadTest, AFifoOrUnreadableFileIsNotOpened)
+// Whatever the FILE type, and for CDTEXTFILE, the fixed message stays and a line says what the name is.
+TEST_F(LoadTest, FilesThatCannotBeOpenedAreRefusedWithTheReason)
 {
+    const fs::path dir = Folder.Dir.Path();
     ASSERT_EQ(::mkfifo(Folder.Dir.File("pipe.bin").c_str(), 0600), 0);
-    EXPECT_FALSE(Load("FILE pipe.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"));
-    EXPECT_EQ(Sheet.ErrorCode, 0x10401u);
-    EXPECT_FALSE(Sheet.Load(Folder.Dir.File("pipe.bin")));
-    EXPECT_EQ(Sheet.ErrorCode, 0x001u);
-    if (::geteuid() != 0)
+    fs::create_symlink("loop.bin", dir / "loop.bin");
+    fs::create_symlink("gone.bin", dir / "dangling.bin");
+    Folder.Dir.WriteZeros("locked.bin", 2352);
+    ::chmod(Folder.Dir.File("locked.bin").c_str(), 0);
+    const struct
     {
-        Folder.Dir.WriteZeros("locked.bin", 2352);
-        ::chmod(Folder.Dir.File("locked.bin").c_str(), 0);
-        EXPECT_FALSE(Load("FILE locked.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"));
-        EXPECT_EQ(Sheet.ErrorCode, 0x10403u);
+        std::string Name;
+        std::string Reason;
+    } cases[] = {
+        {"missing.bin", "missing.bin: no such file"},
+        {"folder", "folder: is a folder"},
+        {"pipe.bin", "pipe.bin: is a pipe, not a file"},
+        {"/dev/zero", "zero: is a device, not a file"},
+        {"loop.bin", "loop.bin: is a link loop"},
+        {"dangling.bin", "dangling.bin: is a link to no file"},
+        {"locked.bin", "locked.bin: cannot be read (Permission denied)"},
+    };
+    const std::string track = "TRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Name);
+        if (c.Name == "locked.bin" && ::geteuid() == 0)
+            continue;
+        const bool opened = c.Name == "locked.bin"; // found, but it cannot be read
+        for (const char* type : {"BINARY", "MOTOROLA", "WAVE"})
+        {
+            EXPECT_FALSE(Load("FILE \"" + c.Name + "\" " + type + "\n" + track));
+            EXPECT_EQ(Sheet.ErrorCode, opened ? 0x10403u : 0x10401u) << type;
+            EXPECT_EQ(CueErrorText(Sheet),
+                      "Invalid CUE SHEET command at line 1\nUnable to find or open FILE\n" + c.Reason);
+        }
+        EXPECT_FALSE(Load("CDTEXTFILE \"" + c.Name + "\"\nFILE data.bin BINARY\n" + track));
+        EXPECT_EQ(CueErrorText(Sheet),
+                  "Invalid CUE SHEET command at line 1\nUnable to find or open CDTEXTFILE\n" + c.Reason);
     }
+    // The sheet itself has no reason line: its message names it.
+    EXPECT_FALSE(Sheet.Load(Folder.Dir.File("pipe.bin")));
+    EXPECT_EQ(CueErrorText(Sheet), "Unable to find or open CUE SHEET");
+}
+
+// A CD-TEXT file is copied as it is, so the load checks what the packs could not be.
+TEST_F(LoadTest, CdTextFilesThatHoldNoSoundPacksAreRefused)
+{
+    std::string badType = CdTextFileBytes(3);
+    badType[2 * 18] = '\x12';
+    std::string badSequence = CdTextFileBytes(7);
+    badSequence[6 * 18 + 2] = 5;
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string(1000, '\x80'), "1,000 bytes is not a whole number of 18-byte packs"},
+        {CdTextFileBytes(1).substr(1), "17 bytes is not a whole number of 18-byte packs"},
+        {"", "the file holds no CD-TEXT packs"},
+        {badType, "pack 3 has type 0x12; CD-TEXT packs are 0x80-0x8F"},
+        {badSequence, "pack 7's sequence number is 5, expected 6"},
+        {std::string(8193 * 18 + 4, '\x80'), "8,193 packs; a control file holds at most 8,192"},
+    };
+    const std::string head = "Invalid CUE SHEET command at line 1\nUnable to find or open CDTEXTFILE\ndisc.cdt: ";
+    const std::string sheet = "CDTEXTFILE \"sub/disc.cdt\"\nFILE data.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+    for (const auto& [bytes, reason] : cases)
+    {
+        Folder.Dir.Write("SUB/disc.cdt", bytes);
+        EXPECT_FALSE(Load(sheet));
+        EXPECT_EQ(CueErrorText(Sheet), head + reason);
+    }
+    // Some tools write no CRC: such packs are kept, with a warning.
+    std::string noCrc = CdTextFileBytes(3);
+    for (const std::size_t pack : {0, 2})
+        noCrc[pack * 18 + 16] = noCrc[pack * 18 + 17] = '\0';
+    Folder.Dir.Write("SUB/disc.cdt", noCrc);
+    ASSERT_TRUE(Load(sheet));
+    EXPECT_EQ(Sheet.LoadWarnings,
+              std::vector<std::string>{"disc.cdt: packs 1 and 3 fail their CRC check and are copied unchanged"});
 }
 
 TEST_F(LoadTest, AFailedReloadEmptiesTheSheetButKeepsTheCode)

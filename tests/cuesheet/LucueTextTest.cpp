@@ -2,6 +2,7 @@
 
 #include "support/BitCrc.h"
 #include "support/CdTextReader.h"
+#include "support/CdTextFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -112,7 +113,7 @@ TEST_F(SheetTextTest, NoPacksWithoutTextLinesOrWhenTurnedOff)
     ASSERT_TRUE(Load("UPC_EAN 0123456789012\n" + Tracks(1), Sheet));
     EXPECT_EQ(ReadWithLibcdio(JoinPacks(Sheet.CdTextPacks)).Get(0, CDTEXT_FIELD_UPC_EAN, 0), "0123456789012");
 
-    Dir.Write("disc.cdt", std::string(18, '\x80'));
+    Dir.Write("disc.cdt", CdTextFileBytes(1));
     ASSERT_TRUE(Load("CDTEXTFILE disc.cdt\nTITLE \"Album\"\n" + Tracks(1), Sheet));
     EXPECT_TRUE(Sheet.CdTextPacks.empty()) << "the CD-TEXT file wins";
 

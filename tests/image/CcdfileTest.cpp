@@ -2,6 +2,7 @@
 
 #include "cuesheet/Lucue.h"
 #include "support/Controlfile.h"
+#include "support/CdTextFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,15 @@ protected:
         Dir.WriteZeros("DISC.BIN", sectors * sectorSize);
         const std::string cuePath = Dir.Write("disc.cue", "FILE \"DISC.BIN\" BINARY\r\n" + cue);
         ASSERT_TRUE(Sheet.Load(cuePath)) << std::hex << Sheet.ErrorCode;
+    }
+
+    // Loads the sheet with a sound CD-TEXT file, then puts bytes in its place: the writer copies
+    // what it finds when it runs, whatever the load checked.
+    void LoadSheetThenReplaceCdText(const std::string& cue, const std::string& bytes)
+    {
+        Dir.Write("CDTEXT.BIN", CdTextFileBytes());
+        LoadSheet(cue, 10);
+        Dir.Write("CDTEXT.BIN", bytes);
     }
 
     std::string Write()
@@ -185,8 +195,7 @@ TEST_P(CcdfileCdTextTest, PacksBecomeEntries)
     const unsigned char first[] = {0x80, 0, 0, 0, 0x41, 0x42, 0x43};
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i < sizeof first ? first[i] : i >= 18 ? i - 18 + 0xF0 : 0xEE);
-    Dir.Write("CDTEXT.BIN", bytes);
-    LoadSheet("CDTEXTFILE \"CDTEXT.BIN\"\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", 10);
+    LoadSheetThenReplaceCdText("CDTEXTFILE \"CDTEXT.BIN\"\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", bytes);
     const std::string text = Write();
     EXPECT_EQ(Section(text, "Disc"), c.Disc);
     EXPECT_EQ(Section(text, "CDText"), c.CdText);
@@ -224,25 +233,22 @@ TEST_F(CcdfileTest, CdTextFileWinsAndItsReadTocHeaderIsSkipped)
     for (std::size_t i = 0; i < packs.size(); ++i)
         packs[i] = static_cast<char>(0x80 + i);
     const std::string sheet = "CDTEXTFILE CDTEXT.BIN\r\nTITLE \"Ignored\"\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n";
-    Dir.Write("CDTEXT.BIN", packs);
-    LoadSheet(sheet, 10);
+    LoadSheetThenReplaceCdText(sheet, packs);
     const std::string plain = Write();
     EXPECT_EQ(Section(plain, "CDText")[1], "Entry 0=80 81 82 83 84 85 86 87 88 89 8a 8b 8c 8d 8e 8f");
 
     // Data length 38 = 40 - 2, big-endian, then two reserved bytes.
-    Dir.Write("CDTEXT.BIN", std::string("\x00\x26\x00\x00", 4) + packs);
-    LoadSheet(sheet, 10);
+    LoadSheetThenReplaceCdText(sheet, std::string("\x00\x26\x00\x00", 4) + packs);
     EXPECT_EQ(Write(), plain);
 
     // The same size without a matching length is read from its first byte.
-    Dir.Write("CDTEXT.BIN", std::string("\x00\x27\x00\x00", 4) + packs);
-    LoadSheet(sheet, 10);
+    LoadSheetThenReplaceCdText(sheet, std::string("\x00\x27\x00\x00", 4) + packs);
     EXPECT_EQ(Section(Write(), "CDText")[1], "Entry 0=00 27 00 00 80 81 82 83 84 85 86 87 88 89 8a 8b");
 }
 
 TEST_F(CcdfileTest, VanishedCdTextFileIsNoError)
 {
-    const std::string cdText = Dir.Write("CDTEXT.BIN", std::string(36, '\x11'));
+    const std::string cdText = Dir.Write("CDTEXT.BIN", CdTextFileBytes());
     LoadSheet("CDTEXTFILE CDTEXT.BIN\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", 10);
     std::filesystem::remove(cdText);
     const std::string text = Write();
@@ -253,8 +259,9 @@ TEST_F(CcdfileTest, VanishedCdTextFileIsNoError)
 
 TEST_F(CcdfileTest, CdTextBeyondAnyLeadInIsRefused)
 {
-    const std::string cdText = Dir.Write("CDTEXT.BIN", std::string(8192 * 18 + 17, '\x11'));
-    LoadSheet("CDTEXTFILE CDTEXT.BIN\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", 10);
+    LoadSheetThenReplaceCdText("CDTEXTFILE CDTEXT.BIN\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n",
+                               std::string(8192 * 18 + 17, '\x11'));
+    const std::string cdText = Dir.File("CDTEXT.BIN");
     EXPECT_NE(Write().find("Entry 8191=11 11"), std::string::npos);
     std::filesystem::resize_file(cdText, 8193 * 18);
     EXPECT_THROW(Write(), std::runtime_error);

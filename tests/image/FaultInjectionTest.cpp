@@ -7,6 +7,7 @@
 #include "support/ChildProcess.h"
 #include "support/FileFaults.h"
 #include "support/Pattern.h"
+#include "support/CdTextFile.h"
 #include "support/TempDir.h"
 #include "support/Wave.h"
 
@@ -451,7 +452,7 @@ TEST_F(FaultInjectionTest, CdTextFileRemovedOrReplacedByAFolderAfterLoadingIsLef
     for (const bool folder : {false, true})
     {
         SCOPED_TRACE(folder ? "folder" : "removed");
-        Dir.Write("TEXT.CDT", std::string(36, '\x80'));
+        Dir.Write("TEXT.CDT", CdTextFileBytes());
         LoadDisc(3, "CDTEXTFILE \"TEXT.CDT\"\r\n");
         fs::remove(Dir.File("TEXT.CDT"));
         if (folder)
@@ -468,7 +469,7 @@ TEST_F(FaultInjectionTest, CdTextFileRemovedOrReplacedByAFolderAfterLoadingIsLef
 // Nothing else of a conversion waits on a FIFO; a CD-TEXT file swapped for one must not either.
 TEST_F(FaultInjectionTest, CdTextFileReplacedByAFifoAfterLoadingFailsWithoutBlocking)
 {
-    Dir.Write("TEXT.CDT", std::string(36, '\x80'));
+    Dir.Write("TEXT.CDT", CdTextFileBytes());
     LoadDisc(3, "CDTEXTFILE \"TEXT.CDT\"\r\n");
     fs::remove(Dir.File("TEXT.CDT"));
     ASSERT_EQ(::mkfifo(Dir.File("TEXT.CDT").c_str(), 0666), 0);
@@ -482,7 +483,7 @@ TEST_F(FaultInjectionTest, UnreadableCdTextFileFailsBeforeAnythingIsWritten)
 {
     if (!CanDropPrivileges())
         GTEST_SKIP() << "cannot give up root";
-    Dir.Write("TEXT.CDT", std::string(36, '\x80'));
+    Dir.Write("TEXT.CDT", CdTextFileBytes());
     LoadDisc(3, "CDTEXTFILE \"TEXT.CDT\"\r\n");
     fs::permissions(Dir.Path(), fs::perms::all);
     fs::permissions(Dir.File("TEXT.CDT"), fs::perms::none);

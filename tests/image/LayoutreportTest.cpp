@@ -2,6 +2,7 @@
 
 #include "cuesheet/Lucue.h"
 #include "support/Sidecar.h"
+#include "support/CdTextFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -87,7 +88,7 @@ TEST_F(LayoutreportTest, GapsFlagsAndLabels)
 {
     // Track 1: flags, ISRC and a PREGAP of one second, counted into its pregap after the fixed two.
     // Track 2: PREGAP and INDEX 00 together, a subindex and a POSTGAP. Track 3: INDEX 01 only.
-    Dir.Write("CDTEXT.BIN", std::string(18, '\0'));
+    Dir.Write("CDTEXT.BIN", CdTextFileBytes(1));
     LoadSheet("CATALOG 0123456789012\n"
               "CDTEXTFILE CDTEXT.BIN\n"
               "FILE DISC.BIN BINARY\n"

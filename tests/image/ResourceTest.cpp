@@ -3,6 +3,7 @@
 #include "cuesheet/Lucue.h"
 #include "image/Conversion.h"
 #include "support/ChildProcess.h"
+#include "support/CdTextFile.h"
 #include "support/TempDir.h"
 #include "support/Wave.h"
 
@@ -38,7 +39,7 @@ protected:
         wave.Data = std::string(3 * 2352, '\x11');
         Dir.Write("A.WAV", MakeWave(wave));
         Dir.Write("B.BIN", std::string(5 * 2352, '\x22'));
-        Dir.Write("TEXT.CDT", std::string(3 * 18, '\x80'));
+        Dir.Write("TEXT.CDT", CdTextFileBytes(3));
         wave.SampleRate = 48000;
         Dir.Write("BAD.WAV", MakeWave(wave));
     }
@@ -154,7 +155,9 @@ TEST_F(ResourceTest, AHugeCdTextFileFailsWithoutExhaustingMemory)
     std::string packs(PACKS * 18, '\0');
     for (std::size_t i = 0; i < packs.size(); ++i)
         packs[i] = static_cast<char>(i * 131 % 251);
-    Dir.Write("HUGE.CDT", packs);
+    // The load refuses such a file: it is put in place after a sound one loaded.
+    Dir.Write("HUGE.CDT", CdTextFileBytes());
+    Dir.Write("HUGE.BIN", packs);
     packs = std::string();
     const std::string cue =
         Dir.Write("huge.cue", "CDTEXTFILE HUGE.CDT\nFILE B.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
@@ -163,6 +166,7 @@ TEST_F(ResourceTest, AHugeCdTextFileFailsWithoutExhaustingMemory)
             TLuCueSheet sheet;
             if (!sheet.Load(cue))
                 return std::string("load failed");
+            fs::rename(Dir.File("HUGE.BIN"), Dir.File("HUGE.CDT"));
             rusage usage{};
             ::getrusage(RUSAGE_SELF, &usage);
             const long before = usage.ru_maxrss;

@@ -1,6 +1,7 @@
 #include "synthesis/Cdtextpack.h"
 
 #include "support/BitCrc.h"
+#include "support/CdTextFile.h"
 #include "support/CdTextReader.h"
 
 #include <gmock/gmock.h>
@@ -48,6 +49,9 @@ void ExpectWellFormed(const std::vector<TCdTextPack>& packs)
             EXPECT_EQ(packs[i + 1][2], p[4 + 8 + block]) << "last sequence number of the block";
         }
     }
+    const TCdTextFileCheck check = CheckCdTextPacks(JoinPacks(packs));
+    EXPECT_EQ(check.Fault, cfNone) << "pack " << check.Pack;
+    EXPECT_TRUE(check.BadCrcPacks.empty());
 }
 
 TEST(CdTextPackTest, WorkedExampleByteForByte)
@@ -216,6 +220,49 @@ TEST(CdTextPackTest, DoubleByteBlockBesideALatinBlock)
     EXPECT_EQ(read.Get(1, CDTEXT_FIELD_TITLE, 2), "ABCああああ");
     EXPECT_EQ(read.Get(1, CDTEXT_FIELD_UPC_EAN, 0), "4988001234567");
     EXPECT_EQ(read.Get(1, CDTEXT_FIELD_ISRC, 1), "JPAB01234567");
+}
+
+// Two blocks of four packs: 0-3 and 0-3 again.
+TEST(CdTextFileCheckTest, HeaderBlocksSequenceNumbersAndCrcs)
+{
+    TCdTextBlock block;
+    block.Strings[0] = {"A title", "B"};
+    const std::vector<TCdTextPack> packs = Build({block, block}, 1, 1);
+    ASSERT_EQ(packs.size(), 8u);
+    std::vector<std::uint8_t> withHeader = {0, 8 * 18 + 2, 0, 0};
+    const std::vector<std::uint8_t> bytes = JoinPacks(packs);
+    withHeader.insert(withHeader.end(), bytes.begin(), bytes.end());
+    TCdTextFileCheck check = CheckCdTextPacks(withHeader);
+    EXPECT_EQ(check.Fault, cfNone);
+    EXPECT_EQ(check.HeaderSize, 4u);
+    EXPECT_EQ(check.Packs, 8u);
+
+    const auto renumbered = [&](std::size_t pack, std::uint8_t sequence) {
+        std::vector<std::uint8_t> changed = bytes;
+        changed[pack * 18 + 2] = sequence;
+        return CheckCdTextPacks(changed);
+    };
+    // The second block may go on from the first: only the changed packs fail their CRC.
+    std::vector<std::uint8_t> goesOn = bytes;
+    for (std::uint8_t p = 4; p < 8; ++p)
+        goesOn[p * 18 + 2] = p;
+    check = CheckCdTextPacks(goesOn);
+    EXPECT_EQ(check.Fault, cfNone);
+    EXPECT_EQ(check.BadCrcPacks, (std::vector<std::size_t>{5, 6, 7, 8}));
+
+    const std::string full = CdTextFileBytes(257);
+    // The pack, its sequence number and the one expected.
+    const std::pair<TCdTextFileCheck, std::vector<unsigned>> faults[] = {
+        {renumbered(2, 0), {3, 0, 2}}, // a block starts over only at a new block
+        {renumbered(4, 3), {5, 3, 4}},
+        {CheckCdTextPacks(std::vector<std::uint8_t>(full.begin(), full.end())), {257, 0, 256}}, // past 255
+    };
+    for (const auto& [found, expected] : faults)
+    {
+        EXPECT_EQ(found.Fault, cfSequence);
+        EXPECT_EQ(std::vector<unsigned>({unsigned(found.Pack), found.Found, found.Expected}), expected);
+    }
+    EXPECT_EQ(CheckCdTextPacks(std::vector<std::uint8_t>(8193 * 18, 0x80)).Fault, cfTooManyPacks);
 }
 
 TEST(CdTextPackTest, GenreCodesAsReadersNameThem)

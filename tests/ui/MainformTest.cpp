@@ -115,7 +115,8 @@ TEST_F(MainformTest, ButtonStatesFollowTheSheetAndTheCcdPath)
     EXPECT_EQ(W.Boxes[0].Caption, "Error");
     EXPECT_EQ(W.Boxes[0].Icon, QMessageBox::Critical);
     EXPECT_EQ(W.Boxes[0].Buttons, QMessageBox::Ok);
-    EXPECT_EQ(W.Boxes[0].Text, "Invalid CUE SHEET command at line 1\nUnable to find or open FILE");
+    EXPECT_EQ(W.Boxes[0].Text,
+              "Invalid CUE SHEET command at line 1\nUnable to find or open FILE\nmissing.bin: no such file");
     EXPECT_EQ(W.Boxes[0].Detail,
               "The sheet names \"missing.bin\"; the file looked for was \"" + Q(W.Dir.File("missing.bin")) + "\".");
 

@@ -1,6 +1,7 @@
 #include "UiFixture.h"
 
 #include "image/Layoutreport.h"
+#include "support/CdTextFile.h"
 #include "support/Sidecar.h"
 
 #include <QAction>
@@ -115,7 +116,7 @@ TEST_F(PreviewformTest, LongCdTextPathIsElidedNotCut)
 {
     const std::string folder = "a-rather-long-folder-name-for-the-cd-text-file/and-one-more-level-below-it";
     std::filesystem::create_directories(W.Dir.File(folder));
-    const std::string cdt = W.Dir.Write(folder + "/disc.cdt", std::string(18, '\0'));
+    const std::string cdt = W.Dir.Write(folder + "/disc.cdt", CdTextFileBytes(1));
     WriteSingleTrackDisc(W.Dir, 75);
     const std::string cue = W.Dir.Write("text.cue", "CDTEXTFILE \"" + folder +
                                                         "/disc.cdt\"\nFILE \"disc.bin\" BINARY\n"
