@@ -75,10 +75,11 @@ TEST(CueTextTest, ReadsEachSheetInItsMostPlausibleCharset)
         const std::string bytes = Recode(c.Text, c.Saved);
         const TSheetCharset charset = DetectSheetCharset(bytes);
         EXPECT_EQ(charset, c.Expected) << c.Text;
-        EXPECT_EQ(DecodeSheetText(bytes, charset), c.Text);
-        const std::uint8_t block = HasJapanese(c.Text) ? ccMsJis : ccIso8859_1;
+        const std::string text = DecodeSheetText(bytes, charset);
+        EXPECT_EQ(text, c.Text);
+        const std::uint8_t block = HasJapanese(text) ? ccMsJis : ccIso8859_1;
         std::int32_t replaced = 0;
-        EXPECT_EQ(encoder.Encode(c.Text, block, replaced), Recode(c.Written, block == ccMsJis ? "CP932" : "LATIN1"))
+        EXPECT_EQ(encoder.Encode(text, block, replaced), Recode(c.Written, block == ccMsJis ? "CP932" : "LATIN1"))
             << c.Text;
     }
 }
