@@ -466,6 +466,7 @@ std::optional<int> Plausibility(std::string_view bytes, TSheetCharset charset)
     }
     return score;
 }
+
 } // namespace
 
 std::u32string Utf8ToCodePoints(std::string_view utf8)
