@@ -1,5 +1,6 @@
 #include "cli/Sheetconversion.h"
 
+#include "cuesheet/Cuetext.h"
 #include "cuesheet/Lucue.h"
 #include "fileio/Fileio.h"
 #include "image/Conversion.h"
@@ -55,7 +56,8 @@ std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TL
     if (!sheet.Load(cuePath))
         return CueErrorText(sheet);
     warnings.insert(warnings.end(), sheet.LoadWarnings.begin(), sheet.LoadWarnings.end());
-    if (sheet.CdTextReplaced > 0)
+    // A sheet in a charset CD-TEXT cannot carry has its own load warning naming the charset and the count.
+    if (sheet.CdTextReplaced > 0 && ForeignCharsetName(sheet.TextCharset) == nullptr)
         warnings.push_back("CD-TEXT: " + std::to_string(sheet.CdTextReplaced) +
                            (sheet.CdTextReplaced == 1 ? " character" : " characters") +
                            " of the sheet's text cannot be written and became \"?\"");

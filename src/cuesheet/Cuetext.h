@@ -31,17 +31,28 @@ enum TSheetCharset : std::uint8_t
     scUtf8 = 0,
     scShiftJis = 1,
     scWindows1252 = 2,
+    // Charsets whose letters CD-TEXT blocks cannot hold: shown as written, written as '?'.
+    scEucKr = 3,
+    scGbk = 4,
+    scBig5 = 5,
+    scWindows1251 = 6,
 };
 
-// UTF-8 when the bytes are valid UTF-8; else Shift-JIS (code page 932) when they are valid Shift-JIS
-// with at least one double-byte character; else Windows-1252.
+// UTF-8 when the bytes are valid UTF-8. Else the reading that looks most like real text among
+// Shift-JIS (code page 932; valid with at least one double-byte character), EUC-KR (code page 949),
+// GBK, Big5 and Windows-1251, when it beats Windows-1252, which is the fallback. Separate the values
+// with line breaks, so that no character spans two of them.
 TSheetCharset DetectSheetCharset(std::string_view bytes);
 // The text as UTF-8; a byte the charset does not define becomes U+FFFD.
 std::string DecodeSheetText(std::string_view bytes, TSheetCharset charset);
+// What the load warning calls a charset that CD-TEXT cannot carry ("EUC-KR (Korean)"); nullptr for
+// UTF-8, Shift-JIS and Windows-1252.
+const char* ForeignCharsetName(TSheetCharset charset);
 
-// A sheet saved as UTF-16, told by its byte order mark (which text starts with), as UTF-8. A lone
-// surrogate becomes U+FFFD; an odd last byte is dropped.
-std::string Utf16ToUtf8(std::string_view text, bool bigEndian);
+// A sheet saved as UTF-32 with a byte order mark, or as UTF-16 with one or without one (told by zero
+// high bytes), becomes UTF-8; any other sheet is left as it is. An invalid unit becomes U+FFFD; a
+// partial last unit is dropped.
+void WideSheetToUtf8(std::string& text);
 
 // Hiragana, katakana, kanji, CJK punctuation or full-width forms.
 bool HasJapanese(std::string_view utf8);

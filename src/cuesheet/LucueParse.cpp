@@ -805,8 +805,7 @@ bool TLuCueSheet::Load(const std::string& cuePath)
     CuePath = cuePath;
     try
     {
-        if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
-            text = Utf16ToUtf8(text, text[0] == '\xFE');
+        WideSheetToUtf8(text);
         ReadSheet(text);
         if (ErrorCode == 0)
             BuildCdText();
@@ -839,8 +838,7 @@ std::vector<std::string> TLuCueSheet::NamedFiles(const std::string& cuePath)
     std::string text;
     if (!IsRegularFile(cuePath) || !ReadWholeFile(cuePath, text))
         return names;
-    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
-        text = Utf16ToUtf8(text, text[0] == '\xFE');
+    WideSheetToUtf8(text);
     TLuCueSheet sheet;
     sheet.CuePath = cuePath;
     TSheetReader reader(sheet);

@@ -39,7 +39,7 @@ void TLuCueSheet::BuildCdText()
     {
         textLines = textLines || place->FromTextLine;
         for (const std::string& value : place->Value)
-            all += value;
+            all += value + '\n';
     }
     TextCharset = DetectSheetCharset(all);
     for (TCueText* place : places)
@@ -98,6 +98,11 @@ void TLuCueSheet::BuildCdText()
             for (const char32_t c : Utf8ToCodePoints(value))
                 CdTextReplaced += std::all_of(CdTextCharCodes.begin(), CdTextCharCodes.end(),
                                               [&](std::uint8_t code) { return encoder.CharBytes(c, code).empty(); });
+
+    if (const char* name = ForeignCharsetName(TextCharset); name != nullptr && CdTextReplaced > 0)
+        LoadWarnings.push_back("CD-TEXT: the sheet is in " + std::string(name) + "; " + std::to_string(CdTextReplaced) +
+                               (CdTextReplaced == 1 ? " character" : " characters") +
+                               " that CD-TEXT cannot hold became \"?\"");
 
     TCdTextOverflow overflow;
     const auto firstTrack = static_cast<std::uint8_t>(FirstTrackNo);

@@ -1,5 +1,5 @@
 // CD-TEXT from the sheet's text lines through sarvex-cli: the control file libcdio reads back,
-// --no-cd-text, the warning about replaced characters and the layout line.
+// --no-cd-text, the warnings about replaced characters and the layout line.
 #include "support/BitCrc.h"
 #include "support/CdTextReader.h"
 #include "support/CliProcess.h"
@@ -19,9 +19,9 @@ const std::string ALBUM_UTF8 = "REM GENRE \"J-Pop\"\r\nPERFORMER \"YOASOBI\"\r\n
                                "  TRACK 01 AUDIO\r\n    TITLE \"夜に駆ける\"\r\n    INDEX 01 00:00:00\r\n"
                                "  TRACK 02 AUDIO\r\n    TITLE \"ハルジオン\"\r\n    INDEX 01 00:01:00\r\n";
 
-std::string ToCp932(const std::string& utf8)
+std::string Recode(const std::string& utf8, const char* charset)
 {
-    iconv_t cd = iconv_open("CP932", "UTF-8");
+    iconv_t cd = iconv_open(charset, "UTF-8");
     std::string out(utf8.size() * 2, '\0');
     char* in = const_cast<char*>(utf8.data());
     char* dst = out.data();
@@ -68,7 +68,7 @@ protected:
 
 TEST_F(CdTextCliTest, ShiftJisAlbumReachesTheControlFileAsWritten)
 {
-    const std::string cue = Dir.Write("album.cue", ToCp932(ALBUM_UTF8));
+    const std::string cue = Dir.Write("album.cue", Recode(ALBUM_UTF8, "CP932"));
     const TRunResult run = RunCli({"--quiet", cue});
     ASSERT_EQ(run.Exit, 0) << run.Err;
     EXPECT_EQ(run.Err, "");
@@ -115,6 +115,19 @@ TEST_F(CdTextCliTest, NoCdTextOptionAndReplacedCharacters)
     EXPECT_EQ(ccd.find("[CDText]"), std::string::npos);
     EXPECT_NE(RunCli({"--layout", "--no-cd-text", cue}).Out.find("  CD-TEXT File         : Not Specified\n"),
               std::string::npos);
+}
+
+// One warning names the charset and the count; the layout shows the text as written.
+TEST_F(CdTextCliTest, AKoreanSheetIsShownAndWarnedOnce)
+{
+    const std::string cue = Dir.Write("disc.cue", Recode("TITLE \"사랑해요\"\r\nFILE \"ALBUM.BIN\" BINARY\r\n"
+                                                         "TRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n",
+                                                         "CP949"));
+    const TRunResult run = RunCli({cue});
+    ASSERT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_EQ(run.Err, "Warning: CD-TEXT: the sheet is in EUC-KR (Korean); 4 characters that CD-TEXT cannot hold "
+                       "became \"?\"\n");
+    EXPECT_NE(RunCli({"--layout", cue}).Out.find("  Disc        TITLE      : 사랑해요\n"), std::string::npos);
 }
 
 } // namespace

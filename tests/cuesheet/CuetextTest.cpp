@@ -4,7 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 namespace {
+
+// UTF-8 text in another charset, converted by the C library on the test's side.
+std::string Recode(const std::string& utf8, const char* charset)
+{
+    iconv_t cd = iconv_open(charset, "UTF-8");
+    std::string out(utf8.size() * 2, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    char* dst = out.data();
+    std::size_t left = utf8.size();
+    std::size_t room = out.size();
+    EXPECT_NE(iconv(cd, &in, &left, &dst, &room), static_cast<std::size_t>(-1)) << charset << ": " << utf8;
+    iconv_close(cd);
+    out.resize(out.size() - room);
+    return out;
+}
 
 // "夜に駆ける" in code page 932, from the published code chart.
 const std::string YORU_SJIS = "\x96\xE9\x82\xC9\x8B\xEC\x82\xAF\x82\xE9";
@@ -28,6 +45,43 @@ TEST(CueTextTest, DetectsTheCharsetOfTheSheetText)
     };
     for (const TCase& c : cases)
         EXPECT_EQ(DetectSheetCharset(c.Bytes), c.Expected) << c.Bytes;
+}
+
+// Sheet text -> charset told -> text shown -> what the CD-TEXT block holds (shown in UTF-8).
+TEST(CueTextTest, ReadsEachSheetInItsMostPlausibleCharset)
+{
+    struct TCase
+    {
+        std::string Text;
+        const char* Saved;
+        TSheetCharset Expected;
+        std::string Written;
+    } cases[] = {
+        // A curly apostrophe or an accented letter before a letter is a valid Shift-JIS pair.
+        {"Wond’ring Aloud", "WINDOWS-1252", scWindows1252, "Wond'ring Aloud"},
+        {"Don’t Stop", "WINDOWS-1252", scWindows1252, "Don't Stop"},
+        {"Señor’s Pokémon A–Z", "WINDOWS-1252", scWindows1252, "Señor's Pokémon A-Z"},
+        {"Café – Über… naïve", "WINDOWS-1252", scWindows1252, "Café - Über... naïve"},
+        {"夜に駆ける ハルジオン", "CP932", scShiftJis, "夜に駆ける ハルジオン"},
+        {"群青 東京事変 檸檬", "CP932", scShiftJis, "群青 東京事変 檸檬"},
+        {"사랑해요 좋은 날", "CP949", scEucKr, "???? ?? ?"},
+        {"我爱你中国 月亮代表我的心", "GBK", scGbk, "我??中国 月亮代表我的心"},
+        {"周杰倫 七里香 稻香", "BIG5", scBig5, "周杰倫 七里香 稻香"},
+        {"Кино – Группа крови", "WINDOWS-1251", scWindows1251, "???? - ?????? ?????"},
+    };
+    TCdTextEncoder encoder;
+    for (const TCase& c : cases)
+    {
+        const std::string bytes = Recode(c.Text, c.Saved);
+        const TSheetCharset charset = DetectSheetCharset(bytes);
+        EXPECT_EQ(charset, c.Expected) << c.Text;
+        const std::string text = DecodeSheetText(bytes, charset);
+        EXPECT_EQ(text, c.Text);
+        const std::uint8_t block = HasJapanese(text) ? ccMsJis : ccIso8859_1;
+        std::int32_t replaced = 0;
+        EXPECT_EQ(encoder.Encode(text, block, replaced), Recode(c.Written, block == ccMsJis ? "CP932" : "LATIN1"))
+            << c.Text;
+    }
 }
 
 TEST(CueTextTest, DecodesToUtf8)

@@ -258,26 +258,38 @@ TEST_F(LoadTest, GarbageEndsInAStatusCode)
     EXPECT_EQ(Sheet.ErrorCode, 0x40505u);
 }
 
-// UTF-16 sheets name their files in any script; Windows paths and codes are written as rippers write them.
+// UTF-16 and UTF-32 sheets name their files in any script; Windows paths and codes are written as rippers write them.
 TEST_F(LoadTest, RippersDialectsKeepNamesAndCodes)
 {
     // "Grüße 🎵.bin": one letter outside ASCII and one outside the basic plane.
-    const std::u16string name = u"Gr\u00FC\u00DFe \U0001F3B5.bin";
     Folder.Dir.WriteZeros("Gr\xC3\xBC\xC3\x9F"
                           "e \xF0\x9F\x8E\xB5.bin",
                           5 * 2352);
-    const std::u16string sheet = u"\uFEFFFILE \"" + name + u"\" BINARY\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n";
-    for (const bool bigEndian : {false, true})
-    {
+    const std::u32string sheet =
+        U"FILE \"Gr\u00FC\u00DFe \U0001F3B5.bin\" BINARY\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n";
+    auto encode = [](const std::u32string& text, int unitSize, bool bigEndian) {
         std::string bytes;
-        for (const char16_t unit : sheet)
+        auto put = [&](char32_t unit) {
+            for (int i = 0; i < unitSize; ++i)
+                bytes += static_cast<char>(unit >> (8 * (bigEndian ? unitSize - 1 - i : i)) & 0xFF);
+        };
+        for (const char32_t c : text)
         {
-            const auto high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-            bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+            if (unitSize == 2 && c > 0xFFFF)
+                put(0xD800 + ((c - 0x10000) >> 10));
+            put(unitSize == 2 && c > 0xFFFF ? 0xDC00 + ((c - 0x10000) & 0x3FF) : c);
         }
-        ASSERT_TRUE(Load(bytes)) << std::hex << Sheet.ErrorCode;
-        EXPECT_EQ(Track(1).End, 5);
-    }
+        return bytes;
+    };
+    // UTF-16 with its byte order mark and without, UTF-32 with one; both byte orders.
+    for (const auto& [unitSize, mark] : {std::pair{2, true}, {2, false}, {4, true}})
+        for (const bool bigEndian : {false, true})
+        {
+            ASSERT_TRUE(Load(encode((mark ? U"\uFEFF" : U"") + sheet, unitSize, bigEndian)))
+                << unitSize << mark << bigEndian << ": " << CueErrorText(Sheet);
+            EXPECT_EQ(Track(1).End, 5);
+            EXPECT_EQ(TLuCueSheet::NamedFiles(Sheet.CuePath).size(), 1u);
+        }
     ASSERT_TRUE(
         Load("CATALOG \"4988001234567\"\nFILE \"C:\\Rips\\Album\\DATA.BIN\" BINARY\nTRACK 01 AUDIO\n"
              "ISRC \"US-RC1-76-07839\"\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nISRC 000000000000\nINDEX 01 00:00:01\n"));

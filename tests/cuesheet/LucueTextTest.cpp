@@ -173,6 +173,21 @@ TEST_F(SheetTextTest, ShiftJisAndUtf8SheetsGiveTheSameMsJisBlock)
         EXPECT_EQ(p[3] & 0xF0, 0x80) << "double-byte flag, block 0";
 }
 
+TEST_F(SheetTextTest, ASheetInACharsetCdTextCannotCarryIsReadAndNamed)
+{
+    // The file's name stays the bytes it has on disk.
+    const std::string name = Recode("노래.bin", "CP949");
+    Dir.WriteZeros(name, 75 * 2352);
+    const std::string sheet = "TITLE \"사랑해요\"\nPERFORMER IU\nFILE \"노래.bin\" BINARY\nTRACK 01 AUDIO\n"
+                              "TITLE \"좋은 날\"\nINDEX 01 00:00:00\n";
+    const TCdioText read = LoadAndRead(Recode(sheet, "CP949"));
+    EXPECT_EQ(Sheet.TextCharset, scEucKr);
+    EXPECT_EQ(Sheet.GetTrack(1)->Text.Get(ptTitle), "좋은 날");
+    EXPECT_EQ(read.Get(0, CDTEXT_FIELD_TITLE, 1), "?? ?");
+    EXPECT_EQ(Sheet.LoadWarnings, std::vector<std::string>{"CD-TEXT: the sheet is in EUC-KR (Korean); 7 characters "
+                                                           "that CD-TEXT cannot hold became \"?\""});
+}
+
 TEST_F(SheetTextTest, LatinAccentsAndJapaneseGiveTwoBlocks)
 {
     const TCdioText read = LoadAndRead("TITLE \"Café ①\"\nPERFORMER \"Ангел\"\n" + Tracks(2, "TITLE \"夜に駆ける\"\n"));
