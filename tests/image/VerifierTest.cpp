@@ -11,12 +11,14 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -149,6 +151,102 @@ INSTANTIATE_TEST_SUITE_P(Discs, VerifierRoundTripTest,
                              return std::string(Discs()[std::get<0>(param.param)].Name) +
                                     (std::get<1>(param.param) ? "SingleCopy" : "");
                          });
+
+// A random disc of sound sources: track types, files shared by tracks, gaps, indexes, flags, codes
+// and text lines, each drawn from seed. Returns the sheet; the data files go into d.
+std::string RandomDisc(const TTempDir& d, std::uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    const auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    struct TType
+    {
+        const char* Name;
+        std::function<std::string(int, std::uint32_t)> Data;
+    };
+    const TType types[] = {
+        {"AUDIO", [](int n, std::uint32_t k) { return discdata::RandomBytes(std::size_t(n) * 2352, k); }},
+        {"MODE1/2048", [](int n, std::uint32_t k) { return discdata::RandomBytes(std::size_t(n) * 2048, k); }},
+        {"MODE1/2352", [](int n, std::uint32_t k) { return discdata::RandomBytes(std::size_t(n) * 2352, k); }},
+        {"MODE2/2352", [](int n, std::uint32_t k) { return discdata::Mode2Sectors(n, 0, k); }},
+        {"MODE2/2336",
+         [](int n, std::uint32_t k) {
+             const std::string raw = discdata::Mode2Sectors(n, 0, k);
+             std::string cooked;
+             for (std::size_t at = 0; at < raw.size(); at += 2352)
+                 cooked += raw.substr(at + 16, 2336);
+             return cooked;
+         }},
+        {"CDG", [](int n, std::uint32_t k) { return discdata::CdgSectors(n, k); }},
+    };
+    std::string cue = pick(3) == 0 ? "CATALOG 0123456789012\n" : "";
+    if (pick(2) == 0)
+        cue.append("TITLE \"Disc ").append(std::to_string(seed)).append("\"\n");
+    const int tracks = 1 + pick(5);
+    for (int t = 1; t <= tracks; ++t)
+    {
+        const TType& type = types[pick(6)];
+        const int sectors = 1 + pick(400);
+        const std::string file = std::string(1, 'T').append(std::to_string(t)).append(".BIN");
+        d.Write(file, type.Data(sectors, seed * 100 + static_cast<std::uint32_t>(t)));
+        char line[96];
+        std::snprintf(line, sizeof line, "FILE %s BINARY\nTRACK %02d %s\n", file.c_str(), t, type.Name);
+        cue += line;
+        if (pick(3) == 0)
+            cue += "FLAGS DCP\n";
+        if (pick(3) == 0)
+            cue.append("ISRC ABCDE").append(std::to_string(1000000 + pick(9000000))).append("\n");
+        if (t > 1 && pick(3) == 0)
+        {
+            std::snprintf(line, sizeof line, "PREGAP 00:%02d:%02d\n", pick(3), 10 + pick(60));
+            cue += line;
+        }
+        if (pick(2) == 0)
+            cue.append("TITLE \"Track ").append(std::to_string(t)).append("\"\n");
+        // INDEX 00 at the file's start, INDEX 01 and 02 within the file.
+        const int index1 = sectors > 2 && pick(3) == 0 ? 1 + pick(sectors / 2) : 0;
+        if (index1 > 0)
+            cue += "INDEX 00 00:00:00\n";
+        std::snprintf(line, sizeof line, "INDEX 01 00:%02d:%02d\n", index1 / 75, index1 % 75);
+        cue += line;
+        if (sectors - index1 > 2 && pick(4) == 0)
+        {
+            const int index2 = index1 + 1 + pick(sectors - index1 - 1);
+            std::snprintf(line, sizeof line, "INDEX 02 00:%02d:%02d\n", index2 / 75, index2 % 75);
+            cue += line;
+        }
+        if (std::string(type.Name) != "AUDIO" && pick(4) == 0)
+            cue += "POSTGAP 00:01:00\n";
+    }
+    return cue;
+}
+
+// The promise of a successful run: every set that converts from sound sources verifies sound,
+// whichever way the audio travels.
+TEST(VerifierPropertyTest, EveryGeneratedDiscThatConvertsVerifiesSound)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int converted = 0;
+    for (std::uint32_t seed = 1; seed <= 150 && std::chrono::steady_clock::now() < until; ++seed)
+    {
+        TTempDir dir;
+        const std::string cue = RandomDisc(dir, seed);
+        SCOPED_TRACE(cue);
+        TLuCueSheet sheet;
+        if (!sheet.Load(dir.Write("disc.cue", cue)))
+            continue;
+        TConversionJob job;
+        job.SingleCopy = seed % 2 == 0;
+        job.Run(dir.File("disc.ccd"), true, sheet);
+        if (job.Status.load() != csSucceeded)
+            continue;
+        ++converted;
+        TVerifyJob verify;
+        verify.Run(dir.File("disc.ccd"), 5);
+        ASSERT_EQ(verify.Status.load(), csSucceeded) << verify.ErrorText;
+        EXPECT_EQ(verify.Report.Problems, 0) << BuildVerifyText(verify.Report);
+    }
+    EXPECT_GE(converted, 5) << "too few generated discs converted to show anything";
+}
 
 // One disc with every kind of sector; each case damages a fresh copy in one place.
 class VerifierDamageTest : public VerifierFixture, public ::testing::Test
