@@ -3,11 +3,10 @@
 #include "support/BitCrc.h"
 #include "support/CdTextReader.h"
 #include "support/CliProcess.h"
+#include "support/Recode.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-
-#include <iconv.h>
 
 #include <sstream>
 
@@ -18,20 +17,6 @@ const std::string ALBUM_UTF8 = "REM GENRE \"J-Pop\"\r\nPERFORMER \"YOASOBI\"\r\n
                                "FILE \"ALBUM.BIN\" BINARY\r\n"
                                "  TRACK 01 AUDIO\r\n    TITLE \"夜に駆ける\"\r\n    INDEX 01 00:00:00\r\n"
                                "  TRACK 02 AUDIO\r\n    TITLE \"ハルジオン\"\r\n    INDEX 01 00:01:00\r\n";
-
-std::string Recode(const std::string& utf8, const char* charset)
-{
-    iconv_t cd = iconv_open(charset, "UTF-8");
-    std::string out(utf8.size() * 2, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    char* dst = out.data();
-    std::size_t left = utf8.size();
-    std::size_t room = out.size();
-    iconv(cd, &in, &left, &dst, &room);
-    iconv_close(cd);
-    out.resize(out.size() - room);
-    return out;
-}
 
 // The [CDText] entries of a control file as packs, their CRC put back (the file leaves it out).
 std::vector<std::array<std::uint8_t, 18>> PacksOf(const std::string& ccd)

@@ -1,27 +1,11 @@
 #include "cuesheet/Cuetext.h"
 
 #include "synthesis/Cdtextpack.h"
+#include "support/Recode.h"
 
 #include <gtest/gtest.h>
 
-#include <iconv.h>
-
 namespace {
-
-// UTF-8 text in another charset, converted by the C library on the test's side.
-std::string Recode(const std::string& utf8, const char* charset)
-{
-    iconv_t cd = iconv_open(charset, "UTF-8");
-    std::string out(utf8.size() * 2, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    char* dst = out.data();
-    std::size_t left = utf8.size();
-    std::size_t room = out.size();
-    EXPECT_NE(iconv(cd, &in, &left, &dst, &room), static_cast<std::size_t>(-1)) << charset << ": " << utf8;
-    iconv_close(cd);
-    out.resize(out.size() - room);
-    return out;
-}
 
 // "夜に駆ける" in code page 932, from the published code chart.
 const std::string YORU_SJIS = "\x96\xE9\x82\xC9\x8B\xEC\x82\xAF\x82\xE9";

@@ -3,29 +3,12 @@
 #include "support/BitCrc.h"
 #include "support/CdTextReader.h"
 #include "support/CdTextFile.h"
+#include "support/Recode.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <iconv.h>
-
 namespace {
-
-// The sheet in code page 932 or 1252, converted by the C library on the test's side.
-std::string Recode(const std::string& utf8, const char* charset)
-{
-    iconv_t cd = iconv_open(charset, "UTF-8");
-    std::string out(utf8.size() * 2, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    char* dst = out.data();
-    std::size_t left = utf8.size();
-    std::size_t room = out.size();
-    const std::size_t result = iconv(cd, &in, &left, &dst, &room);
-    iconv_close(cd);
-    EXPECT_NE(result, static_cast<std::size_t>(-1)) << charset;
-    out.resize(out.size() - room);
-    return out;
-}
 
 std::string Tracks(int count, const std::string& perTrack = {})
 {
