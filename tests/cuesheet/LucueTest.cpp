@@ -380,8 +380,9 @@ TEST_F(LoadTest, TracksBelowFourSecondsGiveOneWarning)
         {600, "TRACK 02 AUDIO\nINDEX 01 00:04:00\nINDEX 02 00:06:00\n", ""},
         {750, "TRACK 02 AUDIO\nINDEX 00 00:04:00\nINDEX 01 00:06:01\n", two},
         {599, "TRACK 02 AUDIO\nPREGAP 00:02:00\nINDEX 01 00:04:00\nPOSTGAP 00:02:00\n", two},
-        {835, "TRACK 02 AUDIO\nINDEX 00 00:03:74\nINDEX 01 00:05:00\nTRACK 03 AUDIO\nINDEX 01 00:09:00\n"
-              "TRACK 04 AUDIO\nINDEX 01 00:11:00\n",
+        {835,
+         "TRACK 02 AUDIO\nINDEX 00 00:03:74\nINDEX 01 00:05:00\nTRACK 03 AUDIO\nINDEX 01 00:09:00\n"
+         "TRACK 04 AUDIO\nINDEX 01 00:11:00\n",
          "tracks 1, 3 and 4 are shorter than the 4 seconds the Red Book asks for"},
     };
     for (const auto& c : cases)
