@@ -369,11 +369,11 @@ TEST_F(LoadTest, DiscsThatCannotExistAreRefusedWithTheirFigures)
 TEST_F(LoadTest, TracksBelowFourSecondsGiveOneWarning)
 {
     const std::string two = "track 2 is 00:03:74 long; the Red Book asks for at least 4 seconds";
+    // The sectors of edge.bin, which track 1 starts; the lines after track 1; the warning.
     const struct
     {
-        std::uintmax_t Sectors; // of edge.bin; track 1 starts it
-        std::string Cue;        // after track 1
-        std::string Warning;
+        std::uintmax_t Sectors;
+        std::string Cue, Warning;
     } cases[] = {
         {599, "TRACK 02 AUDIO\nINDEX 01 00:04:00\n", two},
         {600, "TRACK 02 AUDIO\nINDEX 01 00:04:00\n", ""},
