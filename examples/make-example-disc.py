@@ -2,7 +2,8 @@
 """Writes the example discs' sheets and data files into a folder (the build folder's examples/).
 
 The data files are made here rather than committed: 300 cooked data sectors that say what they
-are, and two short stereo tones as 44,100 Hz 16-bit PCM WAVE files.
+are, and two stereo tones as 44,100 Hz 16-bit PCM WAVE files, each of the four seconds the
+Red Book asks of a track.
 """
 import math
 import shutil
@@ -42,7 +43,7 @@ def main() -> int:
     folder.mkdir(parents=True, exist_ok=True)
     data_track(folder / "demo-data.bin", 300)
     tone(folder / "demo-tone-a.wav", 4.0, (440.0, 554.37, 659.25))
-    tone(folder / "demo-tone-b.wav", 3.0, (392.0, 493.88))
+    tone(folder / "demo-tone-b.wav", 4.0, (392.0, 493.88))
     for sheet in ("demo.cue", "demo-audio.cue"):
         shutil.copyfile(source / sheet, folder / sheet)
     return 0

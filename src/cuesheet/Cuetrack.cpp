@@ -97,3 +97,11 @@ std::int32_t TLuCueTrack::GetPregapLength() const
 {
     return GetIndexLength(0) + Pregap;
 }
+
+std::int32_t TLuCueTrack::GetPlayedLength() const
+{
+    std::int32_t length = 0;
+    for (std::int32_t i = 1; i <= GetIndexCount(); ++i)
+        length += GetIndexLength(static_cast<std::uint32_t>(i));
+    return length;
+}

@@ -69,6 +69,9 @@ public:
     std::int32_t GetIndexLength(std::uint32_t number) const;
     std::int64_t GetIndexBytes(std::uint32_t number) const;
     std::int32_t GetPregapLength() const;
+    // What a player plays as the track: index 1 and on, to the next track's pregap or the end of the
+    // data. Neither gap counts: the pregap belongs before the track's start, the postgap is silence after it.
+    std::int32_t GetPlayedLength() const;
 
 private:
     void SetFlag(std::uint32_t bit, bool on) { Control = on ? (Control | bit) : (Control & ~bit); }

@@ -27,6 +27,8 @@ inline constexpr std::int32_t LEAD_OUT_TRACK = 0xAA;
 inline constexpr std::int32_t PROGRAM_START = 150;
 // The last lead-out address that the two BCD digits of minutes in the TOC and Q frames can hold: 99:59:74.
 inline constexpr std::int32_t MAX_LEAD_OUT = 100 * 60 * 75 - 1;
+// The shortest track the Red Book allows, four seconds; shorter ones are loaded with a warning.
+inline constexpr std::int32_t MIN_TRACK_LENGTH = 4 * 75;
 
 // Command groups of the packed load status.
 enum TCueErrorGroup : std::uint32_t
@@ -244,5 +246,7 @@ private:
 std::string CueErrorMessage(std::uint32_t errorCode);
 // The full text shown to the user: "Invalid CUE SHEET command at line N\n" when N is not 0, then the message.
 std::string CueErrorText(std::uint32_t errorCode);
+// One sentence naming the tracks whose played length is below MIN_TRACK_LENGTH; empty when there are none.
+std::string ShortTrackWarning(const TLuCueSheet& sheet);
 // CueErrorText of the sheet's status, followed by the refusal reason on a line of its own when there is one.
 std::string CueErrorText(const TLuCueSheet& sheet);

@@ -215,6 +215,28 @@ std::int32_t TLuCueSheet::GetIndexAddress(std::int32_t track, std::int32_t index
     return -1;
 }
 
+std::string ShortTrackWarning(const TLuCueSheet& sheet)
+{
+    std::vector<std::int32_t> numbers;
+    std::int32_t length = 0;
+    for (std::int32_t i = 0; i < sheet.TrackCount; ++i)
+    {
+        const std::int32_t played = sheet.Tracks[static_cast<std::size_t>(i)]->GetPlayedLength();
+        if (played >= MIN_TRACK_LENGTH)
+            continue;
+        numbers.push_back(sheet.FirstTrackNo + i);
+        length = played;
+    }
+    if (numbers.size() == 1)
+        return "track " + std::to_string(numbers[0]) + " is " + FramesToStr(length) +
+               " long; the Red Book asks for at least 4 seconds";
+    // One sentence for the disc: a disc of many short tracks gets one line, not one per track.
+    std::string list;
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == numbers.size() ? " and " : ", ") + std::to_string(numbers[i]);
+    return list.empty() ? list : "tracks " + list + " are shorter than the 4 seconds the Red Book asks for";
+}
+
 std::int32_t TLuCueSheet::LeadOutAddress() const
 {
     return AddressTable.empty() ? 0 : AddressTable.back().StartAddress;

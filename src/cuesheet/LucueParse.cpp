@@ -829,6 +829,8 @@ bool TLuCueSheet::Load(const std::string& cuePath)
     BuildAddressTable();
     BuildTocTable();
     BuildSubQSchedule();
+    if (std::string warning = ShortTrackWarning(*this); !warning.empty())
+        LoadWarnings.push_back(std::move(warning));
     return true;
 }
 

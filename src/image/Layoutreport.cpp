@@ -156,6 +156,12 @@ TDiscLayout BuildDiscLayout(const TLuCueSheet& sheet)
     }
     if (sheet.TrackCount > 0)
         layout.Lines.push_back(LEAD_OUT_LINE + Time(running) + std::string(9, ' '));
+    // The load's warning, as a sentence of its own.
+    if (std::string warning = ShortTrackWarning(sheet); !warning.empty())
+    {
+        warning[0] = 'T';
+        layout.Notes.push_back(std::move(warning));
+    }
 
     layout.NumTracks = std::to_string(sheet.TrackCount);
     layout.TotalTime = Time(running);

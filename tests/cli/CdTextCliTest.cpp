@@ -16,7 +16,7 @@ namespace {
 const std::string ALBUM_UTF8 = "REM GENRE \"J-Pop\"\r\nPERFORMER \"YOASOBI\"\r\nTITLE \"THE BOOK\"\r\n"
                                "FILE \"ALBUM.BIN\" BINARY\r\n"
                                "  TRACK 01 AUDIO\r\n    TITLE \"夜に駆ける\"\r\n    INDEX 01 00:00:00\r\n"
-                               "  TRACK 02 AUDIO\r\n    TITLE \"ハルジオン\"\r\n    INDEX 01 00:01:00\r\n";
+                               "  TRACK 02 AUDIO\r\n    TITLE \"ハルジオン\"\r\n    INDEX 01 00:04:00\r\n";
 
 // The [CDText] entries of a control file as packs, their CRC put back (the file leaves it out).
 std::vector<std::array<std::uint8_t, 18>> PacksOf(const std::string& ccd)
@@ -47,7 +47,7 @@ std::vector<std::array<std::uint8_t, 18>> PacksOf(const std::string& ccd)
 class CdTextCliTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { Dir.WriteZeros("ALBUM.BIN", 150 * 2352); }
+    void SetUp() override { Dir.WriteZeros("ALBUM.BIN", 600 * 2352); }
     TTempDir Dir;
 };
 

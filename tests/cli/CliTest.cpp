@@ -547,7 +547,7 @@ TEST_F(CliTest, EveryLoadErrorExitsTwoWithTheErrorBoxText)
 // The load refusal gives the file's audio on a line of its own; damage found while reading fails the run.
 TEST_F(CliTest, AudioFilesAreRefusedOrFailWithTheirReason)
 {
-    const std::string pcm = SyntheticPcm(44100 * 2);
+    const std::string pcm = SyntheticPcm(44100 * 4);
     const std::string r48 = WriteWave(Dir, "r48.wav", pcm, 48000);
     const std::string cd = WriteWave(Dir, "cd.wav", pcm);
     ASSERT_TRUE(RunEncoder("flac -s -o " + Quoted(Dir.File("r48.flac")) + " " + Quoted(r48)));
@@ -559,14 +559,14 @@ TEST_F(CliTest, AudioFilesAreRefusedOrFailWithTheirReason)
 
     const std::string cue = Dir.Write("cd.cue", OneTrackSheet("cd.flac", "FLAC"));
     ASSERT_EQ(RunCli({"--quiet", cue, Dir.File("good.ccd")}).Exit, 0);
-    EXPECT_EQ(fs::file_size(Dir.File("good.img")), 150u * 2352);
+    EXPECT_EQ(fs::file_size(Dir.File("good.img")), 300u * 2352);
     std::string flac = TTempDir::ReadAll(Dir.File("cd.flac"));
     flac[flac.size() - 100] ^= 0x21;
     Dir.Write("cd.flac", flac);
     const TRunResult damaged = RunCli({"--quiet", cue, Dir.File("bad.ccd")});
     EXPECT_EQ(damaged.Exit, 1);
     EXPECT_EQ(damaged.Err.rfind("Operation was failure.\ncd.flac: damaged", 0), 0u) << damaged.Err;
-    EXPECT_NE(damaged.Err.find(" at 00:01:"), std::string::npos) << damaged.Err;
+    EXPECT_NE(damaged.Err.find(" at 00:03:"), std::string::npos) << damaged.Err;
 }
 
 // FFmpeg drags in over a hundred libraries: only a sheet with a file it decodes may load it.
@@ -587,7 +587,7 @@ TEST_F(CliTest, FfmpegIsLoadedOnlyForTheFilesItDecodes)
 
 TEST_F(CliTest, RefusesOutputsItMustNotWriteAndNeverCreatesFolders)
 {
-    const std::string cue = WriteAudioDisc(Dir, 100);
+    const std::string cue = WriteAudioDisc(Dir, 300);
 
     const TRunResult noFolder = RunCli({cue, Dir.File("missing/disc.ccd")});
     EXPECT_EQ(noFolder.Exit, 1);
@@ -635,7 +635,7 @@ TEST_F(CliTest, RefusesOutputsItMustNotWriteAndNeverCreatesFolders)
     ::chmod(Dir.File("audio.img").c_str(), 0644);
     const TRunResult forced = RunCli({"--force", "--quiet", cue});
     EXPECT_EQ(forced.Exit, 0) << forced.Err;
-    EXPECT_EQ(fs::file_size(Dir.File("audio.img")), 100u * 2352);
+    EXPECT_EQ(fs::file_size(Dir.File("audio.img")), 300u * 2352);
 }
 
 TEST_F(CliTest, FullDiskFailsTheRun)

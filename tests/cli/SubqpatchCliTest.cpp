@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace sidecar;
 
-// A record at 00:02:05 (.sub record 5) of a 100-sector data disc.
+// A record at 00:02:05 (.sub record 5) of a 300-sector data disc.
 const TFrame LSD_FRAME = {0x41, 0x01, 0x01, 0x00, 0x00, 0x25, 0x00, 0x00, 0x02, 0x05, 0x12, 0x34};
 const std::string LSD = LsdRecord({0x00, 0x02, 0x05}, LSD_FRAME);
 const std::string SBI = SBI_HEADER + Bytes({0x00, 0x02, 0x05, 0x03, 0x00, 0x22, 0x05});
@@ -25,7 +25,7 @@ class SubQPatchCliTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Dir.WriteZeros("GAME.BIN", 100 * 2352);
+        Dir.WriteZeros("GAME.BIN", 300 * 2352);
         Cue = Dir.Write("Game.cue", "FILE \"GAME.BIN\" BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
         const TRunResult plain = RunCli({"--quiet", Cue, Dir.File("plain.ccd")});
         ASSERT_EQ(plain.Exit, 0) << plain.Err;

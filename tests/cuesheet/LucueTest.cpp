@@ -365,6 +365,35 @@ TEST_F(LoadTest, DiscsThatCannotExistAreRefusedWithTheirFigures)
     EXPECT_EQ(CueErrorText(0x10110), "Invalid CUE SHEET command at line 1\nThe disc is too long for a CD");
 }
 
+// Only what a player plays counts, from INDEX 01 to the next track's pregap; the whole disc gets one warning.
+TEST_F(LoadTest, TracksBelowFourSecondsGiveOneWarning)
+{
+    const std::string two = "track 2 is 00:03:74 long; the Red Book asks for at least 4 seconds";
+    // The sectors of edge.bin, which track 1 starts; the lines after track 1; the warning.
+    const struct
+    {
+        std::uintmax_t Sectors;
+        std::string Cue, Warning;
+    } cases[] = {
+        {599, "TRACK 02 AUDIO\nINDEX 01 00:04:00\n", two},
+        {600, "TRACK 02 AUDIO\nINDEX 01 00:04:00\n", ""},
+        {600, "TRACK 02 AUDIO\nINDEX 01 00:04:00\nINDEX 02 00:06:00\n", ""},
+        {750, "TRACK 02 AUDIO\nINDEX 00 00:04:00\nINDEX 01 00:06:01\n", two},
+        {599, "TRACK 02 AUDIO\nPREGAP 00:02:00\nINDEX 01 00:04:00\nPOSTGAP 00:02:00\n", two},
+        {835,
+         "TRACK 02 AUDIO\nINDEX 00 00:03:74\nINDEX 01 00:05:00\nTRACK 03 AUDIO\nINDEX 01 00:09:00\n"
+         "TRACK 04 AUDIO\nINDEX 01 00:11:00\n",
+         "tracks 1, 3 and 4 are shorter than the 4 seconds the Red Book asks for"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Cue);
+        Folder.Dir.WriteZeros("edge.bin", c.Sectors * 2352);
+        ASSERT_TRUE(Load("FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n" + c.Cue));
+        EXPECT_EQ(Sheet.LoadWarnings, c.Warning.empty() ? std::vector<std::string>{} : std::vector{c.Warning});
+    }
+}
+
 TEST(CueErrorTextTest, AddsTheLineWhenThereIsOne)
 {
     EXPECT_EQ(CueErrorText(0x0007090Bu),

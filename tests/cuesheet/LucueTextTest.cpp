@@ -160,7 +160,7 @@ TEST_F(SheetTextTest, ASheetInACharsetCdTextCannotCarryIsReadAndNamed)
 {
     // The file's name stays the bytes it has on disk.
     const std::string name = Recode("노래.bin", "CP949");
-    Dir.WriteZeros(name, 75 * 2352);
+    Dir.WriteZeros(name, 300 * 2352);
     const std::string sheet = "TITLE \"사랑해요\"\nPERFORMER IU\nFILE \"노래.bin\" BINARY\nTRACK 01 AUDIO\n"
                               "TITLE \"좋은 날\"\nINDEX 01 00:00:00\n";
     const TCdioText read = LoadAndRead(Recode(sheet, "CP949"));

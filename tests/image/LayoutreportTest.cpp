@@ -84,6 +84,15 @@ TEST_F(LayoutreportTest, SingleDataTrackGivesTheWholeReport)
                                              lines[3] + "\n" + RULE + lines[5] + "\n");
 }
 
+TEST_F(LayoutreportTest, AShortTrackIsNotedAfterTheList)
+{
+    LoadSheet("FILE \"DISC.BIN\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 299);
+    const std::string note = "  Track 1 is 00:03:74 long; the Red Book asks for at least 4 seconds\n";
+    const std::string report = BuildLayoutReport(BuildDiscLayout(Sheet));
+    EXPECT_TRUE(report.ends_with("LeadOut                                       00:05:74         \n\n" + note))
+        << report;
+}
+
 TEST_F(LayoutreportTest, GapsFlagsAndLabels)
 {
     // Track 1: flags, ISRC and a PREGAP of one second, counted into its pregap after the fixed two.

@@ -11,12 +11,12 @@ status=$?
 echo "$output"
 failures=0
 [ $status -eq 0 ] || { echo "FAIL: exit $status"; failures=1; }
-for text in "the desktop program sarvex needs one" "Total Disc Time      : 00:15:00" \
-    "Operation was successfull." "975 sectors written to \"demo.img\" and \"demo.sub\"." \
+for text in "the desktop program sarvex needs one" "Total Disc Time      : 00:16:00" \
+    "Operation was successfull." "1050 sectors written to \"demo.img\" and \"demo.sub\"." \
     " demo.ccd" " demo.img" " demo.sub"; do
   grep -qF -- "$text" <<<"$output" || { echo "FAIL: the output lacks \"$text\""; failures=1; }
 done
-[ "$(stat -c %s "$build/examples/demo.img")" = $((975 * 2352)) ] || { echo "FAIL: demo.img"; failures=1; }
-[ "$(stat -c %s "$build/examples/demo.sub")" = $((975 * 96)) ] || { echo "FAIL: demo.sub"; failures=1; }
+[ "$(stat -c %s "$build/examples/demo.img")" = $((1050 * 2352)) ] || { echo "FAIL: demo.img"; failures=1; }
+[ "$(stat -c %s "$build/examples/demo.sub")" = $((1050 * 96)) ] || { echo "FAIL: demo.sub"; failures=1; }
 [ ! -e "$source/examples/demo.img" ] || { echo "FAIL: written into the source tree"; failures=1; }
 exit $failures

@@ -81,7 +81,7 @@ TEST_F(MainformTest, ButtonStatesFollowTheSheetAndTheCcdPath)
     Frm.SelectCcdFile("/out/disc.ccd");
     EXPECT_FALSE(ConvOn());
 
-    const std::string cue = WriteSingleTrackDisc(W.Dir, 75);
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 300);
     Frm.OpenCueFile(Q(cue));
     EXPECT_EQ(Child<QLineEdit>(Frm, "CuePathEdit")->text(), Q(cue));
     EXPECT_TRUE(PreviewOn());
@@ -127,7 +127,7 @@ TEST_F(MainformTest, ButtonStatesFollowTheSheetAndTheCcdPath)
 
 TEST_F(MainformTest, CueOpenDialogRemembersTheFolder)
 {
-    const std::string cue = WriteSingleTrackDisc(W.Dir, 75);
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 300);
     QTimer::singleShot(0, Child<QFileDialog>(Frm, "CueOpenDlg"), [&] {
         Child<QFileDialog>(Frm, "CueOpenDlg")->selectFile(Q(cue));
         static_cast<QDialog*>(Child<QFileDialog>(Frm, "CueOpenDlg"))->accept();
@@ -286,7 +286,7 @@ TEST_F(ConversionTest, CcdPathThatIsItsOwnImageIsRefused)
 // An output that is the sheet's own data file: no overwrite question, the reason in the box.
 TEST_F(ConversionTest, OutputThatIsAnInputIsRefusedBeforeAnyQuestion)
 {
-    const std::string data(20 * 2352, '\x5A');
+    const std::string data(300 * 2352, '\x5A');
     W.Dir.Write("game.img", data);
     W.Dir.Write("game.cue", "FILE \"game.img\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
     Frm.OpenCueFile(Q(W.Dir.File("game.cue")));
@@ -378,7 +378,7 @@ TEST_F(MainformTest, WindowResizesInWidthOnly)
 
 TEST_F(MainformTest, DroppedCueSheetIsRead)
 {
-    const std::string cue = WriteSingleTrackDisc(W.Dir, 75);
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 300);
     const auto drop = [&](const std::string& path) {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(Q(path))});
@@ -394,7 +394,7 @@ TEST_F(MainformTest, DroppedCueSheetIsRead)
 
 TEST_F(MainformTest, DropsOnThePathBoxes)
 {
-    const std::string cue = WriteSingleTrackDisc(W.Dir, 75);
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 300);
     const QPoint onCcdBox = CcdPathEdit->mapTo(&Frm, CcdPathEdit->rect().center());
     CcdPathEdit->setText("/typed/path.ccd");
 
@@ -423,7 +423,7 @@ TEST_F(MainformTest, ChoosingASheetFillsTheDefaultCcdPathAndSaysWhatIsMissing)
 {
     QPushButton* convBtn = Child<QPushButton>(Frm, "ConvBtn");
     EXPECT_FALSE(convBtn->toolTip().isEmpty());
-    const std::string cue = WriteSingleTrackDisc(W.Dir, 75);
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 300);
     Frm.OpenCueFile(Q(cue));
     EXPECT_EQ(CcdPathEdit->text(), Q(W.Dir.File("disc.ccd")));
     EXPECT_TRUE(ConvOn());
@@ -459,7 +459,7 @@ TEST_F(MainformTest, FileDialogsStartInARealFolder)
     EXPECT_EQ(openFolder, QDir::homePath());
 
     // The save dialog offers the sheet's folder and its name with .ccd.
-    const std::string cue = WriteSingleTrackDisc(W.Dir, 75, "album");
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 300, "album");
     Frm.OpenCueFile(Q(cue));
     CcdPathEdit->clear();
     look(saveDlg, saveFolder, &saveName);
@@ -532,7 +532,7 @@ TEST(ApplicationTest, ExceptionInAHandlerIsShownNotFatal)
 // The side-car beside the sheet is loaded with it: a damaged one refuses the sheet, an empty one warns.
 TEST_F(MainformTest, ASideCarIsLoadedWithTheSheet)
 {
-    const std::string cue = WriteSingleTrackDisc(W.Dir, 75, "Game");
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 300, "Game");
     W.Dir.Write("GAME.SBI", sidecar::SBI_HEADER + sidecar::Bytes({0x00, 0x02, 0x10, 0x03, 0x00, 0x02, 0x11}));
     Frm.OpenCueFile(Q(cue));
     EXPECT_TRUE(PreviewOn());

@@ -78,7 +78,7 @@ TEST_F(PreviewformTest, SingleDataTrack)
 
 TEST_F(PreviewformTest, GapsIsrcFlagsAndCatalog)
 {
-    W.Dir.WriteZeros("two.bin", 600 * 2352);
+    W.Dir.WriteZeros("two.bin", 750 * 2352);
     const std::string cue = W.Dir.Write("two.cue", "CATALOG 4988001234567\n"
                                                    "FILE \"two.bin\" BINARY\n"
                                                    "  TRACK 01 AUDIO\n"
@@ -117,7 +117,7 @@ TEST_F(PreviewformTest, LongCdTextPathIsElidedNotCut)
     const std::string folder = "a-rather-long-folder-name-for-the-cd-text-file/and-one-more-level-below-it";
     std::filesystem::create_directories(W.Dir.File(folder));
     const std::string cdt = W.Dir.Write(folder + "/disc.cdt", CdTextFileBytes(1));
-    WriteSingleTrackDisc(W.Dir, 75);
+    WriteSingleTrackDisc(W.Dir, 300);
     const std::string cue = W.Dir.Write("text.cue", "CDTEXTFILE \"" + folder +
                                                         "/disc.cdt\"\nFILE \"disc.bin\" BINARY\n"
                                                         "  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");

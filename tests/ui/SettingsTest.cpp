@@ -69,7 +69,7 @@ TEST_F(SettingsTest, CloseWritesEighteenKeysAndRestartRestoresThem)
         font.Pitch = 2;
         font.Charset = 128;
         frm.ApplyPathFont(font);
-        frm.OpenCueFile(QString::fromStdString(WriteSingleTrackDisc(W.Dir, 75)));
+        frm.OpenCueFile(QString::fromStdString(WriteSingleTrackDisc(W.Dir, 300)));
         frm.SelectCcdFile("/disc.ccd");
         Child<QCheckBox>(frm, "CorrectCk")->setChecked(false);
         Child<QAction>(frm, "SettingsCdText")->setChecked(false);
