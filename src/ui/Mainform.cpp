@@ -396,7 +396,7 @@ void TMainFrm::OpenCueFile(const QString& path)
     const bool canceled = CueSheet.ErrorCode == CueStatus(egSheet, erCanceled);
     std::string error = CueSheet.ErrorCode != 0 && !canceled ? CueErrorText(CueSheet) : std::string();
     QString detail;
-    const std::uint32_t group = CueSheet.ErrorCode & 0xF00;
+    const TCueErrorGroup group = CueStatusGroup(CueSheet.ErrorCode);
     if (!loaded && (group == egFile || group == egCdTextFile) && !CueSheet.TriedFileName.empty())
         detail = QStringLiteral("The sheet names \"%1\"; the file looked for was \"%2\".")
                      .arg(FromNativePath(CueSheet.TriedFileName), FromNativePath(CueSheet.TriedFilePath));
