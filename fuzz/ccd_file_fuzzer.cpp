@@ -45,12 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using fuzz::Check;
     const std::string text(reinterpret_cast<const char*>(data), size);
     TCcdDisc disc;
-    std::string error;
-    const bool parsed = ParseCcdText(text, "f.ccd", disc, error);
-    Check(parsed == error.empty(), "an error text exactly when parsing fails");
-    if (!parsed)
+    const TError error = ParseCcdText(text, "f.ccd", disc);
+    if (error)
     {
-        Check(error.rfind("f.ccd:", 0) == 0, "the error names the file and line");
+        Check(error.File == "f.ccd" && error.Line > 0 && !error.Reason.empty(), "the error names the file, line and reason");
         return 0;
     }
     for (std::size_t i = 1; i < disc.Entries.size(); ++i)

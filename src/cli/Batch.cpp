@@ -5,6 +5,7 @@
 #include "cli/Signals.h"
 #include "cuesheet/Lucue.h"
 #include "image/Conversion.h"
+#include "image/Outputplan.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -141,8 +142,7 @@ void RefuseOverwritingInputs(std::vector<TBatchTask>& tasks)
     for (std::size_t i = 0; i < tasks.size(); ++i)
     {
         TBatchTask& task = tasks[i];
-        for (const std::string& output :
-             {task.CcdPath, ChangeFileExt(task.CcdPath, ".img"), ChangeFileExt(task.CcdPath, ".sub")})
+        for (const std::string& output : OutputNames(task.CcdPath))
         {
             const auto id = IdOf(output);
             const auto found = id ? readers.find(*id) : readers.end();
@@ -180,8 +180,7 @@ std::vector<TBatchTask> PlanBatch(const std::vector<std::string>& sheets, const 
                 folder += '/';
             task.CcdPath = folder + ChangeFileExt(fs::path(sheet).filename().string(), ".ccd");
         }
-        for (const std::string& output :
-             {task.CcdPath, ChangeFileExt(task.CcdPath, ".img"), ChangeFileExt(task.CcdPath, ".sub")})
+        for (const std::string& output : OutputNames(task.CcdPath))
         {
             const auto [writer, inserted] = writers.emplace(OutputKey(output), tasks.size());
             if (!inserted && task.Refusal.empty() && writer->second != tasks.size())

@@ -4,44 +4,27 @@
 #include "cuesheet/Lucue.h"
 #include "fileio/Fileio.h"
 #include "image/Conversion.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "image/Outputplan.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
-// Anything at all under the name, a dangling link included, is an existing output.
-bool FileExists(const std::string& path)
+// Why the planned outputs may not be written: an existing one needs force, a read-only one is always
+// refused. Empty when they may; nothing is written before.
+std::string RefuseOutputs(const TOutputPlan& plan, bool force)
 {
-    return PathKind(path) != pkMissing;
-}
-
-// Read-only as the user sees it: no write permission bit, or no write access for this process.
-// The mode bits count even for root, who could write anyway.
-bool IsReadOnly(const std::string& path)
-{
-    struct stat info = {};
-    if (::stat(path.c_str(), &info) != 0)
-        return FileExists(path); // a dangling link cannot be written through either
-    return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
-}
-
-// Why an output may not be written (existing outputs need force, read-only ones are always
-// refused), or empty; nothing is written before.
-std::string CheckOutputs(const std::vector<std::string>& paths, bool force, const TLuCueSheet& sheet)
-{
-    for (const std::string& path : paths)
+    if (!plan.Problem.empty())
+        return plan.Problem;
+    for (const TOutputFile& file : plan.Files)
     {
-        if (!FileExists(path))
+        if (!file.Exists())
             continue;
-        if (IsConversionInput(path, sheet))
-            return "\"" + path + "\" is an input of the conversion and cannot be overwritten.";
         if (!force)
-            return "\"" + path + "\" already exists. Use --force to overwrite it.";
-        if (IsReadOnly(path))
-            return "\"" + path + "\" is a read-only file.";
+            return "\"" + file.Path + "\" already exists. Use --force to overwrite it.";
+        if (file.ReadOnly())
+            return "\"" + file.Path + "\" is a read-only file.";
     }
     return {};
 }
@@ -77,8 +60,9 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
                            TConversionJob& job, const TBeforeRun& beforeRun, const TCountProgress& count)
 {
     TSheetOutcome outcome;
-    outcome.ImgPath = ChangeFileExt(ccdPath, ".img");
-    outcome.SubPath = ChangeFileExt(ccdPath, ".sub");
+    const std::array<std::string, 3> names = OutputNames(ccdPath);
+    outcome.ImgPath = names[1];
+    outcome.SubPath = names[2];
 
     TLuCueSheet sheet;
     outcome.Reason = LoadSheet(options, cuePath, sheet, outcome.Warnings, count);
@@ -95,10 +79,7 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
         outcome.Reason = "The output folder \"" + folder + "\" does not exist.";
         return outcome;
     }
-    outcome.Reason = OutputPathsProblem(ccdPath, sheet);
-    if (!outcome.Reason.empty())
-        return outcome;
-    outcome.Reason = CheckOutputs({ccdPath, outcome.ImgPath, outcome.SubPath}, options.Force, sheet);
+    outcome.Reason = RefuseOutputs(PlanOutputs(ccdPath, sheet), options.Force);
     if (!outcome.Reason.empty())
         return outcome;
 

@@ -80,6 +80,23 @@ constexpr std::uint32_t CueStatus(TCueErrorGroup group, TCueErrorReason reason)
     return static_cast<std::uint32_t>(group) | reason;
 }
 
+// The packed status, line << 16 | group | reason; it has 16 bits for the line: a later line is left
+// out, never reported as another. reason: a TCueErrorReason, or erCdTextFull with its extra bits.
+constexpr std::uint32_t PackStatus(std::uint32_t line, TCueErrorGroup group, std::uint32_t reason)
+{
+    return ((line <= 0xFFFF ? line : 0) << 16) + static_cast<std::uint32_t>(group) + reason;
+}
+
+// The parts of a packed status.
+constexpr TCueErrorGroup CueStatusGroup(std::uint32_t status)
+{
+    return static_cast<TCueErrorGroup>(status & 0xF00);
+}
+constexpr std::uint32_t CueStatusLine(std::uint32_t status)
+{
+    return status >> 16;
+}
+
 enum TAddressKind : std::int32_t
 {
     akFile = 0,

@@ -82,12 +82,6 @@ struct TCueCommand
     std::uint32_t LineNo = 0;
 };
 
-// The packed status; it has 16 bits for the line: a later line is reported without one, never as another.
-std::uint32_t PackStatus(std::uint32_t line, TCueErrorGroup group, TCueErrorReason reason)
-{
-    return ((line <= 0xFFFF ? line : 0) << 16) + CueStatus(group, reason);
-}
-
 // One pair of quotes around a whole argument is dropped.
 std::string_view Unquote(std::string_view s)
 {
@@ -941,7 +935,7 @@ std::string CueErrorText(std::uint32_t errorCode)
     if (errorCode == 0)
         return {};
     std::string text;
-    if (const std::uint32_t line = errorCode >> 16; line != 0)
+    if (const std::uint32_t line = CueStatusLine(errorCode); line != 0)
         text = "Invalid CUE SHEET command at line " + std::to_string(line) + "\n";
     return text + CueErrorMessage(errorCode);
 }

@@ -113,6 +113,6 @@ void TLuCueSheet::BuildCdText()
         const std::uint32_t line = LineOfItem(named, overflow.Type - ptTitle, overflow.Item);
         const std::uint32_t reason =
             erCdTextFull + (overflow.Type & 0x0Fu) + (CdTextCharCodes[overflow.Block] == ccMsJis ? 0x10u : 0u);
-        ErrorCode = ((line <= 0xFFFF ? line : 0) << 16) + egCdText + reason;
+        ErrorCode = PackStatus(line, egCdText, reason);
     }
 }

@@ -103,14 +103,14 @@ enum TSectionKind : std::uint8_t
 class TParser
 {
 public:
-    TParser(const std::string& name, TCcdDisc& disc, std::string& error) : Name(name), Disc(disc), Error(error) {}
+    TParser(const std::string& name, TCcdDisc& disc, TError& error) : Name(name), Disc(disc), Error(error) {}
 
     bool Parse(std::string_view text);
 
 private:
     bool Fail(std::int32_t line, const std::string& reason)
     {
-        Error = Name + ":" + std::to_string(line) + ": " + reason;
+        Error = {0, Name, static_cast<std::uint32_t>(line), reason};
         return false;
     }
     bool StartSection(std::string_view name);
@@ -120,7 +120,7 @@ private:
 
     const std::string& Name;
     TCcdDisc& Disc;
-    std::string& Error;
+    TError& Error;
     std::int32_t Line = 0;
     TSectionKind Kind = skOther;
     std::int32_t SectionNumber = 0;
@@ -411,30 +411,27 @@ bool TParser::Finish()
 
 } // namespace
 
-bool ParseCcdText(std::string_view text, const std::string& name, TCcdDisc& disc, std::string& error)
+TError ParseCcdText(std::string_view text, const std::string& name, TCcdDisc& disc)
 {
     disc = TCcdDisc{};
-    error.clear();
+    TError error;
     TParser parser(name, disc, error);
-    return parser.Parse(text);
+    parser.Parse(text);
+    return error;
 }
 
-bool ReadCcdFile(const std::string& path, TCcdDisc& disc, std::string& error)
+TError ReadCcdFile(const std::string& path, TCcdDisc& disc)
 {
     disc = TCcdDisc{};
     try
     {
         const TFile file = TFile::OpenForReading(path, "the control file");
         if (static_cast<std::uint64_t>(file.Size()) > MAX_FILE_SIZE)
-        {
-            error = path + ": " + std::to_string(file.Size()) + " bytes is too large for a control file";
-            return false;
-        }
-        return ParseCcdText(file.ReadAll(), path, disc, error);
+            return {0, path, 0, std::to_string(file.Size()) + " bytes is too large for a control file"};
+        return ParseCcdText(file.ReadAll(), path, disc);
     }
     catch (const std::exception& e)
     {
-        error = e.what();
-        return false;
+        return {0, {}, 0, e.what()};
     }
 }

@@ -1,6 +1,8 @@
 // A strict reader of .ccd control files, ours and those other tools write.
 #pragma once
 
+#include "fileio/Error.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -52,9 +54,9 @@ struct TCcdDisc
     std::vector<TCcdTrack> Tracks;  // in ascending track number
 };
 
-// Parses the text of a control file. On a malformed file returns false and sets error to
-// "NAME:LINE: reason" (NAME as given). Never throws on any input.
-bool ParseCcdText(std::string_view text, const std::string& name, TCcdDisc& disc, std::string& error);
+// Parses the text of a control file. On a malformed file returns the error, naming NAME as given and
+// the line. Never throws on any input.
+TError ParseCcdText(std::string_view text, const std::string& name, TCcdDisc& disc);
 
-// Reads and parses the file (at most 16 MiB); false with the reason in error.
-bool ReadCcdFile(const std::string& path, TCcdDisc& disc, std::string& error);
+// Reads and parses the file (at most 16 MiB); the error is empty when it could.
+TError ReadCcdFile(const std::string& path, TCcdDisc& disc);

@@ -4,6 +4,7 @@
 #include "fileio/Fileio.h"
 #include "fileio/Pagepipe.h"
 #include "image/Ccdfile.h"
+#include "image/Outputplan.h"
 #include "image/Outputset.h"
 #include "image/Slotring.h"
 #include "synthesis/Interleavesubcode.h"
@@ -12,8 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <cerrno>
 #include <ctime>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +24,6 @@
 #include <vector>
 
 #include <sched.h>
-#include <unistd.h>
 
 namespace {
 
@@ -260,41 +258,6 @@ bool SingleCopyPays(std::size_t conversionsAtOnce)
     return cores < 2 * std::max<std::size_t>(conversionsAtOnce, 1);
 }
 
-bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet)
-{
-    for (const std::string& input : {sheet.CuePath, sheet.CdTextFile, sheet.SubQPatchFile})
-    {
-        if (IsSameFile(input, path))
-            return true;
-    }
-    // The data file sources were opened by paths that may differ from this one.
-    for (const auto& file : sheet.Files)
-    {
-        if (file && file->RefersTo(path))
-            return true;
-    }
-    return false;
-}
-
-std::string OutputPathsProblem(const std::string& ccdPath, const TLuCueSheet& sheet)
-{
-    const std::size_t slash = ccdPath.rfind('/');
-    const std::size_t dot = ccdPath.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-    {
-        std::string ext = ccdPath.substr(dot);
-        for (char& c : ext)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (ext == ".img" || ext == ".sub")
-            return "\"" + ccdPath + "\" cannot be the .ccd file: its " + ext +
-                   " file would be the same file. Choose a name that ends in .ccd.";
-    }
-    for (const std::string& path : {ccdPath, ChangeFileExt(ccdPath, ".img"), ChangeFileExt(ccdPath, ".sub")})
-        if (IsConversionInput(path, sheet))
-            return "\"" + path + "\" is an input of the conversion and cannot be overwritten.";
-    return std::string();
-}
-
 std::string ChangeFileExt(std::string_view path, std::string_view ext)
 {
     const std::size_t slash = path.rfind('/');
@@ -310,28 +273,29 @@ namespace {
 
 // Each output must be a file that this run may replace: never a folder or a device, never a file that
 // the user could not write (the rename would replace it all the same).
-void CheckOutputFile(const std::string& path)
+void CheckOutputFile(const TOutputFile& file)
 {
-    const TPathKind kind = PathKind(path);
-    if (kind == pkFolder)
-        throw std::system_error(std::make_error_code(std::errc::is_a_directory), "cannot create \"" + path + "\"");
-    if (kind == pkOther)
-        throw std::system_error(feNotRegularFile, FileErrorCategory(), "cannot create \"" + path + "\"");
-    if (kind == pkRegular && ::access(path.c_str(), W_OK) != 0)
-        throw std::system_error(std::error_code(errno, std::generic_category()), "cannot create \"" + path + "\"");
+    const std::string what = "cannot create \"" + file.Path + "\"";
+    if (file.Kind == pkFolder)
+        throw std::system_error(std::make_error_code(std::errc::is_a_directory), what);
+    if (file.Kind == pkOther)
+        throw std::system_error(feNotRegularFile, FileErrorCategory(), what);
+    if (file.ReadOnly())
+        throw std::system_error(file.WriteDenied, what);
 }
 
 // Everything that can be told before a byte is written: the output names, the folder, the room.
 void CheckBeforeWriting(const std::string& ccdPath, const TLuCueSheet& sheet, std::int64_t bytes)
 {
-    if (const std::string problem = OutputPathsProblem(ccdPath, sheet); !problem.empty())
-        throw std::runtime_error(problem);
+    const TOutputPlan plan = PlanOutputs(ccdPath, sheet);
+    if (!plan.Problem.empty())
+        throw std::runtime_error(plan.Problem);
     // Said in the words the command-line tool uses before it starts a job.
     const std::string folder = FolderOf(ccdPath);
     if (PathKind(folder) != pkFolder)
         throw std::runtime_error("The output folder \"" + folder + "\" does not exist.");
-    for (const std::string& path : {ccdPath, ChangeFileExt(ccdPath, ".img"), ChangeFileExt(ccdPath, ".sub")})
-        CheckOutputFile(path);
+    for (const TOutputFile& file : plan.Files)
+        CheckOutputFile(file);
     // The old set stays until the new one is complete, so the new one needs all of its room.
     if (const std::int64_t free = FreeSpace(folder); free >= 0 && free < bytes)
         throw std::runtime_error("There is not enough free space in \"" + folder + "\" for the image set: it needs " +

@@ -15,15 +15,6 @@ class TOutputSet;
 // (".img", ".sub"), or ext appended when there is none.
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
 
-// True when path names the cue sheet, its CD-TEXT file, its subchannel side-car or a file that the
-// process holds open for reading (the sheet's data files): writing it would destroy an input.
-bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet);
-
-// Why the image set of ccdPath cannot be written, or empty when it can: a .ccd path whose extension
-// is .img or .sub (any case) would make two outputs one file, and an output must not be an input.
-// Both front ends check this before they ask or write anything; the job checks it again.
-std::string OutputPathsProblem(const std::string& ccdPath, const TLuCueSheet& sheet);
-
 // True when a conversion, one of conversionsAtOnce, cannot count on two processor cores of its own.
 bool SingleCopyPays(std::size_t conversionsAtOnce);
 

@@ -986,9 +986,8 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
     Report.SubPath = ChangeFileExt(ccdPath, ".sub");
     RunFramed([&] {
         TCcdDisc disc;
-        std::string error;
-        if (!ReadCcdFile(ccdPath, disc, error))
-            throw std::runtime_error(error);
+        if (const TError error = ReadCcdFile(ccdPath, disc))
+            throw std::runtime_error(error.Text());
         const TFile img = TFile::OpenForReading(Report.ImgPath, "the image file");
         const TFile sub = TFile::OpenForReading(Report.SubPath, "the subchannel file");
         TChecker checker(disc, Report, maxFindings);

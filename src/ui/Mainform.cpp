@@ -9,6 +9,8 @@
 #include "ui/Verifyform.h"
 #include "ui/Windowstyle.h"
 
+#include "image/Outputplan.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -348,13 +350,14 @@ void TMainFrm::KeepOnScreen()
     move(left, top);
 }
 
-bool TMainFrm::ConfirmOverwrite(const QString& path)
+bool TMainFrm::ConfirmOverwrite(const TOutputFile& file)
 {
-    if (!FileExists(path))
+    if (!file.Exists())
         return true;
+    const QString path = FromNativePath(file.Path);
     if (!AskConfirm(this, QStringLiteral("\"%1\" already exists. Will you overwrite it?").arg(path)))
         return false;
-    if (IsReadOnlyFile(path))
+    if (file.ReadOnly())
     {
         ShowError(this, QStringLiteral("\"%1\" is a read-only file.").arg(path));
         return false;
@@ -393,7 +396,7 @@ void TMainFrm::OpenCueFile(const QString& path)
     const bool canceled = CueSheet.ErrorCode == CueStatus(egSheet, erCanceled);
     std::string error = CueSheet.ErrorCode != 0 && !canceled ? CueErrorText(CueSheet) : std::string();
     QString detail;
-    const std::uint32_t group = CueSheet.ErrorCode & 0xF00;
+    const TCueErrorGroup group = CueStatusGroup(CueSheet.ErrorCode);
     if (!loaded && (group == egFile || group == egCdTextFile) && !CueSheet.TriedFileName.empty())
         detail = QStringLiteral("The sheet names \"%1\"; the file looked for was \"%2\".")
                      .arg(FromNativePath(CueSheet.TriedFileName), FromNativePath(CueSheet.TriedFilePath));
@@ -477,17 +480,18 @@ void TMainFrm::CcdPathEditReturn()
 
 void TMainFrm::ConvBtnClick()
 {
-    if (!FileExists(CuePathEdit->text()))
+    if (!IsRegularFile(ToNativePath(CuePathEdit->text())))
         return;
     const std::string ccdPath = ToNativePath(CcdPathEdit->text());
+    const TOutputPlan plan = PlanOutputs(ccdPath, CueSheet);
     // Outputs that must never be written are refused before any question.
-    if (const std::string problem = OutputPathsProblem(ccdPath, CueSheet); !problem.empty())
+    if (!plan.Problem.empty())
     {
-        ShowError(this, FromNativePath(problem));
+        ShowError(this, FromNativePath(plan.Problem));
         return;
     }
-    for (const std::string& path : {ccdPath, ChangeFileExt(ccdPath, ".img"), ChangeFileExt(ccdPath, ".sub")})
-        if (!ConfirmOverwrite(FromNativePath(path)))
+    for (const TOutputFile& file : plan.Files)
+        if (!ConfirmOverwrite(file))
             return;
 
     ConvCcdPath = ccdPath;

@@ -22,6 +22,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+struct TOutputFile;
 
 // The path boxes' font with the parts a QFont does not carry.
 struct TPathFont
@@ -86,7 +87,7 @@ private:
     void RestoreWindow();
     void KeepOnScreen();
 
-    bool ConfirmOverwrite(const QString& path);
+    bool ConfirmOverwrite(const TOutputFile& file);
     void FileSelectCueExecute();
     void FileSelectCcdExecute();
     void FileVerifyExecute();

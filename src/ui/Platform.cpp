@@ -1,14 +1,9 @@
 #include "ui/Platform.h"
 
-#include "fileio/Fileio.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 // Until the program has a web site of its own, its pages are the guide shipped with it.
@@ -37,24 +32,6 @@ QString SettingsFilePath()
     if (base.isEmpty() || !QDir::isAbsolutePath(base))
         base = QDir::homePath() + QStringLiteral("/.config");
     return base + QStringLiteral("/Sarvex/Sarvex.ini");
-}
-
-bool IsReadOnlyFile(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    struct stat info = {};
-    if (::stat(native.constData(), &info) != 0)
-        return true;
-    // The owner's write bit plays the part of a read-only attribute, which binds even the superuser.
-    if ((info.st_mode & S_IWUSR) == 0)
-        return true;
-    return ::access(native.constData(), W_OK) != 0;
-}
-
-bool FileExists(const QString& path)
-{
-    const TPathKind kind = PathKind(ToNativePath(path));
-    return kind == pkRegular || kind == pkOther;
 }
 
 std::string ToNativePath(const QString& path)

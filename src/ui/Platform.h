@@ -1,5 +1,5 @@
-// The few places where the desktop program meets POSIX: path rules, the settings location,
-// file attributes and the bundled guide pages.
+// The few places where the desktop program meets POSIX: path rules, the settings location
+// and the bundled guide pages.
 #pragma once
 
 #include <QString>
@@ -15,13 +15,6 @@ QString FolderOf(const QString& filePath);
 
 // $XDG_CONFIG_HOME/Sarvex/Sarvex.ini, or ~/.config/Sarvex/Sarvex.ini when the variable is unset.
 QString SettingsFilePath();
-
-// True when the file must not be overwritten: its attributes cannot be read, the owner's write
-// bit is clear, or this user may not write it.
-bool IsReadOnlyFile(const QString& path);
-
-// A regular file (or anything but a folder) of that name exists.
-bool FileExists(const QString& path);
 
 // Paths handed to the core are in the file system's 8-bit encoding.
 std::string ToNativePath(const QString& path);

@@ -610,6 +610,12 @@ TEST_F(CliTest, RefusesOutputsItMustNotWriteAndNeverCreatesFolders)
     EXPECT_EQ(readOnly.Err, expected);
     EXPECT_FALSE(fs::exists(Dir.File("audio.ccd")));
     EXPECT_EQ(TTempDir::ReadAll(Dir.File("audio.img")), "keep");
+    // A link that leads nowhere cannot be written through: read-only, as in the desktop program.
+    fs::create_symlink(Dir.File("gone"), Dir.File("audio.ccd"));
+    const std::string dangling = std::string(1, '"').append(Dir.File("audio.ccd")).append("\" is a read-only file.\n");
+    EXPECT_EQ(RunCli({"--force", cue}).Err, dangling);
+    EXPECT_FALSE(fs::exists(Dir.File("gone")));
+    fs::remove(Dir.File("audio.ccd"));
 
     // A data file that an output would overwrite: refused even when forced, the input stays.
     const std::string input = Pattern(20 * 2352, 8);

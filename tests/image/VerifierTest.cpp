@@ -137,8 +137,8 @@ TEST_P(VerifierRoundTripTest, EveryConvertedDiscVerifiesClean)
         sum += t.Sectors;
     EXPECT_EQ(sum, report.Sectors);
     TCcdDisc ccd;
-    std::string error;
-    ASSERT_TRUE(ReadCcdFile(Ccd(), ccd, error)) << error;
+    const TError error = ReadCcdFile(Ccd(), ccd);
+    ASSERT_FALSE(error) << error.Text();
     if (std::string(disc.Name) == "CdTextAndFirstTrackPause")
     {
         EXPECT_GT(ccd.CdTextPacks.size(), 3u) << "the CD-TEXT packs were checked";
@@ -513,14 +513,13 @@ TEST(CcdReaderTest, MalformedFilesGiveTheLineAndReason)
     for (const auto& [text, want] : cases)
     {
         TCcdDisc disc;
-        std::string error;
-        EXPECT_FALSE(ParseCcdText(text, "x.ccd", disc, error)) << text;
-        EXPECT_EQ(error.substr(0, want.size()), want) << text;
+        const TError error = ParseCcdText(text, "x.ccd", disc);
+        EXPECT_TRUE(error) << text;
+        EXPECT_EQ(error.Text().substr(0, want.size()), want) << text;
     }
     // 10 MB of garbage, no line ends.
     TCcdDisc disc;
-    std::string error;
-    EXPECT_FALSE(ParseCcdText(discdata::RandomBytes(10u << 20, 16), "x.ccd", disc, error));
+    const std::string error = ParseCcdText(discdata::RandomBytes(10u << 20, 16), "x.ccd", disc).Text();
     EXPECT_EQ(error.rfind("x.ccd:1: ", 0), 0u) << error.substr(0, 100);
 }
 
@@ -532,8 +531,8 @@ TEST(CcdReaderTest, ReadsWhatOtherToolsWrite)
                              "Control=0x04\nTrackNo=0\nAMin=0\nASec=0\nAFrame=0\nALBA=-150\nZero=0\nPMin=1\nPSec=32\n"
                              "PFrame=0\nPLBA=-1\n[TRACK 1]\nMODE=2\nINDEX 1=0\nFLAGS=DCP\n[Extra]\nAnything=at all\n";
     TCcdDisc disc;
-    std::string error;
-    ASSERT_TRUE(ParseCcdText(text, "x.ccd", disc, error)) << error;
+    const TError error = ParseCcdText(text, "x.ccd", disc);
+    ASSERT_FALSE(error) << error.Text();
     ASSERT_EQ(disc.Entries.size(), 1u);
     EXPECT_EQ(disc.Entries[0].Point, 0xA0);
     EXPECT_EQ(disc.Entries[0].ALba, -150);

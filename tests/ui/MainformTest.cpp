@@ -232,18 +232,27 @@ TEST_F(ConversionTest, CancelInTheFirstQuestionStopsEverything)
     EXPECT_EQ(Child<QLineEdit>(Frm, "CcdPathEdit")->text(), Q(Ccd));
 }
 
+// A link that leads nowhere cannot be written through: read-only, as the command-line tool says too.
 TEST_F(ConversionTest, ReadOnlyImageIsNotOverwritten)
 {
-    W.Dir.Write("out.img", "old");
-    ASSERT_EQ(::chmod(Img.c_str(), 0444), 0);
-    Convert();
-    ASSERT_EQ(W.Boxes.size(), 2u);
-    EXPECT_EQ(W.Boxes[0].Text, Question(Img));
-    EXPECT_EQ(W.Boxes[1].Text, "\"" + Q(Img) + "\" is a read-only file.");
-    EXPECT_EQ(W.Boxes[1].Caption, "Error");
-    EXPECT_EQ(W.Boxes[1].Icon, QMessageBox::Critical);
-    EXPECT_FALSE(std::filesystem::exists(Ccd));
-    EXPECT_EQ(TTempDir::ReadAll(Img), "old");
+    W.Dir.Write("old.img", "old");
+    ASSERT_EQ(::chmod(W.Dir.File("old.img").c_str(), 0444), 0);
+    for (const char* target : {"old.img", "gone.img"})
+    {
+        SCOPED_TRACE(target);
+        std::filesystem::remove(Img);
+        std::filesystem::create_symlink(W.Dir.File(target), Img);
+        W.Boxes.clear();
+        Convert();
+        ASSERT_EQ(W.Boxes.size(), 2u);
+        EXPECT_EQ(W.Boxes[0].Text, Question(Img));
+        EXPECT_EQ(W.Boxes[1].Text, "\"" + Q(Img) + "\" is a read-only file.");
+        EXPECT_EQ(W.Boxes[1].Caption, "Error");
+        EXPECT_EQ(W.Boxes[1].Icon, QMessageBox::Critical);
+        EXPECT_FALSE(std::filesystem::exists(Ccd));
+        EXPECT_FALSE(std::filesystem::exists(W.Dir.File("gone.img")));
+    }
+    EXPECT_EQ(TTempDir::ReadAll(W.Dir.File("old.img")), "old");
 }
 
 TEST_F(ConversionTest, FailureIsReportedAsAnErrorWithItsCause)
