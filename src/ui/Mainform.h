@@ -51,8 +51,10 @@ public:
     void VerifyImage(const QString& path);
 
     // For the progress dialog, which serves the conversion and the verification alike.
-    bool SetProgressHandler(TProgressProc handler, void* dialog);
+    // Refused while a run is going on.
+    bool SetProgressHandler(const TProgressHandler& handler);
     void RequestCancel();
+    bool CancelRequested() const { return Verifying ? VerifyJob.CancelRequested() : Job.CancelRequested(); }
     TConvertStatus Status() const { return Verifying ? VerifyJob.Status.load() : Job.Status.load(); }
 
     const TLuCueSheet& Sheet() const { return CueSheet; }
@@ -79,6 +81,8 @@ private:
     // After a verification: each button as the sheet and the .ccd path allow.
     void RestoreButtonStates();
     void UpdateConvertState();
+    // Loads CueSheet on a worker thread under the count window; returns once the load has ended.
+    bool LoadOffGuiThread(const std::string& cuePath);
     void RunOnGuiThread(std::function<void()> work);
     // Runs body in a worker thread under the progress dialog, titled caption; returns once the dialog
     // has closed, or false when no thread could be started.
