@@ -46,9 +46,8 @@ public:
     // The load's count handler.
     TCountProgress Handler()
     {
-        return [this](std::int64_t done, std::int64_t total, const std::string& name) {
-            return Count(done, total, name);
-        };
+        return
+            [this](std::int64_t done, std::int64_t total, const std::string& name) { return Count(done, total, name); };
     }
 
     // Erases the line if it is drawn.

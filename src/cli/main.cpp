@@ -71,8 +71,7 @@ int ConvertOne(const TCliOptions& options)
         if (!options.Quiet && ::isatty(STDERR_FILENO))
             job.SetProgressHandler(progress->Handler());
     };
-    const TSheetOutcome outcome =
-        ConvertSheet(options, cuePath, ccdPath, Job, showProgress, countLine.Handler());
+    const TSheetOutcome outcome = ConvertSheet(options, cuePath, ccdPath, Job, showProgress, countLine.Handler());
     countLine.End();
 
     PrintWarnings(outcome.Warnings);

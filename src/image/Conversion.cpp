@@ -137,8 +137,8 @@ struct TComposeResult
 
 // The composer's loop: every address from 150 to leadOut - 1 unless a cancel request is seen first.
 // It alone touches the sheet and the interleaver, so the sector order is the interleaver's order.
-void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, std::int32_t leadOut,
-                    const TJob& job, TBatchRing& ring, TComposeResult& result)
+void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, std::int32_t leadOut, const TJob& job,
+                    TBatchRing& ring, TComposeResult& result)
 {
     std::exception_ptr error;
     TSubCodeInterLeave interleaver;

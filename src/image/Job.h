@@ -69,8 +69,8 @@ protected:
 
     void Notify(TProgressEvent event, std::int32_t value);
     // Clears Status and ErrorText (not a cancel request), runs OnStart, gives the progress a range
-    // of 2, runs body, then OnEnd. What body throws ends it with ErrorText, csFailed and peAborted; what a hook throws is
-    // dropped.
+    // of 2, runs body, then OnEnd. What body throws ends it with ErrorText, csFailed and peAborted;
+    // what a hook throws is dropped.
     void RunFramed(const std::function<void()>& body);
 
 private:

@@ -28,7 +28,7 @@ TCountProgress TCountDlg::Handler()
 {
     using TClock = std::chrono::steady_clock;
     return [this, name = std::string(), last = TClock::time_point()](std::int64_t done, std::int64_t total,
-                                                                      const std::string& file) mutable {
+                                                                     const std::string& file) mutable {
         const auto now = TClock::now();
         if (QThread::currentThread() == thread())
             Apply(done, total, file);

@@ -24,7 +24,9 @@ TEST(ProgressthrottleTest, PassesTheEndsAndAtMostThirtyStepsASecond)
         SCOPED_TRACE(int(closing));
         std::vector<TPassed> passed;
         TProgressThrottle::TClock::time_point now{};
-        TProgressThrottle throttle([&](TProgressEvent event, std::int32_t value) { passed.push_back({event, value, now}); });
+        TProgressThrottle throttle([&](TProgressEvent event, std::int32_t value) {
+            passed.push_back({event, value, now});
+        });
         throttle.Pass(peSetRange, 2, now);
         throttle.Pass(peStep, 0, now);
         throttle.Pass(peStep, 0, now);
@@ -37,7 +39,8 @@ TEST(ProgressthrottleTest, PassesTheEndsAndAtMostThirtyStepsASecond)
 
         // Range, first step, the second held back until the next range; the steps pass on counted.
         ASSERT_GE(passed.size(), 8u);
-        const std::vector<std::pair<int, int>> head = {{peSetRange, 2}, {peStep, 1}, {peStep, 2}, {peSetRange, 4802}, {peStep, 1}};
+        const std::vector<std::pair<int, int>> head = {
+            {peSetRange, 2}, {peStep, 1}, {peStep, 2}, {peSetRange, 4802}, {peStep, 1}};
         for (std::size_t i = 0; i < head.size(); ++i)
             EXPECT_EQ(std::make_pair(passed[i].Event, passed[i].Value), head[i]) << i;
         const std::size_t tail = closing == peFinished ? 3 : 2;
