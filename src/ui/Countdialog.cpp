@@ -1,6 +1,9 @@
 #include "ui/Countdialog.h"
 
+#include "cuesheet/Lucue.h"
+
 #include <QEvent>
+#include <QEventLoop>
 #include <QProgressDialog>
 #include <QThread>
 
@@ -81,4 +84,30 @@ bool TCountDlg::eventFilter(QObject* watched, QEvent* event)
     if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && OnShownOrHidden)
         OnShownOrHidden();
     return QObject::eventFilter(watched, event);
+}
+
+bool LoadOffGuiThread(QWidget* parent, TLuCueSheet& sheet, const std::string& cuePath)
+{
+    QEventLoop wait;
+    TCountDlg countDlg(parent);
+    bool loaded = false;
+    bool finished = false;
+    QThread* worker = QThread::create([&sheet, &cuePath, &loaded] { loaded = sheet.Load(cuePath); });
+    worker->setObjectName(QStringLiteral("LoadWorker"));
+    QObject::connect(worker, &QThread::finished, &wait, [&] {
+        finished = true;
+        wait.quit();
+    });
+    countDlg.OnShownOrHidden = [&wait] { wait.quit(); };
+    sheet.CountProgress = countDlg.Handler();
+    worker->start();
+    // The window keeps painting. Input waits for the end of the load, as it did when the load ran on
+    // this thread, except while the count window is up: that is modal and takes it, for its Cancel.
+    while (!finished)
+        wait.exec(countDlg.Bar() && countDlg.Bar()->isVisible() ? QEventLoop::AllEvents
+                                                                : QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    delete worker;
+    sheet.CountProgress = {};
+    return loaded;
 }

@@ -15,6 +15,7 @@
 
 class QProgressDialog;
 class QWidget;
+class TLuCueSheet;
 
 class TCountDlg : public QObject
 {
@@ -46,3 +47,7 @@ private:
     std::string Name;
     std::atomic<bool> Canceled{false};
 };
+
+// Loads sheet on a worker thread under a count window of parent; returns what Load answered once the
+// load has ended.
+bool LoadOffGuiThread(QWidget* parent, TLuCueSheet& sheet, const std::string& cuePath);

@@ -18,7 +18,6 @@
 #include <QFileInfo>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QGroupBox>
@@ -29,7 +28,6 @@
 #include <QStringListModel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -386,7 +384,7 @@ void TMainFrm::OpenCueFile(const QString& path)
 {
     FLastCueDir = FolderOf(path);
     CueSheet.UseSheetCdText = SettingsCdText->isChecked();
-    bool loaded = LoadOffGuiThread(ToNativePath(path));
+    bool loaded = LoadOffGuiThread(this, CueSheet, ToNativePath(path));
     // The user's own Cancel needs no error box.
     const bool canceled = CueSheet.ErrorCode == CueStatus(egSheet, erCanceled);
     std::string error = CueSheet.ErrorCode != 0 && !canceled ? CueErrorText(CueSheet) : std::string();
@@ -421,32 +419,6 @@ void TMainFrm::OpenCueFile(const QString& path)
     }
     PreviewBtn->setEnabled(loaded);
     UpdateConvertState();
-}
-
-bool TMainFrm::LoadOffGuiThread(const std::string& cuePath)
-{
-    QEventLoop wait;
-    TCountDlg countDlg(this);
-    bool loaded = false;
-    bool finished = false;
-    QThread* worker = QThread::create([this, &cuePath, &loaded] { loaded = CueSheet.Load(cuePath); });
-    worker->setObjectName(QStringLiteral("LoadWorker"));
-    connect(worker, &QThread::finished, &wait, [&] {
-        finished = true;
-        wait.quit();
-    });
-    countDlg.OnShownOrHidden = [&wait] { wait.quit(); };
-    CueSheet.CountProgress = countDlg.Handler();
-    worker->start();
-    // The window keeps painting. Input waits for the end of the load, as it did when the load ran
-    // here, except while the count window is up: that is modal and takes it, for its Cancel.
-    while (!finished)
-        wait.exec(countDlg.Bar() && countDlg.Bar()->isVisible() ? QEventLoop::AllEvents
-                                                                : QEventLoop::ExcludeUserInputEvents);
-    worker->wait();
-    delete worker;
-    CueSheet.CountProgress = {};
-    return loaded;
 }
 
 void TMainFrm::FileSelectCcdExecute()

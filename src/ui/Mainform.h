@@ -81,8 +81,6 @@ private:
     // After a verification: each button as the sheet and the .ccd path allow.
     void RestoreButtonStates();
     void UpdateConvertState();
-    // Loads CueSheet on a worker thread under the count window; returns once the load has ended.
-    bool LoadOffGuiThread(const std::string& cuePath);
     void RunOnGuiThread(std::function<void()> work);
     // Runs body in a worker thread under the progress dialog, titled caption; returns once the dialog
     // has closed, or false when no thread could be started.
