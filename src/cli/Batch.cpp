@@ -38,7 +38,7 @@ extern "C" void CancelBatch(int)
 }
 
 // A batch draws no count line (the status lines own the terminal), but a cancel stops a count.
-bool CountUntilCanceled(std::int64_t, std::int64_t, const std::string&, void*)
+bool CountUntilCanceled(std::int64_t, std::int64_t, const std::string&)
 {
     return !CancelAll.load();
 }
@@ -49,13 +49,6 @@ struct TSlot
     std::size_t Index = 0;
 };
 
-std::int32_t SlotProgress(TProgressEvent event, std::int32_t value, void* context)
-{
-    const TSlot& slot = *static_cast<TSlot*>(context);
-    slot.Report->Progress(slot.Index, event, value);
-    return 0;
-}
-
 class TBatchRun
 {
 public:
@@ -64,16 +57,14 @@ public:
     {}
 
     // One worker: takes the next sheet until none is left, the batch is cancelled or, with
-    // --fail-fast, a sheet has failed. Its job is reused; a finished run leaves its status set.
+    // --fail-fast, a sheet has failed. Its job is reused; each run starts from no outcome.
     void Work(TConversionJob& job, TSlot& slot)
     {
-        job.SetProgressHandler(SlotProgress, &slot);
+        job.SetProgressHandler(
+            [&slot](TProgressEvent event, std::int32_t value) { slot.Report->Progress(slot.Index, event, value); });
         for (;;)
         {
-            if (CancelAll.load() || (Options.FailFast && Failed.load()))
-                return;
-            TConvertStatus last = job.Status.load();
-            if (last == csCancelRequested || !job.Status.compare_exchange_strong(last, csIdle))
+            if (CancelAll.load() || job.CancelRequested() || (Options.FailFast && Failed.load()))
                 return;
             const std::size_t index = Next.fetch_add(1);
             if (index >= Tasks.size())
@@ -88,7 +79,7 @@ public:
                                        [&](TConversionJob&, const TLuCueSheet&, std::int64_t sectors) {
                                            Report.Started(slot.Index, sectors);
                                        },
-                                       {CountUntilCanceled, nullptr});
+                                       CountUntilCanceled);
             if (outcome.Status == ssFailed || outcome.Status == ssNotLoaded)
                 Failed.store(true);
             Report.Finished(slot.Index, task.CuePath, outcome);

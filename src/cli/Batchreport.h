@@ -21,7 +21,7 @@ public:
 
     // A worker's sheet is loaded and about to be written: sectors of its program area.
     void Started(std::size_t slot, std::int64_t sectors);
-    // The job's progress events of a worker (a TProgressProc forwards them).
+    // The job's progress events of a worker (its job's handler forwards them).
     void Progress(std::size_t slot, TProgressEvent event, std::int32_t value);
     void Finished(std::size_t slot, const std::string& cuePath, const TSheetOutcome& outcome);
     // Prints the summary; returns the worst exit code (cancelled > not loaded > failed > ok).

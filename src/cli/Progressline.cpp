@@ -14,12 +14,6 @@ inline constexpr double BYTES_PER_SECTOR = 2352.0 + 96.0;
 
 } // namespace
 
-std::int32_t TProgressLine::Handler(TProgressEvent event, std::int32_t value, void* dialog)
-{
-    static_cast<TProgressLine*>(dialog)->Apply(event, value);
-    return 0;
-}
-
 void TProgressLine::Apply(TProgressEvent event, std::int32_t value)
 {
     switch (event)
@@ -67,34 +61,33 @@ void TProgressLine::Draw(bool force)
     std::fflush(Out);
 }
 
-bool TCountLine::Handler(std::int64_t done, std::int64_t total, const std::string& name, void* context)
+bool TCountLine::Count(std::int64_t done, std::int64_t total, const std::string& name)
 {
-    auto& line = *static_cast<TCountLine*>(context);
-    if (line.Status.load() == csCancelRequested)
+    if (Job.CancelRequested())
     {
-        line.End();
+        End();
         return false;
     }
-    if (!line.DrawLine)
+    if (!DrawLine)
         return true;
     const auto now = std::chrono::steady_clock::now();
-    if (name != line.Name)
+    if (name != Name)
     {
-        line.Name = name;
-        line.Started = now;
+        Name = name;
+        Started = now;
     }
     if (done >= total)
     {
-        line.End();
+        End();
         return true;
     }
-    if (now - line.Started < COUNT_LINE_DELAY || (line.Drawn && now - line.LastDrawn < REDRAW_INTERVAL))
+    if (now - Started < COUNT_LINE_DELAY || (Drawn && now - LastDrawn < REDRAW_INTERVAL))
         return true;
-    line.LastDrawn = now;
-    line.Drawn = true;
+    LastDrawn = now;
+    Drawn = true;
     const auto percent = static_cast<int>(total > 0 ? done * 100 / total : 0);
-    std::fprintf(line.Out, "\rCounting samples of %s: %d%%\x1b[K", name.c_str(), percent);
-    std::fflush(line.Out);
+    std::fprintf(Out, "\rCounting samples of %s: %d%%\x1b[K", name.c_str(), percent);
+    std::fflush(Out);
     return true;
 }
 

@@ -1,9 +1,9 @@
 // The single updating progress line that sarvex-cli draws on a terminal.
 #pragma once
 
+#include "cuesheet/Lucueaudio.h"
 #include "image/Conversion.h"
 
-#include <atomic>
 #include <string>
 
 #include <chrono>
@@ -16,8 +16,11 @@ public:
     // totalSectors: the sectors of the program area, for the counts and the rate.
     TProgressLine(std::FILE* out, std::int64_t totalSectors) : Out(out), TotalSectors(totalSectors) {}
 
-    // A TProgressProc: dialog is the TProgressLine.
-    static std::int32_t Handler(TProgressEvent event, std::int32_t value, void* dialog);
+    // The job's handler; the line redraws at most ten times a second, so it takes every event.
+    TProgressHandler Handler()
+    {
+        return [this](TProgressEvent event, std::int32_t value) { Apply(event, value); };
+    }
 
 private:
     void Apply(TProgressEvent event, std::int32_t value);
@@ -36,22 +39,26 @@ private:
 class TCountLine
 {
 public:
-    // draw: false keeps the terminal untouched (--quiet, not a terminal). The count stops once status says
-    // a cancel was requested.
-    TCountLine(std::FILE* out, bool draw, const std::atomic<TConvertStatus>& status)
-        : Out(out), DrawLine(draw), Status(status)
-    {}
+    // draw: false keeps the terminal untouched (--quiet, not a terminal). The count stops once a cancel
+    // of job was requested.
+    TCountLine(std::FILE* out, bool draw, const TJob& job) : Out(out), DrawLine(draw), Job(job) {}
 
-    // A TCountProgressProc: context is the TCountLine.
-    static bool Handler(std::int64_t done, std::int64_t total, const std::string& name, void* context);
+    // The load's count handler.
+    TCountProgress Handler()
+    {
+        return
+            [this](std::int64_t done, std::int64_t total, const std::string& name) { return Count(done, total, name); };
+    }
 
     // Erases the line if it is drawn.
     void End();
 
 private:
+    bool Count(std::int64_t done, std::int64_t total, const std::string& name);
+
     std::FILE* Out;
     bool DrawLine;
-    const std::atomic<TConvertStatus>& Status;
+    const TJob& Job;
     std::string Name;
     std::chrono::steady_clock::time_point Started{};
     std::chrono::steady_clock::time_point LastDrawn{};

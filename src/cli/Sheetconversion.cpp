@@ -94,7 +94,7 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
     switch (job.Status.load())
     {
     case csSucceeded: outcome.Status = ssConverted; break;
-    case csCancelRequested: outcome.Status = ssCanceled; break;
+    case csCanceled: outcome.Status = ssCanceled; break;
     default:
         outcome.Status = ssFailed;
         outcome.Reason = job.ErrorText;

@@ -21,7 +21,7 @@
 
 namespace {
 
-// The jobs of the process; the signal handler only stores into their atomic status.
+// The jobs of the process; the signal handler only stores into their atomic cancel flags.
 TConversionJob Job;
 TVerifyJob VerifyJob;
 
@@ -41,8 +41,8 @@ int PrintLayout(const TCliOptions& options)
 {
     TLuCueSheet sheet;
     std::vector<std::string> warnings;
-    TCountLine countLine(stderr, ::isatty(STDERR_FILENO) != 0, Job.Status);
-    const std::string error = LoadSheet(options, options.Sheets[0], sheet, warnings, {TCountLine::Handler, &countLine});
+    TCountLine countLine(stderr, ::isatty(STDERR_FILENO) != 0, Job);
+    const std::string error = LoadSheet(options, options.Sheets[0], sheet, warnings, countLine.Handler());
     countLine.End();
     PrintWarnings(warnings);
     if (!error.empty())
@@ -64,15 +64,14 @@ int ConvertOne(const TCliOptions& options)
         options.CcdPath.empty() ? PlanBatch(options.Sheets, options.OutputDir)[0].CcdPath : options.CcdPath;
 
     std::unique_ptr<TProgressLine> progress;
-    TCountLine countLine(stderr, !options.Quiet && ::isatty(STDERR_FILENO), Job.Status);
+    TCountLine countLine(stderr, !options.Quiet && ::isatty(STDERR_FILENO), Job);
     const TBeforeRun showProgress = [&](TConversionJob& job, const TLuCueSheet&, std::int64_t sectors) {
         countLine.End();
         progress = std::make_unique<TProgressLine>(stderr, sectors);
         if (!options.Quiet && ::isatty(STDERR_FILENO))
-            job.SetProgressHandler(TProgressLine::Handler, progress.get());
+            job.SetProgressHandler(progress->Handler());
     };
-    const TSheetOutcome outcome =
-        ConvertSheet(options, cuePath, ccdPath, Job, showProgress, {TCountLine::Handler, &countLine});
+    const TSheetOutcome outcome = ConvertSheet(options, cuePath, ccdPath, Job, showProgress, countLine.Handler());
     countLine.End();
 
     PrintWarnings(outcome.Warnings);
@@ -113,7 +112,7 @@ int VerifySet(const TCliOptions& options)
     const std::int64_t sectors = ::stat(imgPath.c_str(), &info) == 0 ? info.st_size / 2352 : 0;
     TProgressLine progress(stderr, sectors);
     if (!options.Quiet && ::isatty(STDERR_FILENO))
-        VerifyJob.SetProgressHandler(TProgressLine::Handler, &progress);
+        VerifyJob.SetProgressHandler(progress.Handler());
 
     VerifyJob.Run(options.CcdPath, options.MaxErrors);
 
@@ -127,7 +126,7 @@ int VerifySet(const TCliOptions& options)
             std::fputs(report.c_str(), stdout);
         }
         return IsSound(VerifyJob.Report) ? ecSuccess : ecFailed;
-    case csCancelRequested: std::fprintf(stderr, "Verification was canceled.\n"); return ecCanceled;
+    case csCanceled: std::fprintf(stderr, "Verification was canceled.\n"); return ecCanceled;
     default:
         std::fprintf(stderr, "Cannot verify \"%s\": %s\n", options.CcdPath.c_str(), VerifyJob.ErrorText.c_str());
         return ecLoadError;

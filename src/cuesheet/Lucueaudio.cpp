@@ -86,14 +86,14 @@ TLuCueAudioFile::TLuCueAudioFile(const std::string& path, const TCountProgress& 
 
 void TLuCueAudioFile::ReportCount(std::int64_t done, std::int64_t total)
 {
-    if (CountProgress.Proc == nullptr)
+    if (!CountProgress)
         return;
     // A thousand steps at most: the handler may redraw a window each time.
     const std::int64_t permille = total > 0 ? std::clamp<std::int64_t>(done * 1000 / total, 0, 1000) : 0;
     if (permille == LastPermille)
         return;
     LastPermille = permille;
-    if (!CountProgress.Proc(done, total, Name, CountProgress.Context))
+    if (!CountProgress(done, total, Name))
         throw ECountCanceled(Name + ": counting the samples was canceled");
 }
 

@@ -3,6 +3,7 @@
 
 #include "cuesheet/Lucuebin.h"
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -31,13 +32,7 @@ public:
 
 // Called while a file whose length no header states is read whole to count its samples: the bytes read
 // of it so far, its size and its name. Returning false stops the pass.
-using TCountProgressProc = bool (*)(std::int64_t done, std::int64_t total, const std::string& name, void* context);
-
-struct TCountProgress
-{
-    TCountProgressProc Proc = nullptr;
-    void* Context = nullptr;
-};
+using TCountProgress = std::function<bool(std::int64_t done, std::int64_t total, const std::string& name)>;
 
 inline constexpr std::int32_t CD_SAMPLE_RATE = 44100;
 inline constexpr std::int64_t CD_SAMPLE_BYTES = 4; // 16-bit stereo

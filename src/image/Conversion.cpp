@@ -57,30 +57,9 @@ struct TBatch
     std::int32_t Count = 0;
 };
 
-// Hands composed batches from the composer thread to the writer in address order.
+// Composes batches on a thread of its own for the writer, in address order.
+using TComposerThread = TRingWorker<TBatch, RING_SLOTS>;
 using TBatchRing = TSlotRing<TBatch, RING_SLOTS>;
-
-// Runs the composer on its own thread; joining on every way out keeps the sheet and the ring alive
-// for as long as it works.
-class TComposerThread
-{
-public:
-    TComposerThread(TBatchRing& ring, std::thread thread) : Ring(ring), Thread(std::move(thread)) {}
-    ~TComposerThread() { Join(); }
-    TComposerThread(const TComposerThread&) = delete;
-    TComposerThread& operator=(const TComposerThread&) = delete;
-    void Join()
-    {
-        if (!Thread.joinable())
-            return;
-        Ring.Stop();
-        Thread.join();
-    }
-
-private:
-    TBatchRing& Ring;
-    std::thread Thread;
-};
 
 // P, Q and the R-W packs to a channel record; the packs pass the interleaver on the way.
 void EncodeSubchannel(const TSubChannel& channel, TSubCodeInterLeave& interleaver, TChannelRecord& record)
@@ -156,8 +135,8 @@ struct TComposeResult
 
 // The composer's loop: every address from 150 to leadOut - 1 unless a cancel request is seen first.
 // It alone touches the sheet and the interleaver, so the sector order is the interleaver's order.
-void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, std::int32_t leadOut,
-                    std::atomic<TConvertStatus>& status, TBatchRing& ring, TComposeResult& result)
+void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, std::int32_t leadOut, const TJob& job,
+                    TBatchRing& ring, TComposeResult& result)
 {
     std::exception_ptr error;
     TSubCodeInterLeave interleaver;
@@ -180,7 +159,7 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy
         {
             while (batch->Count < BATCH_SECTORS && address < leadOut)
             {
-                if (status.load() == csCancelRequested)
+                if (job.CancelRequested())
                 {
                     ended = true;
                     break;
@@ -205,7 +184,6 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy
                 }
                 if (got == 0)
                 {
-                    status.store(csFailed);
                     result.Refused = true;
                     result.RefusedAddress = address;
                     ended = true;
@@ -225,7 +203,8 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy
         }
         ring.Publish();
     }
-    ring.Finish(error);
+    if (error)
+        std::rethrow_exception(error);
 }
 
 // Lays the side-car's frames over the batch's Q channels. The list is sorted, so one cursor walks it
@@ -328,7 +307,7 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
         try
         {
             WriteImages(set, correctEdcEcc, sheet, leadOut);
-            if (Status.load() == csIdle)
+            if (Status.load() == csIdle && !CancelRequested())
                 sheet.CheckSourcesIntact();
         }
         catch (...)
@@ -349,39 +328,31 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
 void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet, std::int32_t leadOut)
 {
     // This thread writes and reports progress; a second one composes ahead of it.
-    TBatchRing ring;
     TComposeResult composed;
-    TComposerThread composer(ring, std::thread(ComposeSectors, std::ref(sheet), TComposeOptions{correctEdcEcc},
-                                               SingleCopy, leadOut, std::ref(Status), std::ref(ring),
-                                               std::ref(composed)));
+    TComposerThread composer([&sheet, correctEdcEcc, this, leadOut, &composed](TBatchRing& ring) {
+        ComposeSectors(sheet, TComposeOptions{correctEdcEcc}, SingleCopy, leadOut, *this, ring, composed);
+    });
     std::size_t nextQFrame = 0;
-    while (TBatch* batch = ring.AcquireFull())
+    while (TBatch* batch = composer.Next())
     {
-        try
-        {
-            SubQFramesReplaced += OverlayQFrames(sheet.SubQPatches, nextQFrame, *batch);
-            WriteMainChannel(set.Img, *batch);
-            set.Sub.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(batch->Records.get()),
-                                       static_cast<std::size_t>(batch->Count) * SUBCODE_SIZE));
-        }
-        catch (...)
-        {
-            ring.Stop();
-            throw;
-        }
+        SubQFramesReplaced += OverlayQFrames(sheet.SubQPatches, nextQFrame, *batch);
+        WriteMainChannel(set.Img, *batch);
+        set.Sub.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(batch->Records.get()),
+                                   static_cast<std::size_t>(batch->Count) * SUBCODE_SIZE));
         SectorsWritten += batch->Count;
         // A step follows the write of every address that is a multiple of 75.
         const std::int32_t end = batch->FirstAddress + batch->Count;
         for (std::int32_t a = (batch->FirstAddress + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP;
              a < end; a += FRAMES_PER_STEP)
             Notify(peStep, a - PROGRAM_START + 1);
-        ring.Release();
+        composer.Release();
     }
     composer.Join();
-    if (const std::exception_ptr error = ring.FinishError())
-        std::rethrow_exception(error);
     if (composed.Refused)
+    {
+        Status.store(csFailed);
         ErrorText = "no sector could be made for address " + std::to_string(composed.RefusedAddress);
+    }
 }
 
 void TConversionJob::KeepWhatWasWritten(TOutputSet& set)
@@ -395,7 +366,7 @@ void TConversionJob::KeepWhatWasWritten(TOutputSet& set)
 // The set goes in place only when every sector was written and every source read sound to its end.
 void TConversionJob::Finish(TOutputSet& set)
 {
-    if (Status.load() == csIdle)
+    if (Status.load() == csIdle && !CancelRequested())
     {
         set.Commit();
         // Once the set is in place, a cancel request came too late to matter.
@@ -403,6 +374,8 @@ void TConversionJob::Finish(TOutputSet& set)
     }
     else
     {
+        if (Status.load() == csIdle)
+            Status.store(csCanceled);
         try
         {
             KeepWhatWasWritten(set);
@@ -414,6 +387,5 @@ void TConversionJob::Finish(TOutputSet& set)
         }
     }
     Notify(peComplete, 0);
-    const TConvertStatus now = Status.load();
-    Notify(now == csCancelRequested ? peCanceled : peFinished, 0);
+    Notify(Status.load() == csCanceled ? peCanceled : peFinished, 0);
 }

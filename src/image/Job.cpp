@@ -2,23 +2,24 @@
 
 #include <exception>
 
-bool TJob::SetProgressHandler(TProgressProc handler, void* dialog)
+bool TJob::SetProgressHandler(TProgressHandler handler)
 {
-    if (Status.load() != csIdle)
+    if (Running.load())
         return false;
-    Handler = handler;
-    Dialog = dialog;
+    Handler = std::move(handler);
     return true;
 }
 
 void TJob::Notify(TProgressEvent event, std::int32_t value)
 {
-    if (Handler != nullptr)
-        Handler(event, value, Dialog);
+    if (Handler)
+        Handler(event, value);
 }
 
 void TJob::RunFramed(const std::function<void()>& body)
 {
+    Running.store(true);
+    Status.store(csIdle);
     ErrorText.clear();
     try
     {
@@ -44,6 +45,8 @@ void TJob::RunFramed(const std::function<void()>& body)
         Status.store(csFailed);
         Notify(peAborted, 0);
     }
+    // The handler is done with; a front end may set the next one once OnEnd has told it.
+    Running.store(false);
     try
     {
         if (OnEnd)

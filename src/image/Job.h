@@ -1,5 +1,6 @@
-// What the conversion and the verification share: the status the front ends watch, the progress
-// handler, the hooks around a run, and the frame that turns any failure into a message.
+// What the conversion and the verification share: the outcome the front ends read, the cancel
+// request, the progress handler, the hooks around a run, and the frame that turns any failure into
+// a message.
 #pragma once
 
 #include <atomic>
@@ -7,14 +8,16 @@
 #include <functional>
 #include <string>
 
+// The outcome of a run: csIdle until it ends.
 enum TConvertStatus : std::uint8_t
 {
     csIdle = 0,
     csFailed = 1,
     csSucceeded = 2,
-    csCancelRequested = 3,
+    csCanceled = 3,
 };
 static_assert(std::atomic<TConvertStatus>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 enum TProgressEvent : std::int8_t
 {
@@ -26,10 +29,11 @@ enum TProgressEvent : std::int8_t
     peStep = 8,
 };
 
-// Called on the worker thread. Range, step and complete must have taken effect when it returns;
-// the three closing events only queue a close. The result is ignored. A step's value is the number
-// of sectors written up to the address it marks: 0 before the first, then 1, 76, 151 ...
-using TProgressProc = std::int32_t (*)(TProgressEvent event, std::int32_t value, void* dialog);
+// Called on the worker thread, in order; one of the three closing events is the last of a run. A
+// step's value is the number of sectors written up to the address it marks: 0 before the first,
+// then 1, 76, 151 ... (the verification's steps carry 0). A handler that redraws a window on
+// another thread passes the events through a TProgressThrottle and never waits for that thread.
+using TProgressHandler = std::function<void(TProgressEvent event, std::int32_t value)>;
 
 class TJob
 {
@@ -39,9 +43,19 @@ public:
     std::function<void()> OnStart;
     std::function<void()> OnEnd;
 
-    // Stores handler and dialog only while no run is going on (status csIdle).
-    bool SetProgressHandler(TProgressProc handler, void* dialog);
-    void RequestCancel() { Status.store(csCancelRequested); }
+    // Stores the handler only while no run is going on.
+    bool SetProgressHandler(TProgressHandler handler);
+
+    // From any thread, a signal handler too: the run under way, or the next one, stops at its next
+    // sector and ends csCanceled. The request stays until Reset.
+    void RequestCancel() { Cancel.store(true); }
+    bool CancelRequested() const { return Cancel.load(); }
+    // Ready for the next run: no outcome, no cancel request.
+    void Reset()
+    {
+        Status.store(csIdle);
+        Cancel.store(false);
+    }
 
     std::atomic<TConvertStatus> Status{csIdle};
     // Why the last run failed; empty otherwise.
@@ -54,11 +68,13 @@ protected:
     TJob& operator=(const TJob&) = delete;
 
     void Notify(TProgressEvent event, std::int32_t value);
-    // Clears ErrorText, runs OnStart, gives the progress a range of 2, runs body, then OnEnd. What
-    // body throws ends it with ErrorText, csFailed and peAborted; what a hook throws is dropped.
+    // Clears Status and ErrorText (not a cancel request), runs OnStart, gives the progress a range
+    // of 2, runs body, then OnEnd. What body throws ends it with ErrorText, csFailed and peAborted;
+    // what a hook throws is dropped.
     void RunFramed(const std::function<void()>& body);
 
 private:
-    TProgressProc Handler = nullptr;
-    void* Dialog = nullptr;
+    std::atomic<bool> Cancel{false};
+    std::atomic<bool> Running{false};
+    TProgressHandler Handler;
 };

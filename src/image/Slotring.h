@@ -1,5 +1,5 @@
 // Hands slots filled on one thread to another, in order, with a fixed number in flight: memory stays
-// bounded whatever the length of the work.
+// bounded whatever the length of the work. TRingWorker is the thread that fills them.
 #pragma once
 
 #include <array>
@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <exception>
 #include <mutex>
+#include <thread>
+#include <utility>
 
 template <class T, std::size_t N>
 class TSlotRing
@@ -81,4 +83,57 @@ private:
     bool Finished = false;
     bool Stopped = false;
     std::exception_ptr Error;
+};
+
+// A thread that fills a ring's slots while its owner takes them in order. Produce gets the ring and
+// publishes slots until it is done or AcquireFree answers null; what it throws reaches the owner
+// once the slots published before are taken. Stopping the ring and joining on every way out keeps
+// what Produce uses alive for as long as it works: declare that before the worker.
+template <class T, std::size_t N>
+class TRingWorker
+{
+public:
+    template <class TProduce>
+    explicit TRingWorker(TProduce produce)
+        : Thread([this, produce = std::move(produce)]() mutable {
+              std::exception_ptr error;
+              try
+              {
+                  produce(Ring);
+              }
+              catch (...)
+              {
+                  error = std::current_exception();
+              }
+              Ring.Finish(error);
+          })
+    {}
+    ~TRingWorker() { Join(); }
+    TRingWorker(const TRingWorker&) = delete;
+    TRingWorker& operator=(const TRingWorker&) = delete;
+
+    // The next slot in order, or null at the end; rethrows what ended the producer early.
+    T* Next()
+    {
+        T* slot = Ring.AcquireFull();
+        if (!slot)
+        {
+            if (const std::exception_ptr error = Ring.FinishError())
+                std::rethrow_exception(error);
+        }
+        return slot;
+    }
+    void Release() { Ring.Release(); }
+    // Stops the producer at its next slot and waits for it.
+    void Join()
+    {
+        if (!Thread.joinable())
+            return;
+        Ring.Stop();
+        Thread.join();
+    }
+
+private:
+    TSlotRing<T, N> Ring; // before Thread: the thread uses it from its first instruction
+    std::thread Thread;
 };

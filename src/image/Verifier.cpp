@@ -21,7 +21,6 @@
 #include <memory>
 #include <numeric>
 #include <stdexcept>
-#include <thread>
 
 namespace {
 
@@ -129,77 +128,30 @@ struct TChunk
     std::size_t Count = 0;
 };
 
-// Reads chunks ahead on its own thread while the checker works on the ones before.
-class TChunkReader
+// Reads the set's chunks in order into the ring: sectors of the .img, subRecords of the .sub.
+void ReadChunks(TSlotRing<TChunk, RING_SLOTS>& ring, const TFile& img, const TFile& sub, std::int64_t sectors,
+                std::int64_t subRecords)
 {
-public:
-    TChunkReader(const TFile& img, const TFile& sub, std::int64_t sectors, std::int64_t subRecords)
-        : Img(img), Sub(sub), Sectors(sectors), SubRecords(subRecords)
+    for (std::int64_t first = 0; first < sectors;)
     {
-        Thread = std::thread([this] { Loop(); });
-    }
-    ~TChunkReader()
-    {
-        Ring.Stop();
-        Thread.join();
-    }
-    TChunkReader(const TChunkReader&) = delete;
-    TChunkReader& operator=(const TChunkReader&) = delete;
-
-    // The next chunk in order, or null at the end; rethrows a read failure.
-    TChunk* Next()
-    {
-        TChunk* chunk = Ring.AcquireFull();
+        TChunk* chunk = ring.AcquireFree();
         if (!chunk)
-        {
-            if (const std::exception_ptr error = Ring.FinishError())
-                std::rethrow_exception(error);
-        }
-        return chunk;
+            return;
+        chunk->First = first;
+        chunk->Count = static_cast<std::size_t>(std::min<std::int64_t>(CHUNK_SECTORS, sectors - first));
+        // A file that shrank meanwhile reads as zero bytes.
+        img.ReadAt(first * std::int64_t(SECTOR_SIZE), std::span(chunk->Main.get(), chunk->Count * SECTOR_SIZE));
+        // Records past the end of a short .sub read as zero.
+        const std::int64_t records = std::clamp<std::int64_t>(subRecords - first, 0, std::int64_t(chunk->Count));
+        if (records > 0)
+            sub.ReadAt(first * std::int64_t(SUBCODE_SIZE),
+                       std::span(chunk->Sub.get(), static_cast<std::size_t>(records) * SUBCODE_SIZE));
+        std::memset(chunk->Sub.get() + records * std::int64_t(SUBCODE_SIZE), 0,
+                    (chunk->Count - static_cast<std::size_t>(records)) * SUBCODE_SIZE);
+        first += static_cast<std::int64_t>(chunk->Count);
+        ring.Publish();
     }
-    void Release() { Ring.Release(); }
-
-private:
-    void Loop()
-    {
-        std::exception_ptr error;
-        try
-        {
-            for (std::int64_t first = 0; first < Sectors;)
-            {
-                TChunk* chunk = Ring.AcquireFree();
-                if (!chunk)
-                    break;
-                chunk->First = first;
-                chunk->Count = static_cast<std::size_t>(std::min<std::int64_t>(CHUNK_SECTORS, Sectors - first));
-                // A file that shrank meanwhile reads as zero bytes.
-                Img.ReadAt(first * std::int64_t(SECTOR_SIZE), std::span(chunk->Main.get(), chunk->Count * SECTOR_SIZE));
-                // Records past the end of a short .sub read as zero.
-                const std::int64_t records =
-                    std::clamp<std::int64_t>(SubRecords - first, 0, std::int64_t(chunk->Count));
-                if (records > 0)
-                    Sub.ReadAt(first * std::int64_t(SUBCODE_SIZE),
-                               std::span(chunk->Sub.get(), static_cast<std::size_t>(records) * SUBCODE_SIZE));
-                std::memset(chunk->Sub.get() + records * std::int64_t(SUBCODE_SIZE), 0,
-                            (chunk->Count - static_cast<std::size_t>(records)) * SUBCODE_SIZE);
-                first += static_cast<std::int64_t>(chunk->Count);
-                Ring.Publish();
-            }
-        }
-        catch (...)
-        {
-            error = std::current_exception();
-        }
-        Ring.Finish(error);
-    }
-
-    const TFile& Img;
-    const TFile& Sub;
-    std::int64_t Sectors;
-    std::int64_t SubRecords;
-    TSlotRing<TChunk, RING_SLOTS> Ring;
-    std::thread Thread;
-};
+}
 
 struct TTrackInfo
 {
@@ -998,11 +950,15 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
         Notify(peSetRange, static_cast<std::int32_t>(sectors / FRAMES_PER_STEP + 2));
         Notify(peStep, 0);
 
-        TChunkReader reader(img, sub, sectors, sub.Size() / std::int64_t(SUBCODE_SIZE));
+        // Reads chunks ahead on its own thread while the checker works on the ones before.
+        const std::int64_t subRecords = sub.Size() / std::int64_t(SUBCODE_SIZE);
+        TRingWorker<TChunk, RING_SLOTS> reader([&img, &sub, sectors, subRecords](TSlotRing<TChunk, RING_SLOTS>& ring) {
+            ReadChunks(ring, img, sub, sectors, subRecords);
+        });
         bool canceled = false;
         while (TChunk* chunk = reader.Next())
         {
-            if (Status.load() == csCancelRequested)
+            if (CancelRequested())
             {
                 canceled = true;
                 break;
@@ -1021,10 +977,8 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
         if (!canceled)
             checker.Finish();
         Notify(peComplete, 0);
-        TConvertStatus now = Status.load();
-        if (now != csCancelRequested)
-            Status.compare_exchange_strong(now, csSucceeded);
-        Notify(Status.load() == csCancelRequested ? peCanceled : peFinished, 0);
+        Status.store(CancelRequested() ? csCanceled : csSucceeded);
+        Notify(Status.load() == csCanceled ? peCanceled : peFinished, 0);
     });
     return 0;
 }

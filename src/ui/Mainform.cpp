@@ -118,7 +118,6 @@ TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent)
     ConvBtn->setEnabled(false);
     PreviewBtn->setEnabled(false);
     CorrectCk->setChecked(true);
-    Job.Status.store(csIdle);
     Job.OnStart = [this] { RunOnGuiThread([this] { SetConversionButtonsEnabled(false); }); };
     Job.OnEnd = [this] { RunOnGuiThread([this] { SetConversionButtonsEnabled(true); }); };
     VerifyJob.OnStart = Job.OnStart;
@@ -388,10 +387,7 @@ void TMainFrm::OpenCueFile(const QString& path)
 {
     FLastCueDir = FolderOf(path);
     CueSheet.UseSheetCdText = SettingsCdText->isChecked();
-    TCountDlg countDlg(this);
-    CueSheet.CountProgress = {TCountDlg::Handler, &countDlg};
-    bool loaded = CueSheet.Load(ToNativePath(path));
-    CueSheet.CountProgress = {};
+    bool loaded = LoadOffGuiThread(this, CueSheet, ToNativePath(path));
     // The user's own Cancel needs no error box.
     const bool canceled = CueSheet.ErrorCode == CueStatus(egSheet, erCanceled);
     std::string error = CueSheet.ErrorCode != 0 && !canceled ? CueErrorText(CueSheet) : std::string();
@@ -498,7 +494,7 @@ void TMainFrm::ConvBtnClick()
     ConvCorrectEdcEcc = CorrectCk->isChecked();
     if (!RunWithProgress([this] { RunConversion(); }, QStringLiteral("Converting...")))
     {
-        Job.Status.store(csIdle);
+        Job.Reset();
         return;
     }
 
@@ -506,10 +502,10 @@ void TMainFrm::ConvBtnClick()
     {
     // "successfull" keeps its historic spelling: users' scripts and stored logs match the text.
     case csSucceeded: ShowResult(this, QStringLiteral("Operation was successfull.")); break;
-    case csCancelRequested: ShowResult(this, QStringLiteral("Operation was canceled.")); break;
+    case csCanceled: ShowResult(this, QStringLiteral("Operation was canceled.")); break;
     default: ShowError(this, QStringLiteral("Operation was failure."), FromNativePath(Job.ErrorText)); break;
     }
-    Job.Status.store(csIdle);
+    Job.Reset();
 }
 
 bool TMainFrm::RunWithProgress(std::function<void()> body, const QString& caption)
@@ -552,7 +548,7 @@ void TMainFrm::VerifyImage(const QString& path)
     const bool ran = RunWithProgress([this] { VerifyJob.Run(VerifyCcdPath); }, QStringLiteral("Verifying..."));
     Verifying = false;
     const TConvertStatus status = VerifyJob.Status.load();
-    VerifyJob.Status.store(csIdle);
+    VerifyJob.Reset();
     if (!ran)
         return;
 
@@ -565,7 +561,7 @@ void TMainFrm::VerifyImage(const QString& path)
             verifyFrm->exec();
         }
         break;
-    case csCancelRequested: ShowResult(this, QStringLiteral("Verification was canceled.")); break;
+    case csCanceled: ShowResult(this, QStringLiteral("Verification was canceled.")); break;
     default:
         ShowError(this, QStringLiteral("Cannot verify \"%1\".").arg(path), FromNativePath(VerifyJob.ErrorText));
         break;
@@ -584,11 +580,9 @@ void TMainFrm::RunConversion()
     Job.Run(ConvCcdPath, ConvCorrectEdcEcc, CueSheet);
 }
 
-bool TMainFrm::SetProgressHandler(TProgressProc handler, void* dialog)
+bool TMainFrm::SetProgressHandler(const TProgressHandler& handler)
 {
-    if (Job.Status.load() != csIdle || VerifyJob.Status.load() != csIdle)
-        return false;
-    return Job.SetProgressHandler(handler, dialog) && VerifyJob.SetProgressHandler(handler, dialog);
+    return Job.SetProgressHandler(handler) && VerifyJob.SetProgressHandler(handler);
 }
 
 void TMainFrm::RequestCancel()

@@ -52,8 +52,10 @@ public:
     void VerifyImage(const QString& path);
 
     // For the progress dialog, which serves the conversion and the verification alike.
-    bool SetProgressHandler(TProgressProc handler, void* dialog);
+    // Refused while a run is going on.
+    bool SetProgressHandler(const TProgressHandler& handler);
     void RequestCancel();
+    bool CancelRequested() const { return Verifying ? VerifyJob.CancelRequested() : Job.CancelRequested(); }
     TConvertStatus Status() const { return Verifying ? VerifyJob.Status.load() : Job.Status.load(); }
 
     const TLuCueSheet& Sheet() const { return CueSheet; }

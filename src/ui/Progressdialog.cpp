@@ -1,6 +1,7 @@
 #include "ui/Progressdialog.h"
 
 #include "image/Conversion.h"
+#include "image/Progressthrottle.h"
 #include "ui/Mainform.h"
 #include "ui/Windowstyle.h"
 
@@ -52,36 +53,33 @@ TProgressDlg::TProgressDlg(TMainFrm* mainFrm) : QDialog(mainFrm, NO_BUTTONS_FLAG
     connect(Timer, &QTimer::timeout, this, &TProgressDlg::TimerTimer);
 
     ElapsedSeconds = 0;
-    mainFrm->SetProgressHandler(&TProgressDlg::ProgressProc, this);
+    mainFrm->SetProgressHandler(Handler());
 }
 
-std::int32_t TProgressDlg::ProgressProc(TProgressEvent event, std::int32_t value, void* dialog)
+TProgressHandler TProgressDlg::Handler()
 {
-    auto* dlg = static_cast<TProgressDlg*>(dialog);
-    switch (event)
-    {
-    case peAborted:
-    case peFinished:
-    case peCanceled:
-        // Queued behind every bar update sent before it; the worker goes on at once.
-        QMetaObject::invokeMethod(
-            dlg, [dlg] { dlg->CloseRequest(); }, Qt::QueuedConnection);
-        break;
-    case peSetRange:
-    case peComplete:
-    case peStep:
-    {
-        // The bar has moved when the handler returns. Run inline when called on the GUI thread,
-        // where a blocking call would wait for itself.
-        const auto how =
-            QThread::currentThread() == dlg->thread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection;
-        QMetaObject::invokeMethod(
-            dlg, [dlg, event, value] { dlg->ApplyProgress(event, value); }, how);
-        break;
-    }
-    default: break;
-    }
-    return 0;
+    return TProgressThrottle([this](TProgressEvent event, std::int32_t value) {
+        switch (event)
+        {
+        case peAborted:
+        case peFinished:
+        case peCanceled:
+            // Queued behind every bar update sent before it.
+            QMetaObject::invokeMethod(
+                this, [this] { CloseRequest(); }, Qt::QueuedConnection);
+            break;
+        case peSetRange:
+        case peComplete:
+        case peStep:
+            if (QThread::currentThread() == thread())
+                ApplyProgress(event, value);
+            else
+                QMetaObject::invokeMethod(
+                    this, [this, event, value] { ApplyProgress(event, value); }, Qt::QueuedConnection);
+            break;
+        default: break;
+        }
+    });
 }
 
 void TProgressDlg::ApplyProgress(TProgressEvent event, std::int32_t value)
@@ -93,7 +91,7 @@ void TProgressDlg::ApplyProgress(TProgressEvent event, std::int32_t value)
         ProgressBar->setValue(0);
         break;
     case peComplete: ProgressBar->setValue(ProgressBar->maximum()); break;
-    case peStep: ProgressBar->setValue(std::min(ProgressBar->value() + 1, ProgressBar->maximum())); break;
+    case peStep: ProgressBar->setValue(std::min(value, ProgressBar->maximum())); break;
     default: break;
     }
 }

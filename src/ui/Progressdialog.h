@@ -21,8 +21,10 @@ public:
     // Registers the progress handler with the main window, which must exist already.
     explicit TProgressDlg(TMainFrm* mainFrm);
 
-    // The job's handler; runs on the worker thread and returns 0.
-    static std::int32_t ProgressProc(TProgressEvent event, std::int32_t value, void* dialog);
+    // A job's handler, for the worker thread: posts the events to the dialog, 30 a second at most
+    // besides the range, the first and last steps and the closing events, and never waits for them.
+    // Called on the GUI thread, it applies them at once.
+    TProgressHandler Handler();
 
     void FormShow();
     void TimerTimer();
@@ -38,7 +40,7 @@ protected:
 
 private:
     void CancelBtnClick();
-    // Range, complete and step, on the GUI thread.
+    // Range, complete and step (value: the steps since the range), on the GUI thread.
     void ApplyProgress(TProgressEvent event, std::int32_t value);
 
     QLabel* TimeLbl1 = nullptr;

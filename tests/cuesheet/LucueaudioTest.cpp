@@ -141,13 +141,14 @@ struct TCountSeen
     std::string Name;
     std::size_t StopAt = 0;
 
-    static bool Handler(std::int64_t done, std::int64_t total, const std::string& name, void* context)
+    TCountProgress Handler()
     {
-        auto& seen = *static_cast<TCountSeen*>(context);
-        seen.Done.push_back(done);
-        seen.Total = total;
-        seen.Name = name;
-        return seen.Done.size() != seen.StopAt;
+        return [this](std::int64_t done, std::int64_t total, const std::string& name) {
+            Done.push_back(done);
+            Total = total;
+            Name = name;
+            return Done.size() != StopAt;
+        };
     }
 };
 
@@ -155,7 +156,7 @@ TEST_F(AudioFiles, FilesWithoutAStatedCountAreCountedByDecodingWithProgressThatC
 {
     TCountSeen seen;
     TLuCueSheet sheet;
-    sheet.CountProgress = {TCountSeen::Handler, &seen};
+    sheet.CountProgress = seen.Handler();
     ASSERT_TRUE(sheet.Load(Dir->Write("v.cue", OneTrackSheet("album.ogg")))) << CueErrorText(sheet);
     // The length of the PCM it was encoded from, to the sample, and a full read agrees.
     EXPECT_EQ(sheet.Files[0]->Seek(0, soEnd), static_cast<std::int64_t>(SAMPLES * 4));
@@ -173,7 +174,7 @@ TEST_F(AudioFiles, FilesWithoutAStatedCountAreCountedByDecodingWithProgressThatC
     // Stopped at its third report, the load ends canceled and keeps nothing.
     TCountSeen stop;
     stop.StopAt = 3;
-    sheet.CountProgress = {TCountSeen::Handler, &stop};
+    sheet.CountProgress = stop.Handler();
     EXPECT_FALSE(sheet.Load(Dir->File("v.cue")));
     EXPECT_EQ(stop.Done.size(), 3U);
     EXPECT_EQ(sheet.ErrorCode, CueStatus(egSheet, erCanceled));
@@ -182,7 +183,7 @@ TEST_F(AudioFiles, FilesWithoutAStatedCountAreCountedByDecodingWithProgressThatC
 
     // A FLAC stream whose STREAMINFO holds no count is counted the same way.
     TCountSeen flac;
-    sheet.CountProgress = {TCountSeen::Handler, &flac};
+    sheet.CountProgress = flac.Handler();
     Damaged("b4096.flac", "nocount.flac", [](std::string& bytes) {
         // The 36-bit count ends STREAMINFO's eighth byte of rate, channels, depth and count.
         bytes[21] = static_cast<char>(bytes[21] & 0xF0);
@@ -195,7 +196,7 @@ TEST_F(AudioFiles, FilesWithoutAStatedCountAreCountedByDecodingWithProgressThatC
 
     // Files whose headers state the count are not read at load.
     TCountSeen none;
-    sheet.CountProgress = {TCountSeen::Handler, &none};
+    sheet.CountProgress = none.Handler();
     for (const char* name : {"b4096.flac", "album.m4a", "album.wv"})
         EXPECT_TRUE(sheet.Load(Dir->Write("n.cue", OneTrackSheet(name)))) << name;
     EXPECT_TRUE(none.Done.empty());

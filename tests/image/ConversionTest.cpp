@@ -51,7 +51,7 @@ protected:
         Dir.Write("AUDIO.BIN", AudioData);
         const std::string cue = Dir.Write("disc.cue", "FILE \"AUDIO.BIN\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
         ASSERT_TRUE(Sheet.Load(cue)) << Sheet.ErrorCode;
-        ASSERT_TRUE(Job.SetProgressHandler(&ConversionJobTest::Record, this));
+        ASSERT_TRUE(Job.SetProgressHandler([this](TProgressEvent event, std::int32_t value) { Record(event, value); }));
     }
 
     void Run(const std::string& ccdPath)
@@ -61,13 +61,11 @@ protected:
         Job.Run(ccdPath, true, Sheet);
     }
 
-    static std::int32_t Record(TProgressEvent event, std::int32_t value, void* dialog)
+    void Record(TProgressEvent event, std::int32_t value)
     {
-        auto* self = static_cast<ConversionJobTest*>(dialog);
-        self->Events.emplace_back(event, value);
-        if (event == peStep && ++self->Steps == self->CancelAtStep)
-            self->Job.RequestCancel();
-        return 0;
+        Events.emplace_back(event, value);
+        if (event == peStep && ++Steps == CancelAtStep)
+            Job.RequestCancel();
     }
 
     std::uintmax_t Size(const char* name) const { return fs::file_size(Dir.File(name)); }
@@ -99,10 +97,10 @@ TEST_F(ConversionJobTest, LeadOutAt4650SendsTheWholeProgressSequence)
     expected.insert(expected.end(), {{peComplete, 0}, {peFinished, 0}, {ON_END, 0}});
     EXPECT_EQ(Events, expected);
 
-    // The handler is kept while a result waits to be reported.
-    EXPECT_FALSE(Job.SetProgressHandler(nullptr, nullptr));
-    Job.Status = csIdle;
-    EXPECT_TRUE(Job.SetProgressHandler(nullptr, nullptr));
+    // The handler is kept while a run is going on.
+    Job.OnStart = [this] { EXPECT_FALSE(Job.SetProgressHandler(nullptr)); };
+    Job.Run(Dir.File("disc.ccd"), true, Sheet);
+    EXPECT_TRUE(Job.SetProgressHandler(nullptr));
 }
 
 TEST_F(ConversionJobTest, CancelBeforeTheFirstSectorLeavesNothing)
@@ -111,7 +109,7 @@ TEST_F(ConversionJobTest, CancelBeforeTheFirstSectorLeavesNothing)
     fs::create_directory(Dir.File("out"));
     Job.RequestCancel();
     Run(Dir.File("out/disc.ccd"));
-    EXPECT_EQ(Job.Status.load(), csCancelRequested);
+    EXPECT_EQ(Job.Status.load(), csCanceled);
     EXPECT_TRUE(fs::is_empty(Dir.File("out")));
     const std::vector<TEvent> expected = {{ON_START, 0},   {peSetRange, 2}, {peSetRange, 4}, {peStep, 0},
                                           {peComplete, 0}, {peCanceled, 0}, {ON_END, 0}};
@@ -131,11 +129,11 @@ TEST_F(ConversionJobTest, CancelDuringTheRunKeepsTheEarlierSetOrThePartAskedFor)
             Dir.Write(std::string("out/disc.") + ext, std::string("earlier ") + ext);
         Events.clear();
         Steps = 0;
-        Job.Status = csIdle;
+        Job.Reset();
         Job.KeepPartial = keep;
         CancelAtStep = 11; // step 0, then one per 75 addresses from 150: 825, so 676 sectors are on disk by then
         Run(Dir.File("out/disc.ccd"));
-        EXPECT_EQ(Job.Status.load(), csCancelRequested);
+        EXPECT_EQ(Job.Status.load(), csCanceled);
         EXPECT_EQ(Job.PartialKept, keep);
         ASSERT_GE(Events.size(), 3u);
         EXPECT_EQ(Events[Events.size() - 3], TEvent(peComplete, 0));
@@ -194,13 +192,13 @@ TEST_F(ConversionJobTest, AFailedRunOverASoundSetLeavesItAsItWas)
         Events.clear();
         Steps = 0;
         CancelAtStep = c.CancelAtStep;
-        Job.Status = csIdle;
+        Job.Reset();
         Sheet.CdTextFile = c.CdTextUnreadable ? Dir.File("TEXT.FIFO") : std::string();
         const TWriteBudget budget(c.WriteBudget);
         TFile::AssumedFreeSpace = c.FreeSpace;
         Run(ccd);
         TFile::AssumedFreeSpace = -1;
-        EXPECT_EQ(Job.Status.load(), c.CancelAtStep < 0 ? csFailed : csCancelRequested);
+        EXPECT_EQ(Job.Status.load(), c.CancelAtStep < 0 ? csFailed : csCanceled);
         EXPECT_EQ(Job.ErrorText.empty(), c.CancelAtStep >= 0) << Job.ErrorText;
         ASSERT_GE(Events.size(), 2u);
         EXPECT_EQ(Events[Events.size() - 2], TEvent(c.CancelAtStep < 0 ? peAborted : peCanceled, 0));
@@ -268,12 +266,7 @@ TEST(ConversionTablesTest, CodingWithoutItsTablesAbortsTheRun)
 
         TConversionJob job;
         std::vector<int> events;
-        ASSERT_TRUE(job.SetProgressHandler(
-            [](TProgressEvent event, std::int32_t, void* seen) {
-                static_cast<std::vector<int>*>(seen)->push_back(event);
-                return std::int32_t{0};
-            },
-            &events));
+        ASSERT_TRUE(job.SetProgressHandler([&events](TProgressEvent event, std::int32_t) { events.push_back(event); }));
         job.Run(dir.File("d.ccd"), true, sheet);
         EXPECT_EQ(job.Status.load(), csFailed);
         EXPECT_EQ(job.ErrorText, "not enough memory for the error correction tables");
@@ -309,7 +302,6 @@ TEST_F(ConversionJobTest, ACcdPathThatIsItsOwnImageIsRefusedBeforeWriting)
         const std::vector<TEvent> expected = {{ON_START, 0}, {peSetRange, 2}, {peAborted, 0}, {ON_END, 0}};
         EXPECT_EQ(Events, expected);
         EXPECT_FALSE(fs::exists(Dir.File(name)));
-        Job.Status.store(csIdle);
     }
 }
 

@@ -84,7 +84,7 @@ protected:
         job.SingleCopy = singleCopy;
         job.KeepPartial = KeepPartial;
         TOutcome outcome;
-        job.SetProgressHandler(&FaultInjectionTest::Record, &outcome);
+        job.SetProgressHandler([&outcome](TProgressEvent event, std::int32_t) { Record(event, outcome); });
         job.Run(ccd, true, Sheet);
         outcome.Status = job.Status.load();
         outcome.Sectors = job.SectorsWritten;
@@ -105,15 +105,13 @@ protected:
         return TOutcome::Decode(child.Output);
     }
 
-    static std::int32_t Record(TProgressEvent event, std::int32_t, void* data)
+    static void Record(TProgressEvent event, TOutcome& outcome)
     {
-        auto* outcome = static_cast<TOutcome*>(data);
         if (event == peAborted || event == peFinished || event == peCanceled)
         {
-            outcome->LastClosingEvent = event;
-            ++outcome->ClosingEvents;
+            outcome.LastClosingEvent = event;
+            ++outcome.ClosingEvents;
         }
-        return 0;
     }
 
     static void ExpectAborted(const TOutcome& o)
@@ -343,14 +341,13 @@ TEST_F(FaultInjectionTest, DataFileShortenedDuringTheRunFailsAtTheShortRead)
                 Dir.Write("short.cue", "FILE \"" + file + "\" " + type + "\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n")));
             const std::string path = Dir.File(file);
             // The first step comes after the run checked its files; the composer is at most a few batches ahead.
-            const auto shrink = [](TProgressEvent event, std::int32_t value, void* target) {
+            const auto shrink = [&path](TProgressEvent event, std::int32_t value) {
                 if (event == peStep && value == 1)
-                    fs::resize_file(*static_cast<const std::string*>(target), 2000 * SECTOR);
-                return std::int32_t{0};
+                    fs::resize_file(path, 2000 * SECTOR);
             };
             TConversionJob job;
             job.SingleCopy = singleCopy;
-            job.SetProgressHandler(shrink, const_cast<std::string*>(&path));
+            job.SetProgressHandler(shrink);
             job.Run(Dir.File("out.ccd"), true, Sheet);
             EXPECT_EQ(job.Status.load(), csFailed);
             EXPECT_NE(job.ErrorText.find("changed after the sheet was loaded"), std::string::npos) << job.ErrorText;

@@ -101,7 +101,7 @@ TEST_F(ResourceTest, AHundredConversionsLeaveNoDescriptorOpen)
         default: break;
         }
         job.Run(ccd, i % 2 == 0, sheet);
-        const TConvertStatus expected = i % 4 == 0 ? csSucceeded : i % 4 == 1 ? csCancelRequested : csFailed;
+        const TConvertStatus expected = i % 4 == 0 ? csSucceeded : i % 4 == 1 ? csCanceled : csFailed;
         ASSERT_EQ(job.Status.load(), expected) << i;
         succeeded += job.Status.load() == csSucceeded ? 1 : 0;
     }

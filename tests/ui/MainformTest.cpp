@@ -340,7 +340,7 @@ TEST_F(ConversionTest, CancelButtonStopsTheJob)
         for (const char* name : {"BrowseBtn1", "BrowseBtn2", "PreviewBtn", "ConvBtn"})
             buttonsOnDuringRun += Child<QPushButton>(Frm, name)->isEnabled();
     };
-    ASSERT_TRUE(Frm.SetProgressHandler(&TCancelOnFirstRange::Proc, W.ProgressDlg.get()));
+    ASSERT_TRUE(Frm.SetProgressHandler(TCancelOnFirstRange::Handler()));
     Convert();
     ASSERT_EQ(W.Boxes.size(), 1u);
     EXPECT_EQ(W.Boxes[0].Text, "Operation was canceled.");
@@ -351,7 +351,7 @@ TEST_F(ConversionTest, CancelButtonStopsTheJob)
     EXPECT_FALSE(std::filesystem::exists(Ccd));
 
     // The next run starts from an idle status and succeeds.
-    ASSERT_TRUE(Frm.SetProgressHandler(&TProgressDlg::ProgressProc, W.ProgressDlg.get()));
+    ASSERT_TRUE(Frm.SetProgressHandler(W.ProgressDlg->Handler()));
     W.Boxes.clear();
     Convert();
     EXPECT_EQ(W.Boxes.back().Text, "Operation was successfull.");

@@ -38,11 +38,13 @@ void Grab(QWidget* window, const char* name)
 }
 
 // Slows the job down so that the dialog can be photographed in the middle of a run.
-std::int32_t SlowProgress(TProgressEvent event, std::int32_t value, void* dialog)
+TProgressHandler SlowProgress(TProgressDlg& dialog)
 {
-    if (event == peStep)
-        QThread::msleep(25);
-    return TProgressDlg::ProgressProc(event, value, dialog);
+    return [handler = dialog.Handler()](TProgressEvent event, std::int32_t value) mutable {
+        if (event == peStep)
+            QThread::msleep(25);
+        handler(event, value);
+    };
 }
 } // namespace
 
@@ -89,7 +91,7 @@ int main(int argc, char** argv)
     Grab(w.AboutBox.get(), "about-box.png");
     w.AboutBox->hide();
 
-    frm.SetProgressHandler(&SlowProgress, w.ProgressDlg.get());
+    frm.SetProgressHandler(SlowProgress(*w.ProgressDlg));
     QTimer::singleShot(2700, w.ProgressDlg.get(), [&] { Grab(w.ProgressDlg.get(), "progress-dialog.png"); });
     Child<QPushButton>(frm, "ConvBtn")->click();
 
@@ -103,7 +105,7 @@ int main(int argc, char** argv)
         w.VerifyFrm->accept();
     });
     poll.start(50);
-    frm.SetProgressHandler(&TProgressDlg::ProgressProc, w.ProgressDlg.get());
+    frm.SetProgressHandler(w.ProgressDlg->Handler());
     frm.VerifyImage(QString::fromStdString(w.Dir.File("Sample Album/album.ccd")));
     for (const TMessageBoxCall& box : w.Boxes)
         std::printf("message: %s\n", qPrintable(box.Text));

@@ -10,19 +10,20 @@ std::string WriteSingleTrackDisc(const TTempDir& dir, int sectors, const std::st
     return dir.Write(name + ".cue", "FILE \"" + name + ".bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
 }
 
-std::int32_t TCancelOnFirstRange::Proc(TProgressEvent event, std::int32_t value, void* dialog)
+TProgressHandler TCancelOnFirstRange::Handler()
 {
-    const std::int32_t result = TProgressDlg::ProgressProc(event, value, dialog);
-    if (event == peSetRange && value > 2)
-        QMetaObject::invokeMethod(
-            Dialog,
-            [] {
-                if (Before)
-                    Before();
-                Child<QPushButton>(*Dialog, "CancelBtn")->click();
-            },
-            Qt::BlockingQueuedConnection);
-    return result;
+    return [dialog = Dialog->Handler()](TProgressEvent event, std::int32_t value) {
+        dialog(event, value);
+        if (event == peSetRange && value > 2)
+            QMetaObject::invokeMethod(
+                Dialog,
+                [] {
+                    if (Before)
+                        Before();
+                    Child<QPushButton>(*Dialog, "CancelBtn")->click();
+                },
+                Qt::BlockingQueuedConnection);
+    };
 }
 
 int FormHeight(const TMainFrm& frm)

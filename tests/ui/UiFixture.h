@@ -34,7 +34,7 @@ struct TCancelOnFirstRange
 {
     static inline TProgressDlg* Dialog = nullptr;
     static inline std::function<void()> Before;
-    static std::int32_t Proc(TProgressEvent event, std::int32_t value, void* dialog);
+    static TProgressHandler Handler();
 };
 
 // Runs the event loop until the condition holds or the time is up; answers the condition.

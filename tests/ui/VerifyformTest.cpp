@@ -127,7 +127,7 @@ TEST_F(VerifyformTest, CancelEndsTheRunWithoutAReport)
     QString caption;
     TCancelOnFirstRange::Dialog = W.ProgressDlg.get();
     TCancelOnFirstRange::Before = [&] { caption = W.ProgressDlg->windowTitle(); };
-    ASSERT_TRUE(Frm.SetProgressHandler(&TCancelOnFirstRange::Proc, W.ProgressDlg.get()));
+    ASSERT_TRUE(Frm.SetProgressHandler(TCancelOnFirstRange::Handler()));
     Frm.VerifyImage(Q(ccd));
     WaitForTheRunToEnd();
     EXPECT_EQ(caption, "Verifying...");
@@ -137,7 +137,7 @@ TEST_F(VerifyformTest, CancelEndsTheRunWithoutAReport)
     EXPECT_EQ(W.Boxes[0].Caption, "Sarvex");
 
     // The next run starts idle and ends with its report.
-    ASSERT_TRUE(Frm.SetProgressHandler(&TProgressDlg::ProgressProc, W.ProgressDlg.get()));
+    ASSERT_TRUE(Frm.SetProgressHandler(W.ProgressDlg->Handler()));
     Frm.VerifyImage(Q(ccd));
     WaitForTheRunToEnd();
     EXPECT_EQ(Reports, 1);

@@ -52,11 +52,13 @@ bool Settle(int ms)
 }
 
 // Slows the job down so that the dialog stays up while the test acts on it.
-std::int32_t SlowProgress(TProgressEvent event, std::int32_t value, void* dialog)
+TProgressHandler SlowProgress(TProgressDlg& dialog)
 {
-    if (event == peStep)
-        QThread::msleep(40);
-    return TProgressDlg::ProgressProc(event, value, dialog);
+    return [handler = dialog.Handler()](TProgressEvent event, std::int32_t value) mutable {
+        if (event == peStep)
+            QThread::msleep(40);
+        handler(event, value);
+    };
 }
 
 class WindowManagerTest : public ::testing::Test
@@ -72,7 +74,7 @@ protected:
         Settle(500);
         Frm.OpenCueFile(QString::fromStdString(WriteSingleTrackDisc(W.Dir, 75 * 40)));
         ASSERT_TRUE(ConvBtn->isEnabled());
-        ASSERT_TRUE(Frm.SetProgressHandler(&SlowProgress, W.ProgressDlg.get()));
+        ASSERT_TRUE(Frm.SetProgressHandler(SlowProgress(*W.ProgressDlg)));
     }
 
     // Converts, answering every overwrite question with OK; returns once the result box was shown.
