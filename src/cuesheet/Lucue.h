@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cuesheet/Cuetrack.h"
+#include "cuesheet/Discmodel.h"
 #include "cuesheet/Lucueaudio.h"
 #include "cuesheet/Lucuebin.h"
 #include "cuesheet/Subqpatch.h"
@@ -197,8 +198,13 @@ public:
     // The lead-out address, or 0 for an empty sheet.
     std::int32_t LeadOutAddress() const;
 
+    // The full TOC's descriptors: A0, A1, A2, then one per track; empty for an empty sheet.
+    std::vector<TTocEntry> TocEntries() const;
     // buffer: FULL_TOC_SIZE bytes or null.
     bool GetFullToc(std::uint8_t* buffer) const;
+    // The disc this sheet makes, as its control file tells it. A CD-TEXT file that cannot be read
+    // raises std::system_error or std::runtime_error.
+    TDiscModel DiscModel() const;
 
     // Frees every source's read-ahead data; a conversion starts with fresh reads.
     void ReleaseReadAhead();
