@@ -1,6 +1,7 @@
 #include "image/Conversion.h"
 
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Sectorcomposer.h"
 #include "fileio/Fileio.h"
 #include "fileio/Pagepipe.h"
 #include "image/Ccdfile.h"
@@ -158,9 +159,19 @@ struct TComposeResult
 
 // The composer's loop: every address from 150 to leadOut - 1 unless a cancel request is seen first.
 // It alone touches the sheet and the interleaver, so the sector order is the interleaver's order.
-void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, std::int32_t leadOut,
+void ComposeSectors(const TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, std::int32_t leadOut,
                     std::atomic<TConvertStatus>& status, TBatchRing& ring, TComposeResult& result)
 {
+    std::unique_ptr<TSectorComposer> composer;
+    try
+    {
+        composer = std::make_unique<TSectorComposer>(sheet);
+    }
+    catch (...)
+    {
+        ring.Finish(std::current_exception());
+        return;
+    }
     std::exception_ptr error;
     TSubCodeInterLeave interleaver;
     std::int32_t address = PROGRAM_START;
@@ -193,8 +204,8 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy
                 TRawBytes raw;
                 try
                 {
-                    got = sheet.ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
-                                           &batch->Channels[i], options, singleCopy ? &raw : nullptr);
+                    got = composer->ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
+                                              &batch->Channels[i], options, singleCopy ? &raw : nullptr);
                     if (raw.File)
                         FetchRaw(*batch, i, static_cast<std::size_t>(got), raw);
                 }
@@ -387,7 +398,7 @@ void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueShee
     // This thread writes and reports progress; a second one composes ahead of it.
     TBatchRing ring;
     TComposeResult composed;
-    TComposerThread composer(ring, std::thread(ComposeSectors, std::ref(sheet), TComposeOptions{correctEdcEcc},
+    TComposerThread composer(ring, std::thread(ComposeSectors, std::cref(sheet), TComposeOptions{correctEdcEcc},
                                                SingleCopy, leadOut, std::ref(Status), std::ref(ring),
                                                std::ref(composed)));
     std::size_t nextQFrame = 0;
