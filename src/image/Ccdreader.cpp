@@ -114,6 +114,10 @@ private:
     }
     bool StartSection(std::string_view name);
     bool Key(std::string_view key, std::string_view value);
+    bool DiscKey(const std::string& folded, std::string_view key, std::string_view value);
+    bool CdTextKey(const std::string& folded, std::string_view key, std::string_view value);
+    bool EntryKey(const std::string& folded, std::string_view key, std::string_view value);
+    bool TrackKey(const std::string& folded, std::string_view key, std::string_view value);
     bool Integer(std::string_view key, std::string_view value, std::int64_t low, std::int64_t high, std::int32_t& out);
     bool Finish();
     void FillSessions();
@@ -240,128 +244,136 @@ bool TParser::Key(std::string_view key, std::string_view value)
     const std::string folded = Lower(key);
     if (!Keys.insert(folded).second)
         return Fail(Line, "the key " + Quote(key) + " appears twice in its section");
-    std::int32_t scratch = 0;
     switch (Kind)
     {
     case skCloneCd:
         if (Is(folded, CCD_VERSION))
             return Integer(key, value, 1, 99, Disc.Version);
         return true;
-    case skDisc:
-        if (Is(folded, CCD_TOC_ENTRIES))
-        {
-            HasTocEntries = true;
-            return Integer(key, value, 0, MAX_ENTRIES, Disc.TocEntries);
-        }
-        if (Is(folded, CCD_SESSIONS))
-            return Integer(key, value, 1, 99, Sessions);
-        if (Is(folded, CCD_DATA_TRACKS_SCRAMBLED))
-        {
-            if (!Integer(key, value, 0, 1, scratch))
-                return false;
-            Disc.DataTracksScrambled = scratch != 0;
-            return true;
-        }
-        if (Is(folded, CCD_CD_TEXT_LENGTH))
-            return Integer(key, value, 0, MAX_CD_TEXT_PACKS * 18, Disc.CdTextLength);
-        if (Is(folded, CCD_CATALOG))
-        {
-            if (value.size() != 13 ||
-                !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
-                return Fail(Line, "CATALOG " + Quote(value) + " is not 13 digits");
-            Disc.Model.Catalog = value;
-        }
-        return true;
-    case skCdText:
-        if (Is(folded, CCD_CD_TEXT_ENTRIES))
-        {
-            HasCdTextEntries = true;
-            return Integer(key, value, 0, MAX_CD_TEXT_PACKS, Disc.CdTextEntries);
-        }
-        if (const auto n = NumberedName(folded, CCD_CD_TEXT_ENTRY))
-        {
-            if (*n >= MAX_CD_TEXT_PACKS)
-                return Fail(Line, "CD-TEXT entry " + std::to_string(*n) + " is out of range");
-            TCdTextEntry pack{};
-            std::size_t count = 0;
-            std::size_t i = 0;
-            while (i < value.size())
-            {
-                if (value[i] == ' ')
-                {
-                    ++i;
-                    continue;
-                }
-                const auto byte = ParseNumber("0x" + std::string(value.substr(i, 2)));
-                if (count == pack.size() || i + 2 > value.size() || !byte ||
-                    (i + 2 < value.size() && value[i + 2] != ' '))
-                    return Fail(Line, "CD-TEXT " + std::string(key) + " is not 16 hexadecimal bytes");
-                pack[count++] = static_cast<std::uint8_t>(*byte);
-                i += 2;
-            }
-            if (count != pack.size())
-                return Fail(Line, "CD-TEXT " + std::string(key) + " is not 16 hexadecimal bytes");
-            Packs[*n] = pack;
-        }
-        return true;
-    case skEntry:
-    {
-        TCcdEntry& e = Entries[SectionNumber];
-        EntryKeys[SectionNumber].insert(folded);
-        if (Is(folded, CCD_SESSION))
-            return Integer(key, value, 1, 99, e.Session);
-        if (Is(folded, CCD_POINT))
-            return Integer(key, value, 0, 255, e.Point);
-        if (Is(folded, CCD_ADR))
-            return Integer(key, value, 0, 15, e.Adr);
-        if (Is(folded, CCD_CONTROL))
-            return Integer(key, value, 0, 15, e.Control);
-        if (Is(folded, CCD_TRACK_NO))
-            return Integer(key, value, 0, 99, e.TrackNo);
-        if (Is(folded, CCD_A_MIN))
-            return Integer(key, value, 0, 255, e.AMin);
-        if (Is(folded, CCD_A_SEC))
-            return Integer(key, value, 0, 59, e.ASec);
-        if (Is(folded, CCD_A_FRAME))
-            return Integer(key, value, 0, 74, e.AFrame);
-        if (Is(folded, CCD_A_LBA))
-            return Integer(key, value, MIN_LBA, MAX_LBA, e.ALba);
-        if (Is(folded, CCD_P_MIN))
-            return Integer(key, value, 0, 255, e.PMin);
-        if (Is(folded, CCD_P_SEC))
-            return Integer(key, value, 0, 255, e.PSec); // A0 carries the disc type here
-        if (Is(folded, CCD_P_FRAME))
-            return Integer(key, value, 0, 255, e.PFrame);
-        if (Is(folded, CCD_P_LBA))
-            return Integer(key, value, MIN_LBA, MAX_LBA, e.PLba);
-        return true;
-    }
-    case skTrack:
-    {
-        TDiscTrack& t = Tracks[SectionNumber];
-        if (Is(folded, CCD_MODE))
-            return Integer(key, value, 0, 2, t.Mode);
-        if (Is(folded, CCD_ISRC))
-        {
-            if (value.size() != 12)
-                return Fail(Line, "ISRC " + Quote(value) + " is not 12 characters");
-            t.Isrc = value;
-            return true;
-        }
-        if (const auto n = NumberedName(folded, CCD_INDEX))
-        {
-            if (*n > 99)
-                return Fail(Line, "index number " + std::to_string(*n) + " is out of range (0-99)");
-            TDiscIndex index;
-            index.Number = *n;
-            if (!Integer(key, value, 0, MAX_LBA, index.Lba))
-                return false;
-            t.Indexes.push_back(index);
-        }
-        return true;
-    }
+    case skDisc: return DiscKey(folded, key, value);
+    case skCdText: return CdTextKey(folded, key, value);
+    case skEntry: return EntryKey(folded, key, value);
+    case skTrack: return TrackKey(folded, key, value);
     default: return true;
     }
+}
+
+bool TParser::DiscKey(const std::string& folded, std::string_view key, std::string_view value)
+{
+    if (Is(folded, CCD_TOC_ENTRIES))
+    {
+        HasTocEntries = true;
+        return Integer(key, value, 0, MAX_ENTRIES, Disc.TocEntries);
+    }
+    if (Is(folded, CCD_SESSIONS))
+        return Integer(key, value, 1, 99, Sessions);
+    if (Is(folded, CCD_DATA_TRACKS_SCRAMBLED))
+    {
+        std::int32_t scrambled = 0;
+        if (!Integer(key, value, 0, 1, scrambled))
+            return false;
+        Disc.DataTracksScrambled = scrambled != 0;
+        return true;
+    }
+    if (Is(folded, CCD_CD_TEXT_LENGTH))
+        return Integer(key, value, 0, MAX_CD_TEXT_PACKS * 18, Disc.CdTextLength);
+    if (Is(folded, CCD_CATALOG))
+    {
+        if (value.size() != 13 || !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return Fail(Line, "CATALOG " + Quote(value) + " is not 13 digits");
+        Disc.Model.Catalog = value;
+    }
+    return true;
+}
+
+bool TParser::CdTextKey(const std::string& folded, std::string_view key, std::string_view value)
+{
+    if (Is(folded, CCD_CD_TEXT_ENTRIES))
+    {
+        HasCdTextEntries = true;
+        return Integer(key, value, 0, MAX_CD_TEXT_PACKS, Disc.CdTextEntries);
+    }
+    const auto n = NumberedName(folded, CCD_CD_TEXT_ENTRY);
+    if (!n)
+        return true;
+    if (*n >= MAX_CD_TEXT_PACKS)
+        return Fail(Line, "CD-TEXT entry " + std::to_string(*n) + " is out of range");
+    TCdTextEntry pack{};
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i < value.size())
+    {
+        if (value[i] == ' ')
+        {
+            ++i;
+            continue;
+        }
+        const auto byte = ParseNumber("0x" + std::string(value.substr(i, 2)));
+        if (count == pack.size() || i + 2 > value.size() || !byte || (i + 2 < value.size() && value[i + 2] != ' '))
+            return Fail(Line, "CD-TEXT " + std::string(key) + " is not 16 hexadecimal bytes");
+        pack[count++] = static_cast<std::uint8_t>(*byte);
+        i += 2;
+    }
+    if (count != pack.size())
+        return Fail(Line, "CD-TEXT " + std::string(key) + " is not 16 hexadecimal bytes");
+    Packs[*n] = pack;
+    return true;
+}
+
+bool TParser::EntryKey(const std::string& folded, std::string_view key, std::string_view value)
+{
+    struct TField
+    {
+        std::string_view Name;
+        std::int64_t Low, High;
+        std::int32_t TCcdEntry::*Member;
+    };
+    static constexpr TField FIELDS[] = {
+        {CCD_SESSION, 1, 99, &TCcdEntry::Session},
+        {CCD_POINT, 0, 255, &TCcdEntry::Point},
+        {CCD_ADR, 0, 15, &TCcdEntry::Adr},
+        {CCD_CONTROL, 0, 15, &TCcdEntry::Control},
+        {CCD_TRACK_NO, 0, 99, &TCcdEntry::TrackNo},
+        {CCD_A_MIN, 0, 255, &TCcdEntry::AMin},
+        {CCD_A_SEC, 0, 59, &TCcdEntry::ASec},
+        {CCD_A_FRAME, 0, 74, &TCcdEntry::AFrame},
+        {CCD_A_LBA, MIN_LBA, MAX_LBA, &TCcdEntry::ALba},
+        {CCD_P_MIN, 0, 255, &TCcdEntry::PMin},
+        {CCD_P_SEC, 0, 255, &TCcdEntry::PSec}, // A0 carries the disc type here
+        {CCD_P_FRAME, 0, 255, &TCcdEntry::PFrame},
+        {CCD_P_LBA, MIN_LBA, MAX_LBA, &TCcdEntry::PLba},
+    };
+    TCcdEntry& e = Entries[SectionNumber];
+    EntryKeys[SectionNumber].insert(folded);
+    for (const TField& field : FIELDS)
+        if (Is(folded, field.Name))
+            return Integer(key, value, field.Low, field.High, e.*field.Member);
+    return true;
+}
+
+bool TParser::TrackKey(const std::string& folded, std::string_view key, std::string_view value)
+{
+    TDiscTrack& t = Tracks[SectionNumber];
+    if (Is(folded, CCD_MODE))
+        return Integer(key, value, 0, 2, t.Mode);
+    if (Is(folded, CCD_ISRC))
+    {
+        if (value.size() != 12)
+            return Fail(Line, "ISRC " + Quote(value) + " is not 12 characters");
+        t.Isrc = value;
+        return true;
+    }
+    if (const auto n = NumberedName(folded, CCD_INDEX))
+    {
+        if (*n > 99)
+            return Fail(Line, "index number " + std::to_string(*n) + " is out of range (0-99)");
+        TDiscIndex index;
+        index.Number = *n;
+        if (!Integer(key, value, 0, MAX_LBA, index.Lba))
+            return false;
+        t.Indexes.push_back(index);
+    }
+    return true;
 }
 
 bool TParser::Finish()
