@@ -1,9 +1,6 @@
 #include "cuesheet/Sectorcomposer.h"
 
 #include "cuesheet/Tpos.h"
-#include "synthesis/Errorcorrectmode1.h"
-#include "synthesis/Errorcorrectsubcode.h"
-#include "synthesis/Lusubqcrc.h"
 #include "synthesis/Subcode.h"
 
 #include <algorithm>
@@ -143,13 +140,6 @@ TPauseRule PauseRuleOf(const TLuCueSheet& sheet, std::int32_t r)
 
 } // namespace
 
-TSectorComposer::TSectorComposer(const TLuCueSheet& sheet)
-    : Sheet(sheet), SubQCrc(std::make_unique<TLuSubQCrc>()), Mode1Ecc(std::make_unique<TMode1ErrorCorrect>()),
-      SubCodeEcc(std::make_unique<TSubCodeErrorCorrect>())
-{}
-
-TSectorComposer::~TSectorComposer() = default;
-
 bool TSectorComposer::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub,
                                     const TComposeOptions& options)
 {
@@ -246,8 +236,8 @@ void TSectorComposer::ComposePacks(bool cdg, TLuCueFile* file, std::int64_t file
         for (std::size_t p = 0; p < PACKS_PER_SECTOR; ++p)
         {
             const TPack pack(sub[s].Packs.data() + p * PACK_SIZE, PACK_SIZE);
-            RequireTables(SubCodeEcc->SetQParity(pack));
-            RequireTables(SubCodeEcc->SetPParity(pack));
+            RequireTables(SubCodeEcc.SetQParity(pack));
+            RequireTables(SubCodeEcc.SetPParity(pack));
         }
     }
 }
@@ -323,7 +313,7 @@ void TSectorComposer::ComposePQ(std::int32_t r, const TLuCueTrack& track, std::u
         {
             (*q)[9] = BCD[abs.Msf.Frame];
         }
-        const std::uint16_t crc = SubQCrc->Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q->data(), Q_CRC_SPAN));
+        const std::uint16_t crc = SubQCrc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q->data(), Q_CRC_SPAN));
         (*q)[10] = static_cast<std::uint8_t>(crc >> 8);
         (*q)[11] = static_cast<std::uint8_t>(crc & 0xFF);
 
@@ -361,7 +351,7 @@ void TSectorComposer::ComposeMain(const TRow& row, const TLuCueTrack& track, TLu
             {
                 PutSyncAndHeader(main[s], at.Msf, 1);
                 std::fill(main[s].begin() + EDC_OFFSET, main[s].end(), 0);
-                RequireTables(Mode1Ecc->Generate(main[s]));
+                RequireTables(Mode1Ecc.Generate(main[s]));
             }
             else
             {
@@ -391,7 +381,7 @@ void TSectorComposer::ComposeMain(const TRow& row, const TLuCueTrack& track, TLu
         {
             PutSyncAndHeader(main[s], at.Msf, mode);
             if (mode == 1)
-                RequireTables(Mode1Ecc->Generate(main[s]));
+                RequireTables(Mode1Ecc.Generate(main[s]));
         }
         break;
     }
@@ -424,6 +414,6 @@ void TSectorComposer::ComposeDataGap(const TLuCueTrack& track, std::uint32_t add
     {
         PutSyncAndHeader(main[s], at.Msf, mode);
         if (mode == 1)
-            RequireTables(Mode1Ecc->Generate(main[s]));
+            RequireTables(Mode1Ecc.Generate(main[s]));
     }
 }

@@ -5,20 +5,18 @@
 #pragma once
 
 #include "cuesheet/Lucue.h"
+#include "synthesis/Errorcorrectmode1.h"
+#include "synthesis/Errorcorrectsubcode.h"
+#include "synthesis/Lusubqcrc.h"
 
 #include <array>
 #include <cstdint>
-#include <memory>
-
-class TLuSubQCrc;
-class TMode1ErrorCorrect;
-class TSubCodeErrorCorrect;
 
 class TSectorComposer
 {
 public:
-    explicit TSectorComposer(const TLuCueSheet& sheet);
-    ~TSectorComposer();
+    // Raises nothing: coding tables that cannot be had make the first sector that needs them raise.
+    explicit TSectorComposer(const TLuCueSheet& sheet) noexcept : Sheet(sheet) {}
     TSectorComposer(const TSectorComposer&) = delete;
     TSectorComposer& operator=(const TSectorComposer&) = delete;
 
@@ -51,9 +49,9 @@ private:
                    TSubChannel* sub);
 
     const TLuCueSheet& Sheet;
-    std::unique_ptr<TLuSubQCrc> SubQCrc;
-    std::unique_ptr<TMode1ErrorCorrect> Mode1Ecc;
-    std::unique_ptr<TSubCodeErrorCorrect> SubCodeEcc;
+    TLuSubQCrc SubQCrc;
+    TMode1ErrorCorrect Mode1Ecc;
+    TSubCodeErrorCorrect SubCodeEcc;
     std::array<std::uint8_t, 2448> ReadBuffer{};
     std::int32_t LastFileNumber = -1; // the one source whose read-ahead buffer is kept
 };

@@ -158,20 +158,11 @@ struct TComposeResult
 };
 
 // The composer's loop: every address from 150 to leadOut - 1 unless a cancel request is seen first.
-// It alone touches the sheet and the interleaver, so the sector order is the interleaver's order.
+// It alone reads the data files and feeds the interleaver, so the sector order is the interleaver's order.
 void ComposeSectors(const TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, std::int32_t leadOut,
                     std::atomic<TConvertStatus>& status, TBatchRing& ring, TComposeResult& result)
 {
-    std::unique_ptr<TSectorComposer> composer;
-    try
-    {
-        composer = std::make_unique<TSectorComposer>(sheet);
-    }
-    catch (...)
-    {
-        ring.Finish(std::current_exception());
-        return;
-    }
+    TSectorComposer composer(sheet);
     std::exception_ptr error;
     TSubCodeInterLeave interleaver;
     std::int32_t address = PROGRAM_START;
@@ -204,8 +195,8 @@ void ComposeSectors(const TLuCueSheet& sheet, TComposeOptions options, bool sing
                 TRawBytes raw;
                 try
                 {
-                    got = composer->ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
-                                              &batch->Channels[i], options, singleCopy ? &raw : nullptr);
+                    got = composer.ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
+                                             &batch->Channels[i], options, singleCopy ? &raw : nullptr);
                     if (raw.File)
                         FetchRaw(*batch, i, static_cast<std::size_t>(got), raw);
                 }
