@@ -116,7 +116,8 @@ std::vector<TCdTextEntry> ReadCdTextEntries(const std::string& path)
     for (std::int64_t i = 0; i < packs; ++i)
     {
         file.ReadExact(start + i * packSize, pack);
-        std::copy_n(pack.begin(), entries[static_cast<std::size_t>(i)].size(), entries[static_cast<std::size_t>(i)].begin());
+        std::copy_n(pack.begin(), entries[static_cast<std::size_t>(i)].size(),
+                    entries[static_cast<std::size_t>(i)].begin());
     }
     return entries;
 }

@@ -126,8 +126,7 @@ TPauseRule PauseRuleOf(const TLuCueSheet& sheet, std::int32_t r)
     TPauseRule rule;
     rule.Kind = row.Kind;
     rule.IndexNumber = row.IndexNumber;
-    rule.AfterPregap =
-        row.Kind == akFile && row.IndexNumber == 0 && r > 0 && sheet.AddressRow(r - 1).Kind == akPregap;
+    rule.AfterPregap = row.Kind == akFile && row.IndexNumber == 0 && r > 0 && sheet.AddressRow(r - 1).Kind == akPregap;
     const std::int32_t next = row.TrackNumber - sheet.FirstTrackNo + 1;
     if (next <= sheet.TrackCount)
     {
@@ -154,8 +153,8 @@ bool TSectorComposer::ComposeSector(std::uint32_t address, TRawSector* main, TSu
     return true;
 }
 
-std::int32_t TSectorComposer::ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main,
-                                         TSubChannel* sub, const TComposeOptions& options, TRawBytes* raw)
+std::int32_t TSectorComposer::ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
+                                         const TComposeOptions& options, TRawBytes* raw)
 {
     if (raw)
         raw->File = nullptr;
@@ -207,8 +206,8 @@ TLuCueFile* TSectorComposer::SourceOf(const TRow& row)
     return files[static_cast<std::size_t>(row.FileNumber)].get();
 }
 
-void TSectorComposer::ComposePacks(bool cdg, TLuCueFile* file, std::int64_t fileOffset, bool packsRead,
-                                   std::size_t n, TSubChannel* sub)
+void TSectorComposer::ComposePacks(bool cdg, TLuCueFile* file, std::int64_t fileOffset, bool packsRead, std::size_t n,
+                                   TSubChannel* sub)
 {
     if (!cdg)
     {
@@ -322,9 +321,9 @@ void TSectorComposer::ComposePQ(std::int32_t r, const TLuCueTrack& track, std::u
     }
 }
 
-void TSectorComposer::ComposeMain(const TRow& row, const TLuCueTrack& track, TLuCueFile* file,
-                                  std::uint32_t address, std::int64_t fileOffset, std::size_t n, TRawSector* main,
-                                  TSubChannel* sub, const TComposeOptions& options)
+void TSectorComposer::ComposeMain(const TRow& row, const TLuCueTrack& track, TLuCueFile* file, std::uint32_t address,
+                                  std::int64_t fileOffset, std::size_t n, TRawSector* main, TSubChannel* sub,
+                                  const TComposeOptions& options)
 {
     auto* bytes = reinterpret_cast<std::uint8_t*>(main);
     if (row.Kind != akFile)

@@ -45,8 +45,7 @@ private:
     void ComposePacks(bool cdg, TLuCueFile* file, std::int64_t fileOffset, bool packsRead, std::size_t n,
                       TSubChannel* sub);
     // P and Q of n sectors of row r from address on.
-    void ComposePQ(std::int32_t r, const TLuCueTrack& track, std::uint32_t address, std::size_t n,
-                   TSubChannel* sub);
+    void ComposePQ(std::int32_t r, const TLuCueTrack& track, std::uint32_t address, std::size_t n, TSubChannel* sub);
 
     const TLuCueSheet& Sheet;
     TLuSubQCrc SubQCrc;

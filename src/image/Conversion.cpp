@@ -196,7 +196,7 @@ void ComposeSectors(const TLuCueSheet& sheet, TComposeOptions options, bool sing
                 try
                 {
                     got = composer.ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
-                                             &batch->Channels[i], options, singleCopy ? &raw : nullptr);
+                                              &batch->Channels[i], options, singleCopy ? &raw : nullptr);
                     if (raw.File)
                         FetchRaw(*batch, i, static_cast<std::size_t>(got), raw);
                 }

@@ -66,7 +66,7 @@ TEST(CcdEntryTest, TocEntriesRoundTripThroughRowsAndDescriptors)
     };
     const TCase cases[] = {
         {{1, POINT_FIRST_TRACK, 1, 4, 0, {}, {0, 1, 32, 0}}, -150, 6750},  // A0 of a CD-ROM XA disc
-        {{1, 2, 1, 0, 0, {}, {0, 0, 2, 0}}, -150, 0},                       // a track at LBA 0
+        {{1, 2, 1, 0, 0, {}, {0, 0, 2, 0}}, -150, 0},                      // a track at LBA 0
         {{1, POINT_LEAD_OUT, 1, 6, 0, {}, {0, 99, 59, 74}}, -150, 449849}, // the last lead-out there is
         {{2, 0xB0, 5, 2, 3, {0, 10, 20, 30}, {0, 79, 59, 74}}, 46380, 359849},
     };
