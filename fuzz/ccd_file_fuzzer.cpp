@@ -53,9 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (std::size_t i = 1; i < disc.Entries.size(); ++i)
         Check(disc.Entries[i - 1].Number < disc.Entries[i].Number, "entries in ascending order");
-    for (const TCcdTrack& t : disc.Tracks)
-        Check(t.Number >= 1 && t.Number <= 99, "track numbers 1-99");
-    Check(disc.CdTextPacks.size() == static_cast<std::size_t>(disc.HasCdText ? disc.CdTextEntries : 0),
+    for (const TDiscSession& session : disc.Model.Sessions)
+        for (const TDiscTrack& t : session.Tracks)
+            Check(t.Number >= 1 && t.Number <= 99, "track numbers 1-99");
+    Check(disc.Model.CdText.size() == static_cast<std::size_t>(disc.Model.HasCdText ? disc.CdTextEntries : 0),
           "one pack per CD-TEXT entry");
 
     const std::string ccd = fuzz::ScratchFile("disc.ccd");

@@ -5,7 +5,9 @@
 #include "synthesis/Cdtextpack.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <stdexcept>
 
 namespace {
 
@@ -88,4 +90,34 @@ bool CheckCdTextFile(const std::string& path, const std::string& label, std::str
     if (!check.BadCrcPacks.empty())
         warnings.push_back(CrcWarning(label, check.BadCrcPacks));
     return true;
+}
+
+std::vector<TCdTextEntry> ReadCdTextEntries(const std::string& path)
+{
+    const TFile file = TFile::OpenForReading(path, "the CD-TEXT file");
+    const std::int64_t size = file.Size();
+    std::int64_t start = 0;
+    if (size >= 2)
+    {
+        std::array<std::uint8_t, 2> length{};
+        file.ReadExact(0, length);
+        start = static_cast<std::int64_t>(CdTextHeaderSize(static_cast<std::uint64_t>(size), length[0], length[1]));
+    }
+    const auto packSize = static_cast<std::int64_t>(CD_TEXT_PACK_SIZE);
+    const std::int64_t packs = (size - start) / packSize;
+    // Every pack costs memory until the file is written, so a file named by mistake (a disc image,
+    // say) must not be taken whole.
+    constexpr auto maxPacks = static_cast<std::int64_t>(CD_TEXT_FILE_MAX_PACKS);
+    if (packs > maxPacks)
+        throw std::runtime_error("The CD-TEXT file \"" + path + "\" holds more than " + std::to_string(maxPacks) +
+                                 " packs");
+    std::vector<TCdTextEntry> entries(static_cast<std::size_t>(packs));
+    TCdTextPack pack{};
+    for (std::int64_t i = 0; i < packs; ++i)
+    {
+        file.ReadExact(start + i * packSize, pack);
+        std::copy_n(pack.begin(), entries[static_cast<std::size_t>(i)].size(),
+                    entries[static_cast<std::size_t>(i)].begin());
+    }
+    return entries;
 }

@@ -2,6 +2,8 @@
 // takes its packs as they are.
 #pragma once
 
+#include "cuesheet/Discmodel.h"
+
 #include <string>
 #include <vector>
 
@@ -10,3 +12,8 @@
 // CRC are kept and named in a warning. label names the file in both.
 bool CheckCdTextFile(const std::string& path, const std::string& label, std::string& detail,
                      std::vector<std::string>& warnings);
+
+// The packs of the CD-TEXT file at path as the control file shows them, after a READ TOC/PMA/ATIP
+// header when there is one. Raises std::system_error when it cannot be read, std::runtime_error when
+// it holds more packs than a disc can.
+std::vector<TCdTextEntry> ReadCdTextEntries(const std::string& path);

@@ -1,13 +1,8 @@
 #include "cuesheet/Lucue.h"
 
-#include "synthesis/Errorcorrectmode1.h"
-#include "synthesis/Errorcorrectsubcode.h"
-#include "synthesis/Lusubqcrc.h"
+#include "cuesheet/Sectorcomposer.h"
 
-TLuCueSheet::TLuCueSheet()
-    : SubQCrc(std::make_unique<TLuSubQCrc>()), Mode1Ecc(std::make_unique<TMode1ErrorCorrect>()),
-      SubCodeEcc(std::make_unique<TSubCodeErrorCorrect>())
-{}
+TLuCueSheet::TLuCueSheet() = default;
 
 TLuCueSheet::~TLuCueSheet()
 {
@@ -41,7 +36,7 @@ void TLuCueSheet::Clear()
     McnOffset = PROGRAM_START;
     SubQPatchFile.clear();
     SubQPatches.clear();
-    LastFileNumber = -1;
+    Composer.reset();
 }
 
 void TLuCueSheet::CheckSourcesUnchanged() const
@@ -84,5 +79,27 @@ void TLuCueSheet::ReleaseReadAhead()
         if (file)
             file->ReleaseBuffer();
     }
-    LastFileNumber = -1;
+}
+
+TSectorComposer& TLuCueSheet::OwnComposer()
+{
+    if (!Composer)
+        Composer = std::make_unique<TSectorComposer>(*this);
+    return *Composer;
+}
+
+bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub)
+{
+    return OwnComposer().ComposeSector(address, main, sub, TComposeOptions{CorrectEdcEcc});
+}
+
+bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub, const TComposeOptions& options)
+{
+    return OwnComposer().ComposeSector(address, main, sub, options);
+}
+
+std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
+                                     const TComposeOptions& options, TRawBytes* raw)
+{
+    return OwnComposer().ComposeRun(address, count, main, sub, options, raw);
 }

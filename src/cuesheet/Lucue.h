@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cuesheet/Cuetrack.h"
+#include "cuesheet/Discmodel.h"
 #include "cuesheet/Lucueaudio.h"
 #include "cuesheet/Lucuebin.h"
 #include "cuesheet/Subqpatch.h"
@@ -14,9 +15,7 @@
 #include <string_view>
 #include <vector>
 
-class TLuSubQCrc;
-class TMode1ErrorCorrect;
-class TSubCodeErrorCorrect;
+class TSectorComposer;
 
 inline constexpr int MAX_FILES = 100;
 inline constexpr int MAX_TRACKS = 99;
@@ -216,8 +215,13 @@ public:
     // The lead-out address, or 0 for an empty sheet.
     std::int32_t LeadOutAddress() const;
 
+    // The full TOC's descriptors: A0, A1, A2, then one per track; empty for an empty sheet.
+    std::vector<TTocEntry> TocEntries() const;
     // buffer: FULL_TOC_SIZE bytes or null.
     bool GetFullToc(std::uint8_t* buffer) const;
+    // The disc this sheet makes, as its control file tells it. A CD-TEXT file that cannot be read
+    // raises std::system_error or std::runtime_error.
+    TDiscModel DiscModel() const;
 
     // Frees every source's read-ahead data; a conversion starts with fresh reads.
     void ReleaseReadAhead();
@@ -226,16 +230,10 @@ public:
     // After a conversion's reads: raises what a source's skipped whole-stream check finds.
     void CheckSourcesIntact();
 
-    // Either buffer may be null. False when no address row holds the address. Data file read errors
-    // pass through as exceptions, and so does a coding step without its tables (no memory for them).
-    // The first form composes with the sheet's own CorrectEdcEcc.
+    // Faces of a composer of the sheet's own (TSectorComposer), for callers that compose a sector at a
+    // time; a conversion makes its own composer. The first form composes with the sheet's CorrectEdcEcc.
     bool ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub);
     bool ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub, const TComposeOptions& options);
-    // Composes up to count sectors from address on, all of one address row: the run ends where the
-    // row does. Either array may be null, else holds count entries. Returns the sectors composed,
-    // 0 when no row holds the address. The sectors equal those of ComposeSector one by one.
-    // With raw given, a main channel that is a data file's bytes unchanged is not read: main is left
-    // as it was and raw says where the bytes are. raw->File is null when main was composed.
     std::int32_t ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
                             const TComposeOptions& options, TRawBytes* raw = nullptr);
 
@@ -243,20 +241,13 @@ private:
     void ReadSheet(const std::string& text);
     // Decodes the text lines and builds the packs; a block that overflows sets ErrorCode.
     void BuildCdText();
-    // The main channel of n sectors of one row; CD+G packs read with it go to sub when given.
-    void ComposeMain(const TAddressTable& row, const TLuCueTrack& track, TLuCueFile* file, std::uint32_t address,
-                     std::int64_t fileOffset, std::size_t n, TRawSector* main, TSubChannel* sub,
-                     const TComposeOptions& options);
+    TSectorComposer& OwnComposer();
 
     std::vector<TAddressTable> AddressTable;
     std::vector<std::int32_t> AddressStarts; // StartAddress per row, for the binary search
     std::vector<TTocTable> TocTable;
 
-    std::unique_ptr<TLuSubQCrc> SubQCrc;
-    std::unique_ptr<TMode1ErrorCorrect> Mode1Ecc;
-    std::unique_ptr<TSubCodeErrorCorrect> SubCodeEcc;
-    std::array<std::uint8_t, 2448> ReadBuffer{};
-    std::int32_t LastFileNumber = -1; // the one source whose read-ahead buffer is kept
+    std::unique_ptr<TSectorComposer> Composer; // made by the first ComposeSector or ComposeRun
 };
 
 // The message for a load status, without the line prefix; empty for 0 or an unknown code.

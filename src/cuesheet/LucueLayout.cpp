@@ -35,15 +35,13 @@ bool FindSchedulePair(const std::vector<std::int32_t>& lbas, std::int32_t fromIn
     return false;
 }
 
-void PutDescriptor(std::uint8_t* d, std::uint8_t adrControl, std::uint8_t point, std::uint8_t pmin, std::uint8_t psec,
-                   std::uint8_t pframe)
+TTocEntry PointEntry(std::uint32_t control, std::uint8_t point, TMsf p)
 {
-    d[0] = 1; // session
-    d[1] = adrControl;
-    d[3] = point;
-    d[8] = pmin;
-    d[9] = psec;
-    d[10] = pframe;
+    TTocEntry entry;
+    entry.Point = point;
+    entry.Control = static_cast<std::uint8_t>(control >> 4);
+    entry.P = p;
+    return entry;
 }
 
 } // namespace
@@ -242,13 +240,11 @@ std::int32_t TLuCueSheet::LeadOutAddress() const
     return AddressTable.empty() ? 0 : AddressTable.back().StartAddress;
 }
 
-bool TLuCueSheet::GetFullToc(std::uint8_t* buffer) const
+std::vector<TTocEntry> TLuCueSheet::TocEntries() const
 {
-    if (!buffer)
-        return false;
-    std::memset(buffer, 0, FULL_TOC_SIZE);
+    std::vector<TTocEntry> entries;
     if (TrackCount == 0 || TocTable.size() < 2)
-        return false;
+        return entries;
     const TTocTable& first = TocTable.front();
     const TTocTable& last = TocTable[TocTable.size() - 2];
     const TTocTable& leadOut = TocTable.back();
@@ -259,24 +255,34 @@ bool TLuCueSheet::GetFullToc(std::uint8_t* buffer) const
         const TTrackType type = Tracks[static_cast<std::size_t>(i)]->Type;
         hasMode2 = hasMode2 || type == ttMode2_2336 || type == ttMode2_2352;
     }
-
-    buffer[2] = 1;
-    buffer[3] = 1;
-    std::uint8_t* d = buffer + 4;
-    auto adr = [](std::uint32_t control) { return static_cast<std::uint8_t>(control | 1); };
-    PutDescriptor(d, adr(first.Control), 0xA0, static_cast<std::uint8_t>(FirstTrackNo), hasMode2 ? 0x20 : 0, 0);
-    d += 11;
-    PutDescriptor(d, adr(last.Control), 0xA1, static_cast<std::uint8_t>(FirstTrackNo + TrackCount - 1), 0, 0);
-    d += 11;
+    const auto number = [](std::int32_t n) { return static_cast<std::uint8_t>(n); };
+    entries.push_back(PointEntry(first.Control, POINT_FIRST_TRACK,
+                                 TMsf{0, number(FirstTrackNo), std::uint8_t(hasMode2 ? 0x20 : 0), 0}));
+    entries.push_back(PointEntry(last.Control, POINT_LAST_TRACK, TMsf{0, number(FirstTrackNo + TrackCount - 1), 0, 0}));
     // The lead-out carries the last track's control, so a data disc does not end in "audio".
-    const TMsf leadOutMsf = FramesToMsf(static_cast<std::uint32_t>(leadOut.StartAddress));
-    PutDescriptor(d, adr(last.Control), 0xA2, leadOutMsf.Minute, leadOutMsf.Second, leadOutMsf.Frame);
-    d += 11;
-    for (std::size_t i = 0; i + 1 < TocTable.size(); ++i, d += 11)
+    entries.push_back(
+        PointEntry(last.Control, POINT_LEAD_OUT, FramesToMsf(static_cast<std::uint32_t>(leadOut.StartAddress))));
+    for (std::size_t i = 0; i + 1 < TocTable.size(); ++i)
+        entries.push_back(PointEntry(TocTable[i].Control, number(TocTable[i].TrackNumber),
+                                     FramesToMsf(static_cast<std::uint32_t>(TocTable[i].Index1Address))));
+    return entries;
+}
+
+bool TLuCueSheet::GetFullToc(std::uint8_t* buffer) const
+{
+    if (!buffer)
+        return false;
+    std::memset(buffer, 0, FULL_TOC_SIZE);
+    const std::vector<TTocEntry> entries = TocEntries();
+    if (entries.empty())
+        return false;
+    buffer[2] = entries.front().Session;
+    buffer[3] = entries.back().Session;
+    std::uint8_t* d = buffer + 4;
+    for (const TTocEntry& entry : entries)
     {
-        const TMsf msf = FramesToMsf(static_cast<std::uint32_t>(TocTable[i].Index1Address));
-        PutDescriptor(d, adr(TocTable[i].Control), static_cast<std::uint8_t>(TocTable[i].TrackNumber), msf.Minute,
-                      msf.Second, msf.Frame);
+        PutTocDescriptor(entry, d);
+        d += TOC_DESCRIPTOR_SIZE;
     }
     const auto length = static_cast<std::uint16_t>(2 + (d - (buffer + 4)));
     buffer[0] = static_cast<std::uint8_t>(length >> 8);

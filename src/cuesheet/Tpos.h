@@ -15,6 +15,8 @@ struct TMsf
     std::uint8_t Minute = 0;
     std::uint8_t Second = 0;
     std::uint8_t Frame = 0;
+
+    bool operator==(const TMsf&) const = default;
 };
 static_assert(sizeof(TMsf) == 4);
 

@@ -1,24 +1,15 @@
 #include "image/Ccdfile.h"
 
 #include "cuesheet/Lucue.h"
-#include "cuesheet/Tpos.h"
 #include "fileio/Fileio.h"
+#include "image/Ccdformat.h"
 #include "image/Inifile.h"
 #include "synthesis/Cdtextpack.h"
 
-#include <algorithm>
-#include <array>
 #include <cstdio>
 #include <stdexcept>
 
 namespace {
-
-// The two CRC bytes at the end of a pack are not written.
-constexpr std::size_t CD_TEXT_PACK_SHOWN = 16;
-constexpr std::size_t DESCRIPTOR_SIZE = 11;
-constexpr std::size_t FIRST_DESCRIPTOR = 4;
-constexpr std::uint8_t POINT_LEAD_OUT = 0xA2;
-constexpr auto MAX_CD_TEXT_PACKS = static_cast<std::int64_t>(CD_TEXT_FILE_MAX_PACKS);
 
 std::string HexByte(unsigned value)
 {
@@ -27,12 +18,12 @@ std::string HexByte(unsigned value)
     return text;
 }
 
-std::string PackText(const std::array<std::uint8_t, CD_TEXT_PACK_SIZE>& pack)
+std::string PackText(const TCdTextEntry& pack)
 {
     static constexpr char DIGITS[] = "0123456789abcdef";
     std::string text;
-    text.reserve(CD_TEXT_PACK_SHOWN * 3);
-    for (std::size_t i = 0; i < CD_TEXT_PACK_SHOWN; ++i)
+    text.reserve(pack.size() * 3);
+    for (std::size_t i = 0; i < pack.size(); ++i)
     {
         const std::uint8_t b = pack[i];
         if (i > 0)
@@ -43,142 +34,79 @@ std::string PackText(const std::array<std::uint8_t, CD_TEXT_PACK_SIZE>& pack)
     return text;
 }
 
-// No file, a folder, or a path we may not even look at means no CD-TEXT, as it does for the parser;
-// anything else named there must open as a regular file or the run fails.
-bool CdTextFileIsNamed(const std::string& path)
+void WriteCdText(TIniFile& ini, const std::vector<TCdTextEntry>& packs)
 {
-    const TPathKind kind = PathKind(path);
-    return kind == pkRegular || kind == pkOther;
-}
-
-// 4 when the file starts with a READ TOC/PMA/ATIP header, else 0.
-std::int64_t ReadTocHeaderSize(const TFile& file, std::int64_t size)
-{
-    if (size < 2)
-        return 0;
-    std::array<std::uint8_t, 2> length{};
-    file.ReadExact(0, length);
-    return static_cast<std::int64_t>(CdTextHeaderSize(static_cast<std::uint64_t>(size), length[0], length[1]));
-}
-
-// The packs built from the sheet's text lines, as a CD-TEXT file's would be written.
-void WriteSheetCdText(TIniFile& ini, const std::vector<TCdTextPack>& packs)
-{
-    ini.WriteInteger("Disc", "CDTextLength", static_cast<std::int32_t>(packs.size() * CD_TEXT_PACK_SIZE));
-    ini.WriteInteger("CDText", "Entries", static_cast<std::int32_t>(packs.size()));
+    ini.WriteInteger(CCD_CD_TEXT, CCD_CD_TEXT_ENTRIES, static_cast<std::int32_t>(packs.size()));
     for (std::size_t i = 0; i < packs.size(); ++i)
-        ini.WriteString("CDText", "Entry " + std::to_string(i), PackText(packs[i]));
+        ini.WriteString(CCD_CD_TEXT, CcdNumbered(CCD_CD_TEXT_ENTRY, static_cast<std::int32_t>(i)), PackText(packs[i]));
 }
 
-void WriteCdText(TIniFile& ini, const std::string& path)
+void WriteEntry(TIniFile& ini, std::size_t k, const TCcdEntry& e)
 {
-    const TFile file = TFile::OpenForReading(path, "the CD-TEXT file");
-    const std::int64_t size = file.Size();
-    const std::int64_t start = ReadTocHeaderSize(file, size);
-    const std::int64_t packs = (size - start) / static_cast<std::int64_t>(CD_TEXT_PACK_SIZE);
-    // Every pack costs memory until the file is written, so a file named by mistake (a disc image,
-    // say) must not be taken whole.
-    if (packs > MAX_CD_TEXT_PACKS)
-        throw std::runtime_error("The CD-TEXT file \"" + path + "\" holds more than " +
-                                 std::to_string(MAX_CD_TEXT_PACKS) + " packs");
-
-    ini.WriteInteger("Disc", "CDTextLength", static_cast<std::int32_t>(packs * CD_TEXT_PACK_SIZE));
-    ini.WriteInteger("CDText", "Entries", static_cast<std::int32_t>(packs));
-    std::array<std::uint8_t, CD_TEXT_PACK_SIZE> pack{};
-    for (std::int64_t i = 0; i < packs; ++i)
-    {
-        file.ReadExact(start + i * static_cast<std::int64_t>(CD_TEXT_PACK_SIZE), pack);
-        ini.WriteString("CDText", "Entry " + std::to_string(i), PackText(pack));
-    }
+    const std::string section = CcdNumbered(CCD_ENTRY, static_cast<std::int32_t>(k));
+    ini.WriteInteger(section, CCD_SESSION, e.Session);
+    ini.WriteString(section, CCD_POINT, HexByte(static_cast<unsigned>(e.Point)));
+    ini.WriteString(section, CCD_ADR, HexByte(static_cast<unsigned>(e.Adr)));
+    ini.WriteString(section, CCD_CONTROL, HexByte(static_cast<unsigned>(e.Control)));
+    ini.WriteInteger(section, CCD_TRACK_NO, e.TrackNo);
+    ini.WriteInteger(section, CCD_A_MIN, e.AMin);
+    ini.WriteInteger(section, CCD_A_SEC, e.ASec);
+    ini.WriteInteger(section, CCD_A_FRAME, e.AFrame);
+    ini.WriteInteger(section, CCD_A_LBA, e.ALba);
+    ini.WriteInteger(section, CCD_ZERO, 0);
+    ini.WriteInteger(section, CCD_P_MIN, e.PMin);
+    ini.WriteInteger(section, CCD_P_SEC, e.PSec);
+    ini.WriteInteger(section, CCD_P_FRAME, e.PFrame);
+    ini.WriteInteger(section, CCD_P_LBA, e.PLba);
 }
 
-void WriteEntry(TIniFile& ini, std::size_t k, const std::uint8_t* d)
+void WriteTrack(TIniFile& ini, const TDiscTrack& track)
 {
-    const std::string section = "Entry " + std::to_string(k);
-    ini.WriteInteger(section, "Session", d[0]);
-    ini.WriteString(section, "Point", HexByte(d[3]));
-    ini.WriteString(section, "ADR", HexByte(d[1] & 0x0F));
-    ini.WriteString(section, "Control", HexByte(d[1] >> 4));
-    ini.WriteInteger(section, "TrackNo", d[2]);
-    ini.WriteInteger(section, "AMin", d[4]);
-    ini.WriteInteger(section, "ASec", d[5]);
-    ini.WriteInteger(section, "AFrame", d[6]);
-    ini.WriteInteger(section, "ALBA", (d[4] * 60 + d[5]) * FRAMES_PER_SECOND + d[6] - PROGRAM_START);
-    ini.WriteInteger(section, "Zero", 0);
-    ini.WriteInteger(section, "PMin", d[8]);
-    ini.WriteInteger(section, "PSec", d[9]);
-    ini.WriteInteger(section, "PFrame", d[10]);
-    ini.WriteInteger(section, "PLBA", (d[8] * 60 + d[9]) * FRAMES_PER_SECOND + d[10] - PROGRAM_START);
+    const std::string section = CcdNumbered(CCD_TRACK, track.Number);
+    ini.WriteInteger(section, CCD_MODE, track.Mode);
+    if (!track.Isrc.empty())
+        ini.WriteString(section, CCD_ISRC, track.Isrc);
+    for (const TDiscIndex& index : track.Indexes)
+        ini.WriteInteger(section, CcdNumbered(CCD_INDEX, index.Number), index.Lba);
 }
 
 } // namespace
 
-std::string CcdFileText(const TLuCueSheet& sheet, std::int32_t& leadOut)
+std::string CcdFileText(const TDiscModel& disc)
 {
-    std::array<std::uint8_t, FULL_TOC_SIZE> toc{};
-    if (sheet.TrackCount < 1 || !sheet.GetFullToc(toc.data()))
-        throw std::runtime_error("No cue sheet with tracks is loaded");
-    const std::size_t dataLength = static_cast<std::size_t>(toc[0] << 8 | toc[1]);
-    const std::size_t entries = dataLength >= 2 ? (dataLength - 2) / DESCRIPTOR_SIZE : 0;
-
-    // Built whole in memory: a CD-TEXT file that cannot be read fails the run before anything is written.
     TIniFile ini(std::string{});
-    ini.WriteInteger("CloneCD", "Version", 3);
-    ini.WriteInteger("Disc", "TocEntries", static_cast<std::int32_t>(entries));
-    ini.WriteInteger("Disc", "Sessions", 1);
-    ini.WriteInteger("Disc", "DataTracksScrambled", 0);
-    ini.WriteInteger("Disc", "CDTextLength", 0);
-    if (!sheet.Catalog.empty())
-        ini.WriteString("Disc", "CATALOG", sheet.Catalog);
-
-    if (CdTextFileIsNamed(sheet.CdTextFile))
-        WriteCdText(ini, sheet.CdTextFile);
-    else if (!sheet.CdTextPacks.empty())
+    ini.WriteInteger(CCD_CLONECD, CCD_VERSION, 3);
+    ini.WriteInteger(CCD_DISC, CCD_TOC_ENTRIES, static_cast<std::int32_t>(disc.Toc.size()));
+    ini.WriteInteger(CCD_DISC, CCD_SESSIONS, static_cast<std::int32_t>(disc.Sessions.size()));
+    ini.WriteInteger(CCD_DISC, CCD_DATA_TRACKS_SCRAMBLED, 0);
+    ini.WriteInteger(CCD_DISC, CCD_CD_TEXT_LENGTH, static_cast<std::int32_t>(disc.CdText.size() * CD_TEXT_PACK_SIZE));
+    if (!disc.Catalog.empty())
+        ini.WriteString(CCD_DISC, CCD_CATALOG, disc.Catalog);
+    if (disc.HasCdText)
+        WriteCdText(ini, disc.CdText);
+    for (const TDiscSession& session : disc.Sessions)
     {
-        WriteSheetCdText(ini, sheet.CdTextPacks);
+        const std::string section = CcdNumbered(CCD_SESSION, session.Number);
+        ini.WriteInteger(section, CCD_PRE_GAP_MODE, session.Tracks.empty() ? 0 : session.Tracks.front().Mode);
+        ini.WriteInteger(section, CCD_PRE_GAP_SUBC, 0);
     }
-
-    ini.WriteInteger("Session 1", "PreGapMode", 0);
-    ini.WriteInteger("Session 1", "PreGapSubC", 0);
-
-    leadOut = 0;
-    for (std::size_t k = 0; k < entries; ++k)
-    {
-        const std::uint8_t* d = toc.data() + FIRST_DESCRIPTOR + k * DESCRIPTOR_SIZE;
-        WriteEntry(ini, k, d);
-        if (d[3] == POINT_LEAD_OUT)
-            leadOut = (d[8] * 60 + d[9]) * FRAMES_PER_SECOND + d[10];
-    }
-
-    for (std::int32_t j = 0; j < sheet.TrackCount; ++j)
-    {
-        const std::int32_t n = sheet.FirstTrackNo + j;
-        const std::string section = "TRACK " + std::to_string(n);
-        if (j == 0)
-            ini.WriteInteger("Session 1", "PreGapMode", sheet.GetTrackMode(n));
-        ini.WriteInteger(section, "MODE", sheet.GetTrackMode(n));
-        const std::string isrc = sheet.GetTrackIsrc(n);
-        if (!isrc.empty())
-            ini.WriteString(section, "ISRC", isrc);
-        for (std::int32_t i = 0; i <= MAX_INDEX; ++i)
-        {
-            const std::int32_t address = sheet.GetIndexAddress(n, i);
-            if (address == -1)
-            {
-                if (i == 0)
-                    continue;
-                break;
-            }
-            // The first track's index 0 lies before LBA 0, in the pregap that no image holds.
-            if (i == 0 && j == 0)
-                continue;
-            ini.WriteInteger(section, "INDEX " + std::to_string(i), address - PROGRAM_START);
-        }
-    }
-
+    for (std::size_t k = 0; k < disc.Toc.size(); ++k)
+        WriteEntry(ini, k, CcdEntryOf(disc.Toc[k]));
+    for (const TDiscSession& session : disc.Sessions)
+        for (const TDiscTrack& track : session.Tracks)
+            WriteTrack(ini, track);
     return ini.Text();
 }
 
+std::string CcdFileText(const TLuCueSheet& sheet, std::int32_t& leadOut)
+{
+    if (sheet.TrackCount < 1 || sheet.TocEntries().empty())
+        throw std::runtime_error("No cue sheet with tracks is loaded");
+    // Built whole in memory: a CD-TEXT file that cannot be read fails the run before anything is written.
+    const TDiscModel disc = sheet.DiscModel();
+    leadOut = disc.LeadOutAddress();
+    return CcdFileText(disc);
+}
 std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
 {
     std::int32_t leadOut = 0;

@@ -5,6 +5,10 @@
 #include <string>
 
 class TLuCueSheet;
+struct TDiscModel;
+
+// The control file of a disc: the text that ReadCcdFile reads back into the same model.
+std::string CcdFileText(const TDiscModel& disc);
 
 // The control file of a loaded sheet (at least one track), and its lead-out address (absolute,
 // LBA + 150). A CD-TEXT file that cannot be read raises std::system_error or std::runtime_error.

@@ -1,6 +1,7 @@
 #include "image/Ccdreader.h"
 
 #include "fileio/Fileio.h"
+#include "image/Inifile.h"
 
 #include <algorithm>
 #include <map>
@@ -24,6 +25,12 @@ std::string Lower(std::string_view text)
     return out;
 }
 
+// A folded name against one of the vocabulary's.
+bool Is(std::string_view folded, std::string_view name)
+{
+    return folded == Lower(name);
+}
+
 // At most 40 characters of a line for a message, anything unprintable shown as '?'.
 std::string Quote(std::string_view text)
 {
@@ -31,15 +38,6 @@ std::string Quote(std::string_view text)
     for (const char c : text.substr(0, 40))
         out += c >= 0x20 && c < 0x7F ? c : '?';
     return out + (text.size() > 40 ? "...\"" : "\"");
-}
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
 }
 
 // Decimal with an optional sign, or 0x hexadecimal, within 32 bits.
@@ -79,11 +77,12 @@ std::optional<std::int64_t> ParseNumber(std::string_view text)
 }
 
 // "name n" with n a decimal number: the number, else nullopt.
-std::optional<std::int32_t> NumberedName(std::string_view folded, std::string_view prefix)
+std::optional<std::int32_t> NumberedName(std::string_view folded, std::string_view name)
 {
+    const std::string prefix = Lower(name) + " ";
     if (folded.size() <= prefix.size() || folded.substr(0, prefix.size()) != prefix)
         return std::nullopt;
-    const auto n = ParseNumber(Trim(folded.substr(prefix.size())));
+    const auto n = ParseNumber(TrimIniBlanks(folded.substr(prefix.size())));
     if (!n || *n < 0 || *n > 99999)
         return std::nullopt;
     return static_cast<std::int32_t>(*n);
@@ -115,8 +114,13 @@ private:
     }
     bool StartSection(std::string_view name);
     bool Key(std::string_view key, std::string_view value);
+    bool DiscKey(const std::string& folded, std::string_view key, std::string_view value);
+    bool CdTextKey(const std::string& folded, std::string_view key, std::string_view value);
+    bool EntryKey(const std::string& folded, std::string_view key, std::string_view value);
+    bool TrackKey(const std::string& folded, std::string_view key, std::string_view value);
     bool Integer(std::string_view key, std::string_view value, std::int64_t low, std::int64_t high, std::int32_t& out);
     bool Finish();
+    void FillSessions();
 
     const std::string& Name;
     TCcdDisc& Disc;
@@ -128,29 +132,24 @@ private:
     std::set<std::string> Keys; // of the current section
     std::map<std::int32_t, TCcdEntry> Entries;
     std::map<std::int32_t, std::set<std::string>> EntryKeys;
-    std::map<std::int32_t, TCcdTrack> Tracks;
+    std::map<std::int32_t, TDiscTrack> Tracks;
     std::map<std::int32_t, TCdTextEntry> Packs;
     std::int32_t CloneCdLine = 0;
     std::int32_t DiscLine = 0;
     std::int32_t CdTextLine = 0;
+    std::int32_t Sessions = 1;
     bool HasTocEntries = false;
     bool HasCdTextEntries = false;
 };
 
 bool TParser::Parse(std::string_view text)
 {
-    std::size_t at = 0;
-    while (at < text.size())
+    TIniLines lines(text);
+    std::string_view raw;
+    while (lines.Next(raw))
     {
-        ++Line;
-        std::size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string_view::npos)
-            end = text.size();
-        const std::string_view line = Trim(text.substr(at, end - at));
-        at = end;
-        if (at < text.size())
-            at += text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
-
+        Line = lines.Number();
+        const std::string_view line = TrimIniBlanks(raw);
         if (line.empty() || line[0] == ';')
             continue;
         if (line.find('\0') != std::string_view::npos)
@@ -159,19 +158,19 @@ bool TParser::Parse(std::string_view text)
         {
             if (line.back() != ']')
                 return Fail(Line, "a section header without its closing \"]\"");
-            if (!StartSection(Trim(line.substr(1, line.size() - 2))))
+            if (!StartSection(TrimIniBlanks(line.substr(1, line.size() - 2))))
                 return false;
             continue;
         }
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos)
+        std::string_view key;
+        std::string_view value;
+        if (!SplitIniKeyValue(line, key, value))
             return Fail(Line, Quote(line) + " is neither a [section] nor a key=value line");
         if (Sections.empty())
             return Fail(Line, "a key before the first section");
-        const std::string_view key = Trim(line.substr(0, equals));
         if (key.empty())
             return Fail(Line, "a value without a key");
-        if (!Key(key, Trim(line.substr(equals + 1))))
+        if (!Key(key, value))
             return false;
     }
     return Finish();
@@ -186,28 +185,28 @@ bool TParser::StartSection(std::string_view name)
         return Fail(Line, "the section " + Quote(name) + " appears twice");
     Keys.clear();
     Kind = skOther;
-    if (folded == "clonecd")
+    if (Is(folded, CCD_CLONECD))
     {
         Kind = skCloneCd;
         CloneCdLine = Line;
     }
-    else if (folded == "disc")
+    else if (Is(folded, CCD_DISC))
     {
         Kind = skDisc;
         DiscLine = Line;
     }
-    else if (folded == "cdtext")
+    else if (Is(folded, CCD_CD_TEXT))
     {
         Kind = skCdText;
         CdTextLine = Line;
-        Disc.HasCdText = true;
+        Disc.Model.HasCdText = true;
     }
-    else if (const auto session = NumberedName(folded, "session "))
+    else if (const auto session = NumberedName(folded, CCD_SESSION))
     {
         Kind = skSession;
         SectionNumber = *session;
     }
-    else if (const auto entry = NumberedName(folded, "entry "))
+    else if (const auto entry = NumberedName(folded, CCD_ENTRY))
     {
         if (*entry >= MAX_ENTRIES)
             return Fail(Line, "entry number " + std::to_string(*entry) + " is out of range (0-999)");
@@ -216,13 +215,12 @@ bool TParser::StartSection(std::string_view name)
         Entries[*entry].Line = Line;
         Entries[*entry].Number = *entry;
     }
-    else if (const auto track = NumberedName(folded, "track "))
+    else if (const auto track = NumberedName(folded, CCD_TRACK))
     {
         if (*track < 1 || *track > 99)
             return Fail(Line, "track number " + std::to_string(*track) + " is out of range (1-99)");
         Kind = skTrack;
         SectionNumber = *track;
-        Tracks[*track].Line = Line;
         Tracks[*track].Number = *track;
     }
     return true;
@@ -246,128 +244,136 @@ bool TParser::Key(std::string_view key, std::string_view value)
     const std::string folded = Lower(key);
     if (!Keys.insert(folded).second)
         return Fail(Line, "the key " + Quote(key) + " appears twice in its section");
-    std::int32_t scratch = 0;
     switch (Kind)
     {
     case skCloneCd:
-        if (folded == "version")
+        if (Is(folded, CCD_VERSION))
             return Integer(key, value, 1, 99, Disc.Version);
         return true;
-    case skDisc:
-        if (folded == "tocentries")
-        {
-            HasTocEntries = true;
-            return Integer(key, value, 0, MAX_ENTRIES, Disc.TocEntries);
-        }
-        if (folded == "sessions")
-            return Integer(key, value, 1, 99, Disc.Sessions);
-        if (folded == "datatracksscrambled")
-        {
-            if (!Integer(key, value, 0, 1, scratch))
-                return false;
-            Disc.DataTracksScrambled = scratch != 0;
-            return true;
-        }
-        if (folded == "cdtextlength")
-            return Integer(key, value, 0, MAX_CD_TEXT_PACKS * 18, Disc.CdTextLength);
-        if (folded == "catalog")
-        {
-            if (value.size() != 13 ||
-                !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
-                return Fail(Line, "CATALOG " + Quote(value) + " is not 13 digits");
-            Disc.Catalog = value;
-        }
-        return true;
-    case skCdText:
-        if (folded == "entries")
-        {
-            HasCdTextEntries = true;
-            return Integer(key, value, 0, MAX_CD_TEXT_PACKS, Disc.CdTextEntries);
-        }
-        if (const auto n = NumberedName(folded, "entry "))
-        {
-            if (*n >= MAX_CD_TEXT_PACKS)
-                return Fail(Line, "CD-TEXT entry " + std::to_string(*n) + " is out of range");
-            TCdTextEntry pack{};
-            std::size_t count = 0;
-            std::size_t i = 0;
-            while (i < value.size())
-            {
-                if (value[i] == ' ')
-                {
-                    ++i;
-                    continue;
-                }
-                const auto byte = ParseNumber("0x" + std::string(value.substr(i, 2)));
-                if (count == pack.size() || i + 2 > value.size() || !byte ||
-                    (i + 2 < value.size() && value[i + 2] != ' '))
-                    return Fail(Line, "CD-TEXT " + std::string(key) + " is not 16 hexadecimal bytes");
-                pack[count++] = static_cast<std::uint8_t>(*byte);
-                i += 2;
-            }
-            if (count != pack.size())
-                return Fail(Line, "CD-TEXT " + std::string(key) + " is not 16 hexadecimal bytes");
-            Packs[*n] = pack;
-        }
-        return true;
-    case skEntry:
-    {
-        TCcdEntry& e = Entries[SectionNumber];
-        EntryKeys[SectionNumber].insert(folded);
-        if (folded == "session")
-            return Integer(key, value, 1, 99, e.Session);
-        if (folded == "point")
-            return Integer(key, value, 0, 255, e.Point);
-        if (folded == "adr")
-            return Integer(key, value, 0, 15, e.Adr);
-        if (folded == "control")
-            return Integer(key, value, 0, 15, e.Control);
-        if (folded == "trackno")
-            return Integer(key, value, 0, 99, e.TrackNo);
-        if (folded == "amin")
-            return Integer(key, value, 0, 255, e.AMin);
-        if (folded == "asec")
-            return Integer(key, value, 0, 59, e.ASec);
-        if (folded == "aframe")
-            return Integer(key, value, 0, 74, e.AFrame);
-        if (folded == "alba")
-            return Integer(key, value, MIN_LBA, MAX_LBA, e.ALba);
-        if (folded == "pmin")
-            return Integer(key, value, 0, 255, e.PMin);
-        if (folded == "psec")
-            return Integer(key, value, 0, 255, e.PSec); // A0 carries the disc type here
-        if (folded == "pframe")
-            return Integer(key, value, 0, 255, e.PFrame);
-        if (folded == "plba")
-            return Integer(key, value, MIN_LBA, MAX_LBA, e.PLba);
-        return true;
-    }
-    case skTrack:
-    {
-        TCcdTrack& t = Tracks[SectionNumber];
-        if (folded == "mode")
-            return Integer(key, value, 0, 2, t.Mode);
-        if (folded == "isrc")
-        {
-            if (value.size() != 12)
-                return Fail(Line, "ISRC " + Quote(value) + " is not 12 characters");
-            t.Isrc = value;
-            return true;
-        }
-        if (const auto n = NumberedName(folded, "index "))
-        {
-            if (*n > 99)
-                return Fail(Line, "index number " + std::to_string(*n) + " is out of range (0-99)");
-            TCcdIndex index;
-            index.Number = *n;
-            if (!Integer(key, value, 0, MAX_LBA, index.Lba))
-                return false;
-            t.Indexes.push_back(index);
-        }
-        return true;
-    }
+    case skDisc: return DiscKey(folded, key, value);
+    case skCdText: return CdTextKey(folded, key, value);
+    case skEntry: return EntryKey(folded, key, value);
+    case skTrack: return TrackKey(folded, key, value);
     default: return true;
     }
+}
+
+bool TParser::DiscKey(const std::string& folded, std::string_view key, std::string_view value)
+{
+    if (Is(folded, CCD_TOC_ENTRIES))
+    {
+        HasTocEntries = true;
+        return Integer(key, value, 0, MAX_ENTRIES, Disc.TocEntries);
+    }
+    if (Is(folded, CCD_SESSIONS))
+        return Integer(key, value, 1, 99, Sessions);
+    if (Is(folded, CCD_DATA_TRACKS_SCRAMBLED))
+    {
+        std::int32_t scrambled = 0;
+        if (!Integer(key, value, 0, 1, scrambled))
+            return false;
+        Disc.DataTracksScrambled = scrambled != 0;
+        return true;
+    }
+    if (Is(folded, CCD_CD_TEXT_LENGTH))
+        return Integer(key, value, 0, MAX_CD_TEXT_PACKS * 18, Disc.CdTextLength);
+    if (Is(folded, CCD_CATALOG))
+    {
+        if (value.size() != 13 || !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return Fail(Line, "CATALOG " + Quote(value) + " is not 13 digits");
+        Disc.Model.Catalog = value;
+    }
+    return true;
+}
+
+bool TParser::CdTextKey(const std::string& folded, std::string_view key, std::string_view value)
+{
+    if (Is(folded, CCD_CD_TEXT_ENTRIES))
+    {
+        HasCdTextEntries = true;
+        return Integer(key, value, 0, MAX_CD_TEXT_PACKS, Disc.CdTextEntries);
+    }
+    const auto n = NumberedName(folded, CCD_CD_TEXT_ENTRY);
+    if (!n)
+        return true;
+    if (*n >= MAX_CD_TEXT_PACKS)
+        return Fail(Line, "CD-TEXT entry " + std::to_string(*n) + " is out of range");
+    TCdTextEntry pack{};
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i < value.size())
+    {
+        if (value[i] == ' ')
+        {
+            ++i;
+            continue;
+        }
+        const auto byte = ParseNumber("0x" + std::string(value.substr(i, 2)));
+        if (count == pack.size() || i + 2 > value.size() || !byte || (i + 2 < value.size() && value[i + 2] != ' '))
+            return Fail(Line, "CD-TEXT " + std::string(key) + " is not 16 hexadecimal bytes");
+        pack[count++] = static_cast<std::uint8_t>(*byte);
+        i += 2;
+    }
+    if (count != pack.size())
+        return Fail(Line, "CD-TEXT " + std::string(key) + " is not 16 hexadecimal bytes");
+    Packs[*n] = pack;
+    return true;
+}
+
+bool TParser::EntryKey(const std::string& folded, std::string_view key, std::string_view value)
+{
+    struct TField
+    {
+        std::string_view Name;
+        std::int64_t Low, High;
+        std::int32_t TCcdEntry::*Member;
+    };
+    static constexpr TField FIELDS[] = {
+        {CCD_SESSION, 1, 99, &TCcdEntry::Session},
+        {CCD_POINT, 0, 255, &TCcdEntry::Point},
+        {CCD_ADR, 0, 15, &TCcdEntry::Adr},
+        {CCD_CONTROL, 0, 15, &TCcdEntry::Control},
+        {CCD_TRACK_NO, 0, 99, &TCcdEntry::TrackNo},
+        {CCD_A_MIN, 0, 255, &TCcdEntry::AMin},
+        {CCD_A_SEC, 0, 59, &TCcdEntry::ASec},
+        {CCD_A_FRAME, 0, 74, &TCcdEntry::AFrame},
+        {CCD_A_LBA, MIN_LBA, MAX_LBA, &TCcdEntry::ALba},
+        {CCD_P_MIN, 0, 255, &TCcdEntry::PMin},
+        {CCD_P_SEC, 0, 255, &TCcdEntry::PSec}, // A0 carries the disc type here
+        {CCD_P_FRAME, 0, 255, &TCcdEntry::PFrame},
+        {CCD_P_LBA, MIN_LBA, MAX_LBA, &TCcdEntry::PLba},
+    };
+    TCcdEntry& e = Entries[SectionNumber];
+    EntryKeys[SectionNumber].insert(folded);
+    for (const TField& field : FIELDS)
+        if (Is(folded, field.Name))
+            return Integer(key, value, field.Low, field.High, e.*field.Member);
+    return true;
+}
+
+bool TParser::TrackKey(const std::string& folded, std::string_view key, std::string_view value)
+{
+    TDiscTrack& t = Tracks[SectionNumber];
+    if (Is(folded, CCD_MODE))
+        return Integer(key, value, 0, 2, t.Mode);
+    if (Is(folded, CCD_ISRC))
+    {
+        if (value.size() != 12)
+            return Fail(Line, "ISRC " + Quote(value) + " is not 12 characters");
+        t.Isrc = value;
+        return true;
+    }
+    if (const auto n = NumberedName(folded, CCD_INDEX))
+    {
+        if (*n > 99)
+            return Fail(Line, "index number " + std::to_string(*n) + " is out of range (0-99)");
+        TDiscIndex index;
+        index.Number = *n;
+        if (!Integer(key, value, 0, MAX_LBA, index.Lba))
+            return false;
+        t.Indexes.push_back(index);
+    }
+    return true;
 }
 
 bool TParser::Finish()
@@ -381,18 +387,14 @@ bool TParser::Finish()
     for (const auto& [number, entry] : Entries)
     {
         const auto& keys = EntryKeys[number];
-        for (const char* required : {"point", "control", "adr", "pmin", "psec", "pframe"})
-            if (keys.count(required) == 0)
-                return Fail(entry.Line, "[Entry " + std::to_string(number) + "] has no " + required);
+        for (const std::string_view required : {CCD_POINT, CCD_CONTROL, CCD_ADR, CCD_P_MIN, CCD_P_SEC, CCD_P_FRAME})
+            if (keys.count(Lower(required)) == 0)
+                return Fail(entry.Line, "[Entry " + std::to_string(number) + "] has no " + Lower(required));
         Disc.Entries.push_back(entry);
+        Disc.Model.Toc.push_back(TocEntryOf(entry));
     }
-    for (auto& [number, track] : Tracks)
-    {
-        std::sort(track.Indexes.begin(), track.Indexes.end(),
-                  [](const TCcdIndex& a, const TCcdIndex& b) { return a.Number < b.Number; });
-        Disc.Tracks.push_back(track);
-    }
-    if (Disc.HasCdText)
+    FillSessions();
+    if (Disc.Model.HasCdText)
     {
         if (!HasCdTextEntries)
             return Fail(CdTextLine, "[CDText] has no Entries");
@@ -401,12 +403,36 @@ bool TParser::Finish()
             const auto pack = Packs.find(i);
             if (pack == Packs.end())
                 return Fail(CdTextLine, "[CDText] has no Entry " + std::to_string(i));
-            Disc.CdTextPacks.push_back(pack->second);
+            Disc.Model.CdText.push_back(pack->second);
         }
-        if (Packs.size() != Disc.CdTextPacks.size())
+        if (Packs.size() != Disc.Model.CdText.size())
             return Fail(CdTextLine, "[CDText] holds more entries than its Entries says");
     }
     return true;
+}
+
+// Each track goes to the session of its TOC entry, with that entry's control bits.
+void TParser::FillSessions()
+{
+    auto& sessions = Disc.Model.Sessions;
+    sessions.resize(static_cast<std::size_t>(Sessions));
+    for (std::size_t i = 0; i < sessions.size(); ++i)
+        sessions[i].Number = static_cast<std::int32_t>(i) + 1;
+    for (auto& [number, track] : Tracks)
+    {
+        std::sort(track.Indexes.begin(), track.Indexes.end(),
+                  [](const TDiscIndex& a, const TDiscIndex& b) { return a.Number < b.Number; });
+        std::size_t session = 0;
+        const auto entry = std::find_if(Disc.Model.Toc.begin(), Disc.Model.Toc.end(),
+                                        [&](const TTocEntry& e) { return e.Point == number; });
+        if (entry != Disc.Model.Toc.end())
+        {
+            track.Control = entry->Control;
+            if (entry->Session >= 1 && entry->Session <= Sessions)
+                session = entry->Session - 1u;
+        }
+        sessions[session].Tracks.push_back(track);
+    }
 }
 
 } // namespace

@@ -2,56 +2,24 @@
 #pragma once
 
 #include "fileio/Error.h"
+#include "image/Ccdformat.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-struct TCcdEntry
-{
-    std::int32_t Line = 0; // of the section header
-    std::int32_t Number = 0;
-    std::int32_t Session = 1;
-    std::int32_t Point = 0;
-    std::int32_t Adr = 1;
-    std::int32_t Control = 0; // the four flag bits, not shifted
-    std::int32_t TrackNo = 0;
-    std::int32_t AMin = 0, ASec = 0, AFrame = 0, ALba = 0;
-    std::int32_t PMin = 0, PSec = 0, PFrame = 0, PLba = 0;
-};
-
-struct TCcdIndex
-{
-    std::int32_t Number = 0;
-    std::int32_t Lba = 0;
-};
-
-struct TCcdTrack
-{
-    std::int32_t Line = 0;
-    std::int32_t Number = 0;
-    std::int32_t Mode = -1; // 0 audio, 1, 2; -1 when the section has no MODE
-    std::string Isrc;
-    std::vector<TCcdIndex> Indexes; // ascending index numbers
-};
-
-using TCdTextEntry = std::array<std::uint8_t, 16>; // a pack without its two CRC bytes
-
+// What a control file says: the disc model (as many sessions as Sessions= names, each with the tracks
+// its TOC entries point to; tracks without an entry go to the first) and what only the file holds.
 struct TCcdDisc
 {
     std::int32_t Version = 0;
     std::int32_t TocEntries = 0;
-    std::int32_t Sessions = 1;
     bool DataTracksScrambled = false;
     std::int32_t CdTextLength = 0;
-    std::string Catalog;
-    bool HasCdText = false;
     std::int32_t CdTextEntries = 0;
-    std::vector<TCdTextEntry> CdTextPacks;
-    std::vector<TCcdEntry> Entries; // in [Entry n] order
-    std::vector<TCcdTrack> Tracks;  // in ascending track number
+    std::vector<TCcdEntry> Entries; // as written, in [Entry n] order; Model.Toc holds them typed
+    TDiscModel Model;
 };
 
 // Parses the text of a control file. On a malformed file returns the error, naming NAME as given and

@@ -1,6 +1,7 @@
 #include "image/Conversion.h"
 
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Sectorcomposer.h"
 #include "fileio/Fileio.h"
 #include "fileio/Pagepipe.h"
 #include "image/Ccdfile.h"
@@ -134,10 +135,11 @@ struct TComposeResult
 };
 
 // The composer's loop: every address from 150 to leadOut - 1 unless a cancel request is seen first.
-// It alone touches the sheet and the interleaver, so the sector order is the interleaver's order.
-void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, std::int32_t leadOut, const TJob& job,
-                    TBatchRing& ring, TComposeResult& result)
+// It alone reads the data files and feeds the interleaver, so the sector order is the interleaver's order.
+void ComposeSectors(const TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, std::int32_t leadOut,
+                    const TJob& job, TBatchRing& ring, TComposeResult& result)
 {
+    TSectorComposer composer(sheet);
     std::exception_ptr error;
     TSubCodeInterLeave interleaver;
     std::int32_t address = PROGRAM_START;
@@ -170,8 +172,8 @@ void ComposeSectors(TLuCueSheet& sheet, TComposeOptions options, bool singleCopy
                 TRawBytes raw;
                 try
                 {
-                    got = sheet.ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
-                                           &batch->Channels[i], options, singleCopy ? &raw : nullptr);
+                    got = composer.ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
+                                              &batch->Channels[i], options, singleCopy ? &raw : nullptr);
                     if (raw.File)
                         FetchRaw(*batch, i, static_cast<std::size_t>(got), raw);
                 }

@@ -20,16 +20,6 @@ std::string Fold(std::string_view text)
     return folded;
 }
 
-std::string_view Trim(std::string_view text)
-{
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 bool ParseInteger(std::string_view text, std::int32_t& value)
 {
     if (!text.empty() && text.front() == '+')
@@ -45,6 +35,44 @@ bool ParseInteger(std::string_view text, std::int32_t& value)
 }
 
 } // namespace
+
+bool TIniLines::Next(std::string_view& line)
+{
+    if (At >= Text.size())
+        return false;
+    ++FNumber;
+    std::size_t end = Text.find_first_of("\r\n", At);
+    if (end == std::string_view::npos)
+        end = Text.size();
+    line = Text.substr(At, end - At);
+    // One line end: CR LF, LF or a lone CR.
+    At = end;
+    if (At < Text.size() && Text[At] == '\r')
+        ++At;
+    if (At < Text.size() && Text[At] == '\n')
+        ++At;
+    return true;
+}
+
+std::string_view TrimIniBlanks(std::string_view text)
+{
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool SplitIniKeyValue(std::string_view body, std::string_view& key, std::string_view& value)
+{
+    const std::size_t equals = body.find('=');
+    if (equals == std::string_view::npos)
+        return false;
+    key = TrimIniBlanks(body.substr(0, equals));
+    value = TrimIniBlanks(body.substr(equals + 1));
+    return true;
+}
 
 TIniFile::TIniFile(std::string path) : FPath(std::move(path)) {}
 
@@ -68,26 +96,16 @@ bool TIniFile::Load()
 
     // Lines before the first header belong to a section without a name; they are kept as they are.
     Sections.emplace_back();
-    std::size_t pos = 0;
-    while (pos < text.size())
+    TIniLines lines(text);
+    std::string_view line;
+    while (lines.Next(line))
     {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string_view line(text.data() + pos, end - pos);
-        // One line end: CR LF, LF or a lone CR.
-        pos = end;
-        if (pos < text.size() && text[pos] == '\r')
-            ++pos;
-        if (pos < text.size() && text[pos] == '\n')
-            ++pos;
-
-        const std::string_view body = Trim(line);
+        const std::string_view body = TrimIniBlanks(line);
         const std::size_t close = body.find(']');
         if (!body.empty() && body.front() == '[' && close != std::string_view::npos)
         {
             TSection section;
-            section.Name = std::string(Trim(body.substr(1, close - 1)));
+            section.Name = std::string(TrimIniBlanks(body.substr(1, close - 1)));
             section.HasHeader = true;
             Sections.push_back(std::move(section));
             SectionIndex.emplace(Fold(Sections.back().Name), Sections.size() - 1);
@@ -96,11 +114,11 @@ bool TIniFile::Load()
 
         TLine entry;
         entry.Text = std::string(line);
-        const std::size_t equals = body.find('=');
-        if (!body.empty() && body.front() != ';' && equals != std::string_view::npos)
+        std::string_view key;
+        std::string_view value;
+        if (!body.empty() && body.front() != ';' && SplitIniKeyValue(body, key, value))
         {
-            entry.Key = std::string(Trim(body.substr(0, equals)));
-            std::string_view value = Trim(body.substr(equals + 1));
+            entry.Key = std::string(key);
             // A value in double quotes reads without them.
             if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
                 value = value.substr(1, value.size() - 2);
@@ -113,13 +131,13 @@ bool TIniFile::Load()
 
 const TIniFile::TSection* TIniFile::FindSection(std::string_view section) const
 {
-    const auto found = SectionIndex.find(Fold(Trim(section)));
+    const auto found = SectionIndex.find(Fold(TrimIniBlanks(section)));
     return found == SectionIndex.end() ? nullptr : &Sections[found->second];
 }
 
 TIniFile::TSection& TIniFile::SectionForWrite(std::string_view section)
 {
-    const std::string name(Trim(section));
+    const std::string name(TrimIniBlanks(section));
     const auto [found, added] = SectionIndex.emplace(Fold(name), Sections.size());
     if (added)
     {
@@ -136,7 +154,7 @@ const TIniFile::TLine* TIniFile::FindKey(std::string_view section, std::string_v
     const TSection* found = FindSection(section);
     if (!found)
         return nullptr;
-    const auto line = found->Keys.find(Fold(Trim(key)));
+    const auto line = found->Keys.find(Fold(TrimIniBlanks(key)));
     return line == found->Keys.end() ? nullptr : &found->Lines[line->second];
 }
 
@@ -180,7 +198,7 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view key) const
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
     TSection& target = SectionForWrite(section);
-    const std::string name(Trim(key));
+    const std::string name(TrimIniBlanks(key));
     const auto found = target.Keys.find(Fold(name));
     if (found != target.Keys.end())
     {
@@ -197,7 +215,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     // A new key goes after the section's last non-blank line, so blank lines that part it from
     // the next section stay where they are. Only blank lines move, and they hold no keys.
     std::size_t at = target.Lines.size();
-    while (at > 0 && target.Lines[at - 1].Key.empty() && Trim(target.Lines[at - 1].Text).empty())
+    while (at > 0 && target.Lines[at - 1].Key.empty() && TrimIniBlanks(target.Lines[at - 1].Text).empty())
         --at;
     if (at == target.Lines.size())
     {

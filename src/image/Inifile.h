@@ -16,6 +16,28 @@
 #include <unordered_map>
 #include <vector>
 
+// INI text cut into lines, as the settings and the control-file reader both read it: LF, CR LF or a
+// lone CR ends a line.
+class TIniLines
+{
+public:
+    explicit TIniLines(std::string_view text) : Text(text) {}
+    // The next line as read, without its end; false after the last.
+    bool Next(std::string_view& line);
+    // The line Next gave last, counted from 1.
+    std::int32_t Number() const { return FNumber; }
+
+private:
+    std::string_view Text;
+    std::size_t At = 0;
+    std::int32_t FNumber = 0;
+};
+
+// Spaces and tabs off both ends.
+std::string_view TrimIniBlanks(std::string_view text);
+// A "key=value" line: both sides of the first '=', trimmed; false without one.
+bool SplitIniKeyValue(std::string_view body, std::string_view& key, std::string_view& value);
+
 class TIniFile
 {
 public:

@@ -160,7 +160,7 @@ struct TTrackInfo
     std::int32_t Mode = 0;
     std::int32_t StartLba = 0;
     std::int32_t Index1Lba = 0;
-    std::vector<TCcdIndex> Indexes;
+    std::vector<TDiscIndex> Indexes;
     std::string Isrc;
 };
 
@@ -299,15 +299,13 @@ void TChecker::BuildTracks()
         t.Index1Lba = e.PLba;
         t.StartLba = e.PLba;
         t.Mode = (e.Control & 0x4) ? -1 : 0;
-        for (const TCcdTrack& s : Disc.Tracks)
+        if (const TDiscTrack* s = Disc.Model.FindTrack(e.Point))
         {
-            if (s.Number != e.Point)
-                continue;
-            if (s.Mode >= 0)
-                t.Mode = s.Mode;
-            t.Isrc = s.Isrc;
-            t.Indexes = s.Indexes;
-            for (const TCcdIndex& i : s.Indexes)
+            if (s->Mode >= 0)
+                t.Mode = s->Mode;
+            t.Isrc = s->Isrc;
+            t.Indexes = s->Indexes;
+            for (const TDiscIndex& i : s->Indexes)
                 if (i.Number == 0 && i.Lba < t.Index1Lba)
                     t.StartLba = i.Lba;
         }
@@ -347,8 +345,9 @@ void TChecker::CheckToc()
             Add(fkToc, -1, "[Entry " + std::to_string(i) + "] is missing");
             break;
         }
-    if (Disc.Sessions != 1)
-        Add(fkToc, -1, "the set has " + std::to_string(Disc.Sessions) + " sessions; only the first is checked");
+    if (Disc.Model.Sessions.size() != 1)
+        Add(fkToc, -1,
+            "the set has " + std::to_string(Disc.Model.Sessions.size()) + " sessions; only the first is checked");
     if (Disc.DataTracksScrambled)
         Add(fkToc, -1, "DataTracksScrambled=1: the data sectors are stored scrambled and are not judged");
 
@@ -397,9 +396,8 @@ void TChecker::CheckToc()
             lastStart = e.PLba;
             if (e.Adr != 1)
                 Add(fkToc, -1, name + ": ADR " + std::to_string(e.Adr) + " where a track entry has 1");
-            const auto track = std::find_if(Disc.Tracks.begin(), Disc.Tracks.end(),
-                                            [&](const TCcdTrack& t) { return t.Number == e.Point; });
-            if (track == Disc.Tracks.end())
+            const TDiscTrack* track = Disc.Model.FindTrack(e.Point);
+            if (track == nullptr)
             {
                 Add(fkToc, -1,
                     name + ": track " + std::to_string(e.Point) + " has no [TRACK " + std::to_string(e.Point) +
@@ -407,7 +405,7 @@ void TChecker::CheckToc()
                 continue;
             }
             const auto index1 = std::find_if(track->Indexes.begin(), track->Indexes.end(),
-                                             [](const TCcdIndex& i) { return i.Number == 1; });
+                                             [](const TDiscIndex& i) { return i.Number == 1; });
             if (index1 == track->Indexes.end())
                 Add(fkToc, -1, "[TRACK " + std::to_string(e.Point) + "] has no INDEX 1");
             else if (index1->Lba != e.PLba)
@@ -431,16 +429,17 @@ void TChecker::CheckToc()
             std::string("the TOC lacks the ") + (!a0 ? "A0 " : "") + (!a1 ? "A1 " : "") + (!a2 ? "A2 " : "") + "point");
     if (!HasTracks)
         Add(fkToc, -1, "the TOC lists no track; only the Q CRCs are checked");
-    for (const TCcdTrack& t : Disc.Tracks)
-        if (std::none_of(Tracks.begin(), Tracks.end(), [&](const TTrackInfo& i) { return i.Number == t.Number; }))
-            Add(fkToc, -1, "[TRACK " + std::to_string(t.Number) + "] has no TOC entry");
+    for (const TDiscSession& session : Disc.Model.Sessions)
+        for (const TDiscTrack& t : session.Tracks)
+            if (std::none_of(Tracks.begin(), Tracks.end(), [&](const TTrackInfo& i) { return i.Number == t.Number; }))
+                Add(fkToc, -1, "[TRACK " + std::to_string(t.Number) + "] has no TOC entry");
 }
 
 void TChecker::CheckCdText()
 {
-    if (!Disc.HasCdText)
+    if (!Disc.Model.HasCdText)
         return;
-    const auto& packs = Disc.CdTextPacks;
+    const auto& packs = Disc.Model.CdText;
     if (Disc.CdTextLength != static_cast<std::int32_t>(packs.size() * 18))
         Add(fkCdText, -1,
             "CDTextLength is " + std::to_string(Disc.CdTextLength) + " but [CDText] holds " +
@@ -520,7 +519,7 @@ std::int32_t TChecker::ExpectedIndex(std::int32_t lba) const
     if (lba < t.Index1Lba)
         return 0;
     std::int32_t index = 1;
-    for (const TCcdIndex& i : t.Indexes)
+    for (const TDiscIndex& i : t.Indexes)
         if (i.Number >= 1 && i.Lba <= lba)
             index = i.Number;
     return index;
@@ -622,10 +621,10 @@ void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
     {
         TQFrame want{};
         if (adr == 2)
-            BuildMcnPayload(Disc.Catalog, want);
+            BuildMcnPayload(Disc.Model.Catalog, want);
         else
             BuildIsrcPayload(t.Isrc, want);
-        const bool known = adr == 2 ? !Disc.Catalog.empty() : !t.Isrc.empty();
+        const bool known = adr == 2 ? !Disc.Model.Catalog.empty() : !t.Isrc.empty();
         const bool frameOk = FromBcd(q[9]) == address % 75;
         if (!known || !std::equal(q + 1, q + 9, want.begin() + 1) || !frameOk)
         {
@@ -636,7 +635,7 @@ void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
             else if (!frameOk)
                 text += "absolute frame " + Hex(std::span(q + 9, 1)) + " where " + Msf(address).substr(6) + " belongs";
             else
-                text += what + " differs from the .ccd's " + (adr == 2 ? Disc.Catalog : t.Isrc);
+                text += what + " differs from the .ccd's " + (adr == 2 ? Disc.Model.Catalog : t.Isrc);
             Add(adr == 2 ? fkQCatalog : fkQIsrc, lba, text);
         }
         return;

@@ -1,6 +1,7 @@
 #include "image/Ccdfile.h"
 
 #include "cuesheet/Lucue.h"
+#include "image/Ccdformat.h"
 #include "support/Controlfile.h"
 #include "support/CdTextFile.h"
 #include "support/TempDir.h"
@@ -53,6 +54,39 @@ protected:
     std::string CcdPath = Dir.File("out.ccd");
     std::int32_t LeadOut = 0;
 };
+
+// A TOC entry goes to its [Entry n] row, LBAs beside the times, and back; and through the 11 bytes
+// of the full TOC the same way.
+TEST(CcdEntryTest, TocEntriesRoundTripThroughRowsAndDescriptors)
+{
+    struct TCase
+    {
+        TTocEntry Entry;
+        std::int32_t ALba, PLba;
+    };
+    const TCase cases[] = {
+        {{1, POINT_FIRST_TRACK, 1, 4, 0, {}, {0, 1, 32, 0}}, -150, 6750},  // A0 of a CD-ROM XA disc
+        {{1, 2, 1, 0, 0, {}, {0, 0, 2, 0}}, -150, 0},                      // a track at LBA 0
+        {{1, POINT_LEAD_OUT, 1, 6, 0, {}, {0, 99, 59, 74}}, -150, 449849}, // the last lead-out there is
+        {{2, 0xB0, 5, 2, 3, {0, 10, 20, 30}, {0, 79, 59, 74}}, 46380, 359849},
+    };
+    for (const TCase& c : cases)
+    {
+        const TCcdEntry row = CcdEntryOf(c.Entry);
+        EXPECT_EQ(row.Session, c.Entry.Session);
+        EXPECT_EQ(row.Point, c.Entry.Point);
+        EXPECT_EQ(row.Adr, c.Entry.Adr);
+        EXPECT_EQ(row.Control, c.Entry.Control);
+        EXPECT_EQ(row.TrackNo, c.Entry.TrackNo);
+        EXPECT_EQ(row.ALba, c.ALba);
+        EXPECT_EQ(row.PLba, c.PLba);
+        EXPECT_TRUE(TocEntryOf(row) == c.Entry) << int(c.Entry.Point);
+        std::array<std::uint8_t, TOC_DESCRIPTOR_SIZE> bytes{};
+        PutTocDescriptor(c.Entry, bytes.data());
+        EXPECT_EQ(bytes[1], c.Entry.Control << 4 | c.Entry.Adr);
+        EXPECT_TRUE(GetTocDescriptor(bytes.data()) == c.Entry) << int(c.Entry.Point);
+    }
+}
 
 TEST_F(CcdfileTest, TwoTrackDiscMatchesTheGoldenFile)
 {

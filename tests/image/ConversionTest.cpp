@@ -257,17 +257,18 @@ TEST(ConversionTablesTest, CodingWithoutItsTablesAbortsTheRun)
         dir.Write("D.BIN", std::string(c.SectorSize * 100, '\x5A'));
         const std::string cue =
             dir.Write("d.cue", std::string("FILE \"D.BIN\" BINARY\nTRACK 01 ") + c.Type + "\nINDEX 01 00:00:00\n");
-        testsupport::FailNothrowNew = true;
-        TLuCueSheet sheet; // no other sheet lives here, so its coders find no tables
-        testsupport::FailNothrowNew = false;
+        TLuCueSheet sheet;
+        ASSERT_TRUE(sheet.Load(cue)) << sheet.ErrorCode;
+        // No other coder lives here, so the run's composer makes the tables, and finds none.
         ASSERT_FALSE(TMode1ErrorCorrect::HasTables());
         ASSERT_FALSE(TSubCodeErrorCorrect::HasTable());
-        ASSERT_TRUE(sheet.Load(cue)) << sheet.ErrorCode;
 
         TConversionJob job;
         std::vector<int> events;
         ASSERT_TRUE(job.SetProgressHandler([&events](TProgressEvent event, std::int32_t) { events.push_back(event); }));
+        testsupport::FailNothrowNew = true;
         job.Run(dir.File("d.ccd"), true, sheet);
+        testsupport::FailNothrowNew = false;
         EXPECT_EQ(job.Status.load(), csFailed);
         EXPECT_EQ(job.ErrorText, "not enough memory for the error correction tables");
         ASSERT_FALSE(events.empty());

@@ -96,6 +96,7 @@ protected:
         job.SingleCopy = singleCopy;
         job.Run(Dir.File(ccd), true, sheet);
         ASSERT_EQ(job.Status.load(), csSucceeded) << job.ErrorText;
+        Written = sheet.DiscModel();
     }
 
     TVerifyReport Verify(std::size_t maxFindings = 50)
@@ -109,6 +110,7 @@ protected:
     std::string Ccd() const { return Dir.File("disc.ccd"); }
 
     TTempDir Dir;
+    TDiscModel Written; // the sheet's disc, as the last Convert wrote it
 };
 
 // Each disc both ways: read by the composer, and carried to the image through a pipe.
@@ -139,9 +141,10 @@ TEST_P(VerifierRoundTripTest, EveryConvertedDiscVerifiesClean)
     TCcdDisc ccd;
     const TError error = ReadCcdFile(Ccd(), ccd);
     ASSERT_FALSE(error) << error.Text();
+    EXPECT_TRUE(ccd.Model == Written) << "the control file reads back as the disc the sheet made";
     if (std::string(disc.Name) == "CdTextAndFirstTrackPause")
     {
-        EXPECT_GT(ccd.CdTextPacks.size(), 3u) << "the CD-TEXT packs were checked";
+        EXPECT_GT(ccd.Model.CdText.size(), 3u) << "the CD-TEXT packs were checked";
     }
 }
 
@@ -537,9 +540,10 @@ TEST(CcdReaderTest, ReadsWhatOtherToolsWrite)
     EXPECT_EQ(disc.Entries[0].Point, 0xA0);
     EXPECT_EQ(disc.Entries[0].ALba, -150);
     EXPECT_EQ(disc.Entries[0].PSec, 32);
-    ASSERT_EQ(disc.Tracks.size(), 1u);
-    EXPECT_EQ(disc.Tracks[0].Mode, 2);
-    EXPECT_EQ(disc.Catalog, "0123456789012");
+    ASSERT_EQ(disc.Model.Sessions.size(), 1u);
+    ASSERT_EQ(disc.Model.Sessions[0].Tracks.size(), 1u);
+    EXPECT_EQ(disc.Model.Sessions[0].Tracks[0].Mode, 2);
+    EXPECT_EQ(disc.Model.Catalog, "0123456789012");
 }
 
 } // namespace

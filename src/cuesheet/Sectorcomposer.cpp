@@ -1,10 +1,6 @@
-// The sector composer: main channel and subchannel symbols of runs of absolute addresses.
-#include "cuesheet/Lucue.h"
+#include "cuesheet/Sectorcomposer.h"
 
 #include "cuesheet/Tpos.h"
-#include "synthesis/Errorcorrectmode1.h"
-#include "synthesis/Errorcorrectsubcode.h"
-#include "synthesis/Lusubqcrc.h"
 #include "synthesis/Subcode.h"
 
 #include <algorithm>
@@ -103,14 +99,48 @@ std::int64_t NextDue(std::int64_t from, std::int64_t offset, std::int64_t interv
     return rem == 0 ? from : from + interval - rem;
 }
 
-} // namespace
-
-bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub)
+// P flag: rises on the second sector of a pause and falls after the first sector of index 1.
+struct TPauseRule
 {
-    return ComposeSector(address, main, sub, TComposeOptions{CorrectEdcEcc});
+    TAddressKind Kind = akFile;
+    std::int32_t IndexNumber = 0;
+    bool AfterPregap = false;
+    bool LeadChecked = false; // the next track's pause is shorter than P_FLAG_LEAD
+    std::uint32_t LeadIndex1 = 0;
+
+    bool Pause(bool firstOfRow, std::uint32_t address) const
+    {
+        if (Kind == akPregap)
+            return !firstOfRow;
+        if (Kind == akFile && IndexNumber == 0)
+            return !firstOfRow || AfterPregap;
+        if (Kind == akFile && IndexNumber == 1 && firstOfRow)
+            return true;
+        return LeadChecked && LeadIndex1 - address < P_FLAG_LEAD;
+    }
+};
+
+TPauseRule PauseRuleOf(const TLuCueSheet& sheet, std::int32_t r)
+{
+    const TLuCueSheet::TAddressTable& row = sheet.AddressRow(r);
+    TPauseRule rule;
+    rule.Kind = row.Kind;
+    rule.IndexNumber = row.IndexNumber;
+    rule.AfterPregap = row.Kind == akFile && row.IndexNumber == 0 && r > 0 && sheet.AddressRow(r - 1).Kind == akPregap;
+    const std::int32_t next = row.TrackNumber - sheet.FirstTrackNo + 1;
+    if (next <= sheet.TrackCount)
+    {
+        const TLuCueSheet::TTocTable& toc = sheet.TocRow(next);
+        rule.LeadChecked = static_cast<std::uint32_t>(toc.Index1Address - toc.StartAddress) < P_FLAG_LEAD;
+        rule.LeadIndex1 = static_cast<std::uint32_t>(toc.Index1Address);
+    }
+    return rule;
 }
 
-bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub, const TComposeOptions& options)
+} // namespace
+
+bool TSectorComposer::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub,
+                                    const TComposeOptions& options)
 {
     TSubChannel channel;
     if (ComposeRun(address, 1, main, sub ? &channel : nullptr, options) != 1)
@@ -123,16 +153,16 @@ bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlo
     return true;
 }
 
-std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
-                                     const TComposeOptions& options, TRawBytes* raw)
+std::int32_t TSectorComposer::ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
+                                         const TComposeOptions& options, TRawBytes* raw)
 {
     if (raw)
         raw->File = nullptr;
-    const std::int32_t r = FindAddressRow(address);
+    const std::int32_t r = Sheet.FindAddressRow(address);
     if (r < 0 || count <= 0)
         return 0;
     const auto total = static_cast<std::size_t>(count);
-    if (r == AddressRowCount())
+    if (r == Sheet.AddressRowCount())
     {
         if (main)
             std::memset(main, 0, total * SECTOR_SIZE);
@@ -140,27 +170,14 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
             std::fill_n(sub, total, TSubChannel{});
         return count;
     }
-    const TAddressTable& row = AddressTable[static_cast<std::size_t>(r)];
+    const TRow& row = Sheet.AddressRow(r);
     // The row before the lead-out never reaches past it: FindAddressRow gives the lead-out row to no address.
-    const std::int64_t rowEnd = AddressTable[static_cast<std::size_t>(r) + 1].StartAddress;
+    const std::int64_t rowEnd = Sheet.AddressRow(r + 1).StartAddress;
     const auto n = static_cast<std::size_t>(std::min<std::int64_t>(count, rowEnd - std::int64_t(address)));
-    const TLuCueTrack& track = *Tracks[static_cast<std::size_t>(row.TrackNumber - FirstTrackNo)];
+    const TLuCueTrack& track = *Sheet.Tracks[static_cast<std::size_t>(row.TrackNumber - Sheet.FirstTrackNo)];
     const std::int64_t firstInRow = std::int64_t(address) - row.StartAddress;
-    const std::int32_t sectorSize = track.GetSectorSize();
-    const std::int64_t fileOffset = row.FileOffset + firstInRow * sectorSize;
-    TLuCueFile* file = nullptr;
-    if (row.Kind == akFile)
-    {
-        file = Files[static_cast<std::size_t>(row.FileNumber)].get();
-        // Keep one read-ahead buffer alive at a time, whatever the number of files.
-        if (LastFileNumber != row.FileNumber)
-        {
-            if (LastFileNumber >= 0 && Files[static_cast<std::size_t>(LastFileNumber)])
-                Files[static_cast<std::size_t>(LastFileNumber)]->ReleaseBuffer();
-            LastFileNumber = row.FileNumber;
-        }
-    }
-    const bool cdg = track.Type == ttCdg && row.Kind == akFile;
+    const std::int64_t fileOffset = row.FileOffset + firstInRow * track.GetSectorSize();
+    TLuCueFile* file = row.Kind == akFile ? SourceOf(row) : nullptr;
 
     // Audio, and raw data left as it is, are the file's bytes unchanged.
     const bool unchanged =
@@ -172,31 +189,27 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
         ComposeMain(row, track, file, address, fileOffset, n, main, sub, options);
     if (!sub)
         return static_cast<std::int32_t>(n);
+    ComposePacks(track.Type == ttCdg && row.Kind == akFile, file, fileOffset, main != nullptr, n, sub);
+    ComposePQ(r, track, address, n, sub);
+    return static_cast<std::int32_t>(n);
+}
 
-    // R-W packs: CD+G files carry them after each sector's audio; every other sector has none.
-    if (cdg)
+TLuCueFile* TSectorComposer::SourceOf(const TRow& row)
+{
+    const auto& files = Sheet.Files;
+    if (LastFileNumber != row.FileNumber)
     {
-        if (!main)
-        {
-            for (std::size_t s = 0; s < n; ++s)
-            {
-                sub[s].Packs.fill(0);
-                file->Seek(fileOffset + static_cast<std::int64_t>(s * CDG_SECTOR_SIZE + SECTOR_SIZE), soBeginning);
-                file->Read(sub[s].Packs.data(), SUBCODE_SIZE);
-            }
-        }
-        for (std::size_t s = 0; s < n; ++s)
-        {
-            sub[s].HasPacks = true;
-            for (std::size_t p = 0; p < PACKS_PER_SECTOR; ++p)
-            {
-                const TPack pack(sub[s].Packs.data() + p * PACK_SIZE, PACK_SIZE);
-                RequireTables(SubCodeEcc->SetQParity(pack));
-                RequireTables(SubCodeEcc->SetPParity(pack));
-            }
-        }
+        if (LastFileNumber >= 0 && files[static_cast<std::size_t>(LastFileNumber)])
+            files[static_cast<std::size_t>(LastFileNumber)]->ReleaseBuffer();
+        LastFileNumber = row.FileNumber;
     }
-    else
+    return files[static_cast<std::size_t>(row.FileNumber)].get();
+}
+
+void TSectorComposer::ComposePacks(bool cdg, TLuCueFile* file, std::int64_t fileOffset, bool packsRead, std::size_t n,
+                                   TSubChannel* sub)
+{
+    if (!cdg)
     {
         for (std::size_t s = 0; s < n; ++s)
         {
@@ -204,8 +217,35 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
                 sub[s].Packs.fill(0);
             sub[s].HasPacks = false;
         }
+        return;
     }
+    // Without a main channel read the packs were not read with it.
+    if (!packsRead)
+    {
+        for (std::size_t s = 0; s < n; ++s)
+        {
+            sub[s].Packs.fill(0);
+            file->Seek(fileOffset + static_cast<std::int64_t>(s * CDG_SECTOR_SIZE + SECTOR_SIZE), soBeginning);
+            file->Read(sub[s].Packs.data(), SUBCODE_SIZE);
+        }
+    }
+    for (std::size_t s = 0; s < n; ++s)
+    {
+        sub[s].HasPacks = true;
+        for (std::size_t p = 0; p < PACKS_PER_SECTOR; ++p)
+        {
+            const TPack pack(sub[s].Packs.data() + p * PACK_SIZE, PACK_SIZE);
+            RequireTables(SubCodeEcc.SetQParity(pack));
+            RequireTables(SubCodeEcc.SetPParity(pack));
+        }
+    }
+}
 
+void TSectorComposer::ComposePQ(std::int32_t r, const TLuCueTrack& track, std::uint32_t address, std::size_t n,
+                                TSubChannel* sub)
+{
+    const TRow& row = Sheet.AddressRow(r);
+    const std::int64_t firstInRow = std::int64_t(address) - row.StartAddress;
     // Q frames: the position frame moves on by one frame per sector; ISRC or catalogue frames
     // replace it when due (ISRC wins), never on a row's first sector.
     const std::uint8_t control = track.GetControl();
@@ -218,8 +258,8 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
     position[0] = static_cast<std::uint8_t>(control | 1);
     position[1] = ToBcd(static_cast<unsigned>(row.TrackNumber));
     position[2] = ToBcd(static_cast<unsigned>(row.IndexNumber));
-    std::int64_t isrcDue = NextDue(address, IsrcOffset, IsrcInterval, !track.Isrc.empty());
-    std::int64_t mcnDue = NextDue(address, McnOffset, McnInterval, !Catalog.empty());
+    std::int64_t isrcDue = NextDue(address, Sheet.IsrcOffset, Sheet.IsrcInterval, !track.Isrc.empty());
+    std::int64_t mcnDue = NextDue(address, Sheet.McnOffset, Sheet.McnInterval, !Sheet.Catalog.empty());
     // Built only when the run holds a frame of theirs: most single sectors do not.
     const std::int64_t runEnd = std::int64_t(address) + static_cast<std::int64_t>(n);
     TQFrame isrc{};
@@ -232,23 +272,10 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
     if (mcnDue >= 0 && mcnDue < runEnd)
     {
         mcn[0] = static_cast<std::uint8_t>(control | 2);
-        BuildMcnPayload(Catalog, mcn);
+        BuildMcnPayload(Sheet.Catalog, mcn);
     }
 
-    // P flag: rises on the second sector of a pause and falls after the first sector of index 1.
-    const bool pauseAfterPregap = row.Kind == akFile && row.IndexNumber == 0 && r > 0 &&
-                                  AddressTable[static_cast<std::size_t>(r - 1)].Kind == akPregap;
-    bool leadChecked = false;
-    std::uint32_t leadIndex1 = 0;
-    {
-        const std::int32_t next = row.TrackNumber - FirstTrackNo + 1;
-        if (next <= TrackCount)
-        {
-            const TTocTable& toc = TocTable[static_cast<std::size_t>(next)];
-            leadChecked = static_cast<std::uint32_t>(toc.Index1Address - toc.StartAddress) < P_FLAG_LEAD;
-            leadIndex1 = static_cast<std::uint32_t>(toc.Index1Address);
-        }
-    }
+    const TPauseRule pauseRule = PauseRuleOf(Sheet, r);
     TQFrame pauseFrame;
     pauseFrame.fill(0xFF);
     const TQFrame silentFrame{};
@@ -268,9 +295,9 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
         const bool isrcNow = a == isrcDue;
         const bool mcnNow = a == mcnDue;
         if (isrcNow)
-            isrcDue += IsrcInterval;
+            isrcDue += Sheet.IsrcInterval;
         if (mcnNow)
-            mcnDue += McnInterval;
+            mcnDue += Sheet.McnInterval;
         TQFrame* q = &position;
         if (isrcNow && !firstOfRow)
             q = &isrc;
@@ -285,45 +312,23 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
         {
             (*q)[9] = BCD[abs.Msf.Frame];
         }
-        const std::uint16_t crc = SubQCrc->Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q->data(), Q_CRC_SPAN));
+        const std::uint16_t crc = SubQCrc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q->data(), Q_CRC_SPAN));
         (*q)[10] = static_cast<std::uint8_t>(crc >> 8);
         (*q)[11] = static_cast<std::uint8_t>(crc & 0xFF);
 
-        bool pause = false;
-        if (row.Kind == akPregap)
-            pause = !firstOfRow;
-        else if (row.Kind == akFile && row.IndexNumber == 0)
-            pause = !firstOfRow || pauseAfterPregap;
-        else if (row.Kind == akFile && row.IndexNumber == 1 && firstOfRow)
-            pause = true;
-        else
-            pause = leadChecked && leadIndex1 - static_cast<std::uint32_t>(a) < P_FLAG_LEAD;
-        sub[s].P = pause ? pauseFrame : silentFrame;
+        sub[s].P = pauseRule.Pause(firstOfRow, static_cast<std::uint32_t>(a)) ? pauseFrame : silentFrame;
         sub[s].Q = *q;
     }
-    return static_cast<std::int32_t>(n);
 }
 
-void TLuCueSheet::ComposeMain(const TAddressTable& row, const TLuCueTrack& track, TLuCueFile* file,
-                              std::uint32_t address, std::int64_t fileOffset, std::size_t n, TRawSector* main,
-                              TSubChannel* sub, const TComposeOptions& options)
+void TSectorComposer::ComposeMain(const TRow& row, const TLuCueTrack& track, TLuCueFile* file, std::uint32_t address,
+                                  std::int64_t fileOffset, std::size_t n, TRawSector* main, TSubChannel* sub,
+                                  const TComposeOptions& options)
 {
     auto* bytes = reinterpret_cast<std::uint8_t*>(main);
     if (row.Kind != akFile)
     {
-        // Gaps of a data track are sectors of its mode: readers detect the mode from them.
-        std::memset(bytes, 0, n * SECTOR_SIZE);
-        if (IsMode1(track.Type) || IsMode2(track.Type))
-        {
-            const std::uint8_t mode = IsMode1(track.Type) ? 1 : 2;
-            TMsfCounter at(address);
-            for (std::size_t s = 0; s < n; ++s, at.Forward())
-            {
-                PutSyncAndHeader(main[s], at.Msf, mode);
-                if (mode == 1)
-                    RequireTables(Mode1Ecc->Generate(main[s]));
-            }
-        }
+        ComposeDataGap(track, address, n, main);
         return;
     }
     file->Seek(fileOffset, soBeginning);
@@ -345,7 +350,7 @@ void TLuCueSheet::ComposeMain(const TAddressTable& row, const TLuCueTrack& track
             {
                 PutSyncAndHeader(main[s], at.Msf, 1);
                 std::fill(main[s].begin() + EDC_OFFSET, main[s].end(), 0);
-                RequireTables(Mode1Ecc->Generate(main[s]));
+                RequireTables(Mode1Ecc.Generate(main[s]));
             }
             else
             {
@@ -375,7 +380,7 @@ void TLuCueSheet::ComposeMain(const TAddressTable& row, const TLuCueTrack& track
         {
             PutSyncAndHeader(main[s], at.Msf, mode);
             if (mode == 1)
-                RequireTables(Mode1Ecc->Generate(main[s]));
+                RequireTables(Mode1Ecc.Generate(main[s]));
         }
         break;
     }
@@ -393,5 +398,21 @@ void TLuCueSheet::ComposeMain(const TAddressTable& row, const TLuCueTrack& track
         break;
     }
     default: std::memset(bytes, 0, n * SECTOR_SIZE); break;
+    }
+}
+
+// Gaps of a data track are sectors of its mode: readers detect the mode from them.
+void TSectorComposer::ComposeDataGap(const TLuCueTrack& track, std::uint32_t address, std::size_t n, TRawSector* main)
+{
+    std::memset(main, 0, n * SECTOR_SIZE);
+    if (!IsMode1(track.Type) && !IsMode2(track.Type))
+        return;
+    const std::uint8_t mode = IsMode1(track.Type) ? 1 : 2;
+    TMsfCounter at(address);
+    for (std::size_t s = 0; s < n; ++s, at.Forward())
+    {
+        PutSyncAndHeader(main[s], at.Msf, mode);
+        if (mode == 1)
+            RequireTables(Mode1Ecc.Generate(main[s]));
     }
 }

@@ -1,0 +1,80 @@
+// The disc as every reader and writer sees it: sessions of tracks of indexes, the TOC, the catalogue
+// and the CD-TEXT packs. The sheet fills it (TLuCueSheet::DiscModel), the .ccd writer writes it and the
+// .ccd reader fills it again from a set's control file, so both sides compare like with like.
+#pragma once
+
+#include "cuesheet/Tpos.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr std::size_t TOC_DESCRIPTOR_SIZE = 11;
+inline constexpr std::uint8_t POINT_FIRST_TRACK = 0xA0;
+inline constexpr std::uint8_t POINT_LAST_TRACK = 0xA1;
+inline constexpr std::uint8_t POINT_LEAD_OUT = 0xA2;
+
+// One descriptor of the full TOC, its times as binary minutes, seconds and frames.
+struct TTocEntry
+{
+    std::uint8_t Session = 1;
+    std::uint8_t Point = 0;
+    std::uint8_t Adr = 1;
+    std::uint8_t Control = 0; // the four flag bits, not shifted
+    std::uint8_t TrackNo = 0;
+    TMsf A{};
+    TMsf P{};
+
+    bool operator==(const TTocEntry&) const = default;
+};
+
+// The 11 bytes of a READ TOC format 2 descriptor, and back.
+void PutTocDescriptor(const TTocEntry& entry, std::uint8_t* descriptor);
+TTocEntry GetTocDescriptor(const std::uint8_t* descriptor);
+
+struct TDiscIndex
+{
+    std::int32_t Number = 0;
+    std::int32_t Lba = 0;
+
+    bool operator==(const TDiscIndex&) const = default;
+};
+
+struct TDiscTrack
+{
+    std::int32_t Number = 0;
+    std::int32_t Mode = -1;   // 0 audio, 1, 2; -1 when not known
+    std::uint8_t Control = 0; // of its TOC entry, not shifted
+    std::string Isrc;
+    std::vector<TDiscIndex> Indexes; // ascending; the first track's index 0 before LBA 0 is not held
+
+    bool operator==(const TDiscTrack&) const = default;
+};
+
+struct TDiscSession
+{
+    std::int32_t Number = 1;
+    std::vector<TDiscTrack> Tracks; // ascending track numbers
+
+    bool operator==(const TDiscSession&) const = default;
+};
+
+using TCdTextEntry = std::array<std::uint8_t, 16>; // a pack without its two CRC bytes
+
+struct TDiscModel
+{
+    std::vector<TDiscSession> Sessions{1};
+    std::vector<TTocEntry> Toc; // every session's descriptors, in the order written
+    std::string Catalog;
+    bool HasCdText = false; // a CD-TEXT block, which may hold no packs
+    std::vector<TCdTextEntry> CdText;
+
+    // The track of that number in any session, or null.
+    const TDiscTrack* FindTrack(std::int32_t number) const;
+    // The lead-out of a session from its A2 descriptor (absolute, LBA + 150); 0 without one.
+    std::int32_t LeadOutAddress(std::int32_t session = 1) const;
+
+    bool operator==(const TDiscModel&) const = default;
+};
