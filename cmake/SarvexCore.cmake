@@ -1,9 +1,10 @@
-# The core libraries, in layers: fileio and synthesis <- cuesheet <- image. None of them links Qt.
+# The core libraries, in layers: text <- fileio and synthesis <- cuesheet <- image. None of them links Qt.
+# text holds the string helpers every layer shares (ASCII case, trimming, numbers); it uses nothing.
 # A function, so that the fuzz project builds its instrumented copies from the same lists:
-#   sarvex_add_core(PREFIX) defines PREFIX_fileio, PREFIX_synthesis, PREFIX_cuesheet, PREFIX_image
-#   and PREFIX_core (all four), and sets PREFIX_CORE_LAYERS to the four library names.
+#   sarvex_add_core(PREFIX) defines PREFIX_text, PREFIX_fileio, PREFIX_synthesis, PREFIX_cuesheet,
+#   PREFIX_image and PREFIX_core (all five), and sets PREFIX_CORE_LAYERS to the five library names.
 get_filename_component(SARVEX_CORE_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/../src ABSOLUTE)
-set(SARVEX_CORE_LAYERS fileio synthesis cuesheet image)
+set(SARVEX_CORE_LAYERS text fileio synthesis cuesheet image)
 
 function(sarvex_add_core prefix)
   find_package(Threads REQUIRED)
@@ -22,6 +23,8 @@ function(sarvex_add_core prefix)
     target_include_directories(${prefix}_${layer} PUBLIC ${SARVEX_CORE_SOURCE_DIR})
     list(APPEND layers ${prefix}_${layer})
   endforeach()
+  target_link_libraries(${prefix}_fileio PUBLIC ${prefix}_text)
+  target_link_libraries(${prefix}_synthesis PUBLIC ${prefix}_text)
   target_link_libraries(${prefix}_cuesheet PUBLIC ${prefix}_synthesis ${prefix}_fileio PkgConfig::FLAC ${CMAKE_DL_LIBS})
   target_include_directories(${prefix}_cuesheet PRIVATE $<TARGET_PROPERTY:PkgConfig::FFMPEG,INTERFACE_INCLUDE_DIRECTORIES>)
   target_compile_options(${prefix}_cuesheet PRIVATE $<TARGET_PROPERTY:PkgConfig::FFMPEG,INTERFACE_COMPILE_OPTIONS>)

@@ -3,6 +3,7 @@
 #include "cuesheet/Lucueaudio.h"
 #include "fileio/Fileio.h"
 #include "synthesis/Cdtextpack.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <cstdio>

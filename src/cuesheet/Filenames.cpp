@@ -1,5 +1,7 @@
 #include "cuesheet/Filenames.h"
 
+#include "text/Asciitext.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -7,11 +9,6 @@
 #include <vector>
 
 namespace {
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
 
 // Finds an entry of folder whose name matches name ignoring ASCII case; first in sorted order.
 bool MatchEntry(const std::string& folder, const std::string& name, std::string& found)
@@ -33,12 +30,6 @@ bool MatchEntry(const std::string& folder, const std::string& name, std::string&
 }
 
 } // namespace
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
 
 bool IsDrivePath(std::string_view name)
 {

@@ -4,9 +4,6 @@
 #include <string>
 #include <string_view>
 
-// Equal but for the case of ASCII letters.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-
 // "D:\..." or "d:/...": a path that means nothing on this machine.
 bool IsDrivePath(std::string_view name);
 

@@ -4,6 +4,7 @@
 #include "cuesheet/Lucueflac.h"
 #include "cuesheet/Lucuewav.h"
 #include "cuesheet/Tpos.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <array>
@@ -39,19 +40,6 @@ std::int64_t SkipId3Tags(TLuCueFile& file)
 }
 
 } // namespace
-
-std::string GroupedNumber(std::int64_t value)
-{
-    const std::string digits = std::to_string(value < 0 ? -value : value);
-    std::string text = value < 0 ? "-" : "";
-    for (std::size_t i = 0; i < digits.size(); ++i)
-    {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            text += ',';
-        text += digits[i];
-    }
-    return text;
-}
 
 bool IsAudioFileType(std::string_view type)
 {

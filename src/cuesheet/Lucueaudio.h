@@ -106,6 +106,3 @@ bool IsAudioFileType(std::string_view type);
 // "song.wav: 48,000 Hz, 16-bit, 1 channel; audio must be 44,100 Hz, 16-bit, stereo"; samples is the
 // sample size ("24-bit") or the coding when it has none ("MP3").
 std::string AudioRefusalText(const std::string& name, std::int64_t rate, const std::string& samples, int channels);
-
-// "12,345": thousands separated by commas.
-std::string GroupedNumber(std::int64_t value);

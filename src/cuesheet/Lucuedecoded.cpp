@@ -2,6 +2,7 @@
 
 #include "cuesheet/Avlibrary.h"
 #include "cuesheet/Lucuewav.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <cmath>

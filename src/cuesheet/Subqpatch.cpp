@@ -6,6 +6,7 @@
 #include "synthesis/Lusubqcrc.h"
 
 #include "fileio/Fileio.h"
+#include "text/Asciitext.h"
 
 #include <dirent.h>
 
@@ -57,11 +58,6 @@ std::string BaseName(std::string_view path)
 {
     const std::size_t slash = path.rfind('/');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
-bool EndsWithIgnoreCase(std::string_view text, std::string_view tail)
-{
-    return text.size() >= tail.size() && EqualsIgnoreCase(text.substr(text.size() - tail.size()), tail);
 }
 
 bool ReadSideCar(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error)

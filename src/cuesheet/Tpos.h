@@ -25,6 +25,3 @@ std::string MsfToStr(TMsf msf);
 std::string FramesToStr(std::int64_t frames);
 TMsf FramesToMsf(std::uint32_t frames);
 std::int32_t MsfToFrames(TMsf msf);
-
-// An optional sign and ASCII digits only, within 32-bit range; anything else fails.
-bool TryStrToInt(std::string_view text, std::int32_t& value);

@@ -1,6 +1,7 @@
 #include "image/Ccdreader.h"
 
 #include "fileio/Fileio.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <map>
@@ -15,15 +16,6 @@ constexpr std::int32_t MAX_LBA = 255 * 4500;
 constexpr std::int32_t MIN_LBA = -450150;               // the lead-in's addresses, as some tools write them
 constexpr std::int32_t MAX_CD_TEXT_PACKS = 4 * 8 * 256; // as many as the writer takes
 
-std::string Lower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 // At most 40 characters of a line for a message, anything unprintable shown as '?'.
 std::string Quote(std::string_view text)
 {
@@ -31,15 +23,6 @@ std::string Quote(std::string_view text)
     for (const char c : text.substr(0, 40))
         out += c >= 0x20 && c < 0x7F ? c : '?';
     return out + (text.size() > 40 ? "...\"" : "\"");
-}
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
 }
 
 // Decimal with an optional sign, or 0x hexadecimal, within 32 bits.
@@ -83,7 +66,7 @@ std::optional<std::int32_t> NumberedName(std::string_view folded, std::string_vi
 {
     if (folded.size() <= prefix.size() || folded.substr(0, prefix.size()) != prefix)
         return std::nullopt;
-    const auto n = ParseNumber(Trim(folded.substr(prefix.size())));
+    const auto n = ParseNumber(TrimBlanks(folded.substr(prefix.size())));
     if (!n || *n < 0 || *n > 99999)
         return std::nullopt;
     return static_cast<std::int32_t>(*n);
@@ -146,7 +129,7 @@ bool TParser::Parse(std::string_view text)
         std::size_t end = text.find_first_of("\r\n", at);
         if (end == std::string_view::npos)
             end = text.size();
-        const std::string_view line = Trim(text.substr(at, end - at));
+        const std::string_view line = TrimBlanks(text.substr(at, end - at));
         at = end;
         if (at < text.size())
             at += text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
@@ -159,7 +142,7 @@ bool TParser::Parse(std::string_view text)
         {
             if (line.back() != ']')
                 return Fail(Line, "a section header without its closing \"]\"");
-            if (!StartSection(Trim(line.substr(1, line.size() - 2))))
+            if (!StartSection(TrimBlanks(line.substr(1, line.size() - 2))))
                 return false;
             continue;
         }
@@ -168,10 +151,10 @@ bool TParser::Parse(std::string_view text)
             return Fail(Line, Quote(line) + " is neither a [section] nor a key=value line");
         if (Sections.empty())
             return Fail(Line, "a key before the first section");
-        const std::string_view key = Trim(line.substr(0, equals));
+        const std::string_view key = TrimBlanks(line.substr(0, equals));
         if (key.empty())
             return Fail(Line, "a value without a key");
-        if (!Key(key, Trim(line.substr(equals + 1))))
+        if (!Key(key, TrimBlanks(line.substr(equals + 1))))
             return false;
     }
     return Finish();
@@ -179,7 +162,7 @@ bool TParser::Parse(std::string_view text)
 
 bool TParser::StartSection(std::string_view name)
 {
-    const std::string folded = Lower(name);
+    const std::string folded = ToLowerAscii(name);
     if (folded.empty())
         return Fail(Line, "a section without a name");
     if (!Sections.insert(folded).second)
@@ -243,7 +226,7 @@ bool TParser::Integer(std::string_view key, std::string_view value, std::int64_t
 
 bool TParser::Key(std::string_view key, std::string_view value)
 {
-    const std::string folded = Lower(key);
+    const std::string folded = ToLowerAscii(key);
     if (!Keys.insert(folded).second)
         return Fail(Line, "the key " + Quote(key) + " appears twice in its section");
     std::int32_t scratch = 0;

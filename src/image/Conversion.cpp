@@ -9,10 +9,10 @@
 #include "synthesis/Interleavesubcode.h"
 #include "synthesis/Sector.h"
 #include "synthesis/Subcode.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <ctime>
 #include <cstdlib>
@@ -282,9 +282,7 @@ std::string OutputPathsProblem(const std::string& ccdPath, const TLuCueSheet& sh
     const std::size_t dot = ccdPath.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
     {
-        std::string ext = ccdPath.substr(dot);
-        for (char& c : ext)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::string ext = ToLowerAscii(ccdPath.substr(dot));
         if (ext == ".img" || ext == ".sub")
             return "\"" + ccdPath + "\" cannot be the .ccd file: its " + ext +
                    " file would be the same file. Choose a name that ends in .ccd.";

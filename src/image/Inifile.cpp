@@ -1,6 +1,7 @@
 #include "image/Inifile.h"
 
 #include "fileio/Fileio.h"
+#include "text/Asciitext.h"
 
 #include <charconv>
 #include <utility>
@@ -8,27 +9,6 @@
 namespace {
 
 constexpr std::string_view LINE_END = "\r\n";
-
-std::string Fold(std::string_view text)
-{
-    std::string folded(text);
-    for (char& c : folded)
-    {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
-}
-
-std::string_view Trim(std::string_view text)
-{
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 bool ParseInteger(std::string_view text, std::int32_t& value)
 {
@@ -82,15 +62,15 @@ bool TIniFile::Load()
         if (pos < text.size() && text[pos] == '\n')
             ++pos;
 
-        const std::string_view body = Trim(line);
+        const std::string_view body = TrimBlanks(line);
         const std::size_t close = body.find(']');
         if (!body.empty() && body.front() == '[' && close != std::string_view::npos)
         {
             TSection section;
-            section.Name = std::string(Trim(body.substr(1, close - 1)));
+            section.Name = std::string(TrimBlanks(body.substr(1, close - 1)));
             section.HasHeader = true;
             Sections.push_back(std::move(section));
-            SectionIndex.emplace(Fold(Sections.back().Name), Sections.size() - 1);
+            SectionIndex.emplace(ToLowerAscii(Sections.back().Name), Sections.size() - 1);
             continue;
         }
 
@@ -99,8 +79,8 @@ bool TIniFile::Load()
         const std::size_t equals = body.find('=');
         if (!body.empty() && body.front() != ';' && equals != std::string_view::npos)
         {
-            entry.Key = std::string(Trim(body.substr(0, equals)));
-            std::string_view value = Trim(body.substr(equals + 1));
+            entry.Key = std::string(TrimBlanks(body.substr(0, equals)));
+            std::string_view value = TrimBlanks(body.substr(equals + 1));
             // A value in double quotes reads without them.
             if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
                 value = value.substr(1, value.size() - 2);
@@ -113,14 +93,14 @@ bool TIniFile::Load()
 
 const TIniFile::TSection* TIniFile::FindSection(std::string_view section) const
 {
-    const auto found = SectionIndex.find(Fold(Trim(section)));
+    const auto found = SectionIndex.find(ToLowerAscii(TrimBlanks(section)));
     return found == SectionIndex.end() ? nullptr : &Sections[found->second];
 }
 
 TIniFile::TSection& TIniFile::SectionForWrite(std::string_view section)
 {
-    const std::string name(Trim(section));
-    const auto [found, added] = SectionIndex.emplace(Fold(name), Sections.size());
+    const std::string name(TrimBlanks(section));
+    const auto [found, added] = SectionIndex.emplace(ToLowerAscii(name), Sections.size());
     if (added)
     {
         TSection created;
@@ -136,14 +116,14 @@ const TIniFile::TLine* TIniFile::FindKey(std::string_view section, std::string_v
     const TSection* found = FindSection(section);
     if (!found)
         return nullptr;
-    const auto line = found->Keys.find(Fold(Trim(key)));
+    const auto line = found->Keys.find(ToLowerAscii(TrimBlanks(key)));
     return line == found->Keys.end() ? nullptr : &found->Lines[line->second];
 }
 
 void TIniFile::AddLine(TSection& section, TLine line)
 {
     if (!line.Key.empty())
-        section.Keys.emplace(Fold(line.Key), section.Lines.size());
+        section.Keys.emplace(ToLowerAscii(line.Key), section.Lines.size());
     section.Lines.push_back(std::move(line));
 }
 
@@ -180,8 +160,8 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view key) const
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
     TSection& target = SectionForWrite(section);
-    const std::string name(Trim(key));
-    const auto found = target.Keys.find(Fold(name));
+    const std::string name(TrimBlanks(key));
+    const auto found = target.Keys.find(ToLowerAscii(name));
     if (found != target.Keys.end())
     {
         TLine& line = target.Lines[found->second];
@@ -197,14 +177,14 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     // A new key goes after the section's last non-blank line, so blank lines that part it from
     // the next section stay where they are. Only blank lines move, and they hold no keys.
     std::size_t at = target.Lines.size();
-    while (at > 0 && target.Lines[at - 1].Key.empty() && Trim(target.Lines[at - 1].Text).empty())
+    while (at > 0 && target.Lines[at - 1].Key.empty() && TrimBlanks(target.Lines[at - 1].Text).empty())
         --at;
     if (at == target.Lines.size())
     {
         AddLine(target, std::move(line));
         return;
     }
-    target.Keys.emplace(Fold(line.Key), at);
+    target.Keys.emplace(ToLowerAscii(line.Key), at);
     target.Lines.insert(target.Lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
 }
 

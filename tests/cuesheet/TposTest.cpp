@@ -63,15 +63,4 @@ TEST(MsfToStrTest, PadsToTwoDigits)
     EXPECT_EQ(MsfToStr(TMsf{0, 123, 0, 0}), "123:00:00");
 }
 
-TEST(TryStrToIntTest, AcceptsOnlySignAndDigitsWithinRange)
-{
-    std::int32_t v = 0;
-    EXPECT_TRUE(TryStrToInt("+12", v));
-    EXPECT_EQ(v, 12);
-    EXPECT_TRUE(TryStrToInt("-2147483648", v));
-    EXPECT_EQ(v, INT32_MIN);
-    for (const char* bad : {"", "+", "1 2", "0x10", "2147483648", "99999999999999999999", "12a"})
-        EXPECT_FALSE(TryStrToInt(bad, v)) << bad;
-}
-
 } // namespace
