@@ -3,12 +3,12 @@
 
 #include "cuesheet/Cdtextfile.h"
 #include "cuesheet/Cuetext.h"
-#include "cuesheet/Filenames.h"
 #include "cuesheet/Lucueaudio.h"
 #include "cuesheet/Lucuemotorola.h"
 #include "cuesheet/Lucuewav.h"
 #include "cuesheet/Tpos.h"
 #include "fileio/Fileio.h"
+#include "fileio/Paths.h"
 #include "text/Asciitext.h"
 
 #include <algorithm>
@@ -722,21 +722,7 @@ std::string TLuCueSheet::ResolvePath(std::string_view name) const
     name = TrimControls(name);
     if (name.empty())
         return {};
-    name = Unquote(name);
-    const std::size_t slash = CuePath.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : CuePath.substr(0, slash + 1);
-    std::string path(name);
-    // Sheets made on Windows separate folders with backslashes.
-    std::replace(path.begin(), path.end(), '\\', '/');
-    if (path.empty() || path[0] != '/')
-        path = folder + path;
-    if (IsRegularFile(path))
-        return path;
-    std::string found = CaseInsensitiveLookup(path);
-    // A sheet made on another machine may name its files by a Windows drive path: look for them beside it.
-    if (!IsRegularFile(found) && IsDrivePath(name))
-        found = CaseInsensitiveLookup(folder + std::string(name.substr(name.find_last_of("\\/") + 1)));
-    return found;
+    return ResolveBesideSheet(CuePath, Unquote(name));
 }
 
 std::string TLuCueSheet::NoteFileTried(std::string_view name)

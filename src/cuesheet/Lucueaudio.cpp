@@ -4,6 +4,7 @@
 #include "cuesheet/Lucueflac.h"
 #include "cuesheet/Lucuewav.h"
 #include "cuesheet/Tpos.h"
+#include "fileio/Paths.h"
 #include "text/Asciitext.h"
 
 #include <algorithm>
@@ -14,12 +15,6 @@ namespace {
 
 constexpr std::size_t ID3_HEADER_SIZE = 10;
 constexpr std::int64_t SAMPLES_PER_FRAME = 588; // one CD sector of audio
-
-std::string BaseName(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The offset of the first byte after any ID3v2 tags at the start of the file.
 std::int64_t SkipId3Tags(TLuCueFile& file)

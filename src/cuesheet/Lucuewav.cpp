@@ -1,8 +1,8 @@
 #include "cuesheet/Lucuewav.h"
 
-#include "cuesheet/Filenames.h"
 #include "cuesheet/Lucueaudio.h"
 
+#include "fileio/Paths.h"
 #include "synthesis/Sector.h"
 
 #include <algorithm>

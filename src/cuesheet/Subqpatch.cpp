@@ -1,8 +1,8 @@
 #include "cuesheet/Subqpatch.h"
 
-#include "cuesheet/Filenames.h"
 #include "cuesheet/Lucue.h"
 #include "cuesheet/Tpos.h"
+#include "fileio/Paths.h"
 #include "synthesis/Lusubqcrc.h"
 
 #include "fileio/Fileio.h"
@@ -52,12 +52,6 @@ std::string HexMsf(const std::uint8_t* msf)
 std::string AddressText(std::int32_t address)
 {
     return MsfToStr(FramesToMsf(static_cast<std::uint32_t>(address)));
-}
-
-std::string BaseName(std::string_view path)
-{
-    const std::size_t slash = path.rfind('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 bool ReadSideCar(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error)
@@ -230,14 +224,11 @@ TSubQPatchFormat SubQPatchFormatOf(std::string_view path, std::span<const std::u
 
 std::string FindSubQPatchFile(const std::string& cuePath)
 {
-    const std::size_t slash = cuePath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : cuePath.substr(0, slash + 1);
+    const std::string folder = FolderPrefix(cuePath);
     std::string base = BaseName(cuePath);
-    const std::size_t dot = base.rfind('.');
-    if (dot != std::string::npos)
-        base.resize(dot);
+    base.resize(base.size() - FileExtOf(base).size());
 
-    DIR* dir = ::opendir(folder.c_str());
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
         return {};
     // Of several spellings of one name the first in byte order wins, whatever the listing order.
@@ -250,7 +241,7 @@ std::string FindSubQPatchFile(const std::string& cuePath)
             if (EqualsIgnoreCase(entryName, base + (i == 0 ? ".lsd" : ".sbi")) &&
                 (found[i].empty() || entryName < found[i]))
             {
-                const std::string path = (slash == std::string::npos ? std::string() : folder) + std::string(entryName);
+                const std::string path = folder + std::string(entryName);
                 if (IsRegularFile(path))
                     found[i] = entryName;
             }
@@ -260,7 +251,7 @@ std::string FindSubQPatchFile(const std::string& cuePath)
     for (const std::string& name : found)
     {
         if (!name.empty())
-            return (slash == std::string::npos ? std::string() : folder) + name;
+            return folder + name;
     }
     return {};
 }

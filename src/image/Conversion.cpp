@@ -3,6 +3,7 @@
 #include "cuesheet/Lucue.h"
 #include "fileio/Fileio.h"
 #include "fileio/Pagepipe.h"
+#include "fileio/Paths.h"
 #include "image/Ccdfile.h"
 #include "image/Outputset.h"
 #include "image/Slotring.h"
@@ -278,30 +279,14 @@ bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet)
 
 std::string OutputPathsProblem(const std::string& ccdPath, const TLuCueSheet& sheet)
 {
-    const std::size_t slash = ccdPath.rfind('/');
-    const std::size_t dot = ccdPath.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-    {
-        const std::string ext = ToLowerAscii(ccdPath.substr(dot));
-        if (ext == ".img" || ext == ".sub")
-            return "\"" + ccdPath + "\" cannot be the .ccd file: its " + ext +
-                   " file would be the same file. Choose a name that ends in .ccd.";
-    }
+    const std::string ext = ToLowerAscii(FileExtOf(ccdPath));
+    if (ext == ".img" || ext == ".sub")
+        return "\"" + ccdPath + "\" cannot be the .ccd file: its " + ext +
+               " file would be the same file. Choose a name that ends in .ccd.";
     for (const std::string& path : {ccdPath, ChangeFileExt(ccdPath, ".img"), ChangeFileExt(ccdPath, ".sub")})
         if (IsConversionInput(path, sheet))
             return "\"" + path + "\" is an input of the conversion and cannot be overwritten.";
     return std::string();
-}
-
-std::string ChangeFileExt(std::string_view path, std::string_view ext)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    std::string result(path);
-    if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash))
-        result.resize(dot);
-    result += ext;
-    return result;
 }
 
 namespace {

@@ -11,10 +11,6 @@
 class TLuCueSheet;
 class TOutputSet;
 
-// The path with its extension (from the last '.' after the last '/') replaced by ext
-// (".img", ".sub"), or ext appended when there is none.
-std::string ChangeFileExt(std::string_view path, std::string_view ext);
-
 // True when path names the cue sheet, its CD-TEXT file, its subchannel side-car or a file that the
 // process holds open for reading (the sheet's data files): writing it would destroy an input.
 bool IsConversionInput(const std::string& path, const TLuCueSheet& sheet);

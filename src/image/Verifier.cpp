@@ -2,6 +2,7 @@
 
 #include "cuesheet/Subqpatch.h"
 #include "fileio/Fileio.h"
+#include "fileio/Paths.h"
 #include "image/Conversion.h"
 #include "image/Ccdreader.h"
 #include "image/Slotring.h"
@@ -894,7 +895,7 @@ void TChecker::CheckRw(std::int32_t lba, const std::uint8_t* record)
 void TChecker::UseSideCar(const std::string& path)
 {
     Report.SideCar = path;
-    SideCarName = path.substr(path.rfind('/') + 1);
+    SideCarName = BaseName(path);
     TSubQPatchList list;
     std::string error;
     // Frames beyond the image are not refused here; they are reported as absent from the set.
