@@ -5,7 +5,7 @@
 
 #include "cuesheet/Lucueaudio.h"
 #include "cuesheet/Lucuewav.h"
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The sector composer: main channel and subchannel symbols of runs of absolute addresses.
 #include "cuesheet/Lucue.h"
 
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 #include "synthesis/Errorcorrectmode1.h"
 #include "synthesis/Errorcorrectsubcode.h"
 #include "synthesis/Lusubqcrc.h"
@@ -26,7 +26,7 @@ constexpr std::array<std::uint8_t, 256> MakeBcdTable()
 }
 constexpr std::array<std::uint8_t, 256> BCD = MakeBcdTable();
 // A pause shorter than this before the next index 1 raises the P flag ahead of it.
-constexpr std::uint32_t P_FLAG_LEAD = 150;
+constexpr std::uint32_t P_FLAG_LEAD = 2 * FRAMES_PER_SECOND;
 
 void PutSyncAndHeader(TRawSector& main, TMsf msf, std::uint8_t mode)
 {

@@ -6,7 +6,7 @@
 #include "cuesheet/Lucueaudio.h"
 #include "cuesheet/Lucuemotorola.h"
 #include "cuesheet/Lucuewav.h"
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 #include "fileio/Fileio.h"
 #include "fileio/Paths.h"
 #include "text/Asciitext.h"

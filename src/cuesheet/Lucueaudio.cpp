@@ -3,7 +3,7 @@
 #include "cuesheet/Lucuedecoded.h"
 #include "cuesheet/Lucueflac.h"
 #include "cuesheet/Lucuewav.h"
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 #include "fileio/Paths.h"
 #include "text/Asciitext.h"
 

@@ -1,7 +1,7 @@
 #include "cuesheet/Subqpatch.h"
 
 #include "cuesheet/Lucue.h"
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 #include "fileio/Paths.h"
 #include "synthesis/Lusubqcrc.h"
 
@@ -32,15 +32,6 @@ constexpr TPayload SBI_PAYLOADS[] = {
     {sqRelative, 3, 3},
     {sqAbsolute, 7, 3},
 };
-
-bool IsBcd(std::uint8_t b)
-{
-    return (b >> 4) <= 9 && (b & 0x0F) <= 9;
-}
-unsigned FromBcd(std::uint8_t b)
-{
-    return (b >> 4) * 10u + (b & 0x0Fu);
-}
 
 std::string HexMsf(const std::uint8_t* msf)
 {
@@ -172,12 +163,12 @@ bool ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat form
             pos += SBI_ADDRESS_SIZE + payload.Size;
         }
 
-        if (!IsBcd(at[0]) || !IsBcd(at[1]) || !IsBcd(at[2]) || FromBcd(at[1]) >= 60 || FromBcd(at[2]) >= 75)
+        patch.Address = BcdMsfToFrames(std::span<const std::uint8_t, 3>(at, 3));
+        if (patch.Address < 0 || FromBcd(at[1]) >= 60 || FromBcd(at[2]) >= FRAMES_PER_SECOND)
         {
             error = recordText + " has the invalid address " + HexMsf(at);
             return false;
         }
-        patch.Address = static_cast<std::int32_t>((FromBcd(at[0]) * 60 + FromBcd(at[1])) * 75 + FromBcd(at[2]));
         if (patch.Address < PROGRAM_START || patch.Address >= leadOut)
         {
             error = prefix + "sector " + AddressText(patch.Address) + " is outside the disc";

@@ -1,7 +1,7 @@
 #include "image/Ccdfile.h"
 
 #include "cuesheet/Lucue.h"
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 #include "fileio/Fileio.h"
 #include "image/Inifile.h"
 #include "synthesis/Cdtextpack.h"

@@ -1,6 +1,7 @@
 #include "image/Ccdreader.h"
 
 #include "fileio/Fileio.h"
+#include "synthesis/Msf.h"
 #include "text/Asciitext.h"
 
 #include <algorithm>
@@ -12,7 +13,7 @@ namespace {
 
 constexpr std::size_t MAX_FILE_SIZE = 16u << 20;
 constexpr std::int32_t MAX_ENTRIES = 1000; // 99 tracks and the A0-A2 points need 102
-constexpr std::int32_t MAX_LBA = 255 * 4500;
+constexpr std::int32_t MAX_LBA = 255 * FRAMES_PER_MINUTE;
 constexpr std::int32_t MIN_LBA = -450150;               // the lead-in's addresses, as some tools write them
 constexpr std::int32_t MAX_CD_TEXT_PACKS = 4 * 8 * 256; // as many as the writer takes
 

@@ -30,7 +30,7 @@
 
 namespace {
 
-inline constexpr std::int32_t FRAMES_PER_STEP = 75;
+inline constexpr std::int32_t FRAMES_PER_STEP = FRAMES_PER_SECOND;
 // Sectors per write call: large enough that system calls cost nothing, small enough to stay in cache.
 // Smaller batches cost the writer more than they save the composer.
 inline constexpr std::int32_t BATCH_SECTORS = 256;

@@ -2,7 +2,7 @@
 
 #include "cuesheet/Lucue.h"
 #include "cuesheet/Lucueaudio.h"
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "cuesheet/Subqpatch.h"
 
 #include "cuesheet/Lucue.h"
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 #include "support/ImageOracle.h"
 #include "support/Sidecar.h"
 #include "support/TempDir.h"

@@ -1,4 +1,4 @@
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 
 #include "text/Asciitext.h"
 
