@@ -2,6 +2,7 @@
 #include "cuesheet/Lucue.h"
 
 #include "synthesis/Msf.h"
+#include "synthesis/Qframe.h"
 #include "synthesis/Errorcorrectmode1.h"
 #include "synthesis/Errorcorrectsubcode.h"
 #include "synthesis/Lusubqcrc.h"
@@ -214,10 +215,8 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
     std::int64_t relativeNow = relative;
     TMsfCounter rel(static_cast<std::uint32_t>(std::max<std::int64_t>(relative, 0)));
     TMsfCounter abs(address);
-    TQFrame position{};
-    position[0] = static_cast<std::uint8_t>(control | 1);
-    position[1] = ToBcd(static_cast<unsigned>(row.TrackNumber));
-    position[2] = ToBcd(static_cast<unsigned>(row.IndexNumber));
+    // The loop puts each sector's times in; they move on without a division.
+    TQFrame position = BuildPositionQ({control >> 4, row.TrackNumber, row.IndexNumber, 0, 0});
     std::int64_t isrcDue = NextDue(address, IsrcOffset, IsrcInterval, !track.Isrc.empty());
     std::int64_t mcnDue = NextDue(address, McnOffset, McnInterval, !Catalog.empty());
     // Built only when the run holds a frame of theirs: most single sectors do not.
@@ -285,9 +284,7 @@ std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, 
         {
             (*q)[9] = BCD[abs.Msf.Frame];
         }
-        const std::uint16_t crc = SubQCrc->Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q->data(), Q_CRC_SPAN));
-        (*q)[10] = static_cast<std::uint8_t>(crc >> 8);
-        (*q)[11] = static_cast<std::uint8_t>(crc & 0xFF);
+        SetQCrc(*q, *SubQCrc);
 
         bool pause = false;
         if (row.Kind == akPregap)

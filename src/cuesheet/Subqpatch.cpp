@@ -2,6 +2,7 @@
 
 #include "cuesheet/Lucue.h"
 #include "synthesis/Msf.h"
+#include "synthesis/Qframe.h"
 #include "fileio/Paths.h"
 #include "synthesis/Lusubqcrc.h"
 
@@ -86,18 +87,8 @@ TQFrame PositionQFrame(const TLuCueSheet& sheet, std::int32_t address)
     const std::int64_t sectorInRow = std::int64_t(address) - row.StartAddress;
     const std::int64_t relative =
         row.IndexNumber == 0 ? row.RelativeStart - sectorInRow : row.RelativeStart + sectorInRow;
-    const TMsf rel = FramesToMsf(static_cast<std::uint32_t>(std::max<std::int64_t>(relative, 0)));
-    const TMsf abs = FramesToMsf(static_cast<std::uint32_t>(address));
-    q[0] = static_cast<std::uint8_t>((track ? track->GetControl() : 0) | 1);
-    q[1] = ToBcd(static_cast<unsigned>(row.TrackNumber));
-    q[2] = ToBcd(static_cast<unsigned>(row.IndexNumber));
-    q[3] = ToBcd(rel.Minute);
-    q[4] = ToBcd(rel.Second);
-    q[5] = ToBcd(rel.Frame);
-    q[7] = ToBcd(abs.Minute);
-    q[8] = ToBcd(abs.Second);
-    q[9] = ToBcd(abs.Frame);
-    return q;
+    return BuildPositionQ({(track ? track->GetControl() : 0) >> 4, row.TrackNumber, row.IndexNumber,
+                           static_cast<std::int32_t>(std::max<std::int64_t>(relative, 0)), address});
 }
 
 } // namespace
@@ -174,8 +165,7 @@ bool ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat form
             error = prefix + "sector " + AddressText(patch.Address) + " is outside the disc";
             return false;
         }
-        if (patch.Kind == sqFrame && crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(
-                                         patch.Bytes.data(), Q_CRC_SPAN)) == ((patch.Bytes[10] << 8) | patch.Bytes[11]))
+        if (patch.Kind == sqFrame && HasValidQCrc(patch.Bytes, crc))
             result.Warnings.push_back(prefix + "the frame at " + AddressText(patch.Address) +
                                       " has a valid CRC and protects nothing");
         parsed.push_back(entry);
@@ -255,10 +245,7 @@ TQFrame PatchedQFrame(const TSubQPatch& patch, const TQFrame& normal, const TLuS
     const TPayload& payload = SBI_PAYLOADS[patch.Kind - sqControl];
     std::copy_n(patch.Bytes.begin() + static_cast<std::ptrdiff_t>(payload.First), payload.Size,
                 q.begin() + static_cast<std::ptrdiff_t>(payload.First));
-    const auto damaged =
-        static_cast<std::uint16_t>(~crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q.data(), Q_CRC_SPAN)));
-    q[10] = static_cast<std::uint8_t>(damaged >> 8);
-    q[11] = static_cast<std::uint8_t>(damaged & 0xFF);
+    SetQCrc(q, crc, true);
     return q;
 }
 

@@ -12,6 +12,7 @@
 #include "synthesis/Luedc.h"
 #include "synthesis/Lusubqcrc.h"
 #include "synthesis/Msf.h"
+#include "synthesis/Qframe.h"
 #include "synthesis/Sector.h"
 #include "synthesis/Subcode.h"
 
@@ -610,8 +611,8 @@ void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
         return;
     }
     const std::int32_t address = lba + PROGRAM_START;
-    const std::uint16_t crc = Crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q, Q_CRC_SPAN));
-    if (crc != (q[10] << 8 | q[11]))
+    const std::span<const std::uint8_t, Q_FRAME_SIZE> frame(q, Q_FRAME_SIZE);
+    if (!HasValidQCrc(frame, Crc))
     {
         if (LibCryptDisc && Current == 0 && IsLibCryptAddress(address))
         {
@@ -630,8 +631,9 @@ void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
     if (!HasTracks)
         return;
     const TTrackInfo& t = Tracks[Current];
-    const int adr = q[0] & 0x0F;
-    const int control = q[0] >> 4;
+    const TQFields fields = ParseQ(frame);
+    const int adr = fields.Adr;
+    const int control = fields.Control;
     const std::int32_t index = ExpectedIndex(lba);
 
     if (pSet && index != 0 && lba != t.Index1Lba)
@@ -647,60 +649,60 @@ void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
 
     if (control != t.Control)
     {
-        Add(adr == 1   ? fkQPosition
-            : adr == 2 ? fkQCatalog
-                       : fkQIsrc,
+        Add(adr == ADR_POSITION  ? fkQPosition
+            : adr == ADR_CATALOG ? fkQCatalog
+                                 : fkQIsrc,
             lba,
             "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": control " + std::to_string(control) + ", track " +
                 std::to_string(t.Number) + " has " + std::to_string(t.Control));
         return;
     }
-    if (adr == 2 || adr == 3)
+    if (adr == ADR_CATALOG || adr == ADR_ISRC)
     {
         TQFrame want{};
-        if (adr == 2)
+        if (adr == ADR_CATALOG)
             BuildMcnPayload(Disc.Catalog, want);
         else
             BuildIsrcPayload(t.Isrc, want);
-        const bool known = adr == 2 ? !Disc.Catalog.empty() : !t.Isrc.empty();
+        const bool known = adr == ADR_CATALOG ? !Disc.Catalog.empty() : !t.Isrc.empty();
         const bool frameOk = FromBcd(q[9]) == address % FRAMES_PER_SECOND;
         if (!known || !std::equal(q + 1, q + 9, want.begin() + 1) || !frameOk)
         {
-            const std::string what = adr == 2 ? "catalogue" : "ISRC";
+            const std::string what = adr == ADR_CATALOG ? "catalogue" : "ISRC";
             std::string text = "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": ";
             if (!known)
-                text += what + " frame, but the .ccd has no " + what + (adr == 3 ? " for this track" : "");
+                text += what + " frame, but the .ccd has no " + what + (adr == ADR_ISRC ? " for this track" : "");
             else if (!frameOk)
-                text += "absolute frame " + Hex(std::span(q + 9, 1)) + " where " + FramesToStr(address).substr(6) + " belongs";
+                text += "absolute frame " + Hex(std::span(q + 9, 1)) + " where " + FramesToStr(address).substr(6) +
+                        " belongs";
             else
-                text += what + " differs from the .ccd's " + (adr == 2 ? Disc.Catalog : t.Isrc);
-            Add(adr == 2 ? fkQCatalog : fkQIsrc, lba, text);
+                text += what + " differs from the .ccd's " + (adr == ADR_CATALOG ? Disc.Catalog : t.Isrc);
+            Add(adr == ADR_CATALOG ? fkQCatalog : fkQIsrc, lba, text);
         }
         return;
     }
-    if (adr != 1)
+    if (adr != ADR_POSITION)
     {
         Add(fkQPosition, lba,
             "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": mode " + std::to_string(adr) +
                 " has no place in the program area");
         return;
     }
-    const int am = FromBcd(q[7]), as = FromBcd(q[8]), af = FromBcd(q[9]);
-    const int rm = FromBcd(q[3]), rs = FromBcd(q[4]), rf = FromBcd(q[5]);
     std::string problem;
-    if (am < 0 || as < 0 || af < 0 || (am * 60 + as) * 75 + af != address)
+    if (fields.Absolute != address)
         problem = "absolute time " + Hex(std::span(q + 7, 3)) + " where " + FramesToStr(address) + " belongs";
-    else if (FromBcd(q[1]) != t.Number)
+    else if (fields.Track != t.Number)
         problem = "track " + Hex(std::span(q + 1, 1)) + " where track " + std::to_string(t.Number) + " lies";
-    else if (FromBcd(q[2]) != index)
+    else if (fields.Index != index)
         problem = "index " + Hex(std::span(q + 2, 1)) + " where index " + std::to_string(index) + " lies";
     else
     {
-        const std::int32_t rel = rm < 0 || rs < 0 || rf < 0 ? -1 : (rm * 60 + rs) * 75 + rf;
+        const std::int32_t rel = fields.Relative;
         const std::int32_t want = index == 0 ? t.Index1Lba - lba : lba - t.Index1Lba;
         // In a pause the count down may end at 0 on the last sector or on index 1.
         if (rel != want && !(index == 0 && rel == want - 1))
-            problem = "relative time " + Hex(std::span(q + 3, 3)) + " where " + FramesToStr(std::max(want, 0)) + " belongs";
+            problem =
+                "relative time " + Hex(std::span(q + 3, 3)) + " where " + FramesToStr(std::max(want, 0)) + " belongs";
         else if (q[6] != 0)
             problem = "byte 6 is " + Hex(std::span(q + 6, 1)) + ", not 00";
         else
@@ -723,9 +725,7 @@ void TChecker::ExpectNextQ(std::int32_t lba, const std::uint8_t* q, std::int32_t
     std::copy_n(q, Q_FRAME_SIZE, NextQ.begin());
     StepBcdMsf(NextQ.data() + 3, index == 0);
     StepBcdMsf(NextQ.data() + 7, false);
-    const std::uint16_t crc = Crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(NextQ.data(), Q_CRC_SPAN));
-    NextQ[10] = static_cast<std::uint8_t>(crc >> 8);
-    NextQ[11] = static_cast<std::uint8_t>(crc);
+    SetQCrc(NextQ, Crc);
     NextQLba = next;
     NextQIndex = index;
     NextQRelative = nextRelative;
@@ -762,7 +762,8 @@ void TChecker::CheckMain(std::int32_t lba, const std::uint8_t* main)
     PutBcdMsf(header, static_cast<std::uint32_t>(address));
     if (!std::equal(header.begin(), header.end(), main + HEADER_OFFSET))
     {
-        Add(fkHeader, lba, "header address " + Hex(std::span(main + 12, 3)) + " where " + FramesToStr(address) + " belongs");
+        Add(fkHeader, lba,
+            "header address " + Hex(std::span(main + 12, 3)) + " where " + FramesToStr(address) + " belongs");
         return;
     }
     if (mode == 0)
