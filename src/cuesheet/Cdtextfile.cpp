@@ -1,6 +1,5 @@
 #include "cuesheet/Cdtextfile.h"
 
-#include "cuesheet/Lucueaudio.h"
 #include "fileio/Fileio.h"
 #include "synthesis/Cdtextpack.h"
 #include "text/Asciitext.h"

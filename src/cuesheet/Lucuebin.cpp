@@ -1,6 +1,5 @@
 #include "cuesheet/Lucuebin.h"
 
-#include "cuesheet/Lucueaudio.h"
 #include "text/Asciitext.h"
 
 #include <algorithm>

@@ -1,7 +1,5 @@
 #include "fileio/Fileio.h"
 
-#include "fileio/Paths.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -171,7 +169,7 @@ TFile TFile::OpenForWriting(const std::string& path, std::string_view role)
 
 std::string TFile::TemporaryPrefix(const std::string& target)
 {
-    const std::string folder = FolderPrefix(target);
+    const std::string folder = target.substr(0, target.rfind('/') + 1); // empty for a bare name
     return folder + "." + target.substr(folder.size()) + ".sarvex-";
 }
 
