@@ -12,11 +12,6 @@ TLuCueFile::TLuCueFile(const std::string& path) : File(TFile::OpenForReading(pat
 
 TLuCueFile::~TLuCueFile() = default;
 
-std::size_t TLuCueFile::Write(const void*, std::size_t)
-{
-    return 0;
-}
-
 bool TLuCueFile::LocateRaw(std::size_t, TRawBytes&) const
 {
     return false;

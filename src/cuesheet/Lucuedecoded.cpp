@@ -1,7 +1,6 @@
 #include "cuesheet/Lucuedecoded.h"
 
 #include "cuesheet/Avlibrary.h"
-#include "cuesheet/Lucuewav.h"
 #include "text/Asciitext.h"
 
 #include <algorithm>

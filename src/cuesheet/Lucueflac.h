@@ -3,7 +3,7 @@
 
 #include "cuesheet/Lucueaudio.h"
 
-#include <FLAC/stream_decoder.h>
+#include <memory>
 
 class TLuCueFlacFile final : public TLuCueAudioFile
 {
@@ -21,18 +21,8 @@ private:
     void Close();
     void ThrowIfFailed(std::int64_t sample);
 
-    static FLAC__StreamDecoderReadStatus ReadProc(const FLAC__StreamDecoder*, FLAC__byte buffer[], size_t* bytes,
-                                                  void* self);
-    static FLAC__StreamDecoderSeekStatus SeekProc(const FLAC__StreamDecoder*, FLAC__uint64 offset, void* self);
-    static FLAC__StreamDecoderTellStatus TellProc(const FLAC__StreamDecoder*, FLAC__uint64* offset, void* self);
-    static FLAC__StreamDecoderLengthStatus LengthProc(const FLAC__StreamDecoder*, FLAC__uint64* length, void* self);
-    static FLAC__bool EofProc(const FLAC__StreamDecoder*, void* self);
-    static FLAC__StreamDecoderWriteStatus WriteProc(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
-                                                    const FLAC__int32* const buffer[], void* self);
-    static void MetadataProc(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* metadata, void* self);
-    static void ErrorProc(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus status, void* self);
-
-    FLAC__StreamDecoder* Decoder = nullptr;
+    struct TContext;
+    std::unique_ptr<TContext> Context; // while a decoder is open
     std::int64_t FileOffset = 0;
     std::int64_t FileLength = 0;
     std::int64_t Decoded = 0; // samples delivered in this pass, for messages

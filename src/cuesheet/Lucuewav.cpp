@@ -195,8 +195,3 @@ bool TLuCueWavFile::LocateRaw(std::size_t count, TRawBytes& raw) const
     raw = {&Descriptor(), DataStart + Position, BytesLeft(count, DataLength), this};
     return true;
 }
-
-std::size_t TLuCueWavFile::Write(const void*, std::size_t)
-{
-    return 0;
-}
