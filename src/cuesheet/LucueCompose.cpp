@@ -1,11 +1,11 @@
 // The sector composer: main channel and subchannel symbols of runs of absolute addresses.
 #include "cuesheet/Lucue.h"
 
-#include "synthesis/Msf.h"
-#include "synthesis/Qframe.h"
 #include "synthesis/Errorcorrectmode1.h"
 #include "synthesis/Errorcorrectsubcode.h"
 #include "synthesis/Lusubqcrc.h"
+#include "synthesis/Msf.h"
+#include "synthesis/Qframe.h"
 #include "synthesis/Subcode.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "cuesheet/Subqpatch.h"
 
 #include "cuesheet/Lucue.h"
-#include "synthesis/Msf.h"
-#include "synthesis/Qframe.h"
 #include "fileio/Paths.h"
 #include "synthesis/Lusubqcrc.h"
+#include "synthesis/Msf.h"
+#include "synthesis/Qframe.h"
 
 #include "fileio/Fileio.h"
 #include "text/Asciitext.h"

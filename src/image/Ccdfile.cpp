@@ -1,10 +1,10 @@
 #include "image/Ccdfile.h"
 
 #include "cuesheet/Lucue.h"
-#include "synthesis/Msf.h"
 #include "fileio/Fileio.h"
 #include "image/Inifile.h"
 #include "synthesis/Cdtextpack.h"
+#include "synthesis/Msf.h"
 
 #include <algorithm>
 #include <array>
