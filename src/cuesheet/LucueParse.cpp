@@ -631,15 +631,7 @@ void TSheetReader::Read(const std::string& text)
         pos = 3;
     while (pos < text.size() && Sheet.ErrorCode == 0)
     {
-        // A line ends at CR, LF or CR LF.
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string_view original(text.data() + pos, end - pos);
-        pos = end;
-        if (pos < text.size())
-            pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
-        ReadLine(original, ++lineNo);
+        ReadLine(NextLine(text, pos), ++lineNo);
     }
     if (Sheet.ErrorCode == 0 && !Names)
         Finish();

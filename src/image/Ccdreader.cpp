@@ -127,13 +127,7 @@ bool TParser::Parse(std::string_view text)
     while (at < text.size())
     {
         ++Line;
-        std::size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string_view::npos)
-            end = text.size();
-        const std::string_view line = TrimBlanks(text.substr(at, end - at));
-        at = end;
-        if (at < text.size())
-            at += text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
+        const std::string_view line = TrimBlanks(NextLine(text, at));
 
         if (line.empty() || line[0] == ';')
             continue;

@@ -51,17 +51,7 @@ bool TIniFile::Load()
     std::size_t pos = 0;
     while (pos < text.size())
     {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string_view line(text.data() + pos, end - pos);
-        // One line end: CR LF, LF or a lone CR.
-        pos = end;
-        if (pos < text.size() && text[pos] == '\r')
-            ++pos;
-        if (pos < text.size() && text[pos] == '\n')
-            ++pos;
-
+        const std::string_view line = NextLine(text, pos);
         const std::string_view body = TrimBlanks(line);
         const std::size_t close = body.find(']');
         if (!body.empty() && body.front() == '[' && close != std::string_view::npos)

@@ -52,6 +52,16 @@ std::string_view TrimControls(std::string_view text)
     return TrimBy(text, [](char c) { return static_cast<unsigned char>(c) <= 32; });
 }
 
+std::string_view NextLine(std::string_view text, std::size_t& pos)
+{
+    const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+    const std::string_view line = text.substr(pos, end - pos);
+    pos = end;
+    if (pos < text.size())
+        pos += text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n' ? 2 : 1;
+    return line;
+}
+
 std::string_view Unquote(std::string_view text)
 {
     return text.size() >= 2 && text.front() == '"' && text.back() == '"' ? text.substr(1, text.size() - 2) : text;

@@ -30,6 +30,10 @@ std::string_view TrimBlanks(std::string_view text);
 // Without leading and trailing spaces and control characters, anything up to 32 (a sheet's line).
 std::string_view TrimControls(std::string_view text);
 
+// The line of text that starts at pos, without its end; pos moves past one line end: CR LF, LF or a
+// lone CR. The last line needs no end.
+std::string_view NextLine(std::string_view text, std::size_t& pos);
+
 // One pair of double quotes around the whole text dropped; anything else as it is.
 std::string_view Unquote(std::string_view text);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
 namespace {
 
@@ -28,6 +29,15 @@ TEST(AsciitextTest, FoldsTrimsAndUnquotesAsciiOnly)
     EXPECT_EQ(Unquote("\"a b\""), "a b");
     EXPECT_EQ(Unquote("\"a\" b"), "\"a\" b");
     EXPECT_EQ(Unquote("\""), "\"");
+}
+
+TEST(AsciitextTest, SplitsLinesAtCrLfLfOrLoneCr)
+{
+    const std::string_view text = "a\r\nb\rc\n\n\r\nd";
+    std::vector<std::string_view> lines;
+    for (std::size_t pos = 0; pos < text.size();)
+        lines.push_back(NextLine(text, pos));
+    EXPECT_EQ(lines, (std::vector<std::string_view>{"a", "b", "c", "", "", "d"}));
 }
 
 TEST(AsciitextTest, GroupsThousands)
