@@ -3,8 +3,8 @@
 // and a refusal always says why.
 #include "FuzzSupport.h"
 
-#include "cuesheet/Lucueaudio.h"
-#include "cuesheet/Lucuewav.h"
+#include "sources/Audiosource.h"
+#include "sources/Wavesource.h"
 #include "synthesis/Msf.h"
 
 #include <algorithm>

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "cuesheet/Cuetrack.h"
-#include "cuesheet/Lucueaudio.h"
-#include "cuesheet/Lucuebin.h"
 #include "cuesheet/Subqpatch.h"
+#include "sources/Audiosource.h"
+#include "sources/Sourcefile.h"
 #include "synthesis/Msf.h"
 #include "synthesis/Sector.h"
 

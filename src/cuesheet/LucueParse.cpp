@@ -3,12 +3,14 @@
 
 #include "cuesheet/Cdtextfile.h"
 #include "cuesheet/Cuetext.h"
-#include "cuesheet/Lucueaudio.h"
-#include "cuesheet/Lucuemotorola.h"
-#include "cuesheet/Lucuewav.h"
-#include "synthesis/Msf.h"
 #include "fileio/Fileio.h"
 #include "fileio/Paths.h"
+#include "sources/Audioprobe.h"
+#include "sources/Audiosource.h"
+#include "sources/Binarysource.h"
+#include "sources/Motorolasource.h"
+#include "sources/Wavesource.h"
+#include "synthesis/Msf.h"
 #include "text/Asciitext.h"
 
 #include <algorithm>

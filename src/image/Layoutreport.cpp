@@ -1,7 +1,7 @@
 #include "image/Layoutreport.h"
 
 #include "cuesheet/Lucue.h"
-#include "cuesheet/Lucueaudio.h"
+#include "sources/Audiosource.h"
 #include "synthesis/Msf.h"
 
 #include <algorithm>

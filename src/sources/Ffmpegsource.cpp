@@ -1,6 +1,6 @@
-#include "cuesheet/Lucuedecoded.h"
+#include "sources/Ffmpegsource.h"
 
-#include "cuesheet/Avlibrary.h"
+#include "sources/Avlibrary.h"
 #include "text/Asciitext.h"
 
 #include <algorithm>

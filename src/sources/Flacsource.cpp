@@ -1,4 +1,4 @@
-#include "cuesheet/Lucueflac.h"
+#include "sources/Flacsource.h"
 
 #include <FLAC/stream_decoder.h>
 

@@ -1,8 +1,7 @@
 // WAVE data file source: presents only the body of the "data" chunk.
 #pragma once
 
-#include "cuesheet/Lucuebin.h"
-
+#include "sources/Sourcefile.h"
 
 struct TWaveInfo
 {

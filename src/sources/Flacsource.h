@@ -1,7 +1,7 @@
 // FLAC source: libFLAC with frame CRCs checked and the MD5 of the audio checked at the end of a full pass.
 #pragma once
 
-#include "cuesheet/Lucueaudio.h"
+#include "sources/Audiosource.h"
 
 #include <memory>
 

@@ -1,4 +1,5 @@
-// Data file sources: a file named by a FILE command, presented as a byte sequence of track data.
+// The base of the data file sources: a file named by a FILE command, presented as a byte sequence of
+// track data. The sources themselves are in this folder, one unit each.
 #pragma once
 
 #include "fileio/Fileio.h"
@@ -100,14 +101,4 @@ private:
     std::unique_ptr<std::uint8_t[]> Buffer;
     std::int64_t BufferStart = 0;
     std::size_t BufferLength = 0;
-};
-
-// The whole file is track data.
-class TLuCueBinFile final : public TLuCueFile
-{
-public:
-    explicit TLuCueBinFile(const std::string& path);
-    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
-    std::size_t Read(void* buffer, std::size_t count) override;
-    bool LocateRaw(std::size_t count, TRawBytes& raw) const override;
 };

@@ -1,6 +1,6 @@
-#include "cuesheet/Lucuewav.h"
+#include "sources/Wavesource.h"
 
-#include "cuesheet/Lucueaudio.h"
+#include "sources/Audiosource.h"
 
 #include "fileio/Paths.h"
 #include "synthesis/Sector.h"
