@@ -3,8 +3,9 @@
 // read the same bytes again after a backward seek; anything else may only be refused as audio is.
 #include "FuzzSupport.h"
 
-#include "cuesheet/Lucueaudio.h"
-#include "cuesheet/Lucuewav.h"
+#include "sources/Audioprobe.h"
+#include "sources/Audiosource.h"
+#include "sources/Wavesource.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -4,6 +4,7 @@
 #include "FuzzSupport.h"
 
 #include "cuesheet/Lucue.h"
+#include "fileio/Paths.h"
 #include "image/Ccdfile.h"
 #include "image/Conversion.h"
 #include "image/Layoutreport.h"

@@ -3,9 +3,9 @@
 // and a refusal always says why.
 #include "FuzzSupport.h"
 
-#include "cuesheet/Lucueaudio.h"
-#include "cuesheet/Lucuewav.h"
-#include "cuesheet/Tpos.h"
+#include "sources/Audiosource.h"
+#include "sources/Wavesource.h"
+#include "synthesis/Msf.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -4,6 +4,7 @@
 #include "cli/Sheetconversion.h"
 #include "cli/Signals.h"
 #include "cuesheet/Lucue.h"
+#include "fileio/Paths.h"
 #include "image/Conversion.h"
 #include "image/Outputplan.h"
 

@@ -1,9 +1,10 @@
 #include "cli/Options.h"
 
+#include "text/Asciitext.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <string_view>
 
@@ -105,14 +106,6 @@ std::string ShownNames(const CLI::Option& option)
     return names;
 }
 
-bool HasExtension(const std::string& path, std::string_view ext)
-{
-    if (path.size() < ext.size())
-        return false;
-    return std::equal(ext.begin(), ext.end(), path.end() - static_cast<std::ptrdiff_t>(ext.size()),
-                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
-}
-
 // The combinations that make no sense, and sheets that are folders or globs that matched nothing
 // (the shell passes those on unexpanded).
 std::string CheckCombination(const TCliOptions& options)
@@ -133,7 +126,7 @@ std::string CheckCombination(const TCliOptions& options)
     if (options.Layout ? (options.Paths.size() != 1 || convertOptions) : options.Paths.empty())
         return "sarvex-cli: wrong arguments\n";
     const std::vector<std::string>& paths = options.Paths;
-    const bool ccdGiven = paths.size() == 2 && !HasExtension(paths[1], ".cue");
+    const bool ccdGiven = paths.size() == 2 && !EndsWithIgnoreCase(paths[1], ".cue");
     if (ccdGiven && !options.OutputDir.empty())
         return "sarvex-cli: CCD_FILE and --output-dir cannot be given together\n";
     if (!options.SubQPatch.empty() && options.NoSubQPatch)
@@ -142,7 +135,7 @@ std::string CheckCombination(const TCliOptions& options)
         return "sarvex-cli: --subq-patch cannot be given with more than one CUE_FILE\n";
     if (paths.size() > 2)
         for (const std::string& path : paths)
-            if (HasExtension(path, ".ccd"))
+            if (EndsWithIgnoreCase(path, ".ccd"))
                 return "sarvex-cli: CCD_FILE cannot be given with more than one CUE_FILE (\"" + path + "\")\n";
     for (std::size_t i = 0; i < (ccdGiven ? 1 : paths.size()); ++i)
     {
@@ -161,7 +154,7 @@ void SortPaths(TCliOptions& options)
     const std::vector<std::string>& paths = options.Paths;
     if (options.Verify)
         options.CcdPath = paths.empty() ? std::string() : paths[0];
-    else if (paths.size() == 2 && !HasExtension(paths[1], ".cue"))
+    else if (paths.size() == 2 && !EndsWithIgnoreCase(paths[1], ".cue"))
     {
         options.Sheets = {paths[0]};
         options.CcdPath = paths[1];

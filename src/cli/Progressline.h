@@ -1,7 +1,7 @@
 // The single updating progress line that sarvex-cli draws on a terminal.
 #pragma once
 
-#include "cuesheet/Lucueaudio.h"
+#include "sources/Audiosource.h"
 #include "image/Conversion.h"
 
 #include <string>

@@ -3,6 +3,7 @@
 #include "cuesheet/Cuetext.h"
 #include "cuesheet/Lucue.h"
 #include "fileio/Fileio.h"
+#include "fileio/Paths.h"
 #include "image/Conversion.h"
 #include "image/Outputplan.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli/Options.h"
-#include "cuesheet/Lucueaudio.h"
+#include "sources/Audiosource.h"
 
 #include <cstdint>
 #include <functional>

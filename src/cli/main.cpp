@@ -6,6 +6,7 @@
 #include "cli/Sheetconversion.h"
 #include "cli/Signals.h"
 #include "cuesheet/Lucue.h"
+#include "fileio/Paths.h"
 #include "image/Conversion.h"
 #include "image/Layoutreport.h"
 #include "image/Verifier.h"

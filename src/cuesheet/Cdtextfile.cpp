@@ -1,8 +1,8 @@
 #include "cuesheet/Cdtextfile.h"
 
-#include "cuesheet/Lucueaudio.h"
 #include "fileio/Fileio.h"
 #include "synthesis/Cdtextpack.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <array>

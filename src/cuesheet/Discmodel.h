@@ -3,7 +3,7 @@
 // .ccd reader fills it again from a set's control file, so both sides compare like with like.
 #pragma once
 
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 
 #include <array>
 #include <cstddef>

@@ -3,9 +3,10 @@
 
 #include "cuesheet/Cuetrack.h"
 #include "cuesheet/Discmodel.h"
-#include "cuesheet/Lucueaudio.h"
-#include "cuesheet/Lucuebin.h"
 #include "cuesheet/Subqpatch.h"
+#include "sources/Audiosource.h"
+#include "sources/Sourcefile.h"
+#include "synthesis/Msf.h"
 #include "synthesis/Sector.h"
 
 #include <array>
@@ -22,12 +23,10 @@ inline constexpr int MAX_TRACKS = 99;
 inline constexpr int MAX_TRACK_NUMBER = 99;
 inline constexpr int FULL_TOC_SIZE = 2820;
 inline constexpr std::int32_t LEAD_OUT_TRACK = 0xAA;
-// Absolute address of LBA 0: the first track's two-second pregap is never written.
-inline constexpr std::int32_t PROGRAM_START = 150;
 // The last lead-out address that the two BCD digits of minutes in the TOC and Q frames can hold: 99:59:74.
-inline constexpr std::int32_t MAX_LEAD_OUT = 100 * 60 * 75 - 1;
+inline constexpr std::int32_t MAX_LEAD_OUT = 100 * FRAMES_PER_MINUTE - 1;
 // The shortest track the Red Book allows, four seconds; shorter ones are loaded with a warning.
-inline constexpr std::int32_t MIN_TRACK_LENGTH = 4 * 75;
+inline constexpr std::int32_t MIN_TRACK_LENGTH = 4 * FRAMES_PER_SECOND;
 
 // Command groups of the packed load status.
 enum TCueErrorGroup : std::uint32_t
@@ -181,9 +180,9 @@ public:
 
     // Q-frame schedule: ISRC and catalogue frames every Interval sectors from Offset (absolute).
     std::int32_t IsrcInterval = 0;
-    std::int32_t IsrcOffset = 150;
+    std::int32_t IsrcOffset = PROGRAM_START;
     std::int32_t McnInterval = 0;
-    std::int32_t McnOffset = 150;
+    std::int32_t McnOffset = PROGRAM_START;
 
     // LibCrypt side-car: whole Q frames that replace the composed ones, sorted by address, and the
     // file they came from (empty when none). Set by AttachSubQPatches after loading.

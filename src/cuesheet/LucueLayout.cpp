@@ -1,7 +1,7 @@
 // Disc layout: the address table, the TOC table and the ISRC/catalogue Q-frame schedule.
 #include "cuesheet/Lucue.h"
 
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 
 #include <algorithm>
 #include <bitset>

@@ -3,12 +3,15 @@
 
 #include "cuesheet/Cdtextfile.h"
 #include "cuesheet/Cuetext.h"
-#include "cuesheet/Filenames.h"
-#include "cuesheet/Lucueaudio.h"
-#include "cuesheet/Lucuemotorola.h"
-#include "cuesheet/Lucuewav.h"
-#include "cuesheet/Tpos.h"
 #include "fileio/Fileio.h"
+#include "fileio/Paths.h"
+#include "sources/Audioprobe.h"
+#include "sources/Audiosource.h"
+#include "sources/Binarysource.h"
+#include "sources/Motorolasource.h"
+#include "sources/Wavesource.h"
+#include "synthesis/Msf.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <vector>
@@ -18,28 +21,6 @@ namespace {
 // A track's end is kept within this many sectors of its last index, so that the positions stay within
 // 32 bits until the length rule refuses the disc (about 39 GB of raw sectors per track).
 constexpr std::int64_t MAX_TRACK_SECTORS = std::int64_t(1) << 24;
-
-bool IsBlankOrControl(char c)
-{
-    return static_cast<unsigned char>(c) <= 32;
-}
-char UpperAscii(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && IsBlankOrControl(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlankOrControl(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 std::string_view TrimLeftBlanks(std::string_view s)
 {
@@ -81,12 +62,6 @@ struct TCueCommand
     std::string_view ArgOriginal;
     std::uint32_t LineNo = 0;
 };
-
-// One pair of quotes around a whole argument is dropped.
-std::string_view Unquote(std::string_view s)
-{
-    return s.size() >= 2 && s.front() == '"' && s.back() == '"' ? s.substr(1, s.size() - 2) : s;
-}
 
 // Rippers write all zeros for a disc or track that has no code.
 bool IsAllZero(std::string_view code)
@@ -195,14 +170,6 @@ std::int64_t TSheetReader::FileEndPosition() const
 // A handler applies the rules of its command in order and returns the reason of the first that fails.
 using TCommandHandler = TCueErrorReason (*)(TSheetReader&, const TCueCommand&);
 
-// The text of a CD-TEXT line: one pair of double quotes stripped, the rest as written.
-std::string_view TextValue(std::string_view value)
-{
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-        value = value.substr(1, value.size() - 2);
-    return value;
-}
-
 // Text lines are never an error: before the first TRACK they belong to the disc, after it to the
 // track. DISC_ID, GENRE and UPC_EAN belong to the disc wherever they stand.
 void StoreText(TSheetReader& reader, std::uint8_t type, std::string_view value, std::uint32_t lineNo)
@@ -210,7 +177,7 @@ void StoreText(TSheetReader& reader, std::uint8_t type, std::string_view value, 
     TLuCueTrack* track = reader.CurrentTrack();
     const bool discOnly = type == ptDiscId || type == ptGenre || type == ptUpcIsrc;
     TCueText& text = track && !discOnly ? track->Text : reader.Sheet.DiscText;
-    text.Set(type, TextValue(value), lineNo);
+    text.Set(type, Unquote(value), lineNo);
     text.FromTextLine = text.FromTextLine || !text.Get(type).empty();
 }
 
@@ -264,7 +231,7 @@ TCueErrorReason HandleCatalog(TSheetReader& reader, const TCueCommand& command)
     if (reader.CatalogGiven)
         return erGivenTwice;
     const std::string_view arg = Unquote(command.Arg);
-    if (arg.size() != 13 || !std::all_of(arg.begin(), arg.end(), IsDigit))
+    if (arg.size() != 13 || !std::all_of(arg.begin(), arg.end(), IsAsciiDigit))
         return erBadArgument;
     if (!IsAllZero(arg))
     {
@@ -470,7 +437,7 @@ TCueErrorReason HandleIsrc(TSheetReader& reader, const TCueCommand& command)
     code.erase(std::remove(code.begin(), code.end(), '-'), code.end());
     bool valid = code.size() == 12;
     for (std::size_t i = 0; valid && i < 12; ++i)
-        valid = IsDigit(code[i]) || (i < 5 && code[i] >= 'A' && code[i] <= 'Z');
+        valid = IsAsciiDigit(code[i]) || (i < 5 && code[i] >= 'A' && code[i] <= 'Z');
     if (!valid)
         return erBadArgument;
     if (!IsAllZero(code))
@@ -568,7 +535,7 @@ TCueErrorReason HandleIndex(TSheetReader& reader, const TCueCommand& command)
         return erBadArgument;
     const std::int32_t position = MsfToFrames(msf);
     std::int32_t number = 100;
-    if (!TryStrToInt(Trim(arg.substr(0, blank)), number))
+    if (!TryStrToInt(TrimControls(arg.substr(0, blank)), number))
         number = 100;
     if (static_cast<std::uint32_t>(number) > MAX_INDEX)
         return erBadArgument;
@@ -660,15 +627,7 @@ void TSheetReader::Read(const std::string& text)
         pos = 3;
     while (pos < text.size() && Sheet.ErrorCode == 0)
     {
-        // A line ends at CR, LF or CR LF.
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string_view original(text.data() + pos, end - pos);
-        pos = end;
-        if (pos < text.size())
-            pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
-        ReadLine(original, ++lineNo);
+        ReadLine(NextLine(text, pos), ++lineNo);
     }
     if (Sheet.ErrorCode == 0 && !Names)
         Finish();
@@ -695,7 +654,7 @@ void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
 {
     // Keywords and arguments are checked upper-cased; file names keep their case,
     // taken from the original line at the same positions.
-    const std::string_view trimmedOriginal = Trim(original);
+    const std::string_view trimmedOriginal = TrimControls(original);
     if (trimmedOriginal.empty())
         return;
     Upper.assign(trimmedOriginal);
@@ -748,33 +707,16 @@ void TSheetReader::Finish()
 
 std::string TLuCueSheet::ResolvePath(std::string_view name) const
 {
-    name = Trim(name);
+    name = TrimControls(name);
     if (name.empty())
         return {};
-    name = Unquote(name);
-    const std::size_t slash = CuePath.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : CuePath.substr(0, slash + 1);
-    std::string path(name);
-    // Sheets made on Windows separate folders with backslashes.
-    std::replace(path.begin(), path.end(), '\\', '/');
-    if (path.empty() || path[0] != '/')
-        path = folder + path;
-    if (IsRegularFile(path))
-        return path;
-    std::string found = CaseInsensitiveLookup(path);
-    // A sheet made on another machine may name its files by a Windows drive path: look for them beside it.
-    if (!IsRegularFile(found) && IsDrivePath(name))
-        found = CaseInsensitiveLookup(folder + std::string(name.substr(name.find_last_of("\\/") + 1)));
-    return found;
+    return ResolveBesideSheet(CuePath, Unquote(name));
 }
 
 std::string TLuCueSheet::NoteFileTried(std::string_view name)
 {
     TriedFilePath = ResolvePath(name);
-    name = Trim(name);
-    if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
-        name = name.substr(1, name.size() - 2);
-    TriedFileName = name;
+    TriedFileName = Unquote(TrimControls(name));
     return TriedFilePath;
 }
 

@@ -1,6 +1,7 @@
 #include "cuesheet/Sectorcomposer.h"
 
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
+#include "synthesis/Qframe.h"
 #include "synthesis/Subcode.h"
 
 #include <algorithm>
@@ -22,7 +23,7 @@ constexpr std::array<std::uint8_t, 256> MakeBcdTable()
 }
 constexpr std::array<std::uint8_t, 256> BCD = MakeBcdTable();
 // A pause shorter than this before the next index 1 raises the P flag ahead of it.
-constexpr std::uint32_t P_FLAG_LEAD = 150;
+constexpr std::uint32_t P_FLAG_LEAD = 2 * FRAMES_PER_SECOND;
 
 void PutSyncAndHeader(TRawSector& main, TMsf msf, std::uint8_t mode)
 {
@@ -254,10 +255,8 @@ void TSectorComposer::ComposePQ(std::int32_t r, const TLuCueTrack& track, std::u
     std::int64_t relativeNow = relative;
     TMsfCounter rel(static_cast<std::uint32_t>(std::max<std::int64_t>(relative, 0)));
     TMsfCounter abs(address);
-    TQFrame position{};
-    position[0] = static_cast<std::uint8_t>(control | 1);
-    position[1] = ToBcd(static_cast<unsigned>(row.TrackNumber));
-    position[2] = ToBcd(static_cast<unsigned>(row.IndexNumber));
+    // The loop puts each sector's times in; they move on without a division.
+    TQFrame position = BuildPositionQ({control >> 4, row.TrackNumber, row.IndexNumber, 0, 0});
     std::int64_t isrcDue = NextDue(address, Sheet.IsrcOffset, Sheet.IsrcInterval, !track.Isrc.empty());
     std::int64_t mcnDue = NextDue(address, Sheet.McnOffset, Sheet.McnInterval, !Sheet.Catalog.empty());
     // Built only when the run holds a frame of theirs: most single sectors do not.
@@ -312,9 +311,7 @@ void TSectorComposer::ComposePQ(std::int32_t r, const TLuCueTrack& track, std::u
         {
             (*q)[9] = BCD[abs.Msf.Frame];
         }
-        const std::uint16_t crc = SubQCrc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q->data(), Q_CRC_SPAN));
-        (*q)[10] = static_cast<std::uint8_t>(crc >> 8);
-        (*q)[11] = static_cast<std::uint8_t>(crc & 0xFF);
+        SetQCrc(*q, SubQCrc);
 
         sub[s].P = pauseRule.Pause(firstOfRow, static_cast<std::uint32_t>(a)) ? pauseFrame : silentFrame;
         sub[s].Q = *q;

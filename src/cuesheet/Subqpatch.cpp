@@ -1,11 +1,13 @@
 #include "cuesheet/Subqpatch.h"
 
-#include "cuesheet/Filenames.h"
 #include "cuesheet/Lucue.h"
-#include "cuesheet/Tpos.h"
+#include "fileio/Paths.h"
 #include "synthesis/Lusubqcrc.h"
+#include "synthesis/Msf.h"
+#include "synthesis/Qframe.h"
 
 #include "fileio/Fileio.h"
+#include "text/Asciitext.h"
 
 #include <dirent.h>
 
@@ -32,15 +34,6 @@ constexpr TPayload SBI_PAYLOADS[] = {
     {sqAbsolute, 7, 3},
 };
 
-bool IsBcd(std::uint8_t b)
-{
-    return (b >> 4) <= 9 && (b & 0x0F) <= 9;
-}
-unsigned FromBcd(std::uint8_t b)
-{
-    return (b >> 4) * 10u + (b & 0x0Fu);
-}
-
 std::string HexMsf(const std::uint8_t* msf)
 {
     char text[16];
@@ -51,17 +44,6 @@ std::string HexMsf(const std::uint8_t* msf)
 std::string AddressText(std::int32_t address)
 {
     return MsfToStr(FramesToMsf(static_cast<std::uint32_t>(address)));
-}
-
-std::string BaseName(std::string_view path)
-{
-    const std::size_t slash = path.rfind('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
-bool EndsWithIgnoreCase(std::string_view text, std::string_view tail)
-{
-    return text.size() >= tail.size() && EqualsIgnoreCase(text.substr(text.size() - tail.size()), tail);
 }
 
 bool ReadSideCar(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error)
@@ -105,18 +87,8 @@ TQFrame PositionQFrame(const TLuCueSheet& sheet, std::int32_t address)
     const std::int64_t sectorInRow = std::int64_t(address) - row.StartAddress;
     const std::int64_t relative =
         row.IndexNumber == 0 ? row.RelativeStart - sectorInRow : row.RelativeStart + sectorInRow;
-    const TMsf rel = FramesToMsf(static_cast<std::uint32_t>(std::max<std::int64_t>(relative, 0)));
-    const TMsf abs = FramesToMsf(static_cast<std::uint32_t>(address));
-    q[0] = static_cast<std::uint8_t>((track ? track->GetControl() : 0) | 1);
-    q[1] = ToBcd(static_cast<unsigned>(row.TrackNumber));
-    q[2] = ToBcd(static_cast<unsigned>(row.IndexNumber));
-    q[3] = ToBcd(rel.Minute);
-    q[4] = ToBcd(rel.Second);
-    q[5] = ToBcd(rel.Frame);
-    q[7] = ToBcd(abs.Minute);
-    q[8] = ToBcd(abs.Second);
-    q[9] = ToBcd(abs.Frame);
-    return q;
+    return BuildPositionQ({(track ? track->GetControl() : 0) >> 4, row.TrackNumber, row.IndexNumber,
+                           static_cast<std::int32_t>(std::max<std::int64_t>(relative, 0)), address});
 }
 
 } // namespace
@@ -182,19 +154,18 @@ bool ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat form
             pos += SBI_ADDRESS_SIZE + payload.Size;
         }
 
-        if (!IsBcd(at[0]) || !IsBcd(at[1]) || !IsBcd(at[2]) || FromBcd(at[1]) >= 60 || FromBcd(at[2]) >= 75)
+        patch.Address = BcdMsfToFrames(std::span<const std::uint8_t, 3>(at, 3));
+        if (patch.Address < 0 || FromBcd(at[1]) >= 60 || FromBcd(at[2]) >= FRAMES_PER_SECOND)
         {
             error = recordText + " has the invalid address " + HexMsf(at);
             return false;
         }
-        patch.Address = static_cast<std::int32_t>((FromBcd(at[0]) * 60 + FromBcd(at[1])) * 75 + FromBcd(at[2]));
         if (patch.Address < PROGRAM_START || patch.Address >= leadOut)
         {
             error = prefix + "sector " + AddressText(patch.Address) + " is outside the disc";
             return false;
         }
-        if (patch.Kind == sqFrame && crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(
-                                         patch.Bytes.data(), Q_CRC_SPAN)) == ((patch.Bytes[10] << 8) | patch.Bytes[11]))
+        if (patch.Kind == sqFrame && HasValidQCrc(patch.Bytes, crc))
             result.Warnings.push_back(prefix + "the frame at " + AddressText(patch.Address) +
                                       " has a valid CRC and protects nothing");
         parsed.push_back(entry);
@@ -234,14 +205,11 @@ TSubQPatchFormat SubQPatchFormatOf(std::string_view path, std::span<const std::u
 
 std::string FindSubQPatchFile(const std::string& cuePath)
 {
-    const std::size_t slash = cuePath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : cuePath.substr(0, slash + 1);
+    const std::string folder = FolderPrefix(cuePath);
     std::string base = BaseName(cuePath);
-    const std::size_t dot = base.rfind('.');
-    if (dot != std::string::npos)
-        base.resize(dot);
+    base.resize(base.size() - FileExtOf(base).size());
 
-    DIR* dir = ::opendir(folder.c_str());
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
         return {};
     // Of several spellings of one name the first in byte order wins, whatever the listing order.
@@ -254,7 +222,7 @@ std::string FindSubQPatchFile(const std::string& cuePath)
             if (EqualsIgnoreCase(entryName, base + (i == 0 ? ".lsd" : ".sbi")) &&
                 (found[i].empty() || entryName < found[i]))
             {
-                const std::string path = (slash == std::string::npos ? std::string() : folder) + std::string(entryName);
+                const std::string path = folder + std::string(entryName);
                 if (IsRegularFile(path))
                     found[i] = entryName;
             }
@@ -264,7 +232,7 @@ std::string FindSubQPatchFile(const std::string& cuePath)
     for (const std::string& name : found)
     {
         if (!name.empty())
-            return (slash == std::string::npos ? std::string() : folder) + name;
+            return folder + name;
     }
     return {};
 }
@@ -277,10 +245,7 @@ TQFrame PatchedQFrame(const TSubQPatch& patch, const TQFrame& normal, const TLuS
     const TPayload& payload = SBI_PAYLOADS[patch.Kind - sqControl];
     std::copy_n(patch.Bytes.begin() + static_cast<std::ptrdiff_t>(payload.First), payload.Size,
                 q.begin() + static_cast<std::ptrdiff_t>(payload.First));
-    const auto damaged =
-        static_cast<std::uint16_t>(~crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q.data(), Q_CRC_SPAN)));
-    q[10] = static_cast<std::uint8_t>(damaged >> 8);
-    q[11] = static_cast<std::uint8_t>(damaged & 0xFF);
+    SetQCrc(q, crc, true);
     return q;
 }
 

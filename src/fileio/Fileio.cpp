@@ -73,14 +73,6 @@ bool IsRegularFile(const std::string& path)
     return PathKind(path) == pkRegular;
 }
 
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::int64_t FreeSpace(const std::string& folder)
 {
     if (const std::int64_t assumed = TFile::AssumedFreeSpace.load(); assumed >= 0)
@@ -177,8 +169,7 @@ TFile TFile::OpenForWriting(const std::string& path, std::string_view role)
 
 std::string TFile::TemporaryPrefix(const std::string& target)
 {
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string folder = target.substr(0, target.rfind('/') + 1); // empty for a bare name
     return folder + "." + target.substr(folder.size()) + ".sarvex-";
 }
 

@@ -29,9 +29,6 @@ bool IsRegularFile(const std::string& path);
 // True when both paths name one existing file (same device and inode).
 bool IsSameFile(const std::string& a, const std::string& b);
 
-// The folder part of a path as the file system sees it: "." for a bare name, "/" for the root.
-std::string FolderOf(const std::string& path);
-
 // Bytes an unprivileged writer may still put into the folder's volume, or -1 when it cannot be told.
 std::int64_t FreeSpace(const std::string& folder);
 

@@ -5,6 +5,7 @@
 #include "image/Ccdformat.h"
 #include "image/Inifile.h"
 #include "synthesis/Cdtextpack.h"
+#include "synthesis/Msf.h"
 
 #include <cstdio>
 #include <stdexcept>

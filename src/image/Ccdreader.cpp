@@ -2,6 +2,8 @@
 
 #include "fileio/Fileio.h"
 #include "image/Inifile.h"
+#include "synthesis/Msf.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <map>
@@ -12,23 +14,14 @@ namespace {
 
 constexpr std::size_t MAX_FILE_SIZE = 16u << 20;
 constexpr std::int32_t MAX_ENTRIES = 1000; // 99 tracks and the A0-A2 points need 102
-constexpr std::int32_t MAX_LBA = 255 * 4500;
+constexpr std::int32_t MAX_LBA = 255 * FRAMES_PER_MINUTE;
 constexpr std::int32_t MIN_LBA = -450150;               // the lead-in's addresses, as some tools write them
 constexpr std::int32_t MAX_CD_TEXT_PACKS = 4 * 8 * 256; // as many as the writer takes
-
-std::string Lower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 // A folded name against one of the vocabulary's.
 bool Is(std::string_view folded, std::string_view name)
 {
-    return folded == Lower(name);
+    return folded == ToLowerAscii(name);
 }
 
 // At most 40 characters of a line for a message, anything unprintable shown as '?'.
@@ -79,10 +72,10 @@ std::optional<std::int64_t> ParseNumber(std::string_view text)
 // "name n" with n a decimal number: the number, else nullopt.
 std::optional<std::int32_t> NumberedName(std::string_view folded, std::string_view name)
 {
-    const std::string prefix = Lower(name) + " ";
+    const std::string prefix = ToLowerAscii(name) + " ";
     if (folded.size() <= prefix.size() || folded.substr(0, prefix.size()) != prefix)
         return std::nullopt;
-    const auto n = ParseNumber(TrimIniBlanks(folded.substr(prefix.size())));
+    const auto n = ParseNumber(TrimBlanks(folded.substr(prefix.size())));
     if (!n || *n < 0 || *n > 99999)
         return std::nullopt;
     return static_cast<std::int32_t>(*n);
@@ -149,7 +142,7 @@ bool TParser::Parse(std::string_view text)
     while (lines.Next(raw))
     {
         Line = lines.Number();
-        const std::string_view line = TrimIniBlanks(raw);
+        const std::string_view line = TrimBlanks(raw);
         if (line.empty() || line[0] == ';')
             continue;
         if (line.find('\0') != std::string_view::npos)
@@ -158,7 +151,7 @@ bool TParser::Parse(std::string_view text)
         {
             if (line.back() != ']')
                 return Fail(Line, "a section header without its closing \"]\"");
-            if (!StartSection(TrimIniBlanks(line.substr(1, line.size() - 2))))
+            if (!StartSection(TrimBlanks(line.substr(1, line.size() - 2))))
                 return false;
             continue;
         }
@@ -178,7 +171,7 @@ bool TParser::Parse(std::string_view text)
 
 bool TParser::StartSection(std::string_view name)
 {
-    const std::string folded = Lower(name);
+    const std::string folded = ToLowerAscii(name);
     if (folded.empty())
         return Fail(Line, "a section without a name");
     if (!Sections.insert(folded).second)
@@ -241,7 +234,7 @@ bool TParser::Integer(std::string_view key, std::string_view value, std::int64_t
 
 bool TParser::Key(std::string_view key, std::string_view value)
 {
-    const std::string folded = Lower(key);
+    const std::string folded = ToLowerAscii(key);
     if (!Keys.insert(folded).second)
         return Fail(Line, "the key " + Quote(key) + " appears twice in its section");
     switch (Kind)
@@ -388,8 +381,8 @@ bool TParser::Finish()
     {
         const auto& keys = EntryKeys[number];
         for (const std::string_view required : {CCD_POINT, CCD_CONTROL, CCD_ADR, CCD_P_MIN, CCD_P_SEC, CCD_P_FRAME})
-            if (keys.count(Lower(required)) == 0)
-                return Fail(entry.Line, "[Entry " + std::to_string(number) + "] has no " + Lower(required));
+            if (keys.count(ToLowerAscii(required)) == 0)
+                return Fail(entry.Line, "[Entry " + std::to_string(number) + "] has no " + ToLowerAscii(required));
         Disc.Entries.push_back(entry);
         Disc.Model.Toc.push_back(TocEntryOf(entry));
     }

@@ -4,6 +4,7 @@
 #include "cuesheet/Sectorcomposer.h"
 #include "fileio/Fileio.h"
 #include "fileio/Pagepipe.h"
+#include "fileio/Paths.h"
 #include "image/Ccdfile.h"
 #include "image/Outputplan.h"
 #include "image/Outputset.h"
@@ -11,9 +12,11 @@
 #include "synthesis/Interleavesubcode.h"
 #include "synthesis/Sector.h"
 #include "synthesis/Subcode.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <ctime>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +31,7 @@
 
 namespace {
 
-inline constexpr std::int32_t FRAMES_PER_STEP = 75;
+inline constexpr std::int32_t FRAMES_PER_STEP = FRAMES_PER_SECOND;
 // Sectors per write call: large enough that system calls cost nothing, small enough to stay in cache.
 // Smaller batches cost the writer more than they save the composer.
 inline constexpr std::int32_t BATCH_SECTORS = 256;
@@ -239,16 +242,6 @@ bool SingleCopyPays(std::size_t conversionsAtOnce)
     return cores < 2 * std::max<std::size_t>(conversionsAtOnce, 1);
 }
 
-std::string ChangeFileExt(std::string_view path, std::string_view ext)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    std::string result(path);
-    if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash))
-        result.resize(dot);
-    result += ext;
-    return result;
-}
 
 namespace {
 

@@ -11,10 +11,6 @@
 class TLuCueSheet;
 class TOutputSet;
 
-// The path with its extension (from the last '.' after the last '/') replaced by ext
-// (".img", ".sub"), or ext appended when there is none.
-std::string ChangeFileExt(std::string_view path, std::string_view ext);
-
 // True when a conversion, one of conversionsAtOnce, cannot count on two processor cores of its own.
 bool SingleCopyPays(std::size_t conversionsAtOnce);
 

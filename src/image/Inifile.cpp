@@ -1,6 +1,7 @@
 #include "image/Inifile.h"
 
 #include "fileio/Fileio.h"
+#include "text/Asciitext.h"
 
 #include <charconv>
 #include <utility>
@@ -8,17 +9,6 @@
 namespace {
 
 constexpr std::string_view LINE_END = "\r\n";
-
-std::string Fold(std::string_view text)
-{
-    std::string folded(text);
-    for (char& c : folded)
-    {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
-}
 
 bool ParseInteger(std::string_view text, std::int32_t& value)
 {
@@ -41,27 +31,8 @@ bool TIniLines::Next(std::string_view& line)
     if (At >= Text.size())
         return false;
     ++FNumber;
-    std::size_t end = Text.find_first_of("\r\n", At);
-    if (end == std::string_view::npos)
-        end = Text.size();
-    line = Text.substr(At, end - At);
-    // One line end: CR LF, LF or a lone CR.
-    At = end;
-    if (At < Text.size() && Text[At] == '\r')
-        ++At;
-    if (At < Text.size() && Text[At] == '\n')
-        ++At;
+    line = NextLine(Text, At);
     return true;
-}
-
-std::string_view TrimIniBlanks(std::string_view text)
-{
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 bool SplitIniKeyValue(std::string_view body, std::string_view& key, std::string_view& value)
@@ -69,8 +40,8 @@ bool SplitIniKeyValue(std::string_view body, std::string_view& key, std::string_
     const std::size_t equals = body.find('=');
     if (equals == std::string_view::npos)
         return false;
-    key = TrimIniBlanks(body.substr(0, equals));
-    value = TrimIniBlanks(body.substr(equals + 1));
+    key = TrimBlanks(body.substr(0, equals));
+    value = TrimBlanks(body.substr(equals + 1));
     return true;
 }
 
@@ -100,15 +71,15 @@ bool TIniFile::Load()
     std::string_view line;
     while (lines.Next(line))
     {
-        const std::string_view body = TrimIniBlanks(line);
+        const std::string_view body = TrimBlanks(line);
         const std::size_t close = body.find(']');
         if (!body.empty() && body.front() == '[' && close != std::string_view::npos)
         {
             TSection section;
-            section.Name = std::string(TrimIniBlanks(body.substr(1, close - 1)));
+            section.Name = std::string(TrimBlanks(body.substr(1, close - 1)));
             section.HasHeader = true;
             Sections.push_back(std::move(section));
-            SectionIndex.emplace(Fold(Sections.back().Name), Sections.size() - 1);
+            SectionIndex.emplace(ToLowerAscii(Sections.back().Name), Sections.size() - 1);
             continue;
         }
 
@@ -131,14 +102,14 @@ bool TIniFile::Load()
 
 const TIniFile::TSection* TIniFile::FindSection(std::string_view section) const
 {
-    const auto found = SectionIndex.find(Fold(TrimIniBlanks(section)));
+    const auto found = SectionIndex.find(ToLowerAscii(TrimBlanks(section)));
     return found == SectionIndex.end() ? nullptr : &Sections[found->second];
 }
 
 TIniFile::TSection& TIniFile::SectionForWrite(std::string_view section)
 {
-    const std::string name(TrimIniBlanks(section));
-    const auto [found, added] = SectionIndex.emplace(Fold(name), Sections.size());
+    const std::string name(TrimBlanks(section));
+    const auto [found, added] = SectionIndex.emplace(ToLowerAscii(name), Sections.size());
     if (added)
     {
         TSection created;
@@ -154,14 +125,14 @@ const TIniFile::TLine* TIniFile::FindKey(std::string_view section, std::string_v
     const TSection* found = FindSection(section);
     if (!found)
         return nullptr;
-    const auto line = found->Keys.find(Fold(TrimIniBlanks(key)));
+    const auto line = found->Keys.find(ToLowerAscii(TrimBlanks(key)));
     return line == found->Keys.end() ? nullptr : &found->Lines[line->second];
 }
 
 void TIniFile::AddLine(TSection& section, TLine line)
 {
     if (!line.Key.empty())
-        section.Keys.emplace(Fold(line.Key), section.Lines.size());
+        section.Keys.emplace(ToLowerAscii(line.Key), section.Lines.size());
     section.Lines.push_back(std::move(line));
 }
 
@@ -198,8 +169,8 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view key) const
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
     TSection& target = SectionForWrite(section);
-    const std::string name(TrimIniBlanks(key));
-    const auto found = target.Keys.find(Fold(name));
+    const std::string name(TrimBlanks(key));
+    const auto found = target.Keys.find(ToLowerAscii(name));
     if (found != target.Keys.end())
     {
         TLine& line = target.Lines[found->second];
@@ -215,14 +186,14 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     // A new key goes after the section's last non-blank line, so blank lines that part it from
     // the next section stay where they are. Only blank lines move, and they hold no keys.
     std::size_t at = target.Lines.size();
-    while (at > 0 && target.Lines[at - 1].Key.empty() && TrimIniBlanks(target.Lines[at - 1].Text).empty())
+    while (at > 0 && target.Lines[at - 1].Key.empty() && TrimBlanks(target.Lines[at - 1].Text).empty())
         --at;
     if (at == target.Lines.size())
     {
         AddLine(target, std::move(line));
         return;
     }
-    target.Keys.emplace(Fold(line.Key), at);
+    target.Keys.emplace(ToLowerAscii(line.Key), at);
     target.Lines.insert(target.Lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
 }
 

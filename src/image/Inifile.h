@@ -33,8 +33,6 @@ private:
     std::int32_t FNumber = 0;
 };
 
-// Spaces and tabs off both ends.
-std::string_view TrimIniBlanks(std::string_view text);
 // A "key=value" line: both sides of the first '=', trimmed; false without one.
 bool SplitIniKeyValue(std::string_view body, std::string_view& key, std::string_view& value);
 

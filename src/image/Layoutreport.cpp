@@ -1,8 +1,8 @@
 #include "image/Layoutreport.h"
 
 #include "cuesheet/Lucue.h"
-#include "cuesheet/Lucueaudio.h"
-#include "cuesheet/Tpos.h"
+#include "sources/Audiosource.h"
+#include "synthesis/Msf.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,9 +1,10 @@
 #include "image/Outputplan.h"
 
 #include "cuesheet/Lucue.h"
+#include "fileio/Paths.h"
 #include "image/Conversion.h"
+#include "text/Asciitext.h"
 
-#include <cctype>
 #include <cerrno>
 
 #include <sys/stat.h>
@@ -14,13 +15,7 @@ namespace {
 // A .ccd path whose own .img or .sub path it is, or empty.
 std::string SameFileProblem(const std::string& ccdPath)
 {
-    const std::size_t slash = ccdPath.rfind('/');
-    const std::size_t dot = ccdPath.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string ext = ccdPath.substr(dot);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = ToLowerAscii(FileExtOf(ccdPath));
     if (ext != ".img" && ext != ".sub")
         return {};
     return "\"" + ccdPath + "\" cannot be the .ccd file: its " + ext +

@@ -1,6 +1,6 @@
 #include "image/Outputset.h"
 
-#include "image/Conversion.h"
+#include "fileio/Paths.h"
 #include "synthesis/Sector.h"
 
 #include <sys/stat.h>
@@ -12,7 +12,7 @@ void RemoveStaleTemporaries(const std::string& target, std::time_t startedAt)
 {
     namespace fs = std::filesystem;
     const std::string prefix = TFile::TemporaryPrefix(target);
-    const std::string name = prefix.substr(prefix.rfind('/') + 1);
+    const std::string name = BaseName(prefix);
     std::error_code error;
     for (fs::directory_iterator it(FolderOf(target), error), end; !error && it != end; it.increment(error))
     {

@@ -2,14 +2,17 @@
 
 #include "cuesheet/Subqpatch.h"
 #include "fileio/Fileio.h"
-#include "image/Conversion.h"
+#include "fileio/Paths.h"
 #include "image/Ccdreader.h"
+#include "image/Conversion.h"
 #include "image/Slotring.h"
 #include "synthesis/Errorcorrectmode1.h"
 #include "synthesis/Errorcorrectsubcode.h"
 #include "synthesis/Interleavesubcode.h"
 #include "synthesis/Luedc.h"
 #include "synthesis/Lusubqcrc.h"
+#include "synthesis/Msf.h"
+#include "synthesis/Qframe.h"
 #include "synthesis/Sector.h"
 #include "synthesis/Subcode.h"
 
@@ -24,8 +27,9 @@
 
 namespace {
 
-constexpr std::int32_t PREGAP_FRAMES = 150; // absolute address = LBA + 150
-constexpr std::int32_t FRAMES_PER_STEP = 75;
+constexpr std::int32_t FRAMES_PER_STEP = FRAMES_PER_SECOND;
+// How far ahead of an index 1 the P flag may rise.
+constexpr std::int32_t P_FLAG_LEAD = 2 * FRAMES_PER_SECOND;
 // Sectors per read: the .img part of a chunk stays within 1 MiB.
 constexpr std::size_t CHUNK_SECTORS = (1u << 20) / SECTOR_SIZE;
 constexpr std::size_t RING_SLOTS = 3;
@@ -46,13 +50,6 @@ bool IsLibCryptAddress(std::int32_t address)
     return false;
 }
 
-std::string Msf(std::int32_t address)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", address / 4500, address / 75 % 60, address % 75);
-    return text;
-}
-
 std::string Hex(std::span<const std::uint8_t> bytes)
 {
     std::string text;
@@ -65,13 +62,6 @@ std::string Hex(std::span<const std::uint8_t> bytes)
         text += b;
     }
     return text;
-}
-
-int FromBcd(std::uint8_t v)
-{
-    if ((v >> 4) > 9 || (v & 0x0F) > 9)
-        return -1;
-    return (v >> 4) * 10 + (v & 0x0F);
 }
 
 // A valid BCD byte one on, or back, within 00 to last; true where it wraps.
@@ -359,11 +349,11 @@ void TChecker::CheckToc()
         if (e.Session != 1)
             continue;
         const std::string name = "[Entry " + std::to_string(e.Number) + "]";
-        const std::int32_t pmsf = (e.PMin * 60 + e.PSec) * 75 + e.PFrame - PREGAP_FRAMES;
+        const std::int32_t pmsf = (e.PMin * 60 + e.PSec) * FRAMES_PER_SECOND + e.PFrame - PROGRAM_START;
         if ((e.Point <= 99 || e.Point == 0xA2) && pmsf != e.PLba)
             Add(fkToc, -1,
                 name + ": PLBA " + std::to_string(e.PLba) + " disagrees with PMin/PSec/PFrame " +
-                    Msf(pmsf + PREGAP_FRAMES));
+                    FramesToStr(pmsf + PROGRAM_START));
         if (e.Point == 0xA0)
         {
             a0 = true;
@@ -571,9 +561,9 @@ void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
         ExpectNextQ(lba, q, NextQIndex, NextQRelative);
         return;
     }
-    const std::int32_t address = lba + PREGAP_FRAMES;
-    const std::uint16_t crc = Crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(q, Q_CRC_SPAN));
-    if (crc != (q[10] << 8 | q[11]))
+    const std::int32_t address = lba + PROGRAM_START;
+    const std::span<const std::uint8_t, Q_FRAME_SIZE> frame(q, Q_FRAME_SIZE);
+    if (!HasValidQCrc(frame, Crc))
     {
         if (LibCryptDisc && Current == 0 && IsLibCryptAddress(address))
         {
@@ -592,8 +582,9 @@ void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
     if (!HasTracks)
         return;
     const TTrackInfo& t = Tracks[Current];
-    const int adr = q[0] & 0x0F;
-    const int control = q[0] >> 4;
+    const TQFields fields = ParseQ(frame);
+    const int adr = fields.Adr;
+    const int control = fields.Control;
     const std::int32_t index = ExpectedIndex(lba);
 
     if (pSet && index != 0 && lba != t.Index1Lba)
@@ -603,66 +594,66 @@ void TChecker::CheckQ(std::int32_t lba, const std::uint8_t* record)
         const std::int32_t next = Current + 1 < Tracks.size()
                                       ? Tracks[Current + 1].Index1Lba
                                       : (LeadOutLba >= 0 ? LeadOutLba : std::int32_t(Report.Sectors));
-        if (next - lba > PREGAP_FRAMES)
+        if (next - lba > P_FLAG_LEAD)
             Add(fkPFlag, lba, "P flag set " + std::to_string(next - lba) + " sectors before the next track");
     }
 
     if (control != t.Control)
     {
-        Add(adr == 1   ? fkQPosition
-            : adr == 2 ? fkQCatalog
-                       : fkQIsrc,
+        Add(adr == ADR_POSITION  ? fkQPosition
+            : adr == ADR_CATALOG ? fkQCatalog
+                                 : fkQIsrc,
             lba,
             "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": control " + std::to_string(control) + ", track " +
                 std::to_string(t.Number) + " has " + std::to_string(t.Control));
         return;
     }
-    if (adr == 2 || adr == 3)
+    if (adr == ADR_CATALOG || adr == ADR_ISRC)
     {
         TQFrame want{};
-        if (adr == 2)
+        if (adr == ADR_CATALOG)
             BuildMcnPayload(Disc.Model.Catalog, want);
         else
             BuildIsrcPayload(t.Isrc, want);
-        const bool known = adr == 2 ? !Disc.Model.Catalog.empty() : !t.Isrc.empty();
-        const bool frameOk = FromBcd(q[9]) == address % 75;
+        const bool known = adr == ADR_CATALOG ? !Disc.Model.Catalog.empty() : !t.Isrc.empty();
+        const bool frameOk = FromBcd(q[9]) == address % FRAMES_PER_SECOND;
         if (!known || !std::equal(q + 1, q + 9, want.begin() + 1) || !frameOk)
         {
-            const std::string what = adr == 2 ? "catalogue" : "ISRC";
+            const std::string what = adr == ADR_CATALOG ? "catalogue" : "ISRC";
             std::string text = "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": ";
             if (!known)
-                text += what + " frame, but the .ccd has no " + what + (adr == 3 ? " for this track" : "");
+                text += what + " frame, but the .ccd has no " + what + (adr == ADR_ISRC ? " for this track" : "");
             else if (!frameOk)
-                text += "absolute frame " + Hex(std::span(q + 9, 1)) + " where " + Msf(address).substr(6) + " belongs";
+                text += "absolute frame " + Hex(std::span(q + 9, 1)) + " where " + FramesToStr(address).substr(6) +
+                        " belongs";
             else
-                text += what + " differs from the .ccd's " + (adr == 2 ? Disc.Model.Catalog : t.Isrc);
-            Add(adr == 2 ? fkQCatalog : fkQIsrc, lba, text);
+                text += what + " differs from the .ccd's " + (adr == ADR_CATALOG ? Disc.Model.Catalog : t.Isrc);
+            Add(adr == ADR_CATALOG ? fkQCatalog : fkQIsrc, lba, text);
         }
         return;
     }
-    if (adr != 1)
+    if (adr != ADR_POSITION)
     {
         Add(fkQPosition, lba,
             "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": mode " + std::to_string(adr) +
                 " has no place in the program area");
         return;
     }
-    const int am = FromBcd(q[7]), as = FromBcd(q[8]), af = FromBcd(q[9]);
-    const int rm = FromBcd(q[3]), rs = FromBcd(q[4]), rf = FromBcd(q[5]);
     std::string problem;
-    if (am < 0 || as < 0 || af < 0 || (am * 60 + as) * 75 + af != address)
-        problem = "absolute time " + Hex(std::span(q + 7, 3)) + " where " + Msf(address) + " belongs";
-    else if (FromBcd(q[1]) != t.Number)
+    if (fields.Absolute != address)
+        problem = "absolute time " + Hex(std::span(q + 7, 3)) + " where " + FramesToStr(address) + " belongs";
+    else if (fields.Track != t.Number)
         problem = "track " + Hex(std::span(q + 1, 1)) + " where track " + std::to_string(t.Number) + " lies";
-    else if (FromBcd(q[2]) != index)
+    else if (fields.Index != index)
         problem = "index " + Hex(std::span(q + 2, 1)) + " where index " + std::to_string(index) + " lies";
     else
     {
-        const std::int32_t rel = rm < 0 || rs < 0 || rf < 0 ? -1 : (rm * 60 + rs) * 75 + rf;
+        const std::int32_t rel = fields.Relative;
         const std::int32_t want = index == 0 ? t.Index1Lba - lba : lba - t.Index1Lba;
         // In a pause the count down may end at 0 on the last sector or on index 1.
         if (rel != want && !(index == 0 && rel == want - 1))
-            problem = "relative time " + Hex(std::span(q + 3, 3)) + " where " + Msf(std::max(want, 0)) + " belongs";
+            problem =
+                "relative time " + Hex(std::span(q + 3, 3)) + " where " + FramesToStr(std::max(want, 0)) + " belongs";
         else if (q[6] != 0)
             problem = "byte 6 is " + Hex(std::span(q + 6, 1)) + ", not 00";
         else
@@ -677,17 +668,15 @@ void TChecker::ExpectNextQ(std::int32_t lba, const std::uint8_t* q, std::int32_t
     NextQLba = -1;
     const std::int32_t next = lba + 1;
     const std::int32_t nextRelative = index == 0 ? relative - 1 : relative + 1;
-    constexpr std::int32_t MSF_LIMIT = 100 * 60 * 75; // 100:00:00
+    constexpr std::int32_t MSF_LIMIT = 100 * FRAMES_PER_MINUTE; // 100:00:00
     // Only where the full check would pass it: same track, same index, times in range.
     if ((Current + 1 < Tracks.size() && next >= Tracks[Current + 1].StartLba) || ExpectedIndex(next) != index ||
-        nextRelative < 0 || nextRelative >= MSF_LIMIT || next + PREGAP_FRAMES >= MSF_LIMIT)
+        nextRelative < 0 || nextRelative >= MSF_LIMIT || next + PROGRAM_START >= MSF_LIMIT)
         return;
     std::copy_n(q, Q_FRAME_SIZE, NextQ.begin());
     StepBcdMsf(NextQ.data() + 3, index == 0);
     StepBcdMsf(NextQ.data() + 7, false);
-    const std::uint16_t crc = Crc.Compute(std::span<const std::uint8_t, Q_CRC_SPAN>(NextQ.data(), Q_CRC_SPAN));
-    NextQ[10] = static_cast<std::uint8_t>(crc >> 8);
-    NextQ[11] = static_cast<std::uint8_t>(crc);
+    SetQCrc(NextQ, Crc);
     NextQLba = next;
     NextQIndex = index;
     NextQRelative = nextRelative;
@@ -713,18 +702,19 @@ void TChecker::CheckMain(std::int32_t lba, const std::uint8_t* main)
     if (BlankCount > 0)
         FlushBlankRun(true);
 
-    const std::int32_t address = lba + PREGAP_FRAMES;
+    const std::int32_t address = lba + PROGRAM_START;
     if (!synced)
     {
         Add(fkSync, lba, "sync field " + Hex(std::span(main, SYNC_SIZE)) + " is damaged");
         return;
     }
     const std::uint8_t mode = main[MODE_OFFSET];
-    if (main[12] != ToBcd(static_cast<unsigned>(address / 4500)) ||
-        main[13] != ToBcd(static_cast<unsigned>(address / 75 % 60)) ||
-        main[14] != ToBcd(static_cast<unsigned>(address % 75)))
+    std::array<std::uint8_t, 3> header{};
+    PutBcdMsf(header, static_cast<std::uint32_t>(address));
+    if (!std::equal(header.begin(), header.end(), main + HEADER_OFFSET))
     {
-        Add(fkHeader, lba, "header address " + Hex(std::span(main + 12, 3)) + " where " + Msf(address) + " belongs");
+        Add(fkHeader, lba,
+            "header address " + Hex(std::span(main + 12, 3)) + " where " + FramesToStr(address) + " belongs");
         return;
     }
     if (mode == 0)
@@ -845,7 +835,7 @@ void TChecker::CheckRw(std::int32_t lba, const std::uint8_t* record)
 void TChecker::UseSideCar(const std::string& path)
 {
     Report.SideCar = path;
-    SideCarName = path.substr(path.rfind('/') + 1);
+    SideCarName = BaseName(path);
     TSubQPatchList list;
     std::string error;
     // Frames beyond the image are not refused here; they are reported as absent from the set.
@@ -865,14 +855,14 @@ void TChecker::SideCarFramesAbsentBefore(std::int32_t address)
          ++NextSideCarFrame)
     {
         ++Report.SideCarAbsent;
-        Add(fkSideCar, SideCarFrames[NextSideCarFrame].Address - PREGAP_FRAMES,
+        Add(fkSideCar, SideCarFrames[NextSideCarFrame].Address - PROGRAM_START,
             SideCarName + " lists a protection frame here; the set has none");
     }
 }
 
 void TChecker::CompareWithSideCar(std::int32_t lba, const std::uint8_t* q)
 {
-    const std::int32_t address = lba + PREGAP_FRAMES;
+    const std::int32_t address = lba + PROGRAM_START;
     SideCarFramesAbsentBefore(address);
     const std::string frame = "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": ";
     if (NextSideCarFrame == SideCarFrames.size() || SideCarFrames[NextSideCarFrame].Address != address)
@@ -966,7 +956,7 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
                 checker.CheckSector(static_cast<std::int32_t>(chunk->First + std::int64_t(i)),
                                     chunk->Main.get() + i * SECTOR_SIZE, chunk->Sub.get() + i * SUBCODE_SIZE);
             // A step for every absolute address that is a multiple of 75, as the conversion gives.
-            const std::int64_t begin = chunk->First + PREGAP_FRAMES;
+            const std::int64_t begin = chunk->First + PROGRAM_START;
             const std::int64_t end = begin + static_cast<std::int64_t>(chunk->Count);
             for (std::int64_t a = (begin + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP; a < end;
                  a += FRAMES_PER_STEP)

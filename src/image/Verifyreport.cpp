@@ -1,5 +1,7 @@
 #include "image/Verifyreport.h"
 
+#include "synthesis/Msf.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdarg>
@@ -11,10 +13,7 @@ std::string Msf(std::int32_t lba)
 {
     if (lba < 0)
         return "--:--:--";
-    const std::int32_t a = lba + 150;
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", a / 4500, a / 75 % 60, a % 75);
-    return text;
+    return FramesToStr(lba + PROGRAM_START);
 }
 
 std::string ModeName(std::int32_t mode)
@@ -44,7 +43,7 @@ std::string BuildVerifyText(const TVerifyReport& report)
 {
     std::string out = "Verify report for \"" + report.CcdPath + "\"\n";
     out += Line("%lld sectors (%s), %zu track%s\n", static_cast<long long>(report.Sectors),
-                Msf(static_cast<std::int32_t>(report.Sectors) - 150).c_str(), report.Tracks.size(),
+                Msf(static_cast<std::int32_t>(report.Sectors) - PROGRAM_START).c_str(), report.Tracks.size(),
                 report.Tracks.size() == 1 ? "" : "s");
     out += "Track  Mode   First LBA   Sectors  Q CRC  Q pos  Q other  Header    EDC    ECC    R-W\n";
     for (const TTrackReport& t : report.Tracks)

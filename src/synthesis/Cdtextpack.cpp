@@ -1,6 +1,7 @@
 #include "synthesis/Cdtextpack.h"
 
 #include "synthesis/Lusubqcrc.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 
@@ -245,19 +246,13 @@ std::uint16_t CdTextGenreCode(std::string_view name)
         "Spoken Word",
         "World Music",
     };
-    auto same = [](std::string_view a, std::string_view b) {
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-                   return lower(x) == lower(y);
-               });
-    };
     constexpr std::string_view MUSIC = " Music";
     for (std::size_t i = 0; i < std::size(GENRES); ++i)
     {
         const std::string_view genre = GENRES[i];
         const bool shortForm = genre.size() > MUSIC.size() && genre.ends_with(MUSIC) &&
-                               same(name, genre.substr(0, genre.size() - MUSIC.size()));
-        if (same(name, genre) || shortForm)
+                               EqualsIgnoreCase(name, genre.substr(0, genre.size() - MUSIC.size()));
+        if (EqualsIgnoreCase(name, genre) || shortForm)
             return static_cast<std::uint16_t>(i + 2);
     }
     return 0x0001;

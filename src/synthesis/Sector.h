@@ -42,13 +42,6 @@ using TPack = std::span<std::uint8_t, PACK_SIZE>;
 inline constexpr std::array<std::uint8_t, SYNC_SIZE> SYNC_PATTERN = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
 
-// Values of 100 and more (minutes past 99) go through the same formula and wrap to 8 bits.
-constexpr std::uint8_t ToBcd(unsigned v)
-{
-    return static_cast<std::uint8_t>(v / 10 * 16 + v % 10);
-}
-static_assert(ToBcd(0) == 0x00 && ToBcd(74) == 0x74 && ToBcd(99) == 0x99);
-
 constexpr std::uint16_t GetLE16(std::span<const std::uint8_t, 2> b)
 {
     return static_cast<std::uint16_t>(b[0] | b[1] << 8);

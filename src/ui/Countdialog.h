@@ -3,7 +3,7 @@
 // lives on the GUI thread and hears of the count through posted reports.
 #pragma once
 
-#include "cuesheet/Lucueaudio.h"
+#include "sources/Audiosource.h"
 
 #include <QObject>
 

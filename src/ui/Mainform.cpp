@@ -1,5 +1,6 @@
 #include "ui/Mainform.h"
 
+#include "fileio/Paths.h"
 #include "ui/Aboutbox.h"
 #include "ui/Countdialog.h"
 #include "ui/Messagebox.h"
@@ -456,7 +457,7 @@ void TMainFrm::CcdPathEditChange()
 void TMainFrm::UpdateConvertState()
 {
     const QString ccdPath = CcdPathEdit->text();
-    const bool usable = IsDrivePath(ccdPath);
+    const bool usable = IsAbsoluteOutputPath(ccdPath);
     ConvBtn->setEnabled(!CuePathEdit->text().isEmpty() && usable);
     // Say what keeps Convert grey.
     CcdPathEdit->setToolTip(usable || ccdPath.isEmpty() ? QString() : ABSOLUTE_PATH_TIP);

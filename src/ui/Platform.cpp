@@ -11,7 +11,7 @@ constexpr const char* GUIDE_PAGE_EN = "guide.html";
 constexpr const char* GUIDE_PAGE_JA = "guide.ja.html";
 } // namespace
 
-bool IsDrivePath(const QString& path)
+bool IsAbsoluteOutputPath(const QString& path)
 {
     return path.size() >= 2 && path.front() == u'/';
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 // An absolute path the conversion may write to: at least two characters, the first a '/'.
-bool IsDrivePath(const QString& path);
+bool IsAbsoluteOutputPath(const QString& path);
 
 // The folder of a file path without its trailing '/', except that the root stays "/".
 QString FolderOf(const QString& filePath);

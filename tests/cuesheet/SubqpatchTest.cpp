@@ -1,10 +1,10 @@
 #include "cuesheet/Subqpatch.h"
 
 #include "cuesheet/Lucue.h"
-#include "cuesheet/Tpos.h"
 #include "support/ImageOracle.h"
 #include "support/Sidecar.h"
 #include "support/TempDir.h"
+#include "synthesis/Msf.h"
 
 #include <gtest/gtest.h>
 

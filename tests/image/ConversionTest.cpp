@@ -31,16 +31,6 @@ using TEvent = std::pair<int, int>;
 constexpr int ON_START = 100;
 constexpr int ON_END = 101;
 
-TEST(ChangeFileExtTest, ReplacesTheExtensionAfterTheLastSlashOrAppends)
-{
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/out/disc.ccd", "/out/disc.img"},    {"/out/disc", "/out/disc.img"}, {"/out.d/disc", "/out.d/disc.img"},
-        {"disc.tar.ccd", "disc.tar.img"},      {"/out/.ccd", "/out/.img"},     {"disc.", "disc.img"},
-        {"C:\\out\\disc", "C:\\out\\disc.img"}};
-    for (const auto& [path, expected] : cases)
-        EXPECT_EQ(ChangeFileExt(path, ".img"), expected) << path;
-}
-
 class ConversionJobTest : public ::testing::Test
 {
 protected:

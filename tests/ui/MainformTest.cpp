@@ -56,13 +56,13 @@ protected:
 
 TEST(PlatformTest, AbsolutePathsAndFolders)
 {
-    EXPECT_TRUE(IsDrivePath("/x"));
-    EXPECT_TRUE(IsDrivePath("/out/disc.ccd"));
-    EXPECT_FALSE(IsDrivePath("/"));
-    EXPECT_FALSE(IsDrivePath(""));
-    EXPECT_FALSE(IsDrivePath("disc.ccd"));
-    EXPECT_FALSE(IsDrivePath("C:\\out\\disc.ccd"));
-    EXPECT_FALSE(IsDrivePath(" /x"));
+    EXPECT_TRUE(IsAbsoluteOutputPath("/x"));
+    EXPECT_TRUE(IsAbsoluteOutputPath("/out/disc.ccd"));
+    EXPECT_FALSE(IsAbsoluteOutputPath("/"));
+    EXPECT_FALSE(IsAbsoluteOutputPath(""));
+    EXPECT_FALSE(IsAbsoluteOutputPath("disc.ccd"));
+    EXPECT_FALSE(IsAbsoluteOutputPath("C:\\out\\disc.ccd"));
+    EXPECT_FALSE(IsAbsoluteOutputPath(" /x"));
 
     EXPECT_EQ(FolderOf(QStringLiteral("/cd/disc.cue")), "/cd");
     EXPECT_EQ(FolderOf(QStringLiteral("/disc.cue")), "/");

@@ -1,7 +1,7 @@
-#include "cuesheet/Lucuedecoded.h"
+#include "sources/Ffmpegsource.h"
 
-#include "cuesheet/Avlibrary.h"
-#include "cuesheet/Lucuewav.h"
+#include "sources/Avlibrary.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,26 @@
-#include "cuesheet/Lucueflac.h"
+#include "sources/Flacsource.h"
+
+#include <FLAC/stream_decoder.h>
 
 #include <cstring>
 #include <exception>
+
+// libFLAC's decoder, and the callbacks through which it reads the file and hands over samples.
+struct TLuCueFlacFile::TContext
+{
+    FLAC__StreamDecoder* Decoder = nullptr;
+
+    static FLAC__StreamDecoderReadStatus ReadProc(const FLAC__StreamDecoder*, FLAC__byte buffer[], size_t* bytes,
+                                                  void* self);
+    static FLAC__StreamDecoderSeekStatus SeekProc(const FLAC__StreamDecoder*, FLAC__uint64 offset, void* self);
+    static FLAC__StreamDecoderTellStatus TellProc(const FLAC__StreamDecoder*, FLAC__uint64* offset, void* self);
+    static FLAC__StreamDecoderLengthStatus LengthProc(const FLAC__StreamDecoder*, FLAC__uint64* length, void* self);
+    static FLAC__bool EofProc(const FLAC__StreamDecoder*, void* self);
+    static FLAC__StreamDecoderWriteStatus WriteProc(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
+                                                    const FLAC__int32* const buffer[], void* self);
+    static void MetadataProc(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* metadata, void* self);
+    static void ErrorProc(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus status, void* self);
+};
 
 namespace {
 
@@ -19,7 +38,7 @@ TLuCueFlacFile::TLuCueFlacFile(const std::string& path, const TCountProgress& pr
     ChecksAtEnd = true;
     FileLength = FileSize();
     Open();
-    if (!FLAC__stream_decoder_process_until_end_of_metadata(Decoder) || !HaveInfo)
+    if (!FLAC__stream_decoder_process_until_end_of_metadata(Context->Decoder) || !HaveInfo)
     {
         Close();
         throw EAudioRefused(Name + ": not a readable FLAC stream" + (Error.empty() ? "" : " (" + Error + ")"));
@@ -33,9 +52,9 @@ TLuCueFlacFile::TLuCueFlacFile(const std::string& path, const TCountProgress& pr
     {
         // No count in STREAMINFO: count by decoding once.
         Counting = true;
-        while (FLAC__stream_decoder_get_state(Decoder) != FLAC__STREAM_DECODER_END_OF_STREAM)
+        while (FLAC__stream_decoder_get_state(Context->Decoder) != FLAC__STREAM_DECODER_END_OF_STREAM)
         {
-            if (!FLAC__stream_decoder_process_single(Decoder) || !Error.empty())
+            if (!FLAC__stream_decoder_process_single(Context->Decoder) || !Error.empty())
             {
                 const std::string error = Error.empty() ? "decoder error" : Error;
                 Close();
@@ -65,15 +84,21 @@ TLuCueFlacFile::~TLuCueFlacFile()
 
 void TLuCueFlacFile::Open()
 {
-    Decoder = FLAC__stream_decoder_new();
-    if (Decoder == nullptr)
+    Context = std::make_unique<TContext>();
+    Context->Decoder = FLAC__stream_decoder_new();
+    if (Context->Decoder == nullptr)
+    {
+        Context.reset();
         throw std::bad_alloc();
-    FLAC__stream_decoder_set_md5_checking(Decoder, true);
+    }
+    FLAC__stream_decoder_set_md5_checking(Context->Decoder, true);
     FileOffset = 0;
     Decoded = 0;
     Error.clear();
-    if (FLAC__stream_decoder_init_stream(Decoder, ReadProc, SeekProc, TellProc, LengthProc, EofProc, WriteProc,
-                                         MetadataProc, ErrorProc, this) != FLAC__STREAM_DECODER_INIT_STATUS_OK)
+    if (FLAC__stream_decoder_init_stream(Context->Decoder, TContext::ReadProc, TContext::SeekProc, TContext::TellProc,
+                                         TContext::LengthProc, TContext::EofProc, TContext::WriteProc,
+                                         TContext::MetadataProc, TContext::ErrorProc,
+                                         this) != FLAC__STREAM_DECODER_INIT_STATUS_OK)
     {
         Close();
         throw EAudioRefused(Name + ": the FLAC decoder cannot start");
@@ -82,11 +107,11 @@ void TLuCueFlacFile::Open()
 
 void TLuCueFlacFile::Close()
 {
-    if (Decoder == nullptr)
+    if (!Context)
         return;
-    FLAC__stream_decoder_finish(Decoder);
-    FLAC__stream_decoder_delete(Decoder);
-    Decoder = nullptr;
+    FLAC__stream_decoder_finish(Context->Decoder);
+    FLAC__stream_decoder_delete(Context->Decoder);
+    Context.reset();
 }
 
 void TLuCueFlacFile::ThrowIfFailed(std::int64_t sample)
@@ -101,20 +126,20 @@ void TLuCueFlacFile::ThrowIfFailed(std::int64_t sample)
 
 std::int64_t TLuCueFlacFile::Restart(std::int64_t sample)
 {
-    if (Decoder == nullptr)
+    if (!Context)
         Open();
     Error.clear();
     if (sample == 0)
     {
         // A reset, unlike a seek, keeps the MD5 check of the pass.
-        if (!FLAC__stream_decoder_reset(Decoder))
+        if (!FLAC__stream_decoder_reset(Context->Decoder))
             Fail("the FLAC decoder cannot restart", 0);
         FileOffset = 0;
         Decoded = 0;
         return 0;
     }
     Decoded = sample;
-    const bool sought = FLAC__stream_decoder_seek_absolute(Decoder, static_cast<FLAC__uint64>(sample));
+    const bool sought = FLAC__stream_decoder_seek_absolute(Context->Decoder, static_cast<FLAC__uint64>(sample));
     ThrowIfFailed(sample);
     if (!sought)
     {
@@ -128,13 +153,13 @@ std::int64_t TLuCueFlacFile::Restart(std::int64_t sample)
 
 bool TLuCueFlacFile::Decode()
 {
-    if (Decoder == nullptr)
+    if (!Context)
         return false;
     while (Block.empty())
     {
-        if (FLAC__stream_decoder_get_state(Decoder) == FLAC__STREAM_DECODER_END_OF_STREAM)
+        if (FLAC__stream_decoder_get_state(Context->Decoder) == FLAC__STREAM_DECODER_END_OF_STREAM)
             return false;
-        const bool ok = FLAC__stream_decoder_process_single(Decoder);
+        const bool ok = FLAC__stream_decoder_process_single(Context->Decoder);
         ThrowIfFailed(Decoded);
         if (!ok)
         {
@@ -149,24 +174,24 @@ void TLuCueFlacFile::CheckEnd()
 {
     // Frames beyond the stated length would not be played; reaching the end verifies the MD5.
     const std::vector<std::uint8_t> last = Block;
-    while (FLAC__stream_decoder_get_state(Decoder) != FLAC__STREAM_DECODER_END_OF_STREAM)
+    while (FLAC__stream_decoder_get_state(Context->Decoder) != FLAC__STREAM_DECODER_END_OF_STREAM)
     {
-        if (!FLAC__stream_decoder_process_single(Decoder))
+        if (!FLAC__stream_decoder_process_single(Context->Decoder))
             break;
         ThrowIfFailed(Decoded);
     }
     Block = last;
-    const bool intact = FLAC__stream_decoder_finish(Decoder);
+    const bool intact = FLAC__stream_decoder_finish(Context->Decoder);
     ThrowIfFailed(Decoded);
-    FLAC__stream_decoder_delete(Decoder);
-    Decoder = nullptr;
+    FLAC__stream_decoder_delete(Context->Decoder);
+    Context.reset();
     if (!intact)
         Fail("the decoded audio does not match the MD5 signature of the stream",
              static_cast<std::int64_t>(TotalSamples));
 }
 
-FLAC__StreamDecoderReadStatus TLuCueFlacFile::ReadProc(const FLAC__StreamDecoder*, FLAC__byte buffer[], size_t* bytes,
-                                                       void* self)
+FLAC__StreamDecoderReadStatus TLuCueFlacFile::TContext::ReadProc(const FLAC__StreamDecoder*, FLAC__byte buffer[],
+                                                                 size_t* bytes, void* self)
 {
     TLuCueFlacFile& file = Self(self);
     try
@@ -188,31 +213,34 @@ FLAC__StreamDecoderReadStatus TLuCueFlacFile::ReadProc(const FLAC__StreamDecoder
     return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
 }
 
-FLAC__StreamDecoderSeekStatus TLuCueFlacFile::SeekProc(const FLAC__StreamDecoder*, FLAC__uint64 offset, void* self)
+FLAC__StreamDecoderSeekStatus TLuCueFlacFile::TContext::SeekProc(const FLAC__StreamDecoder*, FLAC__uint64 offset,
+                                                                 void* self)
 {
     Self(self).FileOffset = static_cast<std::int64_t>(offset);
     return FLAC__STREAM_DECODER_SEEK_STATUS_OK;
 }
 
-FLAC__StreamDecoderTellStatus TLuCueFlacFile::TellProc(const FLAC__StreamDecoder*, FLAC__uint64* offset, void* self)
+FLAC__StreamDecoderTellStatus TLuCueFlacFile::TContext::TellProc(const FLAC__StreamDecoder*, FLAC__uint64* offset,
+                                                                 void* self)
 {
     *offset = static_cast<FLAC__uint64>(Self(self).FileOffset);
     return FLAC__STREAM_DECODER_TELL_STATUS_OK;
 }
 
-FLAC__StreamDecoderLengthStatus TLuCueFlacFile::LengthProc(const FLAC__StreamDecoder*, FLAC__uint64* length, void* self)
+FLAC__StreamDecoderLengthStatus TLuCueFlacFile::TContext::LengthProc(const FLAC__StreamDecoder*, FLAC__uint64* length,
+                                                                     void* self)
 {
     *length = static_cast<FLAC__uint64>(Self(self).FileLength);
     return FLAC__STREAM_DECODER_LENGTH_STATUS_OK;
 }
 
-FLAC__bool TLuCueFlacFile::EofProc(const FLAC__StreamDecoder*, void* self)
+FLAC__bool TLuCueFlacFile::TContext::EofProc(const FLAC__StreamDecoder*, void* self)
 {
     return Self(self).FileOffset >= Self(self).FileLength;
 }
 
-FLAC__StreamDecoderWriteStatus TLuCueFlacFile::WriteProc(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
-                                                         const FLAC__int32* const buffer[], void* self)
+FLAC__StreamDecoderWriteStatus TLuCueFlacFile::TContext::WriteProc(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
+                                                                   const FLAC__int32* const buffer[], void* self)
 {
     TLuCueFlacFile& file = Self(self);
     const std::uint32_t count = frame->header.blocksize;
@@ -242,7 +270,8 @@ FLAC__StreamDecoderWriteStatus TLuCueFlacFile::WriteProc(const FLAC__StreamDecod
     return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
 }
 
-void TLuCueFlacFile::MetadataProc(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* metadata, void* self)
+void TLuCueFlacFile::TContext::MetadataProc(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* metadata,
+                                            void* self)
 {
     if (metadata->type != FLAC__METADATA_TYPE_STREAMINFO)
         return;
@@ -255,7 +284,7 @@ void TLuCueFlacFile::MetadataProc(const FLAC__StreamDecoder*, const FLAC__Stream
     file.TotalSamples = info.total_samples;
 }
 
-void TLuCueFlacFile::ErrorProc(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus status, void* self)
+void TLuCueFlacFile::TContext::ErrorProc(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus status, void* self)
 {
     TLuCueFlacFile& file = Self(self);
     if (!file.Error.empty())

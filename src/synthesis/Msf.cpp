@@ -1,44 +1,8 @@
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 
-#include <climits>
+#include "text/Asciitext.h"
+
 #include <cstdio>
-
-namespace {
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-} // namespace
-
-bool TryStrToInt(std::string_view text, std::int32_t& value)
-{
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-    {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i == text.size())
-        return false;
-    std::int64_t result = 0;
-    for (; i < text.size(); ++i)
-    {
-        if (!IsDigit(text[i]))
-            return false;
-        result = result * 10 + (text[i] - '0');
-        if (result > std::int64_t(INT32_MAX) + 1)
-            return false;
-    }
-    if (negative)
-        result = -result;
-    if (result < INT32_MIN || result > INT32_MAX)
-        return false;
-    value = static_cast<std::int32_t>(result);
-    return true;
-}
 
 bool StrToMsf(std::string_view text, TMsf& msf)
 {

@@ -1,6 +1,8 @@
-#include "cuesheet/Tpos.h"
+#include "synthesis/Msf.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
 
 namespace {
 
@@ -63,15 +65,22 @@ TEST(MsfToStrTest, PadsToTwoDigits)
     EXPECT_EQ(MsfToStr(TMsf{0, 123, 0, 0}), "123:00:00");
 }
 
-TEST(TryStrToIntTest, AcceptsOnlySignAndDigitsWithinRange)
+TEST(BcdMsfTest, RoundTripsAndRefusesNonBcdBytes)
 {
-    std::int32_t v = 0;
-    EXPECT_TRUE(TryStrToInt("+12", v));
-    EXPECT_EQ(v, 12);
-    EXPECT_TRUE(TryStrToInt("-2147483648", v));
-    EXPECT_EQ(v, INT32_MIN);
-    for (const char* bad : {"", "+", "1 2", "0x10", "2147483648", "99999999999999999999", "12a"})
-        EXPECT_FALSE(TryStrToInt(bad, v)) << bad;
+    for (const std::uint32_t frames : {0u, 74u, 75u, 4499u, 4500u, 449999u})
+    {
+        std::array<std::uint8_t, 3> bcd{};
+        PutBcdMsf(bcd, frames);
+        EXPECT_EQ(BcdMsfToFrames(bcd), static_cast<std::int32_t>(frames)) << frames;
+    }
+    std::array<std::uint8_t, 3> bcd{0x12, 0x34, 0x56};
+    EXPECT_EQ(BcdMsfToFrames(bcd), (12 * 60 + 34) * 75 + 56);
+    for (const std::uint8_t bad : {std::uint8_t{0x0A}, std::uint8_t{0xA0}, std::uint8_t{0xFF}})
+    {
+        bcd[1] = bad;
+        EXPECT_EQ(BcdMsfToFrames(bcd), -1) << int(bad);
+        EXPECT_EQ(FromBcd(bad), -1) << int(bad);
+    }
 }
 
 } // namespace

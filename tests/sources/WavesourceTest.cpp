@@ -1,6 +1,7 @@
-#include "cuesheet/Lucuewav.h"
+#include "sources/Wavesource.h"
 
-#include "cuesheet/Lucueaudio.h"
+#include "sources/Audioprobe.h"
+#include "sources/Audiosource.h"
 
 #include "support/TempDir.h"
 #include "support/Wave.h"

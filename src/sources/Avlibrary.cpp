@@ -1,4 +1,4 @@
-#include "cuesheet/Avlibrary.h"
+#include "sources/Avlibrary.h"
 
 #include <dlfcn.h>
 

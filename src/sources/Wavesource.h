@@ -1,9 +1,7 @@
 // WAVE data file source: presents only the body of the "data" chunk.
 #pragma once
 
-#include "cuesheet/Lucuebin.h"
-
-#include <stdexcept>
+#include "sources/Sourcefile.h"
 
 struct TWaveInfo
 {
@@ -28,21 +26,12 @@ enum TWaveCheck : std::uint8_t
 // really follow DataOffset.
 TWaveCheck ReadWaveHeader(const std::string& path, TWaveInfo& info);
 
-// Raised when a WAVE file cannot be opened; one that is not 44,100 Hz 16-bit stereo PCM raises
-// EAudioRefused with the reason.
-class EFOpenError : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
-};
-
 class TLuCueWavFile final : public TLuCueFile
 {
 public:
     explicit TLuCueWavFile(const std::string& path);
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::size_t Read(void* buffer, std::size_t count) override;
-    std::size_t Write(const void* buffer, std::size_t count) override;
     bool LocateRaw(std::size_t count, TRawBytes& raw) const override;
 
     // File offsets; Position runs 0..DataLength.

@@ -1,7 +1,7 @@
 // Audio decoded by FFmpeg's libavformat/libavcodec: WavPack, APE, MP3, ALAC, AIFF, Ogg Vorbis and others.
 #pragma once
 
-#include "cuesheet/Lucueaudio.h"
+#include "sources/Audiosource.h"
 
 #include <memory>
 

@@ -1,4 +1,7 @@
-#include "cuesheet/Filenames.h"
+#include "fileio/Paths.h"
+
+#include "fileio/Fileio.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,11 +10,6 @@
 #include <vector>
 
 namespace {
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
 
 // Finds an entry of folder whose name matches name ignoring ASCII case; first in sorted order.
 bool MatchEntry(const std::string& folder, const std::string& name, std::string& found)
@@ -34,13 +32,42 @@ bool MatchEntry(const std::string& folder, const std::string& name, std::string&
 
 } // namespace
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b)
+std::string FolderOf(const std::string& path)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool IsDrivePath(std::string_view name)
+std::string FolderPrefix(std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1));
+}
+
+std::string BaseName(std::string_view path)
+{
+    return std::string(path.substr(path.rfind('/') + 1));
+}
+
+std::string_view FileExtOf(std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return {};
+    return path.substr(dot);
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view ext)
+{
+    std::string result(path.substr(0, path.size() - FileExtOf(path).size()));
+    result += ext;
+    return result;
+}
+
+bool IsWindowsDrivePath(std::string_view name)
 {
     const char drive = LowerAscii(name.empty() ? '\0' : name[0]);
     return name.size() > 3 && drive >= 'a' && drive <= 'z' && name[1] == ':' && (name[2] == '\\' || name[2] == '/');
@@ -78,6 +105,21 @@ std::string CaseInsensitiveLookup(const std::string& path)
             result += '/';
     }
     return result;
+}
+
+std::string ResolveBesideSheet(const std::string& sheetPath, std::string_view name)
+{
+    const std::string folder = FolderPrefix(sheetPath);
+    std::string path(name);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (path.empty() || path[0] != '/')
+        path = folder + path;
+    if (IsRegularFile(path))
+        return path;
+    std::string found = CaseInsensitiveLookup(path);
+    if (!IsRegularFile(found) && IsWindowsDrivePath(name))
+        found = CaseInsensitiveLookup(folder + FileLabel(name));
+    return found;
 }
 
 std::string FileLabel(std::string_view name)

@@ -1,7 +1,7 @@
 // MOTOROLA data file source: raw big-endian 16-bit audio, presented with each byte pair swapped.
 #pragma once
 
-#include "cuesheet/Lucuebin.h"
+#include "sources/Sourcefile.h"
 
 class TLuCueMotorolaFile final : public TLuCueFile
 {

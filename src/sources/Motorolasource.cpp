@@ -1,4 +1,4 @@
-#include "cuesheet/Lucuemotorola.h"
+#include "sources/Motorolasource.h"
 
 #include <algorithm>
 #include <utility>

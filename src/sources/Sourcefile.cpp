@@ -1,6 +1,6 @@
-#include "cuesheet/Lucuebin.h"
+#include "sources/Sourcefile.h"
 
-#include "cuesheet/Lucueaudio.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,11 +11,6 @@
 TLuCueFile::TLuCueFile(const std::string& path) : File(TFile::OpenForReading(path)), Loaded(File.Identity()) {}
 
 TLuCueFile::~TLuCueFile() = default;
-
-std::size_t TLuCueFile::Write(const void*, std::size_t)
-{
-    return 0;
-}
 
 bool TLuCueFile::LocateRaw(std::size_t, TRawBytes&) const
 {
@@ -113,8 +108,6 @@ std::size_t TLuCueFile::ReadAt(std::int64_t offset, void* buffer, std::size_t co
     return done;
 }
 
-TLuCueBinFile::TLuCueBinFile(const std::string& path) : TLuCueFile(path) {}
-
 std::int64_t TLuCueFile::SeekFromStart(std::int64_t offset, TSeekOrigin origin)
 {
     std::int64_t base = 0;
@@ -145,22 +138,4 @@ std::size_t TLuCueFile::BytesLeft(std::size_t count, std::int64_t length) const
 {
     const std::int64_t left = length - Position;
     return left <= 0 ? 0 : static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(count)));
-}
-
-std::int64_t TLuCueBinFile::Seek(std::int64_t offset, TSeekOrigin origin)
-{
-    return SeekFromStart(offset, origin);
-}
-
-std::size_t TLuCueBinFile::Read(void* buffer, std::size_t count)
-{
-    const std::size_t n = ReadAt(Position, buffer, count);
-    Position += static_cast<std::int64_t>(n);
-    return n;
-}
-
-bool TLuCueBinFile::LocateRaw(std::size_t count, TRawBytes& raw) const
-{
-    raw = {&Descriptor(), Position, count, this};
-    return true;
 }

@@ -1,4 +1,5 @@
-// Data file sources: a file named by a FILE command, presented as a byte sequence of track data.
+// The base of the data file sources: a file named by a FILE command, presented as a byte sequence of
+// track data. The sources themselves are in this folder, one unit each.
 #pragma once
 
 #include "fileio/Fileio.h"
@@ -34,6 +35,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Raised when a data file is not of its type at all: a WAVE file without a readable header, a file
+// that no decoder recognises. Audio of the wrong format raises EAudioRefused with the reason.
+class EFOpenError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // Owns one read-only descriptor. Reads go through a read-ahead buffer so that sequential
 // sector reads cost no system call each; every result equals that of a plain seek and read.
 // I/O errors are raised as std::system_error; short reads at the end are not errors.
@@ -46,7 +55,6 @@ public:
 
     virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
     virtual std::size_t Read(void* buffer, std::size_t count) = 0;
-    virtual std::size_t Write(const void* buffer, std::size_t count);
     // Where the count bytes a read from Position would give lie in the file unchanged, if they do.
     virtual bool LocateRaw(std::size_t count, TRawBytes& raw) const;
 
@@ -93,14 +101,4 @@ private:
     std::unique_ptr<std::uint8_t[]> Buffer;
     std::int64_t BufferStart = 0;
     std::size_t BufferLength = 0;
-};
-
-// The whole file is track data.
-class TLuCueBinFile final : public TLuCueFile
-{
-public:
-    explicit TLuCueBinFile(const std::string& path);
-    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
-    std::size_t Read(void* buffer, std::size_t count) override;
-    bool LocateRaw(std::size_t count, TRawBytes& raw) const override;
 };

@@ -1,5 +1,6 @@
 #include "cuesheet/Lucue.h"
-#include "cuesheet/Lucueaudio.h"
+#include "sources/Audioprobe.h"
+#include "sources/Audiosource.h"
 
 #include "support/Audio.h"
 #include "support/VariableFlac.h"

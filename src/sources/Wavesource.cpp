@@ -1,8 +1,8 @@
-#include "cuesheet/Lucuewav.h"
+#include "sources/Wavesource.h"
 
-#include "cuesheet/Filenames.h"
-#include "cuesheet/Lucueaudio.h"
+#include "sources/Audiosource.h"
 
+#include "fileio/Paths.h"
 #include "synthesis/Sector.h"
 
 #include <algorithm>
@@ -194,9 +194,4 @@ bool TLuCueWavFile::LocateRaw(std::size_t count, TRawBytes& raw) const
 {
     raw = {&Descriptor(), DataStart + Position, BytesLeft(count, DataLength), this};
     return true;
-}
-
-std::size_t TLuCueWavFile::Write(const void*, std::size_t)
-{
-    return 0;
 }

@@ -1,7 +1,7 @@
 // Compressed audio sources: decoded PCM presented exactly as the WAVE source presents its data chunk.
 #pragma once
 
-#include "cuesheet/Lucuebin.h"
+#include "sources/Sourcefile.h"
 
 #include <functional>
 #include <memory>
@@ -90,17 +90,6 @@ private:
     std::int64_t LastPermille = -1; // of the last report, which is repeated only when it moves
 };
 
-// Opens a file named with an audio type keyword by its content: RIFF WAVE, FLAC or whatever the
-// decoder library recognises. Throws EFOpenError for a file that is not audio, EAudioRefused with
-// the reason for audio that cannot be used, ECountCanceled when progress stopped a counting pass.
-std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path, const TCountProgress& progress = {});
-
-// True when type is a FILE keyword for audio by content (WAVE, FLAC, MP3, AIFF, WV, APE).
-bool IsAudioFileType(std::string_view type);
-
 // "song.wav: 48,000 Hz, 16-bit, 1 channel; audio must be 44,100 Hz, 16-bit, stereo"; samples is the
 // sample size ("24-bit") or the coding when it has none ("MP3").
 std::string AudioRefusalText(const std::string& name, std::int64_t rate, const std::string& samples, int channels);
-
-// "12,345": thousands separated by commas.
-std::string GroupedNumber(std::int64_t value);
