@@ -18,9 +18,8 @@ namespace {
 // Bounds the work per input: a header may claim hours of audio.
 constexpr std::int64_t READ_LIMIT = 1 << 16;
 
-bool CheckCount(std::int64_t done, std::int64_t total, const std::string& name, void* last)
+bool CheckCount(std::int64_t done, std::int64_t total, const std::string& name, std::int64_t& previous)
 {
-    auto& previous = *static_cast<std::int64_t*>(last);
     fuzz::Check(done >= previous && total >= 0, "count progress went backward");
     fuzz::Check(name == "input.audio", "count progress named another file");
     previous = done;
@@ -45,7 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int64_t lastDone = -1;
     try
     {
-        const auto file = OpenAudioFile(path, {CheckCount, &lastDone});
+        const auto file =
+            OpenAudioFile(path, [&lastDone](std::int64_t done, std::int64_t total, const std::string& name) {
+                return CheckCount(done, total, name, lastDone);
+            });
         const std::int64_t length = file->Seek(0, soEnd);
         Check(length >= 0, "negative data length");
         if (dynamic_cast<const TLuCueAudioFile*>(file.get()) != nullptr)
@@ -54,19 +56,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::vector<std::uint8_t> first = ReadFrom(*file, 0, head);
         Check(static_cast<std::int64_t>(first.size()) == head, "short read inside the data");
         const std::int64_t tail = std::max<std::int64_t>(0, length - 5000);
-        Check(static_cast<std::int64_t>(ReadFrom(*file, tail, 10000).size()) == length - tail,
-              "short read at the end");
+        Check(static_cast<std::int64_t>(ReadFrom(*file, tail, 10000).size()) == length - tail, "short read at the end");
         Check(ReadFrom(*file, length + 1, 100).empty(), "a read past the end");
         Check(ReadFrom(*file, 0, head) == first, "a backward seek read other bytes");
     }
     catch (const EFOpenError&)
-    {
-    }
+    {}
     catch (const EAudioRefused&)
-    {
-    }
+    {}
     catch (const EAudioDamaged&)
-    {
-    }
+    {}
     return 0;
 }

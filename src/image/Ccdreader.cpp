@@ -416,8 +416,9 @@ void TParser::FillSessions()
         std::sort(track.Indexes.begin(), track.Indexes.end(),
                   [](const TDiscIndex& a, const TDiscIndex& b) { return a.Number < b.Number; });
         std::size_t session = 0;
+        const auto point = number; // clang 14 lets no lambda take a structured binding
         const auto entry = std::find_if(Disc.Model.Toc.begin(), Disc.Model.Toc.end(),
-                                        [&](const TTocEntry& e) { return e.Point == number; });
+                                        [point](const TTocEntry& e) { return e.Point == point; });
         if (entry != Disc.Model.Toc.end())
         {
             track.Control = entry->Control;
