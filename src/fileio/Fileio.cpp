@@ -208,6 +208,11 @@ void TFile::Sync()
         Raise("write", LastError());
 }
 
+void TFile::StartWriteback(std::int64_t offset, std::int64_t length) const
+{
+    ::sync_file_range(Fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+}
+
 void TFile::RenameTo(const std::string& target)
 {
     if (::rename(FPath.c_str(), target.c_str()) != 0)

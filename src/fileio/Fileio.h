@@ -100,6 +100,9 @@ public:
     void Truncate(std::int64_t size);
     // Puts the file's bytes on the medium (fsync).
     void Sync();
+    // Starts putting length bytes from offset on the medium without waiting for them, so that a Sync
+    // at the end has little left to wait for. A file system that cannot is left to do it later.
+    void StartWriteback(std::int64_t offset, std::int64_t length) const;
     // Gives the file the name target in the same volume, replacing what is there, and takes that name.
     void RenameTo(const std::string& target);
     // The file as it is now: its identity by the descriptor.

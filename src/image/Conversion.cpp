@@ -37,6 +37,8 @@ inline constexpr std::int32_t FRAMES_PER_STEP = FRAMES_PER_SECOND;
 inline constexpr std::int32_t BATCH_SECTORS = 256;
 // Batches in flight between the composer and the writer; bounds the memory whatever the disc size.
 inline constexpr std::size_t RING_SLOTS = 4;
+// Sectors between two starts of writeback: 4 MiB of image.
+inline constexpr std::int64_t WRITEBACK_SECTORS = (4 << 20) / SECTOR_SIZE;
 
 using TChannelRecord = std::array<std::uint8_t, SUBCODE_SIZE>;
 
@@ -281,6 +283,7 @@ void CheckBeforeWriting(const std::string& ccdPath, const TLuCueSheet& sheet, st
 void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet)
 {
     SectorsWritten = 0;
+    WritebackSectors = 0;
     SubQFramesReplaced = 0;
     PartialKept = false;
     RunFramed([&] {
@@ -335,6 +338,7 @@ void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueShee
         set.Sub.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(batch->Records.get()),
                                    static_cast<std::size_t>(batch->Count) * SUBCODE_SIZE));
         SectorsWritten += batch->Count;
+        StartWriteback(set);
         // A step follows the write of every address that is a multiple of 75.
         const std::int32_t end = batch->FirstAddress + batch->Count;
         for (std::int32_t a = (batch->FirstAddress + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP;
@@ -348,6 +352,20 @@ void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueShee
         Status.store(csFailed);
         ErrorText = "no sector could be made for address " + std::to_string(composed.RefusedAddress);
     }
+}
+
+// The set's bytes go to the medium while the run goes on: the sync before the renames then waits for
+// little more than the last stretch instead of the whole disc.
+void TConversionJob::StartWriteback(TOutputSet& set)
+{
+    const std::int64_t written = SectorsWritten - WritebackSectors;
+    if (written < WRITEBACK_SECTORS)
+        return;
+    set.Img.StartWriteback(WritebackSectors * static_cast<std::int64_t>(SECTOR_SIZE),
+                           written * static_cast<std::int64_t>(SECTOR_SIZE));
+    set.Sub.StartWriteback(WritebackSectors * static_cast<std::int64_t>(SUBCODE_SIZE),
+                           written * static_cast<std::int64_t>(SUBCODE_SIZE));
+    WritebackSectors = SectorsWritten;
 }
 
 void TConversionJob::KeepWhatWasWritten(TOutputSet& set)

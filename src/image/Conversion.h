@@ -41,6 +41,9 @@ public:
 
 private:
     void WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet, std::int32_t leadOut);
+    void StartWriteback(TOutputSet& set);
     void KeepWhatWasWritten(TOutputSet& set);
     void Finish(TOutputSet& set);
+
+    std::int64_t WritebackSectors = 0; // of SectorsWritten, those already handed to writeback
 };
