@@ -1,0 +1,120 @@
+#include "image/Verifystate.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+std::string Hex(std::span<const std::uint8_t> bytes)
+{
+    std::string text;
+    char b[4];
+    for (const std::uint8_t v : bytes)
+    {
+        std::snprintf(b, sizeof b, "%02X", v);
+        if (!text.empty())
+            text += ' ';
+        text += b;
+    }
+    return text;
+}
+
+bool AllZero(const std::uint8_t* p, std::size_t n)
+{
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+    {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        any |= w;
+    }
+    for (; i < n; ++i)
+        any |= p[i];
+    return any == 0;
+}
+
+void TVerifyState::Add(TFindingKind kind, std::int32_t lba, std::string text)
+{
+    ++Report.Problems;
+    if (lba >= 0 && !Report.Tracks.empty())
+    {
+        // Count the sector's problem against its track.
+        TTrackReport* track = &Report.Tracks.front();
+        for (auto& t : Report.Tracks)
+            if (t.FirstLba <= lba)
+                track = &t;
+        switch (kind)
+        {
+        case fkQCrc: ++track->QCrc; break;
+        case fkQPosition: ++track->QPosition; break;
+        case fkQIsrc:
+        case fkQCatalog:
+        case fkPFlag: ++track->QOther; break;
+        case fkSync:
+        case fkHeader: ++track->Header; break;
+        case fkEdc: ++track->Edc; break;
+        case fkEccP:
+        case fkEccQ: ++track->Ecc; break;
+        case fkRwParity: ++track->RwParity; break;
+        default: break;
+        }
+    }
+    auto& list = Report.Findings;
+    // Sorted by address, set-wide findings (-1) first; a late find may go before earlier ones.
+    const auto at = std::upper_bound(list.begin(), list.end(), lba,
+                                     [](std::int32_t value, const TFinding& f) { return value < f.Lba; });
+    if (static_cast<std::size_t>(at - list.begin()) >= MaxFindings)
+        return;
+    list.insert(at, TFinding{kind, lba, std::move(text)});
+    if (list.size() > MaxFindings)
+        list.pop_back();
+}
+
+void TVerifyState::BuildTracks()
+{
+    for (const TCcdEntry& e : Disc.Entries)
+    {
+        if (e.Session != 1)
+            continue;
+        if (e.Point == 0xA2)
+            LeadOutLba = e.PLba;
+        if (e.Point < 1 || e.Point > 99)
+            continue;
+        TTrackInfo t;
+        t.Number = e.Point;
+        t.Control = e.Control;
+        t.Index1Lba = e.PLba;
+        t.StartLba = e.PLba;
+        t.Mode = (e.Control & 0x4) ? -1 : 0;
+        if (const TDiscTrack* s = Disc.Model.FindTrack(e.Point))
+        {
+            if (s->Mode >= 0)
+                t.Mode = s->Mode;
+            t.Isrc = s->Isrc;
+            t.Indexes = s->Indexes;
+            for (const TDiscIndex& i : s->Indexes)
+                if (i.Number == 0 && i.Lba < t.Index1Lba)
+                    t.StartLba = i.Lba;
+        }
+        Tracks.push_back(t);
+    }
+    std::sort(Tracks.begin(), Tracks.end(),
+              [](const TTrackInfo& a, const TTrackInfo& b) { return a.Number < b.Number; });
+    HasTracks = !Tracks.empty();
+    if (HasTracks)
+        Tracks.front().StartLba = 0; // the image starts inside the first track's pregap or at its index 1
+    LibCryptDisc = HasTracks && Tracks.front().Mode == 2;
+    for (const TTrackInfo& t : Tracks)
+    {
+        TTrackReport r;
+        r.Number = t.Number;
+        r.Mode = t.Mode;
+        r.FirstLba = t.StartLba;
+        Report.Tracks.push_back(r);
+    }
+    for (std::size_t i = 0; i < Report.Tracks.size(); ++i)
+    {
+        const std::int64_t end = i + 1 < Report.Tracks.size() ? Report.Tracks[i + 1].FirstLba : Report.Sectors;
+        Report.Tracks[i].Sectors = std::max<std::int64_t>(0, end - Report.Tracks[i].FirstLba);
+    }
+}
