@@ -74,6 +74,91 @@ void CheckTrackEntry(TVerifyState& state, const TCcdEntry& e, const std::string&
     CheckTrackSection(state, e, *track);
 }
 
+// The first eight problems with single packs are listed.
+struct TCdTextFailures
+{
+    TVerifyState& State;
+    std::size_t Reported = 0;
+
+    void operator()(std::size_t i, const std::string& text)
+    {
+        if (Reported++ < 8)
+            State.Add(fkCdText, -1, "CD-TEXT Entry " + std::to_string(i) + ": " + text);
+    }
+};
+
+// Per block: packs of each type and the last sequence number, to match its size information.
+struct TCdTextTally
+{
+    std::array<std::array<int, 16>, 8> Counts{};
+    std::array<int, 8> LastSeq{-1, -1, -1, -1, -1, -1, -1, -1};
+    std::array<int, 8> SizeInfoAt{-1, -1, -1, -1, -1, -1, -1, -1};
+};
+
+TCdTextTally TallyPacks(const std::vector<TCdTextEntry>& packs, TCdTextFailures& fail)
+{
+    TCdTextTally tally;
+    int lastBlock = 0;
+    std::size_t inBlock = 0;
+    for (std::size_t i = 0; i < packs.size(); ++i)
+    {
+        const TCdTextEntry& p = packs[i];
+        if (p[0] < 0x80 || p[0] > 0x8F)
+        {
+            fail(i, "pack type 0x" + Hex(std::span(p).first(1)) + " is not one of 0x80-0x8F");
+            continue;
+        }
+        const int block = (p[3] >> 4) & 7;
+        if (block < lastBlock)
+            fail(i, "block " + std::to_string(block) + " after block " + std::to_string(lastBlock));
+        inBlock = block == lastBlock ? inBlock + 1 : 0;
+        if (i == 0)
+            inBlock = 0;
+        lastBlock = block;
+        // Numbered from 0 in each block; some writers number on across the blocks instead.
+        if (p[2] != (inBlock & 0xFF) && p[2] != (i & 0xFF))
+            fail(i,
+                 "sequence number " + std::to_string(p[2]) + " where " + std::to_string(inBlock & 0xFF) + " follows");
+        const auto b = static_cast<std::size_t>(block);
+        ++tally.Counts[b][p[0] & 0x0F];
+        tally.LastSeq[b] = p[2];
+        if (p[0] == 0x8F && p[1] == 0 && tally.SizeInfoAt[b] < 0)
+            tally.SizeInfoAt[b] = static_cast<int>(i);
+    }
+    return tally;
+}
+
+void CheckSizeInformation(TVerifyState& state, const std::vector<TCdTextEntry>& packs, const TCdTextTally& tally,
+                          std::size_t block, TCdTextFailures& fail)
+{
+    const auto& counts = tally.Counts[block];
+    if (std::accumulate(counts.begin(), counts.end(), 0) == 0)
+        return;
+    const int at = tally.SizeInfoAt[block];
+    if (at < 0 || static_cast<std::size_t>(at) + 2 >= packs.size())
+    {
+        state.Add(fkCdText, -1, "CD-TEXT block " + std::to_string(block) + " has no size information packs");
+        return;
+    }
+    const auto first = static_cast<std::size_t>(at);
+    // Three packs of 12 payload bytes each, read as one 36-byte field.
+    std::array<std::uint8_t, 36> info{};
+    for (std::size_t k = 0; k < 3; ++k)
+        std::copy_n(packs[first + k].begin() + 4, 12, info.begin() + 12 * k);
+    for (std::size_t type = 0; type < 16; ++type)
+        if (info[4 + type] != counts[type])
+            fail(first, "the size information of block " + std::to_string(block) + " counts " +
+                            std::to_string(info[4 + type]) + " packs of type 0x" +
+                            Hex(std::array<std::uint8_t, 1>{static_cast<std::uint8_t>(0x80 + type)}) +
+                            ", the block holds " + std::to_string(counts[type]));
+    // Each block's size information gives the last sequence number of every block.
+    for (std::size_t other = 0; other < 8; ++other)
+        if (tally.LastSeq[other] >= 0 && info[20 + other] != tally.LastSeq[other])
+            fail(first, "the size information of block " + std::to_string(block) + " gives " +
+                            std::to_string(info[20 + other]) + " as the last sequence number of block " +
+                            std::to_string(other) + ", it is " + std::to_string(tally.LastSeq[other]));
+}
+
 } // namespace
 
 void CheckToc(TVerifyState& state)
@@ -141,71 +226,8 @@ void CheckCdText(TVerifyState& state)
         state.Add(fkCdText, -1,
                   "CDTextLength is " + std::to_string(state.Disc.CdTextLength) + " but [CDText] holds " +
                       std::to_string(packs.size()) + " packs of 18 bytes");
-    std::size_t reported = 0;
-    const auto fail = [&](std::size_t i, const std::string& text) {
-        if (reported++ < 8)
-            state.Add(fkCdText, -1, "CD-TEXT Entry " + std::to_string(i) + ": " + text);
-    };
-    // Per block: packs of each type and the last sequence number, to match its size information.
-    std::array<std::array<int, 16>, 8> counts{};
-    std::array<int, 8> lastSeq{};
-    lastSeq.fill(-1);
-    std::array<int, 8> sizeInfoAt{};
-    sizeInfoAt.fill(-1);
-    int lastBlock = 0;
-    std::size_t inBlock = 0;
-    for (std::size_t i = 0; i < packs.size(); ++i)
-    {
-        const TCdTextEntry& p = packs[i];
-        if (p[0] < 0x80 || p[0] > 0x8F)
-        {
-            fail(i, "pack type 0x" + Hex(std::span(p).first(1)) + " is not one of 0x80-0x8F");
-            continue;
-        }
-        const int block = (p[3] >> 4) & 7;
-        if (block < lastBlock)
-            fail(i, "block " + std::to_string(block) + " after block " + std::to_string(lastBlock));
-        inBlock = block == lastBlock ? inBlock + 1 : 0;
-        if (i == 0)
-            inBlock = 0;
-        lastBlock = block;
-        // Numbered from 0 in each block; some writers number on across the blocks instead.
-        if (p[2] != (inBlock & 0xFF) && p[2] != (i & 0xFF))
-            fail(i,
-                 "sequence number " + std::to_string(p[2]) + " where " + std::to_string(inBlock & 0xFF) + " follows");
-        ++counts[static_cast<std::size_t>(block)][p[0] & 0x0F];
-        lastSeq[static_cast<std::size_t>(block)] = p[2];
-        if (p[0] == 0x8F && p[1] == 0 && sizeInfoAt[static_cast<std::size_t>(block)] < 0)
-            sizeInfoAt[static_cast<std::size_t>(block)] = static_cast<int>(i);
-    }
+    TCdTextFailures fail{state};
+    const TCdTextTally tally = TallyPacks(packs, fail);
     for (std::size_t block = 0; block < 8; ++block)
-    {
-        const int total = std::accumulate(counts[block].begin(), counts[block].end(), 0);
-        if (total == 0)
-            continue;
-        const int at = sizeInfoAt[block];
-        if (at < 0 || static_cast<std::size_t>(at) + 2 >= packs.size())
-        {
-            state.Add(fkCdText, -1, "CD-TEXT block " + std::to_string(block) + " has no size information packs");
-            continue;
-        }
-        // Three packs of 12 payload bytes each, read as one 36-byte field.
-        std::array<std::uint8_t, 36> info{};
-        for (std::size_t k = 0; k < 3; ++k)
-            std::copy_n(packs[static_cast<std::size_t>(at) + k].begin() + 4, 12, info.begin() + 12 * k);
-        for (std::size_t type = 0; type < 16; ++type)
-            if (info[4 + type] != counts[block][type])
-                fail(static_cast<std::size_t>(at),
-                     "the size information of block " + std::to_string(block) + " counts " +
-                         std::to_string(info[4 + type]) + " packs of type 0x" +
-                         Hex(std::array<std::uint8_t, 1>{static_cast<std::uint8_t>(0x80 + type)}) +
-                         ", the block holds " + std::to_string(counts[block][type]));
-        // Each block's size information gives the last sequence number of every block.
-        for (std::size_t other = 0; other < 8; ++other)
-            if (lastSeq[other] >= 0 && info[20 + other] != lastSeq[other])
-                fail(static_cast<std::size_t>(at),
-                     "the size information of block " + std::to_string(block) + " gives " +
-                         std::to_string(info[20 + other]) + " as the last sequence number of block " +
-                         std::to_string(other) + ", it is " + std::to_string(lastSeq[other]));
-    }
+        CheckSizeInformation(state, packs, tally, block, fail);
 }
