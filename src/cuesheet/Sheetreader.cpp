@@ -57,8 +57,9 @@ struct TCommandRow
 namespace {
 
 // Matched in this order; the first keyword that starts the line decides. A new command is one handler
-// in Trackcommands or Textcommands and one row here; commands that give text to the disc or a track store it through
-// TSheetReader::Sheet and CurrentTrack(), and keep their per-disc or per-track flags in TSheetReader.
+// in Trackcommands or Textcommands and one row here; commands that give text to the disc or a track
+// store it through TSheetReader::Sheet and CurrentTrack(), and keep their per-disc or per-track flags
+// in TSheetReader.
 constexpr TCommandRow COMMANDS[] = {
     {"REM ", egSheet, HandleRem},
     {"CDTEXTFILE ", egCdTextFile, HandleCdTextFile},

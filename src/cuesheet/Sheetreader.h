@@ -39,10 +39,10 @@ inline bool IsAllZero(std::string_view code)
     return std::all_of(code.begin(), code.end(), [](char c) { return c == '0'; });
 }
 
-// The state of one Load between lines. A handler reaches the model through Sheet: what a command gives
-// before the first TRACK belongs to the disc, after it to CurrentTrack().
 struct TCommandRow;
 
+// The state of one Load between lines. A handler reaches the model through Sheet: what a command gives
+// before the first TRACK belongs to the disc, after it to CurrentTrack().
 class TSheetReader
 {
 public:
