@@ -1,6 +1,7 @@
 // The cue sheet: model, parser, disc layout (address and TOC tables) and the sector composer.
 #pragma once
 
+#include "cuesheet/Cueerrors.h"
 #include "cuesheet/Cuetrack.h"
 #include "cuesheet/Discmodel.h"
 #include "cuesheet/Subqpatch.h"
@@ -249,11 +250,5 @@ private:
     std::unique_ptr<TSectorComposer> Composer; // made by the first ComposeSector or ComposeRun
 };
 
-// The message for a load status, without the line prefix; empty for 0 or an unknown code.
-std::string CueErrorMessage(std::uint32_t errorCode);
-// The full text shown to the user: "Invalid CUE SHEET command at line N\n" when N is not 0, then the message.
-std::string CueErrorText(std::uint32_t errorCode);
 // One sentence naming the tracks whose played length is below MIN_TRACK_LENGTH; empty when there are none.
 std::string ShortTrackWarning(const TLuCueSheet& sheet);
-// CueErrorText of the sheet's status, followed by the refusal reason on a line of its own when there is one.
-std::string CueErrorText(const TLuCueSheet& sheet);
