@@ -256,6 +256,7 @@ void BM_BuildLayoutOf99TracksWith99Indexes(benchmark::State& state)
     sheet.TrackCount = 99;
     for (auto _ : state)
     {
+        sheet.BuildDiscModel();
         sheet.BuildAddressTable();
         sheet.BuildTocTable();
         sheet.BuildSubQSchedule();

@@ -30,6 +30,14 @@ TTocEntry GetTocDescriptor(const std::uint8_t* descriptor)
     return entry;
 }
 
+std::int32_t TDiscTrack::IndexLba(std::int32_t number) const
+{
+    for (const TDiscIndex& index : Indexes)
+        if (index.Number == number)
+            return index.Lba;
+    return -1;
+}
+
 const TDiscTrack* TDiscModel::FindTrack(std::int32_t number) const
 {
     for (const TDiscSession& session : Sessions)

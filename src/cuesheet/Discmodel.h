@@ -1,6 +1,7 @@
 // The disc as every reader and writer sees it: sessions of tracks of indexes, the TOC, the catalogue
-// and the CD-TEXT packs. The sheet fills it (TLuCueSheet::DiscModel), the .ccd writer writes it and the
-// .ccd reader fills it again from a set's control file, so both sides compare like with like.
+// and the CD-TEXT packs. The sheet fills it (TLuCueSheet::BuildDiscModel) with where each track's sectors
+// come from, and its layout tables are made from it; the .ccd writer writes it and the .ccd reader fills
+// it again from a set's control file, so both sides compare like with like.
 #pragma once
 
 #include "synthesis/Msf.h"
@@ -34,6 +35,28 @@ struct TTocEntry
 void PutTocDescriptor(const TTocEntry& entry, std::uint8_t* descriptor);
 TTocEntry GetTocDescriptor(const std::uint8_t* descriptor);
 
+// What a run of sectors is made of: a data file's bytes, or a gap that the sheet adds.
+enum TAddressKind : std::int32_t
+{
+    akFile = 0,
+    akPregap = 1,
+    akPostgap = 2,
+    akLeadOut = 3,
+};
+
+// Consecutive sectors of one index of a track, from one place.
+struct TDiscExtent
+{
+    std::int32_t Index = 0;
+    TAddressKind Kind = akFile;
+    std::int32_t Lba = 0;
+    std::int32_t Length = 0;  // sectors, never 0
+    std::int32_t File = 0;    // akFile: the sheet's file number
+    std::int64_t Offset = 0;  // akFile: bytes into that file
+
+    bool operator==(const TDiscExtent&) const = default;
+};
+
 struct TDiscIndex
 {
     std::int32_t Number = 0;
@@ -49,6 +72,12 @@ struct TDiscTrack
     std::uint8_t Control = 0; // of its TOC entry, not shifted
     std::string Isrc;
     std::vector<TDiscIndex> Indexes; // ascending; the first track's index 0 before LBA 0 is not held
+    // In address order; a sheet's model has them, a control file's has none. The first track's start
+    // with the 150 sectors before LBA 0 is the first.
+    std::vector<TDiscExtent> Extents;
+
+    // The LBA of that index, or -1.
+    std::int32_t IndexLba(std::int32_t number) const;
 
     bool operator==(const TDiscTrack&) const = default;
 };

@@ -27,6 +27,7 @@ void TLuCueSheet::Clear()
     FileCount = 0;
     TrackCount = 0;
     FirstTrackNo = 0;
+    Disc = {};
     AddressTable.clear();
     AddressStarts.clear();
     TocTable.clear();

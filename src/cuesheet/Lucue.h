@@ -96,14 +96,6 @@ constexpr std::uint32_t CueStatusLine(std::uint32_t status)
     return status >> 16;
 }
 
-enum TAddressKind : std::int32_t
-{
-    akFile = 0,
-    akPregap = 1,
-    akPostgap = 2,
-    akLeadOut = 3,
-};
-
 // What a conversion asks of the composer; the job passes the user's choice with every sector.
 struct TComposeOptions
 {
@@ -202,6 +194,8 @@ public:
     // ResolvePath for a FILE or CDTEXTFILE name that also keeps it as the file tried last.
     std::string NoteFileTried(std::string_view name);
 
+    // After the sheet was read: the disc it makes, from which the layout tables below are made.
+    void BuildDiscModel();
     void BuildAddressTable();
     void BuildTocTable();
     void BuildSubQSchedule();
@@ -219,9 +213,11 @@ public:
     std::vector<TTocEntry> TocEntries() const;
     // buffer: FULL_TOC_SIZE bytes or null.
     bool GetFullToc(std::uint8_t* buffer) const;
-    // The disc this sheet makes, as its control file tells it. A CD-TEXT file that cannot be read
-    // raises std::system_error or std::runtime_error.
+    // The disc this sheet makes, as its control file tells it: no extents, and the CD-TEXT packs. A
+    // CD-TEXT file that cannot be read raises std::system_error or std::runtime_error.
     TDiscModel DiscModel() const;
+    // The disc as the load laid it out, extents included, CD-TEXT left out.
+    const TDiscModel& Model() const { return Disc; }
 
     // Frees every source's read-ahead data; a conversion starts with fresh reads.
     void ReleaseReadAhead();
@@ -243,6 +239,7 @@ private:
     void BuildCdText();
     TSectorComposer& OwnComposer();
 
+    TDiscModel Disc; // without its CD-TEXT, which DiscModel adds
     std::vector<TAddressTable> AddressTable;
     std::vector<std::int32_t> AddressStarts; // StartAddress per row, for the binary search
     std::vector<TTocTable> TocTable;

@@ -1,4 +1,5 @@
-// The disc a loaded sheet makes, as its control file tells it.
+// The disc a loaded sheet makes: its model, built once after the sheet was read, and that model as
+// its control file tells it.
 #include "cuesheet/Lucue.h"
 
 #include "cuesheet/Cdtextfile.h"
@@ -16,13 +17,131 @@ bool CdTextFileIsNamed(const std::string& path)
     return kind == pkRegular || kind == pkOther;
 }
 
+// Lays tracks out one after another: the gaps the sheet adds and the runs of their data files.
+class TExtentPlacer
+{
+public:
+    std::int32_t Lba = -PROGRAM_START;
+
+    void PlaceGap(std::int32_t index, TAddressKind kind, std::int32_t length, std::vector<TDiscExtent>& extents)
+    {
+        extents.push_back(TDiscExtent{index, kind, Lba, length, 0, 0});
+        Lba += length;
+    }
+
+    void PlaceTrack(const TLuCueTrack& track, std::vector<TDiscExtent>& extents)
+    {
+        // The first track's PREGAP follows the fixed 150 sectors, as the TOC counts it.
+        if (track.Pregap > 0)
+            PlaceGap(0, akPregap, track.Pregap, extents);
+        const std::int32_t indexCount = track.GetIndexCount();
+        for (std::int32_t j = 0; j <= indexCount; ++j)
+        {
+            const std::int32_t length = track.GetIndexLength(static_cast<std::uint32_t>(j));
+            // Index 0 may lie at the end of the file before the track's own.
+            const std::int32_t file = j == 0 && track.PregapFileIndex >= 0 ? track.PregapFileIndex : track.FileIndex;
+            if (file != CurrentFile)
+            {
+                FileOffset = 0;
+                CurrentFile = file;
+            }
+            if (length <= 0)
+                continue;
+            extents.push_back(TDiscExtent{j, akFile, Lba, length, file, FileOffset});
+            Lba += length;
+            FileOffset += std::int64_t(length) * track.GetSectorSize();
+        }
+        if (track.Postgap > 0)
+            PlaceGap(indexCount, akPostgap, track.Postgap, extents);
+    }
+
+private:
+    std::int64_t FileOffset = 0;
+    std::int32_t CurrentFile = -1;
+};
+
+// Where each index starts: the first of its runs. The list ends at the first index that holds no
+// sectors, as the control file lists them; the first track's index 0 lies before LBA 0, in no image.
+std::vector<TDiscIndex> IndexesOf(const std::vector<TDiscExtent>& extents, bool firstTrack)
+{
+    std::vector<TDiscIndex> indexes;
+    for (std::int32_t i = 0; i <= MAX_INDEX; ++i)
+    {
+        const auto run = std::find_if(extents.begin(), extents.end(), [i](const TDiscExtent& e) { return e.Index == i; });
+        if (run == extents.end())
+        {
+            if (i == 0)
+                continue;
+            break;
+        }
+        if (i > 0 || !firstTrack)
+            indexes.push_back(TDiscIndex{i, run->Lba});
+    }
+    return indexes;
+}
+
+TTocEntry PointEntry(std::uint8_t control, std::uint8_t point, TMsf p)
+{
+    TTocEntry entry;
+    entry.Point = point;
+    entry.Control = control;
+    entry.P = p;
+    return entry;
+}
+
+// A0, A1 and A2, then one descriptor per track at its index 1.
+std::vector<TTocEntry> TocOf(const TDiscSession& session, std::int32_t leadOutLba, bool hasMode2)
+{
+    std::vector<TTocEntry> entries;
+    const TDiscTrack& first = session.Tracks.front();
+    const TDiscTrack& last = session.Tracks.back();
+    const auto number = [](std::int32_t n) { return static_cast<std::uint8_t>(n); };
+    const auto at = [](std::int32_t lba) { return FramesToMsf(static_cast<std::uint32_t>(lba + PROGRAM_START)); };
+    // Readers pick the session type from A0's PSEC: 0x20 marks a CD-ROM XA disc.
+    entries.push_back(
+        PointEntry(first.Control, POINT_FIRST_TRACK, TMsf{0, number(first.Number), std::uint8_t(hasMode2 ? 0x20 : 0), 0}));
+    entries.push_back(PointEntry(last.Control, POINT_LAST_TRACK, TMsf{0, number(last.Number), 0, 0}));
+    // The lead-out carries the last track's control, so a data disc does not end in "audio".
+    entries.push_back(PointEntry(last.Control, POINT_LEAD_OUT, at(leadOutLba)));
+    for (const TDiscTrack& track : session.Tracks)
+        entries.push_back(PointEntry(track.Control, number(track.Number), at(track.IndexLba(1))));
+    return entries;
+}
+
 } // namespace
+
+void TLuCueSheet::BuildDiscModel()
+{
+    Disc = TDiscModel{};
+    Disc.Catalog = Catalog;
+    if (TrackCount == 0)
+        return;
+    TDiscSession& session = Disc.Sessions.front();
+    TExtentPlacer placer;
+    bool hasMode2 = false;
+    for (std::int32_t j = 0; j < TrackCount; ++j)
+    {
+        const TLuCueTrack& source = *Tracks[static_cast<std::size_t>(j)];
+        TDiscTrack& track = session.Tracks.emplace_back();
+        track.Number = FirstTrackNo + j;
+        track.Mode = TrackTypeMode(source.Type);
+        track.Control = static_cast<std::uint8_t>(source.GetControl() >> 4);
+        track.Isrc = source.Isrc;
+        if (j == 0)
+            placer.PlaceGap(0, akPregap, PROGRAM_START, track.Extents);
+        placer.PlaceTrack(source, track.Extents);
+        track.Indexes = IndexesOf(track.Extents, j == 0);
+        hasMode2 = hasMode2 || source.Type == ttMode2_2336 || source.Type == ttMode2_2352;
+    }
+    Disc.Toc = TocOf(session, placer.Lba, hasMode2);
+}
 
 TDiscModel TLuCueSheet::DiscModel() const
 {
-    TDiscModel disc;
-    disc.Toc = TocEntries();
-    disc.Catalog = Catalog;
+    TDiscModel disc = Disc;
+    for (TDiscSession& session : disc.Sessions)
+        for (TDiscTrack& track : session.Tracks)
+            track.Extents.clear();
     if (CdTextFileIsNamed(CdTextFile))
     {
         disc.HasCdText = true;
@@ -33,30 +152,6 @@ TDiscModel TLuCueSheet::DiscModel() const
         disc.HasCdText = true;
         for (const TCdTextPack& pack : CdTextPacks)
             std::copy_n(pack.begin(), TCdTextEntry{}.size(), disc.CdText.emplace_back().begin());
-    }
-
-    TDiscSession& session = disc.Sessions.front();
-    for (std::int32_t j = 0; j < TrackCount; ++j)
-    {
-        TDiscTrack& track = session.Tracks.emplace_back();
-        track.Number = FirstTrackNo + j;
-        track.Mode = GetTrackMode(track.Number);
-        track.Control = static_cast<std::uint8_t>(Tracks[static_cast<std::size_t>(j)]->GetControl() >> 4);
-        track.Isrc = GetTrackIsrc(track.Number);
-        for (std::int32_t i = 0; i <= MAX_INDEX; ++i)
-        {
-            const std::int32_t address = GetIndexAddress(track.Number, i);
-            if (address == -1)
-            {
-                if (i == 0)
-                    continue;
-                break;
-            }
-            // The first track's index 0 lies before LBA 0, in the pregap that no image holds.
-            if (i == 0 && j == 0)
-                continue;
-            track.Indexes.push_back(TDiscIndex{i, address - PROGRAM_START});
-        }
     }
     return disc;
 }

@@ -35,97 +35,37 @@ bool FindSchedulePair(const std::vector<std::int32_t>& lbas, std::int32_t fromIn
     return false;
 }
 
-TTocEntry PointEntry(std::uint32_t control, std::uint8_t point, TMsf p)
-{
-    TTocEntry entry;
-    entry.Point = point;
-    entry.Control = static_cast<std::uint8_t>(control >> 4);
-    entry.P = p;
-    return entry;
-}
-
 } // namespace
 
 void TLuCueSheet::BuildAddressTable()
 {
     AddressTable.clear();
     AddressStarts.clear();
-    if (TrackCount == 0)
+    const TDiscSession& session = Disc.Sessions.front();
+    if (session.Tracks.empty())
         return;
-    auto append = [this](std::int32_t track, std::int32_t index, std::int32_t start,
-                         TAddressKind kind) -> TAddressTable& {
-        TAddressTable& row = AddressTable.emplace_back();
-        row.TrackNumber = track;
-        row.IndexNumber = index;
-        row.StartAddress = start;
-        row.Kind = kind;
-        return row;
-    };
-
-    append(FirstTrackNo, 0, 0, akPregap);
-    std::int32_t running = PROGRAM_START;
-    std::int64_t fileOffset = 0;
-    std::int32_t currentFile = -1;
-    // Where each track's index 1 begins, even when it has no sectors; -1 without an index 1.
-    std::vector<std::int32_t> index1Start(static_cast<std::size_t>(TrackCount), -1);
-
-    for (std::int32_t i = 0; i < TrackCount; ++i)
+    for (const TDiscTrack& track : session.Tracks)
     {
-        const TLuCueTrack& track = *Tracks[static_cast<std::size_t>(i)];
-        const std::int32_t number = FirstTrackNo + i;
-        // The first track's PREGAP follows the fixed 150 sectors, as the TOC counts it.
-        if (track.Pregap > 0)
+        // Pregap rows count down to the track's index 1; from index 1 on, the relative time runs on to
+        // the end of the track, postgap included.
+        const std::int32_t index1 = track.IndexLba(1);
+        for (const TDiscExtent& extent : track.Extents)
         {
-            append(number, 0, running, akPregap);
-            running += track.Pregap;
-        }
-        const std::int32_t indexCount = track.GetIndexCount();
-        for (std::int32_t j = 0; j <= indexCount; ++j)
-        {
-            const std::int32_t length = track.GetIndexLength(static_cast<std::uint32_t>(j));
-            if (j == 1)
-                index1Start[static_cast<std::size_t>(i)] = running;
-            // Index 0 may lie at the end of the file before the track's own.
-            const std::int32_t file = j == 0 && track.PregapFileIndex >= 0 ? track.PregapFileIndex : track.FileIndex;
-            if (file != currentFile)
-            {
-                fileOffset = 0;
-                currentFile = file;
-            }
-            if (length <= 0)
-                continue;
-            TAddressTable& row = append(number, j, running, akFile);
-            row.FileNumber = file;
-            row.FileOffset = fileOffset;
-            running += length;
-            fileOffset += std::int64_t(length) * track.GetSectorSize();
-        }
-        if (track.Postgap > 0)
-        {
-            append(number, indexCount, running, akPostgap);
-            running += track.Postgap;
+            TAddressTable& row = AddressTable.emplace_back();
+            row.TrackNumber = track.Number;
+            row.IndexNumber = extent.Index;
+            row.StartAddress = extent.Lba + PROGRAM_START;
+            row.Kind = extent.Kind;
+            row.FileNumber = extent.File;
+            row.FileOffset = extent.Offset;
+            if (index1 >= 0)
+                row.RelativeStart = extent.Index < 1 ? index1 - extent.Lba - 1 : extent.Lba - index1;
         }
     }
-    append(LEAD_OUT_TRACK, 0, running, akLeadOut);
-
-    // Pregap rows count down to the track's index 1; the walk stops at another track.
-    for (std::size_t r = 0; r < AddressTable.size(); ++r)
-    {
-        const TAddressTable& index1 = AddressTable[r];
-        if (index1.Kind != akFile || index1.IndexNumber != 1)
-            continue;
-        for (std::size_t b = r; b-- > 0 && AddressTable[b].TrackNumber == index1.TrackNumber;)
-            AddressTable[b].RelativeStart = index1.StartAddress - AddressTable[b].StartAddress - 1;
-    }
-    // From index 1 on, the relative time runs on to the end of the track, postgap included.
-    for (TAddressTable& row : AddressTable)
-    {
-        if (row.Kind == akLeadOut || row.IndexNumber < 1)
-            continue;
-        const std::int32_t origin = index1Start[static_cast<std::size_t>(row.TrackNumber - FirstTrackNo)];
-        if (origin >= 0)
-            row.RelativeStart = row.StartAddress - origin;
-    }
+    TAddressTable& leadOut = AddressTable.emplace_back();
+    leadOut.TrackNumber = LEAD_OUT_TRACK;
+    leadOut.StartAddress = LeadOutAddress();
+    leadOut.Kind = akLeadOut;
 
     AddressStarts.reserve(AddressTable.size());
     for (const TAddressTable& row : AddressTable)
@@ -135,28 +75,21 @@ void TLuCueSheet::BuildAddressTable()
 void TLuCueSheet::BuildTocTable()
 {
     TocTable.clear();
-    if (TrackCount == 0)
+    const TDiscSession& session = Disc.Sessions.front();
+    if (session.Tracks.empty())
         return;
-    std::int32_t running = 0;
-    for (std::int32_t i = 0; i < TrackCount; ++i)
+    for (const TDiscTrack& track : session.Tracks)
     {
-        const TLuCueTrack& track = *Tracks[static_cast<std::size_t>(i)];
-        TTocTable row;
-        row.TrackNumber = FirstTrackNo + i;
-        row.Control = track.GetControl();
-        row.StartAddress = running;
-        running += track.GetPregapLength() + (i == 0 ? PROGRAM_START : 0);
-        row.Index1Address = running;
-        TocTable.push_back(row);
-        for (std::int32_t j = 1; j <= track.GetIndexCount(); ++j)
-            running += track.GetIndexLength(static_cast<std::uint32_t>(j));
-        running += track.Postgap;
+        TTocTable& row = TocTable.emplace_back();
+        row.TrackNumber = track.Number;
+        row.Control = static_cast<std::uint32_t>(track.Control) << 4;
+        row.StartAddress = track.Extents.front().Lba + PROGRAM_START;
+        row.Index1Address = track.IndexLba(1) + PROGRAM_START;
     }
-    TTocTable leadOut;
+    TTocTable& leadOut = TocTable.emplace_back();
     leadOut.TrackNumber = LEAD_OUT_TRACK;
-    leadOut.Index1Address = running;
-    leadOut.StartAddress = running;
-    TocTable.push_back(leadOut);
+    leadOut.Index1Address = LeadOutAddress();
+    leadOut.StartAddress = leadOut.Index1Address;
 }
 
 void TLuCueSheet::BuildSubQSchedule()
@@ -237,35 +170,12 @@ std::string ShortTrackWarning(const TLuCueSheet& sheet)
 
 std::int32_t TLuCueSheet::LeadOutAddress() const
 {
-    return AddressTable.empty() ? 0 : AddressTable.back().StartAddress;
+    return Disc.LeadOutAddress();
 }
 
 std::vector<TTocEntry> TLuCueSheet::TocEntries() const
 {
-    std::vector<TTocEntry> entries;
-    if (TrackCount == 0 || TocTable.size() < 2)
-        return entries;
-    const TTocTable& first = TocTable.front();
-    const TTocTable& last = TocTable[TocTable.size() - 2];
-    const TTocTable& leadOut = TocTable.back();
-    // Readers pick the session type from A0's PSEC: 0x20 marks a CD-ROM XA disc.
-    bool hasMode2 = false;
-    for (std::int32_t i = 0; i < TrackCount; ++i)
-    {
-        const TTrackType type = Tracks[static_cast<std::size_t>(i)]->Type;
-        hasMode2 = hasMode2 || type == ttMode2_2336 || type == ttMode2_2352;
-    }
-    const auto number = [](std::int32_t n) { return static_cast<std::uint8_t>(n); };
-    entries.push_back(PointEntry(first.Control, POINT_FIRST_TRACK,
-                                 TMsf{0, number(FirstTrackNo), std::uint8_t(hasMode2 ? 0x20 : 0), 0}));
-    entries.push_back(PointEntry(last.Control, POINT_LAST_TRACK, TMsf{0, number(FirstTrackNo + TrackCount - 1), 0, 0}));
-    // The lead-out carries the last track's control, so a data disc does not end in "audio".
-    entries.push_back(
-        PointEntry(last.Control, POINT_LEAD_OUT, FramesToMsf(static_cast<std::uint32_t>(leadOut.StartAddress))));
-    for (std::size_t i = 0; i + 1 < TocTable.size(); ++i)
-        entries.push_back(PointEntry(TocTable[i].Control, number(TocTable[i].TrackNumber),
-                                     FramesToMsf(static_cast<std::uint32_t>(TocTable[i].Index1Address))));
-    return entries;
+    return Disc.Toc;
 }
 
 bool TLuCueSheet::GetFullToc(std::uint8_t* buffer) const

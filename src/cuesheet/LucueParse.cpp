@@ -84,6 +84,7 @@ bool TLuCueSheet::Load(const std::string& cuePath)
         Clear();
         return false;
     }
+    BuildDiscModel();
     BuildAddressTable();
     BuildTocTable();
     BuildSubQSchedule();
