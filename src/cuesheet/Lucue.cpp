@@ -2,6 +2,8 @@
 
 #include "cuesheet/Sectorcomposer.h"
 
+#include <mutex>
+
 TLuCueSheet::TLuCueSheet() = default;
 
 TLuCueSheet::~TLuCueSheet()
@@ -49,7 +51,11 @@ void TLuCueSheet::CheckSourcesUnchanged() const
 void TLuCueSheet::CheckSourcesIntact()
 {
     for (std::int32_t i = 0; i < FileCount; ++i)
-        Files[static_cast<std::size_t>(i)]->CheckIntact();
+    {
+        TLuCueFile& file = *Files[static_cast<std::size_t>(i)];
+        const std::lock_guard hold(file.Guard());
+        file.CheckIntact();
+    }
 }
 
 TLuCueTrack* TLuCueSheet::GetTrack(std::int32_t number) const
@@ -78,7 +84,10 @@ void TLuCueSheet::ReleaseReadAhead()
     for (auto& file : Files)
     {
         if (file)
+        {
+            const std::lock_guard hold(file->Guard());
             file->ReleaseBuffer();
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 
 namespace {
@@ -179,6 +180,9 @@ std::int32_t TSectorComposer::ComposeRun(std::uint32_t address, std::int32_t cou
     const std::int64_t firstInRow = std::int64_t(address) - row.StartAddress;
     const std::int64_t fileOffset = row.FileOffset + firstInRow * track.GetSectorSize();
     TLuCueFile* file = row.Kind == akFile ? SourceOf(row) : nullptr;
+    std::unique_lock<std::mutex> hold;
+    if (file)
+        hold = std::unique_lock(file->Guard());
 
     // Audio, and raw data left as it is, are the file's bytes unchanged.
     const bool unchanged =
@@ -200,8 +204,11 @@ TLuCueFile* TSectorComposer::SourceOf(const TRow& row)
     const auto& files = Sheet.Files;
     if (LastFileNumber != row.FileNumber)
     {
-        if (LastFileNumber >= 0 && files[static_cast<std::size_t>(LastFileNumber)])
-            files[static_cast<std::size_t>(LastFileNumber)]->ReleaseBuffer();
+        if (TLuCueFile* last = LastFileNumber >= 0 ? files[static_cast<std::size_t>(LastFileNumber)].get() : nullptr)
+        {
+            const std::lock_guard hold(last->Guard());
+            last->ReleaseBuffer();
+        }
         LastFileNumber = row.FileNumber;
     }
     return files[static_cast<std::size_t>(row.FileNumber)].get();

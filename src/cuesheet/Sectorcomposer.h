@@ -1,7 +1,7 @@
 // The sector composer: main channel and subchannel symbols of runs of absolute addresses, read from a
 // loaded sheet's model and layout, which it never changes. It owns what a run changes (the read buffer,
-// which source keeps its read-ahead, the coding objects), so every conversion makes its own; the
-// sources' read positions are the one thing composers of one sheet share, so one runs at a time.
+// which source keeps its read-ahead, the coding objects), so every conversion makes its own. Composers
+// of one sheet share its sources: a run holds its source's guard from the seek to the last read.
 #pragma once
 
 #include "cuesheet/Lucue.h"

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -74,6 +75,9 @@ public:
     // Forgets and frees the read-ahead data (the file may have changed since it was read).
     void ReleaseBuffer();
 
+    // Held across a seek and the reads that follow it: conversions of one sheet share its sources.
+    std::mutex& Guard() const { return ReadGuard; }
+
     std::int64_t Position = 0;
 
 protected:
@@ -96,6 +100,7 @@ private:
     static constexpr std::size_t DIRECT_READ = 1 << 17;
     [[noreturn]] void RaiseChanged(const std::string& how) const;
 
+    mutable std::mutex ReadGuard;
     TFile File;
     TFileIdentity Loaded;
     std::unique_ptr<std::uint8_t[]> Buffer;

@@ -1,4 +1,5 @@
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Sectorcomposer.h"
 
 #include "support/ImageOracle.h"
 #include "support/Pattern.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -325,24 +327,32 @@ TEST_F(ComposeTest, DataFileShortenedAfterLoadFailsTheReadThatFallsShort)
 
 namespace {
 
-// Runs of any length, cut at row ends, give what composing one sector at a time gives: every track
-// type, pregaps, postgaps, index 0 counting down, ISRC and catalogue frames, CD+G packs, and a file
-// that ends inside a sector.
-TEST_F(ComposeTest, RunsEqualSectorsOneByOne)
+// Every track type, pregaps, postgaps, index 0 counting down, ISRC and catalogue frames, CD+G packs,
+// and a file that ends inside a sector.
+class MixedDiscTest : public ComposeTest
 {
-    Dir.Write("d.bin", Pattern(300 * 2048, 1));
-    Dir.Write("a.bin", Pattern(400 * 2352 + 1000, 2));
-    Dir.Write("x.bin", Pattern(200 * 2336 + 77, 3));
-    Dir.Write("k.bin", Pattern(300 * 2448, 4));
-    Dir.Write("r.bin", Pattern(300 * 2352, 5));
-    Load("CATALOG 0123456789012\n"
-         "FILE d.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\nPOSTGAP 00:00:30\n"
-         "FILE a.bin BINARY\nTRACK 02 AUDIO\nISRC ABCDE1234567\nPREGAP 00:00:20\nINDEX 00 00:00:00\n"
-         "INDEX 01 00:01:00\nINDEX 02 00:03:00\n"
-         "FILE x.bin BINARY\nTRACK 03 MODE2/2336\nINDEX 00 00:00:00\nINDEX 01 00:00:40\n"
-         "FILE k.bin BINARY\nTRACK 04 CDG\nINDEX 01 00:00:00\n"
-         "FILE r.bin BINARY\nTRACK 05 MODE1/2352\nPREGAP 00:00:10\nINDEX 01 00:00:00\nTRACK 06 AUDIO\n"
-         "INDEX 01 00:02:00\n");
+protected:
+    void SetUp() override
+    {
+        Dir.Write("d.bin", Pattern(300 * 2048, 1));
+        Dir.Write("a.bin", Pattern(400 * 2352 + 1000, 2));
+        Dir.Write("x.bin", Pattern(200 * 2336 + 77, 3));
+        Dir.Write("k.bin", Pattern(300 * 2448, 4));
+        Dir.Write("r.bin", Pattern(300 * 2352, 5));
+        Load("CATALOG 0123456789012\n"
+             "FILE d.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\nPOSTGAP 00:00:30\n"
+             "FILE a.bin BINARY\nTRACK 02 AUDIO\nISRC ABCDE1234567\nPREGAP 00:00:20\nINDEX 00 00:00:00\n"
+             "INDEX 01 00:01:00\nINDEX 02 00:03:00\n"
+             "FILE x.bin BINARY\nTRACK 03 MODE2/2336\nINDEX 00 00:00:00\nINDEX 01 00:00:40\n"
+             "FILE k.bin BINARY\nTRACK 04 CDG\nINDEX 01 00:00:00\n"
+             "FILE r.bin BINARY\nTRACK 05 MODE1/2352\nPREGAP 00:00:10\nINDEX 01 00:00:00\nTRACK 06 AUDIO\n"
+             "INDEX 01 00:02:00\n");
+    }
+};
+
+// Runs of any length, cut at row ends, give what composing one sector at a time gives.
+TEST_F(MixedDiscTest, RunsEqualSectorsOneByOne)
+{
     const auto end = static_cast<std::uint32_t>(Sheet.LeadOutAddress() + 10);
     for (const std::int32_t length : {1, 7, 256})
     {
@@ -364,6 +374,36 @@ TEST_F(ComposeTest, RunsEqualSectorsOneByOne)
                 ASSERT_EQ(sub[i].HasPacks,
                           std::any_of(block.begin(), block.end(), [](std::uint8_t b) { return b & 0x3F; }));
             }
+        }
+    }
+}
+
+// Conversions of one loaded sheet share its sources; each composer's runs still read what they would alone.
+TEST_F(MixedDiscTest, ComposersOnTwoThreadsDoNotDisturbEachOther)
+{
+    const auto end = static_cast<std::uint32_t>(Sheet.LeadOutAddress());
+    const auto composeAll = [&](std::vector<TRawSector>& main, std::vector<TSubChannel>& sub) {
+        TSectorComposer composer(Sheet);
+        main.resize(end);
+        sub.resize(end);
+        for (std::uint32_t a = 0; a < end;)
+            a += static_cast<std::uint32_t>(composer.ComposeRun(a, 1, &main[a], &sub[a], TComposeOptions{}));
+    };
+    std::vector<TRawSector> alone;
+    std::vector<TSubChannel> aloneSub;
+    composeAll(alone, aloneSub);
+    std::array<std::vector<TRawSector>, 2> main;
+    std::array<std::vector<TSubChannel>, 2> sub;
+    for (int round = 0; round < 20; ++round)
+    {
+        std::thread other([&] { composeAll(main[1], sub[1]); });
+        composeAll(main[0], sub[0]);
+        other.join();
+        for (std::size_t t = 0; t < 2; ++t)
+        {
+            ASSERT_TRUE(main[t] == alone) << "round " << round;
+            for (std::uint32_t a = 0; a < end; ++a)
+                ASSERT_TRUE(sub[t][a].Packs == aloneSub[a].Packs && sub[t][a].Q == aloneSub[a].Q) << a;
         }
     }
 }
