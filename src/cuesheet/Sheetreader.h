@@ -1,11 +1,13 @@
 // The reader of a cue sheet: its state between lines, the command its handlers get, and the blanks
-// and codes the handlers share. The handlers are in Trackcommands and Textcommands.
+// and codes the handlers share. The handlers are in Trackcommands and Textcommands, their table in
+// Cuecommands; the reader gets the table from its caller, so that it knows no handler itself.
 #pragma once
 
 #include "cuesheet/Lucue.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +50,8 @@ class TSheetReader
 public:
     explicit TSheetReader(TLuCueSheet& sheet) : Sheet(sheet) {}
 
-    void Read(const std::string& text);
+    // commands: matched in their order; the first keyword that starts a line decides.
+    void Read(const std::string& text, std::span<const TCommandRow> commands);
 
     // When set, the reader only collects the files that FILE and CDTEXTFILE lines name, opens none
     // and checks nothing else.
@@ -106,7 +109,15 @@ private:
     void Finish();
 
     std::string Upper;
+    std::span<const TCommandRow> Commands;
 };
 
 // A handler applies the rules of its command in order and returns the reason of the first that fails.
 using TCommandHandler = TCueErrorReason (*)(TSheetReader&, const TCueCommand&);
+
+struct TCommandRow
+{
+    std::string_view Keyword; // with the one blank that must follow it
+    TCueErrorGroup Group;
+    TCommandHandler Handler;
+};
