@@ -139,29 +139,6 @@ void TChecker::Finish()
 
 } // namespace
 
-const char* FindingKindName(TFindingKind kind)
-{
-    switch (kind)
-    {
-    case fkFile: return "file";
-    case fkToc: return "TOC";
-    case fkCdText: return "CD-TEXT";
-    case fkQCrc: return "Q CRC";
-    case fkQPosition: return "Q position";
-    case fkQIsrc: return "Q ISRC";
-    case fkQCatalog: return "Q catalogue";
-    case fkPFlag: return "P flag";
-    case fkSync: return "sync";
-    case fkHeader: return "header";
-    case fkEdc: return "EDC";
-    case fkEccP: return "ECC P";
-    case fkEccQ: return "ECC Q";
-    case fkRwParity: return "R-W parity";
-    case fkSideCar: return "side-car";
-    }
-    return "?";
-}
-
 int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
 {
     Report = TVerifyReport{};
