@@ -1,7 +1,9 @@
 #include "cli/Sheetconversion.h"
 
+#include "cuesheet/Cueerrors.h"
 #include "cuesheet/Cuetext.h"
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Subqpatch.h"
 #include "fileio/Fileio.h"
 #include "fileio/Paths.h"
 #include "image/Conversion.h"

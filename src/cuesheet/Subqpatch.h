@@ -2,6 +2,7 @@
 // .sbi or .lsd file beside the cue sheet and laid over the Q channel the composer makes.
 #pragma once
 
+#include "cuesheet/Subqpatchrow.h"
 #include "synthesis/Sector.h"
 
 #include <cstdint>
@@ -13,25 +14,10 @@
 class TLuCueSheet;
 class TLuSubQCrc;
 
-enum TSubQPatchKind : std::uint8_t
-{
-    sqFrame = 0,    // the whole 12-byte frame, as an .lsd holds it and as the .sub receives it
-    sqControl = 1,  // .sbi type 1: bytes 0-9
-    sqRelative = 2, // .sbi type 2: bytes 3-5
-    sqAbsolute = 3, // .sbi type 3: bytes 7-9
-};
-
 enum TSubQPatchFormat : std::uint8_t
 {
     pfSbi = 0,
     pfLsd = 1,
-};
-
-struct TSubQPatch
-{
-    std::int32_t Address = 0; // absolute; the .sub record is Address - 150
-    TSubQPatchKind Kind = sqFrame;
-    TQFrame Bytes{}; // at their Q frame positions; only those the kind names count
 };
 
 struct TSubQPatchList

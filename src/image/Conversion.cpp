@@ -2,6 +2,7 @@
 
 #include "cuesheet/Lucue.h"
 #include "cuesheet/Sectorcomposer.h"
+#include "cuesheet/Subqpatch.h"
 #include "fileio/Fileio.h"
 #include "fileio/Pagepipe.h"
 #include "fileio/Paths.h"

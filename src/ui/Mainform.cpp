@@ -1,5 +1,7 @@
 #include "ui/Mainform.h"
 
+#include "cuesheet/Cueerrors.h"
+#include "cuesheet/Subqpatch.h"
 #include "fileio/Paths.h"
 #include "ui/Aboutbox.h"
 #include "ui/Countdialog.h"

@@ -1,4 +1,5 @@
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Cueerrors.h"
 #include "image/Conversion.h"
 #include "image/Layoutreport.h"
 

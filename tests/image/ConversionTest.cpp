@@ -1,6 +1,7 @@
 #include "image/Conversion.h"
 
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Subqpatch.h"
 #include "image/Layoutreport.h"
 #include "support/NothrowNewSwitch.h"
 #include "support/Pattern.h"

@@ -1,6 +1,7 @@
 #include "image/Layoutreport.h"
 
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Subqpatch.h"
 #include "support/Sidecar.h"
 #include "support/CdTextFile.h"
 #include "support/TempDir.h"
