@@ -50,11 +50,10 @@ std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TL
     if (options.NoSubQPatch)
         return {};
     const std::string sideCar = options.SubQPatch.empty() ? FindSubQPatchFile(cuePath) : options.SubQPatch;
-    std::string error;
-    if (!sideCar.empty() && !AttachSubQPatches(sheet, sideCar, warnings, error))
+    if (const TError error = sideCar.empty() ? TError() : AttachSubQPatches(sheet, sideCar, warnings))
     {
         sheet.Clear();
-        return error;
+        return error.Text();
     }
     return {};
 }

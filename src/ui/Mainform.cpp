@@ -402,8 +402,9 @@ void TMainFrm::OpenCueFile(const QString& path)
     std::vector<std::string> warnings = CueSheet.LoadWarnings;
     // A LibCrypt side-car beside the sheet belongs to it; a damaged one refuses the whole sheet.
     const std::string sideCar = loaded ? FindSubQPatchFile(CueSheet.CuePath) : std::string();
-    if (!sideCar.empty() && !AttachSubQPatches(CueSheet, sideCar, warnings, error))
+    if (const TError failure = sideCar.empty() ? TError() : AttachSubQPatches(CueSheet, sideCar, warnings))
     {
+        error = failure.Text();
         CueSheet.Clear();
         loaded = false;
     }

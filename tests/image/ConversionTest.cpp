@@ -327,8 +327,7 @@ protected:
         if (!SideCar.empty())
         {
             std::vector<std::string> warnings;
-            std::string error;
-            EXPECT_TRUE(AttachSubQPatches(sheet, SideCar, warnings, error)) << error;
+            EXPECT_EQ(AttachSubQPatches(sheet, SideCar, warnings).Text(), "");
         }
         fs::create_directory(Dir.File(folder));
         TConversionJob job;
