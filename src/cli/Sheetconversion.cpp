@@ -99,7 +99,7 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
     case csCanceled: outcome.Status = ssCanceled; break;
     default:
         outcome.Status = ssFailed;
-        outcome.Reason = job.ErrorText;
+        outcome.Reason = job.Error.Text();
         break;
     }
     return outcome;

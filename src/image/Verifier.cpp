@@ -147,8 +147,8 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
     Report.SubPath = ChangeFileExt(ccdPath, ".sub");
     RunFramed([&] {
         TCcdDisc disc;
-        if (const TError error = ReadCcdFile(ccdPath, disc))
-            throw std::runtime_error(error.Text());
+        if (TError error = ReadCcdFile(ccdPath, disc))
+            throw EError(std::move(error));
         const TFile img = TFile::OpenForReading(Report.ImgPath, "the image file");
         const TFile sub = TFile::OpenForReading(Report.SubPath, "the subchannel file");
         TChecker checker(disc, Report, maxFindings);

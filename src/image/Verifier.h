@@ -17,7 +17,7 @@ class TVerifyJob : public TJob
 {
 public:
     // Never throws. Afterwards Status is csSucceeded (Report is complete), csFailed (the set could
-    // not be read; ErrorText names the file and the reason) or csCanceled. Returns 0.
+    // not be read; Error names the file and the reason) or csCanceled. Returns 0.
     int Run(const std::string& ccdPath, std::size_t maxFindings = DEFAULT_MAX_FINDINGS);
 
     TVerifyReport Report;

@@ -507,7 +507,7 @@ void TMainFrm::ConvBtnClick()
     // "successfull" keeps its historic spelling: users' scripts and stored logs match the text.
     case csSucceeded: ShowResult(this, QStringLiteral("Operation was successfull.")); break;
     case csCanceled: ShowResult(this, QStringLiteral("Operation was canceled.")); break;
-    default: ShowError(this, QStringLiteral("Operation was failure."), FromNativePath(Job.ErrorText)); break;
+    default: ShowError(this, QStringLiteral("Operation was failure."), FromNativePath(Job.Error.Text())); break;
     }
     Job.Reset();
 }
@@ -567,7 +567,7 @@ void TMainFrm::VerifyImage(const QString& path)
         break;
     case csCanceled: ShowResult(this, QStringLiteral("Verification was canceled.")); break;
     default:
-        ShowError(this, QStringLiteral("Cannot verify \"%1\".").arg(path), FromNativePath(VerifyJob.ErrorText));
+        ShowError(this, QStringLiteral("Cannot verify \"%1\".").arg(path), FromNativePath(VerifyJob.Error.Text()));
         break;
     }
 }
