@@ -93,7 +93,7 @@ void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
     if (row == Commands.end())
         return;
     TCueCommand command;
-    command.Arg = TrimLeftBlanks(line.substr(row->Keyword.size()));
+    command.Arg = TrimLeadingSpaces(line.substr(row->Keyword.size()));
     command.ArgOriginal = trimmedOriginal.substr(trimmedOriginal.size() - command.Arg.size());
     command.LineNo = lineNo;
     if (Names)

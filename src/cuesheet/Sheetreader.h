@@ -1,5 +1,5 @@
-// The reader of a cue sheet: its state between lines, the command its handlers get, and the blanks
-// and codes the handlers share. The handlers are in Trackcommands and Textcommands, their table in
+// The reader of a cue sheet: its state between lines, the command its handlers get, and the codes
+// the handlers share. The handlers are in Trackcommands and Textcommands, their table in
 // Cuecommands; the reader gets the table from its caller, so that it knows no handler itself.
 #pragma once
 
@@ -11,20 +11,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-inline std::string_view TrimLeftBlanks(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    return s;
-}
-
-inline std::string_view TrimRightBlanks(std::string_view s)
-{
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
 
 // One command of the sheet: the argument after the keyword and its blanks, upper-cased for the checks,
 // and the same characters as written, for file names.

@@ -41,11 +41,6 @@ std::string HexMsf(const std::uint8_t* msf)
     return text;
 }
 
-std::string AddressText(std::int32_t address)
-{
-    return MsfToStr(FramesToMsf(static_cast<std::uint32_t>(address)));
-}
-
 TError Refusal(std::string_view name, std::string reason)
 {
     return {0, std::string(name), 0, std::move(reason)};
@@ -141,7 +136,7 @@ TError ReadAddress(const std::uint8_t* msf, std::size_t record, std::string_view
     if (patch.Address < 0 || FromBcd(msf[1]) >= 60 || FromBcd(msf[2]) >= FRAMES_PER_SECOND)
         return Refusal(name, RecordText(record) + " has the invalid address " + HexMsf(msf));
     if (patch.Address < PROGRAM_START || patch.Address >= leadOut)
-        return Refusal(name, "sector " + AddressText(patch.Address) + " is outside the disc");
+        return Refusal(name, "sector " + FramesToStr(patch.Address) + " is outside the disc");
     return {};
 }
 
@@ -164,7 +159,7 @@ TError ReadRecords(std::span<const std::uint8_t> records, TSubQPatchFormat forma
         if (error)
             return error;
         if (entry.Patch.Kind == sqFrame && HasValidQCrc(entry.Patch.Bytes, crc))
-            warnings.push_back(std::string(name) + ": the frame at " + AddressText(entry.Patch.Address) +
+            warnings.push_back(std::string(name) + ": the frame at " + FramesToStr(entry.Patch.Address) +
                                " has a valid CRC and protects nothing");
         parsed.push_back(entry);
         pos += size;
@@ -184,7 +179,7 @@ TError SortByAddress(std::vector<TNumberedPatch>& parsed, std::string_view name)
         {
             const auto [first, second] = std::minmax(parsed[i - 1].Record, parsed[i].Record);
             return Refusal(name, "records " + std::to_string(first) + " and " + std::to_string(second) +
-                                     " both patch sector " + AddressText(parsed[i].Patch.Address));
+                                     " both patch sector " + FramesToStr(parsed[i].Patch.Address));
         }
     }
     return {};
