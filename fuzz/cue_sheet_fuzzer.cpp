@@ -3,6 +3,7 @@
 // small disc is converted whole.
 #include "FuzzSupport.h"
 
+#include "cuesheet/Cueerrors.h"
 #include "cuesheet/Lucue.h"
 #include "fileio/Paths.h"
 #include "image/Ccdfile.h"

@@ -20,15 +20,13 @@ void CheckFormat(std::span<const std::uint8_t> bytes, TSubQPatchFormat format)
     const TLuSubQCrc crc;
     TSubQPatchList list;
     list.Patches.resize(1);
-    std::string error;
     const std::string name = format == pfSbi ? "Game.sbi" : "Game.lsd";
-    if (!ParseSubQPatches(bytes, format, name, LEAD_OUT, list, error))
+    if (const TError error = ParseSubQPatches(bytes, format, name, LEAD_OUT, list))
     {
-        Check(error.rfind(name + ": ", 0) == 0 && error.size() > name.size() + 2, "a refusal without the file name");
+        Check(error.File == name && !error.Reason.empty(), "a refusal without the file name");
         Check(list.Patches.size() == 1, "a refused file changed the list");
         return;
     }
-    Check(error.empty(), "an accepted file with an error");
     if (format == pfLsd)
         Check(list.Patches.size() * LSD_RECORD_SIZE == bytes.size(), "an .lsd record lost or invented");
     if (list.Patches.empty())

@@ -1,7 +1,9 @@
 #include "cli/Sheetconversion.h"
 
+#include "cuesheet/Cueerrors.h"
 #include "cuesheet/Cuetext.h"
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Subqpatch.h"
 #include "fileio/Fileio.h"
 #include "fileio/Paths.h"
 #include "image/Conversion.h"
@@ -48,11 +50,10 @@ std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TL
     if (options.NoSubQPatch)
         return {};
     const std::string sideCar = options.SubQPatch.empty() ? FindSubQPatchFile(cuePath) : options.SubQPatch;
-    std::string error;
-    if (!sideCar.empty() && !AttachSubQPatches(sheet, sideCar, warnings, error))
+    if (const TError error = sideCar.empty() ? TError() : AttachSubQPatches(sheet, sideCar, warnings))
     {
         sheet.Clear();
-        return error;
+        return error.Text();
     }
     return {};
 }
@@ -98,7 +99,7 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
     case csCanceled: outcome.Status = ssCanceled; break;
     default:
         outcome.Status = ssFailed;
-        outcome.Reason = job.ErrorText;
+        outcome.Reason = job.Error.Text();
         break;
     }
     return outcome;

@@ -129,7 +129,7 @@ int VerifySet(const TCliOptions& options)
         return IsSound(VerifyJob.Report) ? ecSuccess : ecFailed;
     case csCanceled: std::fprintf(stderr, "Verification was canceled.\n"); return ecCanceled;
     default:
-        std::fprintf(stderr, "Cannot verify \"%s\": %s\n", options.CcdPath.c_str(), VerifyJob.ErrorText.c_str());
+        std::fprintf(stderr, "Cannot verify \"%s\": %s\n", options.CcdPath.c_str(), VerifyJob.Error.Text().c_str());
         return ecLoadError;
     }
 }

@@ -1,10 +1,9 @@
 // The cue sheet: model, parser, disc layout (address and TOC tables) and the sector composer.
 #pragma once
 
-#include "cuesheet/Cueerrors.h"
 #include "cuesheet/Cuetrack.h"
 #include "cuesheet/Discmodel.h"
-#include "cuesheet/Subqpatch.h"
+#include "cuesheet/Subqpatchrow.h"
 #include "sources/Audiosource.h"
 #include "sources/Sourcefile.h"
 #include "synthesis/Msf.h"

@@ -1,8 +1,8 @@
 // Loading a cue sheet: the file read, its lines handed to TSheetReader, then the CD-TEXT and the layout built.
 #include "cuesheet/Lucue.h"
 
+#include "cuesheet/Cuecommands.h"
 #include "cuesheet/Cuetext.h"
-#include "cuesheet/Sheetreader.h"
 #include "fileio/Fileio.h"
 #include "fileio/Paths.h"
 #include "text/Asciitext.h"
@@ -104,12 +104,12 @@ std::vector<std::string> TLuCueSheet::NamedFiles(const std::string& cuePath)
     sheet.CuePath = cuePath;
     TSheetReader reader(sheet);
     reader.Names = &names;
-    reader.Read(text);
+    reader.Read(text, CueCommands());
     return names;
 }
 
 void TLuCueSheet::ReadSheet(const std::string& text)
 {
     TSheetReader reader(*this);
-    reader.Read(text);
+    reader.Read(text, CueCommands());
 }

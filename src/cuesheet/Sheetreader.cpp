@@ -2,8 +2,6 @@
 // length kept as it grows, and the checks at the end of the sheet.
 #include "cuesheet/Sheetreader.h"
 
-#include "cuesheet/Textcommands.h"
-#include "cuesheet/Trackcommands.h"
 #include "fileio/Fileio.h"
 #include "synthesis/Msf.h"
 #include "text/Asciitext.h"
@@ -47,46 +45,9 @@ std::int64_t TSheetReader::FileEndPosition() const
     return start + (std::max<std::int64_t>(DataSize - ConsumedBytes, 0) + size - 1) / size;
 }
 
-struct TCommandRow
+void TSheetReader::Read(const std::string& text, std::span<const TCommandRow> commands)
 {
-    std::string_view Keyword; // with the one blank that must follow it
-    TCueErrorGroup Group;
-    TCommandHandler Handler;
-};
-
-namespace {
-
-// Matched in this order; the first keyword that starts the line decides. A new command is one handler
-// in Trackcommands or Textcommands and one row here; commands that give text to the disc or a track
-// store it through TSheetReader::Sheet and CurrentTrack(), and keep their per-disc or per-track flags
-// in TSheetReader.
-constexpr TCommandRow COMMANDS[] = {
-    {"REM ", egSheet, HandleRem},
-    {"CDTEXTFILE ", egCdTextFile, HandleCdTextFile},
-    {"CATALOG ", egCatalog, HandleCatalog},
-    {"FILE ", egFile, HandleFile},
-    {"TRACK ", egTrack, HandleTrack},
-    {"FLAGS ", egFlags, HandleFlags},
-    {"ISRC ", egIsrc, HandleIsrc},
-    {"PREGAP ", egPregap, HandlePregap},
-    {"INDEX ", egIndex, HandleIndex},
-    {"POSTGAP ", egPostgap, HandlePostgap},
-    // CD-TEXT: once ignored lines, so never an error.
-    {"TITLE ", egSheet, HandleText<ptTitle>},
-    {"PERFORMER ", egSheet, HandleText<ptPerformer>},
-    {"SONGWRITER ", egSheet, HandleText<ptSongwriter>},
-    {"COMPOSER ", egSheet, HandleText<ptComposer>},
-    {"ARRANGER ", egSheet, HandleText<ptArranger>},
-    {"MESSAGE ", egSheet, HandleText<ptMessage>},
-    {"DISC_ID ", egSheet, HandleText<ptDiscId>},
-    {"GENRE ", egSheet, HandleText<ptGenre>},
-    {"UPC_EAN ", egSheet, HandleText<ptUpcIsrc>},
-};
-
-} // namespace
-
-void TSheetReader::Read(const std::string& text)
-{
+    Commands = commands;
     std::uint32_t lineNo = 0;
     std::size_t pos = 0;
     // Sheets saved by common Windows tools start with a UTF-8 byte order mark.
@@ -103,7 +64,7 @@ void TSheetReader::Read(const std::string& text)
 void TSheetReader::CollectName(const TCommandRow& row, const TCueCommand& command)
 {
     std::string_view name = command.ArgOriginal;
-    if (row.Handler == HandleFile)
+    if (row.Group == egFile)
     {
         // The name goes up to the last blank, before the file type.
         const std::size_t blank = command.Arg.rfind(' ');
@@ -111,7 +72,7 @@ void TSheetReader::CollectName(const TCommandRow& row, const TCueCommand& comman
             return;
         name = name.substr(0, blank);
     }
-    else if (row.Handler != HandleCdTextFile)
+    else if (row.Group != egCdTextFile)
         return;
     if (std::string path = Sheet.ResolvePath(name); IsRegularFile(path))
         Names->push_back(std::move(path));
@@ -127,12 +88,12 @@ void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
     Upper.assign(trimmedOriginal);
     std::transform(Upper.begin(), Upper.end(), Upper.begin(), UpperAscii);
     const std::string_view line(Upper);
-    const auto row = std::find_if(std::begin(COMMANDS), std::end(COMMANDS),
+    const auto row = std::find_if(Commands.begin(), Commands.end(),
                                   [line](const TCommandRow& r) { return line.starts_with(r.Keyword); });
-    if (row == std::end(COMMANDS))
+    if (row == Commands.end())
         return;
     TCueCommand command;
-    command.Arg = TrimLeftBlanks(line.substr(row->Keyword.size()));
+    command.Arg = TrimLeadingSpaces(line.substr(row->Keyword.size()));
     command.ArgOriginal = trimmedOriginal.substr(trimmedOriginal.size() - command.Arg.size());
     command.LineNo = lineNo;
     if (Names)

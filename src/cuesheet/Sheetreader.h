@@ -1,28 +1,16 @@
-// The reader of a cue sheet: its state between lines, the command its handlers get, and the blanks
-// and codes the handlers share. The handlers are in Trackcommands and Textcommands.
+// The reader of a cue sheet: its state between lines, the command its handlers get, and the codes
+// the handlers share. The handlers are in Trackcommands and Textcommands, their table in
+// Cuecommands; the reader gets the table from its caller, so that it knows no handler itself.
 #pragma once
 
 #include "cuesheet/Lucue.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-
-inline std::string_view TrimLeftBlanks(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    return s;
-}
-
-inline std::string_view TrimRightBlanks(std::string_view s)
-{
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
 
 // One command of the sheet: the argument after the keyword and its blanks, upper-cased for the checks,
 // and the same characters as written, for file names.
@@ -48,7 +36,8 @@ class TSheetReader
 public:
     explicit TSheetReader(TLuCueSheet& sheet) : Sheet(sheet) {}
 
-    void Read(const std::string& text);
+    // commands: matched in their order; the first keyword that starts a line decides.
+    void Read(const std::string& text, std::span<const TCommandRow> commands);
 
     // When set, the reader only collects the files that FILE and CDTEXTFILE lines name, opens none
     // and checks nothing else.
@@ -106,7 +95,15 @@ private:
     void Finish();
 
     std::string Upper;
+    std::span<const TCommandRow> Commands;
 };
 
 // A handler applies the rules of its command in order and returns the reason of the first that fails.
 using TCommandHandler = TCueErrorReason (*)(TSheetReader&, const TCueCommand&);
+
+struct TCommandRow
+{
+    std::string_view Keyword; // with the one blank that must follow it
+    TCueErrorGroup Group;
+    TCommandHandler Handler;
+};

@@ -41,30 +41,31 @@ std::string HexMsf(const std::uint8_t* msf)
     return text;
 }
 
-std::string AddressText(std::int32_t address)
+TError Refusal(std::string_view name, std::string reason)
 {
-    return MsfToStr(FramesToMsf(static_cast<std::uint32_t>(address)));
+    return {0, std::string(name), 0, std::move(reason)};
 }
 
-bool ReadSideCar(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error)
+bool HasSbiHeader(std::span<const std::uint8_t> bytes)
+{
+    return bytes.size() >= SBI_HEADER_SIZE && std::equal(SBI_HEADER, SBI_HEADER + SBI_HEADER_SIZE, bytes.begin());
+}
+
+TError ReadSideCar(const std::string& path, std::vector<std::uint8_t>& bytes)
 {
     const std::string name = BaseName(path);
     try
     {
         const TFile file = TFile::OpenForReading(path);
         if (file.Size() > MAX_FILE_SIZE)
-        {
-            error = name + ": is too large for a subchannel side-car";
-            return false;
-        }
+            return Refusal(name, "is too large for a subchannel side-car");
         const std::string text = file.ReadAll();
         bytes.assign(text.begin(), text.end());
-        return true;
+        return {};
     }
     catch (const std::system_error& failure)
     {
-        error = name + ": cannot be read (" + failure.code().message() + ")";
-        return false;
+        return Refusal(name, "cannot be read (" + failure.code().message() + ")");
     }
 }
 
@@ -91,86 +92,84 @@ TQFrame PositionQFrame(const TLuCueSheet& sheet, std::int32_t address)
                            static_cast<std::int32_t>(std::max<std::int64_t>(relative, 0)), address});
 }
 
-} // namespace
-
-bool ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat format, std::string_view name,
-                      std::int32_t leadOut, TSubQPatchList& result, std::string& error)
+std::string RecordText(std::size_t record)
 {
-    const std::string prefix = std::string(name) + ": ";
-    std::size_t pos = 0;
-    if (format == pfSbi)
-    {
-        if (bytes.size() < SBI_HEADER_SIZE || !std::equal(SBI_HEADER, SBI_HEADER + SBI_HEADER_SIZE, bytes.begin()))
-        {
-            error = prefix + "the header is not \"SBI\\0\"";
-            return false;
-        }
-        pos = SBI_HEADER_SIZE;
-    }
+    return "record " + std::to_string(record);
+}
 
-    std::vector<TNumberedPatch> parsed;
+// An .lsd record: the address, then the whole frame. size: its length in the file.
+TError ReadLsdRecord(std::span<const std::uint8_t> left, std::size_t record, std::string_view name,
+                     TSubQPatch& patch, std::size_t& size)
+{
+    if (left.size() < LSD_RECORD_SIZE)
+        return Refusal(name, RecordText(record) + " is cut short");
+    std::copy_n(left.begin() + 3, Q_FRAME_SIZE, patch.Bytes.begin());
+    patch.Kind = sqFrame;
+    size = LSD_RECORD_SIZE;
+    return {};
+}
+
+// An .sbi record: the address, the type, then the bytes the type names.
+TError ReadSbiRecord(std::span<const std::uint8_t> left, std::size_t record, std::string_view name,
+                     TSubQPatch& patch, std::size_t& size)
+{
+    if (left.size() < SBI_ADDRESS_SIZE)
+        return Refusal(name, RecordText(record) + " is cut short");
+    const std::uint8_t type = left[3];
+    if (type < 1 || type > 3)
+        return Refusal(name, RecordText(record) + " has type " + std::to_string(type) + ", not 1, 2 or 3");
+    const TPayload& payload = SBI_PAYLOADS[type - 1];
+    if (left.size() < SBI_ADDRESS_SIZE + payload.Size)
+        return Refusal(name, RecordText(record) + " is cut short");
+    std::copy_n(left.begin() + SBI_ADDRESS_SIZE, payload.Size,
+                patch.Bytes.begin() + static_cast<std::ptrdiff_t>(payload.First));
+    patch.Kind = payload.Kind;
+    size = SBI_ADDRESS_SIZE + payload.Size;
+    return {};
+}
+
+// The address a record starts with: a valid one, inside the disc.
+TError ReadAddress(const std::uint8_t* msf, std::size_t record, std::string_view name, std::int32_t leadOut,
+                   TSubQPatch& patch)
+{
+    patch.Address = BcdMsfToFrames(std::span<const std::uint8_t, 3>(msf, 3));
+    if (patch.Address < 0 || FromBcd(msf[1]) >= 60 || FromBcd(msf[2]) >= FRAMES_PER_SECOND)
+        return Refusal(name, RecordText(record) + " has the invalid address " + HexMsf(msf));
+    if (patch.Address < PROGRAM_START || patch.Address >= leadOut)
+        return Refusal(name, "sector " + FramesToStr(patch.Address) + " is outside the disc");
+    return {};
+}
+
+// The records after the header, numbered from 1; a whole frame whose CRC holds adds a warning.
+TError ReadRecords(std::span<const std::uint8_t> records, TSubQPatchFormat format, std::string_view name,
+                   std::int32_t leadOut, std::vector<TNumberedPatch>& parsed, std::vector<std::string>& warnings)
+{
     const TLuSubQCrc crc;
-    for (std::size_t record = 1; pos < bytes.size(); ++record)
+    std::size_t pos = 0;
+    for (std::size_t record = 1; pos < records.size(); ++record)
     {
-        const std::string recordText = prefix + "record " + std::to_string(record);
-        const std::size_t left = bytes.size() - pos;
-        const std::uint8_t* at = bytes.data() + pos;
+        const std::span<const std::uint8_t> left = records.subspan(pos);
         TNumberedPatch entry;
         entry.Record = record;
-        TSubQPatch& patch = entry.Patch;
-        if (format == pfLsd)
-        {
-            if (left < LSD_RECORD_SIZE)
-            {
-                error = recordText + " is cut short";
-                return false;
-            }
-            std::copy_n(at + 3, Q_FRAME_SIZE, patch.Bytes.begin());
-            patch.Kind = sqFrame;
-            pos += LSD_RECORD_SIZE;
-        }
-        else
-        {
-            if (left < SBI_ADDRESS_SIZE)
-            {
-                error = recordText + " is cut short";
-                return false;
-            }
-            const std::uint8_t type = at[3];
-            if (type < 1 || type > 3)
-            {
-                error = recordText + " has type " + std::to_string(type) + ", not 1, 2 or 3";
-                return false;
-            }
-            const TPayload& payload = SBI_PAYLOADS[type - 1];
-            if (left < SBI_ADDRESS_SIZE + payload.Size)
-            {
-                error = recordText + " is cut short";
-                return false;
-            }
-            std::copy_n(at + SBI_ADDRESS_SIZE, payload.Size,
-                        patch.Bytes.begin() + static_cast<std::ptrdiff_t>(payload.First));
-            patch.Kind = payload.Kind;
-            pos += SBI_ADDRESS_SIZE + payload.Size;
-        }
-
-        patch.Address = BcdMsfToFrames(std::span<const std::uint8_t, 3>(at, 3));
-        if (patch.Address < 0 || FromBcd(at[1]) >= 60 || FromBcd(at[2]) >= FRAMES_PER_SECOND)
-        {
-            error = recordText + " has the invalid address " + HexMsf(at);
-            return false;
-        }
-        if (patch.Address < PROGRAM_START || patch.Address >= leadOut)
-        {
-            error = prefix + "sector " + AddressText(patch.Address) + " is outside the disc";
-            return false;
-        }
-        if (patch.Kind == sqFrame && HasValidQCrc(patch.Bytes, crc))
-            result.Warnings.push_back(prefix + "the frame at " + AddressText(patch.Address) +
-                                      " has a valid CRC and protects nothing");
+        std::size_t size = 0;
+        TError error = format == pfLsd ? ReadLsdRecord(left, record, name, entry.Patch, size)
+                                       : ReadSbiRecord(left, record, name, entry.Patch, size);
+        if (!error)
+            error = ReadAddress(left.data(), record, name, leadOut, entry.Patch);
+        if (error)
+            return error;
+        if (entry.Patch.Kind == sqFrame && HasValidQCrc(entry.Patch.Bytes, crc))
+            warnings.push_back(std::string(name) + ": the frame at " + FramesToStr(entry.Patch.Address) +
+                               " has a valid CRC and protects nothing");
         parsed.push_back(entry);
+        pos += size;
     }
+    return {};
+}
 
+// Sorts the records by address; two that patch one sector refuse the file.
+TError SortByAddress(std::vector<TNumberedPatch>& parsed, std::string_view name)
+{
     std::stable_sort(parsed.begin(), parsed.end(), [](const TNumberedPatch& a, const TNumberedPatch& b) {
         return a.Patch.Address < b.Patch.Address;
     });
@@ -179,17 +178,36 @@ bool ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat form
         if (parsed[i].Patch.Address == parsed[i - 1].Patch.Address)
         {
             const auto [first, second] = std::minmax(parsed[i - 1].Record, parsed[i].Record);
-            error = prefix + "records " + std::to_string(first) + " and " + std::to_string(second) +
-                    " both patch sector " + AddressText(parsed[i].Patch.Address);
-            return false;
+            return Refusal(name, "records " + std::to_string(first) + " and " + std::to_string(second) +
+                                     " both patch sector " + FramesToStr(parsed[i].Patch.Address));
         }
     }
+    return {};
+}
+
+} // namespace
+
+TError ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat format, std::string_view name,
+                        std::int32_t leadOut, TSubQPatchList& result)
+{
+    std::size_t start = 0;
+    if (format == pfSbi)
+    {
+        if (!HasSbiHeader(bytes))
+            return Refusal(name, "the header is not \"SBI\\0\"");
+        start = SBI_HEADER_SIZE;
+    }
+    std::vector<TNumberedPatch> parsed;
+    if (TError error = ReadRecords(bytes.subspan(start), format, name, leadOut, parsed, result.Warnings))
+        return error;
+    if (TError error = SortByAddress(parsed, name))
+        return error;
     if (parsed.empty())
-        result.Warnings.push_back(prefix + "holds no records");
+        result.Warnings.push_back(std::string(name) + ": holds no records");
     result.Patches.clear();
     for (const TNumberedPatch& entry : parsed)
         result.Patches.push_back(entry.Patch);
-    return true;
+    return {};
 }
 
 TSubQPatchFormat SubQPatchFormatOf(std::string_view path, std::span<const std::uint8_t> bytes)
@@ -198,9 +216,7 @@ TSubQPatchFormat SubQPatchFormatOf(std::string_view path, std::span<const std::u
         return pfLsd;
     if (EndsWithIgnoreCase(path, ".sbi"))
         return pfSbi;
-    const bool sbiHeader =
-        bytes.size() >= SBI_HEADER_SIZE && std::equal(SBI_HEADER, SBI_HEADER + SBI_HEADER_SIZE, bytes.begin());
-    return sbiHeader ? pfSbi : pfLsd;
+    return HasSbiHeader(bytes) ? pfSbi : pfLsd;
 }
 
 std::string FindSubQPatchFile(const std::string& cuePath)
@@ -265,19 +281,19 @@ bool SubQPatchMatches(const TSubQPatch& patch, std::span<const std::uint8_t, Q_F
                       patch.Bytes.begin() + static_cast<std::ptrdiff_t>(held.First));
 }
 
-bool ReadSubQPatchFile(const std::string& path, std::int32_t leadOut, TSubQPatchList& result, std::string& error)
+TError ReadSubQPatchFile(const std::string& path, std::int32_t leadOut, TSubQPatchList& result)
 {
     std::vector<std::uint8_t> bytes;
-    return ReadSideCar(path, bytes, error) &&
-           ParseSubQPatches(bytes, SubQPatchFormatOf(path, bytes), BaseName(path), leadOut, result, error);
+    if (TError error = ReadSideCar(path, bytes))
+        return error;
+    return ParseSubQPatches(bytes, SubQPatchFormatOf(path, bytes), BaseName(path), leadOut, result);
 }
 
-bool AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vector<std::string>& warnings,
-                       std::string& error)
+TError AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vector<std::string>& warnings)
 {
     TSubQPatchList list;
-    if (!ReadSubQPatchFile(path, sheet.LeadOutAddress(), list, error))
-        return false;
+    if (TError error = ReadSubQPatchFile(path, sheet.LeadOutAddress(), list))
+        return error;
     const TLuSubQCrc crc;
     for (TSubQPatch& patch : list.Patches)
     {
@@ -287,7 +303,7 @@ bool AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vector<
     sheet.SubQPatches = std::move(list.Patches);
     sheet.SubQPatchFile = path;
     warnings.insert(warnings.end(), list.Warnings.begin(), list.Warnings.end());
-    return true;
+    return {};
 }
 
 std::string SubQPatchSummary(const TLuCueSheet& sheet)

@@ -2,6 +2,8 @@
 // .sbi or .lsd file beside the cue sheet and laid over the Q channel the composer makes.
 #pragma once
 
+#include "cuesheet/Subqpatchrow.h"
+#include "fileio/Error.h"
 #include "synthesis/Sector.h"
 
 #include <cstdint>
@@ -13,25 +15,10 @@
 class TLuCueSheet;
 class TLuSubQCrc;
 
-enum TSubQPatchKind : std::uint8_t
-{
-    sqFrame = 0,    // the whole 12-byte frame, as an .lsd holds it and as the .sub receives it
-    sqControl = 1,  // .sbi type 1: bytes 0-9
-    sqRelative = 2, // .sbi type 2: bytes 3-5
-    sqAbsolute = 3, // .sbi type 3: bytes 7-9
-};
-
 enum TSubQPatchFormat : std::uint8_t
 {
     pfSbi = 0,
     pfLsd = 1,
-};
-
-struct TSubQPatch
-{
-    std::int32_t Address = 0; // absolute; the .sub record is Address - 150
-    TSubQPatchKind Kind = sqFrame;
-    TQFrame Bytes{}; // at their Q frame positions; only those the kind names count
 };
 
 struct TSubQPatchList
@@ -45,13 +32,14 @@ inline constexpr std::size_t LSD_RECORD_SIZE = 15;
 // Offset of the Q channel in a 96-byte .sub record.
 inline constexpr std::size_t Q_CHANNEL_OFFSET = 12;
 
-// Strict reading of a whole side-car. name starts every message ("Game.sbi: record 7 is cut short").
-// Addresses must lie in [150, leadOut); pass INT32_MAX when there is no disc to check against.
-bool ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat format, std::string_view name,
-                      std::int32_t leadOut, TSubQPatchList& result, std::string& error);
+// Strict reading of a whole side-car. A refusal names name as its file ("Game.sbi: record 7 is cut
+// short"); it leaves result.Patches alone. Addresses must lie in [150, leadOut); pass INT32_MAX when
+// there is no disc to check against.
+TError ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat format, std::string_view name,
+                        std::int32_t leadOut, TSubQPatchList& result);
 
 // Reads and parses the side-car at path as ParseSubQPatches does, with its file name in every message.
-bool ReadSubQPatchFile(const std::string& path, std::int32_t leadOut, TSubQPatchList& result, std::string& error);
+TError ReadSubQPatchFile(const std::string& path, std::int32_t leadOut, TSubQPatchList& result);
 
 // .lsd or .sbi by the extension (any case), else by the "SBI\0" header.
 TSubQPatchFormat SubQPatchFormatOf(std::string_view path, std::span<const std::uint8_t> bytes);
@@ -79,8 +67,7 @@ bool SubQPatchMatches(const TSubQPatch& patch, std::span<const std::uint8_t, Q_F
 
 // Reads the side-car at path for a loaded sheet and stores its frames, whole, in the sheet's
 // SubQPatches and its path in SubQPatchFile. On any fault the sheet is left unchanged.
-bool AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vector<std::string>& warnings,
-                       std::string& error);
+TError AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vector<std::string>& warnings);
 
 // "16 Q frames from Game.sbi", or empty for a sheet without a side-car.
 std::string SubQPatchSummary(const TLuCueSheet& sheet);

@@ -29,7 +29,7 @@ TCueErrorReason HandleRem(TSheetReader& reader, const TCueCommand& command)
     {
         if (command.Arg.starts_with(remark.Word))
         {
-            const std::size_t skip = command.Arg.size() - TrimLeftBlanks(command.Arg.substr(remark.Word.size())).size();
+            const std::size_t skip = command.Arg.size() - TrimLeadingSpaces(command.Arg.substr(remark.Word.size())).size();
             StoreText(reader, remark.Type, command.ArgOriginal.substr(skip), command.LineNo);
         }
     }

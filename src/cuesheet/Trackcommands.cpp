@@ -171,7 +171,7 @@ TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
     const std::size_t blank = command.Arg.rfind(' ');
     if (blank == std::string_view::npos)
         return erBadArgument;
-    const std::string_view type = TrimLeftBlanks(command.Arg.substr(blank));
+    const std::string_view type = TrimLeadingSpaces(command.Arg.substr(blank));
     const std::string path = sheet.NoteFileTried(command.ArgOriginal.substr(0, blank));
     if (!IsRegularFile(path))
     {
@@ -207,7 +207,7 @@ TCueErrorReason HandleTrack(TSheetReader& reader, const TCueCommand& command)
     if (blank == std::string_view::npos)
         return erBadArgument;
     std::int32_t number = 0;
-    if (!TryStrToInt(TrimRightBlanks(command.Arg.substr(0, blank)), number))
+    if (!TryStrToInt(TrimTrailingSpaces(command.Arg.substr(0, blank)), number))
         number = 0;
     if (number < 1 || number > MAX_TRACK_NUMBER)
         return erBadArgument;
@@ -215,7 +215,7 @@ TCueErrorReason HandleTrack(TSheetReader& reader, const TCueCommand& command)
         sheet.FirstTrackNo = number;
     else if (number != reader.LastTrackNo + 1)
         return erNotConsecutive;
-    const TTrackType type = FindTrackType(TrimLeftBlanks(command.Arg.substr(blank)));
+    const TTrackType type = FindTrackType(TrimLeadingSpaces(command.Arg.substr(blank)));
     if (type == ttNone)
         return erBadArgument;
     if (type == ttCdi_2336 || type == ttCdi_2352)
@@ -260,7 +260,7 @@ TCueErrorReason HandleFlags(TSheetReader& reader, const TCueCommand& command)
         else if (token == "PRE")
             track.SetPreEmphasis(true);
     }
-    if (!TrimRightBlanks(TrimLeftBlanks(rest)).empty())
+    if (!TrimTrailingSpaces(TrimLeadingSpaces(rest)).empty())
         return erBadArgument;
     reader.FlagsGiven = true;
     return erNone;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 struct TError
@@ -16,4 +17,14 @@ struct TError
     explicit operator bool() const { return Code != 0 || !Reason.empty(); }
     // "FILE:LINE: reason", "FILE: reason" or the reason alone, as far as they are known.
     std::string Text() const;
+};
+
+// A TError thrown by code that reports failures by exception, so that whoever catches it keeps the
+// parts; what() is its Text().
+class EError : public std::runtime_error
+{
+public:
+    explicit EError(TError error) : std::runtime_error(error.Text()), Error(std::move(error)) {}
+
+    TError Error;
 };

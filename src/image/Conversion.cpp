@@ -2,6 +2,7 @@
 
 #include "cuesheet/Lucue.h"
 #include "cuesheet/Sectorcomposer.h"
+#include "cuesheet/Subqpatch.h"
 #include "fileio/Fileio.h"
 #include "fileio/Pagepipe.h"
 #include "fileio/Paths.h"
@@ -350,7 +351,7 @@ void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueShee
     if (composed.Refused)
     {
         Status.store(csFailed);
-        ErrorText = "no sector could be made for address " + std::to_string(composed.RefusedAddress);
+        Error = {0, {}, 0, "no sector could be made for address " + std::to_string(composed.RefusedAddress)};
     }
 }
 
@@ -395,8 +396,8 @@ void TConversionJob::Finish(TOutputSet& set)
         }
         catch (const std::exception& error)
         {
-            if (ErrorText.empty())
-                ErrorText = error.what();
+            if (!Error)
+                Error = {0, {}, 0, error.what()};
         }
     }
     Notify(peComplete, 0);

@@ -20,7 +20,7 @@ void TJob::RunFramed(const std::function<void()>& body)
 {
     Running.store(true);
     Status.store(csIdle);
-    ErrorText.clear();
+    Error = {};
     try
     {
         if (OnStart)
@@ -33,15 +33,21 @@ void TJob::RunFramed(const std::function<void()>& body)
     {
         body();
     }
+    catch (const EError& error)
+    {
+        Error = error.Error;
+        Status.store(csFailed);
+        Notify(peAborted, 0);
+    }
     catch (const std::exception& error)
     {
-        ErrorText = error.what();
+        Error = {0, {}, 0, error.what()};
         Status.store(csFailed);
         Notify(peAborted, 0);
     }
     catch (...)
     {
-        ErrorText = "unknown error";
+        Error = {0, {}, 0, "unknown error"};
         Status.store(csFailed);
         Notify(peAborted, 0);
     }

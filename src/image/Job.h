@@ -3,6 +3,8 @@
 // a message.
 #pragma once
 
+#include "fileio/Error.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -58,8 +60,8 @@ public:
     }
 
     std::atomic<TConvertStatus> Status{csIdle};
-    // Why the last run failed; empty otherwise.
-    std::string ErrorText;
+    // Why the last run failed; empty otherwise. Error.Text() is what the user reads.
+    TError Error;
 
 protected:
     TJob() = default;
@@ -68,8 +70,8 @@ protected:
     TJob& operator=(const TJob&) = delete;
 
     void Notify(TProgressEvent event, std::int32_t value);
-    // Clears Status and ErrorText (not a cancel request), runs OnStart, gives the progress a range
-    // of 2, runs body, then OnEnd. What body throws ends it with ErrorText, csFailed and peAborted;
+    // Clears Status and Error (not a cancel request), runs OnStart, gives the progress a range
+    // of 2, runs body, then OnEnd. What body throws ends it with Error, csFailed and peAborted;
     // what a hook throws is dropped.
     void RunFramed(const std::function<void()>& body);
 

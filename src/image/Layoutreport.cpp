@@ -1,6 +1,7 @@
 #include "image/Layoutreport.h"
 
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Subqpatch.h"
 #include "sources/Audiosource.h"
 #include "synthesis/Msf.h"
 

@@ -2,7 +2,6 @@
 
 #include "cuesheet/Lucue.h"
 #include "fileio/Paths.h"
-#include "image/Conversion.h"
 #include "text/Asciitext.h"
 
 #include <cerrno>

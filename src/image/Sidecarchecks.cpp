@@ -13,11 +13,10 @@ void TSideCarChecker::Use(const std::string& path)
     report.SideCar = path;
     Name = BaseName(path);
     TSubQPatchList list;
-    std::string error;
     // Frames beyond the image are not refused here; they are reported as absent from the set.
-    if (!ReadSubQPatchFile(path, INT32_MAX, list, error))
+    if (const TError error = ReadSubQPatchFile(path, INT32_MAX, list))
     {
-        State.Add(fkSideCar, -1, error);
+        State.Add(fkSideCar, -1, error.Text());
         return;
     }
     Frames = std::move(list.Patches);

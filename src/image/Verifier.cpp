@@ -139,29 +139,6 @@ void TChecker::Finish()
 
 } // namespace
 
-const char* FindingKindName(TFindingKind kind)
-{
-    switch (kind)
-    {
-    case fkFile: return "file";
-    case fkToc: return "TOC";
-    case fkCdText: return "CD-TEXT";
-    case fkQCrc: return "Q CRC";
-    case fkQPosition: return "Q position";
-    case fkQIsrc: return "Q ISRC";
-    case fkQCatalog: return "Q catalogue";
-    case fkPFlag: return "P flag";
-    case fkSync: return "sync";
-    case fkHeader: return "header";
-    case fkEdc: return "EDC";
-    case fkEccP: return "ECC P";
-    case fkEccQ: return "ECC Q";
-    case fkRwParity: return "R-W parity";
-    case fkSideCar: return "side-car";
-    }
-    return "?";
-}
-
 int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
 {
     Report = TVerifyReport{};
@@ -170,8 +147,8 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
     Report.SubPath = ChangeFileExt(ccdPath, ".sub");
     RunFramed([&] {
         TCcdDisc disc;
-        if (const TError error = ReadCcdFile(ccdPath, disc))
-            throw std::runtime_error(error.Text());
+        if (TError error = ReadCcdFile(ccdPath, disc))
+            throw EError(std::move(error));
         const TFile img = TFile::OpenForReading(Report.ImgPath, "the image file");
         const TFile sub = TFile::OpenForReading(Report.SubPath, "the subchannel file");
         TChecker checker(disc, Report, maxFindings);

@@ -34,6 +34,29 @@ std::string Line(const char* format, ...)
 
 } // namespace
 
+const char* FindingKindName(TFindingKind kind)
+{
+    switch (kind)
+    {
+    case fkFile: return "file";
+    case fkToc: return "TOC";
+    case fkCdText: return "CD-TEXT";
+    case fkQCrc: return "Q CRC";
+    case fkQPosition: return "Q position";
+    case fkQIsrc: return "Q ISRC";
+    case fkQCatalog: return "Q catalogue";
+    case fkPFlag: return "P flag";
+    case fkSync: return "sync";
+    case fkHeader: return "header";
+    case fkEdc: return "EDC";
+    case fkEccP: return "ECC P";
+    case fkEccQ: return "ECC Q";
+    case fkRwParity: return "R-W parity";
+    case fkSideCar: return "side-car";
+    }
+    return "?";
+}
+
 bool IsSound(const TVerifyReport& report)
 {
     return report.Problems == 0;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "image/Ccdreader.h"
-#include "image/Verifier.h"
+#include "image/Verifyreport.h"
 
 #include <cstddef>
 #include <cstdint>

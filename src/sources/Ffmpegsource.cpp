@@ -75,6 +75,20 @@ int RefuseOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**
     return AVERROR(EPERM);
 }
 
+// By content (the name's extension only breaks ties); a weak guess is not enough. head: padded.
+const AVInputFormat* ProbeInput(const std::string& name, std::vector<std::uint8_t>& head)
+{
+    AVProbeData probe{};
+    probe.filename = name.c_str();
+    probe.buf = head.data();
+    probe.buf_size = static_cast<int>(head.size() - AVPROBE_PADDING_SIZE);
+    int score = 0;
+    const AVInputFormat* input = Av().av_probe_input_format3(&probe, 1, &score);
+    if (input == nullptr || score < AVPROBE_SCORE_RETRY)
+        throw EFOpenError("File Format Error");
+    return input;
+}
+
 std::int16_t FloatToSample(float value)
 {
     // Plain rounding: no dither.
@@ -158,6 +172,36 @@ TLuCueDecodedFile::TLuCueDecodedFile(const std::string& path, const TCountProgre
 
 TLuCueDecodedFile::~TLuCueDecodedFile() = default;
 
+namespace {
+
+void OpenDecoder(TLuCueDecodedFile::TContext& context, const std::string& name)
+{
+    const AVCodecParameters& parameters = *context.Stream->codecpar;
+    // The fixed-point MP3 decoder rounds to 16 bits itself.
+    const AVCodec* codec = parameters.codec_id == AV_CODEC_ID_MP3 ? Av().avcodec_find_decoder_by_name("mp3") : nullptr;
+    if (codec == nullptr)
+        codec = Av().avcodec_find_decoder(parameters.codec_id);
+    if (codec == nullptr)
+        throw EAudioRefused(name + ": no decoder for " + Av().avcodec_get_name(parameters.codec_id) + " audio");
+    context.Codec = Av().avcodec_alloc_context3(codec);
+    context.Packet = Av().av_packet_alloc();
+    context.Frame = Av().av_frame_alloc();
+    if (context.Codec == nullptr || context.Packet == nullptr || context.Frame == nullptr)
+        throw std::bad_alloc();
+    if (Av().avcodec_parameters_to_context(context.Codec, &parameters) < 0)
+        throw std::bad_alloc();
+    // Checksums are checked; a lossless stream that breaks any rule is damaged.
+    context.Codec->err_recognition = AV_EF_CRCCHECK;
+    const AVCodecDescriptor* descriptor = Av().avcodec_descriptor_get(parameters.codec_id);
+    if (descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_LOSSLESS) != 0)
+        context.Codec->err_recognition |= AV_EF_BITSTREAM | AV_EF_EXPLODE;
+    const int result = Av().avcodec_open2(context.Codec, codec, nullptr);
+    if (result < 0)
+        throw EAudioRefused(name + ": the " + codec->name + " decoder cannot start (" + ErrorString(result) + ")");
+}
+
+} // namespace
+
 void TLuCueDecodedFile::Open()
 {
     Context.reset();
@@ -165,8 +209,13 @@ void TLuCueDecodedFile::Open()
     FileOffset = 0;
     Decoded = 0;
     IoError.clear();
+    OpenDemuxer(*context);
+    OpenDecoder(*context, Name);
+    Context = std::move(context);
+}
 
-    // Probe by content (the name's extension only breaks ties); a weak guess is not enough.
+std::vector<std::uint8_t> TLuCueDecodedFile::ProbeHead()
+{
     const std::int64_t size = FileSize();
     std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::int64_t>(size, PROBE_SIZE)) +
                                    AVPROBE_PADDING_SIZE);
@@ -180,20 +229,16 @@ void TLuCueDecodedFile::Open()
         got = ReadAt(0, head.data(), head.size() - AVPROBE_PADDING_SIZE);
     }
     std::fill(head.begin() + static_cast<std::ptrdiff_t>(got), head.end(), 0);
-    AVProbeData probe{};
-    const std::string fileName = Name;
-    probe.filename = fileName.c_str();
-    probe.buf = head.data();
-    probe.buf_size = static_cast<int>(got);
-    int score = 0;
-    const AVInputFormat* input = Av().av_probe_input_format3(&probe, 1, &score);
-    if (input == nullptr || score < AVPROBE_SCORE_RETRY)
-        throw EFOpenError("File Format Error");
+    head.resize(got + AVPROBE_PADDING_SIZE);
+    return head;
+}
 
+void TLuCueDecodedFile::AttachIo(TContext& context)
+{
     auto* buffer = static_cast<unsigned char*>(Av().av_malloc(IO_BUFFER_SIZE));
     if (buffer == nullptr)
         throw std::bad_alloc();
-    context->Io = Av().avio_alloc_context(
+    context.Io = Av().avio_alloc_context(
         buffer, IO_BUFFER_SIZE, 0, this,
         [](void* self, std::uint8_t* out, int wanted) -> int {
             auto& file = *static_cast<TLuCueDecodedFile*>(self);
@@ -233,55 +278,38 @@ void TLuCueDecodedFile::Open()
                 return AVERROR(EIO);
             }
         });
-    if (context->Io == nullptr)
+    if (context.Io == nullptr)
     {
         Av().av_free(buffer);
         throw std::bad_alloc();
     }
-    context->Format = Av().avformat_alloc_context();
-    if (context->Format == nullptr)
+}
+
+void TLuCueDecodedFile::OpenDemuxer(TContext& context)
+{
+    std::vector<std::uint8_t> head = ProbeHead();
+    const AVInputFormat* input = ProbeInput(Name, head);
+    AttachIo(context);
+    context.Format = Av().avformat_alloc_context();
+    if (context.Format == nullptr)
         throw std::bad_alloc();
-    context->Format->pb = context->Io;
-    context->Format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    context->Format->io_open = RefuseOpen;
-    context->Format->format_whitelist = Av().av_strdup(DEMUXERS);
+    context.Format->pb = context.Io;
+    context.Format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    context.Format->io_open = RefuseOpen;
+    context.Format->format_whitelist = Av().av_strdup(DEMUXERS);
     const std::string url = Name;
-    int result = Av().avformat_open_input(&context->Format, url.c_str(), input, nullptr);
+    const int result = Av().avformat_open_input(&context.Format, url.c_str(), input, nullptr);
     if (result < 0)
         throw EFOpenError("File Format Error"); // it frees the context itself
-    if (Av().avformat_find_stream_info(context->Format, nullptr) < 0)
+    if (Av().avformat_find_stream_info(context.Format, nullptr) < 0)
         throw EAudioRefused(Name + ": no audio stream can be read from this " + input->name + " file");
-    const int index = Av().av_find_best_stream(context->Format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const int index = Av().av_find_best_stream(context.Format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (index < 0)
         throw EAudioRefused(Name + ": the file holds no audio stream");
-    context->Stream = context->Format->streams[index];
-    for (unsigned i = 0; i < context->Format->nb_streams; ++i)
+    context.Stream = context.Format->streams[index];
+    for (unsigned i = 0; i < context.Format->nb_streams; ++i)
         if (static_cast<int>(i) != index)
-            context->Format->streams[i]->discard = AVDISCARD_ALL;
-
-    const AVCodecParameters& parameters = *context->Stream->codecpar;
-    // The fixed-point MP3 decoder rounds to 16 bits itself.
-    const AVCodec* codec = parameters.codec_id == AV_CODEC_ID_MP3 ? Av().avcodec_find_decoder_by_name("mp3") : nullptr;
-    if (codec == nullptr)
-        codec = Av().avcodec_find_decoder(parameters.codec_id);
-    if (codec == nullptr)
-        throw EAudioRefused(Name + ": no decoder for " + Av().avcodec_get_name(parameters.codec_id) + " audio");
-    context->Codec = Av().avcodec_alloc_context3(codec);
-    context->Packet = Av().av_packet_alloc();
-    context->Frame = Av().av_frame_alloc();
-    if (context->Codec == nullptr || context->Packet == nullptr || context->Frame == nullptr)
-        throw std::bad_alloc();
-    if (Av().avcodec_parameters_to_context(context->Codec, &parameters) < 0)
-        throw std::bad_alloc();
-    // Checksums are checked; a lossless stream that breaks any rule is damaged.
-    context->Codec->err_recognition = AV_EF_CRCCHECK;
-    const AVCodecDescriptor* descriptor = Av().avcodec_descriptor_get(parameters.codec_id);
-    if (descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_LOSSLESS) != 0)
-        context->Codec->err_recognition |= AV_EF_BITSTREAM | AV_EF_EXPLODE;
-    result = Av().avcodec_open2(context->Codec, codec, nullptr);
-    if (result < 0)
-        throw EAudioRefused(Name + ": the " + codec->name + " decoder cannot start (" + ErrorString(result) + ")");
-    Context = std::move(context);
+            context.Format->streams[i]->discard = AVDISCARD_ALL;
 }
 
 std::int64_t TLuCueDecodedFile::CountFrames()

@@ -3,7 +3,10 @@
 
 #include "sources/Audiosource.h"
 
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 class TLuCueDecodedFile final : public TLuCueAudioFile
 {
@@ -21,7 +24,12 @@ private:
     bool Decode() override;
     void CheckEnd() override;
 
+    // Opens the file from its start: the demuxer on the I/O callbacks, then the decoder.
     void Open();
+    // The file's first bytes for the probe, past ID3 tags that hold cover art, with the probe's padding.
+    std::vector<std::uint8_t> ProbeHead();
+    void AttachIo(TContext& context);
+    void OpenDemuxer(TContext& context);
     // The MP3 frames' samples less those marked for skipping; -1 when a frame has no duration.
     std::int64_t CountFrames();
     std::int64_t CountByDecoding();

@@ -73,6 +73,105 @@ void CloseWithCrc(TCdTextPack& pack, const TLuSubQCrc& crc)
     pack[17] = static_cast<std::uint8_t>(value);
 }
 
+// One block's strings laid out, and the packs each type needs.
+struct TBlockLayout
+{
+    std::array<TTypeStream, CD_TEXT_TEXT_TYPES> Streams;
+    std::array<std::uint8_t, 16> Counts{}; // by pack type - ptTitle, as the size information lists them
+    std::size_t Packs = 0;                 // all of the block's, the size information's included
+};
+
+// False, with where the block ran out of packs when overflow is given, when its strings need more.
+bool LayOutBlock(const TCdTextBlock& block, std::size_t b, TBlockLayout& layout, TCdTextOverflow* overflow)
+{
+    const bool doubleByte = block.CharCode == ccMsJis;
+    std::size_t total = 0;
+    for (std::size_t t = 0; t < CD_TEXT_TEXT_TYPES; ++t)
+    {
+        if (block.Strings[t].empty())
+            continue;
+        layout.Streams[t] = LayOutType(block.Strings[t], doubleByte);
+        const std::size_t n = PacksFor(layout.Streams[t]);
+        if (total + n > MAX_TEXT_PACKS)
+        {
+            if (overflow)
+                *overflow = {b, static_cast<std::uint8_t>(ptTitle + t),
+                             ItemAt(layout.Streams[t], (MAX_TEXT_PACKS - total) * CD_TEXT_PAYLOAD)};
+            return false;
+        }
+        layout.Counts[t] = static_cast<std::uint8_t>(n);
+        total += n;
+    }
+    layout.Counts[ptSizeInfo - ptTitle] = SIZE_INFO_PACKS;
+    layout.Packs = total + SIZE_INFO_PACKS;
+    return true;
+}
+
+// Numbers, marks and closes the packs of one block in order.
+struct TBlockWriter
+{
+    std::uint8_t BlockBits; // the block number and the double-byte flag, in every pack's byte 3
+    const TLuSubQCrc& Crc;
+    std::vector<TCdTextPack>& Packs;
+    std::uint8_t Sequence = 0;
+
+    void Add(TCdTextPack pack)
+    {
+        pack[2] = Sequence++;
+        pack[3] |= BlockBits;
+        CloseWithCrc(pack, Crc);
+        Packs.push_back(pack);
+    }
+};
+
+void AddTextPacks(const TBlockLayout& layout, std::uint8_t firstTrack, TBlockWriter& writer)
+{
+    for (std::size_t t = 0; t < CD_TEXT_TEXT_TYPES; ++t)
+    {
+        const TTypeStream& stream = layout.Streams[t];
+        for (std::size_t p = 0; p < layout.Counts[t]; ++p)
+        {
+            const std::size_t offset = p * CD_TEXT_PAYLOAD;
+            const std::size_t item = ItemAt(stream, offset);
+            // Characters of the current string already carried by earlier packs.
+            const auto begin = stream.CharStart.begin();
+            const auto done = std::count(begin + static_cast<std::ptrdiff_t>(stream.ItemStart[item]),
+                                         begin + static_cast<std::ptrdiff_t>(offset), true);
+            TCdTextPack pack{};
+            pack[0] = static_cast<std::uint8_t>(ptTitle + t);
+            pack[1] = static_cast<std::uint8_t>(item == 0 ? 0 : firstTrack + item - 1);
+            pack[3] = static_cast<std::uint8_t>(std::min<std::ptrdiff_t>(done, MAX_CHAR_POSITION));
+            const std::size_t n = std::min(CD_TEXT_PAYLOAD, stream.Bytes.size() - offset);
+            std::copy_n(stream.Bytes.begin() + static_cast<std::ptrdiff_t>(offset), n, pack.begin() + 4);
+            writer.Add(pack);
+        }
+    }
+}
+
+// The size information of block b: a 36-byte record over three packs. lastSequence: of every block.
+void AddSizeInfo(std::span<const TCdTextBlock> blocks, std::size_t b, const TBlockLayout& layout,
+                 const std::array<std::uint8_t, CD_TEXT_MAX_BLOCKS>& lastSequence, std::uint8_t firstTrack,
+                 std::uint8_t lastTrack, TBlockWriter& writer)
+{
+    std::array<std::uint8_t, 3 * CD_TEXT_PAYLOAD> info{};
+    info[0] = blocks[b].CharCode;
+    info[1] = firstTrack;
+    info[2] = lastTrack;
+    std::copy(layout.Counts.begin(), layout.Counts.end(), info.begin() + 4);
+    std::copy(lastSequence.begin(), lastSequence.end(), info.begin() + 20);
+    for (std::size_t k = 0; k < blocks.size(); ++k)
+        info[28 + k] = blocks[k].Language;
+    for (std::size_t p = 0; p < SIZE_INFO_PACKS; ++p)
+    {
+        TCdTextPack pack{};
+        pack[0] = ptSizeInfo;
+        pack[1] = static_cast<std::uint8_t>(p);
+        std::copy_n(info.begin() + static_cast<std::ptrdiff_t>(p * CD_TEXT_PAYLOAD), CD_TEXT_PAYLOAD,
+                    pack.begin() + 4);
+        writer.Add(pack);
+    }
+}
+
 } // namespace
 
 bool BuildCdTextPacks(std::span<const TCdTextBlock> blocks, std::uint8_t firstTrack, std::uint8_t lastTrack,
@@ -80,85 +179,23 @@ bool BuildCdTextPacks(std::span<const TCdTextBlock> blocks, std::uint8_t firstTr
 {
     if (blocks.size() > CD_TEXT_MAX_BLOCKS)
         return false;
-    std::vector<std::array<TTypeStream, CD_TEXT_TEXT_TYPES>> streams(blocks.size());
-    std::vector<std::array<std::uint8_t, 16>> counts(blocks.size());
+    // Every block's size information names the last sequence number of all blocks, so lay out all first.
+    std::vector<TBlockLayout> layouts(blocks.size());
     std::array<std::uint8_t, CD_TEXT_MAX_BLOCKS> lastSequence{};
-
-    // Every block's size information names the last sequence number of all blocks, so count first.
     for (std::size_t b = 0; b < blocks.size(); ++b)
     {
-        const bool doubleByte = blocks[b].CharCode == ccMsJis;
-        std::size_t total = 0;
-        for (std::size_t t = 0; t < CD_TEXT_TEXT_TYPES; ++t)
-        {
-            if (blocks[b].Strings[t].empty())
-                continue;
-            streams[b][t] = LayOutType(blocks[b].Strings[t], doubleByte);
-            const std::size_t n = PacksFor(streams[b][t]);
-            if (total + n > MAX_TEXT_PACKS)
-            {
-                if (overflow)
-                    *overflow = {b, static_cast<std::uint8_t>(ptTitle + t),
-                                 ItemAt(streams[b][t], (MAX_TEXT_PACKS - total) * CD_TEXT_PAYLOAD)};
-                return false;
-            }
-            counts[b][t] = static_cast<std::uint8_t>(n);
-            total += n;
-        }
-        counts[b][ptSizeInfo - ptTitle] = SIZE_INFO_PACKS;
-        lastSequence[b] = static_cast<std::uint8_t>(total + SIZE_INFO_PACKS - 1);
+        if (!LayOutBlock(blocks[b], b, layouts[b], overflow))
+            return false;
+        lastSequence[b] = static_cast<std::uint8_t>(layouts[b].Packs - 1);
     }
-
     const TLuSubQCrc crc;
     for (std::size_t b = 0; b < blocks.size(); ++b)
     {
-        const std::uint8_t blockBits =
-            static_cast<std::uint8_t>((b << 4) | (blocks[b].CharCode == ccMsJis ? DOUBLE_BYTE_FLAG : 0));
-        std::uint8_t sequence = 0;
-        for (std::size_t t = 0; t < CD_TEXT_TEXT_TYPES; ++t)
-        {
-            const TTypeStream& stream = streams[b][t];
-            for (std::size_t p = 0; p < counts[b][t]; ++p)
-            {
-                const std::size_t offset = p * CD_TEXT_PAYLOAD;
-                const std::size_t item = ItemAt(stream, offset);
-                // Characters of the current string already carried by earlier packs.
-                const auto begin = stream.CharStart.begin();
-                const auto done = std::count(begin + static_cast<std::ptrdiff_t>(stream.ItemStart[item]),
-                                             begin + static_cast<std::ptrdiff_t>(offset), true);
-                TCdTextPack pack{};
-                pack[0] = static_cast<std::uint8_t>(ptTitle + t);
-                pack[1] = static_cast<std::uint8_t>(item == 0 ? 0 : firstTrack + item - 1);
-                pack[2] = sequence++;
-                pack[3] = static_cast<std::uint8_t>(blockBits | std::min<std::ptrdiff_t>(done, MAX_CHAR_POSITION));
-                const std::size_t n = std::min(CD_TEXT_PAYLOAD, stream.Bytes.size() - offset);
-                std::copy_n(stream.Bytes.begin() + static_cast<std::ptrdiff_t>(offset), n, pack.begin() + 4);
-                CloseWithCrc(pack, crc);
-                packs.push_back(pack);
-            }
-        }
-
-        // The size information: a 36-byte record over three packs.
-        std::array<std::uint8_t, 3 * CD_TEXT_PAYLOAD> info{};
-        info[0] = blocks[b].CharCode;
-        info[1] = firstTrack;
-        info[2] = lastTrack;
-        std::copy(counts[b].begin(), counts[b].end(), info.begin() + 4);
-        std::copy(lastSequence.begin(), lastSequence.end(), info.begin() + 20);
-        for (std::size_t k = 0; k < blocks.size(); ++k)
-            info[28 + k] = blocks[k].Language;
-        for (std::size_t p = 0; p < SIZE_INFO_PACKS; ++p)
-        {
-            TCdTextPack pack{};
-            pack[0] = ptSizeInfo;
-            pack[1] = static_cast<std::uint8_t>(p);
-            pack[2] = sequence++;
-            pack[3] = blockBits;
-            std::copy_n(info.begin() + static_cast<std::ptrdiff_t>(p * CD_TEXT_PAYLOAD), CD_TEXT_PAYLOAD,
-                        pack.begin() + 4);
-            CloseWithCrc(pack, crc);
-            packs.push_back(pack);
-        }
+        TBlockWriter writer{
+            static_cast<std::uint8_t>((b << 4) | (blocks[b].CharCode == ccMsJis ? DOUBLE_BYTE_FLAG : 0)), crc,
+            packs};
+        AddTextPacks(layouts[b], firstTrack, writer);
+        AddSizeInfo(blocks, b, layouts[b], lastSequence, firstTrack, lastTrack, writer);
     }
     return true;
 }

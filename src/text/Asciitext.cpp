@@ -6,13 +6,30 @@
 namespace {
 
 template <typename TIsBlank>
-std::string_view TrimBy(std::string_view text, TIsBlank isBlank)
+std::string_view TrimFrontBy(std::string_view text, TIsBlank isBlank)
 {
     while (!text.empty() && isBlank(text.front()))
         text.remove_prefix(1);
+    return text;
+}
+
+template <typename TIsBlank>
+std::string_view TrimBackBy(std::string_view text, TIsBlank isBlank)
+{
     while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
     return text;
+}
+
+template <typename TIsBlank>
+std::string_view TrimBy(std::string_view text, TIsBlank isBlank)
+{
+    return TrimBackBy(TrimFrontBy(text, isBlank), isBlank);
+}
+
+bool IsSpace(char c)
+{
+    return c == ' ';
 }
 
 } // namespace
@@ -50,6 +67,16 @@ std::string_view TrimBlanks(std::string_view text)
 std::string_view TrimControls(std::string_view text)
 {
     return TrimBy(text, [](char c) { return static_cast<unsigned char>(c) <= 32; });
+}
+
+std::string_view TrimLeadingSpaces(std::string_view text)
+{
+    return TrimFrontBy(text, IsSpace);
+}
+
+std::string_view TrimTrailingSpaces(std::string_view text)
+{
+    return TrimBackBy(text, IsSpace);
 }
 
 std::string_view NextLine(std::string_view text, std::size_t& pos)

@@ -29,6 +29,9 @@ bool EndsWithIgnoreCase(std::string_view text, std::string_view tail);
 std::string_view TrimBlanks(std::string_view text);
 // Without leading and trailing spaces and control characters, anything up to 32 (a sheet's line).
 std::string_view TrimControls(std::string_view text);
+// Without leading, or trailing, spaces alone (the words of a sheet's command).
+std::string_view TrimLeadingSpaces(std::string_view text);
+std::string_view TrimTrailingSpaces(std::string_view text);
 
 // The line of text that starts at pos, without its end; pos moves past one line end: CR LF, LF or a
 // lone CR. The last line needs no end.

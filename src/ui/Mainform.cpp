@@ -1,5 +1,7 @@
 #include "ui/Mainform.h"
 
+#include "cuesheet/Cueerrors.h"
+#include "cuesheet/Subqpatch.h"
 #include "fileio/Paths.h"
 #include "ui/Aboutbox.h"
 #include "ui/Countdialog.h"
@@ -400,8 +402,9 @@ void TMainFrm::OpenCueFile(const QString& path)
     std::vector<std::string> warnings = CueSheet.LoadWarnings;
     // A LibCrypt side-car beside the sheet belongs to it; a damaged one refuses the whole sheet.
     const std::string sideCar = loaded ? FindSubQPatchFile(CueSheet.CuePath) : std::string();
-    if (!sideCar.empty() && !AttachSubQPatches(CueSheet, sideCar, warnings, error))
+    if (const TError failure = sideCar.empty() ? TError() : AttachSubQPatches(CueSheet, sideCar, warnings))
     {
+        error = failure.Text();
         CueSheet.Clear();
         loaded = false;
     }
@@ -504,7 +507,7 @@ void TMainFrm::ConvBtnClick()
     // "successfull" keeps its historic spelling: users' scripts and stored logs match the text.
     case csSucceeded: ShowResult(this, QStringLiteral("Operation was successfull.")); break;
     case csCanceled: ShowResult(this, QStringLiteral("Operation was canceled.")); break;
-    default: ShowError(this, QStringLiteral("Operation was failure."), FromNativePath(Job.ErrorText)); break;
+    default: ShowError(this, QStringLiteral("Operation was failure."), FromNativePath(Job.Error.Text())); break;
     }
     Job.Reset();
 }
@@ -564,7 +567,7 @@ void TMainFrm::VerifyImage(const QString& path)
         break;
     case csCanceled: ShowResult(this, QStringLiteral("Verification was canceled.")); break;
     default:
-        ShowError(this, QStringLiteral("Cannot verify \"%1\".").arg(path), FromNativePath(VerifyJob.ErrorText));
+        ShowError(this, QStringLiteral("Cannot verify \"%1\".").arg(path), FromNativePath(VerifyJob.Error.Text()));
         break;
     }
 }

@@ -1,4 +1,5 @@
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Cueerrors.h"
 #include "sources/Audioprobe.h"
 #include "sources/Audiosource.h"
 

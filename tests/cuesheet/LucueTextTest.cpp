@@ -1,3 +1,4 @@
+#include "cuesheet/Cueerrors.h"
 #include "cuesheet/Lucue.h"
 
 #include "support/BitCrc.h"

@@ -28,8 +28,7 @@ std::span<const std::uint8_t> AsBytes(const std::string& text)
 TSubQPatchList Parse(const std::string& bytes, TSubQPatchFormat format, std::string& error)
 {
     TSubQPatchList list;
-    error.clear();
-    ParseSubQPatches(AsBytes(bytes), format, format == pfSbi ? "Game.sbi" : "Game.lsd", LEAD_OUT, list, error);
+    error = ParseSubQPatches(AsBytes(bytes), format, format == pfSbi ? "Game.sbi" : "Game.lsd", LEAD_OUT, list).Text();
     return list;
 }
 
@@ -107,12 +106,12 @@ TEST(SubQPatchParseTest, EveryFaultIsRefusedWithItsOwnMessage)
     };
     for (const TCase& c : cases)
     {
-        std::string error;
         TSubQPatchList list;
         list.Patches.resize(1);
-        EXPECT_FALSE(ParseSubQPatches(AsBytes(c.Bytes), c.Format, c.Format == pfSbi ? "Game.sbi" : "Game.lsd", LEAD_OUT,
-                                      list, error));
-        EXPECT_EQ(error, c.Message);
+        EXPECT_EQ(
+            ParseSubQPatches(AsBytes(c.Bytes), c.Format, c.Format == pfSbi ? "Game.sbi" : "Game.lsd", LEAD_OUT, list)
+                .Text(),
+            c.Message);
         EXPECT_EQ(list.Patches.size(), 1u) << c.Message << ": a refused file changed the result";
     }
     // The last sector of the disc is inside it.
@@ -157,8 +156,8 @@ protected:
     bool Attach(const std::string& name, const std::string& bytes)
     {
         Warnings.clear();
-        Error.clear();
-        return AttachSubQPatches(Sheet, Dir.Write(name, bytes), Warnings, Error);
+        Error = AttachSubQPatches(Sheet, Dir.Write(name, bytes), Warnings).Text();
+        return Error.empty();
     }
     TFrame ComposedQ(std::int32_t address)
     {
@@ -233,10 +232,10 @@ TEST_F(SubQPatchSheetTest, ARefusedFileLeavesTheSheetAsItWas)
     EXPECT_EQ(Sheet.SubQPatchFile, Dir.File("Game.lsd"));
     EXPECT_EQ(Sheet.SubQPatches.size(), 1u);
 
-    EXPECT_FALSE(AttachSubQPatches(Sheet, Dir.File("None.sbi"), Warnings, Error));
-    EXPECT_EQ(Error, "None.sbi: cannot be read (No such file or directory)");
-    EXPECT_FALSE(AttachSubQPatches(Sheet, Dir.Path().string(), Warnings, Error));
-    EXPECT_EQ(Error, Dir.Path().filename().string() + ": cannot be read (not a regular file)");
+    EXPECT_EQ(AttachSubQPatches(Sheet, Dir.File("None.sbi"), Warnings).Text(),
+              "None.sbi: cannot be read (No such file or directory)");
+    EXPECT_EQ(AttachSubQPatches(Sheet, Dir.Path().string(), Warnings).Text(),
+              Dir.Path().filename().string() + ": cannot be read (not a regular file)");
 
     Sheet.Clear();
     EXPECT_TRUE(Sheet.SubQPatchFile.empty());

@@ -1,4 +1,5 @@
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Cueerrors.h"
 #include "image/Conversion.h"
 #include "image/Layoutreport.h"
 
@@ -53,7 +54,7 @@ protected:
         TConversionJob job;
         job.Run(ccd, true, Sheet);
         Status = job.Status.load();
-        ErrorText = job.ErrorText;
+        ErrorText = job.Error.Text();
         if (Status != csSucceeded)
             return {};
         return TTempDir::ReadAll(Dir.File(extension + ".img")) + TTempDir::ReadAll(Dir.File(extension + ".sub")) +

@@ -1,6 +1,7 @@
 #include "image/Conversion.h"
 
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Subqpatch.h"
 #include "image/Layoutreport.h"
 #include "support/NothrowNewSwitch.h"
 #include "support/Pattern.h"
@@ -74,7 +75,7 @@ TEST_F(ConversionJobTest, LeadOutAt4650SendsTheWholeProgressSequence)
     LoadAudioDisc(4500);
     Run(Dir.File("disc.ccd"));
     EXPECT_EQ(Job.Status.load(), csSucceeded);
-    EXPECT_EQ(Job.ErrorText, "");
+    EXPECT_EQ(Job.Error.Text(), "");
     EXPECT_EQ(Size("disc.img"), 10584000u);
     EXPECT_EQ(Size("disc.sub"), 432000u);
     EXPECT_EQ(TTempDir::ReadAll(Dir.File("disc.img")), AudioData);
@@ -189,7 +190,7 @@ TEST_F(ConversionJobTest, AFailedRunOverASoundSetLeavesItAsItWas)
         Run(ccd);
         TFile::AssumedFreeSpace = -1;
         EXPECT_EQ(Job.Status.load(), c.CancelAtStep < 0 ? csFailed : csCanceled);
-        EXPECT_EQ(Job.ErrorText.empty(), c.CancelAtStep >= 0) << Job.ErrorText;
+        EXPECT_EQ(Job.Error.Text().empty(), c.CancelAtStep >= 0) << Job.Error.Text();
         ASSERT_GE(Events.size(), 2u);
         EXPECT_EQ(Events[Events.size() - 2], TEvent(c.CancelAtStep < 0 ? peAborted : peCanceled, 0));
         EXPECT_EQ(setBytes(), earlier);
@@ -206,12 +207,12 @@ TEST_F(ConversionJobTest, TooLittleRoomIsRefusedWithTheFigures)
     Run(Dir.File("disc.ccd"));
     TFile::AssumedFreeSpace = -1;
     EXPECT_EQ(Job.Status.load(), csFailed);
-    EXPECT_EQ(Job.ErrorText.rfind("There is not enough free space in \"" + Dir.Path().string() +
+    EXPECT_EQ(Job.Error.Text().rfind("There is not enough free space in \"" + Dir.Path().string() +
                                       "\" for the image set: it needs 245,",
                                   0),
               0u)
-        << Job.ErrorText;
-    EXPECT_NE(Job.ErrorText.find(" bytes, 244,800 are free."), std::string::npos) << Job.ErrorText;
+        << Job.Error.Text();
+    EXPECT_NE(Job.Error.Text().find(" bytes, 244,800 are free."), std::string::npos) << Job.Error.Text();
     EXPECT_FALSE(fs::exists(Dir.File("disc.ccd")));
 }
 
@@ -260,7 +261,7 @@ TEST(ConversionTablesTest, CodingWithoutItsTablesAbortsTheRun)
         job.Run(dir.File("d.ccd"), true, sheet);
         testsupport::FailNothrowNew = false;
         EXPECT_EQ(job.Status.load(), csFailed);
-        EXPECT_EQ(job.ErrorText, "not enough memory for the error correction tables");
+        EXPECT_EQ(job.Error.Text(), "not enough memory for the error correction tables");
         ASSERT_FALSE(events.empty());
         EXPECT_EQ(events.back(), peAborted);
         EXPECT_EQ(job.SectorsWritten, 0);
@@ -289,7 +290,7 @@ TEST_F(ConversionJobTest, ACcdPathThatIsItsOwnImageIsRefusedBeforeWriting)
         Events.clear();
         Run(Dir.File(name));
         EXPECT_EQ(Job.Status.load(), csFailed) << name;
-        EXPECT_NE(Job.ErrorText.find(Dir.File(name)), std::string::npos) << Job.ErrorText;
+        EXPECT_NE(Job.Error.Text().find(Dir.File(name)), std::string::npos) << Job.Error.Text();
         const std::vector<TEvent> expected = {{ON_START, 0}, {peSetRange, 2}, {peAborted, 0}, {ON_END, 0}};
         EXPECT_EQ(Events, expected);
         EXPECT_FALSE(fs::exists(Dir.File(name)));
@@ -326,13 +327,12 @@ protected:
         if (!SideCar.empty())
         {
             std::vector<std::string> warnings;
-            std::string error;
-            EXPECT_TRUE(AttachSubQPatches(sheet, SideCar, warnings, error)) << error;
+            EXPECT_EQ(AttachSubQPatches(sheet, SideCar, warnings).Text(), "");
         }
         fs::create_directory(Dir.File(folder));
         TConversionJob job;
         job.Run(Dir.File(folder + "/Game.ccd"), true, sheet);
-        EXPECT_EQ(job.Status.load(), csSucceeded) << job.ErrorText;
+        EXPECT_EQ(job.Status.load(), csSucceeded) << job.Error.Text();
         Replaced = job.SubQFramesReplaced;
         std::array<std::string, 3> files;
         for (std::size_t i = 0; i < files.size(); ++i)
@@ -394,7 +394,7 @@ TConvertedDisc Convert(const TTempDir& dir, const std::string& name, const std::
     EXPECT_TRUE(sheet.Load(dir.Write(name + ".cue", sheetText))) << std::hex << sheet.ErrorCode;
     TConversionJob job;
     job.Run(dir.File(name + ".ccd"), true, sheet);
-    EXPECT_EQ(job.Status.load(), csSucceeded) << job.ErrorText;
+    EXPECT_EQ(job.Status.load(), csSucceeded) << job.Error.Text();
     return {TTempDir::ReadAll(dir.File(name + ".img")), TTempDir::ReadAll(dir.File(name + ".sub")),
             TTempDir::ReadAll(dir.File(name + ".ccd")), BuildLayoutReport(BuildDiscLayout(sheet))};
 }

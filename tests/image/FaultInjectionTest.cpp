@@ -88,8 +88,8 @@ protected:
         job.Run(ccd, true, Sheet);
         outcome.Status = job.Status.load();
         outcome.Sectors = job.SectorsWritten;
-        outcome.HasErrorText = !job.ErrorText.empty();
-        outcome.ErrorText = job.ErrorText;
+        outcome.HasErrorText = !job.Error.Text().empty();
+        outcome.ErrorText = job.Error.Text();
         return outcome;
     }
 
@@ -350,7 +350,7 @@ TEST_F(FaultInjectionTest, DataFileShortenedDuringTheRunFailsAtTheShortRead)
             job.SetProgressHandler(shrink);
             job.Run(Dir.File("out.ccd"), true, Sheet);
             EXPECT_EQ(job.Status.load(), csFailed);
-            EXPECT_NE(job.ErrorText.find("changed after the sheet was loaded"), std::string::npos) << job.ErrorText;
+            EXPECT_NE(job.Error.Text().find("changed after the sheet was loaded"), std::string::npos) << job.Error.Text();
             EXPECT_FALSE(Exists("out.ccd"));
             if (file == "DATA.BIN")
                 Dir.Write(file, Data);

@@ -1,6 +1,7 @@
 #include "image/Layoutreport.h"
 
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Subqpatch.h"
 #include "support/Sidecar.h"
 #include "support/CdTextFile.h"
 #include "support/TempDir.h"
@@ -171,8 +172,7 @@ TEST_F(LayoutreportTest, ASideCarAddsItsLineUnderTheCdTextFile)
     for (int f = 0; f < 16; ++f)
         records += sidecar::LsdRecord({0x03, 0x08, f / 10 * 16 + f % 10}, sidecar::MEDIEVIL_LSD);
     std::vector<std::string> warnings;
-    std::string error;
-    ASSERT_TRUE(AttachSubQPatches(Sheet, Dir.Write("Game.lsd", records), warnings, error)) << error;
+    ASSERT_EQ(AttachSubQPatches(Sheet, Dir.Write("Game.lsd", records), warnings).Text(), "");
 
     const TDiscLayout layout = BuildDiscLayout(Sheet);
     EXPECT_EQ(layout.SubQPatches, "16 Q frames from Game.lsd");

@@ -95,7 +95,7 @@ protected:
         TConversionJob job;
         job.SingleCopy = singleCopy;
         job.Run(Dir.File(ccd), true, sheet);
-        ASSERT_EQ(job.Status.load(), csSucceeded) << job.ErrorText;
+        ASSERT_EQ(job.Status.load(), csSucceeded) << job.Error.Text();
         Written = sheet.DiscModel();
     }
 
@@ -103,7 +103,7 @@ protected:
     {
         TVerifyJob job;
         job.Run(Ccd(), maxFindings);
-        EXPECT_EQ(job.Status.load(), csSucceeded) << job.ErrorText;
+        EXPECT_EQ(job.Status.load(), csSucceeded) << job.Error.Text();
         return job.Report;
     }
 
@@ -245,7 +245,7 @@ TEST(VerifierPropertyTest, EveryGeneratedDiscThatConvertsVerifiesSound)
         ++converted;
         TVerifyJob verify;
         verify.Run(dir.File("disc.ccd"), 5);
-        ASSERT_EQ(verify.Status.load(), csSucceeded) << verify.ErrorText;
+        ASSERT_EQ(verify.Status.load(), csSucceeded) << verify.Error.Text();
         EXPECT_EQ(verify.Report.Problems, 0) << BuildVerifyText(verify.Report);
     }
     EXPECT_GE(converted, 5) << "too few generated discs converted to show anything";
@@ -474,19 +474,20 @@ TEST(VerifierFailureTest, UnreadableSetsFailWithTheFileAndReason)
     TVerifyJob job;
     job.Run(dir.File("none.ccd"));
     EXPECT_EQ(job.Status.load(), csFailed);
-    EXPECT_NE(job.ErrorText.find("none.ccd"), std::string::npos) << job.ErrorText;
+    EXPECT_NE(job.Error.Text().find("none.ccd"), std::string::npos) << job.Error.Text();
 
     dir.Write("bad.ccd", "[CloneCD]\nVersion=3\n[Disc]\nTocEntries\n");
     TVerifyJob bad;
     bad.Run(dir.File("bad.ccd"));
     EXPECT_EQ(bad.Status.load(), csFailed);
-    EXPECT_NE(bad.ErrorText.find("bad.ccd:4:"), std::string::npos) << bad.ErrorText;
+    EXPECT_NE(bad.Error.Text().find("bad.ccd:4:"), std::string::npos) << bad.Error.Text();
+    EXPECT_EQ(bad.Error.Line, 4u); // the line stays a number for a front end that marks it
 
     dir.Write("noimg.ccd", "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=0\n");
     TVerifyJob noImg;
     noImg.Run(dir.File("noimg.ccd"));
     EXPECT_EQ(noImg.Status.load(), csFailed);
-    EXPECT_NE(noImg.ErrorText.find("noimg.img"), std::string::npos) << noImg.ErrorText;
+    EXPECT_NE(noImg.Error.Text().find("noimg.img"), std::string::npos) << noImg.Error.Text();
 }
 
 TEST(CcdReaderTest, MalformedFilesGiveTheLineAndReason)

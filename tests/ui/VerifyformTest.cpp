@@ -67,7 +67,7 @@ protected:
     {
         TVerifyJob job;
         job.Run(ccd);
-        EXPECT_EQ(job.Status.load(), csSucceeded) << job.ErrorText;
+        EXPECT_EQ(job.Status.load(), csSucceeded) << job.Error.Text();
         return BuildVerifyText(job.Report);
     }
 };
