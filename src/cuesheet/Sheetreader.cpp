@@ -130,7 +130,11 @@ void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
     const auto row = std::find_if(std::begin(COMMANDS), std::end(COMMANDS),
                                   [line](const TCommandRow& r) { return line.starts_with(r.Keyword); });
     if (row == std::end(COMMANDS))
+    {
+        if (line != "REM" && !Names)
+            Sheet.IgnoredLines.push_back({lineNo, std::string(trimmedOriginal)});
         return;
+    }
     TCueCommand command;
     command.Arg = TrimLeftBlanks(line.substr(row->Keyword.size()));
     command.ArgOriginal = trimmedOriginal.substr(trimmedOriginal.size() - command.Arg.size());
