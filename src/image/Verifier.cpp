@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 
@@ -160,6 +161,15 @@ const char* FindingKindName(TFindingKind kind)
     case fkSideCar: return "side-car";
     }
     return "?";
+}
+
+const char* FindingKindCode(TFindingKind kind)
+{
+    static constexpr const char* CODES[] = {"file",   "toc",  "cd_text", "q_crc", "q_position",
+                                            "q_isrc", "q_catalogue", "p_flag", "sync", "header",
+                                            "edc",    "ecc_p", "ecc_q", "rw_parity", "side_car"};
+    static_assert(std::size(CODES) == fkSideCar + 1);
+    return kind <= fkSideCar ? CODES[kind] : "?";
 }
 
 int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)

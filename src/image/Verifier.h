@@ -31,6 +31,8 @@ enum TFindingKind : std::uint8_t
 
 // Short fixed name of a kind, as the reports show it ("Q CRC", "EDC").
 const char* FindingKindName(TFindingKind kind);
+// The kind as a fixed code for programs ("q_crc", "edc"), as the JSON report writes it.
+const char* FindingKindCode(TFindingKind kind);
 
 struct TFinding
 {
