@@ -67,8 +67,8 @@ set(CPACK_PACKAGE_DESCRIPTION "Sarvex converts a CD image described by a cue she
 that burning, archiving and emulation tools read: every sector with its EDC
 and ECC, the full P-W subchannel and a control file with the complete table
 of contents. A sheet may name a CD-TEXT file and data files of the types
-${SARVEX_FILE_TYPES_TEXT}; audio files are recognised by
-their content.
+${SARVEX_FILE_TYPES_TEXT};
+audio files are recognised by their content.
 
 It comes as a desktop program (sarvex) and a command-line tool (sarvex-cli)
 that also converts whole collections in parallel.")

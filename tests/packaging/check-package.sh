@@ -52,6 +52,11 @@ done
 dpkg-deb -x "$deb" "$out/root"
 root="$out/root/usr"
 [ "$("$root/bin/sarvex-cli" --version)" = "sarvex-cli $version" ] || fail "the packaged sarvex-cli --version"
+# The desktop program answers these without a display.
+[ "$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$root/bin/sarvex" --version)" = "sarvex $version" ] ||
+  fail "sarvex --version without a display"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$root/bin/sarvex" --help | grep -q '^Usage: sarvex ' ||
+  fail "sarvex --help without a display"
 for page in sarvex sarvex-cli; do
   warnings=$(zcat "$root/share/man/man1/$page.1.gz" | groff -man -ww -z 2>&1)
   [ -z "$warnings" ] || fail "groff warns about $page.1: $warnings"
