@@ -27,9 +27,9 @@ constexpr const char* DESCRIPTION =
 
 constexpr const char* EXIT_STATUS =
     "Exit status: 0 success, 1 conversion failed or refused, 2 the cue sheet or its subchannel\n"
-    "side-car could not be loaded, 3 canceled (SIGINT or SIGTERM), 64 usage error. A batch exits\n"
+    "side-car could not be loaded, 3 cancelled (SIGINT or SIGTERM), 64 usage error. A batch exits\n"
     "with the worst status of its sheets.\n"
-    "--verify: 0 the set is sound, 1 problems found, 2 the set cannot be read, 3 canceled, 64 usage error.\n";
+    "--verify: 0 the set is sound, 1 problems found, 2 the set cannot be read, 3 cancelled, 64 usage error.\n";
 
 // The one place an option is declared: its names, what it sets and its line in --help, in the
 // order --help lists them. Options without a help line go into the group "".

@@ -737,6 +737,18 @@ TEST_F(CliTest, VerifyReportsAndExitStatus)
     EXPECT_EQ(report["findings"][2]["lba"], 250);
     EXPECT_EQ(report["findings"][2]["msf"], "00:05:25");
     EXPECT_EQ(report["tracks"][0]["q_crc_errors"], 3);
+    EXPECT_EQ(report["format"], 1);
+    EXPECT_EQ(report["findings"][2]["kind"], "q_crc");
+    EXPECT_EQ(report["findings"][2]["kind_text"], "Q CRC");
+    // Every field is documented in the manual page and the README.
+    const std::string manual = TTempDir::ReadAll(SARVEX_SOURCE_DIR "/packaging/sarvex-cli.h2m");
+    const std::string readme = TTempDir::ReadAll(SARVEX_SOURCE_DIR "/README.md");
+    for (const auto* object : {&report, &report["tracks"][0], &report["findings"][2]})
+        for (const auto& [key, value] : object->items())
+        {
+            EXPECT_NE(manual.find("\\fB" + key + "\\fR"), std::string::npos) << key;
+            EXPECT_NE(readme.find("`" + key + "`"), std::string::npos) << key;
+        }
 
     Dir.Write("bad.ccd", "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=x\n");
     const TRunResult bad = RunCli({"--verify", Dir.File("bad.ccd")});

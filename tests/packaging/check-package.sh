@@ -63,6 +63,11 @@ for page in sarvex sarvex-cli; do
 done
 zcat "$root/share/man/man1/sarvex-cli.1.gz" | grep -q -- '--output-dir' || fail "sarvex-cli.1 lacks the options"
 zcat "$root/share/man/man1/sarvex-cli.1.gz" | grep -q '^\.SH "EXIT STATUS"' || fail "sarvex-cli.1 lacks EXIT STATUS"
+for section in "INPUT FORMATS" "JSON REPORT"; do
+  zcat "$root/share/man/man1/sarvex-cli.1.gz" | grep -q "^\.SH \"$section\"" || fail "sarvex-cli.1 lacks $section"
+done
+# One spelling of the cancelled status.
+! zcat "$root/share/man/man1/sarvex-cli.1.gz" | grep -qi canceled || fail "sarvex-cli.1 spells \"canceled\" too"
 desktop-file-validate "$root/share/applications/sarvex.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$root/share/metainfo/io.github.sarvex.Sarvex.metainfo.xml" >"$out/as.log" 2>&1 ||
   { cat "$out/as.log"; fail "appstreamcli validate"; }
