@@ -14,7 +14,9 @@ TEST(FiletypesTest, EveryTextNamesEveryFileType)
     for (const char* text : {"README.md", "docs/guide.html", "docs/guide.ja.html", "packaging/sarvex.1",
                              "packaging/sarvex-cli.h2m", "packaging/io.github.sarvex.Sarvex.metainfo.xml"})
     {
-        const std::string content = TTempDir::ReadAll(root + text);
+        // Without the manual pages' font changes, which would join a name to the letter before it.
+        const std::string content =
+            std::regex_replace(TTempDir::ReadAll(root + text), std::regex(R"(\\f[BIRP])"), "");
         ASSERT_FALSE(content.empty()) << text;
         for (const std::string_view type : FILE_TYPES)
             EXPECT_TRUE(std::regex_search(content, std::regex("\\b" + std::string(type) + "\\b")))
