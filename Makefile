@@ -2,6 +2,7 @@
 SHELL := /bin/bash
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+PACKAGE_BUILD ?= build-package
 JOBS ?= $(shell nproc)
 # Building and running the two programs (the example disc is written by a Python script).
 RUN_PACKAGES := build-essential cmake pkg-config python3 qt6-base-dev libcli11-dev nlohmann-json3-dev fonts-liberation fonts-ipafont-gothic \
@@ -11,7 +12,7 @@ RUN_PACKAGES := build-essential cmake pkg-config python3 qt6-base-dev libcli11-d
 # window-manager test, clang builds the fuzz targets, flac, wavpack, lame and ffmpeg encode the audio
 # files of the source tests.
 TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev libcdio-dev xvfb xauth x11-utils openbox mednafen \
-                 help2man dpkg-dev file appstream desktop-file-utils bash-completion groff-base \
+                 help2man dpkg-dev lintian file appstream desktop-file-utils bash-completion groff-base \
                  clang libclang-rt-14-dev flac wavpack lame ffmpeg
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -33,11 +34,11 @@ deps:
 	$(call install_missing,$(RUN_PACKAGES) $(TEST_PACKAGES))
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=OFF -DSARVEX_GUI=ON -DSARVEX_CLI=ON -DSARVEX_TESTS=ON -DSARVEX_BENCH=ON >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=OFF -DSARVEX_GUI=ON -DSARVEX_CLI=ON -DSARVEX_TESTS=ON -DSARVEX_BENCH=ON -DSARVEX_PACKAGE_BUILD_DIR=$(CURDIR)/$(PACKAGE_BUILD) >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
 
 build-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=ON -DSARVEX_GUI=ON -DSARVEX_CLI=ON -DSARVEX_TESTS=ON -DSARVEX_BENCH=OFF >/dev/null
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVEX_WERROR=ON -DSARVEX_SANITIZE=ON -DSARVEX_GUI=ON -DSARVEX_CLI=ON -DSARVEX_TESTS=ON -DSARVEX_BENCH=OFF -DSARVEX_PACKAGE_BUILD_DIR=$(CURDIR)/$(PACKAGE_BUILD) >/dev/null
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
 # The programs alone, without the tests and benchmarks.
@@ -50,9 +51,10 @@ run: build-run
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD)/src/ui/sarvex $(ARGS); \
 	else examples/show.sh $(BUILD); fi
 
-# The Debian package: $(BUILD)/sarvex_<version>_amd64.deb
-package: build
-	cd $(BUILD) && cpack -G DEB
+# The Debian package: $(BUILD)/sarvex_<version>_amd64.deb, built with the distribution's hardening flags
+# in $(PACKAGE_BUILD); the maintainer is DEBFULLNAME <DEBEMAIL>, else this machine's user.
+package: deps
+	packaging/build-package.sh . $(PACKAGE_BUILD) $(BUILD)
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
@@ -67,4 +69,4 @@ bench: build
 	./$(BUILD)/bench/sarvex_bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(PACKAGE_BUILD)

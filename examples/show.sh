@@ -11,8 +11,10 @@ echo
 echo "\$ sarvex-cli --layout demo.cue"
 "$cli" --layout demo.cue
 echo
-echo "\$ sarvex-cli --force demo.cue"
-"$cli" --force demo.cue
+# The set goes into a folder of its own, where the README's steps beside the sheets do not meet it.
+mkdir -p make-run
+echo "\$ sarvex-cli --force -o make-run demo.cue"
+"$cli" --force -o make-run demo.cue
 echo
-echo "\$ ls -l demo.ccd demo.img demo.sub"
-ls -l demo.ccd demo.img demo.sub
+echo "\$ ls -l make-run"
+ls -l make-run

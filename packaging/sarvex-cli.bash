@@ -6,7 +6,7 @@ _sarvex_cli()
     _init_completion || return
 
     case $prev in
-        --output-dir)
+        -o | --output-dir)
             _filedir -d
             return
             ;;
@@ -41,7 +41,7 @@ _sarvex_cli()
                 _filedir ccd
                 return
                 ;;
-            --output-dir | -j | --jobs | --subq-patch | --max-errors) ((i++)) ;;
+            -o | --output-dir | -j | --jobs | --subq-patch | --max-errors) ((i++)) ;;
             -*) ;;
             *) ((sheets++)) ;;
         esac

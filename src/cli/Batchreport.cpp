@@ -76,14 +76,17 @@ void TBatchReport::Finished(std::size_t slot, const std::string& cuePath, const 
     Worst = std::max(Worst, ExitCodeOf(outcome.Status));
     DoneSectors += outcome.SectorsWritten;
     const bool statusShown = !(Quiet && outcome.Status == ssConverted);
-    if (!statusShown && outcome.Warnings.empty())
+    if (!statusShown && outcome.Warnings.empty() && outcome.Ignored.empty())
         return;
     Clear();
-    for (const std::string& warning : outcome.Warnings)
-        std::fprintf(Err, "%s: warning: %s\n", cuePath.c_str(), warning.c_str());
-    std::fflush(Err);
+    for (const auto* warnings : {&outcome.Ignored, &outcome.Warnings})
+        for (const std::string& warning : *warnings)
+            std::fprintf(Err, "%s: warning: %s\n", cuePath.c_str(), warning.c_str());
+    // Only what went well goes to stdout; a failure is an error message.
+    std::FILE* status = outcome.Status == ssConverted ? Out : Err;
     if (statusShown)
-        std::fprintf(Out, "%s\n", StatusLine(cuePath, outcome).c_str());
+        std::fprintf(status, "%s\n", StatusLine(cuePath, outcome).c_str());
+    std::fflush(Err);
     std::fflush(Out);
     Draw(true);
 }

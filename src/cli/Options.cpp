@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -26,9 +27,9 @@ constexpr const char* DESCRIPTION =
 
 constexpr const char* EXIT_STATUS =
     "Exit status: 0 success, 1 conversion failed or refused, 2 the cue sheet or its subchannel\n"
-    "side-car could not be loaded, 3 canceled (SIGINT or SIGTERM), 64 usage error. A batch exits\n"
+    "side-car could not be loaded, 3 cancelled (SIGINT or SIGTERM), 64 usage error. A batch exits\n"
     "with the worst status of its sheets.\n"
-    "--verify: 0 the set is sound, 1 problems found, 2 the set cannot be read, 3 canceled, 64 usage error.\n";
+    "--verify: 0 the set is sound, 1 problems found, 2 the set cannot be read, 3 cancelled, 64 usage error.\n";
 
 // The one place an option is declared: its names, what it sets and its line in --help, in the
 // order --help lists them. Options without a help line go into the group "".
@@ -37,16 +38,16 @@ void DeclareOptions(CLI::App& app, TCliOptions& options)
     app.add_flag_callback(
         "--no-edc-ecc", [&options] { options.CorrectEdcEcc = false; },
         "keep the mode header, EDC and ECC of raw data sectors as they are");
-    app.add_flag("--force", options.Force, "overwrite existing output files (read-only ones are never overwritten)");
+    app.add_flag("-f,--force", options.Force, "overwrite existing output files (read-only ones are never overwritten)");
     app.add_flag("--keep-partial", options.KeepPartial,
                  "after a failure or cancel, keep the sectors written (else the files there before stay)");
-    app.add_flag("--quiet", options.Quiet, "print neither progress nor a summary");
+    app.add_flag("-q,--quiet", options.Quiet, "print neither progress nor a summary");
     app.add_flag("--layout", options.Layout, "print the disc layout report and convert nothing");
     app.add_flag("--verify", options.Verify, "check the .ccd/.img/.sub set CCD_FILE names and print a report");
     app.add_option("--max-errors", options.MaxErrors, "list at most N problems of a --verify report (default 20)")
         ->type_name("N");
     app.add_flag("--json", options.Json, "print the --verify report as one JSON object");
-    app.add_option("--output-dir", options.OutputDir, "write each set into DIR, named after its sheet")
+    app.add_option("-o,--output-dir", options.OutputDir, "write each set into DIR, named after its sheet")
         ->type_name("DIR");
     app.add_option("-j,--jobs", options.Jobs, "convert up to N sheets at once (default 1, 0: one per core)")
         ->type_name("N");
@@ -65,10 +66,11 @@ void DeclareOptions(CLI::App& app, TCliOptions& options)
     app.add_option("paths", options.Paths)->group("");
 }
 
-// The first argument before "--" that names no option exactly, or empty. CLI11 alone would take
-// "-5" or "---x" as a file name and split "-hx"; here they are unknown options, and flags take no
-// value ("--force=no"). An option with a value takes it attached ("--jobs=4", "-j4") or next.
-std::string FirstUnknownOption(const CLI::App& app, int argc, const char* const* argv)
+// What is wrong with the first argument before "--" that names no option exactly, or empty. CLI11
+// alone would take "-5" or "---x" as a file name and split "-hx"; here they are unknown options, and
+// flags take no value ("--force=no"). An option with a value takes it attached ("--jobs=4", "-j4") or
+// next; a count must be a number.
+std::string FirstWrongOption(const CLI::App& app, int argc, const char* const* argv)
 {
     for (int i = 1; i < argc; ++i)
     {
@@ -79,15 +81,21 @@ std::string FirstUnknownOption(const CLI::App& app, int argc, const char* const*
             continue;
         const std::string name = arg[1] == '-' ? arg.substr(0, arg.find('=')) : arg.substr(0, 2);
         const CLI::Option* option = app.get_option_no_throw(name);
-        if (option == nullptr || option->get_positional())
-            return arg;
+        if (option == nullptr || option->get_positional() || (option->get_expected_min() == 0 && arg[1] != '-' &&
+                                                               name != arg))
+            return "unknown option \"" + arg + "\"";
         if (option->get_expected_min() == 0)
         {
             if (name != arg)
-                return arg;
+                return name + " takes no value";
+            continue;
         }
-        else if (name == arg)
-            ++i;
+        const std::size_t attached = arg[1] == '-' ? name.size() + 1 : 2;
+        if (name == arg && i + 1 == argc)
+            return name + " needs a value";
+        const std::string value = name == arg ? argv[++i] : arg.substr(std::min(attached, arg.size()));
+        if (option->get_type_name() == "N" && (value.empty() || value.find_first_not_of("0123456789") != std::string::npos))
+            return name + " must be 0 or more";
     }
     return {};
 }
@@ -112,19 +120,48 @@ std::string CheckCombination(const TCliOptions& options)
 {
     if (options.Help || options.Version)
         return {};
+    // "wrong arguments" stays first, for the scripts that match it; what follows names the argument.
+    const std::string wrong = "sarvex-cli: wrong arguments: ";
+    const std::pair<bool, const char*> convertOptions[] = {
+        {!options.CorrectEdcEcc, "--no-edc-ecc"}, {options.Force, "--force"},
+        {options.KeepPartial, "--keep-partial"},  {!options.OutputDir.empty(), "--output-dir"},
+        {options.Jobs != 1, "--jobs"},            {options.FailFast, "--fail-fast"}};
+    const std::pair<bool, const char*> sheetOptions[] = {{options.Layout, "--layout"},
+                                                         {!options.SubQPatch.empty(), "--subq-patch"},
+                                                         {options.NoSubQPatch, "--no-subq-patch"},
+                                                         {!options.SheetCdText, "--no-cd-text"}};
+    const auto firstGiven = [](const auto& list) -> const char* {
+        for (const auto& [given, name] : list)
+            if (given)
+                return name;
+        return nullptr;
+    };
+    const auto countOf = [&](const char* what, std::size_t wanted) -> std::string {
+        if (options.Paths.empty())
+            return wrong + "no " + what + " given\n";
+        if (options.Paths.size() > wanted)
+            return wrong + "one " + what + " only; \"" + options.Paths[wanted] + "\" is one too many\n";
+        return {};
+    };
     if (options.Verify || options.Json || options.MaxErrors != 20)
     {
-        const bool otherOptions = !options.CorrectEdcEcc || options.Force || options.KeepPartial || options.Layout ||
-                                  !options.OutputDir.empty() || options.Jobs != 1 || options.FailFast ||
-                                  !options.SubQPatch.empty() || options.NoSubQPatch || !options.SheetCdText;
-        if (!options.Verify || otherOptions || options.Paths.size() != 1)
-            return "sarvex-cli: wrong arguments\n";
-        return {};
+        if (!options.Verify)
+            return wrong + (options.Json ? "--json" : "--max-errors") + " goes with --verify only\n";
+        const char* other = firstGiven(convertOptions);
+        other = other ? other : firstGiven(sheetOptions);
+        if (other)
+            return wrong + "--verify cannot be given with " + other + "\n";
+        return countOf("CCD_FILE", 1);
     }
-    const bool convertOptions = !options.CorrectEdcEcc || options.Force || options.KeepPartial || options.Quiet ||
-                                !options.OutputDir.empty() || options.Jobs != 1 || options.FailFast;
-    if (options.Layout ? (options.Paths.size() != 1 || convertOptions) : options.Paths.empty())
-        return "sarvex-cli: wrong arguments\n";
+    if (options.Layout)
+    {
+        if (const char* other = options.Quiet ? "--quiet" : firstGiven(convertOptions))
+            return wrong + "--layout cannot be given with " + other + "\n";
+        if (std::string error = countOf("CUE_FILE", 1); !error.empty())
+            return error;
+    }
+    if (options.Paths.empty())
+        return wrong + "no CUE_FILE given\n";
     const std::vector<std::string>& paths = options.Paths;
     const bool ccdGiven = paths.size() == 2 && !EndsWithIgnoreCase(paths[1], ".cue");
     if (ccdGiven && !options.OutputDir.empty())
@@ -201,9 +238,9 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv)
     std::string error;
     try
     {
-        const std::string unknown = FirstUnknownOption(app, argc, argv);
-        if (!unknown.empty())
-            error = "sarvex-cli: unknown option \"" + unknown + "\"\n";
+        const std::string wrong = FirstWrongOption(app, argc, argv);
+        if (!wrong.empty())
+            error = "sarvex-cli: " + wrong + "\n";
         else
         {
             app.parse(argc, argv);

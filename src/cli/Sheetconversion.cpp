@@ -34,6 +34,15 @@ std::string RefuseOutputs(const TOutputPlan& plan, bool force)
 
 } // namespace
 
+std::vector<std::string> IgnoredLineWarnings(const TLuCueSheet& sheet)
+{
+    std::vector<std::string> warnings;
+    for (const TLuCueSheet::TIgnoredLine& line : sheet.IgnoredLines)
+        warnings.push_back("line " + std::to_string(line.LineNo) + " is not a cue sheet command and was ignored: " +
+                           line.Text);
+    return warnings;
+}
+
 std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TLuCueSheet& sheet,
                       std::vector<std::string>& warnings, const TCountProgress& count)
 {
@@ -74,6 +83,7 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
         return outcome;
     }
     outcome.SubQPatchFile = sheet.SubQPatchFile;
+    outcome.Ignored = IgnoredLineWarnings(sheet);
 
     const std::string folder = FolderOf(ccdPath);
     if (PathKind(folder) != pkFolder)

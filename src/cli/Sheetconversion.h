@@ -31,6 +31,7 @@ struct TSheetOutcome
     std::string ImgPath;
     std::string SubPath;
     std::vector<std::string> Warnings; // about the LibCrypt side-car and text CD-TEXT cannot hold
+    std::vector<std::string> Ignored;  // IgnoredLineWarnings of the sheet
     std::string SubQPatchFile;         // the side-car applied, if any
     std::int64_t SubQFramesReplaced = 0;
 };
@@ -42,6 +43,9 @@ using TBeforeRun = std::function<void(TConversionJob& job, const TLuCueSheet& sh
 // Loads cuePath and then the LibCrypt side-car that --subq-patch names or that lies beside the sheet
 // (none with --no-subq-patch). Returns why the sheet cannot be used, as the desktop program's error
 // box says it, or empty. count is told how counting an audio file by reading it whole goes.
+// "line 5 is not a cue sheet command and was ignored: TRAKC 02 AUDIO", one for each such line.
+std::vector<std::string> IgnoredLineWarnings(const TLuCueSheet& sheet);
+
 std::string LoadSheet(const TCliOptions& options, const std::string& cuePath, TLuCueSheet& sheet,
                       std::vector<std::string>& warnings, const TCountProgress& count = {});
 

@@ -32,8 +32,11 @@ extern "C" void CancelOnSignal(int)
     VerifyJob.RequestCancel();
 }
 
-void PrintWarnings(const std::vector<std::string>& warnings)
+// Lines of the sheet that are no command come first, in the form of the tool's own warnings.
+void PrintWarnings(const std::vector<std::string>& warnings, const std::vector<std::string>& ignored = {})
 {
+    for (const std::string& line : ignored)
+        std::fprintf(stderr, "sarvex-cli: warning: %s\n", line.c_str());
     for (const std::string& warning : warnings)
         std::fprintf(stderr, "Warning: %s\n", warning.c_str());
 }
@@ -45,7 +48,7 @@ int PrintLayout(const TCliOptions& options)
     TCountLine countLine(stderr, ::isatty(STDERR_FILENO) != 0, Job);
     const std::string error = LoadSheet(options, options.Sheets[0], sheet, warnings, countLine.Handler());
     countLine.End();
-    PrintWarnings(warnings);
+    PrintWarnings(warnings, IgnoredLineWarnings(sheet));
     if (!error.empty())
     {
         std::fprintf(stderr, "%s\n", error.c_str());
@@ -75,7 +78,7 @@ int ConvertOne(const TCliOptions& options)
     const TSheetOutcome outcome = ConvertSheet(options, cuePath, ccdPath, Job, showProgress, countLine.Handler());
     countLine.End();
 
-    PrintWarnings(outcome.Warnings);
+    PrintWarnings(outcome.Warnings, outcome.Ignored);
     const char* img = outcome.ImgPath.c_str();
     const char* sub = outcome.SubPath.c_str();
     const auto sectors = static_cast<long long>(outcome.SectorsWritten);

@@ -25,6 +25,7 @@ void TLuCueSheet::Clear()
     CdTextCharCodes.clear();
     CdTextReplaced = 0;
     LoadWarnings.clear();
+    IgnoredLines.clear();
     TextCharset = scUtf8;
     FileCount = 0;
     TrackCount = 0;

@@ -153,6 +153,14 @@ public:
     std::string ErrorDetail;
     // What a successful load found doubtful but kept, one sentence each; both front ends show them.
     std::vector<std::string> LoadWarnings;
+    // The non-blank lines that are no command and not REM, as the sheet spells them: ignored, as ever,
+    // but shown by the layout report and warned of by the front ends.
+    struct TIgnoredLine
+    {
+        std::uint32_t LineNo = 0;
+        std::string Text;
+    };
+    std::vector<TIgnoredLine> IgnoredLines;
     bool CorrectEdcEcc = true;
     // The FILE or CDTEXTFILE the reader looked for last, as the sheet names it and the path it tried:
     // after a load that could not find or open one, the file that failed.

@@ -7,22 +7,29 @@
 #include "fileio/Paths.h"
 #include "text/Asciitext.h"
 
+#include <system_error>
 #include <vector>
 
 namespace {
 
-// The whole file, or false when it cannot be read. Never blocks on a FIFO or device.
-bool ReadWholeFile(const std::string& path, std::string& text)
+// The whole file, or false when it cannot be read, with the reason when one is known. Never blocks on
+// a FIFO or device.
+bool ReadWholeFile(const std::string& path, std::string& text, std::string* reason = nullptr)
 {
     try
     {
         text = TFile::OpenForReading(path).ReadAll();
         return true;
     }
+    catch (const std::system_error& error)
+    {
+        if (reason)
+            *reason = "cannot be read (" + error.code().message() + ")";
+    }
     catch (const std::exception&)
     {
-        return false;
     }
+    return false;
 }
 
 } // namespace
@@ -49,15 +56,21 @@ bool TLuCueSheet::Load(const std::string& cuePath)
     TriedFilePath.clear();
     ErrorCode = 0;
     ErrorDetail.clear();
+    // The sheet's own refusal names it as it was given, quoted: it may be any path.
+    const std::string label = "\"" + cuePath + "\": ";
     if (!IsRegularFile(cuePath))
     {
         ErrorCode = CueStatus(egSheet, erNotFound);
+        ErrorDetail = label + NoFileReason(cuePath);
         return false;
     }
     std::string text;
-    if (!ReadWholeFile(cuePath, text))
+    std::string reason;
+    if (!ReadWholeFile(cuePath, text, &reason))
     {
         ErrorCode = CueStatus(egSheet, erUnreadable);
+        if (!reason.empty())
+            ErrorDetail = label + reason;
         return false;
     }
     CuePath = cuePath;

@@ -91,7 +91,11 @@ void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
     const auto row = std::find_if(Commands.begin(), Commands.end(),
                                   [line](const TCommandRow& r) { return line.starts_with(r.Keyword); });
     if (row == Commands.end())
+    {
+        if (line != "REM" && !Names)
+            Sheet.IgnoredLines.push_back({lineNo, std::string(trimmedOriginal)});
         return;
+    }
     TCueCommand command;
     command.Arg = TrimLeadingSpaces(line.substr(row->Keyword.size()));
     command.ArgOriginal = trimmedOriginal.substr(trimmedOriginal.size() - command.Arg.size());

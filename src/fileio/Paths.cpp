@@ -139,6 +139,8 @@ std::string NoFileReason(const std::string& path)
             return "is a link loop";
         if (errno == EACCES)
             return "cannot be reached (Permission denied)";
+        if (errno == ENAMETOOLONG)
+            return "path too long";
         return ::lstat(path.c_str(), &st) == 0 ? "is a link to no file" : "no such file";
     }
     if (S_ISREG(st.st_mode))

@@ -175,6 +175,8 @@ TDiscLayout BuildDiscLayout(const TLuCueSheet& sheet)
         AppendCdTextLines(sheet, layout.Lines);
     }
     layout.SubQPatches = SubQPatchSummary(sheet);
+    for (const TLuCueSheet::TIgnoredLine& ignored : sheet.IgnoredLines)
+        layout.IgnoredLines.push_back(std::to_string(ignored.LineNo) + ": " + ignored.Text);
     return layout;
 }
 
@@ -189,6 +191,15 @@ std::string BuildLayoutReport(const TDiscLayout& layout)
     text += "  CD-TEXT File         : " + layout.CdTextFile + "\n\n";
     if (!layout.SubQPatches.empty())
         text += std::string("  ") + SUBQ_PATCH_LABEL + layout.SubQPatches + "\n\n";
+    // One line each, the later ones under the first.
+    std::string label = IGNORED_LINES_LABEL;
+    for (const std::string& ignored : layout.IgnoredLines)
+    {
+        text += "  " + label + ignored + "\n";
+        label.assign(label.size(), ' ');
+    }
+    if (!layout.IgnoredLines.empty())
+        text += "\n";
     text += bar;
     text += "TRACK/INDEX INFORMATION\n\n";
     text += "                                                           Start    Length \n";

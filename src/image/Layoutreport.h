@@ -8,6 +8,7 @@ class TLuCueSheet;
 
 inline constexpr const char* NOT_SPECIFIED = "Not Specified";
 inline constexpr const char* SUBQ_PATCH_LABEL = "Subchannel patches: ";
+inline constexpr const char* IGNORED_LINES_LABEL = "Ignored lines: ";
 
 struct TDiscLayout
 {
@@ -18,6 +19,8 @@ struct TDiscLayout
     bool HasCdTextFile = false; // the path is shown in the path boxes' font
     std::string SubQPatches;    // "16 Q frames from Game.sbi"; empty without a side-car
     std::vector<std::string> Lines;
+    // The sheet's lines that are no command, "5: TRAKC 02 AUDIO"; usually none.
+    std::vector<std::string> IgnoredLines;
     // Remarks after the track list, such as a track decoded from a lossy file; usually none.
     std::vector<std::string> Notes;
 };

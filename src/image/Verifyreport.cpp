@@ -6,6 +6,8 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <iterator>
+#include <string_view>
 
 namespace {
 
@@ -19,6 +21,45 @@ std::string Msf(std::int32_t lba)
 std::string ModeName(std::int32_t mode)
 {
     return mode == 0 ? "AUDIO" : mode < 0 ? "DATA" : "MODE" + std::to_string(mode);
+}
+
+// The length of the valid UTF-8 sequence at text[at], or 0: overlong forms, surrogates and code
+// points past U+10FFFF are not valid.
+std::size_t Utf8Length(std::string_view text, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned lead = byte(at);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    if (length == 0 || at + length > text.size())
+        return 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return 0;
+    const unsigned second = length > 1 ? byte(at + 1) : 0x80;
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
+
+// JSON holds text only: a byte that is not part of valid UTF-8 is written as the four characters "\xHH",
+// so that a file name can still be told apart from another.
+std::string EscapedUtf8(std::string_view text)
+{
+    std::string out;
+    for (std::size_t at = 0; at < text.size();)
+    {
+        if (const std::size_t length = Utf8Length(text, at); length > 0)
+        {
+            out.append(text.substr(at, length));
+            at += length;
+            continue;
+        }
+        char escape[5];
+        std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[at++]));
+        out += escape;
+    }
+    return out;
 }
 
 std::string Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -55,6 +96,15 @@ const char* FindingKindName(TFindingKind kind)
     case fkSideCar: return "side-car";
     }
     return "?";
+}
+
+const char* FindingKindCode(TFindingKind kind)
+{
+    static constexpr const char* CODES[] = {"file",   "toc",  "cd_text", "q_crc", "q_position",
+                                            "q_isrc", "q_catalogue", "p_flag", "sync", "header",
+                                            "edc",    "ecc_p", "ecc_q", "rw_parity", "side_car"};
+    static_assert(std::size(CODES) == fkSideCar + 1);
+    return kind <= fkSideCar ? CODES[kind] : "?";
 }
 
 bool IsSound(const TVerifyReport& report)
@@ -108,9 +158,10 @@ std::string BuildVerifyText(const TVerifyReport& report)
 std::string BuildVerifyJson(const TVerifyReport& report)
 {
     nlohmann::ordered_json json;
-    json["ccd"] = report.CcdPath;
-    json["img"] = report.ImgPath;
-    json["sub"] = report.SubPath;
+    json["format"] = VERIFY_JSON_FORMAT;
+    json["ccd"] = EscapedUtf8(report.CcdPath);
+    json["img"] = EscapedUtf8(report.ImgPath);
+    json["sub"] = EscapedUtf8(report.SubPath);
     json["sectors"] = report.Sectors;
     json["sound"] = IsSound(report);
     json["problems"] = report.Problems;
@@ -129,24 +180,24 @@ std::string BuildVerifyJson(const TVerifyReport& report)
                                   {"rw_parity_errors", t.RwParity}});
     json["libcrypt_frames"] = report.LibCryptLbas;
     if (report.SideCarMatched >= 0)
-        json["side_car"] = {{"file", report.SideCar},           {"listed", report.SideCarListed},
+        json["side_car"] = {{"file", EscapedUtf8(report.SideCar)}, {"listed", report.SideCarListed},
                             {"matched", report.SideCarMatched}, {"differing", report.SideCarDiffering},
                             {"absent", report.SideCarAbsent},   {"unlisted", report.SideCarUnlisted}};
     else if (!report.SideCar.empty())
-        json["side_car"] = {{"file", report.SideCar}, {"readable", false}};
+        json["side_car"] = {{"file", EscapedUtf8(report.SideCar)}, {"readable", false}};
     json["findings"] = nlohmann::ordered_json::array();
     for (const TFinding& f : report.Findings)
     {
         nlohmann::ordered_json item;
-        item["kind"] = FindingKindName(f.Kind);
+        item["kind"] = FindingKindCode(f.Kind);
+        item["kind_text"] = FindingKindName(f.Kind);
         if (f.Lba >= 0)
         {
             item["msf"] = Msf(f.Lba);
             item["lba"] = f.Lba;
         }
-        item["text"] = f.Text;
+        item["text"] = EscapedUtf8(f.Text);
         json["findings"].push_back(item);
     }
-    // Paths and texts may hold bytes that are not UTF-8; those are replaced, never a throw.
     return json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }

@@ -27,6 +27,8 @@ enum TFindingKind : std::uint8_t
 
 // Short fixed name of a kind, as the reports show it ("Q CRC", "EDC").
 const char* FindingKindName(TFindingKind kind);
+// The kind as a fixed code for programs ("q_crc", "edc"), as the JSON report writes it.
+const char* FindingKindCode(TFindingKind kind);
 
 struct TFinding
 {
@@ -74,5 +76,7 @@ bool IsSound(const TVerifyReport& report);
 // Line-feed separated, fixed-pitch columns.
 std::string BuildVerifyText(const TVerifyReport& report);
 
+// The schema version of the JSON report, raised when a field changes its meaning or goes.
+inline constexpr int VERIFY_JSON_FORMAT = 1;
 // One JSON object, without a trailing line end.
 std::string BuildVerifyJson(const TVerifyReport& report);

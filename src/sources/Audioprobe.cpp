@@ -3,9 +3,11 @@
 #include "fileio/Paths.h"
 #include "sources/Binarysource.h"
 #include "sources/Ffmpegsource.h"
+#include "sources/Filetypes.h"
 #include "sources/Flacsource.h"
 #include "sources/Wavesource.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -35,7 +37,7 @@ std::int64_t SkipId3Tags(TLuCueFile& file)
 
 bool IsAudioFileType(std::string_view type)
 {
-    return type == "WAVE" || type == "FLAC" || type == "MP3" || type == "AIFF" || type == "WV" || type == "APE";
+    return std::find(FILE_TYPES.begin() + FIRST_AUDIO_FILE_TYPE, FILE_TYPES.end(), type) != FILE_TYPES.end();
 }
 
 std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path, const TCountProgress& progress)

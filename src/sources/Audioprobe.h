@@ -12,5 +12,5 @@
 // the reason for audio that cannot be used, ECountCanceled when progress stopped a counting pass.
 std::unique_ptr<TLuCueFile> OpenAudioFile(const std::string& path, const TCountProgress& progress = {});
 
-// True when type is a FILE keyword for audio by content (WAVE, FLAC, MP3, AIFF, WV, APE).
+// True when type is a FILE keyword for audio by content (the audio part of FILE_TYPES).
 bool IsAudioFileType(std::string_view type);

@@ -11,6 +11,9 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 constexpr int LIST_ITEM_HEIGHT = 15;
 
@@ -87,7 +90,18 @@ void TPreviewFrm::FormShow()
 {
     const TDiscLayout layout = BuildDiscLayout(MainFrm->Sheet());
     TrackList->clear();
-    for (const std::string& line : layout.Lines)
+    LayoutRows = static_cast<int>(layout.Lines.size());
+    std::vector<std::string> rows = layout.Lines;
+    // Under the list, after a blank row, as the report has them under the disc information.
+    std::string label = IGNORED_LINES_LABEL;
+    for (std::size_t i = 0; i < layout.IgnoredLines.size(); ++i)
+    {
+        if (i == 0)
+            rows.emplace_back();
+        rows.push_back(label + layout.IgnoredLines[i]);
+        label.assign(label.size(), ' ');
+    }
+    for (const std::string& line : rows)
     {
         auto* item = new QListWidgetItem(QString::fromStdString(line), TrackList);
         item->setSizeHint(QSize(0, LIST_ITEM_HEIGHT));
@@ -120,8 +134,10 @@ QString TPreviewFrm::ReportText() const
     shown.CdTextFile = CdTextPath.toStdString();
     if (!SubQLbl->isHidden())
         shown.SubQPatches = SubQLbl->text().mid(QString::fromLatin1(SUBQ_PATCH_LABEL).size()).toStdString();
-    for (int row = 0; row < TrackList->count(); ++row)
+    for (int row = 0; row < std::min(LayoutRows, TrackList->count()); ++row)
         shown.Lines.push_back(TrackList->item(row)->text().toStdString());
-    shown.Notes = BuildDiscLayout(MainFrm->Sheet()).Notes;
+    const TDiscLayout layout = BuildDiscLayout(MainFrm->Sheet());
+    shown.Notes = layout.Notes;
+    shown.IgnoredLines = layout.IgnoredLines;
     return QString::fromStdString(BuildLayoutReport(shown));
 }

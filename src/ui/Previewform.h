@@ -43,4 +43,6 @@ private:
     TMainFrm* MainFrm;
     // The CD-TEXT path in full; the label may show it shortened.
     QString CdTextPath;
+    // The rows of the list that are the layout's; the sheet's ignored lines follow them.
+    int LayoutRows = 0;
 };

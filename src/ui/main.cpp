@@ -9,8 +9,41 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* HELP =
+    "Usage: sarvex [Qt options] [CUE_FILE]\n"
+    "Opens the desktop program that converts the disc described by a cue sheet into the .ccd, .img and\n"
+    "  .sub image set, previews its layout and verifies image sets. CUE_FILE is opened at start.\n"
+    "  -h, --help     print this help\n"
+    "  --version      print the version\n"
+    "sarvex-cli does the same from scripts.\n";
+
+// --help and --version are answered before Qt starts: they need no window and no display.
+bool AnsweredWithoutWindow(int argc, char** argv)
+{
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+    {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            std::fputs(HELP, stdout);
+        else if (std::strcmp(argv[i], "--version") == 0)
+            std::printf("sarvex %s\n", SARVEX_VERSION);
+        else
+            continue;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    if (AnsweredWithoutWindow(argc, argv))
+        return 0;
     TApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/sarvex.png")));
 

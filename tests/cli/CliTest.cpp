@@ -541,7 +541,22 @@ TEST_F(CliTest, EveryLoadErrorExitsTwoWithTheErrorBoxText)
     }
     const TRunResult missing = RunCli({Dir.File("none.cue")});
     EXPECT_EQ(missing.Exit, 2);
-    EXPECT_EQ(missing.Err, "Unable to find or open CUE SHEET\n");
+    EXPECT_EQ(missing.Err, "Unable to find or open CUE SHEET\n\"" + Dir.File("none.cue") + "\": no such file\n");
+}
+
+// Lines that are no command are ignored, as ever, but each is named on stderr; the disc is the same.
+TEST_F(CliTest, IgnoredLinesAreWarnedOf)
+{
+    const std::string cue = Dir.Write("typo.cue", std::string(AUDIO_CUE) + "\nTRAKC 02 AUDIO\n");
+    Dir.Write("AUDIO.BIN", Pattern(750 * 2352, 1));
+    const std::string warning = "sarvex-cli: warning: line 5 is not a cue sheet command and was ignored: TRAKC 02 AUDIO\n";
+    const TRunResult layout = RunCli({"--layout", cue});
+    EXPECT_EQ(layout.Err, warning);
+    EXPECT_NE(layout.Out.find("  Ignored lines: 5: TRAKC 02 AUDIO\n"), std::string::npos) << layout.Out;
+    const TRunResult run = RunCli({"-q", cue});
+    EXPECT_EQ(run.Exit, 0);
+    EXPECT_EQ(run.Err, warning);
+    EXPECT_EQ(fs::file_size(Dir.File("typo.img")), 750u * 2352);
 }
 
 // The load refusal gives the file's audio on a line of its own; damage found while reading fails the run.
@@ -661,9 +676,31 @@ TEST_F(CliTest, FullDiskFailsTheRun)
 TEST_F(CliTest, UsageHelpVersionAndLayout)
 {
     const std::string cue = WriteAudioDisc(Dir);
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"--bogus", cue}, {cue, "a.ccd", "b.ccd"}, {"--layout"}, {"--layout", "--force", cue}})
-        EXPECT_EQ(RunCli(args).Exit, 64);
+    const std::string wrong = "sarvex-cli: wrong arguments: ";
+    const std::pair<std::vector<std::string>, std::string> usage[] = {
+        {{}, wrong + "no CUE_FILE given"},
+        {{"--bogus", cue}, "sarvex-cli: unknown option \"--bogus\""},
+        {{"-fq", cue}, "sarvex-cli: unknown option \"-fq\""},
+        {{cue, "a.ccd", "b.ccd"}, "sarvex-cli: CCD_FILE cannot be given with more than one CUE_FILE (\"a.ccd\")"},
+        {{"--layout"}, wrong + "no CUE_FILE given"},
+        {{"--layout", cue, cue}, wrong + "one CUE_FILE only; \"" + cue + "\" is one too many"},
+        {{"--layout", "-f", cue}, wrong + "--layout cannot be given with --force"},
+        {{"--layout", "-q", cue}, wrong + "--layout cannot be given with --quiet"},
+        {{"-j", "-1", cue}, "sarvex-cli: -j must be 0 or more"},
+        {{"--jobs=x", cue}, "sarvex-cli: --jobs must be 0 or more"},
+        {{cue, "-o"}, "sarvex-cli: -o needs a value"},
+        {{"--force=no", cue}, "sarvex-cli: --force takes no value"},
+        {{"--json", cue}, wrong + "--json goes with --verify only"},
+        {{"--verify", "-o", "x", cue}, wrong + "--verify cannot be given with --output-dir"},
+        {{"--verify", "--no-cd-text", cue}, wrong + "--verify cannot be given with --no-cd-text"},
+        {{"--verify"}, wrong + "no CCD_FILE given"},
+    };
+    for (const auto& [args, error] : usage)
+    {
+        const TRunResult run = RunCli(args);
+        EXPECT_EQ(run.Exit, 64);
+        EXPECT_EQ(run.Err.substr(0, run.Err.find('\n')), error);
+    }
     const TRunResult help = RunCli({"--help"});
     EXPECT_EQ(help.Exit, 0);
     EXPECT_NE(help.Out.find("--no-edc-ecc"), std::string::npos);
@@ -700,6 +737,18 @@ TEST_F(CliTest, VerifyReportsAndExitStatus)
     EXPECT_EQ(report["findings"][2]["lba"], 250);
     EXPECT_EQ(report["findings"][2]["msf"], "00:05:25");
     EXPECT_EQ(report["tracks"][0]["q_crc_errors"], 3);
+    EXPECT_EQ(report["format"], 1);
+    EXPECT_EQ(report["findings"][2]["kind"], "q_crc");
+    EXPECT_EQ(report["findings"][2]["kind_text"], "Q CRC");
+    // Every field is documented in the manual page and the README.
+    const std::string manual = TTempDir::ReadAll(SARVEX_SOURCE_DIR "/packaging/sarvex-cli.h2m");
+    const std::string readme = TTempDir::ReadAll(SARVEX_SOURCE_DIR "/README.md");
+    for (const auto* object : {&report, &report["tracks"][0], &report["findings"][2]})
+        for (const auto& [key, value] : object->items())
+        {
+            EXPECT_NE(manual.find("\\fB" + key + "\\fR"), std::string::npos) << key;
+            EXPECT_NE(readme.find("`" + key + "`"), std::string::npos) << key;
+        }
 
     Dir.Write("bad.ccd", "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=x\n");
     const TRunResult bad = RunCli({"--verify", Dir.File("bad.ccd")});

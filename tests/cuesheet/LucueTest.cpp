@@ -192,9 +192,21 @@ TEST_F(LoadTest, FilesThatCannotBeOpenedAreRefusedWithTheReason)
         EXPECT_EQ(CueErrorText(Sheet),
                   "Invalid CUE SHEET command at line 1\nUnable to find or open CDTEXTFILE\n" + c.Reason);
     }
-    // The sheet itself has no reason line: its message names it.
-    EXPECT_FALSE(Sheet.Load(Folder.Dir.File("pipe.bin")));
-    EXPECT_EQ(CueErrorText(Sheet), "Unable to find or open CUE SHEET");
+    // The sheet itself: the fixed message, then the path as given and why. /proc/self/mem opens but
+    // cannot be read, even by root.
+    const std::string tooLong = Folder.Dir.File(std::string(300, 'x') + ".cue");
+    const std::pair<std::string, std::string> sheets[] = {
+        {Folder.Dir.File("none.cue"), "no such file"},
+        {Folder.Dir.File("folder"), "is a folder"},
+        {Folder.Dir.File("pipe.bin"), "is a pipe, not a file"},
+        {tooLong, "path too long"},
+        {"/proc/self/mem", "cannot be read (Input/output error)"},
+    };
+    for (const auto& [path, reason] : sheets)
+    {
+        EXPECT_FALSE(Sheet.Load(path));
+        EXPECT_EQ(CueErrorText(Sheet), "Unable to find or open CUE SHEET\n\"" + path + "\": " + reason);
+    }
 }
 
 // A CD-TEXT file is copied as it is, so the load checks what the packs could not be.

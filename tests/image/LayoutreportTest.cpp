@@ -187,6 +187,25 @@ TEST_F(LayoutreportTest, ASideCarAddsItsLineUnderTheCdTextFile)
     EXPECT_EQ(BuildLayoutReport(BuildDiscLayout(Sheet)).find("Subchannel"), std::string::npos);
 }
 
+// Lines that are no command are ignored as ever, but listed with their numbers; REM and blank lines are not.
+TEST_F(LayoutreportTest, IgnoredLinesAreListedUnderTheDiscInformation)
+{
+    LoadSheet("REM COMMENT x\nREM\n\t\nFILE \"DISC.BIN\" BINARY\nTRAKC 02 AUDIO\n  TRACK 01 AUDIO\n"
+              "  INDEX 01 00:00:00\n  Garbage \"here\" \r\n",
+              300);
+    const std::string report = BuildLayoutReport(BuildDiscLayout(Sheet));
+    EXPECT_NE(report.find("  CD-TEXT File         : Not Specified\n\n"
+                          "  Ignored lines: 5: TRAKC 02 AUDIO\n"
+                          "                 8: Garbage \"here\"\n\n" +
+                          std::string(75, '=')),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("  Number of Tracks     : 1\n"), std::string::npos);
+
+    LoadSheet("FILE \"DISC.BIN\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 300);
+    EXPECT_EQ(BuildLayoutReport(BuildDiscLayout(Sheet)).find("Ignored"), std::string::npos);
+}
+
 TEST_F(LayoutreportTest, SheetTextIsShownAsWrittenWithItsBlocks)
 {
     LoadSheet("TITLE \"Café ①\"\nPERFORMER YOASOBI\nFILE \"DISC.BIN\" BINARY\nTRACK 01 AUDIO\n"

@@ -10,6 +10,7 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -548,3 +550,33 @@ TEST(CcdReaderTest, ReadsWhatOtherToolsWrite)
 }
 
 } // namespace
+
+// The JSON report for programs: its schema version, a fixed code beside each display name, and names
+// that are not UTF-8 kept apart by their bytes' escapes.
+TEST(VerifyJsonTest, FormatKindCodesAndEscapedNames)
+{
+    TVerifyReport report;
+    report.CcdPath = "caf\xE9/disc.ccd";
+    report.ImgPath = "\xF0\x9F\x8E\xB5 \xC3\xA9.img";
+    report.SubPath = "\xED\xA0\x80\xC3.sub";
+    const std::tuple<TFindingKind, const char*, const char*> kinds[] = {
+        {fkQCrc, "q_crc", "Q CRC"},       {fkEccP, "ecc_p", "ECC P"},    {fkCdText, "cd_text", "CD-TEXT"},
+        {fkSideCar, "side_car", "side-car"}, {fkQCatalog, "q_catalogue", "Q catalogue"}};
+    for (const auto& [kind, code, text] : kinds)
+        report.Findings.push_back({kind, 7, "x"});
+    const auto json = nlohmann::ordered_json::parse(BuildVerifyJson(report));
+    EXPECT_EQ(json.begin().key(), "format");
+    EXPECT_EQ(json["format"], 1);
+    EXPECT_EQ(json["ccd"], "caf\\xE9/disc.ccd");
+    EXPECT_EQ(json["img"], report.ImgPath);
+    EXPECT_EQ(json["sub"], "\\xED\\xA0\\x80\\xC3.sub");
+    for (std::size_t i = 0; i < std::size(kinds); ++i)
+    {
+        EXPECT_EQ(json["findings"][i]["kind"], std::get<1>(kinds[i]));
+        EXPECT_EQ(json["findings"][i]["kind_text"], std::get<2>(kinds[i]));
+    }
+    std::set<std::string> codes;
+    for (int kind = fkFile; kind <= fkSideCar; ++kind)
+        codes.insert(FindingKindCode(static_cast<TFindingKind>(kind)));
+    EXPECT_EQ(codes.size(), std::size_t(fkSideCar) + 1);
+}

@@ -39,6 +39,8 @@ expect "sarvex-cli " "one.cue sets two.CUE"
 expect "sarvex-cli one.cue " "one.cue out.ccd sets two.CUE"
 expect "sarvex-cli one.cue two.CUE " "one.cue sets two.CUE"
 expect "sarvex-cli --output-dir " "sets"
+expect "sarvex-cli -o " "sets"
+expect "sarvex-cli -o sets one.cue " "one.cue out.ccd sets two.CUE"
 expect "sarvex-cli -j 2 one.cue " "one.cue out.ccd sets two.CUE"
 expect "sarvex-cli --subq-patch " "disc.sbi sets"
 # Every long option that --help lists, and no other.

@@ -161,6 +161,20 @@ TEST_F(PreviewformTest, ASideCarShowsItsLineAndPutsItInTheReport)
     EXPECT_EQ(Clipboard().find("Subchannel"), std::string::npos);
 }
 
+// Lines of the sheet that are no command are listed under the layout, and the report has them.
+TEST_F(PreviewformTest, IgnoredLinesFollowTheListAndGoIntoTheReport)
+{
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 1000);
+    W.Dir.Write("Disc.cue", TTempDir::ReadAll(cue) + "TRAKC 02 AUDIO\nFOO\n");
+    W.MainFrm->OpenCueFile(QString::fromStdString(W.Dir.File("Disc.cue")));
+    Frm.FormShow();
+    const TDiscLayout layout = BuildDiscLayout(W.MainFrm->Sheet());
+    std::vector<std::string> expected = layout.Lines;
+    expected.insert(expected.end(), {"", "Ignored lines: 4: TRAKC 02 AUDIO", "               5: FOO"});
+    EXPECT_EQ(Lines(), expected);
+    EXPECT_EQ(Clipboard(), BuildLayoutReport(layout));
+}
+
 TEST_F(PreviewformTest, SheetTextShowsWhereItComesFromAndTheMenuTurnsItOff)
 {
     W.Dir.WriteZeros("DISC.BIN", 1000 * 2352);
