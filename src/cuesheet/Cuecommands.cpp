@@ -1,5 +1,6 @@
 #include "cuesheet/Cuecommands.h"
 
+#include "cuesheet/Sessioncommands.h"
 #include "cuesheet/Textcommands.h"
 #include "cuesheet/Trackcommands.h"
 
@@ -7,6 +8,10 @@ namespace {
 
 // Matched in this order; the first keyword that starts the line decides.
 constexpr TCommandRow COMMANDS[] = {
+    {"REM SESSION ", egSession, HandleSession},
+    {"REM LEAD-OUT ", egSession, HandleLeadOut},
+    {"REM LEAD-IN ", egSession, HandleLeadIn},
+    {"REM PREGAP ", egSession, HandleSessionPregap},
     {"REM ", egSheet, HandleRem},
     {"CDTEXTFILE ", egCdTextFile, HandleCdTextFile},
     {"CATALOG ", egCatalog, HandleCatalog},

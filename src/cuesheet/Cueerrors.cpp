@@ -40,6 +40,11 @@ std::string CueErrorMessage(std::uint32_t errorCode)
     case CueStatus(egEnd, erNoTrack): return "No TRACKs were defined for the last file";
     case CueStatus(egEnd, erNoIndex): return "No starting INDEX was defined for the last track";
     case CueStatus(egEnd, erTooLong): return "The disc is too long for a CD";
+    case CueStatus(egSession, erBadArgument): return "Illegal SESSION number or length is specified";
+    case CueStatus(egSession, erNotConsecutive): return "SESSION numbers are not in sequential order";
+    case CueStatus(egSession, erNoTrack): return "No TRACKs were defined for the previous session";
+    case CueStatus(egSession, erGapLength): return "The first TRACK of a session has a pregap of another length";
+    case CueStatus(egTrack, erSameFile): return "The first TRACK of a session must start a FILE of its own";
     case CueStatus(egCdTextFile, erNotFound): return "Unable to find or open CDTEXTFILE";
     case CueStatus(egCdTextFile, erGivenTwice):
     case CueStatus(egCatalog, erGivenTwice): return "Command cannot be specified more than one per disc";
@@ -82,7 +87,8 @@ std::string CueErrorMessage(std::uint32_t errorCode)
     // A second POSTGAP is reported as misplaced, unlike the other commands given twice.
     case CueStatus(egPostgap, erGivenTwice):
     case CueStatus(egPostgap, erNoTrack):
-    case CueStatus(egPostgap, erMisplaced): return MISPLACED;
+    case CueStatus(egPostgap, erMisplaced):
+    case CueStatus(egSession, erMisplaced): return MISPLACED;
     default: return CdTextErrorMessage(errorCode & 0xFFFF);
     }
 }

@@ -50,6 +50,7 @@ public:
     // file): that file and the position there just past the index 0 region. -1 when all is in FileIndex.
     std::int32_t PregapFileIndex = -1;
     std::int32_t PregapEnd = 0;
+    std::int32_t Session = 1;
 
     // A code out of range leaves the track without a type.
     void SetType(TTrackType type);

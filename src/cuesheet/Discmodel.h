@@ -16,6 +16,9 @@ inline constexpr std::size_t TOC_DESCRIPTOR_SIZE = 11;
 inline constexpr std::uint8_t POINT_FIRST_TRACK = 0xA0;
 inline constexpr std::uint8_t POINT_LAST_TRACK = 0xA1;
 inline constexpr std::uint8_t POINT_LEAD_OUT = 0xA2;
+// In a lead-in followed by another session: where that session's program area starts.
+inline constexpr std::uint8_t POINT_NEXT_SESSION = 0xB0;
+inline constexpr std::uint8_t ADR_POINTER = 5; // the mode-5 Q of B0
 
 // One descriptor of the full TOC, its times as binary minutes, seconds and frames.
 struct TTocEntry
@@ -27,6 +30,7 @@ struct TTocEntry
     std::uint8_t TrackNo = 0;
     TMsf A{};
     TMsf P{};
+    std::uint8_t Zero = 0; // the byte between: B0 counts the mode-5 pointers here
 
     bool operator==(const TTocEntry&) const = default;
 };
@@ -82,6 +86,18 @@ struct TDiscTrack
     bool operator==(const TDiscTrack&) const = default;
 };
 
+// Sectors by LBA, First up to End.
+struct TLbaRange
+{
+    std::int32_t First = 0;
+    std::int32_t End = 0;
+
+    bool operator==(const TLbaRange&) const = default;
+};
+
+// The sectors in the ranges.
+std::int64_t SectorCount(const std::vector<TLbaRange>& ranges);
+
 struct TDiscSession
 {
     std::int32_t Number = 1;
@@ -104,6 +120,11 @@ struct TDiscModel
     const TDiscTrack* FindTrack(std::int32_t number) const;
     // The lead-out of a session from its A2 descriptor (absolute, LBA + 150); 0 without one.
     std::int32_t LeadOutAddress(std::int32_t session = 1) const;
+    // The lead-out that ends the disc: the last session's.
+    std::int32_t DiscLeadOutAddress() const;
+    // The sectors a set's .img and .sub hold, one after another: each session's program area from
+    // LBA 0 or its first track's index 1 (the pregap before it is not stored) up to its lead-out.
+    std::vector<TLbaRange> StoredRanges() const;
 
     bool operator==(const TDiscModel&) const = default;
 };

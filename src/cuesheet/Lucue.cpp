@@ -30,6 +30,7 @@ void TLuCueSheet::Clear()
     FileCount = 0;
     TrackCount = 0;
     FirstTrackNo = 0;
+    SessionGaps.clear();
     Disc = {};
     AddressTable.clear();
     AddressStarts.clear();

@@ -28,6 +28,26 @@ inline constexpr std::int32_t MAX_LEAD_OUT = 100 * FRAMES_PER_MINUTE - 1;
 // The shortest track the Red Book allows, four seconds; shorter ones are loaded with a warning.
 inline constexpr std::int32_t MIN_TRACK_LENGTH = 4 * FRAMES_PER_SECOND;
 
+// Between two sessions: the lead-out of the one before (6,750 sectors after the first session, 2,250 after
+// a later one), the lead-in of the next and the pregap of its first track. None of it is stored.
+inline constexpr std::int32_t FIRST_LEAD_OUT_LENGTH = 6750;
+inline constexpr std::int32_t LEAD_OUT_LENGTH = 2250;
+inline constexpr std::int32_t LEAD_IN_LENGTH = 4500;
+inline constexpr std::int32_t SESSION_PREGAP_LENGTH = PROGRAM_START;
+inline constexpr std::int32_t MAX_SESSIONS = 99;
+
+// What lies before a session after the first, as the sheet's REM lines give it or the standard has it.
+struct TSessionGap
+{
+    std::int32_t LeadOut = FIRST_LEAD_OUT_LENGTH; // of the session before
+    std::int32_t LeadIn = LEAD_IN_LENGTH;
+    std::int32_t Pregap = SESSION_PREGAP_LENGTH; // of its first track
+    std::uint32_t Line = 0;                      // of its REM SESSION
+    bool Standard = true;                        // false when a REM line gave another length
+
+    std::int32_t Length() const { return LeadOut + LeadIn + Pregap; }
+};
+
 // Command groups of the packed load status.
 enum TCueErrorGroup : std::uint32_t
 {
@@ -43,6 +63,7 @@ enum TCueErrorGroup : std::uint32_t
     egIndex = 0x900,
     egPostgap = 0xA00,
     egCdText = 0xB00, // the sheet's text lines, after the whole sheet was read
+    egSession = 0xC00, // REM SESSION and the gap lengths before a session
 };
 
 // Reasons of the packed load status; each keeps one sense across the groups. Some numbers carry two
@@ -68,6 +89,8 @@ enum TCueErrorReason : std::uint32_t
     erPastEnd = 14,   // an INDEX after the last sector of its file
     erNoSectors = 15, // an INDEX that leaves a track without sectors of index 1
     erTooLong = 16,   // the lead-out would start after MAX_LEAD_OUT
+    erSameFile = 17,  // a session's first TRACK in the file of the session before
+    erGapLength = 18, // a session's first track with a pregap of another length than the session's
     // The CD-TEXT block ran out of packs: plus the pack type's low four bits, plus 0x10 in block 1.
     erCdTextFull = 0x80,
 };
@@ -145,6 +168,8 @@ public:
     std::array<std::unique_ptr<TLuCueTrack>, MAX_TRACKS> Tracks;
     std::int32_t TrackCount = 0;
     std::int32_t FirstTrackNo = 0;
+    // One per session after the first; a sheet without REM SESSION lines is one session.
+    std::vector<TSessionGap> SessionGaps;
     std::string CdTextFile;
     std::string Catalog;
     TCueText DiscText; // TITLE, PERFORMER and the rest before the first TRACK; CATALOG too

@@ -61,7 +61,7 @@ private:
 };
 
 // Where each index starts: the first of its runs. The list ends at the first index that holds no
-// sectors, as the control file lists them; the first track's index 0 lies before LBA 0, in no image.
+// sectors, as the control file lists them; a session's first track has its index 0 in no image.
 std::vector<TDiscIndex> IndexesOf(const std::vector<TDiscExtent>& extents, bool firstTrack)
 {
     std::vector<TDiscIndex> indexes;
@@ -89,22 +89,36 @@ TTocEntry PointEntry(std::uint8_t control, std::uint8_t point, TMsf p)
     return entry;
 }
 
-// A0, A1 and A2, then one descriptor per track at its index 1.
-std::vector<TTocEntry> TocOf(const TDiscSession& session, std::int32_t leadOutLba, bool hasMode2)
+// A0, A1 and A2, the pointer to the next session's program area when there is one, then one descriptor
+// per track at its index 1.
+std::vector<TTocEntry> TocOf(const TDiscSession& session, std::int32_t leadOutLba, bool hasMode2,
+                             const TDiscSession* next, std::int32_t discLeadOutLba)
 {
     std::vector<TTocEntry> entries;
     const TDiscTrack& first = session.Tracks.front();
     const TDiscTrack& last = session.Tracks.back();
     const auto number = [](std::int32_t n) { return static_cast<std::uint8_t>(n); };
     const auto at = [](std::int32_t lba) { return FramesToMsf(static_cast<std::uint32_t>(lba + PROGRAM_START)); };
-    // Readers pick the session type from A0's PSEC: 0x20 marks a CD-ROM XA disc.
+    // Readers pick the session type from A0's PSEC: 0x20 marks a CD-ROM XA session.
     entries.push_back(
         PointEntry(first.Control, POINT_FIRST_TRACK, TMsf{0, number(first.Number), std::uint8_t(hasMode2 ? 0x20 : 0), 0}));
     entries.push_back(PointEntry(last.Control, POINT_LAST_TRACK, TMsf{0, number(last.Number), 0, 0}));
     // The lead-out carries the last track's control, so a data disc does not end in "audio".
     entries.push_back(PointEntry(last.Control, POINT_LEAD_OUT, at(leadOutLba)));
+    if (next)
+    {
+        // Mode 5: where the next program area starts (its first track's pregap), the one pointer of its
+        // kind here, and the start of the disc's outermost lead-out.
+        TTocEntry pointer = PointEntry(0, POINT_NEXT_SESSION, at(discLeadOutLba));
+        pointer.Adr = ADR_POINTER;
+        pointer.A = at(next->Tracks.front().Extents.front().Lba);
+        pointer.Zero = 1;
+        entries.push_back(pointer);
+    }
     for (const TDiscTrack& track : session.Tracks)
         entries.push_back(PointEntry(track.Control, number(track.Number), at(track.IndexLba(1))));
+    for (TTocEntry& entry : entries)
+        entry.Session = static_cast<std::uint8_t>(session.Number);
     return entries;
 }
 
@@ -116,12 +130,17 @@ void TLuCueSheet::BuildDiscModel()
     Disc.Catalog = Catalog;
     if (TrackCount == 0)
         return;
-    TDiscSession& session = Disc.Sessions.front();
+    Disc.Sessions.resize(SessionGaps.size() + 1);
     TExtentPlacer placer;
-    bool hasMode2 = false;
+    std::vector<std::int32_t> leadOuts;
+    std::vector<bool> hasMode2(Disc.Sessions.size());
     for (std::int32_t j = 0; j < TrackCount; ++j)
     {
         const TLuCueTrack& source = *Tracks[static_cast<std::size_t>(j)];
+        const auto s = static_cast<std::size_t>(source.Session - 1);
+        TDiscSession& session = Disc.Sessions[s];
+        session.Number = source.Session;
+        const bool opens = session.Tracks.empty();
         TDiscTrack& track = session.Tracks.emplace_back();
         track.Number = FirstTrackNo + j;
         track.Mode = TrackTypeMode(source.Type);
@@ -129,11 +148,26 @@ void TLuCueSheet::BuildDiscModel()
         track.Isrc = source.Isrc;
         if (j == 0)
             placer.PlaceGap(0, akPregap, PROGRAM_START, track.Extents);
+        else if (opens)
+        {
+            // The lead-out before, the lead-in, and the pregap when the sheet gives none of its own.
+            leadOuts.push_back(placer.Lba);
+            const TSessionGap& gap = SessionGaps[s - 1];
+            placer.Lba += gap.LeadOut + gap.LeadIn;
+            if (source.GetPregapLength() == 0)
+                placer.PlaceGap(0, akPregap, gap.Pregap, track.Extents);
+        }
         placer.PlaceTrack(source, track.Extents);
-        track.Indexes = IndexesOf(track.Extents, j == 0);
-        hasMode2 = hasMode2 || source.Type == ttMode2_2336 || source.Type == ttMode2_2352;
+        track.Indexes = IndexesOf(track.Extents, opens);
+        hasMode2[s] = hasMode2[s] || source.Type == ttMode2_2336 || source.Type == ttMode2_2352;
     }
-    Disc.Toc = TocOf(session, placer.Lba, hasMode2);
+    leadOuts.push_back(placer.Lba);
+    for (std::size_t s = 0; s < Disc.Sessions.size(); ++s)
+    {
+        const TDiscSession* next = s + 1 < Disc.Sessions.size() ? &Disc.Sessions[s + 1] : nullptr;
+        const std::vector<TTocEntry> toc = TocOf(Disc.Sessions[s], leadOuts[s], hasMode2[s], next, placer.Lba);
+        Disc.Toc.insert(Disc.Toc.end(), toc.begin(), toc.end());
+    }
 }
 
 TDiscModel TLuCueSheet::DiscModel() const

@@ -41,32 +41,35 @@ void TLuCueSheet::BuildAddressTable()
 {
     AddressTable.clear();
     AddressStarts.clear();
-    const TDiscSession& session = Disc.Sessions.front();
-    if (session.Tracks.empty())
+    if (TrackCount == 0)
         return;
-    for (const TDiscTrack& track : session.Tracks)
+    for (const TDiscSession& session : Disc.Sessions)
     {
-        // Pregap rows count down to the track's index 1; from index 1 on, the relative time runs on to
-        // the end of the track, postgap included.
-        const std::int32_t index1 = track.IndexLba(1);
-        for (const TDiscExtent& extent : track.Extents)
+        for (const TDiscTrack& track : session.Tracks)
         {
-            TAddressTable& row = AddressTable.emplace_back();
-            row.TrackNumber = track.Number;
-            row.IndexNumber = extent.Index;
-            row.StartAddress = extent.Lba + PROGRAM_START;
-            row.Kind = extent.Kind;
-            row.FileNumber = extent.File;
-            row.FileOffset = extent.Offset;
-            if (index1 >= 0)
-                row.RelativeStart = extent.Index < 1 ? index1 - extent.Lba - 1 : extent.Lba - index1;
+            // Pregap rows count down to the track's index 1; from index 1 on, the relative time runs on
+            // to the end of the track, postgap included.
+            const std::int32_t index1 = track.IndexLba(1);
+            for (const TDiscExtent& extent : track.Extents)
+            {
+                TAddressTable& row = AddressTable.emplace_back();
+                row.TrackNumber = track.Number;
+                row.IndexNumber = extent.Index;
+                row.StartAddress = extent.Lba + PROGRAM_START;
+                row.Kind = extent.Kind;
+                row.FileNumber = extent.File;
+                row.FileOffset = extent.Offset;
+                if (index1 >= 0)
+                    row.RelativeStart = extent.Index < 1 ? index1 - extent.Lba - 1 : extent.Lba - index1;
+            }
         }
+        // A session's lead-out row runs on to the next session's first row: lead-out, lead-in and the
+        // pregap that no set stores.
+        TAddressTable& leadOut = AddressTable.emplace_back();
+        leadOut.TrackNumber = LEAD_OUT_TRACK;
+        leadOut.StartAddress = Disc.LeadOutAddress(session.Number);
+        leadOut.Kind = akLeadOut;
     }
-    TAddressTable& leadOut = AddressTable.emplace_back();
-    leadOut.TrackNumber = LEAD_OUT_TRACK;
-    leadOut.StartAddress = LeadOutAddress();
-    leadOut.Kind = akLeadOut;
-
     AddressStarts.reserve(AddressTable.size());
     for (const TAddressTable& row : AddressTable)
         AddressStarts.push_back(row.StartAddress);
@@ -75,16 +78,18 @@ void TLuCueSheet::BuildAddressTable()
 void TLuCueSheet::BuildTocTable()
 {
     TocTable.clear();
-    const TDiscSession& session = Disc.Sessions.front();
-    if (session.Tracks.empty())
+    if (TrackCount == 0)
         return;
-    for (const TDiscTrack& track : session.Tracks)
+    for (const TDiscSession& session : Disc.Sessions)
     {
-        TTocTable& row = TocTable.emplace_back();
-        row.TrackNumber = track.Number;
-        row.Control = static_cast<std::uint32_t>(track.Control) << 4;
-        row.StartAddress = track.Extents.front().Lba + PROGRAM_START;
-        row.Index1Address = track.IndexLba(1) + PROGRAM_START;
+        for (const TDiscTrack& track : session.Tracks)
+        {
+            TTocTable& row = TocTable.emplace_back();
+            row.TrackNumber = track.Number;
+            row.Control = static_cast<std::uint32_t>(track.Control) << 4;
+            row.StartAddress = track.Extents.front().Lba + PROGRAM_START;
+            row.Index1Address = track.IndexLba(1) + PROGRAM_START;
+        }
     }
     TTocTable& leadOut = TocTable.emplace_back();
     leadOut.TrackNumber = LEAD_OUT_TRACK;
@@ -170,7 +175,7 @@ std::string ShortTrackWarning(const TLuCueSheet& sheet)
 
 std::int32_t TLuCueSheet::LeadOutAddress() const
 {
-    return Disc.LeadOutAddress();
+    return Disc.DiscLeadOutAddress();
 }
 
 std::vector<TTocEntry> TLuCueSheet::TocEntries() const

@@ -135,6 +135,13 @@ TPauseRule PauseRuleOf(const TLuCueSheet& sheet, std::int32_t r)
         const TLuCueSheet::TTocTable& toc = sheet.TocRow(next);
         rule.LeadChecked = static_cast<std::uint32_t>(toc.Index1Address - toc.StartAddress) < P_FLAG_LEAD;
         rule.LeadIndex1 = static_cast<std::uint32_t>(toc.Index1Address);
+        // The last track of a session runs into its session's lead-out, as the disc's last one does.
+        const std::int32_t session = sheet.Tracks[static_cast<std::size_t>(next - 1)]->Session;
+        if (next < sheet.TrackCount && sheet.Tracks[static_cast<std::size_t>(next)]->Session != session)
+        {
+            rule.LeadChecked = true;
+            rule.LeadIndex1 = static_cast<std::uint32_t>(sheet.Model().LeadOutAddress(session));
+        }
     }
     return rule;
 }
@@ -163,17 +170,22 @@ std::int32_t TSectorComposer::ComposeRun(std::uint32_t address, std::int32_t cou
     const std::int32_t r = Sheet.FindAddressRow(address);
     if (r < 0 || count <= 0)
         return 0;
-    const auto total = static_cast<std::size_t>(count);
-    if (r == Sheet.AddressRowCount())
+    // Lead-outs and what follows them up to the next session are no set's sectors: zeros. FindAddressRow
+    // gives the disc's last row to no address, so every other row has one after it.
+    if (r == Sheet.AddressRowCount() || Sheet.AddressRow(r).Kind == akLeadOut)
     {
+        const std::int32_t left = r == Sheet.AddressRowCount()
+                                      ? count
+                                      : std::min<std::int32_t>(count, Sheet.AddressRow(r + 1).StartAddress -
+                                                                          static_cast<std::int32_t>(address));
+        const auto total = static_cast<std::size_t>(left);
         if (main)
             std::memset(main, 0, total * SECTOR_SIZE);
         if (sub)
             std::fill_n(sub, total, TSubChannel{});
-        return count;
+        return left;
     }
     const TRow& row = Sheet.AddressRow(r);
-    // The row before the lead-out never reaches past it: FindAddressRow gives the lead-out row to no address.
     const std::int64_t rowEnd = Sheet.AddressRow(r + 1).StartAddress;
     const auto n = static_cast<std::size_t>(std::min<std::int64_t>(count, rowEnd - std::int64_t(address)));
     const TLuCueTrack& track = *Sheet.Tracks[static_cast<std::size_t>(row.TrackNumber - Sheet.FirstTrackNo)];

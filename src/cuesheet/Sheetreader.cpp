@@ -2,6 +2,7 @@
 // length kept as it grows, and the checks at the end of the sheet.
 #include "cuesheet/Sheetreader.h"
 
+#include "cuesheet/Sessioncommands.h"
 #include "fileio/Fileio.h"
 #include "synthesis/Msf.h"
 #include "text/Asciitext.h"
@@ -128,6 +129,11 @@ void TSheetReader::Finish()
         return;
     }
     CloseTrack();
+    if (const std::uint32_t sessions = CheckSessions(*this); sessions != 0)
+    {
+        Sheet.ErrorCode = sessions;
+        return;
+    }
     if (OverLine != 0)
     {
         Sheet.ErrorCode = PackStatus(OverLine, egEnd, erTooLong);

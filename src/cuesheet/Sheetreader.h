@@ -58,6 +58,12 @@ public:
     std::int64_t DiscEnd = PROGRAM_START;
     std::uint32_t OverLine = 0;
     std::string OverWhere;
+    // Sessions: the number of the last REM SESSION (0 before one), its line, whether it has a track yet,
+    // and gap lengths given before the next REM SESSION.
+    std::int32_t SessionNo = 0;
+    std::uint32_t SessionLine = 0;
+    bool SessionHasTrack = false;
+    TSessionGap PendingGap;
     // Per disc.
     bool CdTextGiven = false;
     bool CatalogGiven = false;

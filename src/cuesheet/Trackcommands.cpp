@@ -2,6 +2,8 @@
 // checks that keep each file's indexes within its data.
 #include "cuesheet/Trackcommands.h"
 
+#include "cuesheet/Sessioncommands.h"
+
 #include "fileio/Fileio.h"
 #include "fileio/Paths.h"
 #include "sources/Audioprobe.h"
@@ -232,6 +234,8 @@ TCueErrorReason HandleTrack(TSheetReader& reader, const TCueCommand& command)
         return erOpenFailed;
     }
     reader.CurrentTrackSlot = sheet.TrackCount++;
+    if (const TCueErrorReason reason = JoinSession(reader, *reader.CurrentTrack(), command.LineNo); reason != erNone)
+        return reason;
     reader.TrackLine = command.LineNo;
     reader.LastTrackNo = number;
     reader.FileHasTrack = true;

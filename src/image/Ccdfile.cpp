@@ -54,7 +54,7 @@ void WriteEntry(TIniFile& ini, std::size_t k, const TCcdEntry& e)
     ini.WriteInteger(section, CCD_A_SEC, e.ASec);
     ini.WriteInteger(section, CCD_A_FRAME, e.AFrame);
     ini.WriteInteger(section, CCD_A_LBA, e.ALba);
-    ini.WriteInteger(section, CCD_ZERO, 0);
+    ini.WriteInteger(section, CCD_ZERO, e.Zero);
     ini.WriteInteger(section, CCD_P_MIN, e.PMin);
     ini.WriteInteger(section, CCD_P_SEC, e.PSec);
     ini.WriteInteger(section, CCD_P_FRAME, e.PFrame);

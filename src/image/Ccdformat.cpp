@@ -34,6 +34,7 @@ TCcdEntry CcdEntryOf(const TTocEntry& entry)
     row.ASec = entry.A.Second;
     row.AFrame = entry.A.Frame;
     row.ALba = Lba(entry.A);
+    row.Zero = entry.Zero;
     row.PMin = entry.P.Minute;
     row.PSec = entry.P.Second;
     row.PFrame = entry.P.Frame;
@@ -50,6 +51,7 @@ TTocEntry TocEntryOf(const TCcdEntry& row)
     entry.Control = static_cast<std::uint8_t>(row.Control);
     entry.TrackNo = static_cast<std::uint8_t>(row.TrackNo);
     entry.A = Msf(row.AMin, row.ASec, row.AFrame);
+    entry.Zero = static_cast<std::uint8_t>(row.Zero);
     entry.P = Msf(row.PMin, row.PSec, row.PFrame);
     return entry;
 }

@@ -60,6 +60,7 @@ struct TCcdEntry
     std::int32_t Control = 0; // the four flag bits, not shifted
     std::int32_t TrackNo = 0;
     std::int32_t AMin = 0, ASec = 0, AFrame = 0, ALba = 0;
+    std::int32_t Zero = 0;
     std::int32_t PMin = 0, PSec = 0, PFrame = 0, PLba = 0;
 };
 

@@ -331,6 +331,7 @@ bool TParser::EntryKey(const std::string& folded, std::string_view key, std::str
         {CCD_A_SEC, 0, 59, &TCcdEntry::ASec},
         {CCD_A_FRAME, 0, 74, &TCcdEntry::AFrame},
         {CCD_A_LBA, MIN_LBA, MAX_LBA, &TCcdEntry::ALba},
+        {CCD_ZERO, 0, 255, &TCcdEntry::Zero},
         {CCD_P_MIN, 0, 255, &TCcdEntry::PMin},
         {CCD_P_SEC, 0, 255, &TCcdEntry::PSec}, // A0 carries the disc type here
         {CCD_P_FRAME, 0, 255, &TCcdEntry::PFrame},

@@ -140,76 +140,86 @@ struct TComposeResult
     std::int32_t RefusedAddress = 0;
 };
 
-// The composer's loop: every address from 150 to leadOut - 1 unless a cancel request is seen first.
-// It alone reads the data files and feeds the interleaver, so the sector order is the interleaver's order.
-void ComposeSectors(const TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, std::int32_t leadOut,
-                    const TJob& job, TBatchRing& ring, TComposeResult& result)
+// Fills one batch from address on, up to end; false when the loop must end (a cancel request, an
+// address no row holds). After a failed read the run is composed again one sector at a time, so that the
+// sectors before the failing one are still written; a failure of one sector passes on.
+bool FillBatch(TBatch& batch, TSectorComposer& composer, TSubCodeInterLeave& interleaver, std::int32_t& address,
+               std::int32_t end, TComposeOptions options, bool singleCopy, const TJob& job, TComposeResult& result)
 {
-    TSectorComposer composer(sheet);
-    std::exception_ptr error;
-    TSubCodeInterLeave interleaver;
-    std::int32_t address = PROGRAM_START;
-    bool ended = false;
-    while (!ended && address < leadOut)
+    std::int32_t runLimit = BATCH_SECTORS;
+    while (batch.Count < BATCH_SECTORS && address < end)
     {
-        TBatch* batch = ring.AcquireFree();
-        if (batch == nullptr)
-            break;
-        batch->FirstAddress = address;
-        batch->Count = 0;
-        batch->PipedRuns.clear();
-        if (singleCopy && !batch->Pipe)
-            batch->Pipe = std::make_unique<TPagePipe>();
-        // After a failed read the run is composed again one sector at a time, so that the sectors
-        // before the failing one are still written.
-        std::int32_t runLimit = BATCH_SECTORS;
+        if (job.CancelRequested())
+            return false;
+        const auto i = static_cast<std::size_t>(batch.Count);
+        const std::int32_t want = std::min({BATCH_SECTORS - batch.Count, end - address, runLimit});
+        std::int32_t got = 0;
+        TRawBytes raw;
         try
         {
-            while (batch->Count < BATCH_SECTORS && address < leadOut)
-            {
-                if (job.CancelRequested())
-                {
-                    ended = true;
-                    break;
-                }
-                const auto i = static_cast<std::size_t>(batch->Count);
-                const std::int32_t want = std::min({BATCH_SECTORS - batch->Count, leadOut - address, runLimit});
-                std::int32_t got = 0;
-                TRawBytes raw;
-                try
-                {
-                    got = composer.ComposeRun(static_cast<std::uint32_t>(address), want, &batch->Main[i],
-                                              &batch->Channels[i], options, singleCopy ? &raw : nullptr);
-                    if (raw.File)
-                        FetchRaw(*batch, i, static_cast<std::size_t>(got), raw);
-                }
-                catch (...)
-                {
-                    if (want == 1)
-                        throw;
-                    runLimit = 1;
-                    continue;
-                }
-                if (got == 0)
-                {
-                    result.Refused = true;
-                    result.RefusedAddress = address;
-                    ended = true;
-                    break;
-                }
-                for (std::size_t s = i; s < i + static_cast<std::size_t>(got); ++s)
-                    EncodeSubchannel(batch->Channels[s], interleaver, batch->Records[s]);
-                batch->Count += got;
-                address += got;
-            }
+            got = composer.ComposeRun(static_cast<std::uint32_t>(address), want, &batch.Main[i], &batch.Channels[i],
+                                      options, singleCopy ? &raw : nullptr);
+            if (raw.File)
+                FetchRaw(batch, i, static_cast<std::size_t>(got), raw);
         }
         catch (...)
         {
-            // The sectors composed before the failure are still written.
-            error = std::current_exception();
-            ended = true;
+            if (want == 1)
+                throw;
+            runLimit = 1;
+            continue;
         }
-        ring.Publish();
+        if (got == 0)
+        {
+            result.Refused = true;
+            result.RefusedAddress = address;
+            return false;
+        }
+        for (std::size_t s = i; s < i + static_cast<std::size_t>(got); ++s)
+            EncodeSubchannel(batch.Channels[s], interleaver, batch.Records[s]);
+        batch.Count += got;
+        address += got;
+    }
+    return true;
+}
+
+// The composer's loop: every stored address, session after session, unless a cancel request is seen
+// first. It alone reads the data files and feeds the interleaver, so the sector order is the
+// interleaver's order. A batch never spans the gap between sessions: its addresses run on.
+void ComposeSectors(const TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, const TJob& job,
+                    TBatchRing& ring, TComposeResult& result)
+{
+    TSectorComposer composer(sheet);
+    std::exception_ptr error;
+    bool ended = false;
+    for (const TLbaRange& range : sheet.Model().StoredRanges())
+    {
+        // The packs of the lead-out and lead-in between are zero: the interleaver starts anew.
+        TSubCodeInterLeave interleaver;
+        std::int32_t address = range.First + PROGRAM_START;
+        const std::int32_t end = range.End + PROGRAM_START;
+        while (!ended && address < end)
+        {
+            TBatch* batch = ring.AcquireFree();
+            if (batch == nullptr)
+                return;
+            batch->FirstAddress = address;
+            batch->Count = 0;
+            batch->PipedRuns.clear();
+            if (singleCopy && !batch->Pipe)
+                batch->Pipe = std::make_unique<TPagePipe>();
+            try
+            {
+                ended = !FillBatch(*batch, composer, interleaver, address, end, options, singleCopy, job, result);
+            }
+            catch (...)
+            {
+                // The sectors composed before the failure are still written.
+                error = std::current_exception();
+                ended = true;
+            }
+            ring.Publish();
+        }
     }
     if (error)
         std::rethrow_exception(error);
@@ -292,7 +302,7 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
         sheet.CheckSourcesUnchanged();
         std::int32_t leadOut = 0;
         const std::string ccdText = CcdFileText(sheet, leadOut);
-        const std::int64_t sectors = std::max(leadOut - PROGRAM_START, 0);
+        const std::int64_t sectors = SectorCount(sheet.Model().StoredRanges());
         CheckBeforeWriting(ccdPath, sheet,
                            sectors * static_cast<std::int64_t>(SECTOR_SIZE + SUBCODE_SIZE) +
                                static_cast<std::int64_t>(ccdText.size()));
@@ -305,7 +315,7 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
         Notify(peStep, 0);
         try
         {
-            WriteImages(set, correctEdcEcc, sheet, leadOut);
+            WriteImages(set, correctEdcEcc, sheet);
             if (Status.load() == csIdle && !CancelRequested())
                 sheet.CheckSourcesIntact();
         }
@@ -324,12 +334,12 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
     });
 }
 
-void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet, std::int32_t leadOut)
+void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet)
 {
     // This thread writes and reports progress; a second one composes ahead of it.
     TComposeResult composed;
-    TComposerThread composer([&sheet, correctEdcEcc, this, leadOut, &composed](TBatchRing& ring) {
-        ComposeSectors(sheet, TComposeOptions{correctEdcEcc}, SingleCopy, leadOut, *this, ring, composed);
+    TComposerThread composer([&sheet, correctEdcEcc, this, &composed](TBatchRing& ring) {
+        ComposeSectors(sheet, TComposeOptions{correctEdcEcc}, SingleCopy, *this, ring, composed);
     });
     std::size_t nextQFrame = 0;
     while (TBatch* batch = composer.Next())

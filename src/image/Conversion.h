@@ -40,7 +40,7 @@ public:
     bool PartialKept = false;
 
 private:
-    void WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet, std::int32_t leadOut);
+    void WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet);
     void StartWriteback(TOutputSet& set);
     void KeepWhatWasWritten(TOutputSet& set);
     void Finish(TOutputSet& set);

@@ -1,0 +1,118 @@
+#include "cuesheet/Sessioncommands.h"
+
+#include "synthesis/Msf.h"
+#include "text/Asciitext.h"
+
+namespace {
+
+// The gap lines belong between a session's last track and the next session's first.
+bool BetweenSessions(const TSheetReader& reader)
+{
+    return reader.SessionNo >= 1 && reader.Sheet.TrackCount > 0 &&
+           (reader.SessionHasTrack || (reader.SessionNo >= 2 && !reader.SessionHasTrack));
+}
+
+// A length given by a REM line: the session's own, noted when it is not the standard one.
+TCueErrorReason SetLength(TSheetReader& reader, const TCueCommand& command, std::int32_t TSessionGap::*member,
+                          bool afterSessionLine)
+{
+    if (!BetweenSessions(reader) || (afterSessionLine && (reader.SessionNo < 2 || reader.SessionHasTrack)))
+        return erMisplaced;
+    TMsf msf;
+    if (!StrToMsf(TrimTrailingSpaces(command.Arg), msf))
+        return erBadArgument;
+    // Before the REM SESSION line the lengths wait for it; after it they are its own.
+    TSessionGap& gap = reader.SessionHasTrack ? reader.PendingGap : reader.Sheet.SessionGaps.back();
+    const std::int32_t length = MsfToFrames(msf);
+    if (gap.*member != length)
+        gap.Standard = false;
+    gap.*member = length;
+    return erNone;
+}
+
+} // namespace
+
+TCueErrorReason HandleSession(TSheetReader& reader, const TCueCommand& command)
+{
+    std::int32_t number = 0;
+    if (!TryStrToInt(TrimTrailingSpaces(command.Arg), number) || number < 1 || number > MAX_SESSIONS)
+        return erBadArgument;
+    if (number != reader.SessionNo + 1)
+        return erNotConsecutive;
+    if (number == 1 && reader.Sheet.TrackCount > 0)
+        return erMisplaced;
+    if (number > 1 && !reader.SessionHasTrack)
+        return erNoTrack;
+    // A track with its INDEX 00 only would lie across the gap.
+    if (reader.AwaitsIndex1())
+        return erMisplaced;
+    if (number > 1)
+    {
+        TSessionGap gap = reader.PendingGap;
+        gap.Line = command.LineNo;
+        reader.Sheet.SessionGaps.push_back(gap);
+        reader.PendingGap = TSessionGap{};
+        reader.PendingGap.LeadOut = LEAD_OUT_LENGTH;
+    }
+    reader.SessionNo = number;
+    reader.SessionHasTrack = false;
+    reader.SessionLine = command.LineNo;
+    return erNone;
+}
+
+TCueErrorReason HandleLeadOut(TSheetReader& reader, const TCueCommand& command)
+{
+    return SetLength(reader, command, &TSessionGap::LeadOut, false);
+}
+
+TCueErrorReason HandleLeadIn(TSheetReader& reader, const TCueCommand& command)
+{
+    return SetLength(reader, command, &TSessionGap::LeadIn, true);
+}
+
+TCueErrorReason HandleSessionPregap(TSheetReader& reader, const TCueCommand& command)
+{
+    return SetLength(reader, command, &TSessionGap::Pregap, true);
+}
+
+TCueErrorReason JoinSession(TSheetReader& reader, TLuCueTrack& track, std::uint32_t lineNo)
+{
+    track.Session = std::max(reader.SessionNo, 1);
+    const bool opens = !reader.SessionHasTrack;
+    reader.SessionHasTrack = true;
+    if (!opens || track.Session == 1)
+        return erNone;
+    if (reader.FileHasTrack)
+        return erSameFile;
+    const TSessionGap& gap = reader.Sheet.SessionGaps.back();
+    reader.Grow(gap.LeadOut + gap.LeadIn, lineNo, false);
+    return erNone;
+}
+
+std::uint32_t CheckSessions(TSheetReader& reader)
+{
+    TLuCueSheet& sheet = reader.Sheet;
+    if (reader.SessionNo >= 2 && !reader.SessionHasTrack)
+        return PackStatus(reader.SessionLine, egSession, erMisplaced);
+    std::size_t next = 0;
+    for (std::int32_t i = 1; i < sheet.TrackCount && next < sheet.SessionGaps.size(); ++i)
+    {
+        TLuCueTrack& track = *sheet.Tracks[static_cast<std::size_t>(i)];
+        if (track.Session == sheet.Tracks[static_cast<std::size_t>(i - 1)]->Session)
+            continue;
+        const TSessionGap& gap = sheet.SessionGaps[next++];
+        const std::int32_t own = track.GetPregapLength();
+        if (own == 0)
+        {
+            reader.Grow(gap.Pregap, gap.Line, false);
+            continue;
+        }
+        if (own == gap.Pregap)
+            continue;
+        sheet.ErrorDetail = "track " + std::to_string(sheet.FirstTrackNo + i) + " has a pregap of " +
+                            FramesToStr(own) + "; the first track of session " + std::to_string(track.Session) +
+                            " has one of " + FramesToStr(gap.Pregap) + ", which the set does not store";
+        return PackStatus(gap.Line, egSession, erGapLength);
+    }
+    return 0;
+}

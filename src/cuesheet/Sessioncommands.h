@@ -1,0 +1,17 @@
+// The sheet's session lines: REM SESSION nn, and the REM LEAD-OUT, REM LEAD-IN and REM PREGAP lines that
+// dumping tools write before a later session's first FILE.
+#pragma once
+
+#include "cuesheet/Sheetreader.h"
+
+TCueErrorReason HandleSession(TSheetReader& reader, const TCueCommand& command);
+TCueErrorReason HandleLeadOut(TSheetReader& reader, const TCueCommand& command);
+TCueErrorReason HandleLeadIn(TSheetReader& reader, const TCueCommand& command);
+TCueErrorReason HandleSessionPregap(TSheetReader& reader, const TCueCommand& command);
+
+// Called by TRACK: the track joins the open session; the first track of a later session must start
+// a FILE of its own, and the disc grows by the gap before it.
+TCueErrorReason JoinSession(TSheetReader& reader, TLuCueTrack& track, std::uint32_t lineNo);
+// At the end of the sheet: the last session has a track, and each later session's first track has
+// no pregap of its own or the session's. Returns the packed status, 0 when all is well.
+std::uint32_t CheckSessions(TSheetReader& reader);
