@@ -253,3 +253,51 @@ TEST_F(LayoutTest, BinarySearchAgreesWithTheScanOnTheLargestTables)
 }
 
 } // namespace
+
+namespace {
+
+// Three sessions: 11,400 sectors before the second, 6,900 before the third unless the sheet's REM lines
+// say otherwise; rows, TOC and stored ranges follow, and B0 points at the next session's pregap.
+TEST_F(LayoutTest, SessionsLieAfterTheirGaps)
+{
+    Dir.Write("a.bin", std::string(100 * 2352, '\1'));
+    Dir.Write("b.bin", std::string(200 * 2352, '\2'));
+    Dir.Write("c.bin", std::string((150 + 50) * 2048, '\3'));
+    const std::string sessions = "REM SESSION 01\nFILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                 "REM SESSION 02\nFILE b.bin BINARY\nTRACK 02 MODE1/2352\nINDEX 01 00:00:00\n"
+                                 "REM LEAD-OUT 00:30:00\nREM SESSION 03\nREM LEAD-IN ";
+    const struct
+    {
+        const char* LeadIn;
+        std::int32_t Third; // LBA of track 3's index 1
+        bool Standard;
+    } cases[] = {{"01:00:00", 100 + 11400 + 200 + 6900, true}, {"00:59:00", 100 + 11400 + 200 + 6825, false}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.LeadIn);
+        ASSERT_TRUE(Load(sessions + c.LeadIn + "\nFILE c.bin BINARY\nTRACK 03 MODE1/2048\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n"))
+            << std::hex << Sheet.ErrorCode << Sheet.ErrorDetail;
+        const TDiscModel& disc = Sheet.Model();
+        ASSERT_EQ(disc.Sessions.size(), 3u);
+        EXPECT_EQ(Sheet.SessionGaps[1].Standard, c.Standard);
+        EXPECT_EQ(disc.Sessions[1].Tracks[0].Indexes, (std::vector<TDiscIndex>{{1, 11500}}));
+        EXPECT_EQ(disc.Sessions[2].Tracks[0].Indexes, (std::vector<TDiscIndex>{{1, c.Third}}));
+        EXPECT_EQ(disc.StoredRanges(),
+                  (std::vector<TLbaRange>{{0, 100}, {11500, 11700}, {c.Third, c.Third + 50}}));
+        EXPECT_EQ(Sheet.LeadOutAddress(), c.Third + 50 + 150);
+        std::vector<std::pair<int, int>> pointers; // session, A as LBA
+        for (const TTocEntry& e : disc.Toc)
+        {
+            if (e.Point != POINT_NEXT_SESSION)
+                continue;
+            EXPECT_EQ(e.Adr, ADR_POINTER);
+            EXPECT_EQ(MsfToFrames(e.P), Sheet.LeadOutAddress());
+            pointers.emplace_back(e.Session, MsfToFrames(e.A) - 150);
+        }
+        EXPECT_EQ(pointers, (std::vector<std::pair<int, int>>{{1, 11350}, {2, c.Third - 150}}));
+        // The lead-out row of a session runs on to the next session's pregap.
+        EXPECT_EQ(Sheet.AddressRow(Sheet.FindAddressRow(100 + 150 + 5000)).Kind, akLeadOut);
+    }
+}
+
+} // namespace
