@@ -4,6 +4,7 @@
 #include "cuesheet/Subqpatch.h"
 #include "image/Layoutreport.h"
 #include "support/NothrowNewSwitch.h"
+#include "support/Controlfile.h"
 #include "support/Pattern.h"
 #include "support/Sidecar.h"
 #include "support/TempDir.h"
@@ -20,6 +21,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <iomanip>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -473,5 +476,140 @@ TEST(CodesAsRippersWriteThemTest, QuotesAndHyphensAreDroppedAndZerosAreNoCode)
     EXPECT_NE(plain.Sub, none.Sub);
     EXPECT_NE(plain.Ccd.find("CATALOG=4988001234567"), std::string::npos);
 }
+
+} // namespace
+
+namespace {
+
+// Multi-session sheets in the layouts dumping tools write: the set holds the program areas only, so
+// session 2's INDEX 01 follows session 1's last sector in both files, while the control file and the
+// Q channel give its real address, 11,400 sectors on.
+struct TSessionCase
+{
+    const char* Name;
+    std::string Sheet;
+    std::int32_t Session1; // sectors
+    int Track;             // session 2's first
+    bool Cooked;           // MODE1/2048: compare user data and check the header
+};
+
+class SessionConversionTest : public ::testing::TestWithParam<TSessionCase>
+{};
+
+const std::string AUDIO_SESSION = "REM SESSION 01\nFILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+
+std::string TwelveTracks()
+{
+    std::string text = "CATALOG 0123456789012\nTITLE \"Extra\"\nREM SESSION 01\nFILE a.bin BINARY\n";
+    for (int t = 1; t <= 12; ++t)
+    {
+        char track[64];
+        std::snprintf(track, sizeof track, "TRACK %02d AUDIO\nTITLE \"Song %d\"\nINDEX 01 00:%02d:%02d\n", t, t,
+                      (t - 1) * 25 / 75, (t - 1) * 25 % 75);
+        text += track;
+    }
+    return text;
+}
+
+TEST_P(SessionConversionTest, SessionTwoFollowsSessionOneInTheFilesAndLiesAfterTheGapOnTheDisc)
+{
+    const TSessionCase& c = GetParam();
+    TTempDir dir;
+    const std::string data = Pattern(200 * 2352, 2);
+    const std::string user = Pattern(200 * 2048, 3);
+    dir.Write("a.bin", Pattern(300 * 2352, 1));
+    dir.Write("b.bin", Pattern(300 * 2352, 4));
+    dir.Write("c.bin", Pattern(300 * 2352, 5));
+    dir.Write("d.bin", data);
+    dir.Write("dp.bin", std::string(150 * 2352, '\0') + data);
+    dir.Write("m.iso", user);
+    TLuCueSheet sheet;
+    ASSERT_TRUE(sheet.Load(dir.Write("disc.cue", c.Sheet))) << std::hex << sheet.ErrorCode << sheet.ErrorDetail;
+    TConversionJob job;
+    // Raw sectors as they are, so that the image's bytes can be compared with the file's.
+    job.Run(dir.File("disc.ccd"), c.Cooked, sheet);
+    ASSERT_EQ(job.Status.load(), csSucceeded) << job.Error.Text();
+
+    const std::int32_t lba = c.Session1 + 11400;
+    const std::string img = TTempDir::ReadAll(dir.File("disc.img"));
+    const std::string sub = TTempDir::ReadAll(dir.File("disc.sub"));
+    ASSERT_EQ(img.size(), std::size_t(c.Session1 + 200) * 2352);
+    ASSERT_EQ(sub.size(), std::size_t(c.Session1 + 200) * 96);
+    const std::string second = img.substr(std::size_t(c.Session1) * 2352);
+    if (!c.Cooked)
+    {
+        EXPECT_TRUE(second == data);
+    }
+    for (std::size_t s = 0; c.Cooked && s < 200; ++s)
+    {
+        std::string header(4, '\1');
+        PutBcdMsf(std::span<std::uint8_t, 3>(reinterpret_cast<std::uint8_t*>(header.data()), 3),
+                  static_cast<std::uint32_t>(lba + 150) + static_cast<std::uint32_t>(s));
+        ASSERT_EQ(second.substr(s * 2352 + 12, 4), header) << s;
+        ASSERT_EQ(second.substr(s * 2352 + 16, 2048), user.substr(s * 2048, 2048)) << s;
+    }
+    // Q of the first stored sector of session 2: its track, index 1, relative 0, absolute LBA + 150.
+    std::string expectQ{char(ToBcd(unsigned(c.Track))), 1, 0, 0, 0, 0, 0, 0, 0};
+    PutBcdMsf(std::span<std::uint8_t, 3>(reinterpret_cast<std::uint8_t*>(expectQ.data() + 6), 3), unsigned(lba + 150));
+    EXPECT_EQ(sub.substr(std::size_t(c.Session1) * 96 + 13, 9), expectQ);
+
+    const ccdtext::TCcd ccd = ccdtext::ParseCcd(TTempDir::ReadAll(dir.File("disc.ccd")));
+    EXPECT_EQ(ccd.at("Disc").at("Sessions"), "2");
+    if (c.Sheet.find("CATALOG") != std::string::npos)
+    {
+        EXPECT_EQ(ccd.at("Disc").at("CATALOG"), "0123456789012");
+        EXPECT_NE(ccd.at("Disc").at("CDTextLength"), "0");
+    }
+    EXPECT_EQ(ccd.at("Session 2").at("PreGapMode"), c.Cooked ? "1" : "2");
+    const auto& track = ccd.at("TRACK " + std::to_string(c.Track));
+    EXPECT_EQ(track.count("INDEX 0"), 0u);
+    EXPECT_EQ(track.at("INDEX 1"), std::to_string(lba));
+    int pointers = 0;
+    for (const auto& [name, keys] : ccd)
+    {
+        if (name.rfind("Entry", 0) != 0)
+            continue;
+        if (keys.at("Point") == "0xb0")
+        {
+            ++pointers;
+            EXPECT_EQ(keys.at("Session"), "1");
+            EXPECT_EQ(keys.at("ADR"), "0x05");
+            EXPECT_EQ(keys.at("ALBA"), std::to_string(lba - 150));
+            EXPECT_EQ(keys.at("PLBA"), std::to_string(lba + 200));
+        }
+        if (keys.at("Point") == (std::ostringstream{} << "0x" << std::hex << std::setw(2) << std::setfill('0') << c.Track).str())
+        {
+            EXPECT_EQ(keys.at("Session"), "2");
+            EXPECT_EQ(keys.at("PLBA"), std::to_string(lba));
+        }
+    }
+    EXPECT_EQ(pointers, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, SessionConversionTest,
+    ::testing::Values(
+        TSessionCase{"IndexOneAtTheFileStart",
+                     AUDIO_SESSION + "REM SESSION 02\nFILE d.bin BINARY\nTRACK 02 MODE2/2352\nINDEX 01 00:00:00\n", 300, 2,
+                     false},
+        TSessionCase{"PregapCommand",
+                     AUDIO_SESSION + "REM SESSION 02\nFILE d.bin BINARY\nTRACK 02 MODE2/2352\nPREGAP 00:02:00\nINDEX 01 00:00:00\n",
+                     300, 2, false},
+        TSessionCase{"PregapInTheFile",
+                     AUDIO_SESSION +
+                         "REM SESSION 02\nFILE dp.bin BINARY\nTRACK 02 MODE2/2352\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n",
+                     300, 2, false},
+        TSessionCase{"ThreeAudioFilesThenData",
+                     AUDIO_SESSION + "FILE b.bin BINARY\nTRACK 02 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:02:33\n"
+                                     "FILE c.bin BINARY\nTRACK 03 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:02:60\n"
+                                     "REM SESSION 02\nFILE d.bin BINARY\nTRACK 04 MODE2/2352\nINDEX 01 00:00:00\n",
+                     900, 4, false},
+        TSessionCase{"EnhancedCdWithTextAndCatalogue",
+                     TwelveTracks() + "REM SESSION 02\nFILE d.bin BINARY\nTRACK 13 MODE2/2352\nINDEX 01 00:00:00\n", 300,
+                     13, false},
+        TSessionCase{"CookedDataSession",
+                     AUDIO_SESSION + "REM SESSION 02\nFILE m.iso BINARY\nTRACK 02 MODE1/2048\nINDEX 01 00:00:00\n", 300, 2,
+                     true}),
+    [](const ::testing::TestParamInfo<TSessionCase>& param) { return std::string(param.param.Name); });
 
 } // namespace
