@@ -103,6 +103,63 @@ std::string RuleLine()
     return "  " + std::string(RULE_DASHES, '-') + "\n";
 }
 
+// "  Session 2" with where the session's program area starts, in the Start column.
+std::string SessionLine(std::int32_t number, std::int32_t start)
+{
+    std::string line = "  Session " + std::to_string(number);
+    line.resize(std::string_view(LEAD_OUT_LINE).size(), ' ');
+    return line + Time(start) + std::string(9, ' ');
+}
+
+// A session's gap, when the sheet's REM lines gave lengths other than the standard ones.
+std::string GapNote(const TLuCueSheet& sheet, std::size_t i)
+{
+    const TSessionGap& gap = sheet.SessionGaps[i];
+    return "Session " + std::to_string(i + 2) + " follows a lead-out of " + FramesToStr(gap.LeadOut) +
+           ", a lead-in of " + FramesToStr(gap.LeadIn) + " and a pregap of " + FramesToStr(gap.Pregap) +
+           ", as the sheet gives them; the standard gap is " +
+           FramesToStr(i == 0 ? FIRST_LEAD_OUT_LENGTH : LEAD_OUT_LENGTH) + ", " + FramesToStr(LEAD_IN_LENGTH) +
+           " and " + FramesToStr(SESSION_PREGAP_LENGTH);
+}
+
+// The lines of one track: its own, the pregap, each index (the last with the postgap), the total.
+void AppendTrackLines(const TLuCueSheet& sheet, std::int32_t t, const TLuCueTrack& track, TDiscLayout& layout)
+{
+    const TDiscTrack& model = *sheet.Model().FindTrack(t);
+    std::int32_t running = model.Extents.front().Lba + PROGRAM_START;
+    std::int32_t total = 0;
+    layout.Lines.push_back(TrackLine(t, track));
+    // The first track's pregap holds the two seconds before LBA 0, a later session's the pregap the set
+    // does not store.
+    const std::int32_t pregap = model.IndexLba(1) + PROGRAM_START - running;
+    if (pregap != 0)
+    {
+        layout.Lines.push_back(TimedLine(" 00   ", "Pregap    ", running, pregap));
+        running += pregap;
+        total += pregap;
+    }
+    const std::int32_t indexCount = track.GetIndexCount();
+    for (std::int32_t i = 1; i <= indexCount; ++i)
+    {
+        std::int32_t length = track.GetIndexLength(static_cast<std::uint32_t>(i));
+        if (i == indexCount)
+            length += track.Postgap;
+        layout.Lines.push_back(
+            TimedLine(TwoDigits(" %.2d   ", i), i == 1 ? "Track     " : "Subindex  ", running, length));
+        running += length;
+        total += length;
+    }
+    layout.Lines.push_back(std::string(48, ' ') + "    Total " + std::string(9, ' ') + Time(total));
+    if (const auto* audio =
+            dynamic_cast<const TLuCueAudioFile*>(track.FileIndex >= 0 && track.FileIndex < MAX_FILES
+                                                     ? sheet.Files[static_cast<std::size_t>(track.FileIndex)].get()
+                                                     : nullptr);
+        audio != nullptr && audio->Lossy)
+        layout.Notes.push_back(TwoDigits("Track %.2d", t) + " comes from a lossy file: " + audio->Name + " (" +
+                               audio->Format + ")");
+    layout.Lines.push_back(std::string(SEPARATOR_WIDTH, '-'));
+}
+
 } // namespace
 
 std::string LayoutHeader()
@@ -114,49 +171,28 @@ std::string LayoutHeader()
 TDiscLayout BuildDiscLayout(const TLuCueSheet& sheet)
 {
     TDiscLayout layout;
-    std::int32_t running = 0;
-    const std::int32_t last = sheet.FirstTrackNo + sheet.TrackCount - 1;
-    for (std::int32_t t = sheet.FirstTrackNo; t <= last && sheet.TrackCount > 0; ++t)
+    const TDiscModel& disc = sheet.Model();
+    const bool sessions = disc.Sessions.size() > 1;
+    for (std::int32_t i = 0; i < sheet.TrackCount; ++i)
     {
-        const TLuCueTrack* track = sheet.GetTrack(t);
-        if (!track)
-            continue;
-        std::int32_t total = 0;
-        layout.Lines.push_back(TrackLine(t, *track));
-
-        // The first track's pregap holds the two seconds before LBA 0 as well.
-        const std::int32_t pregap = track->GetPregapLength() + (t == sheet.FirstTrackNo ? PROGRAM_START : 0);
-        if (pregap != 0)
+        const TLuCueTrack& track = *sheet.Tracks[static_cast<std::size_t>(i)];
+        const bool opens = i == 0 || track.Session != sheet.Tracks[static_cast<std::size_t>(i - 1)]->Session;
+        if (sessions && opens)
         {
-            layout.Lines.push_back(TimedLine(" 00   ", "Pregap    ", running, pregap));
-            running += pregap;
-            total += pregap;
+            // Each session ends in a lead-out of its own; the next one starts after the gap.
+            if (i > 0)
+                layout.Lines.push_back(LEAD_OUT_LINE + Time(disc.LeadOutAddress(track.Session - 1)) + std::string(9, ' '));
+            const TDiscTrack& first = *disc.FindTrack(sheet.FirstTrackNo + i);
+            layout.Lines.push_back(SessionLine(track.Session, first.Extents.front().Lba + PROGRAM_START));
         }
-
-        const std::int32_t indexCount = track->GetIndexCount();
-        for (std::int32_t i = 1; i <= indexCount; ++i)
-        {
-            std::int32_t length = track->GetIndexLength(static_cast<std::uint32_t>(i));
-            if (i == indexCount)
-                length += track->Postgap;
-            layout.Lines.push_back(
-                TimedLine(TwoDigits(" %.2d   ", i), i == 1 ? "Track     " : "Subindex  ", running, length));
-            running += length;
-            total += length;
-        }
-
-        layout.Lines.push_back(std::string(48, ' ') + "    Total " + std::string(9, ' ') + Time(total));
-        if (const auto* audio =
-                dynamic_cast<const TLuCueAudioFile*>(track->FileIndex >= 0 && track->FileIndex < MAX_FILES
-                                                         ? sheet.Files[static_cast<std::size_t>(track->FileIndex)].get()
-                                                         : nullptr);
-            audio != nullptr && audio->Lossy)
-            layout.Notes.push_back(TwoDigits("Track %.2d", t) + " comes from a lossy file: " + audio->Name + " (" +
-                                   audio->Format + ")");
-        layout.Lines.push_back(std::string(SEPARATOR_WIDTH, '-'));
+        AppendTrackLines(sheet, sheet.FirstTrackNo + i, track, layout);
     }
+    const std::int32_t leadOut = sheet.LeadOutAddress();
     if (sheet.TrackCount > 0)
-        layout.Lines.push_back(LEAD_OUT_LINE + Time(running) + std::string(9, ' '));
+        layout.Lines.push_back(LEAD_OUT_LINE + Time(leadOut) + std::string(9, ' '));
+    for (std::size_t i = 0; i < sheet.SessionGaps.size(); ++i)
+        if (!sheet.SessionGaps[i].Standard)
+            layout.Notes.push_back(GapNote(sheet, i));
     // The load's warning, as a sentence of its own.
     if (std::string warning = ShortTrackWarning(sheet); !warning.empty())
     {
@@ -165,7 +201,7 @@ TDiscLayout BuildDiscLayout(const TLuCueSheet& sheet)
     }
 
     layout.NumTracks = std::to_string(sheet.TrackCount);
-    layout.TotalTime = Time(running);
+    layout.TotalTime = Time(leadOut);
     layout.Catalog = sheet.Catalog.empty() ? NOT_SPECIFIED : sheet.Catalog;
     layout.HasCdTextFile = !sheet.CdTextFile.empty();
     layout.CdTextFile = layout.HasCdTextFile ? sheet.CdTextFile : NOT_SPECIFIED;

@@ -233,3 +233,26 @@ TEST_F(LayoutreportTest, SheetTextIsShownAsWrittenWithItsBlocks)
 }
 
 } // namespace
+
+namespace {
+
+// Each session gets its heading where its pregap starts and ends in its own lead-out; lengths the sheet
+// gives other than the standard ones are noted.
+TEST_F(LayoutreportTest, SessionsHaveHeadingsLeadOutsAndTheirGapNoted)
+{
+    Dir.WriteZeros("DATA.BIN", 100 * 2352);
+    LoadSheet("REM SESSION 01\nFILE \"DISC.BIN\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 02\n"
+              "REM LEAD-IN 00:59:00\nFILE \"DATA.BIN\" BINARY\nTRACK 02 MODE1/2352\nINDEX 01 00:00:00\n",
+              300);
+    const std::string report = BuildLayoutReport(BuildDiscLayout(Sheet));
+    const std::string lead = "            LeadOut                                       ";
+    const std::string blank(9, ' ');
+    for (const std::string& line :
+         {"  Session 1" + std::string(47, ' ') + "00:00:00" + blank, lead + "00:06:00" + blank,
+          "  Session 2" + std::string(47, ' ') + "02:35:00" + blank, lead + "02:38:25" + blank,
+          std::string("  Session 2 follows a lead-out of 01:30:00, a lead-in of 00:59:00 and a pregap of 00:02:00")})
+        EXPECT_NE(report.find(line + (line.size() == 75 ? "\n" : "")), std::string::npos) << line << "\n" << report;
+    EXPECT_NE(report.find("  Total Disc Time      : 02:38:25\n"), std::string::npos) << report;
+}
+
+} // namespace
