@@ -96,7 +96,7 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
         return outcome;
 
     if (beforeRun)
-        beforeRun(job, sheet, std::max<std::int64_t>(0, sheet.LeadOutAddress() - PROGRAM_START));
+        beforeRun(job, sheet, SectorCount(sheet.Model().StoredRanges()));
     job.KeepPartial = options.KeepPartial;
     job.Run(ccdPath, options.CorrectEdcEcc, sheet);
     outcome.Ran = true;

@@ -311,7 +311,7 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
         // The data files may have changed since an earlier run read ahead in them.
         sheet.ReleaseReadAhead();
 
-        Notify(peSetRange, (leadOut - PROGRAM_START) / FRAMES_PER_STEP + 2);
+        Notify(peSetRange, static_cast<std::int32_t>(sectors / FRAMES_PER_STEP + 2));
         Notify(peStep, 0);
         try
         {
@@ -348,13 +348,13 @@ void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueShee
         WriteMainChannel(set.Img, *batch);
         set.Sub.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(batch->Records.get()),
                                    static_cast<std::size_t>(batch->Count) * SUBCODE_SIZE));
+        // A step follows the write of every 75th sector of the set.
+        const std::int64_t before = SectorsWritten;
         SectorsWritten += batch->Count;
         StartWriteback(set);
-        // A step follows the write of every address that is a multiple of 75.
-        const std::int32_t end = batch->FirstAddress + batch->Count;
-        for (std::int32_t a = (batch->FirstAddress + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP;
-             a < end; a += FRAMES_PER_STEP)
-            Notify(peStep, a - PROGRAM_START + 1);
+        for (std::int64_t k = (before + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP; k < SectorsWritten;
+             k += FRAMES_PER_STEP)
+            Notify(peStep, static_cast<std::int32_t>(k + 1));
         composer.Release();
     }
     composer.Join();
