@@ -1,6 +1,5 @@
 #include "ui/Aboutbox.h"
 
-#include "ui/Mainform.h"
 #include "ui/Messagebox.h"
 #include "ui/Platform.h"
 #include "ui/Windowstyle.h"
@@ -24,8 +23,8 @@ QString GothicFamily()
 }
 } // namespace
 
-TAboutBox::TAboutBox(TMainFrm* mainFrm, const QLocale& locale)
-    : QDialog(mainFrm, DIALOG_FLAGS), OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+TAboutBox::TAboutBox(QWidget* parent, const QLocale& locale)
+    : QDialog(parent, DIALOG_FLAGS), OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("About"));

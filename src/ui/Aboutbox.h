@@ -10,14 +10,14 @@
 class QFrame;
 class QLabel;
 class QPushButton;
-class TMainFrm;
+class QWidget;
 
 class TAboutBox : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TAboutBox(TMainFrm* mainFrm, const QLocale& locale = QLocale::system());
+    explicit TAboutBox(QWidget* parent, const QLocale& locale = QLocale::system());
 
     // Chosen from the user's locale when the box is made.
     bool IsJapanese() const { return FIsJapanese; }

@@ -2,41 +2,31 @@
 
 #include "fileio/Paths.h"
 #include "ui/Aboutbox.h"
-#include "ui/Countdialog.h"
+#include "ui/Mainsettings.h"
 #include "ui/Messagebox.h"
 #include "ui/Platform.h"
 #include "ui/Previewform.h"
-#include "ui/Progressdialog.h"
-#include "ui/Verifyform.h"
+#include "ui/Progressrun.h"
+#include "ui/Sheetloading.h"
 #include "ui/Windowstyle.h"
 
-#include "image/Outputplan.h"
-
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFontDialog>
-#include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
-#include <QListView>
-#include <QStringListModel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QThread>
 #include <QTimer>
-#include <QValidator>
 
 namespace {
 // The window is 469 pixels wide as designed and can only be widened; its height never changes.
@@ -47,45 +37,7 @@ constexpr int CLIENT_HEIGHT = 105;
 // Client width the anchored controls were placed for (469 less a 4-pixel frame on each side).
 constexpr int DESIGN_CLIENT_WIDTH = 461;
 constexpr int FORM_FONT_PIXELS = 12;
-// The font dialog offers sizes up to this many points.
-constexpr int MAX_FONT_POINTS = 12;
-
 const QString ABSOLUTE_PATH_TIP = QStringLiteral("The .ccd path must be absolute: it starts with /.");
-
-struct TNamedColor
-{
-    const char* Name;
-    std::int32_t Value; // 0x00BBGGRR, or the system colour
-};
-
-// The colours a font dialog traditionally offers, after the system's window text colour.
-constexpr TNamedColor FONT_COLORS[] = {
-    {"Automatic", TPathFont::SYSTEM_WINDOW_TEXT},
-    {"Black", 0x000000},
-    {"Maroon", 0x000080},
-    {"Green", 0x008000},
-    {"Olive", 0x008080},
-    {"Navy", 0x800000},
-    {"Purple", 0x800080},
-    {"Teal", 0x808000},
-    {"Gray", 0x808080},
-    {"Silver", 0xC0C0C0},
-    {"Red", 0x0000FF},
-    {"Lime", 0x00FF00},
-    {"Yellow", 0x00FFFF},
-    {"Blue", 0xFF0000},
-    {"Fuchsia", 0xFF00FF},
-    {"Aqua", 0xFFFF00},
-    {"White", 0xFFFFFF},
-};
-
-QColor ColorFromValue(std::int32_t value)
-{
-    if (value < 0) // a system colour: only the window text colour is used for text
-        return QApplication::palette().color(QPalette::Active, QPalette::Text);
-    const auto bgr = static_cast<std::uint32_t>(value);
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-}
 
 void Place(QWidget* widget, int left, int top, int width, int height)
 {
@@ -99,7 +51,7 @@ void PlaceAuto(QWidget* widget, int left, int top)
 }
 } // namespace
 
-TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent)
+TMainFrm::TMainFrm(QWidget* parent) : TDialogOwner(parent)
 {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QStringLiteral("Sarvex"));
@@ -119,13 +71,13 @@ TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent)
     ConvBtn->setEnabled(false);
     PreviewBtn->setEnabled(false);
     CorrectCk->setChecked(true);
-    Job.OnStart = [this] { RunOnGuiThread([this] { SetConversionButtonsEnabled(false); }); };
-    Job.OnEnd = [this] { RunOnGuiThread([this] { SetConversionButtonsEnabled(true); }); };
-    VerifyJob.OnStart = Job.OnStart;
-    VerifyJob.OnEnd = [this] { RunOnGuiThread([this] { RestoreButtonStates(); }); };
+    Conversion.Job.OnStart = [this] { RunOnGuiThread(this, [this] { SetConversionButtonsEnabled(false); }); };
+    Conversion.Job.OnEnd = [this] { RunOnGuiThread(this, [this] { SetConversionButtonsEnabled(true); }); };
+    Verification.Job.OnStart = Conversion.Job.OnStart;
+    Verification.Job.OnEnd = [this] { RunOnGuiThread(this, [this] { RestoreButtonStates(); }); };
 
     LoadSettings();
-    KeepOnScreen();
+    KeepOnScreen(this);
     UpdateConvertState();
     // The loaded font reaches the path boxes once the event loop first runs.
     QTimer::singleShot(0, this, [this] { ApplyPendingFont(); });
@@ -216,49 +168,6 @@ void TMainFrm::CreateComponents()
     connect(CcdPathEdit, &QLineEdit::returnPressed, this, &TMainFrm::CcdPathEditReturn);
 }
 
-namespace {
-// Qt's font dialog, found by its structure rather than by its (translatable) texts.
-QGroupBox* EffectsGroup(QFontDialog* dialog)
-{
-    for (QGroupBox* group : dialog->findChildren<QGroupBox*>())
-        if (group->layout() != nullptr && !group->findChildren<QCheckBox*>().isEmpty())
-            return group;
-    return nullptr;
-}
-
-// The size list is the one whose rows are all whole numbers; the size box is the one that takes only them.
-void LimitFontSizes(QFontDialog* dialog)
-{
-    for (QLineEdit* edit : dialog->findChildren<QLineEdit*>())
-        if (qobject_cast<const QIntValidator*>(edit->validator()) != nullptr)
-            edit->setValidator(new QIntValidator(1, MAX_FONT_POINTS, edit));
-    for (QListView* list : dialog->findChildren<QListView*>())
-    {
-        auto* model = qobject_cast<QStringListModel*>(list->model());
-        if (model == nullptr)
-            continue;
-        const auto trim = [model] {
-            const QStringList rows = model->stringList();
-            QStringList kept;
-            for (const QString& row : rows)
-            {
-                bool number = false;
-                const int points = row.toInt(&number);
-                if (!number)
-                    return; // not the size list
-                if (points <= MAX_FONT_POINTS)
-                    kept.push_back(row);
-            }
-            if (kept.size() != rows.size())
-                model->setStringList(kept);
-        };
-        // The dialog refills the list for every family and style.
-        QObject::connect(model, &QAbstractItemModel::modelReset, dialog, trim);
-        trim();
-    }
-}
-} // namespace
-
 void TMainFrm::CreateDialogs()
 {
     CueOpenDlg = new QFileDialog(this);
@@ -284,24 +193,7 @@ void TMainFrm::CreateDialogs()
     VerifyOpenDlg->setFileMode(QFileDialog::ExistingFile);
     VerifyOpenDlg->setNameFilters({QStringLiteral("CCD Files (*.ccd)"), QStringLiteral("All Files (*)")});
 
-    // Qt's own font dialog, so that a colour choice can join its effects.
-    FontDlg = new QFontDialog(this);
-    FontDlg->setObjectName(QStringLiteral("FontDlg"));
-    FontDlg->setOption(QFontDialog::DontUseNativeDialog);
-    LimitFontSizes(FontDlg);
-    if (QGroupBox* group = EffectsGroup(FontDlg))
-    {
-        FontColorBox = new QComboBox(group);
-        FontColorBox->setObjectName(QStringLiteral("FontColorBox"));
-        for (const TNamedColor& color : FONT_COLORS)
-        {
-            QPixmap swatch(12, 12);
-            swatch.fill(ColorFromValue(color.Value));
-            FontColorBox->addItem(QIcon(swatch), QString::fromLatin1(color.Name), color.Value);
-        }
-        group->layout()->addWidget(new QLabel(QStringLiteral("Color:"), group));
-        group->layout()->addWidget(FontColorBox);
-    }
+    FontChooser.emplace(this);
 }
 
 void TMainFrm::LayoutAnchored(int clientWidth)
@@ -320,49 +212,6 @@ void TMainFrm::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     LayoutAnchored(width());
-}
-
-void TMainFrm::KeepOnScreen()
-{
-    // A position saved on a screen that is gone would leave at most a corner of the title bar.
-    const QRect frame(pos(), size());
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    if (screens.isEmpty())
-        return;
-    QRect nearest;
-    qint64 nearestDistance = -1;
-    for (const QScreen* screen : screens)
-    {
-        const QRect area = screen->availableGeometry();
-        if (area.contains(frame))
-            return;
-        const QPoint offset = area.center() - frame.center();
-        const qint64 distance = qint64(offset.x()) * offset.x() + qint64(offset.y()) * offset.y();
-        if (nearestDistance < 0 || distance < nearestDistance)
-        {
-            nearest = area;
-            nearestDistance = distance;
-        }
-    }
-    const int left =
-        std::clamp(frame.left(), nearest.left(), std::max(nearest.left(), nearest.right() - frame.width()));
-    const int top = std::clamp(frame.top(), nearest.top(), std::max(nearest.top(), nearest.bottom() - frame.height()));
-    move(left, top);
-}
-
-bool TMainFrm::ConfirmOverwrite(const TOutputFile& file)
-{
-    if (!file.Exists())
-        return true;
-    const QString path = FromNativePath(file.Path);
-    if (!AskConfirm(this, QStringLiteral("\"%1\" already exists. Will you overwrite it?").arg(path)))
-        return false;
-    if (file.ReadOnly())
-    {
-        ShowError(this, QStringLiteral("\"%1\" is a read-only file.").arg(path));
-        return false;
-    }
-    return true;
 }
 
 namespace {
@@ -388,40 +237,24 @@ void TMainFrm::OpenCueFile(const QString& path)
 {
     FLastCueDir = FolderOf(path);
     CueSheet.UseSheetCdText = SettingsCdText->isChecked();
-    bool loaded = LoadOffGuiThread(this, CueSheet, ToNativePath(path));
-    // The user's own Cancel needs no error box.
-    const bool canceled = CueSheet.ErrorCode == CueStatus(egSheet, erCanceled);
-    std::string error = CueSheet.ErrorCode != 0 && !canceled ? CueErrorText(CueSheet) : std::string();
-    QString detail;
-    const TCueErrorGroup group = CueStatusGroup(CueSheet.ErrorCode);
-    if (!loaded && (group == egFile || group == egCdTextFile) && !CueSheet.TriedFileName.empty())
-        detail = QStringLiteral("The sheet names \"%1\"; the file looked for was \"%2\".")
-                     .arg(FromNativePath(CueSheet.TriedFileName), FromNativePath(CueSheet.TriedFilePath));
-    std::vector<std::string> warnings = CueSheet.LoadWarnings;
-    // A LibCrypt side-car beside the sheet belongs to it; a damaged one refuses the whole sheet.
-    const std::string sideCar = loaded ? FindSubQPatchFile(CueSheet.CuePath) : std::string();
-    if (!sideCar.empty() && !AttachSubQPatches(CueSheet, sideCar, warnings, error))
-    {
-        CueSheet.Clear();
-        loaded = false;
-    }
-    if (loaded)
+    const TSheetLoad load = LoadSheet(this, CueSheet, path);
+    if (load.Loaded)
     {
         CuePathEdit->setText(path);
         // The same default as the command-line tool: the sheet's path with .ccd.
         if (CcdPathEdit->text().isEmpty())
             CcdPathEdit->setText(FromNativePath(ChangeFileExt(ToNativePath(path), ".ccd")));
-        for (const std::string& warning : warnings)
+        for (const std::string& warning : load.Warnings)
             BeepAndShow(this, {QString::fromStdString(warning), QStringLiteral("Warning"), QMessageBox::Warning,
                                QMessageBox::Ok, QString()});
     }
     else
     {
         CuePathEdit->clear();
-        if (!error.empty())
-            ShowError(this, QString::fromStdString(error), detail);
+        if (!load.Error.empty())
+            ShowError(this, QString::fromStdString(load.Error), load.Detail);
     }
-    PreviewBtn->setEnabled(loaded);
+    PreviewBtn->setEnabled(load.Loaded);
     UpdateConvertState();
 }
 
@@ -479,56 +312,7 @@ void TMainFrm::ConvBtnClick()
 {
     if (!IsRegularFile(ToNativePath(CuePathEdit->text())))
         return;
-    const std::string ccdPath = ToNativePath(CcdPathEdit->text());
-    const TOutputPlan plan = PlanOutputs(ccdPath, CueSheet);
-    // Outputs that must never be written are refused before any question.
-    if (!plan.Problem.empty())
-    {
-        ShowError(this, FromNativePath(plan.Problem));
-        return;
-    }
-    for (const TOutputFile& file : plan.Files)
-        if (!ConfirmOverwrite(file))
-            return;
-
-    ConvCcdPath = ccdPath;
-    ConvCorrectEdcEcc = CorrectCk->isChecked();
-    if (!RunWithProgress([this] { RunConversion(); }, QStringLiteral("Converting...")))
-    {
-        Job.Reset();
-        return;
-    }
-
-    switch (Job.Status.load())
-    {
-    // "successfull" keeps its historic spelling: users' scripts and stored logs match the text.
-    case csSucceeded: ShowResult(this, QStringLiteral("Operation was successfull.")); break;
-    case csCanceled: ShowResult(this, QStringLiteral("Operation was canceled.")); break;
-    default: ShowError(this, QStringLiteral("Operation was failure."), FromNativePath(Job.ErrorText)); break;
-    }
-    Job.Reset();
-}
-
-bool TMainFrm::RunWithProgress(std::function<void()> body, const QString& caption)
-{
-    QThread* worker = QThread::create(std::move(body));
-    worker->setObjectName(QStringLiteral("ConversionWorker"));
-    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start();
-    if (!worker->isRunning() && !worker->isFinished())
-    {
-        delete worker;
-        return false;
-    }
-
-    if (auto* progressDlg = findChild<TProgressDlg*>(QString(), Qt::FindDirectChildrenOnly))
-    {
-        progressDlg->setWindowTitle(caption);
-        ShowNormal(progressDlg); // a minimize left over from an earlier run
-        progressDlg->exec();
-    }
-    RestoreWindow();
-    return true;
+    Conversion.Convert(this, CueSheet, ToNativePath(CcdPathEdit->text()), CorrectCk->isChecked());
 }
 
 void TMainFrm::FileVerifyExecute()
@@ -544,54 +328,20 @@ void TMainFrm::FileVerifyExecute()
 void TMainFrm::VerifyImage(const QString& path)
 {
     FLastVerifyDir = FolderOf(path);
-    VerifyCcdPath = ToNativePath(path);
-    Verifying = true;
-    const bool ran = RunWithProgress([this] { VerifyJob.Run(VerifyCcdPath); }, QStringLiteral("Verifying..."));
-    Verifying = false;
-    const TConvertStatus status = VerifyJob.Status.load();
-    VerifyJob.Reset();
-    if (!ran)
-        return;
-
-    switch (status)
-    {
-    case csSucceeded:
-        if (auto* verifyFrm = findChild<TVerifyFrm*>(QString(), Qt::FindDirectChildrenOnly))
-        {
-            verifyFrm->SetReport(VerifyJob.Report);
-            verifyFrm->exec();
-        }
-        break;
-    case csCanceled: ShowResult(this, QStringLiteral("Verification was canceled.")); break;
-    default:
-        ShowError(this, QStringLiteral("Cannot verify \"%1\".").arg(path), FromNativePath(VerifyJob.ErrorText));
-        break;
-    }
-}
-
-void TMainFrm::RestoreWindow()
-{
-    // The window manager may have iconified the window with its dialog.
-    ShowNormal(this);
-    activateWindow();
-}
-
-void TMainFrm::RunConversion()
-{
-    Job.Run(ConvCcdPath, ConvCorrectEdcEcc, CueSheet);
+    Verification.Verify(this, path);
 }
 
 bool TMainFrm::SetProgressHandler(const TProgressHandler& handler)
 {
-    return Job.SetProgressHandler(handler) && VerifyJob.SetProgressHandler(handler);
+    return Conversion.Job.SetProgressHandler(handler) && Verification.Job.SetProgressHandler(handler);
 }
 
 void TMainFrm::RequestCancel()
 {
-    if (Verifying)
-        VerifyJob.RequestCancel();
+    if (Verification.Running())
+        Verification.Job.RequestCancel();
     else
-        Job.RequestCancel();
+        Conversion.Job.RequestCancel();
 }
 
 void TMainFrm::SetConversionButtonsEnabled(bool enabled)
@@ -606,15 +356,6 @@ void TMainFrm::RestoreButtonStates()
     BrowseBtn2->setEnabled(true);
     PreviewBtn->setEnabled(!CuePathEdit->text().isEmpty());
     UpdateConvertState();
-}
-
-void TMainFrm::RunOnGuiThread(std::function<void()> work)
-{
-    // Never blocks: the GUI thread may be waiting in the progress dialog for this very worker.
-    if (QThread::currentThread() == thread())
-        work();
-    else
-        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
 }
 
 void TMainFrm::PreviewBtnClick()
@@ -639,31 +380,8 @@ void TMainFrm::SettingsCdTextExecute()
 
 void TMainFrm::SettingsFontExecute()
 {
-    // The dialog lists installed families only: a font asked for by another name shows as its twin.
-    QFont shown = CuePathEdit->font();
-    shown.setFamily(InstalledFamily(shown.family()));
-    FontDlg->setCurrentFont(shown);
-    const QFont offered = FontDlg->currentFont();
-    if (FontColorBox != nullptr)
-    {
-        const int row = FontColorBox->findData(CurrentPathFont.Color);
-        FontColorBox->setCurrentIndex(row >= 0 ? row : 0);
-    }
-    if (FontDlg->exec() != QDialog::Accepted)
-        return;
-
-    TPathFont chosen = CurrentPathFont;
-    // Unchanged, the font keeps its own name and size rather than the dialog's reading of them.
-    if (FontDlg->selectedFont() != offered)
-    {
-        chosen.Font = FontDlg->selectedFont();
-        if (chosen.Font.pointSize() > MAX_FONT_POINTS)
-            chosen.Font.setPointSize(MAX_FONT_POINTS);
-        chosen.Pitch = QFontInfo(chosen.Font).fixedPitch() ? 2 : 1;
-    }
-    if (FontColorBox != nullptr)
-        chosen.Color = FontColorBox->currentData().toInt();
-    ApplyPathFont(chosen);
+    if (const std::optional<TPathFont> chosen = FontChooser->Choose(CurrentPathFont, CuePathEdit->font()))
+        ApplyPathFont(*chosen);
 }
 
 void TMainFrm::ApplyPathFont(const TPathFont& font)
@@ -700,6 +418,35 @@ void TMainFrm::closeEvent(QCloseEvent* event)
 void TMainFrm::FormClose()
 {
     SaveSettings();
+}
+
+void TMainFrm::LoadSettings()
+{
+    const TMainSettings settings = LoadMainSettings(SettingsFilePath());
+    move(settings.Left, settings.Top);
+    resize(settings.Width, height()); // the height is fixed; the size limits keep the minimum width
+    PendingFont = settings.PathFont;
+    FLastCueDir = settings.LastCueDir;
+    FLastCcdDir = settings.LastCcdDir;
+    FLastVerifyDir = settings.LastVerifyDir;
+    CorrectCk->setChecked(settings.EdcEcc);
+    SettingsCdText->setChecked(settings.CdTextFromCue);
+}
+
+void TMainFrm::SaveSettings() const
+{
+    TMainSettings settings;
+    settings.Top = y();
+    settings.Left = x();
+    settings.Width = width();
+    settings.PathFont = CurrentPathFont;
+    settings.PathFont.Font = CuePathEdit->font();
+    settings.LastCueDir = FLastCueDir;
+    settings.LastCcdDir = FLastCcdDir;
+    settings.LastVerifyDir = FLastVerifyDir;
+    settings.EdcEcc = CorrectCk->isChecked();
+    settings.CdTextFromCue = SettingsCdText->isChecked();
+    SaveMainSettings(SettingsFilePath(), settings, CuePathEdit->logicalDpiY());
 }
 
 namespace {

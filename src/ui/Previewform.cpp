@@ -1,7 +1,7 @@
 #include "ui/Previewform.h"
 
 #include "image/Layoutreport.h"
-#include "ui/Mainform.h"
+#include "ui/Dialogowner.h"
 #include "ui/Windowstyle.h"
 
 #include <QFrame>
@@ -25,7 +25,7 @@ QLabel* FixedLabel(const QString& text, QWidget* parent, const char* name, int l
 }
 } // namespace
 
-TPreviewFrm::TPreviewFrm(TMainFrm* mainFrm)
+TPreviewFrm::TPreviewFrm(TDialogOwner* mainFrm)
     : TReportFrm(mainFrm, "PreviewFrm", QStringLiteral("Disc Layout")), MainFrm(mainFrm)
 {
     setFixedSize(632, 456);

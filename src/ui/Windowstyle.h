@@ -27,3 +27,6 @@ void KeepRestored(QWidget* dialog);
 
 // Shows a window in its normal state, whatever the window manager did to it before.
 void ShowNormal(QWidget* window);
+
+// Moves a window saved on a screen that is gone onto the nearest one.
+void KeepOnScreen(QWidget* window);

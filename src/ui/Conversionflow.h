@@ -1,0 +1,23 @@
+// The Convert button's flow: refuse outputs that must never be written, ask about existing ones,
+// run the conversion under the progress dialog and say how it ended.
+#pragma once
+
+#include "image/Conversion.h"
+
+#include <string>
+
+class QWidget;
+class TLuCueSheet;
+struct TOutputFile;
+
+class TConversionFlow
+{
+public:
+    // window owns the progress dialog and the message boxes.
+    void Convert(QWidget* window, TLuCueSheet& sheet, const std::string& ccdPath, bool correctEdcEcc);
+
+    TConversionJob Job;
+
+private:
+    static bool ConfirmOverwrite(QWidget* window, const TOutputFile& file);
+};
