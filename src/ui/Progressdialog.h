@@ -31,8 +31,8 @@ public:
     // A closing event, on the GUI thread: stops the timer and closes, now or once shown.
     void CloseRequest();
 
-    // Only the job closes the dialog: Esc and the window manager's close are ignored.
-    void reject() override {}
+    // Only the job closes the dialog: Esc and the window manager's close ask to cancel, as Cancel does.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -18,8 +18,6 @@ QFont FormFont(int pixels);
 // A title and a close box, no minimize, maximize or system menu.
 inline constexpr Qt::WindowFlags DIALOG_FLAGS =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-// A title only: the window manager is asked for no buttons at all.
-inline constexpr Qt::WindowFlags NO_BUTTONS_FLAGS = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
 
 // Some window managers keep a minimize button whatever the hints say and iconify the parent with
 // a modal child, which leaves nothing on screen to restore. The guard undoes such a minimize.
