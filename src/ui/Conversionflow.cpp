@@ -5,6 +5,8 @@
 #include "ui/Platform.h"
 #include "ui/Progressrun.h"
 
+#include <QStringList>
+
 void TConversionFlow::Convert(QWidget* window, TLuCueSheet& sheet, const std::string& ccdPath, bool correctEdcEcc)
 {
     const TOutputPlan plan = PlanOutputs(ccdPath, sheet);
@@ -14,9 +16,8 @@ void TConversionFlow::Convert(QWidget* window, TLuCueSheet& sheet, const std::st
         ShowError(window, FromNativePath(plan.Problem));
         return;
     }
-    for (const TOutputFile& file : plan.Files)
-        if (!ConfirmOverwrite(window, file))
-            return;
+    if (!ConfirmOverwrite(window, plan))
+        return;
 
     const auto run = [this, ccdPath, correctEdcEcc, &sheet] { Job.Run(ccdPath, correctEdcEcc, sheet); };
     if (!RunWithProgress(window, run, QStringLiteral("Converting...")))
@@ -28,24 +29,39 @@ void TConversionFlow::Convert(QWidget* window, TLuCueSheet& sheet, const std::st
     switch (Job.Status.load())
     {
     // "successfull" keeps its historic spelling: users' scripts and stored logs match the text.
-    case csSucceeded: ShowResult(window, QStringLiteral("Operation was successfull.")); break;
+    case csSucceeded:
+        ShowResult(window, QStringLiteral("Operation was successfull."),
+                   QStringLiteral("%1 sectors written to \"%2\" and \"%3\", described by \"%4\".")
+                       .arg(Job.SectorsWritten)
+                       .arg(FromNativePath(plan.ImgPath()), FromNativePath(plan.SubPath()),
+                            FromNativePath(plan.CcdPath())));
+        break;
     case csCanceled: ShowResult(window, QStringLiteral("Operation was canceled.")); break;
     default: ShowError(window, QStringLiteral("Operation was failure."), FromNativePath(Job.ErrorText)); break;
     }
     Job.Reset();
 }
 
-bool TConversionFlow::ConfirmOverwrite(QWidget* window, const TOutputFile& file)
+bool TConversionFlow::ConfirmOverwrite(QWidget* window, const TOutputPlan& plan)
 {
-    if (!file.Exists())
-        return true;
-    const QString path = FromNativePath(file.Path);
-    if (!AskConfirm(window, QStringLiteral("\"%1\" already exists. Will you overwrite it?").arg(path)))
-        return false;
-    if (file.ReadOnly())
+    // A file that cannot be replaced is said before any question, which would be in vain.
+    QStringList existing;
+    for (const TOutputFile& file : plan.Files)
     {
-        ShowError(window, QStringLiteral("\"%1\" is a read-only file.").arg(path));
-        return false;
+        if (!file.Exists())
+            continue;
+        const QString path = FromNativePath(file.Path);
+        if (file.ReadOnly())
+        {
+            ShowError(window, QStringLiteral("\"%1\" is a read-only file.").arg(path));
+            return false;
+        }
+        existing.push_back(QStringLiteral("\"%1\"").arg(path));
     }
-    return true;
+    if (existing.isEmpty())
+        return true;
+    if (existing.size() == 1)
+        return AskYesNo(window, QStringLiteral("%1 already exists. Will you overwrite it?").arg(existing[0]));
+    return AskYesNo(window, QStringLiteral("These files already exist:\n%1\nWill you overwrite them?")
+                                .arg(existing.join(u'\n')));
 }

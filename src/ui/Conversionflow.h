@@ -8,7 +8,7 @@
 
 class QWidget;
 class TLuCueSheet;
-struct TOutputFile;
+struct TOutputPlan;
 
 class TConversionFlow
 {
@@ -19,5 +19,6 @@ public:
     TConversionJob Job;
 
 private:
-    static bool ConfirmOverwrite(QWidget* window, const TOutputFile& file);
+    // Refuses a read-only output, then asks once about those that exist.
+    static bool ConfirmOverwrite(QWidget* window, const TOutputPlan& plan);
 };

@@ -200,33 +200,45 @@ TEST_F(ConversionTest, SucceedsAndReportsIt)
         EXPECT_TRUE(button->isEnabled());
 }
 
-TEST_F(ConversionTest, AsksBeforeEachExistingFileInOrder)
+TEST_F(ConversionTest, AsksOnceListingTheExistingFilesNoByDefault)
 {
-    for (const std::string& path : {Ccd, Img, Sub})
-        W.Dir.Write(std::filesystem::path(path).filename().string(), "old");
-    Convert();
-    ASSERT_EQ(W.Boxes.size(), 4u);
-    EXPECT_EQ(W.Boxes[0].Text, Question(Ccd));
-    EXPECT_EQ(W.Boxes[1].Text, Question(Img));
-    EXPECT_EQ(W.Boxes[2].Text, Question(Sub));
-    for (int i = 0; i < 3; ++i)
+    const struct
     {
-        EXPECT_EQ(W.Boxes[i].Caption, "Confirm");
-        EXPECT_EQ(W.Boxes[i].Icon, QMessageBox::Question);
-        EXPECT_EQ(W.Boxes[i].Buttons, QMessageBox::Ok | QMessageBox::Cancel);
+        std::vector<std::string> Existing;
+        QString Question;
+    } cases[] = {
+        {{Img}, Question(Img)},
+        {{Ccd, Sub}, "These files already exist:\n\"" + Q(Ccd) + "\"\n\"" + Q(Sub) + "\"\nWill you overwrite them?"},
+    };
+    for (const auto& c : cases)
+    {
+        for (const std::string& path : {Ccd, Img, Sub})
+            std::filesystem::remove(path);
+        for (const std::string& path : c.Existing)
+            W.Dir.Write(std::filesystem::path(path).filename().string(), "old");
+        W.Boxes.clear();
+        Convert();
+        ASSERT_EQ(W.Boxes.size(), 2u);
+        EXPECT_EQ(W.Boxes[0].Text, c.Question);
+        EXPECT_EQ(W.Boxes[0].Caption, "Confirm");
+        EXPECT_EQ(W.Boxes[0].Icon, QMessageBox::Question);
+        EXPECT_EQ(W.Boxes[0].Buttons, QMessageBox::Yes | QMessageBox::No);
+        const auto box = MakeMessageBox(&Frm, W.Boxes[0]);
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::No));
+        EXPECT_EQ(W.Boxes[1].Text, "Operation was successfull.");
+        EXPECT_EQ(Size(Img), 300u * 2352);
     }
-    EXPECT_EQ(W.Boxes[3].Text, "Operation was successfull.");
-    EXPECT_EQ(Size(Img), 300u * 2352);
 }
 
 TEST_F(ConversionTest, CancelInTheFirstQuestionStopsEverything)
 {
     for (const std::string& path : {Ccd, Img, Sub})
         W.Dir.Write(std::filesystem::path(path).filename().string(), "old");
-    W.Answers = {QMessageBox::Cancel};
+    W.Answers = {QMessageBox::No};
     Child<QPushButton>(Frm, "ConvBtn")->click();
     ASSERT_EQ(W.Boxes.size(), 1u);
-    EXPECT_EQ(W.Boxes[0].Text, Question(Ccd));
+    EXPECT_TRUE(W.Boxes[0].Text.endsWith("Will you overwrite them?"));
     for (const std::string& path : {Ccd, Img, Sub})
         EXPECT_EQ(TTempDir::ReadAll(path), "old");
     EXPECT_EQ(Child<QLineEdit>(Frm, "CcdPathEdit")->text(), Q(Ccd));
@@ -244,11 +256,11 @@ TEST_F(ConversionTest, ReadOnlyImageIsNotOverwritten)
         std::filesystem::create_symlink(W.Dir.File(target), Img);
         W.Boxes.clear();
         Convert();
-        ASSERT_EQ(W.Boxes.size(), 2u);
-        EXPECT_EQ(W.Boxes[0].Text, Question(Img));
-        EXPECT_EQ(W.Boxes[1].Text, "\"" + Q(Img) + "\" is a read-only file.");
-        EXPECT_EQ(W.Boxes[1].Caption, "Error");
-        EXPECT_EQ(W.Boxes[1].Icon, QMessageBox::Critical);
+        // Said before any question, which would be in vain.
+        ASSERT_EQ(W.Boxes.size(), 1u);
+        EXPECT_EQ(W.Boxes[0].Text, "\"" + Q(Img) + "\" is a read-only file.");
+        EXPECT_EQ(W.Boxes[0].Caption, "Error");
+        EXPECT_EQ(W.Boxes[0].Icon, QMessageBox::Critical);
         EXPECT_FALSE(std::filesystem::exists(Ccd));
         EXPECT_FALSE(std::filesystem::exists(W.Dir.File("gone.img")));
     }
@@ -318,7 +330,6 @@ TEST_F(ConversionTest, EnterOnAButtonOrInTheCcdBoxConverts)
     EXPECT_EQ(W.Boxes[0].Text, "Operation was successfull.");
 
     std::filesystem::remove(Img);
-    W.Answers = {QMessageBox::Ok, QMessageBox::Ok};
     QCoreApplication::sendEvent(CcdPathEdit, &enter);
     EXPECT_TRUE(WaitFor([&] { return ConvOn(); }));
     EXPECT_EQ(W.Boxes.back().Text, "Operation was successfull.");
