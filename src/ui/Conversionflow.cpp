@@ -30,11 +30,11 @@ void TConversionFlow::Convert(QWidget* window, TLuCueSheet& sheet, const std::st
     {
     // "successfull" keeps its historic spelling: users' scripts and stored logs match the text.
     case csSucceeded:
-        ShowResult(window, QStringLiteral("Operation was successfull."),
-                   QStringLiteral("%1 sectors written to \"%2\" and \"%3\", described by \"%4\".")
-                       .arg(Job.SectorsWritten)
-                       .arg(FromNativePath(plan.ImgPath()), FromNativePath(plan.SubPath()),
-                            FromNativePath(plan.CcdPath())));
+        ShowResult(
+            window, QStringLiteral("Operation was successfull."),
+            QStringLiteral("%1 sectors written to \"%2\" and \"%3\", described by \"%4\".")
+                .arg(Job.SectorsWritten)
+                .arg(FromNativePath(plan.ImgPath()), FromNativePath(plan.SubPath()), FromNativePath(plan.CcdPath())));
         break;
     case csCanceled: ShowResult(window, QStringLiteral("Operation was canceled.")); break;
     default: ShowError(window, QStringLiteral("Operation was failure."), FromNativePath(Job.ErrorText)); break;
@@ -62,6 +62,6 @@ bool TConversionFlow::ConfirmOverwrite(QWidget* window, const TOutputPlan& plan)
         return true;
     if (existing.size() == 1)
         return AskYesNo(window, QStringLiteral("%1 already exists. Will you overwrite it?").arg(existing[0]));
-    return AskYesNo(window, QStringLiteral("These files already exist:\n%1\nWill you overwrite them?")
-                                .arg(existing.join(u'\n')));
+    return AskYesNo(
+        window, QStringLiteral("These files already exist:\n%1\nWill you overwrite them?").arg(existing.join(u'\n')));
 }

@@ -123,8 +123,7 @@ TEST_F(ProgressdialogTest, CloseRequestBeforeShowStillClosesIt)
 // Esc, the window manager's close (Alt+F4, the title bar) and the button each ask to cancel; only the job
 // closes the dialog.
 class ProgressdialogCancelTest : public ProgressdialogTest, public ::testing::WithParamInterface<int>
-{
-};
+{};
 
 TEST_P(ProgressdialogCancelTest, EveryWayOfClosingAsksToCancelAndOnlyTheJobCloses)
 {
