@@ -92,6 +92,14 @@ void TPreviewFrm::FormShow()
         auto* item = new QListWidgetItem(QString::fromStdString(line), TrackList);
         item->setSizeHint(QSize(0, LIST_ITEM_HEIGHT));
     }
+    // The remarks (a lossy source...) follow an empty row, as in the report, which takes them from the layout.
+    for (std::size_t row = 0; !layout.Notes.empty() && row <= layout.Notes.size(); ++row)
+    {
+        const QString text = row == 0 ? QString() : QString::fromStdString("  " + layout.Notes[row - 1]);
+        auto* item = new QListWidgetItem(text, TrackList);
+        item->setSizeHint(QSize(0, LIST_ITEM_HEIGHT));
+        item->setData(Qt::UserRole, true);
+    }
     if (TrackList->count() > 0)
         TrackList->setCurrentRow(0);
 
@@ -121,7 +129,8 @@ QString TPreviewFrm::ReportText() const
     if (!SubQLbl->isHidden())
         shown.SubQPatches = SubQLbl->text().mid(QString::fromLatin1(SUBQ_PATCH_LABEL).size()).toStdString();
     for (int row = 0; row < TrackList->count(); ++row)
-        shown.Lines.push_back(TrackList->item(row)->text().toStdString());
+        if (!TrackList->item(row)->data(Qt::UserRole).toBool())
+            shown.Lines.push_back(TrackList->item(row)->text().toStdString());
     shown.Notes = BuildDiscLayout(MainFrm->Sheet()).Notes;
     return QString::fromStdString(BuildLayoutReport(shown));
 }

@@ -1,6 +1,7 @@
 #include "UiFixture.h"
 
 #include "image/Layoutreport.h"
+#include "support/Audio.h"
 #include "support/CdTextFile.h"
 #include "support/Sidecar.h"
 
@@ -183,4 +184,20 @@ TEST_F(PreviewformTest, SheetTextShowsWhereItComesFromAndTheMenuTurnsItOff)
     Frm.FormShow();
     EXPECT_EQ(Child<QLabel>(Frm, "CdtextLbl")->text(), "Not Specified");
     EXPECT_EQ(Clipboard().find("CD-TEXT  "), std::string::npos);
+}
+
+// The report's remarks (a track from a lossy file) show after the list too, and are copied once.
+TEST_F(PreviewformTest, RemarksFollowTheListAndAreCopiedOnce)
+{
+    ASSERT_TRUE(RunEncoder("ffmpeg -nostdin -f lavfi -i anoisesrc=r=44100:d=5 -ac 2 -c:a libvorbis " +
+                           Quoted(W.Dir.File("a.ogg"))));
+    W.MainFrm->OpenCueFile(QString::fromStdString(W.Dir.Write("a.cue", OneTrackSheet("a.ogg"))));
+    Frm.FormShow();
+    const TDiscLayout layout = BuildDiscLayout(W.MainFrm->Sheet());
+    ASSERT_EQ(layout.Notes.size(), 1u);
+    EXPECT_EQ(layout.Notes[0].rfind("Track 01 comes from a lossy file: a.ogg", 0), 0u) << layout.Notes[0];
+    std::vector<std::string> shown = layout.Lines;
+    shown.insert(shown.end(), {"", "  " + layout.Notes[0]});
+    EXPECT_EQ(Lines(), shown);
+    EXPECT_EQ(Clipboard(), BuildLayoutReport(layout));
 }
