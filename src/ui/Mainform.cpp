@@ -236,14 +236,15 @@ void TMainFrm::FileSelectCueExecute()
 void TMainFrm::OpenCueFile(const QString& path)
 {
     FLastCueDir = FolderOf(path);
-    CueSheet.UseSheetCdText = SettingsCdText->isChecked();
-    const TSheetLoad load = LoadSheet(this, CueSheet, path);
+    auto sheet = std::make_unique<TLuCueSheet>();
+    sheet->UseSheetCdText = SettingsCdText->isChecked();
+    const TSheetLoad load = LoadSheet(this, *sheet, path);
+    if (load.Canceled)
+        return; // the user's own Cancel: the sheet before stays, and needs no box
+    CueSheet = std::move(sheet);
     if (load.Loaded)
     {
-        CuePathEdit->setText(path);
-        // The same default as the command-line tool: the sheet's path with .ccd.
-        if (CcdPathEdit->text().isEmpty())
-            CcdPathEdit->setText(FromNativePath(ChangeFileExt(ToNativePath(path), ".ccd")));
+        ShowLoadedSheet(path);
         for (const std::string& warning : load.Warnings)
             BeepAndShow(this, {QString::fromStdString(warning), QStringLiteral("Warning"), QMessageBox::Warning,
                                QMessageBox::Ok, QString()});
@@ -251,11 +252,34 @@ void TMainFrm::OpenCueFile(const QString& path)
     else
     {
         CuePathEdit->clear();
+        setWindowTitle(QStringLiteral("Sarvex"));
         if (!load.Error.empty())
             ShowError(this, QString::fromStdString(load.Error), load.Detail);
     }
     PreviewBtn->setEnabled(load.Loaded);
     UpdateConvertState();
+}
+
+void TMainFrm::ShowLoadedSheet(const QString& path)
+{
+    const QString ccdPath = CcdPathForSheet(path, CuePathEdit->text());
+    CuePathEdit->setText(path);
+    CcdPathEdit->setText(ccdPath);
+    DefaultCcdPath = FromNativePath(ChangeFileExt(ToNativePath(path), ".ccd"));
+    setWindowTitle(QStringLiteral("%1 \u2014 Sarvex").arg(QFileInfo(path).fileName()));
+}
+
+QString TMainFrm::CcdPathForSheet(const QString& cuePath, const QString& previousCuePath) const
+{
+    // The same default as the command-line tool: the sheet's path with .ccd.
+    const QString sheetDefault = FromNativePath(ChangeFileExt(ToNativePath(cuePath), ".ccd"));
+    const QString current = CcdPathEdit->text();
+    if (current.isEmpty() || current == DefaultCcdPath)
+        return sheetDefault;
+    if (previousCuePath.isEmpty() || cuePath == previousCuePath)
+        return current;
+    // Typed or chosen for the sheet before: the folder stays the user's, the name follows the sheet.
+    return current.left(current.lastIndexOf(u'/') + 1) + QFileInfo(sheetDefault).fileName();
 }
 
 void TMainFrm::FileSelectCcdExecute()
@@ -312,7 +336,10 @@ void TMainFrm::ConvBtnClick()
 {
     if (!IsRegularFile(ToNativePath(CuePathEdit->text())))
         return;
-    Conversion.Convert(this, CueSheet, ToNativePath(CcdPathEdit->text()), CorrectCk->isChecked());
+    // A name typed without an extension still gets a control file named as one.
+    if (QFileInfo(CcdPathEdit->text()).suffix().isEmpty())
+        CcdPathEdit->setText(CcdPathEdit->text() + (CcdPathEdit->text().endsWith(u'.') ? "ccd" : ".ccd"));
+    Conversion.Convert(this, *CueSheet, ToNativePath(CcdPathEdit->text()), CorrectCk->isChecked());
 }
 
 void TMainFrm::FileVerifyExecute()

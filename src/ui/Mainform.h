@@ -7,6 +7,7 @@
 #include "ui/Pathfont.h"
 #include "ui/Verifyflow.h"
 
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -43,7 +44,7 @@ public:
         return Verification.Running() ? Verification.Job.Status.load() : Conversion.Job.Status.load();
     }
 
-    const TLuCueSheet& Sheet() const override { return CueSheet; }
+    const TLuCueSheet& Sheet() const override { return *CueSheet; }
     const QString& LastCueDir() const { return FLastCueDir; }
     const QString& LastCcdDir() const { return FLastCcdDir; }
     const QString& LastVerifyDir() const { return FLastVerifyDir; }
@@ -67,6 +68,9 @@ private:
     // After a verification: each button as the sheet and the .ccd path allow.
     void RestoreButtonStates();
     void UpdateConvertState();
+    // The .ccd path once the sheet at cuePath is loaded in place of the one before.
+    QString CcdPathForSheet(const QString& cuePath, const QString& previousCuePath) const;
+    void ShowLoadedSheet(const QString& path);
 
     void FileSelectCueExecute();
     void FileSelectCcdExecute();
@@ -111,7 +115,9 @@ private:
     QFileDialog* VerifyOpenDlg = nullptr;
     std::optional<TPathFontChooser> FontChooser;
 
-    TLuCueSheet CueSheet;
+    // Replaced whole by each load, so that a canceled load leaves the sheet before it.
+    std::unique_ptr<TLuCueSheet> CueSheet = std::make_unique<TLuCueSheet>();
+    QString DefaultCcdPath; // the .ccd path last filled in for a sheet, not typed or chosen
     QString FLastCueDir;
     QString FLastCcdDir;
     QString FLastVerifyDir; // where the last set to verify was chosen

@@ -1,6 +1,7 @@
 #include "UiFixture.h"
 
 #include "cuesheet/Lucue.h"
+#include "support/Audio.h"
 #include "support/Sidecar.h"
 #include "ui/Platform.h"
 
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -186,6 +188,8 @@ TEST_F(ConversionTest, SucceedsAndReportsIt)
     Convert();
     ASSERT_EQ(W.Boxes.size(), 1u);
     EXPECT_EQ(W.Boxes[0].Text, "Operation was successfull.");
+    EXPECT_EQ(W.Boxes[0].Detail,
+              "300 sectors written to \"" + Q(Img) + "\" and \"" + Q(Sub) + "\", described by \"" + Q(Ccd) + "\".");
     EXPECT_EQ(W.Boxes[0].Caption, "Sarvex");
     EXPECT_EQ(W.Boxes[0].Icon, QMessageBox::NoIcon);
     EXPECT_EQ(Size(Img), 300u * 2352);
@@ -369,6 +373,19 @@ TEST_F(ConversionTest, CancelButtonStopsTheJob)
     EXPECT_EQ(Size(Img), 300u * 2352);
 }
 
+// A name typed without an extension gets .ccd, in the box too.
+TEST_F(ConversionTest, TypedPathWithoutAnExtensionGetsCcd)
+{
+    for (const char* typed : {"myimage", "myimage."})
+    {
+        CcdPathEdit->setText(Q(W.Dir.File(typed)));
+        Convert();
+        EXPECT_EQ(CcdPathEdit->text(), Q(W.Dir.File("myimage.ccd")));
+        EXPECT_GT(Size(W.Dir.File("myimage.ccd")), 0u);
+        EXPECT_FALSE(std::filesystem::exists(W.Dir.File(typed)));
+    }
+}
+
 TEST_F(ConversionTest, DeletedCueSheetMakesConvertDoNothing)
 {
     std::filesystem::remove(Child<QLineEdit>(Frm, "CuePathEdit")->text().toStdString());
@@ -459,6 +476,62 @@ TEST_F(MainformTest, ChoosingASheetFillsTheDefaultCcdPathAndSaysWhatIsMissing)
     // A path the user typed is never replaced.
     Frm.OpenCueFile(Q(cue));
     EXPECT_EQ(CcdPathEdit->text(), "disc.ccd");
+}
+
+// The .ccd path of the sheet before never names the next sheet's set; the title names the sheet.
+TEST_F(MainformTest, TheCcdPathAndTheTitleFollowTheSheet)
+{
+    const std::string a = WriteSingleTrackDisc(W.Dir, 300, "a");
+    const std::string b = WriteSingleTrackDisc(W.Dir, 300, "b");
+    const std::string c = WriteSingleTrackDisc(W.Dir, 300, "c");
+    EXPECT_EQ(Frm.windowTitle(), "Sarvex");
+    const struct
+    {
+        std::string Sheet;
+        QString Typed; // empty: the box as the sheet before left it
+        QString Ccd;
+        QString Title;
+    } steps[] = {
+        {a, {}, Q(W.Dir.File("a.ccd")), QString::fromUtf8("a.cue \u2014 Sarvex")},
+        {b, {}, Q(W.Dir.File("b.ccd")), QString::fromUtf8("b.cue \u2014 Sarvex")},    // a default follows
+        {c, "/out/mine.ccd", "/out/c.ccd", QString::fromUtf8("c.cue \u2014 Sarvex")}, // typed: folder kept
+        {W.Dir.Write("bad.cue", "FILE \"x.bin\" BINARY\n"), {}, "/out/c.ccd", "Sarvex"},
+    };
+    for (const auto& step : steps)
+    {
+        if (!step.Typed.isEmpty())
+            CcdPathEdit->setText(step.Typed);
+        Frm.OpenCueFile(Q(step.Sheet));
+        EXPECT_EQ(CcdPathEdit->text(), step.Ccd) << step.Sheet;
+        EXPECT_EQ(Frm.windowTitle(), step.Title) << step.Sheet;
+    }
+}
+
+// Cancelling the count of a new sheet's audio leaves the sheet loaded before, with no box.
+TEST_F(MainformTest, CanceledCountKeepsTheSheetBefore)
+{
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 300);
+    Frm.OpenCueFile(Q(cue));
+    ASSERT_TRUE(RunEncoder("ffmpeg -nostdin -f lavfi -i anoisesrc=r=44100:d=60 -ac 2 -c:a libvorbis " +
+                           Quoted(W.Dir.File("long.ogg"))));
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, &Frm, [&] {
+        if (auto* bar = Frm.findChild<QProgressDialog*>())
+            bar->cancel();
+    });
+    press.start(1);
+    // Eight counts of it: time enough for the press, however busy the machine.
+    std::string sheet;
+    for (int track = 1; track <= 8; ++track)
+        sheet += "FILE \"long.ogg\" WAVE\n  TRACK 0" + std::to_string(track) + " AUDIO\n    INDEX 01 00:00:00\n";
+    Frm.OpenCueFile(Q(W.Dir.Write("long.cue", sheet)));
+    press.stop();
+    EXPECT_EQ(CuePathEdit->text(), Q(cue));
+    EXPECT_EQ(Frm.Sheet().CuePath, cue);
+    EXPECT_EQ(Frm.windowTitle(), QString::fromUtf8("disc.cue \u2014 Sarvex"));
+    EXPECT_TRUE(PreviewOn());
+    EXPECT_TRUE(ConvOn());
+    EXPECT_TRUE(W.Boxes.empty());
 }
 
 TEST_F(MainformTest, FileDialogsStartInARealFolder)
