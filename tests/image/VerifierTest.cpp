@@ -468,6 +468,25 @@ TEST_F(VerifierDamageTest, ASideCarBesideTheSetIsComparedWithTheProtectionFrames
     EXPECT_EQ(BuildVerifyJson(report).find("side_car"), std::string::npos);
 }
 
+// The conversion applies a side-car's frames wherever they lie; there they are protection frames too.
+TEST_F(VerifierDamageTest, ASideCarFrameAwayFromTheUsualAddressesMatches)
+{
+    using namespace sidecar;
+    TDisc disc = {"Psx", [](const TTempDir& d) { d.Write("X.BIN", discdata::Mode2Sectors(6000, 150, 15)); },
+                  "FILE X.BIN BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"};
+    Convert(disc);
+    Sub = TTempDir::ReadAll(Dir.File("disc.sub"));
+    const std::int32_t lba = 5000; // 01:08:50
+    Q(lba)[10] ^= 0x40;
+    Dir.Write("disc.sub", Sub);
+    Dir.Write("disc.sbi",
+              SBI_HEADER + Bytes({0x01, 0x08, 0x50, 0x01}) + std::string(reinterpret_cast<char*>(Q(lba)), 10));
+    const TVerifyReport report = Verify();
+    EXPECT_EQ(report.SideCarMatched, 1);
+    EXPECT_EQ(report.LibCryptLbas, std::vector<std::int32_t>{lba});
+    EXPECT_EQ(report.Problems, 0) << BuildVerifyText(report);
+}
+
 TEST(VerifierFailureTest, UnreadableSetsFailWithTheFileAndReason)
 {
     TTempDir dir;
