@@ -45,6 +45,21 @@ constexpr TNamedColor FONT_COLORS[] = {
     {"White", 0xFFFFFF},
 };
 
+// Whole points up to the largest size the boxes take; a larger number cannot even be typed.
+class TSizeValidator : public QIntValidator
+{
+public:
+    using QIntValidator::QIntValidator;
+
+    State validate(QString& input, int& pos) const override
+    {
+        const State state = QIntValidator::validate(input, pos);
+        bool number = false;
+        const int points = input.toInt(&number);
+        return state == Intermediate && number && points > top() ? Invalid : state;
+    }
+};
+
 // Qt's font dialog, found by its structure rather than by its (translatable) texts.
 QGroupBox* EffectsGroup(QFontDialog* dialog)
 {
@@ -59,7 +74,7 @@ void LimitFontSizes(QFontDialog* dialog)
 {
     for (QLineEdit* edit : dialog->findChildren<QLineEdit*>())
         if (qobject_cast<const QIntValidator*>(edit->validator()) != nullptr)
-            edit->setValidator(new QIntValidator(1, MAX_FONT_POINTS, edit));
+            edit->setValidator(new TSizeValidator(1, MAX_FONT_POINTS, edit));
     for (QListView* list : dialog->findChildren<QListView*>())
     {
         auto* model = qobject_cast<QStringListModel*>(list->model());
@@ -114,7 +129,20 @@ TPathFontChooser::TPathFontChooser(QWidget* parent)
         }
         group->layout()->addWidget(new QLabel(QStringLiteral("Color:"), group));
         group->layout()->addWidget(ColorBox);
+        QObject::connect(ColorBox, &QComboBox::currentIndexChanged, Dialog, [this] { ShowColor(); });
     }
+}
+
+void TPathFontChooser::ShowColor()
+{
+    // The sample is the one line edit inside a group box.
+    for (QLineEdit* edit : Dialog->findChildren<QLineEdit*>())
+        if (qobject_cast<QGroupBox*>(edit->parentWidget()) != nullptr)
+        {
+            QPalette palette = edit->palette();
+            palette.setColor(QPalette::Text, ColorFromValue(ColorBox->currentData().toInt()));
+            edit->setPalette(palette);
+        }
 }
 
 std::optional<TPathFont> TPathFontChooser::Choose(const TPathFont& current, const QFont& shown)

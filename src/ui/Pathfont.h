@@ -37,6 +37,9 @@ public:
     std::optional<TPathFont> Choose(const TPathFont& current, const QFont& shown);
 
 private:
+    // The sample in the colour chosen.
+    void ShowColor();
+
     QFontDialog* Dialog = nullptr;
     QComboBox* ColorBox = nullptr; // null when the dialog has no effects group
 };
