@@ -65,7 +65,7 @@ TAboutBox::TAboutBox(QWidget* parent, const QLocale& locale)
     WebSiteBtn->setGeometry(273, 49, 75, 25);
     WebSiteBtn->setAutoDefault(false);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(WebSiteBtn, &QPushButton::clicked, this, &TAboutBox::WebSiteBtnClick);
+    connect(WebSiteBtn, &QPushButton::clicked, this, &TAboutBox::ShowGuide);
     setTabOrder(OKButton, WebSiteBtn);
 
     FIsJapanese = locale.language() == QLocale::Japanese;
@@ -73,7 +73,7 @@ TAboutBox::TAboutBox(QWidget* parent, const QLocale& locale)
     MessageLbl->adjustSize();
 }
 
-void TAboutBox::WebSiteBtnClick()
+void TAboutBox::ShowGuide()
 {
     const QUrl page = GuidePageUrl(FIsJapanese);
     if (!OpenUrl(page))

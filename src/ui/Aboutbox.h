@@ -23,10 +23,10 @@ public:
     bool IsJapanese() const { return FIsJapanese; }
     // Opens a page in the user's browser and answers whether one could be started.
     void SetUrlOpener(std::function<bool(const QUrl&)> opener) { OpenUrl = std::move(opener); }
+    // The user guide in the browser, or a box that says where it is; for WebSite and Help > User Guide.
+    void ShowGuide();
 
 private:
-    void WebSiteBtnClick();
-
     QFrame* Panel1 = nullptr;
     QLabel* ProductName = nullptr;
     QLabel* Version = nullptr;

@@ -7,25 +7,26 @@
 
 #include <QStringList>
 
-void TConversionFlow::Convert(QWidget* window, TLuCueSheet& sheet, const std::string& ccdPath, bool correctEdcEcc)
+bool TConversionFlow::Convert(QWidget* window, TLuCueSheet& sheet, const std::string& ccdPath, bool correctEdcEcc)
 {
     const TOutputPlan plan = PlanOutputs(ccdPath, sheet);
     // Outputs that must never be written are refused before any question.
     if (!plan.Problem.empty())
     {
         ShowError(window, FromNativePath(plan.Problem));
-        return;
+        return false;
     }
     if (!ConfirmOverwrite(window, plan))
-        return;
+        return false;
 
     const auto run = [this, ccdPath, correctEdcEcc, &sheet] { Job.Run(ccdPath, correctEdcEcc, sheet); };
     if (!RunWithProgress(window, run, QStringLiteral("Converting...")))
     {
         Job.Reset();
-        return;
+        return false;
     }
 
+    const bool written = Job.Status.load() == csSucceeded;
     switch (Job.Status.load())
     {
     // "successfull" keeps its historic spelling: users' scripts and stored logs match the text.
@@ -40,6 +41,7 @@ void TConversionFlow::Convert(QWidget* window, TLuCueSheet& sheet, const std::st
     default: ShowError(window, QStringLiteral("Operation was failure."), FromNativePath(Job.ErrorText)); break;
     }
     Job.Reset();
+    return written;
 }
 
 bool TConversionFlow::ConfirmOverwrite(QWidget* window, const TOutputPlan& plan)

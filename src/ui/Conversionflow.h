@@ -13,8 +13,8 @@ struct TOutputPlan;
 class TConversionFlow
 {
 public:
-    // window owns the progress dialog and the message boxes.
-    void Convert(QWidget* window, TLuCueSheet& sheet, const std::string& ccdPath, bool correctEdcEcc);
+    // window owns the progress dialog and the message boxes. True when the set was written.
+    bool Convert(QWidget* window, TLuCueSheet& sheet, const std::string& ccdPath, bool correctEdcEcc);
 
     TConversionJob Job;
 

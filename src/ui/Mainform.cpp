@@ -116,6 +116,8 @@ void TMainFrm::CreateActions()
         AddAction(Setting1, "SettingsCdText", "&CD-TEXT from the Cue Sheet", &TMainFrm::SettingsCdTextExecute);
     SettingsCdText->setCheckable(true);
     SettingsCdText->setChecked(true);
+    HelpUserGuide = AddAction(Help1, "HelpUserGuide", "&User Guide", &TMainFrm::HelpUserGuideExecute);
+    HelpUserGuide->setShortcut(QKeySequence::HelpContents);
     HelpAbout = AddAction(Help1, "HelpAbout", "&About", &TMainFrm::HelpAboutExecute);
 }
 
@@ -146,6 +148,10 @@ void TMainFrm::CreateComponents()
     LayoutAnchored(DESIGN_CLIENT_WIDTH);
 
     CuePathEdit->setReadOnly(true);
+    // Filled by choosing a sheet only: it looks as read-only as it is.
+    QPalette readOnly = CuePathEdit->palette();
+    readOnly.setColor(QPalette::Base, readOnly.color(QPalette::Window));
+    CuePathEdit->setPalette(readOnly);
     // Enter presses a focused button as Space does.
     for (QPushButton* button : {BrowseBtn1, BrowseBtn2, PreviewBtn, ConvBtn})
         button->setAutoDefault(true);
@@ -156,9 +162,10 @@ void TMainFrm::CreateComponents()
     setTabOrder(CuePathEdit, BrowseBtn1);
     setTabOrder(BrowseBtn1, CcdPathEdit);
     setTabOrder(CcdPathEdit, BrowseBtn2);
-    setTabOrder(BrowseBtn2, PreviewBtn);
+    // As the window reads: the checkbox opens the last row.
+    setTabOrder(BrowseBtn2, CorrectCk);
+    setTabOrder(CorrectCk, PreviewBtn);
     setTabOrder(PreviewBtn, ConvBtn);
-    setTabOrder(ConvBtn, CorrectCk);
 
     connect(BrowseBtn1, &QPushButton::clicked, FileSelectCue, &QAction::trigger);
     connect(BrowseBtn2, &QPushButton::clicked, FileSelectCcd, &QAction::trigger);
@@ -339,14 +346,17 @@ void TMainFrm::ConvBtnClick()
     // A name typed without an extension still gets a control file named as one.
     if (QFileInfo(CcdPathEdit->text()).suffix().isEmpty())
         CcdPathEdit->setText(CcdPathEdit->text() + (CcdPathEdit->text().endsWith(u'.') ? "ccd" : ".ccd"));
-    Conversion.Convert(this, *CueSheet, ToNativePath(CcdPathEdit->text()), CorrectCk->isChecked());
+    if (Conversion.Convert(this, *CueSheet, ToNativePath(CcdPathEdit->text()), CorrectCk->isChecked()))
+        ConvertedCcdPath = CcdPathEdit->text();
 }
 
 void TMainFrm::FileVerifyExecute()
 {
-    // Sets are most often checked where they were last written.
-    VerifyOpenDlg->setDirectory(ExistingFolder(FLastVerifyDir, ExistingFolder(FLastCcdDir, QDir::homePath())));
-    VerifyOpenDlg->selectFile(QString());
+    // Sets are most often checked where they were last written; one just written is offered itself.
+    const QString converted = ConvertedCcdPath.isEmpty() ? QString() : FolderOf(ConvertedCcdPath);
+    VerifyOpenDlg->setDirectory(
+        ExistingFolder(converted, ExistingFolder(FLastVerifyDir, ExistingFolder(FLastCcdDir, QDir::homePath()))));
+    VerifyOpenDlg->selectFile(QFileInfo::exists(ConvertedCcdPath) ? QFileInfo(ConvertedCcdPath).fileName() : QString());
     if (VerifyOpenDlg->exec() != QDialog::Accepted || VerifyOpenDlg->selectedFiles().isEmpty())
         return;
     VerifyImage(VerifyOpenDlg->selectedFiles().constFirst());
@@ -389,6 +399,12 @@ void TMainFrm::PreviewBtnClick()
 {
     if (auto* previewFrm = findChild<TPreviewFrm*>(QString(), Qt::FindDirectChildrenOnly))
         previewFrm->exec();
+}
+
+void TMainFrm::HelpUserGuideExecute()
+{
+    if (auto* aboutBox = findChild<TAboutBox*>(QString(), Qt::FindDirectChildrenOnly))
+        aboutBox->ShowGuide();
 }
 
 void TMainFrm::HelpAboutExecute()

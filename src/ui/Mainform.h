@@ -83,6 +83,7 @@ private:
     void SettingsCdTextExecute();
     void FileExitExecute();
     void HelpAboutExecute();
+    void HelpUserGuideExecute();
 
     // The settings file; loaded by the constructor and saved by FormClose.
     void LoadSettings();
@@ -108,6 +109,7 @@ private:
     QAction* FileExit = nullptr;
     QAction* SettingsFont = nullptr;
     QAction* SettingsCdText = nullptr; // checked: CD-TEXT from the sheet's TITLE, PERFORMER... lines
+    QAction* HelpUserGuide = nullptr;
     QAction* HelpAbout = nullptr;
 
     QFileDialog* CueOpenDlg = nullptr;
@@ -117,7 +119,8 @@ private:
 
     // Replaced whole by each load, so that a canceled load leaves the sheet before it.
     std::unique_ptr<TLuCueSheet> CueSheet = std::make_unique<TLuCueSheet>();
-    QString DefaultCcdPath; // the .ccd path last filled in for a sheet, not typed or chosen
+    QString DefaultCcdPath;   // the .ccd path last filled in for a sheet, not typed or chosen
+    QString ConvertedCcdPath; // the set last written, where Verify Image starts
     QString FLastCueDir;
     QString FLastCcdDir;
     QString FLastVerifyDir; // where the last set to verify was chosen

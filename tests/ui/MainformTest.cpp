@@ -6,9 +6,11 @@
 #include "ui/Platform.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QListView>
 #include <QDragEnterEvent>
@@ -386,6 +388,22 @@ TEST_F(ConversionTest, TypedPathWithoutAnExtensionGetsCcd)
     }
 }
 
+// Verify Image offers the set just written.
+TEST_F(ConversionTest, VerifyStartsAtTheSetJustWritten)
+{
+    Convert();
+    auto* verifyDlg = Child<QFileDialog>(Frm, "VerifyOpenDlg");
+    QString folder, file;
+    QTimer::singleShot(0, verifyDlg, [&] {
+        folder = verifyDlg->directory().absolutePath();
+        file = verifyDlg->selectedFiles().value(0);
+        verifyDlg->reject();
+    });
+    Child<QAction>(Frm, "FileVerify")->trigger();
+    EXPECT_EQ(folder, Q(W.Dir.Path().string()));
+    EXPECT_EQ(file, Q(Ccd));
+}
+
 TEST_F(ConversionTest, DeletedCueSheetMakesConvertDoNothing)
 {
     std::filesystem::remove(Child<QLineEdit>(Frm, "CuePathEdit")->text().toStdString());
@@ -603,6 +621,60 @@ TEST_F(MainformTest, FontDialogOffersKeptSizesAndKeepsAnUnchangedFont)
     {
         EXPECT_EQ(offeredFamily, "Liberation Sans");
     }
+}
+
+// The size box takes no size the boxes would not get, and the sample shows the colour chosen.
+TEST_F(MainformTest, FontDialogShowsWhatWillBeApplied)
+{
+    auto* fontDlg = Child<QFontDialog>(Frm, "FontDlg");
+    auto* colorBox = Child<QComboBox>(Frm, "FontColorBox");
+    QLineEdit* size = nullptr;
+    QLineEdit* sample = nullptr;
+    for (QLineEdit* edit : fontDlg->findChildren<QLineEdit*>())
+    {
+        if (qobject_cast<const QIntValidator*>(edit->validator()) != nullptr)
+            size = edit;
+        if (qobject_cast<QGroupBox*>(edit->parentWidget()) != nullptr)
+            sample = edit;
+    }
+    ASSERT_NE(size, nullptr);
+    ASSERT_NE(sample, nullptr);
+    for (const char* typed : {"24", "13"})
+    {
+        size->clear();
+        for (const QChar key : QString(typed)) // typed key by key
+            size->insert(key);
+        EXPECT_EQ(size->text(), QString(typed).left(1));
+    }
+    colorBox->setCurrentIndex(colorBox->findText("Red"));
+    EXPECT_EQ(sample->palette().color(QPalette::Text), QColor(255, 0, 0));
+}
+
+// F1 opens the guide; Tab goes as the window reads; the sheet box looks as read-only as it is.
+TEST_F(MainformTest, GuideTabOrderAndReadOnlyLook)
+{
+    QUrl opened;
+    W.AboutBox->SetUrlOpener([&](const QUrl& url) {
+        opened = url;
+        return true;
+    });
+    auto* guide = Child<QAction>(Frm, "HelpUserGuide");
+    ASSERT_NE(guide, nullptr);
+    EXPECT_EQ(guide->text(), "&User Guide");
+    EXPECT_EQ(guide->shortcut(), QKeySequence(Qt::Key_F1));
+    guide->trigger();
+    EXPECT_EQ(opened, GuidePageUrl(false));
+
+    const std::vector<QString> expected = {"CuePathEdit", "BrowseBtn1", "CcdPathEdit", "BrowseBtn2",
+                                           "CorrectCk",   "PreviewBtn", "ConvBtn"};
+    std::vector<QString> order;
+    for (QWidget* w = CuePathEdit; order.size() < expected.size(); w = w->nextInFocusChain())
+        if (std::find(expected.begin(), expected.end(), w->objectName()) != expected.end())
+            order.push_back(w->objectName());
+    EXPECT_EQ(order, expected);
+
+    EXPECT_EQ(CuePathEdit->palette().color(QPalette::Base), Frm.palette().color(QPalette::Window));
+    EXPECT_NE(CcdPathEdit->palette().color(QPalette::Base), Frm.palette().color(QPalette::Window));
 }
 
 TEST(ApplicationTest, ExceptionInAHandlerIsShownNotFatal)
