@@ -10,9 +10,11 @@
 #include "ui/Sheetloading.h"
 #include "ui/Windowstyle.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QDir>
 #include <QFileInfo>
 #include <QDragEnterEvent>
@@ -48,6 +50,15 @@ void PlaceAuto(QWidget* widget, int left, int top)
 {
     widget->adjustSize();
     widget->move(left, top);
+}
+
+// Qt leaves a file dialog's completion list open when the dialog closes under it.
+void CloseCompletionsWith(QFileDialog* dialog)
+{
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+        for (QCompleter* completer : dialog->findChildren<QCompleter*>())
+            completer->popup()->hide();
+    });
 }
 } // namespace
 
@@ -199,6 +210,8 @@ void TMainFrm::CreateDialogs()
     VerifyOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
     VerifyOpenDlg->setFileMode(QFileDialog::ExistingFile);
     VerifyOpenDlg->setNameFilters({QStringLiteral("CCD Files (*.ccd)"), QStringLiteral("All Files (*)")});
+    for (QFileDialog* dialog : {CueOpenDlg, CcdSaveDlg, VerifyOpenDlg})
+        CloseCompletionsWith(dialog);
 
     FontChooser.emplace(this);
 }

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -675,6 +676,35 @@ TEST_F(MainformTest, GuideTabOrderAndReadOnlyLook)
 
     EXPECT_EQ(CuePathEdit->palette().color(QPalette::Base), Frm.palette().color(QPalette::Window));
     EXPECT_NE(CcdPathEdit->palette().color(QPalette::Base), Frm.palette().color(QPalette::Window));
+}
+
+// A completion list open in a file dialog goes with the dialog.
+TEST_F(MainformTest, FileDialogsTakeTheirCompletionListAlong)
+{
+    WriteSingleTrackDisc(W.Dir, 300, "album");
+    W.Dir.Write("album.ccd", "");
+    for (const char* name : {"CueOpenDlg", "CcdSaveDlg", "VerifyOpenDlg"})
+    {
+        auto* dialog = Child<QFileDialog>(Frm, name);
+        QWidget* popup = nullptr;
+        QTimer::singleShot(0, dialog, [&] {
+            dialog->setDirectory(Q(W.Dir.Path().string()));
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(edit, nullptr);
+            ASSERT_NE(edit->completer(), nullptr);
+            edit->setFocus();
+            edit->setText("al");
+            edit->completer()->complete();
+            popup = edit->completer()->popup();
+            WaitFor([&] { return popup->isVisible(); }, 2000);
+            EXPECT_TRUE(popup->isVisible()) << name;
+            dialog->reject();
+        });
+        dialog->exec();
+        ASSERT_NE(popup, nullptr);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(popup->isVisible()) << name;
+    }
 }
 
 TEST(ApplicationTest, ExceptionInAHandlerIsShownNotFatal)
