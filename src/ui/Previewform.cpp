@@ -13,6 +13,8 @@
 
 namespace {
 constexpr int LIST_ITEM_HEIGHT = 15;
+// The side-car's line gets a band of its own between the groups; all below it moves down.
+constexpr int SUBQ_BAND = 18;
 
 QLabel* FixedLabel(const QString& text, QWidget* parent, const char* name, int left, int top, const QFont& font)
 {
@@ -117,6 +119,12 @@ void TPreviewFrm::FormShow()
     CdtextLbl->setToolTip(layout.HasCdTextFile ? CdTextPath : QString());
     SubQLbl->setText(QString::fromLatin1(SUBQ_PATCH_LABEL) + QString::fromStdString(layout.SubQPatches));
     SubQLbl->setHidden(layout.SubQPatches.empty());
+    const int band = SubQLbl->isHidden() ? 0 : SUBQ_BAND;
+    SubQLbl->move(SubQLbl->x(), 132 + band / 2);
+    TrackInfoGroup->move(16, 148 + band);
+    for (QPushButton* button : {ClipBtn, CloseBtn})
+        button->move(button->x(), 416 + band);
+    setFixedSize(632, 456 + band);
 }
 
 QString TPreviewFrm::ReportText() const

@@ -152,6 +152,12 @@ TEST_F(PreviewformTest, ASideCarShowsItsLineAndPutsItInTheReport)
     Frm.FormShow();
     EXPECT_FALSE(Child<QLabel>(Frm, "SubQLbl")->isHidden());
     EXPECT_EQ(Child<QLabel>(Frm, "SubQLbl")->text(), "Subchannel patches: 16 Q frames from Game.lsd");
+    // A band of its own: clear of both groups, and everything below it moved down.
+    const QRect line = Child<QLabel>(Frm, "SubQLbl")->geometry();
+    EXPECT_GE(line.top(), Child<QGroupBox>(Frm, "DiscInfoGroup")->geometry().bottom() + 6);
+    EXPECT_LE(line.bottom() + 6, Child<QGroupBox>(Frm, "TrackInfoGroup")->geometry().top());
+    EXPECT_LT(Child<QGroupBox>(Frm, "TrackInfoGroup")->geometry().bottom(), Child<QPushButton>(Frm, "ClipBtn")->y());
+    EXPECT_LT(Child<QPushButton>(Frm, "ClipBtn")->geometry().bottom(), Frm.height());
     EXPECT_NE(Clipboard().find("  CD-TEXT File         : Not Specified\n\n"
                                "  Subchannel patches: 16 Q frames from Game.lsd\n\n"),
               std::string::npos);
@@ -160,6 +166,8 @@ TEST_F(PreviewformTest, ASideCarShowsItsLineAndPutsItInTheReport)
     Frm.FormShow();
     EXPECT_TRUE(Child<QLabel>(Frm, "SubQLbl")->isHidden());
     EXPECT_EQ(Clipboard().find("Subchannel"), std::string::npos);
+    EXPECT_EQ(Frm.size(), QSize(632, 456));
+    EXPECT_EQ(Child<QGroupBox>(Frm, "TrackInfoGroup")->y(), 148);
 }
 
 TEST_F(PreviewformTest, SheetTextShowsWhereItComesFromAndTheMenuTurnsItOff)
