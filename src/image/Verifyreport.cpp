@@ -45,7 +45,8 @@ std::string BuildVerifyText(const TVerifyReport& report)
     // Counted as the problems count the image, a partial last sector included.
     out += Line("%lld %s (%s), %zu track%s\n", static_cast<long long>(report.Sectors),
                 report.PartialBytes != 0 ? "whole sectors and a partial one" : "sectors",
-                FramesToStr(report.Sectors).c_str(), report.Tracks.size(), report.Tracks.size() == 1 ? "" : "s");
+                Msf(static_cast<std::int32_t>(report.Sectors) - PROGRAM_START).c_str(), report.Tracks.size(),
+                report.Tracks.size() == 1 ? "" : "s");
     out += "Track  Mode   First LBA   Sectors  Q CRC  Q pos  Q other  Header    EDC    ECC    R-W\n";
     for (const TTrackReport& t : report.Tracks)
         if (!t.InImage)
