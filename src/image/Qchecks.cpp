@@ -78,7 +78,9 @@ void TQChecker::Check(std::int32_t lba, const std::uint8_t* record)
     const std::span<const std::uint8_t, Q_FRAME_SIZE> frame(q, Q_FRAME_SIZE);
     if (!HasValidQCrc(frame, Crc))
     {
-        if (State.LibCryptDisc && State.Current == 0 && IsLibCryptAddress(address))
+        // A frame the side-car lists is one wherever it lies: the conversion put it there.
+        if ((State.LibCryptDisc && State.Current == 0 && IsLibCryptAddress(address)) ||
+            (SideCar.InUse() && SideCar.Lists(address)))
         {
             State.Report.LibCryptLbas.push_back(lba);
             if (SideCar.InUse())

@@ -29,6 +29,14 @@ bool TSideCarChecker::InUse() const
     return State.Report.SideCarMatched >= 0;
 }
 
+bool TSideCarChecker::Lists(std::int32_t address) const
+{
+    for (std::size_t n = NextFrame; n < Frames.size() && Frames[n].Address <= address; ++n)
+        if (Frames[n].Address == address)
+            return true;
+    return false;
+}
+
 void TSideCarChecker::FramesAbsentBefore(std::int32_t address)
 {
     for (; NextFrame < Frames.size() && Frames[NextFrame].Address < address; ++NextFrame)

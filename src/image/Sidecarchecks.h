@@ -17,6 +17,8 @@ public:
     // Reads the side-car at path; a file it cannot read is a finding and leaves the comparison off.
     void Use(const std::string& path);
     bool InUse() const;
+    // Whether the side-car lists a frame at the absolute address; asked in address order.
+    bool Lists(std::int32_t address) const;
     // A protection frame of the set at lba, its Q frame q.
     void Compare(std::int32_t lba, const std::uint8_t* q);
     // The frames listed past the last protection frame of the set.

@@ -200,7 +200,7 @@ void CheckToc(TVerifyState& state)
             if (e.PLba != state.StoredSectors)
                 state.Add(fkToc, -1,
                           name + ": the lead-out (A2) is at LBA " + std::to_string(e.PLba) + " but the image holds " +
-                              std::to_string(state.StoredSectors) + " sectors");
+                              state.ImageExtent());
         }
         else if (e.Point >= 1 && e.Point <= 99)
             CheckTrackEntry(state, e, name, lastPoint, lastStart);

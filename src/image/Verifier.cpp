@@ -93,6 +93,7 @@ void TChecker::CheckSet(std::int64_t imgSize, std::int64_t subSize)
     // A partial last sector is reported once; the TOC and the .sub are measured against it.
     const std::int64_t stored = (imgSize + std::int64_t(SECTOR_SIZE) - 1) / std::int64_t(SECTOR_SIZE);
     State.StoredSectors = stored;
+    report.PartialBytes = imgSize % std::int64_t(SECTOR_SIZE);
     if (imgSize % std::int64_t(SECTOR_SIZE) != 0)
         State.Add(fkFile, static_cast<std::int32_t>(sectors),
                   report.ImgPath + " holds " + std::to_string(imgSize) +
@@ -103,8 +104,8 @@ void TChecker::CheckSet(std::int64_t imgSize, std::int64_t subSize)
     {
         const std::int32_t at = static_cast<std::int32_t>(std::min(records, stored));
         State.Add(fkFile, records < stored ? at : -1,
-                  report.SubPath + " holds " + std::to_string(subSize) + " bytes; " + std::to_string(stored) +
-                      " sectors need " + std::to_string(stored * std::int64_t(SUBCODE_SIZE)) +
+                  report.SubPath + " holds " + std::to_string(subSize) + " bytes; " + State.ImageExtent() + " need " +
+                      std::to_string(stored * std::int64_t(SUBCODE_SIZE)) +
                       (records < stored ? " (no subchannel from LBA " + std::to_string(at) + " on)" : ""));
     }
     State.BuildTracks();

@@ -115,16 +115,21 @@ bool IsSound(const TVerifyReport& report)
 std::string BuildVerifyText(const TVerifyReport& report)
 {
     std::string out = "Verify report for \"" + report.CcdPath + "\"\n";
-    out += Line("%lld sectors (%s), %zu track%s\n", static_cast<long long>(report.Sectors),
+    // Counted as the problems count the image, a partial last sector included.
+    out += Line("%lld %s (%s), %zu track%s\n", static_cast<long long>(report.Sectors),
+                report.PartialBytes != 0 ? "whole sectors and a partial one" : "sectors",
                 Msf(static_cast<std::int32_t>(report.Sectors) - PROGRAM_START).c_str(), report.Tracks.size(),
                 report.Tracks.size() == 1 ? "" : "s");
     out += "Track  Mode   First LBA   Sectors  Q CRC  Q pos  Q other  Header    EDC    ECC    R-W\n";
     for (const TTrackReport& t : report.Tracks)
-        out += Line("%5d  %-5s  %9d  %8lld  %5lld  %5lld  %7lld  %6lld  %5lld  %5lld  %5lld", t.Number,
-                    ModeName(t.Mode).c_str(), t.FirstLba, static_cast<long long>(t.Sectors),
-                    static_cast<long long>(t.QCrc), static_cast<long long>(t.QPosition),
-                    static_cast<long long>(t.QOther), static_cast<long long>(t.Header), static_cast<long long>(t.Edc),
-                    static_cast<long long>(t.Ecc), static_cast<long long>(t.RwParity));
+        if (!t.InImage)
+            out += Line("%5d  %-5s  %9d  %8s  not in the image", t.Number, ModeName(t.Mode).c_str(), t.FirstLba, "-");
+        else
+            out += Line(
+                "%5d  %-5s  %9d  %8lld  %5lld  %5lld  %7lld  %6lld  %5lld  %5lld  %5lld", t.Number,
+                ModeName(t.Mode).c_str(), t.FirstLba, static_cast<long long>(t.Sectors), static_cast<long long>(t.QCrc),
+                static_cast<long long>(t.QPosition), static_cast<long long>(t.QOther), static_cast<long long>(t.Header),
+                static_cast<long long>(t.Edc), static_cast<long long>(t.Ecc), static_cast<long long>(t.RwParity));
     if (!report.LibCryptLbas.empty())
         out += Line("\nLibCrypt-style protection frames: %zu (Q frames with a deliberately bad CRC in track 1, "
                     "not corruption)",

@@ -42,7 +42,8 @@ struct TTrackReport
     std::int32_t Number = 0;
     std::int32_t Mode = 0; // 0 audio, 1, 2; -1 a data track of unknown mode
     std::int32_t FirstLba = 0;
-    std::int64_t Sectors = 0;
+    std::int64_t Sectors = 0; // those in the image
+    bool InImage = true;      // false: the control file places it past the image's end
     std::int64_t QCrc = 0;
     std::int64_t QPosition = 0;
     std::int64_t QOther = 0; // ISRC, catalogue and P flag
@@ -57,7 +58,8 @@ struct TVerifyReport
     std::string CcdPath;
     std::string ImgPath;
     std::string SubPath;
-    std::int64_t Sectors = 0; // whole sectors in the .img
+    std::int64_t Sectors = 0;      // whole sectors in the .img
+    std::int64_t PartialBytes = 0; // of a last sector that is not whole
     std::vector<TTrackReport> Tracks;
     std::vector<TFinding> Findings; // the first ones by address, set-wide ones first
     std::int64_t Problems = 0;      // all that were found, listed or not

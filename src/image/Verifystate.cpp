@@ -70,6 +70,13 @@ void TVerifyState::Add(TFindingKind kind, std::int32_t lba, std::string text)
         list.pop_back();
 }
 
+std::string TVerifyState::ImageExtent() const
+{
+    if (Report.PartialBytes == 0)
+        return std::to_string(StoredSectors) + " sectors";
+    return std::to_string(Report.Sectors) + " whole sectors and a partial one";
+}
+
 void TVerifyState::BuildTracks()
 {
     for (const TCcdEntry& e : Disc.Entries)
@@ -114,7 +121,9 @@ void TVerifyState::BuildTracks()
     }
     for (std::size_t i = 0; i < Report.Tracks.size(); ++i)
     {
-        const std::int64_t end = i + 1 < Report.Tracks.size() ? Report.Tracks[i + 1].FirstLba : Report.Sectors;
-        Report.Tracks[i].Sectors = std::max<std::int64_t>(0, end - Report.Tracks[i].FirstLba);
+        TTrackReport& track = Report.Tracks[i];
+        const std::int64_t next = i + 1 < Report.Tracks.size() ? Report.Tracks[i + 1].FirstLba : Report.Sectors;
+        track.Sectors = std::max<std::int64_t>(0, std::min(next, Report.Sectors) - track.FirstLba);
+        track.InImage = track.FirstLba < Report.Sectors;
     }
 }

@@ -44,7 +44,10 @@ struct TVerifyState
     std::vector<TTrackInfo> Tracks;
     std::int32_t LeadOutLba = -1;
     std::int64_t StoredSectors = 0; // whole and partial sectors in the .img
-    std::size_t Current = 0;        // track of the sector being checked
+    // What the .img holds, counted as the report's header counts it: "N sectors", or "N whole sectors
+    // and a partial one".
+    std::string ImageExtent() const;
+    std::size_t Current = 0; // track of the sector being checked
     bool HasTracks = false;
     bool LibCryptDisc = false;
 };

@@ -1,6 +1,5 @@
 #include "ui/Aboutbox.h"
 
-#include "ui/Mainform.h"
 #include "ui/Messagebox.h"
 #include "ui/Platform.h"
 #include "ui/Windowstyle.h"
@@ -24,8 +23,8 @@ QString GothicFamily()
 }
 } // namespace
 
-TAboutBox::TAboutBox(TMainFrm* mainFrm, const QLocale& locale)
-    : QDialog(mainFrm, DIALOG_FLAGS), OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+TAboutBox::TAboutBox(QWidget* parent, const QLocale& locale)
+    : QDialog(parent, DIALOG_FLAGS), OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("About"));
@@ -66,7 +65,7 @@ TAboutBox::TAboutBox(TMainFrm* mainFrm, const QLocale& locale)
     WebSiteBtn->setGeometry(273, 49, 75, 25);
     WebSiteBtn->setAutoDefault(false);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(WebSiteBtn, &QPushButton::clicked, this, &TAboutBox::WebSiteBtnClick);
+    connect(WebSiteBtn, &QPushButton::clicked, this, &TAboutBox::ShowGuide);
     setTabOrder(OKButton, WebSiteBtn);
 
     FIsJapanese = locale.language() == QLocale::Japanese;
@@ -74,7 +73,7 @@ TAboutBox::TAboutBox(TMainFrm* mainFrm, const QLocale& locale)
     MessageLbl->adjustSize();
 }
 
-void TAboutBox::WebSiteBtnClick()
+void TAboutBox::ShowGuide()
 {
     const QUrl page = GuidePageUrl(FIsJapanese);
     if (!OpenUrl(page))

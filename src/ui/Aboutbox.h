@@ -10,23 +10,23 @@
 class QFrame;
 class QLabel;
 class QPushButton;
-class TMainFrm;
+class QWidget;
 
 class TAboutBox : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TAboutBox(TMainFrm* mainFrm, const QLocale& locale = QLocale::system());
+    explicit TAboutBox(QWidget* parent, const QLocale& locale = QLocale::system());
 
     // Chosen from the user's locale when the box is made.
     bool IsJapanese() const { return FIsJapanese; }
     // Opens a page in the user's browser and answers whether one could be started.
     void SetUrlOpener(std::function<bool(const QUrl&)> opener) { OpenUrl = std::move(opener); }
+    // The user guide in the browser, or a box that says where it is; for WebSite and Help > User Guide.
+    void ShowGuide();
 
 private:
-    void WebSiteBtnClick();
-
     QFrame* Panel1 = nullptr;
     QLabel* ProductName = nullptr;
     QLabel* Version = nullptr;

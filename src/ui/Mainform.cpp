@@ -1,44 +1,34 @@
 #include "ui/Mainform.h"
 
-#include "cuesheet/Cueerrors.h"
-#include "cuesheet/Subqpatch.h"
 #include "fileio/Paths.h"
 #include "ui/Aboutbox.h"
-#include "ui/Countdialog.h"
+#include "ui/Mainsettings.h"
 #include "ui/Messagebox.h"
 #include "ui/Platform.h"
 #include "ui/Previewform.h"
-#include "ui/Progressdialog.h"
-#include "ui/Verifyform.h"
+#include "ui/Progressrun.h"
+#include "ui/Sheetloading.h"
 #include "ui/Windowstyle.h"
 
-#include "image/Outputplan.h"
-
+#include <QAbstractItemView>
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFileInfo>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFontDialog>
-#include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
-#include <QListView>
-#include <QStringListModel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QThread>
 #include <QTimer>
-#include <QValidator>
 
 namespace {
 // The window is 469 pixels wide as designed and can only be widened; its height never changes.
@@ -49,45 +39,7 @@ constexpr int CLIENT_HEIGHT = 105;
 // Client width the anchored controls were placed for (469 less a 4-pixel frame on each side).
 constexpr int DESIGN_CLIENT_WIDTH = 461;
 constexpr int FORM_FONT_PIXELS = 12;
-// The font dialog offers sizes up to this many points.
-constexpr int MAX_FONT_POINTS = 12;
-
 const QString ABSOLUTE_PATH_TIP = QStringLiteral("The .ccd path must be absolute: it starts with /.");
-
-struct TNamedColor
-{
-    const char* Name;
-    std::int32_t Value; // 0x00BBGGRR, or the system colour
-};
-
-// The colours a font dialog traditionally offers, after the system's window text colour.
-constexpr TNamedColor FONT_COLORS[] = {
-    {"Automatic", TPathFont::SYSTEM_WINDOW_TEXT},
-    {"Black", 0x000000},
-    {"Maroon", 0x000080},
-    {"Green", 0x008000},
-    {"Olive", 0x008080},
-    {"Navy", 0x800000},
-    {"Purple", 0x800080},
-    {"Teal", 0x808000},
-    {"Gray", 0x808080},
-    {"Silver", 0xC0C0C0},
-    {"Red", 0x0000FF},
-    {"Lime", 0x00FF00},
-    {"Yellow", 0x00FFFF},
-    {"Blue", 0xFF0000},
-    {"Fuchsia", 0xFF00FF},
-    {"Aqua", 0xFFFF00},
-    {"White", 0xFFFFFF},
-};
-
-QColor ColorFromValue(std::int32_t value)
-{
-    if (value < 0) // a system colour: only the window text colour is used for text
-        return QApplication::palette().color(QPalette::Active, QPalette::Text);
-    const auto bgr = static_cast<std::uint32_t>(value);
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-}
 
 void Place(QWidget* widget, int left, int top, int width, int height)
 {
@@ -99,9 +51,18 @@ void PlaceAuto(QWidget* widget, int left, int top)
     widget->adjustSize();
     widget->move(left, top);
 }
+
+// Qt leaves a file dialog's completion list open when the dialog closes under it.
+void CloseCompletionsWith(QFileDialog* dialog)
+{
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+        for (QCompleter* completer : dialog->findChildren<QCompleter*>())
+            completer->popup()->hide();
+    });
+}
 } // namespace
 
-TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent)
+TMainFrm::TMainFrm(QWidget* parent) : TDialogOwner(parent)
 {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QStringLiteral("Sarvex"));
@@ -121,13 +82,13 @@ TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent)
     ConvBtn->setEnabled(false);
     PreviewBtn->setEnabled(false);
     CorrectCk->setChecked(true);
-    Job.OnStart = [this] { RunOnGuiThread([this] { SetConversionButtonsEnabled(false); }); };
-    Job.OnEnd = [this] { RunOnGuiThread([this] { SetConversionButtonsEnabled(true); }); };
-    VerifyJob.OnStart = Job.OnStart;
-    VerifyJob.OnEnd = [this] { RunOnGuiThread([this] { RestoreButtonStates(); }); };
+    Conversion.Job.OnStart = [this] { RunOnGuiThread(this, [this] { SetConversionButtonsEnabled(false); }); };
+    Conversion.Job.OnEnd = [this] { RunOnGuiThread(this, [this] { SetConversionButtonsEnabled(true); }); };
+    Verification.Job.OnStart = Conversion.Job.OnStart;
+    Verification.Job.OnEnd = [this] { RunOnGuiThread(this, [this] { RestoreButtonStates(); }); };
 
     LoadSettings();
-    KeepOnScreen();
+    KeepOnScreen(this);
     UpdateConvertState();
     // The loaded font reaches the path boxes once the event loop first runs.
     QTimer::singleShot(0, this, [this] { ApplyPendingFont(); });
@@ -166,6 +127,8 @@ void TMainFrm::CreateActions()
         AddAction(Setting1, "SettingsCdText", "&CD-TEXT from the Cue Sheet", &TMainFrm::SettingsCdTextExecute);
     SettingsCdText->setCheckable(true);
     SettingsCdText->setChecked(true);
+    HelpUserGuide = AddAction(Help1, "HelpUserGuide", "&User Guide", &TMainFrm::HelpUserGuideExecute);
+    HelpUserGuide->setShortcut(QKeySequence::HelpContents);
     HelpAbout = AddAction(Help1, "HelpAbout", "&About", &TMainFrm::HelpAboutExecute);
 }
 
@@ -196,6 +159,10 @@ void TMainFrm::CreateComponents()
     LayoutAnchored(DESIGN_CLIENT_WIDTH);
 
     CuePathEdit->setReadOnly(true);
+    // Filled by choosing a sheet only: it looks as read-only as it is.
+    QPalette readOnly = CuePathEdit->palette();
+    readOnly.setColor(QPalette::Base, readOnly.color(QPalette::Window));
+    CuePathEdit->setPalette(readOnly);
     // Enter presses a focused button as Space does.
     for (QPushButton* button : {BrowseBtn1, BrowseBtn2, PreviewBtn, ConvBtn})
         button->setAutoDefault(true);
@@ -206,9 +173,10 @@ void TMainFrm::CreateComponents()
     setTabOrder(CuePathEdit, BrowseBtn1);
     setTabOrder(BrowseBtn1, CcdPathEdit);
     setTabOrder(CcdPathEdit, BrowseBtn2);
-    setTabOrder(BrowseBtn2, PreviewBtn);
+    // As the window reads: the checkbox opens the last row.
+    setTabOrder(BrowseBtn2, CorrectCk);
+    setTabOrder(CorrectCk, PreviewBtn);
     setTabOrder(PreviewBtn, ConvBtn);
-    setTabOrder(ConvBtn, CorrectCk);
 
     connect(BrowseBtn1, &QPushButton::clicked, FileSelectCue, &QAction::trigger);
     connect(BrowseBtn2, &QPushButton::clicked, FileSelectCcd, &QAction::trigger);
@@ -217,49 +185,6 @@ void TMainFrm::CreateComponents()
     connect(CcdPathEdit, &QLineEdit::textChanged, this, &TMainFrm::CcdPathEditChange);
     connect(CcdPathEdit, &QLineEdit::returnPressed, this, &TMainFrm::CcdPathEditReturn);
 }
-
-namespace {
-// Qt's font dialog, found by its structure rather than by its (translatable) texts.
-QGroupBox* EffectsGroup(QFontDialog* dialog)
-{
-    for (QGroupBox* group : dialog->findChildren<QGroupBox*>())
-        if (group->layout() != nullptr && !group->findChildren<QCheckBox*>().isEmpty())
-            return group;
-    return nullptr;
-}
-
-// The size list is the one whose rows are all whole numbers; the size box is the one that takes only them.
-void LimitFontSizes(QFontDialog* dialog)
-{
-    for (QLineEdit* edit : dialog->findChildren<QLineEdit*>())
-        if (qobject_cast<const QIntValidator*>(edit->validator()) != nullptr)
-            edit->setValidator(new QIntValidator(1, MAX_FONT_POINTS, edit));
-    for (QListView* list : dialog->findChildren<QListView*>())
-    {
-        auto* model = qobject_cast<QStringListModel*>(list->model());
-        if (model == nullptr)
-            continue;
-        const auto trim = [model] {
-            const QStringList rows = model->stringList();
-            QStringList kept;
-            for (const QString& row : rows)
-            {
-                bool number = false;
-                const int points = row.toInt(&number);
-                if (!number)
-                    return; // not the size list
-                if (points <= MAX_FONT_POINTS)
-                    kept.push_back(row);
-            }
-            if (kept.size() != rows.size())
-                model->setStringList(kept);
-        };
-        // The dialog refills the list for every family and style.
-        QObject::connect(model, &QAbstractItemModel::modelReset, dialog, trim);
-        trim();
-    }
-}
-} // namespace
 
 void TMainFrm::CreateDialogs()
 {
@@ -285,25 +210,10 @@ void TMainFrm::CreateDialogs()
     VerifyOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
     VerifyOpenDlg->setFileMode(QFileDialog::ExistingFile);
     VerifyOpenDlg->setNameFilters({QStringLiteral("CCD Files (*.ccd)"), QStringLiteral("All Files (*)")});
+    for (QFileDialog* dialog : {CueOpenDlg, CcdSaveDlg, VerifyOpenDlg})
+        CloseCompletionsWith(dialog);
 
-    // Qt's own font dialog, so that a colour choice can join its effects.
-    FontDlg = new QFontDialog(this);
-    FontDlg->setObjectName(QStringLiteral("FontDlg"));
-    FontDlg->setOption(QFontDialog::DontUseNativeDialog);
-    LimitFontSizes(FontDlg);
-    if (QGroupBox* group = EffectsGroup(FontDlg))
-    {
-        FontColorBox = new QComboBox(group);
-        FontColorBox->setObjectName(QStringLiteral("FontColorBox"));
-        for (const TNamedColor& color : FONT_COLORS)
-        {
-            QPixmap swatch(12, 12);
-            swatch.fill(ColorFromValue(color.Value));
-            FontColorBox->addItem(QIcon(swatch), QString::fromLatin1(color.Name), color.Value);
-        }
-        group->layout()->addWidget(new QLabel(QStringLiteral("Color:"), group));
-        group->layout()->addWidget(FontColorBox);
-    }
+    FontChooser.emplace(this);
 }
 
 void TMainFrm::LayoutAnchored(int clientWidth)
@@ -322,49 +232,6 @@ void TMainFrm::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     LayoutAnchored(width());
-}
-
-void TMainFrm::KeepOnScreen()
-{
-    // A position saved on a screen that is gone would leave at most a corner of the title bar.
-    const QRect frame(pos(), size());
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    if (screens.isEmpty())
-        return;
-    QRect nearest;
-    qint64 nearestDistance = -1;
-    for (const QScreen* screen : screens)
-    {
-        const QRect area = screen->availableGeometry();
-        if (area.contains(frame))
-            return;
-        const QPoint offset = area.center() - frame.center();
-        const qint64 distance = qint64(offset.x()) * offset.x() + qint64(offset.y()) * offset.y();
-        if (nearestDistance < 0 || distance < nearestDistance)
-        {
-            nearest = area;
-            nearestDistance = distance;
-        }
-    }
-    const int left =
-        std::clamp(frame.left(), nearest.left(), std::max(nearest.left(), nearest.right() - frame.width()));
-    const int top = std::clamp(frame.top(), nearest.top(), std::max(nearest.top(), nearest.bottom() - frame.height()));
-    move(left, top);
-}
-
-bool TMainFrm::ConfirmOverwrite(const TOutputFile& file)
-{
-    if (!file.Exists())
-        return true;
-    const QString path = FromNativePath(file.Path);
-    if (!AskConfirm(this, QStringLiteral("\"%1\" already exists. Will you overwrite it?").arg(path)))
-        return false;
-    if (file.ReadOnly())
-    {
-        ShowError(this, QStringLiteral("\"%1\" is a read-only file.").arg(path));
-        return false;
-    }
-    return true;
 }
 
 namespace {
@@ -389,43 +256,50 @@ void TMainFrm::FileSelectCueExecute()
 void TMainFrm::OpenCueFile(const QString& path)
 {
     FLastCueDir = FolderOf(path);
-    CueSheet.UseSheetCdText = SettingsCdText->isChecked();
-    bool loaded = LoadOffGuiThread(this, CueSheet, ToNativePath(path));
-    // The user's own Cancel needs no error box.
-    const bool canceled = CueSheet.ErrorCode == CueStatus(egSheet, erCanceled);
-    std::string error = CueSheet.ErrorCode != 0 && !canceled ? CueErrorText(CueSheet) : std::string();
-    QString detail;
-    const TCueErrorGroup group = CueStatusGroup(CueSheet.ErrorCode);
-    if (!loaded && (group == egFile || group == egCdTextFile) && !CueSheet.TriedFileName.empty())
-        detail = QStringLiteral("The sheet names \"%1\"; the file looked for was \"%2\".")
-                     .arg(FromNativePath(CueSheet.TriedFileName), FromNativePath(CueSheet.TriedFilePath));
-    std::vector<std::string> warnings = CueSheet.LoadWarnings;
-    // A LibCrypt side-car beside the sheet belongs to it; a damaged one refuses the whole sheet.
-    const std::string sideCar = loaded ? FindSubQPatchFile(CueSheet.CuePath) : std::string();
-    if (const TError failure = sideCar.empty() ? TError() : AttachSubQPatches(CueSheet, sideCar, warnings))
+    auto sheet = std::make_unique<TLuCueSheet>();
+    sheet->UseSheetCdText = SettingsCdText->isChecked();
+    const TSheetLoad load = LoadSheet(this, *sheet, path);
+    if (load.Canceled)
+        return; // the user's own Cancel: the sheet before stays, and needs no box
+    CueSheet = std::move(sheet);
+    if (load.Loaded)
     {
-        error = failure.Text();
-        CueSheet.Clear();
-        loaded = false;
-    }
-    if (loaded)
-    {
-        CuePathEdit->setText(path);
-        // The same default as the command-line tool: the sheet's path with .ccd.
-        if (CcdPathEdit->text().isEmpty())
-            CcdPathEdit->setText(FromNativePath(ChangeFileExt(ToNativePath(path), ".ccd")));
-        for (const std::string& warning : warnings)
+        ShowLoadedSheet(path);
+        for (const std::string& warning : load.Warnings)
             BeepAndShow(this, {QString::fromStdString(warning), QStringLiteral("Warning"), QMessageBox::Warning,
                                QMessageBox::Ok, QString()});
     }
     else
     {
         CuePathEdit->clear();
-        if (!error.empty())
-            ShowError(this, QString::fromStdString(error), detail);
+        setWindowTitle(QStringLiteral("Sarvex"));
+        if (!load.Error.empty())
+            ShowError(this, QString::fromStdString(load.Error), load.Detail);
     }
-    PreviewBtn->setEnabled(loaded);
+    PreviewBtn->setEnabled(load.Loaded);
     UpdateConvertState();
+}
+
+void TMainFrm::ShowLoadedSheet(const QString& path)
+{
+    const QString ccdPath = CcdPathForSheet(path, CuePathEdit->text());
+    CuePathEdit->setText(path);
+    CcdPathEdit->setText(ccdPath);
+    DefaultCcdPath = FromNativePath(ChangeFileExt(ToNativePath(path), ".ccd"));
+    setWindowTitle(QStringLiteral("%1 \u2014 Sarvex").arg(QFileInfo(path).fileName()));
+}
+
+QString TMainFrm::CcdPathForSheet(const QString& cuePath, const QString& previousCuePath) const
+{
+    // The same default as the command-line tool: the sheet's path with .ccd.
+    const QString sheetDefault = FromNativePath(ChangeFileExt(ToNativePath(cuePath), ".ccd"));
+    const QString current = CcdPathEdit->text();
+    if (current.isEmpty() || current == DefaultCcdPath)
+        return sheetDefault;
+    if (previousCuePath.isEmpty() || cuePath == previousCuePath)
+        return current;
+    // Typed or chosen for the sheet before: the folder stays the user's, the name follows the sheet.
+    return current.left(current.lastIndexOf(u'/') + 1) + QFileInfo(sheetDefault).fileName();
 }
 
 void TMainFrm::FileSelectCcdExecute()
@@ -482,63 +356,20 @@ void TMainFrm::ConvBtnClick()
 {
     if (!IsRegularFile(ToNativePath(CuePathEdit->text())))
         return;
-    const std::string ccdPath = ToNativePath(CcdPathEdit->text());
-    const TOutputPlan plan = PlanOutputs(ccdPath, CueSheet);
-    // Outputs that must never be written are refused before any question.
-    if (!plan.Problem.empty())
-    {
-        ShowError(this, FromNativePath(plan.Problem));
-        return;
-    }
-    for (const TOutputFile& file : plan.Files)
-        if (!ConfirmOverwrite(file))
-            return;
-
-    ConvCcdPath = ccdPath;
-    ConvCorrectEdcEcc = CorrectCk->isChecked();
-    if (!RunWithProgress([this] { RunConversion(); }, QStringLiteral("Converting...")))
-    {
-        Job.Reset();
-        return;
-    }
-
-    switch (Job.Status.load())
-    {
-    // "successfull" keeps its historic spelling: users' scripts and stored logs match the text.
-    case csSucceeded: ShowResult(this, QStringLiteral("Operation was successfull.")); break;
-    case csCanceled: ShowResult(this, QStringLiteral("Operation was canceled.")); break;
-    default: ShowError(this, QStringLiteral("Operation was failure."), FromNativePath(Job.Error.Text())); break;
-    }
-    Job.Reset();
-}
-
-bool TMainFrm::RunWithProgress(std::function<void()> body, const QString& caption)
-{
-    QThread* worker = QThread::create(std::move(body));
-    worker->setObjectName(QStringLiteral("ConversionWorker"));
-    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start();
-    if (!worker->isRunning() && !worker->isFinished())
-    {
-        delete worker;
-        return false;
-    }
-
-    if (auto* progressDlg = findChild<TProgressDlg*>(QString(), Qt::FindDirectChildrenOnly))
-    {
-        progressDlg->setWindowTitle(caption);
-        ShowNormal(progressDlg); // a minimize left over from an earlier run
-        progressDlg->exec();
-    }
-    RestoreWindow();
-    return true;
+    // A name typed without an extension still gets a control file named as one.
+    if (QFileInfo(CcdPathEdit->text()).suffix().isEmpty())
+        CcdPathEdit->setText(CcdPathEdit->text() + (CcdPathEdit->text().endsWith(u'.') ? "ccd" : ".ccd"));
+    if (Conversion.Convert(this, *CueSheet, ToNativePath(CcdPathEdit->text()), CorrectCk->isChecked()))
+        ConvertedCcdPath = CcdPathEdit->text();
 }
 
 void TMainFrm::FileVerifyExecute()
 {
-    // Sets are most often checked where they were last written.
-    VerifyOpenDlg->setDirectory(ExistingFolder(FLastVerifyDir, ExistingFolder(FLastCcdDir, QDir::homePath())));
-    VerifyOpenDlg->selectFile(QString());
+    // Sets are most often checked where they were last written; one just written is offered itself.
+    const QString converted = ConvertedCcdPath.isEmpty() ? QString() : FolderOf(ConvertedCcdPath);
+    VerifyOpenDlg->setDirectory(
+        ExistingFolder(converted, ExistingFolder(FLastVerifyDir, ExistingFolder(FLastCcdDir, QDir::homePath()))));
+    VerifyOpenDlg->selectFile(QFileInfo::exists(ConvertedCcdPath) ? QFileInfo(ConvertedCcdPath).fileName() : QString());
     if (VerifyOpenDlg->exec() != QDialog::Accepted || VerifyOpenDlg->selectedFiles().isEmpty())
         return;
     VerifyImage(VerifyOpenDlg->selectedFiles().constFirst());
@@ -547,54 +378,20 @@ void TMainFrm::FileVerifyExecute()
 void TMainFrm::VerifyImage(const QString& path)
 {
     FLastVerifyDir = FolderOf(path);
-    VerifyCcdPath = ToNativePath(path);
-    Verifying = true;
-    const bool ran = RunWithProgress([this] { VerifyJob.Run(VerifyCcdPath); }, QStringLiteral("Verifying..."));
-    Verifying = false;
-    const TConvertStatus status = VerifyJob.Status.load();
-    VerifyJob.Reset();
-    if (!ran)
-        return;
-
-    switch (status)
-    {
-    case csSucceeded:
-        if (auto* verifyFrm = findChild<TVerifyFrm*>(QString(), Qt::FindDirectChildrenOnly))
-        {
-            verifyFrm->SetReport(VerifyJob.Report);
-            verifyFrm->exec();
-        }
-        break;
-    case csCanceled: ShowResult(this, QStringLiteral("Verification was canceled.")); break;
-    default:
-        ShowError(this, QStringLiteral("Cannot verify \"%1\".").arg(path), FromNativePath(VerifyJob.Error.Text()));
-        break;
-    }
-}
-
-void TMainFrm::RestoreWindow()
-{
-    // The window manager may have iconified the window with its dialog.
-    ShowNormal(this);
-    activateWindow();
-}
-
-void TMainFrm::RunConversion()
-{
-    Job.Run(ConvCcdPath, ConvCorrectEdcEcc, CueSheet);
+    Verification.Verify(this, path);
 }
 
 bool TMainFrm::SetProgressHandler(const TProgressHandler& handler)
 {
-    return Job.SetProgressHandler(handler) && VerifyJob.SetProgressHandler(handler);
+    return Conversion.Job.SetProgressHandler(handler) && Verification.Job.SetProgressHandler(handler);
 }
 
 void TMainFrm::RequestCancel()
 {
-    if (Verifying)
-        VerifyJob.RequestCancel();
+    if (Verification.Running())
+        Verification.Job.RequestCancel();
     else
-        Job.RequestCancel();
+        Conversion.Job.RequestCancel();
 }
 
 void TMainFrm::SetConversionButtonsEnabled(bool enabled)
@@ -611,19 +408,16 @@ void TMainFrm::RestoreButtonStates()
     UpdateConvertState();
 }
 
-void TMainFrm::RunOnGuiThread(std::function<void()> work)
-{
-    // Never blocks: the GUI thread may be waiting in the progress dialog for this very worker.
-    if (QThread::currentThread() == thread())
-        work();
-    else
-        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
-}
-
 void TMainFrm::PreviewBtnClick()
 {
     if (auto* previewFrm = findChild<TPreviewFrm*>(QString(), Qt::FindDirectChildrenOnly))
         previewFrm->exec();
+}
+
+void TMainFrm::HelpUserGuideExecute()
+{
+    if (auto* aboutBox = findChild<TAboutBox*>(QString(), Qt::FindDirectChildrenOnly))
+        aboutBox->ShowGuide();
 }
 
 void TMainFrm::HelpAboutExecute()
@@ -642,31 +436,8 @@ void TMainFrm::SettingsCdTextExecute()
 
 void TMainFrm::SettingsFontExecute()
 {
-    // The dialog lists installed families only: a font asked for by another name shows as its twin.
-    QFont shown = CuePathEdit->font();
-    shown.setFamily(InstalledFamily(shown.family()));
-    FontDlg->setCurrentFont(shown);
-    const QFont offered = FontDlg->currentFont();
-    if (FontColorBox != nullptr)
-    {
-        const int row = FontColorBox->findData(CurrentPathFont.Color);
-        FontColorBox->setCurrentIndex(row >= 0 ? row : 0);
-    }
-    if (FontDlg->exec() != QDialog::Accepted)
-        return;
-
-    TPathFont chosen = CurrentPathFont;
-    // Unchanged, the font keeps its own name and size rather than the dialog's reading of them.
-    if (FontDlg->selectedFont() != offered)
-    {
-        chosen.Font = FontDlg->selectedFont();
-        if (chosen.Font.pointSize() > MAX_FONT_POINTS)
-            chosen.Font.setPointSize(MAX_FONT_POINTS);
-        chosen.Pitch = QFontInfo(chosen.Font).fixedPitch() ? 2 : 1;
-    }
-    if (FontColorBox != nullptr)
-        chosen.Color = FontColorBox->currentData().toInt();
-    ApplyPathFont(chosen);
+    if (const std::optional<TPathFont> chosen = FontChooser->Choose(CurrentPathFont, CuePathEdit->font()))
+        ApplyPathFont(*chosen);
 }
 
 void TMainFrm::ApplyPathFont(const TPathFont& font)
@@ -703,6 +474,35 @@ void TMainFrm::closeEvent(QCloseEvent* event)
 void TMainFrm::FormClose()
 {
     SaveSettings();
+}
+
+void TMainFrm::LoadSettings()
+{
+    const TMainSettings settings = LoadMainSettings(SettingsFilePath());
+    move(settings.Left, settings.Top);
+    resize(settings.Width, height()); // the height is fixed; the size limits keep the minimum width
+    PendingFont = settings.PathFont;
+    FLastCueDir = settings.LastCueDir;
+    FLastCcdDir = settings.LastCcdDir;
+    FLastVerifyDir = settings.LastVerifyDir;
+    CorrectCk->setChecked(settings.EdcEcc);
+    SettingsCdText->setChecked(settings.CdTextFromCue);
+}
+
+void TMainFrm::SaveSettings() const
+{
+    TMainSettings settings;
+    settings.Top = y();
+    settings.Left = x();
+    settings.Width = width();
+    settings.PathFont = CurrentPathFont;
+    settings.PathFont.Font = CuePathEdit->font();
+    settings.LastCueDir = FLastCueDir;
+    settings.LastCcdDir = FLastCcdDir;
+    settings.LastVerifyDir = FLastVerifyDir;
+    settings.EdcEcc = CorrectCk->isChecked();
+    settings.CdTextFromCue = SettingsCdText->isChecked();
+    SaveMainSettings(SettingsFilePath(), settings, CuePathEdit->logicalDpiY());
 }
 
 namespace {

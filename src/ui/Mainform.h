@@ -2,42 +2,24 @@
 #pragma once
 
 #include "cuesheet/Lucue.h"
-#include "image/Conversion.h"
-#include "image/Verifier.h"
+#include "ui/Conversionflow.h"
+#include "ui/Dialogowner.h"
+#include "ui/Pathfont.h"
+#include "ui/Verifyflow.h"
 
-#include <QFont>
-#include <QMainWindow>
-
-#include <cstdint>
-#include <functional>
+#include <memory>
 #include <optional>
-#include <string>
 
 class QAction;
 class QCheckBox;
-class QComboBox;
 class QFileDialog;
-class QFontDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-struct TOutputFile;
-
-// The path boxes' font with the parts a QFont does not carry.
-struct TPathFont
-{
-    QFont Font;
-    std::int32_t Color = SYSTEM_WINDOW_TEXT;
-    std::int32_t Pitch = 0;   // 0 default, 1 variable, 2 fixed
-    std::int32_t Charset = 0; // kept for the settings file only
-
-    // 0x80000008: the system's window text colour rather than a fixed one.
-    static constexpr std::int32_t SYSTEM_WINDOW_TEXT = static_cast<std::int32_t>(0x80000008u);
-};
 
 // The preview, progress, verify report and About dialogs are children of this window; it finds them by type.
-class TMainFrm : public QMainWindow
+class TMainFrm : public TDialogOwner
 {
     Q_OBJECT
 
@@ -51,18 +33,22 @@ public:
     // Checks the set a .ccd file names, with the progress dialog, and shows the report or why it failed.
     void VerifyImage(const QString& path);
 
-    // For the progress dialog, which serves the conversion and the verification alike.
-    // Refused while a run is going on.
-    bool SetProgressHandler(const TProgressHandler& handler);
-    void RequestCancel();
-    bool CancelRequested() const { return Verifying ? VerifyJob.CancelRequested() : Job.CancelRequested(); }
-    TConvertStatus Status() const { return Verifying ? VerifyJob.Status.load() : Job.Status.load(); }
+    bool SetProgressHandler(const TProgressHandler& handler) override;
+    void RequestCancel() override;
+    bool CancelRequested() const
+    {
+        return Verification.Running() ? Verification.Job.CancelRequested() : Conversion.Job.CancelRequested();
+    }
+    TConvertStatus Status() const
+    {
+        return Verification.Running() ? Verification.Job.Status.load() : Conversion.Job.Status.load();
+    }
 
-    const TLuCueSheet& Sheet() const { return CueSheet; }
+    const TLuCueSheet& Sheet() const override { return *CueSheet; }
     const QString& LastCueDir() const { return FLastCueDir; }
     const QString& LastCcdDir() const { return FLastCcdDir; }
     const QString& LastVerifyDir() const { return FLastVerifyDir; }
-    const TPathFont& PathFont() const { return CurrentPathFont; }
+    const TPathFont& PathFont() const override { return CurrentPathFont; }
     void ApplyPathFont(const TPathFont& font);
 
 protected:
@@ -82,14 +68,10 @@ private:
     // After a verification: each button as the sheet and the .ccd path allow.
     void RestoreButtonStates();
     void UpdateConvertState();
-    void RunOnGuiThread(std::function<void()> work);
-    // Runs body in a worker thread under the progress dialog, titled caption; returns once the dialog
-    // has closed, or false when no thread could be started.
-    bool RunWithProgress(std::function<void()> body, const QString& caption);
-    void RestoreWindow();
-    void KeepOnScreen();
+    // The .ccd path once the sheet at cuePath is loaded in place of the one before.
+    QString CcdPathForSheet(const QString& cuePath, const QString& previousCuePath) const;
+    void ShowLoadedSheet(const QString& path);
 
-    bool ConfirmOverwrite(const TOutputFile& file);
     void FileSelectCueExecute();
     void FileSelectCcdExecute();
     void FileVerifyExecute();
@@ -101,8 +83,7 @@ private:
     void SettingsCdTextExecute();
     void FileExitExecute();
     void HelpAboutExecute();
-    // The worker thread's body.
-    void RunConversion();
+    void HelpUserGuideExecute();
 
     // The settings file; loaded by the constructor and saved by FormClose.
     void LoadSettings();
@@ -128,25 +109,24 @@ private:
     QAction* FileExit = nullptr;
     QAction* SettingsFont = nullptr;
     QAction* SettingsCdText = nullptr; // checked: CD-TEXT from the sheet's TITLE, PERFORMER... lines
+    QAction* HelpUserGuide = nullptr;
     QAction* HelpAbout = nullptr;
 
     QFileDialog* CueOpenDlg = nullptr;
     QFileDialog* CcdSaveDlg = nullptr;
     QFileDialog* VerifyOpenDlg = nullptr;
-    QFontDialog* FontDlg = nullptr;
-    QComboBox* FontColorBox = nullptr; // added to FontDlg's effects; null when it has none
+    std::optional<TPathFontChooser> FontChooser;
 
-    TLuCueSheet CueSheet;
+    // Replaced whole by each load, so that a canceled load leaves the sheet before it.
+    std::unique_ptr<TLuCueSheet> CueSheet = std::make_unique<TLuCueSheet>();
+    QString DefaultCcdPath;   // the .ccd path last filled in for a sheet, not typed or chosen
+    QString ConvertedCcdPath; // the set last written, where Verify Image starts
     QString FLastCueDir;
     QString FLastCcdDir;
     QString FLastVerifyDir; // where the last set to verify was chosen
 
-    TConversionJob Job;
-    std::string ConvCcdPath; // read on the GUI thread before the worker starts
-    bool ConvCorrectEdcEcc = true;
-    TVerifyJob VerifyJob;
-    std::string VerifyCcdPath; // read on the GUI thread before the worker starts
-    bool Verifying = false;    // which job the progress dialog is serving
+    TConversionFlow Conversion;
+    TVerifyFlow Verification;
     std::optional<TPathFont> PendingFont;
     TPathFont CurrentPathFont;
 };

@@ -1,13 +1,11 @@
-// The main window's settings file: read once by the constructor, written once on close.
-#include "ui/Mainform.h"
+#include "ui/Mainsettings.h"
 
 #include "image/Inifile.h"
 #include "ui/Platform.h"
 
-#include <QCheckBox>
 #include <QDir>
-#include <QLineEdit>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -40,18 +38,17 @@ std::int32_t FontSizePoints(const QFont& font, int dpi)
 }
 } // namespace
 
-void TMainFrm::LoadSettings()
+TMainSettings LoadMainSettings(const QString& path)
 {
-    TIniFile ini(ToNativePath(SettingsFilePath()));
-    ini.Load(); // a missing or unreadable file is silently empty: every default stays
+    TIniFile ini(ToNativePath(path));
+    ini.Load();
 
-    const int top = ini.ReadInteger(FORM, "Top", 100);
-    const int left = ini.ReadInteger(FORM, "Left", 100);
-    const int width = ini.ReadInteger(FORM, "Width", 470);
-    move(left, top);
-    resize(width, height()); // the height is fixed; the size limits keep the minimum width
+    TMainSettings settings;
+    settings.Top = ini.ReadInteger(FORM, "Top", 100);
+    settings.Left = ini.ReadInteger(FORM, "Left", 100);
+    settings.Width = ini.ReadInteger(FORM, "Width", 470);
 
-    TPathFont font;
+    TPathFont& font = settings.PathFont;
     font.Charset = ini.ReadInteger(FONT, CHARSET_KEY, 0);
     font.Color = ini.ReadInteger(FONT, "Color", TPathFont::SYSTEM_WINDOW_TEXT);
     const std::int32_t pixelHeight = ini.ReadInteger(FONT, "Height", -13);
@@ -71,34 +68,32 @@ void TMainFrm::LoadSettings()
     font.Font.setItalic(ini.ReadBool(FONT_STYLE, "IsItalic", false));
     font.Font.setUnderline(ini.ReadBool(FONT_STYLE, "IsUnderline", false));
     font.Font.setStrikeOut(ini.ReadBool(FONT_STYLE, "IsStrikeOut", false));
-    PendingFont = font;
 
-    FLastCueDir = QString::fromStdString(ini.ReadString(DIR, "Cue", ""));
-    FLastCcdDir = QString::fromStdString(ini.ReadString(DIR, "Ccd", ""));
-    FLastVerifyDir = QString::fromStdString(ini.ReadString(DIR, "Verify", ""));
-    CorrectCk->setChecked(ini.ReadBool(OPTIONS, "EdcEcc", true));
-    SettingsCdText->setChecked(ini.ReadBool(OPTIONS, "CdTextFromCue", true));
+    settings.LastCueDir = QString::fromStdString(ini.ReadString(DIR, "Cue", ""));
+    settings.LastCcdDir = QString::fromStdString(ini.ReadString(DIR, "Ccd", ""));
+    settings.LastVerifyDir = QString::fromStdString(ini.ReadString(DIR, "Verify", ""));
+    settings.EdcEcc = ini.ReadBool(OPTIONS, "EdcEcc", true);
+    settings.CdTextFromCue = ini.ReadBool(OPTIONS, "CdTextFromCue", true);
+    return settings;
 }
 
-void TMainFrm::SaveSettings() const
+void SaveMainSettings(const QString& path, const TMainSettings& settings, int dpi)
 {
-    const QString path = SettingsFilePath();
     QDir().mkpath(FolderOf(path));
     TIniFile ini(ToNativePath(path));
-    ini.Load(); // other sections and keys of the file stay where they are
+    ini.Load();
 
-    ini.WriteInteger(FORM, "Top", y());
-    ini.WriteInteger(FORM, "Left", x());
+    ini.WriteInteger(FORM, "Top", settings.Top);
+    ini.WriteInteger(FORM, "Left", settings.Left);
     ini.WriteInteger(FORM, "Height", DESIGN_HEIGHT);
-    ini.WriteInteger(FORM, "Width", width());
+    ini.WriteInteger(FORM, "Width", settings.Width);
 
-    const QFont font = CuePathEdit->font();
-    const int dpi = CuePathEdit->logicalDpiY();
-    ini.WriteInteger(FONT, CHARSET_KEY, CurrentPathFont.Charset);
+    const QFont& font = settings.PathFont.Font;
+    ini.WriteInteger(FONT, CHARSET_KEY, settings.PathFont.Charset);
     ini.WriteString(FONT, "Name", font.family().toStdString());
     ini.WriteInteger(FONT, "Size", FontSizePoints(font, dpi));
-    ini.WriteInteger(FONT, "Color", CurrentPathFont.Color);
-    ini.WriteInteger(FONT, "Pitch", CurrentPathFont.Pitch);
+    ini.WriteInteger(FONT, "Color", settings.PathFont.Color);
+    ini.WriteInteger(FONT, "Pitch", settings.PathFont.Pitch);
     ini.WriteInteger(FONT, "Height", FontHeightPixels(font, dpi));
 
     ini.WriteBool(FONT_STYLE, "IsBold", font.bold());
@@ -106,13 +101,12 @@ void TMainFrm::SaveSettings() const
     ini.WriteBool(FONT_STYLE, "IsUnderline", font.underline());
     ini.WriteBool(FONT_STYLE, "IsStrikeOut", font.strikeOut());
 
-    ini.WriteString(DIR, "Cue", FLastCueDir.toStdString());
-    ini.WriteString(DIR, "Ccd", FLastCcdDir.toStdString());
-    // Only once a set was verified: the file of a user who never did stays as it was.
-    if (!FLastVerifyDir.isEmpty())
-        ini.WriteString(DIR, "Verify", FLastVerifyDir.toStdString());
-    ini.WriteBool(OPTIONS, "EdcEcc", CorrectCk->isChecked());
-    ini.WriteBool(OPTIONS, "CdTextFromCue", SettingsCdText->isChecked());
+    ini.WriteString(DIR, "Cue", settings.LastCueDir.toStdString());
+    ini.WriteString(DIR, "Ccd", settings.LastCcdDir.toStdString());
+    if (!settings.LastVerifyDir.isEmpty())
+        ini.WriteString(DIR, "Verify", settings.LastVerifyDir.toStdString());
+    ini.WriteBool(OPTIONS, "EdcEcc", settings.EdcEcc);
+    ini.WriteBool(OPTIONS, "CdTextFromCue", settings.CdTextFromCue);
 
     ini.TryUpdateFile(); // a settings file that cannot be written is not worth a message
 }

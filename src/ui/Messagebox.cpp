@@ -25,6 +25,11 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const TMessageBoxCa
         box->setDefaultButton(QMessageBox::Ok);
     if (call.Buttons.testFlag(QMessageBox::Cancel))
         box->setEscapeButton(QMessageBox::Cancel);
+    if (call.Buttons.testFlag(QMessageBox::No))
+    {
+        box->setDefaultButton(QMessageBox::No);
+        box->setEscapeButton(QMessageBox::No);
+    }
     KeepRestored(box.get());
     return box;
 }
@@ -48,7 +53,13 @@ bool AskConfirm(QWidget* parent, const QString& text)
                                 QMessageBox::Ok | QMessageBox::Cancel, QString()}) == QMessageBox::Ok;
 }
 
-void ShowResult(QWidget* parent, const QString& text)
+void ShowResult(QWidget* parent, const QString& text, const QString& detail)
 {
-    BeepAndShow(parent, {text, QApplication::applicationName(), QMessageBox::NoIcon, QMessageBox::Ok, QString()});
+    BeepAndShow(parent, {text, QApplication::applicationName(), QMessageBox::NoIcon, QMessageBox::Ok, detail});
+}
+
+bool AskYesNo(QWidget* parent, const QString& text)
+{
+    return BeepAndShow(parent, {text, QStringLiteral("Confirm"), QMessageBox::Question,
+                                QMessageBox::Yes | QMessageBox::No, QString()}) == QMessageBox::Yes;
 }

@@ -21,7 +21,8 @@ struct TMessageBoxCall
 using TMessageBoxAnswerer = std::function<QMessageBox::StandardButton(const TMessageBoxCall&)>;
 void SetMessageBoxAnswerer(TMessageBoxAnswerer answerer);
 
-// The box as it is shown: with OK and Cancel, OK is the default and Esc answers Cancel.
+// The box as it is shown: with OK and Cancel, OK is the default and Esc answers Cancel; with Yes and
+// No, No is both.
 std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const TMessageBoxCall& call);
 
 // Beeps and shows the box modally.
@@ -30,4 +31,6 @@ QMessageBox::StandardButton BeepAndShow(QWidget* parent, const TMessageBoxCall& 
 // The three kinds of box the program shows.
 void ShowError(QWidget* parent, const QString& text, const QString& detail = QString());
 bool AskConfirm(QWidget* parent, const QString& text);
-void ShowResult(QWidget* parent, const QString& text);
+void ShowResult(QWidget* parent, const QString& text, const QString& detail = QString());
+// A question whose careless answer loses data: Yes and No, No the default.
+bool AskYesNo(QWidget* parent, const QString& text);

@@ -1,7 +1,7 @@
 #include "ui/Previewform.h"
 
 #include "image/Layoutreport.h"
-#include "ui/Mainform.h"
+#include "ui/Dialogowner.h"
 #include "ui/Windowstyle.h"
 
 #include <QFrame>
@@ -16,6 +16,8 @@
 
 namespace {
 constexpr int LIST_ITEM_HEIGHT = 15;
+// The side-car's line gets a band of its own between the groups; all below it moves down.
+constexpr int SUBQ_BAND = 18;
 
 QLabel* FixedLabel(const QString& text, QWidget* parent, const char* name, int left, int top, const QFont& font)
 {
@@ -28,7 +30,7 @@ QLabel* FixedLabel(const QString& text, QWidget* parent, const char* name, int l
 }
 } // namespace
 
-TPreviewFrm::TPreviewFrm(TMainFrm* mainFrm)
+TPreviewFrm::TPreviewFrm(TDialogOwner* mainFrm)
     : TReportFrm(mainFrm, "PreviewFrm", QStringLiteral("Disc Layout")), MainFrm(mainFrm)
 {
     setFixedSize(632, 456);
@@ -106,6 +108,14 @@ void TPreviewFrm::FormShow()
         auto* item = new QListWidgetItem(QString::fromStdString(line), TrackList);
         item->setSizeHint(QSize(0, LIST_ITEM_HEIGHT));
     }
+    // The remarks (a lossy source...) follow an empty row, as in the report, which takes them from the layout.
+    for (std::size_t row = 0; !layout.Notes.empty() && row <= layout.Notes.size(); ++row)
+    {
+        const QString text = row == 0 ? QString() : QString::fromStdString("  " + layout.Notes[row - 1]);
+        auto* item = new QListWidgetItem(text, TrackList);
+        item->setSizeHint(QSize(0, LIST_ITEM_HEIGHT));
+        item->setData(Qt::UserRole, true);
+    }
     if (TrackList->count() > 0)
         TrackList->setCurrentRow(0);
 
@@ -123,6 +133,12 @@ void TPreviewFrm::FormShow()
     CdtextLbl->setToolTip(layout.HasCdTextFile ? CdTextPath : QString());
     SubQLbl->setText(QString::fromLatin1(SUBQ_PATCH_LABEL) + QString::fromStdString(layout.SubQPatches));
     SubQLbl->setHidden(layout.SubQPatches.empty());
+    const int band = SubQLbl->isHidden() ? 0 : SUBQ_BAND;
+    SubQLbl->move(SubQLbl->x(), 132 + band / 2);
+    TrackInfoGroup->move(16, 148 + band);
+    for (QPushButton* button : {ClipBtn, CloseBtn})
+        button->move(button->x(), 416 + band);
+    setFixedSize(632, 456 + band);
 }
 
 QString TPreviewFrm::ReportText() const

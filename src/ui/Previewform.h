@@ -7,14 +7,14 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QListWidget;
-class TMainFrm;
+class TDialogOwner;
 
 class TPreviewFrm : public TReportFrm
 {
     Q_OBJECT
 
 public:
-    explicit TPreviewFrm(TMainFrm* mainFrm);
+    explicit TPreviewFrm(TDialogOwner* mainFrm);
 
     // Rebuilds the labels and the list from the main window's cue sheet.
     void FormShow();
@@ -40,7 +40,7 @@ private:
     QFrame* Panel1 = nullptr;
     QListWidget* TrackList = nullptr;
 
-    TMainFrm* MainFrm;
+    TDialogOwner* MainFrm;
     // The CD-TEXT path in full; the label may show it shortened.
     QString CdTextPath;
     // The rows of the list that are the layout's; the sheet's ignored lines follow them.

@@ -2,7 +2,7 @@
 
 #include "image/Conversion.h"
 #include "image/Progressthrottle.h"
-#include "ui/Mainform.h"
+#include "ui/Dialogowner.h"
 #include "ui/Windowstyle.h"
 
 #include <QCloseEvent>
@@ -17,7 +17,7 @@ constexpr int FIRST_TICK_MS = 500;
 constexpr int TICK_MS = 1000;
 } // namespace
 
-TProgressDlg::TProgressDlg(TMainFrm* mainFrm) : QDialog(mainFrm, NO_BUTTONS_FLAGS), MainFrm(mainFrm)
+TProgressDlg::TProgressDlg(TDialogOwner* mainFrm) : QDialog(mainFrm, DIALOG_FLAGS), MainFrm(mainFrm)
 {
     setObjectName(QStringLiteral("ProgressDlg"));
     setWindowTitle(QStringLiteral("Converting..."));
@@ -141,7 +141,15 @@ void TProgressDlg::CancelBtnClick()
     MainFrm->RequestCancel();
 }
 
+// A request while no job runs would stay and stop the next one.
+void TProgressDlg::reject()
+{
+    if (isVisible())
+        CancelBtnClick();
+}
+
 void TProgressDlg::closeEvent(QCloseEvent* event)
 {
     event->ignore();
+    reject();
 }

@@ -11,7 +11,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class TMainFrm;
+class TDialogOwner;
 
 class TProgressDlg : public QDialog
 {
@@ -19,7 +19,7 @@ class TProgressDlg : public QDialog
 
 public:
     // Registers the progress handler with the main window, which must exist already.
-    explicit TProgressDlg(TMainFrm* mainFrm);
+    explicit TProgressDlg(TDialogOwner* mainFrm);
 
     // A job's handler, for the worker thread: posts the events to the dialog, 30 a second at most
     // besides the range, the first and last steps and the closing events, and never waits for them.
@@ -31,8 +31,8 @@ public:
     // A closing event, on the GUI thread: stops the timer and closes, now or once shown.
     void CloseRequest();
 
-    // Only the job closes the dialog: Esc and the window manager's close are ignored.
-    void reject() override {}
+    // Only the job closes the dialog: Esc and the window manager's close ask to cancel, as Cancel does.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -50,6 +50,6 @@ private:
     QTimer* Timer = nullptr;
     std::int32_t ElapsedSeconds = 0;
 
-    TMainFrm* MainFrm;
+    TDialogOwner* MainFrm;
     bool PendingClose = false;
 };

@@ -1,7 +1,6 @@
 #include "ui/Verifyform.h"
 
 #include "image/Verifyreport.h"
-#include "ui/Mainform.h"
 
 #include <QBoxLayout>
 #include <QFontMetrics>
@@ -13,7 +12,7 @@ namespace {
 constexpr int SHOWN_COLUMNS = 100;
 } // namespace
 
-TVerifyFrm::TVerifyFrm(TMainFrm* mainFrm) : TReportFrm(mainFrm, "VerifyFrm", QStringLiteral("Verify Report"))
+TVerifyFrm::TVerifyFrm(QWidget* parent) : TReportFrm(parent, "VerifyFrm", QStringLiteral("Verify Report"))
 {
     const QFont fixed = FixedFont();
     ReportView = new QPlainTextEdit(this);

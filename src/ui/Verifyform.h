@@ -4,7 +4,7 @@
 #include "ui/Reportform.h"
 
 class QPlainTextEdit;
-class TMainFrm;
+class QWidget;
 struct TVerifyReport;
 
 class TVerifyFrm : public TReportFrm
@@ -12,7 +12,7 @@ class TVerifyFrm : public TReportFrm
     Q_OBJECT
 
 public:
-    explicit TVerifyFrm(TMainFrm* mainFrm);
+    explicit TVerifyFrm(QWidget* parent);
 
     // Replaces the text with the report of a run; the caller shows the window.
     void SetReport(const TVerifyReport& report);

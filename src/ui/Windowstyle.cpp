@@ -2,8 +2,12 @@
 
 #include <QEvent>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 struct TFamilyTwin
@@ -78,4 +82,32 @@ void ShowNormal(QWidget* window)
         window->show();
         window->raise();
     }
+}
+
+void KeepOnScreen(QWidget* window)
+{
+    // A position saved on a screen that is gone would leave at most a corner of the title bar.
+    const QRect frame(window->pos(), window->size());
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return;
+    QRect nearest;
+    qint64 nearestDistance = -1;
+    for (const QScreen* screen : screens)
+    {
+        const QRect area = screen->availableGeometry();
+        if (area.contains(frame))
+            return;
+        const QPoint offset = area.center() - frame.center();
+        const qint64 distance = qint64(offset.x()) * offset.x() + qint64(offset.y()) * offset.y();
+        if (nearestDistance < 0 || distance < nearestDistance)
+        {
+            nearest = area;
+            nearestDistance = distance;
+        }
+    }
+    const int left =
+        std::clamp(frame.left(), nearest.left(), std::max(nearest.left(), nearest.right() - frame.width()));
+    const int top = std::clamp(frame.top(), nearest.top(), std::max(nearest.top(), nearest.bottom() - frame.height()));
+    window->move(left, top);
 }

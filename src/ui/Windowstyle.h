@@ -18,8 +18,6 @@ QFont FormFont(int pixels);
 // A title and a close box, no minimize, maximize or system menu.
 inline constexpr Qt::WindowFlags DIALOG_FLAGS =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-// A title only: the window manager is asked for no buttons at all.
-inline constexpr Qt::WindowFlags NO_BUTTONS_FLAGS = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
 
 // Some window managers keep a minimize button whatever the hints say and iconify the parent with
 // a modal child, which leaves nothing on screen to restore. The guard undoes such a minimize.
@@ -27,3 +25,6 @@ void KeepRestored(QWidget* dialog);
 
 // Shows a window in its normal state, whatever the window manager did to it before.
 void ShowNormal(QWidget* window);
+
+// Moves a window saved on a screen that is gone onto the nearest one.
+void KeepOnScreen(QWidget* window);

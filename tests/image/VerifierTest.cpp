@@ -8,6 +8,7 @@
 #include "support/ImageOracle.h"
 #include "support/Sidecar.h"
 #include "support/TempDir.h"
+#include "synthesis/Msf.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -468,6 +469,54 @@ TEST_F(VerifierDamageTest, ASideCarBesideTheSetIsComparedWithTheProtectionFrames
     EXPECT_TRUE(report.SideCar.empty());
     EXPECT_EQ(report.SideCarMatched, -1);
     EXPECT_EQ(BuildVerifyJson(report).find("side_car"), std::string::npos);
+}
+
+// An image shorter than its control file: the header and the problems count it alike, the table counts
+// what it holds, and the tracks past its end are marked.
+TEST_F(VerifierDamageTest, AShortImageIsCountedAlikeEverywhere)
+{
+    const std::int32_t cut = Verify().Tracks.at(1).FirstLba + 10;
+    for (const std::size_t partial : {std::size_t(0), std::size_t(100)})
+    {
+        SCOPED_TRACE(partial);
+        Img.resize(std::size_t(cut) * 2352 + partial);
+        Store();
+        const TVerifyReport report = Verify();
+        const std::string text = BuildVerifyText(report);
+        const std::string extent = std::to_string(cut) + (partial ? " whole sectors and a partial one" : " sectors");
+        EXPECT_NE(text.find(extent + " (" + FramesToStr(cut) + "), 4 tracks\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("the image holds " + extent + "\n"), std::string::npos) << text;
+        EXPECT_EQ(text.find(std::to_string(cut + 1) + " sectors"), std::string::npos) << text;
+        ASSERT_EQ(report.Tracks.size(), 4u);
+        EXPECT_EQ(report.Tracks[1].Sectors, 10);
+        for (const TTrackReport& t : {report.Tracks[2], report.Tracks[3]})
+        {
+            EXPECT_FALSE(t.InImage);
+            EXPECT_EQ(t.Sectors, 0);
+        }
+        EXPECT_NE(text.find(std::to_string(report.Tracks[3].FirstLba) + "         -  not in the image\n"),
+                  std::string::npos)
+            << text;
+    }
+}
+
+// The conversion applies a side-car's frames wherever they lie; there they are protection frames too.
+TEST_F(VerifierDamageTest, ASideCarFrameAwayFromTheUsualAddressesMatches)
+{
+    using namespace sidecar;
+    TDisc disc = {"Psx", [](const TTempDir& d) { d.Write("X.BIN", discdata::Mode2Sectors(6000, 150, 15)); },
+                  "FILE X.BIN BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"};
+    Convert(disc);
+    Sub = TTempDir::ReadAll(Dir.File("disc.sub"));
+    const std::int32_t lba = 5000; // 01:08:50
+    Q(lba)[10] ^= 0x40;
+    Dir.Write("disc.sub", Sub);
+    Dir.Write("disc.sbi",
+              SBI_HEADER + Bytes({0x01, 0x08, 0x50, 0x01}) + std::string(reinterpret_cast<char*>(Q(lba)), 10));
+    const TVerifyReport report = Verify();
+    EXPECT_EQ(report.SideCarMatched, 1);
+    EXPECT_EQ(report.LibCryptLbas, std::vector<std::int32_t>{lba});
+    EXPECT_EQ(report.Problems, 0) << BuildVerifyText(report);
 }
 
 TEST(VerifierFailureTest, UnreadableSetsFailWithTheFileAndReason)

@@ -1,13 +1,17 @@
 #include "UiFixture.h"
 
 #include "cuesheet/Lucue.h"
+#include "support/Audio.h"
 #include "support/Sidecar.h"
 #include "ui/Platform.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QListView>
 #include <QDragEnterEvent>
@@ -15,6 +19,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -186,6 +191,8 @@ TEST_F(ConversionTest, SucceedsAndReportsIt)
     Convert();
     ASSERT_EQ(W.Boxes.size(), 1u);
     EXPECT_EQ(W.Boxes[0].Text, "Operation was successfull.");
+    EXPECT_EQ(W.Boxes[0].Detail,
+              "300 sectors written to \"" + Q(Img) + "\" and \"" + Q(Sub) + "\", described by \"" + Q(Ccd) + "\".");
     EXPECT_EQ(W.Boxes[0].Caption, "Sarvex");
     EXPECT_EQ(W.Boxes[0].Icon, QMessageBox::NoIcon);
     EXPECT_EQ(Size(Img), 300u * 2352);
@@ -200,33 +207,45 @@ TEST_F(ConversionTest, SucceedsAndReportsIt)
         EXPECT_TRUE(button->isEnabled());
 }
 
-TEST_F(ConversionTest, AsksBeforeEachExistingFileInOrder)
+TEST_F(ConversionTest, AsksOnceListingTheExistingFilesNoByDefault)
 {
-    for (const std::string& path : {Ccd, Img, Sub})
-        W.Dir.Write(std::filesystem::path(path).filename().string(), "old");
-    Convert();
-    ASSERT_EQ(W.Boxes.size(), 4u);
-    EXPECT_EQ(W.Boxes[0].Text, Question(Ccd));
-    EXPECT_EQ(W.Boxes[1].Text, Question(Img));
-    EXPECT_EQ(W.Boxes[2].Text, Question(Sub));
-    for (int i = 0; i < 3; ++i)
+    const struct
     {
-        EXPECT_EQ(W.Boxes[i].Caption, "Confirm");
-        EXPECT_EQ(W.Boxes[i].Icon, QMessageBox::Question);
-        EXPECT_EQ(W.Boxes[i].Buttons, QMessageBox::Ok | QMessageBox::Cancel);
+        std::vector<std::string> Existing;
+        QString Question;
+    } cases[] = {
+        {{Img}, Question(Img)},
+        {{Ccd, Sub}, "These files already exist:\n\"" + Q(Ccd) + "\"\n\"" + Q(Sub) + "\"\nWill you overwrite them?"},
+    };
+    for (const auto& c : cases)
+    {
+        for (const std::string& path : {Ccd, Img, Sub})
+            std::filesystem::remove(path);
+        for (const std::string& path : c.Existing)
+            W.Dir.Write(std::filesystem::path(path).filename().string(), "old");
+        W.Boxes.clear();
+        Convert();
+        ASSERT_EQ(W.Boxes.size(), 2u);
+        EXPECT_EQ(W.Boxes[0].Text, c.Question);
+        EXPECT_EQ(W.Boxes[0].Caption, "Confirm");
+        EXPECT_EQ(W.Boxes[0].Icon, QMessageBox::Question);
+        EXPECT_EQ(W.Boxes[0].Buttons, QMessageBox::Yes | QMessageBox::No);
+        const auto box = MakeMessageBox(&Frm, W.Boxes[0]);
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::No));
+        EXPECT_EQ(W.Boxes[1].Text, "Operation was successfull.");
+        EXPECT_EQ(Size(Img), 300u * 2352);
     }
-    EXPECT_EQ(W.Boxes[3].Text, "Operation was successfull.");
-    EXPECT_EQ(Size(Img), 300u * 2352);
 }
 
 TEST_F(ConversionTest, CancelInTheFirstQuestionStopsEverything)
 {
     for (const std::string& path : {Ccd, Img, Sub})
         W.Dir.Write(std::filesystem::path(path).filename().string(), "old");
-    W.Answers = {QMessageBox::Cancel};
+    W.Answers = {QMessageBox::No};
     Child<QPushButton>(Frm, "ConvBtn")->click();
     ASSERT_EQ(W.Boxes.size(), 1u);
-    EXPECT_EQ(W.Boxes[0].Text, Question(Ccd));
+    EXPECT_TRUE(W.Boxes[0].Text.endsWith("Will you overwrite them?"));
     for (const std::string& path : {Ccd, Img, Sub})
         EXPECT_EQ(TTempDir::ReadAll(path), "old");
     EXPECT_EQ(Child<QLineEdit>(Frm, "CcdPathEdit")->text(), Q(Ccd));
@@ -244,11 +263,11 @@ TEST_F(ConversionTest, ReadOnlyImageIsNotOverwritten)
         std::filesystem::create_symlink(W.Dir.File(target), Img);
         W.Boxes.clear();
         Convert();
-        ASSERT_EQ(W.Boxes.size(), 2u);
-        EXPECT_EQ(W.Boxes[0].Text, Question(Img));
-        EXPECT_EQ(W.Boxes[1].Text, "\"" + Q(Img) + "\" is a read-only file.");
-        EXPECT_EQ(W.Boxes[1].Caption, "Error");
-        EXPECT_EQ(W.Boxes[1].Icon, QMessageBox::Critical);
+        // Said before any question, which would be in vain.
+        ASSERT_EQ(W.Boxes.size(), 1u);
+        EXPECT_EQ(W.Boxes[0].Text, "\"" + Q(Img) + "\" is a read-only file.");
+        EXPECT_EQ(W.Boxes[0].Caption, "Error");
+        EXPECT_EQ(W.Boxes[0].Icon, QMessageBox::Critical);
         EXPECT_FALSE(std::filesystem::exists(Ccd));
         EXPECT_FALSE(std::filesystem::exists(W.Dir.File("gone.img")));
     }
@@ -318,7 +337,6 @@ TEST_F(ConversionTest, EnterOnAButtonOrInTheCcdBoxConverts)
     EXPECT_EQ(W.Boxes[0].Text, "Operation was successfull.");
 
     std::filesystem::remove(Img);
-    W.Answers = {QMessageBox::Ok, QMessageBox::Ok};
     QCoreApplication::sendEvent(CcdPathEdit, &enter);
     EXPECT_TRUE(WaitFor([&] { return ConvOn(); }));
     EXPECT_EQ(W.Boxes.back().Text, "Operation was successfull.");
@@ -356,6 +374,35 @@ TEST_F(ConversionTest, CancelButtonStopsTheJob)
     Convert();
     EXPECT_EQ(W.Boxes.back().Text, "Operation was successfull.");
     EXPECT_EQ(Size(Img), 300u * 2352);
+}
+
+// A name typed without an extension gets .ccd, in the box too.
+TEST_F(ConversionTest, TypedPathWithoutAnExtensionGetsCcd)
+{
+    for (const char* typed : {"myimage", "myimage."})
+    {
+        CcdPathEdit->setText(Q(W.Dir.File(typed)));
+        Convert();
+        EXPECT_EQ(CcdPathEdit->text(), Q(W.Dir.File("myimage.ccd")));
+        EXPECT_GT(Size(W.Dir.File("myimage.ccd")), 0u);
+        EXPECT_FALSE(std::filesystem::exists(W.Dir.File(typed)));
+    }
+}
+
+// Verify Image offers the set just written.
+TEST_F(ConversionTest, VerifyStartsAtTheSetJustWritten)
+{
+    Convert();
+    auto* verifyDlg = Child<QFileDialog>(Frm, "VerifyOpenDlg");
+    QString folder, file;
+    QTimer::singleShot(0, verifyDlg, [&] {
+        folder = verifyDlg->directory().absolutePath();
+        file = verifyDlg->selectedFiles().value(0);
+        verifyDlg->reject();
+    });
+    Child<QAction>(Frm, "FileVerify")->trigger();
+    EXPECT_EQ(folder, Q(W.Dir.Path().string()));
+    EXPECT_EQ(file, Q(Ccd));
 }
 
 TEST_F(ConversionTest, DeletedCueSheetMakesConvertDoNothing)
@@ -450,6 +497,62 @@ TEST_F(MainformTest, ChoosingASheetFillsTheDefaultCcdPathAndSaysWhatIsMissing)
     EXPECT_EQ(CcdPathEdit->text(), "disc.ccd");
 }
 
+// The .ccd path of the sheet before never names the next sheet's set; the title names the sheet.
+TEST_F(MainformTest, TheCcdPathAndTheTitleFollowTheSheet)
+{
+    const std::string a = WriteSingleTrackDisc(W.Dir, 300, "a");
+    const std::string b = WriteSingleTrackDisc(W.Dir, 300, "b");
+    const std::string c = WriteSingleTrackDisc(W.Dir, 300, "c");
+    EXPECT_EQ(Frm.windowTitle(), "Sarvex");
+    const struct
+    {
+        std::string Sheet;
+        QString Typed; // empty: the box as the sheet before left it
+        QString Ccd;
+        QString Title;
+    } steps[] = {
+        {a, {}, Q(W.Dir.File("a.ccd")), QString::fromUtf8("a.cue \u2014 Sarvex")},
+        {b, {}, Q(W.Dir.File("b.ccd")), QString::fromUtf8("b.cue \u2014 Sarvex")},    // a default follows
+        {c, "/out/mine.ccd", "/out/c.ccd", QString::fromUtf8("c.cue \u2014 Sarvex")}, // typed: folder kept
+        {W.Dir.Write("bad.cue", "FILE \"x.bin\" BINARY\n"), {}, "/out/c.ccd", "Sarvex"},
+    };
+    for (const auto& step : steps)
+    {
+        if (!step.Typed.isEmpty())
+            CcdPathEdit->setText(step.Typed);
+        Frm.OpenCueFile(Q(step.Sheet));
+        EXPECT_EQ(CcdPathEdit->text(), step.Ccd) << step.Sheet;
+        EXPECT_EQ(Frm.windowTitle(), step.Title) << step.Sheet;
+    }
+}
+
+// Cancelling the count of a new sheet's audio leaves the sheet loaded before, with no box.
+TEST_F(MainformTest, CanceledCountKeepsTheSheetBefore)
+{
+    const std::string cue = WriteSingleTrackDisc(W.Dir, 300);
+    Frm.OpenCueFile(Q(cue));
+    ASSERT_TRUE(RunEncoder("ffmpeg -nostdin -f lavfi -i anoisesrc=r=44100:d=60 -ac 2 -c:a libvorbis " +
+                           Quoted(W.Dir.File("long.ogg"))));
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, &Frm, [&] {
+        if (auto* bar = Frm.findChild<QProgressDialog*>())
+            bar->cancel();
+    });
+    press.start(1);
+    // Eight counts of it: time enough for the press, however busy the machine.
+    std::string sheet;
+    for (int track = 1; track <= 8; ++track)
+        sheet += "FILE \"long.ogg\" WAVE\n  TRACK 0" + std::to_string(track) + " AUDIO\n    INDEX 01 00:00:00\n";
+    Frm.OpenCueFile(Q(W.Dir.Write("long.cue", sheet)));
+    press.stop();
+    EXPECT_EQ(CuePathEdit->text(), Q(cue));
+    EXPECT_EQ(Frm.Sheet().CuePath, cue);
+    EXPECT_EQ(Frm.windowTitle(), QString::fromUtf8("disc.cue \u2014 Sarvex"));
+    EXPECT_TRUE(PreviewOn());
+    EXPECT_TRUE(ConvOn());
+    EXPECT_TRUE(W.Boxes.empty());
+}
+
 TEST_F(MainformTest, FileDialogsStartInARealFolder)
 {
     auto* openDlg = Child<QFileDialog>(Frm, "CueOpenDlg");
@@ -518,6 +621,89 @@ TEST_F(MainformTest, FontDialogOffersKeptSizesAndKeepsAnUnchangedFont)
     if (QFontDatabase::families().contains("Liberation Sans") && !QFontDatabase::families().contains("Arial"))
     {
         EXPECT_EQ(offeredFamily, "Liberation Sans");
+    }
+}
+
+// The size box takes no size the boxes would not get, and the sample shows the colour chosen.
+TEST_F(MainformTest, FontDialogShowsWhatWillBeApplied)
+{
+    auto* fontDlg = Child<QFontDialog>(Frm, "FontDlg");
+    auto* colorBox = Child<QComboBox>(Frm, "FontColorBox");
+    QLineEdit* size = nullptr;
+    QLineEdit* sample = nullptr;
+    for (QLineEdit* edit : fontDlg->findChildren<QLineEdit*>())
+    {
+        if (qobject_cast<const QIntValidator*>(edit->validator()) != nullptr)
+            size = edit;
+        if (qobject_cast<QGroupBox*>(edit->parentWidget()) != nullptr)
+            sample = edit;
+    }
+    ASSERT_NE(size, nullptr);
+    ASSERT_NE(sample, nullptr);
+    for (const char* typed : {"24", "13"})
+    {
+        size->clear();
+        for (const QChar key : QString(typed)) // typed key by key
+            size->insert(key);
+        EXPECT_EQ(size->text(), QString(typed).left(1));
+    }
+    colorBox->setCurrentIndex(colorBox->findText("Red"));
+    EXPECT_EQ(sample->palette().color(QPalette::Text), QColor(255, 0, 0));
+}
+
+// F1 opens the guide; Tab goes as the window reads; the sheet box looks as read-only as it is.
+TEST_F(MainformTest, GuideTabOrderAndReadOnlyLook)
+{
+    QUrl opened;
+    W.AboutBox->SetUrlOpener([&](const QUrl& url) {
+        opened = url;
+        return true;
+    });
+    auto* guide = Child<QAction>(Frm, "HelpUserGuide");
+    ASSERT_NE(guide, nullptr);
+    EXPECT_EQ(guide->text(), "&User Guide");
+    EXPECT_EQ(guide->shortcut(), QKeySequence(Qt::Key_F1));
+    guide->trigger();
+    EXPECT_EQ(opened, GuidePageUrl(false));
+
+    const std::vector<QString> expected = {"CuePathEdit", "BrowseBtn1", "CcdPathEdit", "BrowseBtn2",
+                                           "CorrectCk",   "PreviewBtn", "ConvBtn"};
+    std::vector<QString> order;
+    for (QWidget* w = CuePathEdit; order.size() < expected.size(); w = w->nextInFocusChain())
+        if (std::find(expected.begin(), expected.end(), w->objectName()) != expected.end())
+            order.push_back(w->objectName());
+    EXPECT_EQ(order, expected);
+
+    EXPECT_EQ(CuePathEdit->palette().color(QPalette::Base), Frm.palette().color(QPalette::Window));
+    EXPECT_NE(CcdPathEdit->palette().color(QPalette::Base), Frm.palette().color(QPalette::Window));
+}
+
+// A completion list open in a file dialog goes with the dialog.
+TEST_F(MainformTest, FileDialogsTakeTheirCompletionListAlong)
+{
+    WriteSingleTrackDisc(W.Dir, 300, "album");
+    W.Dir.Write("album.ccd", "");
+    for (const char* name : {"CueOpenDlg", "CcdSaveDlg", "VerifyOpenDlg"})
+    {
+        auto* dialog = Child<QFileDialog>(Frm, name);
+        QWidget* popup = nullptr;
+        QTimer::singleShot(0, dialog, [&] {
+            dialog->setDirectory(Q(W.Dir.Path().string()));
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(edit, nullptr);
+            ASSERT_NE(edit->completer(), nullptr);
+            edit->setFocus();
+            edit->setText("al");
+            edit->completer()->complete();
+            popup = edit->completer()->popup();
+            WaitFor([&] { return popup->isVisible(); }, 2000);
+            EXPECT_TRUE(popup->isVisible()) << name;
+            dialog->reject();
+        });
+        dialog->exec();
+        ASSERT_NE(popup, nullptr);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(popup->isVisible()) << name;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "UiFixture.h"
 
 #include "image/Layoutreport.h"
+#include "support/Audio.h"
 #include "support/CdTextFile.h"
 #include "support/Sidecar.h"
 
@@ -151,6 +152,12 @@ TEST_F(PreviewformTest, ASideCarShowsItsLineAndPutsItInTheReport)
     Frm.FormShow();
     EXPECT_FALSE(Child<QLabel>(Frm, "SubQLbl")->isHidden());
     EXPECT_EQ(Child<QLabel>(Frm, "SubQLbl")->text(), "Subchannel patches: 16 Q frames from Game.lsd");
+    // A band of its own: clear of both groups, and everything below it moved down.
+    const QRect line = Child<QLabel>(Frm, "SubQLbl")->geometry();
+    EXPECT_GE(line.top(), Child<QGroupBox>(Frm, "DiscInfoGroup")->geometry().bottom() + 6);
+    EXPECT_LE(line.bottom() + 6, Child<QGroupBox>(Frm, "TrackInfoGroup")->geometry().top());
+    EXPECT_LT(Child<QGroupBox>(Frm, "TrackInfoGroup")->geometry().bottom(), Child<QPushButton>(Frm, "ClipBtn")->y());
+    EXPECT_LT(Child<QPushButton>(Frm, "ClipBtn")->geometry().bottom(), Frm.height());
     EXPECT_NE(Clipboard().find("  CD-TEXT File         : Not Specified\n\n"
                                "  Subchannel patches: 16 Q frames from Game.lsd\n\n"),
               std::string::npos);
@@ -159,6 +166,8 @@ TEST_F(PreviewformTest, ASideCarShowsItsLineAndPutsItInTheReport)
     Frm.FormShow();
     EXPECT_TRUE(Child<QLabel>(Frm, "SubQLbl")->isHidden());
     EXPECT_EQ(Clipboard().find("Subchannel"), std::string::npos);
+    EXPECT_EQ(Frm.size(), QSize(632, 456));
+    EXPECT_EQ(Child<QGroupBox>(Frm, "TrackInfoGroup")->y(), 148);
 }
 
 // Lines of the sheet that are no command are listed under the layout, and the report has them.
@@ -197,4 +206,20 @@ TEST_F(PreviewformTest, SheetTextShowsWhereItComesFromAndTheMenuTurnsItOff)
     Frm.FormShow();
     EXPECT_EQ(Child<QLabel>(Frm, "CdtextLbl")->text(), "Not Specified");
     EXPECT_EQ(Clipboard().find("CD-TEXT  "), std::string::npos);
+}
+
+// The report's remarks (a track from a lossy file) show after the list too, and are copied once.
+TEST_F(PreviewformTest, RemarksFollowTheListAndAreCopiedOnce)
+{
+    ASSERT_TRUE(RunEncoder("ffmpeg -nostdin -f lavfi -i anoisesrc=r=44100:d=5 -ac 2 -c:a libvorbis " +
+                           Quoted(W.Dir.File("a.ogg"))));
+    W.MainFrm->OpenCueFile(QString::fromStdString(W.Dir.Write("a.cue", OneTrackSheet("a.ogg"))));
+    Frm.FormShow();
+    const TDiscLayout layout = BuildDiscLayout(W.MainFrm->Sheet());
+    ASSERT_EQ(layout.Notes.size(), 1u);
+    EXPECT_EQ(layout.Notes[0].rfind("Track 01 comes from a lossy file: a.ogg", 0), 0u) << layout.Notes[0];
+    std::vector<std::string> shown = layout.Lines;
+    shown.insert(shown.end(), {"", "  " + layout.Notes[0]});
+    EXPECT_EQ(Lines(), shown);
+    EXPECT_EQ(Clipboard(), BuildLayoutReport(layout));
 }

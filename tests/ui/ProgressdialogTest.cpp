@@ -1,5 +1,6 @@
 #include "UiFixture.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -119,14 +120,25 @@ TEST_F(ProgressdialogTest, CloseRequestBeforeShowStillClosesIt)
     EXPECT_TRUE(ExecUntilClosed());
 }
 
-TEST_F(ProgressdialogTest, OnlyTheJobClosesItAndCancelOnlyAsks)
+// Esc, the window manager's close (Alt+F4, the title bar) and the button each ask to cancel; only the job
+// closes the dialog.
+class ProgressdialogCancelTest : public ProgressdialogTest, public ::testing::WithParamInterface<int>
+{};
+
+TEST_P(ProgressdialogCancelTest, EveryWayOfClosingAsksToCancelAndOnlyTheJobCloses)
 {
     QTimer::singleShot(0, &Dlg, [&] {
-        Dlg.reject(); // Esc
-        EXPECT_FALSE(Dlg.close());
-        EXPECT_TRUE(Dlg.isVisible());
-        Child<QPushButton>(Dlg, "CancelBtn")->click();
-        Child<QPushButton>(Dlg, "CancelBtn")->click();
+        EXPECT_FALSE(W.MainFrm->CancelRequested());
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        switch (GetParam())
+        {
+        case 0: QCoreApplication::sendEvent(&Dlg, &escape); break;
+        case 1: EXPECT_FALSE(Dlg.close()); break;
+        default: // twice: the second press asks again, no more
+            Child<QPushButton>(Dlg, "CancelBtn")->click();
+            Child<QPushButton>(Dlg, "CancelBtn")->click();
+            break;
+        }
         EXPECT_TRUE(W.MainFrm->CancelRequested());
         EXPECT_TRUE(Dlg.isVisible());
         EXPECT_TRUE(Child<QPushButton>(Dlg, "CancelBtn")->isEnabled());
@@ -136,6 +148,15 @@ TEST_F(ProgressdialogTest, OnlyTheJobClosesItAndCancelOnlyAsks)
     EXPECT_TRUE(W.MainFrm->CancelRequested());
     EXPECT_EQ(W.MainFrm->Status(), csIdle); // asking is no outcome
     EXPECT_EQ(Dlg.windowTitle(), "Converting...");
-    EXPECT_FALSE(Dlg.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_TRUE(Dlg.windowFlags().testFlag(Qt::WindowCloseButtonHint));
     EXPECT_EQ(Child<QPushButton>(Dlg, "CancelBtn")->focusPolicy() & Qt::TabFocus, 0);
+}
+INSTANTIATE_TEST_SUITE_P(EscCloseAndButton, ProgressdialogCancelTest, ::testing::Values(0, 1, 2));
+
+// Hidden, the dialog asks nothing: a request would stay and stop the next run.
+TEST_F(ProgressdialogTest, ClosingItHiddenAsksNothing)
+{
+    Dlg.close();
+    Dlg.reject();
+    EXPECT_FALSE(W.MainFrm->CancelRequested());
 }

@@ -36,10 +36,10 @@ TUiWindows::TUiWindows()
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Dir.File("config")));
     SetMessageBoxAnswerer([this](const TMessageBoxCall& call) {
         Boxes.push_back(call);
-        if (!call.Buttons.testFlag(QMessageBox::Cancel))
-            return QMessageBox::Ok;
-        if (Answers.empty())
-            return QMessageBox::Ok;
+        const QMessageBox::StandardButton yes =
+            call.Buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
+        if (Answers.empty() || !(call.Buttons & (QMessageBox::Cancel | QMessageBox::No)))
+            return yes;
         const QMessageBox::StandardButton answer = Answers.front();
         Answers.pop_front();
         return answer;

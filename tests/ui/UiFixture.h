@@ -55,7 +55,7 @@ public:
     std::unique_ptr<TAboutBox> AboutBox;
     std::unique_ptr<TVerifyFrm> VerifyFrm;
 
-    // Every box shown, in order, and the answers given to the questions (OK when none is left).
+    // Every box shown, in order, and the answers given to the questions (Yes or OK when none is left).
     std::vector<TMessageBoxCall> Boxes;
     std::deque<QMessageBox::StandardButton> Answers;
 

@@ -5,6 +5,7 @@
 
 #include "ui/Application.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -12,6 +13,10 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 
 namespace {
 // _MOTIF_WM_HINTS: flags, functions, decorations.
@@ -44,6 +49,25 @@ std::vector<unsigned> MotifHints(QWidget* window)
     for (const QString& part : text.split(u',', Qt::SkipEmptyParts))
         values.push_back(part.trimmed().toUInt(nullptr, 16));
     return values;
+}
+
+// Asks the window manager to close the window, as its close button and Alt+F4 do.
+void WmClose(QWidget* window)
+{
+    xcb_connection_t* x = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const char name[] = "_NET_CLOSE_WINDOW";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, sizeof name - 1, name), nullptr);
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = static_cast<xcb_window_t>(window->winId());
+    event.type = atom->atom;
+    event.data.data32[1] = 2; // from the user's own tools
+    std::free(atom);
+    xcb_send_event(x, 0, xcb_setup_roots_iterator(xcb_get_setup(x)).data->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(x);
 }
 
 bool Settle(int ms)
@@ -102,10 +126,11 @@ TEST_F(WindowManagerTest, MinimizingTheProgressDialogNeverHidesTheProgram)
         frameState = WmState(&Frm);
     });
     Convert();
-    // No minimize, maximize or close function is asked for.
+    // No minimize or maximize function is asked for; close cancels.
     ASSERT_GE(hints.size(), 2u);
     EXPECT_TRUE(hints[0] & MWM_HINTS_FUNCTIONS);
-    EXPECT_EQ(hints[1] & (MWM_FUNC_MINIMIZE | MWM_FUNC_MAXIMIZE | MWM_FUNC_CLOSE), 0u);
+    EXPECT_EQ(hints[1] & (MWM_FUNC_MINIMIZE | MWM_FUNC_MAXIMIZE), 0u);
+    EXPECT_NE(hints[1] & MWM_FUNC_CLOSE, 0u);
     // The minimize was undone while the job ran.
     EXPECT_EQ(dialogState, "Normal");
     EXPECT_EQ(frameState, "Normal");
@@ -118,6 +143,16 @@ TEST_F(WindowManagerTest, MinimizingTheProgressDialogNeverHidesTheProgram)
     QTimer::singleShot(600, W.ProgressDlg.get(), [&] { nextState = WmState(W.ProgressDlg.get()); });
     Convert();
     EXPECT_EQ(nextState, "Normal");
+}
+
+TEST_F(WindowManagerTest, TheWindowManagersCloseCancelsTheRun)
+{
+    QTimer::singleShot(600, W.ProgressDlg.get(), [&] { WmClose(W.ProgressDlg.get()); });
+    W.Boxes.clear();
+    ConvBtn->click();
+    EXPECT_TRUE(WaitFor([&] { return ConvBtn->isEnabled(); }));
+    ASSERT_FALSE(W.Boxes.empty());
+    EXPECT_EQ(W.Boxes.back().Text, "Operation was canceled.");
 }
 
 TEST_F(WindowManagerTest, TheWindowIsRestoredAfterARunWhateverHappenedBefore)

@@ -1,0 +1,32 @@
+#include "ui/Verifyflow.h"
+
+#include "ui/Messagebox.h"
+#include "ui/Platform.h"
+#include "ui/Progressrun.h"
+#include "ui/Verifyform.h"
+
+void TVerifyFlow::Verify(QWidget* window, const QString& path)
+{
+    const std::string ccdPath = ToNativePath(path);
+    Active = true;
+    const bool ran = RunWithProgress(
+        window, [this, ccdPath] { Job.Run(ccdPath); }, QStringLiteral("Verifying..."));
+    Active = false;
+    const TConvertStatus status = Job.Status.load();
+    Job.Reset();
+    if (!ran)
+        return;
+
+    switch (status)
+    {
+    case csSucceeded:
+        if (auto* verifyFrm = window->findChild<TVerifyFrm*>(QString(), Qt::FindDirectChildrenOnly))
+        {
+            verifyFrm->SetReport(Job.Report);
+            verifyFrm->exec();
+        }
+        break;
+    case csCanceled: ShowResult(window, QStringLiteral("Verification was canceled.")); break;
+    default: ShowError(window, QStringLiteral("Cannot verify \"%1\".").arg(path), FromNativePath(Job.Error.Text())); break;
+    }
+}
