@@ -1,7 +1,5 @@
 #include "cuesheet/Lucue.h"
 
-#include "cuesheet/Sectorcomposer.h"
-
 #include <mutex>
 
 TLuCueSheet::TLuCueSheet() = default;
@@ -91,27 +89,4 @@ void TLuCueSheet::ReleaseReadAhead()
             file->ReleaseBuffer();
         }
     }
-}
-
-TSectorComposer& TLuCueSheet::OwnComposer()
-{
-    if (!Composer)
-        Composer = std::make_unique<TSectorComposer>(*this);
-    return *Composer;
-}
-
-bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub)
-{
-    return OwnComposer().ComposeSector(address, main, sub, TComposeOptions{CorrectEdcEcc});
-}
-
-bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub, const TComposeOptions& options)
-{
-    return OwnComposer().ComposeSector(address, main, sub, options);
-}
-
-std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
-                                     const TComposeOptions& options, TRawBytes* raw)
-{
-    return OwnComposer().ComposeRun(address, count, main, sub, options, raw);
 }

@@ -17,6 +17,11 @@
 #include <vector>
 
 class TSectorComposer;
+// Frees a composer where its type is known, so that the sheet's own unit needs none.
+struct TComposerDeleter
+{
+    void operator()(TSectorComposer* composer) const;
+};
 
 inline constexpr int MAX_FILES = 100;
 inline constexpr int MAX_TRACKS = 99;
@@ -276,7 +281,7 @@ private:
     std::vector<std::int32_t> AddressStarts; // StartAddress per row, for the binary search
     std::vector<TTocTable> TocTable;
 
-    std::unique_ptr<TSectorComposer> Composer; // made by the first ComposeSector or ComposeRun
+    std::unique_ptr<TSectorComposer, TComposerDeleter> Composer; // made by the first ComposeSector or ComposeRun
 };
 
 // One sentence naming the tracks whose played length is below MIN_TRACK_LENGTH; empty when there are none.
