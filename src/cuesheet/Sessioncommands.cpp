@@ -88,31 +88,3 @@ TCueErrorReason JoinSession(TSheetReader& reader, TLuCueTrack& track, std::uint3
     reader.Grow(gap.LeadOut + gap.LeadIn, lineNo, false);
     return erNone;
 }
-
-std::uint32_t CheckSessions(TSheetReader& reader)
-{
-    TLuCueSheet& sheet = reader.Sheet;
-    if (reader.SessionNo >= 2 && !reader.SessionHasTrack)
-        return PackStatus(reader.SessionLine, egSession, erMisplaced);
-    std::size_t next = 0;
-    for (std::int32_t i = 1; i < sheet.TrackCount && next < sheet.SessionGaps.size(); ++i)
-    {
-        TLuCueTrack& track = *sheet.Tracks[static_cast<std::size_t>(i)];
-        if (track.Session == sheet.Tracks[static_cast<std::size_t>(i - 1)]->Session)
-            continue;
-        const TSessionGap& gap = sheet.SessionGaps[next++];
-        const std::int32_t own = track.GetPregapLength();
-        if (own == 0)
-        {
-            reader.Grow(gap.Pregap, gap.Line, false);
-            continue;
-        }
-        if (own == gap.Pregap)
-            continue;
-        sheet.ErrorDetail = "track " + std::to_string(sheet.FirstTrackNo + i) + " has a pregap of " +
-                            FramesToStr(own) + "; the first track of session " + std::to_string(track.Session) +
-                            " has one of " + FramesToStr(gap.Pregap) + ", which the set does not store";
-        return PackStatus(gap.Line, egSession, erGapLength);
-    }
-    return 0;
-}

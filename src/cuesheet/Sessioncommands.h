@@ -12,6 +12,3 @@ TCueErrorReason HandleSessionPregap(TSheetReader& reader, const TCueCommand& com
 // Called by TRACK: the track joins the open session; the first track of a later session must start
 // a FILE of its own, and the disc grows by the gap before it.
 TCueErrorReason JoinSession(TSheetReader& reader, TLuCueTrack& track, std::uint32_t lineNo);
-// At the end of the sheet: the last session has a track, and each later session's first track has
-// no pregap of its own or the session's. Returns the packed status, 0 when all is well.
-std::uint32_t CheckSessions(TSheetReader& reader);

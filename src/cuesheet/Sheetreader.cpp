@@ -2,7 +2,6 @@
 // length kept as it grows, and the checks at the end of the sheet.
 #include "cuesheet/Sheetreader.h"
 
-#include "cuesheet/Sessioncommands.h"
 #include "fileio/Fileio.h"
 #include "synthesis/Msf.h"
 #include "text/Asciitext.h"
@@ -129,7 +128,7 @@ void TSheetReader::Finish()
         return;
     }
     CloseTrack();
-    if (const std::uint32_t sessions = CheckSessions(*this); sessions != 0)
+    if (const std::uint32_t sessions = CheckSessions(); sessions != 0)
     {
         Sheet.ErrorCode = sessions;
         return;
@@ -140,4 +139,34 @@ void TSheetReader::Finish()
         Sheet.ErrorDetail = "the disc would be " + FramesToStr(DiscEnd) + " long; a CD holds at most " +
                             FramesToStr(MAX_LEAD_OUT) + OverWhere;
     }
+}
+
+// At the end of the sheet: the last session has a track, and each later session's first track has no
+// pregap of its own or the session's; the disc grows by the pregaps the sheet leaves to the standard.
+std::uint32_t TSheetReader::CheckSessions()
+{
+    TLuCueSheet& sheet = Sheet;
+    if (SessionNo >= 2 && !SessionHasTrack)
+        return PackStatus(SessionLine, egSession, erMisplaced);
+    std::size_t next = 0;
+    for (std::int32_t i = 1; i < sheet.TrackCount && next < sheet.SessionGaps.size(); ++i)
+    {
+        TLuCueTrack& track = *sheet.Tracks[static_cast<std::size_t>(i)];
+        if (track.Session == sheet.Tracks[static_cast<std::size_t>(i - 1)]->Session)
+            continue;
+        const TSessionGap& gap = sheet.SessionGaps[next++];
+        const std::int32_t own = track.GetPregapLength();
+        if (own == 0)
+        {
+            Grow(gap.Pregap, gap.Line, false);
+            continue;
+        }
+        if (own == gap.Pregap)
+            continue;
+        sheet.ErrorDetail = "track " + std::to_string(sheet.FirstTrackNo + i) + " has a pregap of " +
+                            FramesToStr(own) + "; the first track of session " + std::to_string(track.Session) +
+                            " has one of " + FramesToStr(gap.Pregap) + ", which the set does not store";
+        return PackStatus(gap.Line, egSession, erGapLength);
+    }
+    return 0;
 }

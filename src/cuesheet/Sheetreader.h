@@ -99,6 +99,7 @@ private:
     void ReadLine(std::string_view original, std::uint32_t lineNo);
     void CollectName(const TCommandRow& row, const TCueCommand& command);
     void Finish();
+    std::uint32_t CheckSessions();
 
     std::string Upper;
     std::span<const TCommandRow> Commands;
