@@ -24,11 +24,18 @@ void CheckEntryList(TVerifyState& state)
             state.Add(fkToc, -1, "[Entry " + std::to_string(i) + "] is missing");
             break;
         }
-    for (const TCcdEntry& e : disc.Entries)
-        if (e.Session < 1 || static_cast<std::size_t>(e.Session) > disc.Model.Sessions.size())
-            state.Add(fkToc, -1,
-                      "[Entry " + std::to_string(e.Number) + "]: session " + std::to_string(e.Session) +
-                          ", but [Disc] Sessions is " + std::to_string(disc.Model.Sessions.size()));
+    // Entries of sessions the disc does not have are named once, the first of them.
+    const auto outside = [&disc](const TCcdEntry& e) {
+        return e.Session < 1 || static_cast<std::size_t>(e.Session) > disc.Model.Sessions.size();
+    };
+    if (const auto first = std::find_if(disc.Entries.begin(), disc.Entries.end(), outside); first != disc.Entries.end())
+    {
+        const auto more = std::count_if(first + 1, disc.Entries.end(), outside);
+        state.Add(fkToc, -1,
+                  "[Entry " + std::to_string(first->Number) + "]: session " + std::to_string(first->Session) +
+                      ", but [Disc] Sessions is " + std::to_string(disc.Model.Sessions.size()) +
+                      (more > 0 ? " (and " + std::to_string(more) + " more entries)" : ""));
+    }
     if (disc.DataTracksScrambled)
         state.Add(fkToc, -1, "DataTracksScrambled=1: the data sectors are stored scrambled and are not judged");
 }
