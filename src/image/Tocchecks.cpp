@@ -236,9 +236,10 @@ void CheckNextSessionPointers(TVerifyState& state)
     for (std::int32_t session = 1; session <= sessions; ++session)
     {
         const std::string of = "session " + std::to_string(session);
-        const auto b0 = std::find_if(state.Disc.Entries.begin(), state.Disc.Entries.end(), [session](const TCcdEntry& e) {
-            return e.Session == session && e.Point == POINT_NEXT_SESSION;
-        });
+        const auto b0 =
+            std::find_if(state.Disc.Entries.begin(), state.Disc.Entries.end(), [session](const TCcdEntry& e) {
+                return e.Session == session && e.Point == POINT_NEXT_SESSION;
+            });
         if (session == sessions)
         {
             if (b0 != state.Disc.Entries.end())
@@ -291,8 +292,7 @@ void CheckToc(TVerifyState& state)
         if (const std::int64_t want = SectorCount(state.Ranges); want != state.StoredSectors)
             state.Add(fkToc, -1,
                       "the program areas of the " + std::to_string(sessions) + " sessions hold " +
-                          std::to_string(want) + " sectors but the image holds " +
-                          std::to_string(state.StoredSectors));
+                          std::to_string(want) + " sectors but the image holds " + std::to_string(state.StoredSectors));
     }
     if (!state.HasTracks)
         state.Add(fkToc, -1, "the TOC lists no track; only the Q CRCs are checked");

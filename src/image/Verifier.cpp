@@ -176,7 +176,8 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
                 break;
             }
             for (std::size_t i = 0; i < chunk->Count; ++i)
-                checker.CheckSector(chunk->First + std::int64_t(i), chunk->Main.get() + i * SECTOR_SIZE, chunk->Sub.get() + i * SUBCODE_SIZE);
+                checker.CheckSector(chunk->First + std::int64_t(i), chunk->Main.get() + i * SECTOR_SIZE,
+                                    chunk->Sub.get() + i * SUBCODE_SIZE);
             // A step for every absolute address that is a multiple of 75, as the conversion gives.
             const std::int64_t begin = chunk->First + PROGRAM_START;
             const std::int64_t end = begin + static_cast<std::int64_t>(chunk->Count);

@@ -50,10 +50,10 @@ struct TVerifyState
     TVerifyReport& Report;
     std::size_t MaxFindings;
     std::vector<TTrackInfo> Tracks;
-    std::vector<TLbaRange> Ranges;       // of the control file's disc, as the files hold them
-    std::vector<std::int32_t> LeadOuts;  // each session's A2 LBA, -1 without one
-    std::int64_t StoredSectors = 0; // whole and partial sectors in the .img
-    std::size_t Current = 0;        // track of the sector being checked
+    std::vector<TLbaRange> Ranges;      // of the control file's disc, as the files hold them
+    std::vector<std::int32_t> LeadOuts; // each session's A2 LBA, -1 without one
+    std::int64_t StoredSectors = 0;     // whole and partial sectors in the .img
+    std::size_t Current = 0;            // track of the sector being checked
     bool HasTracks = false;
     bool LibCryptDisc = false;
 };

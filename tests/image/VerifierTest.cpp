@@ -593,7 +593,8 @@ TEST_F(VerifierDamageTest, DamagedSessionsAreReportedWithTheirEntries)
          },
          fkQPosition, 12100, "absolute time"},
         {"header in session 2", [&] { Img[2352 * 650 + 14] ^= 1; }, fkHeader, 12050, "header address"},
-        {"R-W in session 2", [&] { Sub[96 * 700 + 24] = static_cast<char>(Sub[96 * 700 + 24] ^ 0x80); }, fkRwParity, 12100, "R-W pack 0"},
+        {"R-W in session 2", [&] { Sub[96 * 700 + 24] = static_cast<char>(Sub[96 * 700 + 24] ^ 0x80); }, fkRwParity,
+         12100, "R-W pack 0"},
         {".sub one record short", [&] { Sub.resize(Sub.size() - 96); }, fkFile, 12299, "from LBA 12299 on"},
     };
     for (const TCase& c : cases)
