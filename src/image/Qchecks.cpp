@@ -126,10 +126,8 @@ void TQChecker::CheckPFlag(std::int32_t lba, std::int32_t index)
     if (index == 0 || lba == t.Index1Lba)
         return;
     // Set only in a pause, on the first sector of index 1, or in the last 150 sectors before the
-    // next track's index 1 or the lead-out.
-    const std::int32_t next = State.Current + 1 < State.Tracks.size() ? State.Tracks[State.Current + 1].Index1Lba
-                              : State.LeadOutLba >= 0                 ? State.LeadOutLba
-                                                                      : std::int32_t(State.Report.Sectors);
+    // next track's index 1 or its session's lead-out.
+    const std::int32_t next = State.NextStartAfter(State.Current);
     if (next - lba > P_FLAG_LEAD)
         State.Add(fkPFlag, lba, "P flag set " + std::to_string(next - lba) + " sectors before the next track");
 }

@@ -34,7 +34,7 @@ void TRwChecker::Check(const std::uint8_t* record)
         const bool pBad = !std::equal(want.begin() + 20, want.end(), pack.begin() + 20);
         if (qBad || pBad)
         {
-            const auto at = static_cast<std::int32_t>(original / std::int64_t(PACKS_PER_SECTOR));
+            const std::int32_t at = State.LbaOf(original / std::int64_t(PACKS_PER_SECTOR));
             State.Add(fkRwParity, at,
                       "R-W pack " + std::to_string(original % std::int64_t(PACKS_PER_SECTOR)) + " (" +
                           Hex(std::span(pack).first(4)) + " ...): " +

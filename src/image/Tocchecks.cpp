@@ -24,9 +24,18 @@ void CheckEntryList(TVerifyState& state)
             state.Add(fkToc, -1, "[Entry " + std::to_string(i) + "] is missing");
             break;
         }
-    if (disc.Model.Sessions.size() != 1)
+    // Entries of sessions the disc does not have are named once, the first of them.
+    const auto outside = [&disc](const TCcdEntry& e) {
+        return e.Session < 1 || static_cast<std::size_t>(e.Session) > disc.Model.Sessions.size();
+    };
+    if (const auto first = std::find_if(disc.Entries.begin(), disc.Entries.end(), outside); first != disc.Entries.end())
+    {
+        const auto more = std::count_if(first + 1, disc.Entries.end(), outside);
         state.Add(fkToc, -1,
-                  "the set has " + std::to_string(disc.Model.Sessions.size()) + " sessions; only the first is checked");
+                  "[Entry " + std::to_string(first->Number) + "]: session " + std::to_string(first->Session) +
+                      ", but [Disc] Sessions is " + std::to_string(disc.Model.Sessions.size()) +
+                      (more > 0 ? " (and " + std::to_string(more) + " more entries)" : ""));
+    }
     if (disc.DataTracksScrambled)
         state.Add(fkToc, -1, "DataTracksScrambled=1: the data sectors are stored scrambled and are not judged");
 }
@@ -159,18 +168,18 @@ void CheckSizeInformation(TVerifyState& state, const std::vector<TCdTextEntry>& 
                             std::to_string(other) + ", it is " + std::to_string(tally.LastSeq[other]));
 }
 
-} // namespace
-
-void CheckToc(TVerifyState& state)
+// The A0, A1 and A2 entries of one session and its tracks' entries, in the order written.
+void CheckSession(TVerifyState& state, std::int32_t session, std::int32_t& lastPoint, std::int32_t& lastStart)
 {
-    CheckEntryList(state);
-    const std::vector<TTrackInfo>& tracks = state.Tracks;
+    std::vector<TTrackInfo> tracks;
+    std::copy_if(state.Tracks.begin(), state.Tracks.end(), std::back_inserter(tracks),
+                 [session](const TTrackInfo& t) { return t.Session == session; });
+    const bool single = state.Disc.Model.Sessions.size() == 1;
+    const std::string of = single ? "" : " of session " + std::to_string(session);
     bool a0 = false, a1 = false, a2 = false;
-    std::int32_t lastPoint = 0;
-    std::int32_t lastStart = -1;
     for (const TCcdEntry& e : state.Disc.Entries)
     {
-        if (e.Session != 1)
+        if (e.Session != session)
             continue;
         const std::string name = "[Entry " + std::to_string(e.Number) + "]";
         const std::int32_t pmsf = (e.PMin * 60 + e.PSec) * FRAMES_PER_SECOND + e.PFrame - PROGRAM_START;
@@ -181,34 +190,110 @@ void CheckToc(TVerifyState& state)
         if (e.Point == 0xA0)
         {
             a0 = true;
-            if (state.HasTracks && e.PMin != tracks.front().Number)
+            if (!tracks.empty() && e.PMin != tracks.front().Number)
                 state.Add(fkToc, -1,
-                          name + ": A0 names " + std::to_string(e.PMin) + " as the first track, the TOC starts with " +
-                              std::to_string(tracks.front().Number));
+                          name + ": A0 names " + std::to_string(e.PMin) + " as the first track, the TOC" + of +
+                              " starts with " + std::to_string(tracks.front().Number));
         }
         else if (e.Point == 0xA1)
         {
             a1 = true;
-            if (state.HasTracks && e.PMin != tracks.back().Number)
+            if (!tracks.empty() && e.PMin != tracks.back().Number)
                 state.Add(fkToc, -1,
-                          name + ": A1 names " + std::to_string(e.PMin) + " as the last track, the TOC ends with " +
-                              std::to_string(tracks.back().Number));
+                          name + ": A1 names " + std::to_string(e.PMin) + " as the last track, the TOC" + of +
+                              " ends with " + std::to_string(tracks.back().Number));
         }
         else if (e.Point == 0xA2)
         {
             a2 = true;
-            if (e.PLba != state.StoredSectors)
+            if (single && e.PLba != state.StoredSectors)
                 state.Add(fkToc, -1,
                           name + ": the lead-out (A2) is at LBA " + std::to_string(e.PLba) + " but the image holds " +
                               state.ImageExtent());
+            else if (!single && !tracks.empty() && e.PLba <= tracks.back().Index1Lba)
+                state.Add(fkToc, -1,
+                          name + ": the lead-out (A2)" + of + " is at LBA " + std::to_string(e.PLba) +
+                              ", not after track " + std::to_string(tracks.back().Number));
         }
         else if (e.Point >= 1 && e.Point <= 99)
             CheckTrackEntry(state, e, name, lastPoint, lastStart);
     }
     if (!a0 || !a1 || !a2)
         state.Add(fkToc, -1,
-                  std::string("the TOC lacks the ") + (!a0 ? "A0 " : "") + (!a1 ? "A1 " : "") + (!a2 ? "A2 " : "") +
-                      "point");
+                  std::string("the TOC") + of + " lacks the " + (!a0 ? "A0 " : "") + (!a1 ? "A1 " : "") +
+                      (!a2 ? "A2 " : "") + "point");
+    if (!single && tracks.empty())
+        state.Add(fkToc, -1, "session " + std::to_string(session) + " lists no track");
+}
+
+// The B0 entry in each lead-in but the last: where the next session's program area starts, between
+// this session's lead-out and the next one's first track, and the disc's last lead-out.
+void CheckNextSessionPointers(TVerifyState& state)
+{
+    const TDiscModel& model = state.Disc.Model;
+    const auto sessions = static_cast<std::int32_t>(model.Sessions.size());
+    const std::string discEnd = FramesToStr(model.DiscLeadOutAddress());
+    for (std::int32_t session = 1; session <= sessions; ++session)
+    {
+        const std::string of = "session " + std::to_string(session);
+        const auto b0 =
+            std::find_if(state.Disc.Entries.begin(), state.Disc.Entries.end(), [session](const TCcdEntry& e) {
+                return e.Session == session && e.Point == POINT_NEXT_SESSION;
+            });
+        if (session == sessions)
+        {
+            if (b0 != state.Disc.Entries.end())
+                state.Add(fkToc, -1, "[Entry " + std::to_string(b0->Number) + "]: B0 in the last session, " + of);
+            continue;
+        }
+        if (b0 == state.Disc.Entries.end())
+        {
+            state.Add(fkToc, -1, "the TOC of " + of + " lacks the B0 point to the next session");
+            continue;
+        }
+        const std::string name = "[Entry " + std::to_string(b0->Number) + "]: B0 of " + of;
+        if (b0->Adr != ADR_POINTER)
+            state.Add(fkToc, -1, name + " has ADR " + std::to_string(b0->Adr) + " where B0 has 5");
+        const std::int32_t next = (b0->AMin * 60 + b0->ASec) * FRAMES_PER_SECOND + b0->AFrame - PROGRAM_START;
+        const std::int32_t leadOut = state.LeadOuts[static_cast<std::size_t>(session) - 1];
+        const auto first = std::find_if(state.Tracks.begin(), state.Tracks.end(),
+                                        [session](const TTrackInfo& t) { return t.Session == session + 1; });
+        if (next <= leadOut || (first != state.Tracks.end() && next > first->Index1Lba))
+            state.Add(fkToc, -1,
+                      name + " starts the next session at " + FramesToStr(next + PROGRAM_START) +
+                          ", not between the lead-out at LBA " + std::to_string(leadOut) + " and track " +
+                          (first == state.Tracks.end() ? std::string("?") : std::to_string(first->Number)));
+        if (first != state.Tracks.end() && first->Index1Lba <= leadOut)
+            state.Add(fkToc, -1,
+                      "track " + std::to_string(first->Number) + " starts session " + std::to_string(session + 1) +
+                          " at LBA " + std::to_string(first->Index1Lba) + ", before the lead-out of " + of);
+        if (MsfToFrames(TMsf{0, static_cast<std::uint8_t>(b0->PMin), static_cast<std::uint8_t>(b0->PSec),
+                             static_cast<std::uint8_t>(b0->PFrame)}) != model.DiscLeadOutAddress())
+            state.Add(fkToc, -1,
+                      name + " gives " + FramesToStr((b0->PMin * 60 + b0->PSec) * FRAMES_PER_SECOND + b0->PFrame) +
+                          " as the disc's last lead-out, the last session's A2 is at " + discEnd);
+    }
+}
+
+} // namespace
+
+void CheckToc(TVerifyState& state)
+{
+    CheckEntryList(state);
+    const std::vector<TTrackInfo>& tracks = state.Tracks;
+    const auto sessions = static_cast<std::int32_t>(state.Disc.Model.Sessions.size());
+    std::int32_t lastPoint = 0;
+    std::int32_t lastStart = -1;
+    for (std::int32_t session = 1; session <= sessions; ++session)
+        CheckSession(state, session, lastPoint, lastStart);
+    if (sessions > 1)
+    {
+        CheckNextSessionPointers(state);
+        if (const std::int64_t want = SectorCount(state.Ranges); want != state.StoredSectors)
+            state.Add(fkToc, -1,
+                      "the program areas of the " + std::to_string(sessions) + " sessions hold " +
+                          std::to_string(want) + " sectors but the image holds " + std::to_string(state.StoredSectors));
+    }
     if (!state.HasTracks)
         state.Add(fkToc, -1, "the TOC lists no track; only the Q CRCs are checked");
     for (const TDiscSession& session : state.Disc.Model.Sessions)

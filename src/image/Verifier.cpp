@@ -72,7 +72,8 @@ public:
     void CheckSet(std::int64_t imgSize, std::int64_t subSize);
     // Compares the protection frames found with those the side-car at path lists.
     void UseSideCar(const std::string& path) { SideCar.Use(path); }
-    void CheckSector(std::int32_t lba, const std::uint8_t* main, const std::uint8_t* record);
+    // The sector at that place in the files.
+    void CheckSector(std::int64_t position, const std::uint8_t* main, const std::uint8_t* record);
     void Finish();
 
 private:
@@ -95,14 +96,14 @@ void TChecker::CheckSet(std::int64_t imgSize, std::int64_t subSize)
     State.StoredSectors = stored;
     report.PartialBytes = imgSize % std::int64_t(SECTOR_SIZE);
     if (imgSize % std::int64_t(SECTOR_SIZE) != 0)
-        State.Add(fkFile, static_cast<std::int32_t>(sectors),
+        State.Add(fkFile, State.LbaOf(sectors),
                   report.ImgPath + " holds " + std::to_string(imgSize) +
                       " bytes, not a whole number of 2352-byte sectors: " + "the last sector is " +
                       std::to_string(imgSize % std::int64_t(SECTOR_SIZE)) + " bytes long");
     const std::int64_t records = subSize / std::int64_t(SUBCODE_SIZE);
     if (subSize != stored * std::int64_t(SUBCODE_SIZE))
     {
-        const std::int32_t at = static_cast<std::int32_t>(std::min(records, stored));
+        const std::int32_t at = State.LbaOf(std::min(records, stored));
         State.Add(fkFile, records < stored ? at : -1,
                   report.SubPath + " holds " + std::to_string(subSize) + " bytes; " + State.ImageExtent() + " need " +
                       std::to_string(stored * std::int64_t(SUBCODE_SIZE)) +
@@ -122,8 +123,9 @@ void TChecker::EnterTrack(std::int32_t lba)
     }
 }
 
-void TChecker::CheckSector(std::int32_t lba, const std::uint8_t* main, const std::uint8_t* record)
+void TChecker::CheckSector(std::int64_t position, const std::uint8_t* main, const std::uint8_t* record)
 {
+    const std::int32_t lba = State.LbaOf(position);
     if (State.HasTracks)
         EnterTrack(lba);
     Q.Check(lba, record);
@@ -175,8 +177,8 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
                 break;
             }
             for (std::size_t i = 0; i < chunk->Count; ++i)
-                checker.CheckSector(static_cast<std::int32_t>(chunk->First + std::int64_t(i)),
-                                    chunk->Main.get() + i * SECTOR_SIZE, chunk->Sub.get() + i * SUBCODE_SIZE);
+                checker.CheckSector(chunk->First + std::int64_t(i), chunk->Main.get() + i * SECTOR_SIZE,
+                                    chunk->Sub.get() + i * SUBCODE_SIZE);
             // A step for every absolute address that is a multiple of 75, as the conversion gives.
             const std::int64_t begin = chunk->First + PROGRAM_START;
             const std::int64_t end = begin + static_cast<std::int64_t>(chunk->Count);

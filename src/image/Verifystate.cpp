@@ -79,16 +79,19 @@ std::string TVerifyState::ImageExtent() const
 
 void TVerifyState::BuildTracks()
 {
+    const std::size_t sessions = Disc.Model.Sessions.size();
+    LeadOuts.assign(sessions, -1);
     for (const TCcdEntry& e : Disc.Entries)
     {
-        if (e.Session != 1)
+        if (e.Session < 1 || static_cast<std::size_t>(e.Session) > sessions)
             continue;
         if (e.Point == 0xA2)
-            LeadOutLba = e.PLba;
+            LeadOuts[static_cast<std::size_t>(e.Session) - 1] = e.PLba;
         if (e.Point < 1 || e.Point > 99)
             continue;
         TTrackInfo t;
         t.Number = e.Point;
+        t.Session = e.Session;
         t.Control = e.Control;
         t.Index1Lba = e.PLba;
         t.StartLba = e.PLba;
@@ -119,11 +122,50 @@ void TVerifyState::BuildTracks()
         r.FirstLba = t.StartLba;
         Report.Tracks.push_back(r);
     }
+    // The sectors of a track are those the files hold from its start to the next one's.
+    const std::int32_t end = LbaOf(Report.Sectors);
     for (std::size_t i = 0; i < Report.Tracks.size(); ++i)
     {
         TTrackReport& track = Report.Tracks[i];
-        const std::int64_t next = i + 1 < Report.Tracks.size() ? Report.Tracks[i + 1].FirstLba : Report.Sectors;
-        track.Sectors = std::max<std::int64_t>(0, std::min(next, Report.Sectors) - track.FirstLba);
-        track.InImage = track.FirstLba < Report.Sectors;
+        const std::int32_t next = i + 1 < Report.Tracks.size() ? Report.Tracks[i + 1].FirstLba : end;
+        const std::int64_t first = PositionOf(track.FirstLba);
+        track.Sectors = std::max<std::int64_t>(0, std::min(PositionOf(next), Report.Sectors) - first);
+        track.InImage = first < Report.Sectors;
     }
+}
+
+std::int32_t TVerifyState::LbaOf(std::int64_t position) const
+{
+    std::int64_t start = 0;
+    for (const TLbaRange& r : Ranges)
+    {
+        if (position < start + (r.End - r.First))
+            return static_cast<std::int32_t>(r.First + (position - start));
+        start += r.End - r.First;
+    }
+    return static_cast<std::int32_t>(position - start + (Ranges.empty() ? 0 : Ranges.back().End));
+}
+
+std::int64_t TVerifyState::PositionOf(std::int32_t lba) const
+{
+    std::int64_t start = 0;
+    for (std::size_t i = 0; i < Ranges.size(); ++i)
+    {
+        const TLbaRange& r = Ranges[i];
+        if (lba < r.End)
+            return start + (i == 0 || lba >= r.First ? lba - r.First : 0);
+        start += r.End - r.First;
+    }
+    return start + lba - (Ranges.empty() ? 0 : Ranges.back().End);
+}
+
+std::int32_t TVerifyState::NextStartAfter(std::size_t track) const
+{
+    const TTrackInfo& t = Tracks[track];
+    const bool last = track + 1 == Tracks.size();
+    if (!last && Tracks[track + 1].Session == t.Session)
+        return Tracks[track + 1].Index1Lba;
+    if (const std::int32_t leadOut = LeadOuts[static_cast<std::size_t>(t.Session) - 1]; leadOut >= 0)
+        return leadOut;
+    return last ? LbaOf(Report.Sectors) : Tracks[track + 1].Index1Lba;
 }

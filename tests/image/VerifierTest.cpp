@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -32,13 +33,25 @@ struct TDisc
 {
     const char* Name;
     std::function<void(const TTempDir&)> MakeFiles;
-    const char* Cue;
+    std::string Cue;
 };
 
 // Every kind of disc the conversion makes: track types, gaps, indexes, flags, CD+G, ISRC and
-// catalogue, CD-TEXT.
+// catalogue, CD-TEXT, sessions.
 const std::vector<TDisc>& Discs()
 {
+    // Sessions: a later one starts 11,400 sectors (then 6,900) after the lead-out before it, and its
+    // sectors name their addresses there. These put session 2 at LBA 12000, after 600 audio sectors.
+    const auto afterAudio = [](const char* name, const char* track, std::function<std::string()> data) {
+        return TDisc{name,
+                     [data](const TTempDir& d) {
+                         d.Write("A.BIN", discdata::RandomBytes(600 * 2352, 21));
+                         d.Write("D.BIN", data());
+                     },
+                     std::string("REM SESSION 01\nFILE A.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                 "REM SESSION 02\nFILE D.BIN BINARY\nTRACK 02 ") +
+                         track};
+    };
     static const std::vector<TDisc> discs = {
         {"AudioIndexesAndFlags", [](const TTempDir& d) { d.Write("A.BIN", discdata::RandomBytes(900 * 2352, 1)); },
          "FILE A.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:04:00\n"
@@ -83,6 +96,44 @@ const std::vector<TDisc>& Discs()
          "TITLE \"Caf\xC3\xA9\"\nPERFORMER \"\xD0\x90\xD0\xBD\xD0\xB3\xD0\xB5\xD0\xBB\"\nFILE A.BIN BINARY\n"
          "TRACK 01 AUDIO\nTITLE \"\xE5\xA4\x9C\xE3\x81\xAB\"\nINDEX 01 00:00:00\n"
          "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 00:03:00\n"},
+        afterAudio("SessionsDataAfterAudio", "MODE2/2352\nINDEX 01 00:00:00\n",
+                   [] { return discdata::Mode2Sectors(300, 12150, 22); }),
+        afterAudio("SessionsPregapCommand", "MODE2/2352\nPREGAP 00:02:00\nINDEX 01 00:00:00\n",
+                   [] { return discdata::Mode2Sectors(300, 12150, 22); }),
+        afterAudio("SessionsPregapInTheFile", "MODE2/2352\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n",
+                   [] { return discdata::Mode2Sectors(450, 12000, 22); }),
+        afterAudio("SessionsModeOneCooked", "MODE1/2048\nINDEX 01 00:00:00\n",
+                   [] { return discdata::RandomBytes(300 * 2048, 22); }),
+        {"SessionsPausesInTheFirst",
+         [](const TTempDir& d) {
+             d.Write("A.BIN", discdata::RandomBytes(300 * 2352, 23));
+             d.Write("B.BIN", discdata::RandomBytes(200 * 2352, 24));
+             d.Write("C.BIN", discdata::RandomBytes(300 * 2352, 25));
+             d.Write("D.BIN", discdata::Mode2Sectors(300, 12350, 26));
+         },
+         "REM SESSION 01\nFILE A.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+         "FILE B.BIN BINARY\nTRACK 02 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:02:33\n"
+         "FILE C.BIN BINARY\nTRACK 03 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:02:60\n"
+         "REM SESSION 02\nFILE D.BIN BINARY\nTRACK 04 MODE2/2352\nINDEX 01 00:00:00\n"},
+        {"SessionsEnhancedCd",
+         [](const TTempDir& d) {
+             d.Write("A.BIN", discdata::RandomBytes(900 * 2352, 31));
+             d.Write("D.BIN", discdata::Mode2Sectors(300, 12450, 32));
+         },
+         "CATALOG 0123456789012\nTITLE \"Album\"\nPERFORMER \"Band\"\nREM SESSION 01\nFILE A.BIN BINARY\n"
+         "TRACK 01 AUDIO\nTITLE \"One\"\nISRC ABCDE1234567\nINDEX 01 00:00:00\n"
+         "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 00:04:00\n"
+         "TRACK 03 AUDIO\nTITLE \"Three\"\nINDEX 00 00:07:50\nINDEX 01 00:08:00\n"
+         "REM SESSION 02\nFILE D.BIN BINARY\nTRACK 04 MODE2/2352\nTITLE \"Extras\"\nINDEX 01 00:00:00\n"},
+        {"SessionsThree",
+         [](const TTempDir& d) {
+             d.Write("A.BIN", discdata::RandomBytes(300 * 2352, 35));
+             d.Write("M.BIN", discdata::RandomBytes(200 * 2048, 36));
+             d.Write("X.BIN", discdata::Mode2Sectors(200, 18950, 37));
+         },
+         "REM SESSION 01\nFILE A.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+         "REM SESSION 02\nFILE M.BIN BINARY\nTRACK 02 MODE1/2048\nINDEX 01 00:00:00\n"
+         "REM SESSION 03\nFILE X.BIN BINARY\nTRACK 03 MODE2/2352\nINDEX 01 00:00:00\n"},
     };
     return discs;
 }
@@ -152,7 +203,7 @@ TEST_P(VerifierRoundTripTest, EveryConvertedDiscVerifiesClean)
 }
 
 INSTANTIATE_TEST_SUITE_P(Discs, VerifierRoundTripTest,
-                         ::testing::Combine(::testing::Range<std::size_t>(0, 6), ::testing::Bool()),
+                         ::testing::Combine(::testing::Range<std::size_t>(0, Discs().size()), ::testing::Bool()),
                          [](const auto& param) {
                              return std::string(Discs()[std::get<0>(param.param)].Name) +
                                     (std::get<1>(param.param) ? "SingleCopy" : "");
@@ -517,6 +568,59 @@ TEST_F(VerifierDamageTest, ASideCarFrameAwayFromTheUsualAddressesMatches)
     EXPECT_EQ(report.SideCarMatched, 1);
     EXPECT_EQ(report.LibCryptLbas, std::vector<std::int32_t>{lba});
     EXPECT_EQ(report.Problems, 0) << BuildVerifyText(report);
+}
+
+// A two-session disc: session 2 at LBA 12000, at place 600 of the files. Each case damages a fresh copy.
+TEST_F(VerifierDamageTest, DamagedSessionsAreReportedWithTheirEntries)
+{
+    Convert(*std::find_if(Discs().begin(), Discs().end(),
+                          [](const TDisc& d) { return std::string(d.Name) == "SessionsModeOneCooked"; }));
+    const std::string img = TTempDir::ReadAll(Dir.File("disc.img")), sub = TTempDir::ReadAll(Dir.File("disc.sub")),
+                      ccd = TTempDir::ReadAll(Ccd());
+    // Sets key in [Entry n], or in [TRACK -n].
+    const auto set = [this](int n, const std::string& key, const std::string& value) {
+        const std::string section = n < 0 ? "[TRACK " + std::to_string(-n) + "]" : "[Entry " + std::to_string(n) + "]";
+        const std::size_t begin = CcdText.find("\n" + key + "=", CcdText.find(section)) + key.size() + 2;
+        CcdText.replace(begin, CcdText.find_first_of("\r\n", begin) - begin, value);
+    };
+    const auto replaceAll = [this](const std::string& from, const std::string& to) {
+        for (std::size_t i = CcdText.find(from); i != std::string::npos; i = CcdText.find(from, i + to.size()))
+            CcdText.replace(i, from.size(), to);
+    };
+    const std::vector<std::tuple<std::function<void()>, TFindingKind, std::int32_t, const char*>> cases = {
+        {[&] { set(8, "PLBA", "12001"); }, fkToc, -1, "PLBA 12001 disagrees with PMin/PSec/PFrame"},
+        {[&] { set(7, "Point", "0xa3"); }, fkToc, -1, "the TOC of session 2 lacks the A2 point"},
+        {[&] { replaceAll("Session=2", "Session=1"); }, fkToc, -1, "session 2 lists no track"},
+        {[&] { replaceAll("Sessions=2", "Sessions=1"); }, fkToc, -1, "[Entry 5]: session 2, but [Disc] Sessions is 1"},
+        {[&] { set(3, "Point", "0xb1"); }, fkToc, -1, "the TOC of session 1 lacks the B0 point"},
+        {[&] { set(3, "AMin", "3"); }, fkToc, -1, "B0 of session 1 starts the next session at 03:"},
+        {[&] { set(3, "ADR", "0x01"); }, fkToc, -1, "has ADR 1 where B0 has 5"},
+        {[&] { set(3, "PMin", "9"); }, fkToc, -1, "as the disc's last lead-out"},
+        {[&] { set(6, "PMin", "1"); }, fkToc, -1, "A1 names 1 as the last track, the TOC of session 2 ends with 2"},
+        {[&] {
+             for (const auto& [key, value] : {std::pair{"PMin", "0"}, {"PSec", "10"}, {"PFrame", "0"}, {"PLBA", "600"}})
+                 set(8, key, value);
+             set(-2, "INDEX 1", "600");
+         },
+         fkToc, -1, "track 2 starts session 2 at LBA 600, before the lead-out of session 1"},
+        {[&] { Img.append(2352, '\0'), Sub.append(96, '\0'); }, fkToc, -1,
+         "the program areas of the 2 sessions hold 900 sectors but the image holds 901"},
+        {[&] { Sub[96 * 700 + 20] ^= 0x10, FixCrc(700); }, fkQPosition, 12100, "absolute time"},
+        {[&] { Img[2352 * 650 + 14] ^= 1; }, fkHeader, 12050, "header address"},
+        {[&] { Sub[96 * 700 + 24] = static_cast<char>(Sub[96 * 700 + 24] ^ 0x80); }, fkRwParity, 12100, "R-W pack 0"},
+        {[&] { Sub.resize(Sub.size() - 96); }, fkFile, 12299, "(no subchannel from LBA 12299 on)"},
+    };
+    for (const auto& [damage, kind, lba, text] : cases)
+    {
+        SCOPED_TRACE(text);
+        Img = img, Sub = sub, CcdText = ccd;
+        damage();
+        Store();
+        const TVerifyReport report = Verify();
+        EXPECT_TRUE(std::any_of(report.Findings.begin(), report.Findings.end(), [&](const TFinding& f) {
+            return f.Kind == kind && f.Lba == lba && f.Text.find(text) != std::string::npos;
+        })) << BuildVerifyText(report);
+    }
 }
 
 TEST(VerifierFailureTest, UnreadableSetsFailWithTheFileAndReason)
