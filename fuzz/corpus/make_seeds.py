@@ -57,6 +57,12 @@ CUES = {
         '    INDEX 01 00:00:00\n    INDEX 02 00:00:05\n'),
     'drive_path.cue': crlf('CATALOG "0724384260927"\nFILE "D:\\Rips\\Album\\a.bin" BINARY\n'
                            '  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n'),
+    'two_sessions.cue': 'REM SESSION 01\nFILE A.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n'
+                        'REM SESSION 02\nFILE M1.BIN BINARY\nTRACK 02 MODE1/2048\nINDEX 01 00:00:00\n',
+    'session_gaps.cue': 'REM SESSION 01\nFILE A.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n'
+                        'REM LEAD-OUT 01:30:00\nREM SESSION 02\nREM LEAD-IN 00:59:00\nREM PREGAP 00:02:00\n'
+                        'FILE CDG.BIN BINARY\nTRACK 02 CDG\nINDEX 01 00:00:00\nREM SESSION 03\n'
+                        'FILE T.WAV WAVE\nTRACK 03 AUDIO\nPREGAP 00:02:00\nINDEX 01 00:00:00\n',
 }
 for name, text in CUES.items():
     put('cue_sheet', name, text)

@@ -189,7 +189,8 @@ bool TLuCueSheet::GetFullToc(std::uint8_t* buffer) const
         return false;
     std::memset(buffer, 0, FULL_TOC_SIZE);
     const std::vector<TTocEntry> entries = TocEntries();
-    if (entries.empty())
+    // Many sessions of few tracks can need more descriptors than the buffer holds.
+    if (entries.empty() || 4 + entries.size() * TOC_DESCRIPTOR_SIZE > FULL_TOC_SIZE)
         return false;
     buffer[2] = entries.front().Session;
     buffer[3] = entries.back().Session;

@@ -105,7 +105,7 @@ std::string CcdFileText(const TLuCueSheet& sheet, std::int32_t& leadOut)
         throw std::runtime_error("No cue sheet with tracks is loaded");
     // Built whole in memory: a CD-TEXT file that cannot be read fails the run before anything is written.
     const TDiscModel disc = sheet.DiscModel();
-    leadOut = disc.LeadOutAddress();
+    leadOut = disc.DiscLeadOutAddress();
     return CcdFileText(disc);
 }
 std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
