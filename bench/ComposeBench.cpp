@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Composing whole sectors from a loaded sheet, and building the layout of a large sheet.
 #include "cuesheet/Lucue.h"
 #include "fileio/Fileio.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Per-sector cost of the coding kernels; items are sectors.
 #include <benchmark/benchmark.h>
 

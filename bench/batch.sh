@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Batch benchmark: converts 20 sheets of N sectors each (MODE1/2048, or DISC) in one sarvex-cli call with
 # -j 1 and with -j 2, alternating, into fresh output folders. Prints the median wall time of each
 # and the speed-up.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-conversion benchmark: converts an AUDIO disc and a MODE1/2048 disc of N sectors with
 # sarvex-cli and, in the same run, times cp of the converter's own outputs into new files. Every
 # round runs each command once, alternating discs and commands. Prints the median times, the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The core libraries, in layers: text <- fileio and synthesis <- sources <- cuesheet <- image. None of
 # them links Qt. text holds the string helpers every layer shares (ASCII case, trimming, numbers);
 # sources holds the data file sources (binary, WAVE, FLAC, FFmpeg) that a FILE command opens.

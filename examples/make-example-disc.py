@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the example discs' sheets and data files into a folder (the build folder's examples/).
 
 The data files are made here rather than committed: 300 cooked data sectors that say what they

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `make run` shows where there is no display: sarvex-cli converting the example disc.
 # Usage: examples/show.sh BUILD_FOLDER
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the fuzz targets: one scratch folder per process and small file helpers.
 #pragma once
 

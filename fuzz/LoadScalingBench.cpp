@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading time against sheet size. Sheets grow by comment lines (which every real sheet has
 // plenty of) around 99 tracks with 99 indexes each. The fit to O(N) is reported with its RMS error.
 #include "cuesheet/Lucue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Audio file bytes -> OpenAudioFile (detection by content, FLAC through libFLAC, the rest through the
 // decoder library) and the source's seek and read. Whatever opens must hold whole stereo samples and
 // read the same bytes again after a backward seek; anything else may only be refused as audio is.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // .ccd control file bytes -> ParseCcdText, then the whole verifier over a small fixed image set.
 // Whatever the control file says, verifying must end with a report or a clear failure.
 #include "FuzzSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CD-TEXT file bytes -> CheckCdTextPacks, the load of a sheet naming the file, and WriteCcdFile.
 // The check's verdict is re-derived from the bytes and the load must agree with it; the control file
 // must carry every whole 18-byte pack as sixteen hex bytes, after a READ TOC header when there is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cue sheet text -> TLuCueSheet::Load. A loaded sheet is then used the way a conversion uses it:
 // a sample of sectors is composed, the control file and the layout report are written, and a
 // small disc is converted whole.

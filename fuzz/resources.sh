@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Resource figures that no unit test should time: the peak resident size of sarvex-cli converting
 # a one-minute and a 74-minute disc, and the load time of cue sheets from 1 MB to 64 MB.
 #

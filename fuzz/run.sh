@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets and runs each one for a while; fails when any of them finds a crash,
 # a leak, a hang or a broken invariant.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Side-car bytes -> ParseSubQPatches, read once as an .sbi and once as an .lsd. Accepted lists
 // are sorted, unique and inside the disc; a refusal names the file and leaves the list alone;
 // every .sbi frame leaves with a CRC that a drive rejects.

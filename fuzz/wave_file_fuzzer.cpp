@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WAVE file bytes -> ReadWaveHeader's chunk walk and the WAVE source's seek and read. The input itself
 // is the oracle: whatever the source returns must be the bytes of the file at DataOffset + position,
 // and a refusal always says why.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the Debian package holds beyond the programs (manual pages, completion, AppStream data),
 # and the package itself: `cpack -G DEB` in the build folder, or `make package`.
 set(SARVEX_PACKAGING ${CMAKE_CURRENT_LIST_DIR})

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package as the distribution builds its own: in a folder of its own, with the
 # hardening flags of dpkg-buildflags (fortify, stack protector, PIE, relro and bind now), so the
 # developers' build folders keep their flags and their compiler cache.

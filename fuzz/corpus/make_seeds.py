@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the seed corpora: cue sheets in the styles that ripping and burning tools produce,
 WAVE headers with the chunk layouts seen in the wild, and CD-TEXT files of real pack structure.
 The file names match the data files the cue sheet target provides."""

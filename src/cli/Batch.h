@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Batch conversion: several sheets, up to N at once, one status line per finished sheet and a summary.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a batch prints: one status line per finished sheet, the summary, and on a terminal one
 // progress line for the whole batch. Called from every worker; lines never interleave.
 #pragma once

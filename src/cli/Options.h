@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sarvex-cli's options: what they are, where they are declared, and how the command line becomes them.
 #pragma once
 

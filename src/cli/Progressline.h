@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single updating progress line that sarvex-cli draws on a terminal.
 #pragma once
 

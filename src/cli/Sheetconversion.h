@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion of one cue sheet into one image set, as the single and the batch mode both run it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl-C and SIGTERM cancel the work in progress instead of killing the process mid-write.
 #pragma once
 

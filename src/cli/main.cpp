@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sarvex-cli: converts a cue sheet into the .ccd/.img/.sub image set, prints its disc layout, or
 // verifies an image set.
 #include "cli/Batch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cuesheet/Cdtextfile.h"
 
 #include "fileio/Fileio.h"

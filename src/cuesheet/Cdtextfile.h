@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CD-TEXT file a sheet's CDTEXTFILE line names, checked when the sheet loads: the control file
 // takes its packs as they are.
 #pragma once

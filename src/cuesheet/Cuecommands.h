@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The table of the sheet's commands: each keyword with its status group and its handler.
 #pragma once
 

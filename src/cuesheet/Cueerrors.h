@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts of a sheet's load status, as the user reads them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text of the sheet's CD-TEXT lines: which charset the sheet was saved in, and the bytes each
 // character becomes in an ISO-8859-1 or an MS-JIS block.
 #pragma once

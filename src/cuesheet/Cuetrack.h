@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One TRACK of a cue sheet: its type, flags, indexes and gaps.
 #pragma once
 

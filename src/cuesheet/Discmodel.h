@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disc as every reader and writer sees it: sessions of tracks of indexes, the TOC, the catalogue
 // and the CD-TEXT packs. The sheet fills it (TLuCueSheet::BuildDiscModel) with where each track's sectors
 // come from, and its layout tables are made from it; the .ccd writer writes it and the .ccd reader fills

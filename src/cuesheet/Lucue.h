@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cue sheet: model, parser, disc layout (address and TOC tables) and the sector composer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disc a loaded sheet makes: its model, built once after the sheet was read, and that model as
 // its control file tells it.
 #include "cuesheet/Lucue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Disc layout: the address table, the TOC table and the ISRC/catalogue Q-frame schedule.
 #include "cuesheet/Lucue.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a cue sheet: the file read, its lines handed to TSheetReader, then the CD-TEXT and the layout built.
 #include "cuesheet/Lucue.h"
 

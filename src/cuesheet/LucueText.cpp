@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sheet's text lines become CD-TEXT packs once the whole sheet is read.
 #include "cuesheet/Lucue.h"
 

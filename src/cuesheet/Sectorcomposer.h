@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sector composer: main channel and subchannel symbols of runs of absolute addresses, read from a
 // loaded sheet's model and layout, which it never changes. It owns what a run changes (the read buffer,
 // which source keeps its read-ahead, the coding objects), so every conversion makes its own. Composers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sheet's session lines: REM SESSION nn, and the REM LEAD-OUT, REM LEAD-IN and REM PREGAP lines that
 // dumping tools write before a later session's first FILE.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a cue sheet line by line: each command found in the table and handed to its handler, the disc's
 // length kept as it grows, and the checks at the end of the sheet.
 #include "cuesheet/Sheetreader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader of a cue sheet: its state between lines, the command its handlers get, and the codes
 // the handlers share. The handlers are in Trackcommands and Textcommands, their table in
 // Cuecommands; the reader gets the table from its caller, so that it knows no handler itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LibCrypt side-cars: the deliberately damaged Q frames of a protected PlayStation disc, kept in an
 // .sbi or .lsd file beside the cue sheet and laid over the Q channel the composer makes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One frame of a LibCrypt side-car, as the sheet keeps it for the composer; the reader is Subqpatch.
 #pragma once
 

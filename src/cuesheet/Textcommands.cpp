@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sheet's commands that give text: CD-TEXT lines, remarks, CDTEXTFILE and CATALOG.
 #include "cuesheet/Textcommands.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sheet's commands that lay out the disc: FILE, TRACK, FLAGS, ISRC, PREGAP, INDEX and POSTGAP.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A refusal or failure as the program reports it: the status code where the program defines one (the
 // packed load status of a cue sheet), the file and line it concerns, and the reason in words.
 #pragma once

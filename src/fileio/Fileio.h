@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one way the core touches files: an owned descriptor, opened for reading (regular files only,
 // never waiting on a FIFO or device) or for writing (never creating folders), with exact and
 // positioned reads, complete writes and a checked close. Failures are std::system_error raised

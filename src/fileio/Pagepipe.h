@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A kernel pipe that carries a file's bytes from one thread to another by reference to its cached
 // pages: filling it copies nothing, and draining it into a file is the only copy the bytes cost.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paths as strings (folder, name, extension), and the lookups that sheets made on other machines
 // need: names in another case, folders separated by backslashes, Windows drive paths.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control file's vocabulary, shared by its writer and its reader: section and key names as
 // written (the reader matches them without regard to ASCII case), and its TOC entry rows.
 #pragma once

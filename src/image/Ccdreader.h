@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A strict reader of .ccd control files, ours and those other tools write.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion job: writes the control file, then the .img and .sub files sector by sector.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small INI file kept in memory: the control file and the settings file are written through it.
 //
 // Rules, as the Windows profile functions keep them: a section is created after all existing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the conversion and the verification share: the outcome the front ends read, the cancel
 // request, the progress handler, the hooks around a run, and the frame that turns any failure into
 // a message.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disc layout as the preview shows it, and the plain-text report built from it.
 #pragma once
 

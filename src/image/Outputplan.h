@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three files a conversion into one .ccd path writes and what stands in their way. Both front ends,
 // the batch and the job itself go by these rules; the front ends only ask the user about the result.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three files of an image set, written under temporary names beside their final ones and put in
 // place together only when all of them are complete: a failed or cancelled run leaves the set that
 // was there before exactly as it was, and never a half set under the final names.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "image/Progressthrottle.h"
 
 void TProgressThrottle::Pass(TProgressEvent event, std::int32_t value, TClock::time_point now)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Passes a run's progress on at a bounded rate, for a receiver that pays for each event: a window
 // redrawn on another thread, to which every event is a posted message.
 #pragma once

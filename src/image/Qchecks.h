@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The verifier's checks of the P and Q channels: CRCs, positions against the TOC, ISRC and
 // catalogue frames, the P flag, and the LibCrypt protection frames.
 #pragma once

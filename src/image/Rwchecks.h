@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The verifier's check of the R-W channels: each pack, de-interleaved, against its P and Q parity.
 #pragma once
 

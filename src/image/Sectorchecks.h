@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The verifier's checks of the main channel of data tracks: blank sectors, sync, header, mode,
 // subheader, EDC and ECC.
 #pragma once

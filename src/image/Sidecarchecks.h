@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The verifier's comparison of the set's protection frames with a .sbi/.lsd beside it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hands slots filled on one thread to another, in order, with a fixed number in flight: memory stays
 // bounded whatever the length of the work. TRingWorker is the thread that fills them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The verifier's checks of the control file: TOC entries against the track sections and the
 // image's size, and the CD-TEXT packs against their size information.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The verifier: reads a .ccd/.img/.sub set and reports what is wrong with it, where, and what
 // it means. It only ever reads.
 #pragma once

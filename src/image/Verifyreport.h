@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The verifier's report: its findings and rows, as text (terminal, clipboard) and as one JSON object
 // (scripts).
 #pragma once

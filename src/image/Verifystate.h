@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the verifier's checks share: the .ccd as read, its tracks in order, the track of the sector
 // being checked, and the report the findings go to.
 #pragma once

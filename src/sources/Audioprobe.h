@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which source opens a file named with an audio keyword: decided by its content, not its name.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compressed audio sources: decoded PCM presented exactly as the WAVE source presents its data chunk.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FFmpeg's libavutil, libavcodec and libavformat, loaded when the first compressed file needs them:
 // they pull in over a hundred libraries, which WAVE, BINARY and FLAC sheets should not pay for.
 #pragma once

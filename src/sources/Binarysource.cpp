@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sources/Binarysource.h"
 
 TLuCueBinFile::TLuCueBinFile(const std::string& path) : TLuCueFile(path) {}

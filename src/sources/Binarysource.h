@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BINARY data file source: the whole file is track data, as it is.
 #pragma once
 

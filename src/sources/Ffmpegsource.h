@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Audio decoded by FFmpeg's libavformat/libavcodec: WavPack, APE, MP3, ALAC, AIFF, Ogg Vorbis and others.
 #pragma once
 

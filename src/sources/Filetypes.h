@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The FILE keywords a cue sheet may use. The package description is made from this list and a test
 // checks the manual pages, the guides, the README and the AppStream data against it.
 #pragma once

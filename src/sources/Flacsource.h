@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FLAC source: libFLAC with frame CRCs checked and the MD5 of the audio checked at the end of a full pass.
 #pragma once
 

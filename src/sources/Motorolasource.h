@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MOTOROLA data file source: raw big-endian 16-bit audio, presented with each byte pair swapped.
 #pragma once
 

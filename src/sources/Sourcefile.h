@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The base of the data file sources: a file named by a FILE command, presented as a byte sequence of
 // track data. The sources themselves are in this folder, one unit each.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WAVE data file source: presents only the body of the "data" chunk.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CD-TEXT packs of the lead-in: 18 bytes each (4 header, 12 text, CRC high byte first), grouped in
 // language blocks of at most 256 packs that each end with three size-information packs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Mode 1 EDC and ECC (P and Q Reed-Solomon product code over GF(2^8), x^8+x^4+x^3+x^2+1).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reed-Solomon parity of R-W packs over GF(64) (x^6 + x + 1), recording direction only.
 // Symbols live in bits 5-0 of each pack byte; bits 7 and 6 (P and Q) are never read or changed.

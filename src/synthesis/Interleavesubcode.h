@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // R-W interleave of the recording direction: symbol k of a pack leaves k mod 8 packs later, and
 // symbols 1/18, 2/5 and 3/23 swap places. Packs must come in disc order; whole bytes move, so

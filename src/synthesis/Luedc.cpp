@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "synthesis/Luedc.h"
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(SARVEX_PORTABLE_BITS)

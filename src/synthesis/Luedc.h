@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Mode 1 EDC: CRC-32 with polynomial 0x8001801B taken LSB first (reflected 0xD8018001),
 // register starting at 0, no final XOR. Stored little-endian at EDC_OFFSET.

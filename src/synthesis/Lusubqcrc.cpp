@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "synthesis/Lusubqcrc.h"
 
 std::uint16_t TLuSubQCrc::Compute(std::span<const std::uint8_t, Q_CRC_SPAN> data) const noexcept

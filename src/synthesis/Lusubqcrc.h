@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CRC-16 that closes every Q frame and every CD-TEXT pack: polynomial 0x1021, MSB first, start 0, result inverted.
 

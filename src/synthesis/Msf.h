@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Disc positions: minutes:seconds:frames records, frame counts, and their BCD and text forms.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Q subchannel frame: built from a position, read back into fields, closed and checked by its CRC.
 #pragma once
 

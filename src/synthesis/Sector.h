@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Raw sector and subchannel layouts shared by the coding units and the sector composer.
 

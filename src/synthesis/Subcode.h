@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Q frame payloads and the bit moves between P/Q frames, symbol blocks and channel records.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text as sheets and control files spell it: ASCII case, blanks, quotes and decimal numbers.
 // Bytes past 127 are never folded or trimmed: they are a name's, in whatever encoding it came.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version box: product, version, a short notice and a button that opens the program's page.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: shows an exception that escapes an event handler instead of ending.
 #pragma once
 

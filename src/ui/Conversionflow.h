@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Convert button's flow: refuse outputs that must never be written, ask about existing ones,
 // run the conversion under the progress dialog and say how it ended.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window shown while loading a sheet counts an audio file by decoding it whole: a bar and Cancel,
 // shown only once the count takes more than a moment. The load runs on a worker thread; the window
 // lives on the GUI thread and hears of the count through posted reports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window's dialogs ask of it. They know this face only, so that the window's units
 // and theirs do not include each other.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: choose the cue sheet and the control file, preview, convert; verify an image set.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's settings file: read once when the window is made, written once on close.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every message of the program: the system beep, then a modal box.
 #pragma once
 

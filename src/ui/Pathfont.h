@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The path boxes' font: what the settings file keeps of it, and Qt's font dialog with a colour
 // choice added to its effects and its sizes limited to what the boxes take.
 #pragma once

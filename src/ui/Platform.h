@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few places where the desktop program meets POSIX: path rules, the settings location
 // and the bundled guide pages.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disc layout preview: disc-wide values, a fixed-pitch track/index list and a clipboard report.
 #pragma once
 

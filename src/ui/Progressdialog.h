@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The modal dialog shown while a conversion runs: elapsed time, progress bar and Cancel.
 #pragma once
 

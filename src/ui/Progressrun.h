@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A worker thread run under the main window's progress dialog, and the way back to the GUI thread.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the layout preview and the verify report share: a modal window that shows a report in a
 // fixed-pitch font, copies it whole with "Copy to Clipboard" and closes with "Close".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a cue sheet for the main window: the load under the count window, the LibCrypt side-car
 // beside it, and what the user is to be told of either.
 #pragma once

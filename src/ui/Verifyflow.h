@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Verify Image flow: check the set a .ccd file names under the progress dialog, then show the
 // report or why it could not be checked.
 #pragma once

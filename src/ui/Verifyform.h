@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The verify report window: the text the command-line tool prints for a set, in a fixed-pitch font.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program's windows share: fonts that exist on this system, title-bar hints for dialogs,
 // and a guard that keeps a modal dialog (and the window under it) from staying minimized.
 #pragma once

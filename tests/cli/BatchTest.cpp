@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Batch use of sarvex-cli: many sheets in one call, some broken, checked against single runs.
 #include "support/CliProcess.h"
 #include "support/Pattern.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CD-TEXT from the sheet's text lines through sarvex-cli: the control file libcdio reads back,
 // --no-cd-text, the warnings about replaced characters and the layout line.
 #include "support/BitCrc.h"

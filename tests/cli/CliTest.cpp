@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-to-end tests: sarvex-cli runs as its own process on small generated discs, and the output
 // files are checked against values worked out here by hand or with the plain codes of ImageOracle.
 #include "support/Audio.h"

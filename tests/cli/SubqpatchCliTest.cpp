@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LibCrypt side-cars through sarvex-cli: which file is found, what the options change, what a bad
 // file stops.
 #include "support/CliProcess.h"

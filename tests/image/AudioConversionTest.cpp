@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cuesheet/Lucue.h"
 #include "cuesheet/Cueerrors.h"
 #include "image/Conversion.h"

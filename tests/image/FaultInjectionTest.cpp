@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults from outside the program: unwritable outputs, a full volume, a file size limit, data files
 // changed between loading and converting, special files where data files belong, a huge sheet and
 // WAVE headers with absurd chunk sizes. Each must end with its documented status, keep what was

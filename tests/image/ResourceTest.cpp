@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resource bounds of a long-lived front end: no descriptor is lost however loads and conversions
 // end, and a conversion's memory does not grow with the size of the disc.
 #include "cuesheet/Lucue.h"

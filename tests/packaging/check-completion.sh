@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Asks the bash completion of sarvex-cli what it offers, as bash-completion would.
 # Usage: check-completion.sh COMPLETION_FILE SARVEX_CLI
 set -u

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `make run` does where there is no display: it must end by itself, exit 0, and have
 # converted the example disc into the build folder.
 # Usage: check-headless-run.sh SOURCE_FOLDER BUILD_FOLDER

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package as `make package` does (a hardened build in a folder of its own) and checks
 # that it holds every installable part, that they are valid, that dpkg-shlibdeps found the libraries
 # the programs need, and that lintian finds no error and no warning.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs the README's command-line examples against the example disc and compares their output.
 
 Every ```console block is a session in one fresh copy of the build's examples/ folder: a line

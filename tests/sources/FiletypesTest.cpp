@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts that tell users what a sheet may name are checked against the list the reader accepts.
 #include "sources/Filetypes.h"
 

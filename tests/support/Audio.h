@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synthetic album audio, encoded in the test with Debian's encoders (flac, wavpack, lame).
 #pragma once
 

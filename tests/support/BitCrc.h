@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CRC of Q frames and CD-TEXT packs, computed one bit at a time.
 #pragma once
 

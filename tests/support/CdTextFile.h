@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bytes of CD-TEXT files for tests: sound ones, and ones with a chosen fault.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libcdio's CD-TEXT reader, as an independent check of the packs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a piece of a test in a forked child, for faults that must not reach the test process
 // itself: resource limits, dropped privileges, and code that might hang (a watchdog ends it).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built sarvex-cli (SARVEX_CLI) as a separate process with its output caught in files.
 #pragma once
 

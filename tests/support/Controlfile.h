@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a written control file back for tests: its CR LF lines, one section's lines, or all
 // sections as maps of keys.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Data files for test discs whose every sector is sound, so that a verified image set built from
 // them must come out clean. The EDC is the oracle's; the form 1 parity comes from the encoder,
 // which the round trip and the oracle's syndrome check cover on their own.

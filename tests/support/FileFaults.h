@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File faults for as long as the object lives: writes that fail after a number of bytes, reads that
 // fail from an offset on.
 #pragma once

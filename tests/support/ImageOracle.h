@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Independent checks of converted images: the codes are written the plain bit-by-bit way,
 // straight from their definitions, so they share nothing with the table-driven production code.
 #pragma once

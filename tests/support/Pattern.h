@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filler bytes for data files in tests.
 #pragma once
 

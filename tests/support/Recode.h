@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text in another charset, converted by the C library on the test's side.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LibCrypt side-car files for tests: records as byte strings, and the one worked example every
 // layer checks (MediEvil, Europe: sector 03:08:05, absolute 14105, .sub record 13955).
 #pragma once

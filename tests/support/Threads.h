@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Running one check on many threads at once, for state shared between instances.
 #pragma once
 

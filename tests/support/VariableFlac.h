@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A FLAC stream of varying block sizes, which no Debian encoder writes: the PCM is encoded in segments with
 // libFLAC at fixed sizes, and each frame is renumbered by its first sample with the variable-size bit set.
 #pragma once

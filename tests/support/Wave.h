@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds WAVE file images for tests, with optional extra chunks and broken fields.
 #pragma once
 

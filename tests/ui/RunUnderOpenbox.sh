@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a GUI test binary on a fresh Xvfb display with openbox managing its windows.
 # Exits 77 (skipped) when the X server, the window manager or xprop is not installed.
 test_binary="$1"

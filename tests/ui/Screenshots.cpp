@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the screenshots of the five windows in a real X server under a window manager, so that the
 // frames show (Debian xvfb and openbox; the script waits for openbox before it starts the program):
 //   tests/ui/RunUnderOpenbox.sh build/tests/ui/sarvex_screenshots docs/screenshots

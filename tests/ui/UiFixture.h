@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five windows as the program creates them, in a scratch folder with its own settings file,
 // and every message box answered by script.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A QApplication for every GUI test; the offscreen platform unless the caller chose one.
 #include "ui/Application.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows under a real X server and a stacking window manager (Debian's openbox under Xvfb):
 // what the window manager is asked for and what it did, read back with xprop.
 // RunUnderOpenbox.sh starts both and skips when either is missing.
