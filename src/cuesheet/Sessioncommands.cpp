@@ -9,14 +9,16 @@ namespace {
 // The gap lines belong between a session's last track and the next session's first.
 bool BetweenSessions(const TSheetReader& reader)
 {
-    return reader.SessionNo >= 1 && reader.Sheet.TrackCount > 0 &&
-           (reader.SessionHasTrack || (reader.SessionNo >= 2 && !reader.SessionHasTrack));
+    return reader.Sheet.TrackCount > 0 && (reader.SessionHasTrack || reader.SessionNo >= 2);
 }
 
-// A length given by a REM line: the session's own, noted when it is not the standard one.
+// A length given by a REM line: the session's own, noted when it is not the standard one. In a sheet
+// without session lines they stay the comments they always were.
 TCueErrorReason SetLength(TSheetReader& reader, const TCueCommand& command, std::int32_t TSessionGap::*member,
                           bool afterSessionLine)
 {
+    if (reader.SessionNo == 0)
+        return erNone;
     if (!BetweenSessions(reader) || (afterSessionLine && (reader.SessionNo < 2 || reader.SessionHasTrack)))
         return erMisplaced;
     TMsf msf;
