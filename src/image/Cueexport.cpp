@@ -1,0 +1,357 @@
+#include "image/Cueexport.h"
+
+#include "fileio/Fileio.h"
+#include "fileio/Paths.h"
+#include "image/Ccdreader.h"
+#include "image/Exportsheet.h"
+#include "image/Outputset.h"
+#include "synthesis/Cdtextpack.h"
+#include "synthesis/Errorcorrectmode1.h"
+#include "synthesis/Lusubqcrc.h"
+#include "synthesis/Msf.h"
+#include "synthesis/Sector.h"
+#include "text/Asciitext.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <set>
+
+namespace {
+
+// Sectors per read and write: 2 MiB of the .img.
+constexpr std::int64_t CHUNK_SECTORS = 896;
+constexpr std::uint8_t SYNC[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+
+// What the control file of a set gives the export: the disc, its layout and the names of the files.
+struct TExportDisc
+{
+    TCcdDisc Ccd;
+    TExportLayout Layout;
+    std::vector<std::string> FileNames; // beside the sheet
+    std::string CdtName;                // empty without CD-TEXT packs
+};
+
+// Reads the control file and lays the disc out; the error names the file and the reason.
+TError ReadExportDisc(const std::string& ccdPath, const std::string& cuePath, bool singleFile, TExportDisc& disc)
+{
+    if (TError error = ReadCcdFile(ccdPath, disc.Ccd))
+        return error;
+    std::string problem;
+    disc.Layout = BuildExportLayout(disc.Ccd.Model, problem);
+    if (!problem.empty())
+        return {0, ccdPath, 0, problem};
+    disc.FileNames = ExportFileNames(cuePath, disc.Layout, singleFile);
+    if (!disc.Ccd.Model.CdText.empty())
+        disc.CdtName = BaseName(ChangeFileExt(cuePath, ".cdt"));
+    return {};
+}
+
+// Every path the export writes, the sheet last.
+std::vector<std::string> OutputPaths(const TExportDisc& disc, const std::string& cuePath)
+{
+    const std::string folder = FolderPrefix(cuePath);
+    std::vector<std::string> paths;
+    for (const std::string& name : disc.FileNames)
+        paths.push_back(folder + name);
+    if (!disc.CdtName.empty())
+        paths.push_back(folder + disc.CdtName);
+    paths.push_back(cuePath);
+    return paths;
+}
+
+// An output that is one of the set's files, or two outputs that are one file.
+std::string OutputProblem(const std::vector<std::string>& paths, const std::string& ccdPath)
+{
+    const std::string inputs[] = {ccdPath, ChangeFileExt(ccdPath, ".img"), ChangeFileExt(ccdPath, ".sub")};
+    std::set<std::string> folded;
+    for (const std::string& path : paths)
+    {
+        for (const std::string& input : inputs)
+            if (IsSameFile(input, path) || ToLowerAscii(input) == ToLowerAscii(path))
+                return "\"" + path + "\" is a file of the image set and cannot be overwritten.";
+        if (!folded.insert(ToLowerAscii(path)).second)
+            return "\"" + path + "\" would be written twice. Choose a sheet name that ends in .cue.";
+    }
+    return {};
+}
+
+// The outputs under temporary names; whatever is not put in place goes with the object.
+class TExportFiles
+{
+public:
+    TExportFiles(const std::vector<std::string>& paths, std::time_t startedAt) : Paths(paths)
+    {
+        for (const std::string& path : Paths)
+            RemoveStaleTemporaries(path, startedAt);
+        for (const std::string& path : Paths)
+            Files.push_back(TFile::CreateTemporary(path));
+    }
+    ~TExportFiles()
+    {
+        for (TFile& file : Files)
+        {
+            if (file.Path().empty() || std::find(Paths.begin(), Paths.end(), file.Path()) == Paths.end())
+                ::unlink(file.Path().c_str());
+            try
+            {
+                file.Close();
+            }
+            catch (...)
+            {}
+        }
+    }
+    TExportFiles(const TExportFiles&) = delete;
+    TExportFiles& operator=(const TExportFiles&) = delete;
+
+    TFile& operator[](std::size_t i) { return Files[i]; }
+
+    // Every file on the medium first, then the names, the sheet's last.
+    void Commit()
+    {
+        for (TFile& file : Files)
+        {
+            file.Sync();
+            file.Close();
+        }
+        for (std::size_t i = 0; i < Files.size(); ++i)
+            Files[i].RenameTo(Paths[i]);
+        SyncFolder(FolderOf(Paths.back()));
+    }
+
+private:
+    std::vector<std::string> Paths;
+    std::vector<TFile> Files;
+};
+
+// The packs of the control file as a CD-TEXT file holds them: 18 bytes each, with their CRC.
+std::string CdTextFileBytes(const std::vector<TCdTextEntry>& entries)
+{
+    const TLuSubQCrc crc;
+    std::string bytes;
+    for (const TCdTextEntry& entry : entries)
+    {
+        const std::uint16_t value = crc.ComputeBytes(entry);
+        bytes.append(reinterpret_cast<const char*>(entry.data()), entry.size());
+        bytes += static_cast<char>(value >> 8);
+        bytes += static_cast<char>(value & 0xFF);
+    }
+    return bytes;
+}
+
+class TExporter
+{
+public:
+    TExporter(const TExportDisc& disc, const TFile& img, TCueExportReport& report) : Disc(disc), Img(img), Report(report)
+    {}
+
+    // Copies each track's sectors into its file; false when cancel said to stop.
+    template <typename TStep> bool CopyTracks(TExportFiles& files, const TStep& step);
+
+private:
+    void CheckModes(const TDiscTrack& track, const std::uint8_t* sectors, std::int64_t count);
+
+    const TExportDisc& Disc;
+    const TFile& Img;
+    TCueExportReport& Report;
+    std::unique_ptr<std::uint8_t[]> Buffer{new std::uint8_t[CHUNK_SECTORS * SECTOR_SIZE]};
+    std::int64_t TrackMismatches = 0;
+};
+
+void TExporter::CheckModes(const TDiscTrack& track, const std::uint8_t* sectors, std::int64_t count)
+{
+    if (track.Mode != 1 && track.Mode != 2)
+        return;
+    for (std::int64_t i = 0; i < count; ++i)
+    {
+        const std::uint8_t* sector = sectors + i * std::int64_t(SECTOR_SIZE);
+        // Mode 0 is a blank sector, which any data track's gaps may hold.
+        if (std::memcmp(sector, SYNC, sizeof SYNC) == 0 && sector[15] != 0 && sector[15] != track.Mode)
+            ++TrackMismatches;
+    }
+}
+
+template <typename TStep> bool TExporter::CopyTracks(TExportFiles& files, const TStep& step)
+{
+    for (std::size_t t = 0; t < Disc.Layout.Tracks.size(); ++t)
+    {
+        const TExportTrack& part = Disc.Layout.Tracks[t];
+        TFile& out = files[part.File];
+        TrackMismatches = 0;
+        for (std::int64_t done = 0; done < part.Sectors;)
+        {
+            const std::int64_t n = std::min(CHUNK_SECTORS, part.Sectors - done);
+            const std::span<std::uint8_t> bytes(Buffer.get(), static_cast<std::size_t>(n) * SECTOR_SIZE);
+            Img.ReadExact((part.FirstSector + done) * std::int64_t(SECTOR_SIZE), bytes);
+            CheckModes(*part.Track, bytes.data(), n);
+            out.WriteAll(bytes);
+            done += n;
+            Report.Sectors += n;
+            if (!step(Report.Sectors))
+                return false;
+        }
+        if (TrackMismatches > 0)
+            Report.Warnings.push_back("track " + std::to_string(part.Track->Number) + " is mode " +
+                                      std::to_string(part.Track->Mode) + " in the control file, but " +
+                                      std::to_string(TrackMismatches) + " of its sectors say another mode");
+        Report.ModeMismatches += TrackMismatches;
+    }
+    return true;
+}
+
+// The .img and .sub must hold the sectors the control file lays out, whole.
+void CheckSizes(const TFile& img, const TFile& sub, std::int64_t sectors, TCueExportReport& report)
+{
+    const std::int64_t imgSize = img.Size();
+    const std::int64_t stored = imgSize / std::int64_t(SECTOR_SIZE);
+    if (imgSize % std::int64_t(SECTOR_SIZE) != 0)
+        throw EError({0, img.Path(), 0,
+                      "holds " + std::to_string(imgSize) + " bytes, not a whole number of 2352-byte sectors"});
+    if (stored < sectors)
+        throw EError({0, img.Path(), 0,
+                      "holds " + std::to_string(stored) + " sectors; the control file's tracks need " +
+                          std::to_string(sectors)});
+    if (stored > sectors)
+        report.Warnings.push_back(img.Path() + " holds " + std::to_string(stored - sectors) +
+                                  " sectors past the lead-out; they are not written");
+    const std::int64_t wanted = stored * std::int64_t(SUBCODE_SIZE);
+    if (sub.Size() != wanted)
+        throw EError({0, sub.Path(), 0,
+                      "holds " + std::to_string(sub.Size()) + " bytes; " + std::to_string(stored) + " sectors need " +
+                          std::to_string(wanted)});
+}
+
+// Whether the first track's stored pregap is what the conversion composes for a PREGAP line: a P flag
+// still down on its first sector, and the sectors of a gap of the track's mode.
+bool IsComposedFirstPregap(const TExportLayout& layout, const TFile& img, const TFile& sub)
+{
+    const TExportTrack& first = layout.Tracks.front();
+    const std::int32_t gap = first.Track->IndexLba(1) - first.FirstLba;
+    if (first.Session != 1 || gap <= 0)
+        return false;
+    std::array<std::uint8_t, SUBCODE_SIZE> record{};
+    sub.ReadExact(first.FirstSector * std::int64_t(SUBCODE_SIZE), record);
+    if (std::any_of(record.begin(), record.begin() + 12, [](std::uint8_t b) { return b != 0; }))
+        return false;
+    const std::int32_t mode = first.Track->Mode >= 0 ? first.Track->Mode : (first.Track->Control & 0x4) != 0 ? 1 : 0;
+    const TMode1ErrorCorrect ecc;
+    TRawSector want{};
+    TRawSector have{};
+    for (std::int32_t i = 0; i < gap; ++i)
+    {
+        want.fill(0);
+        if (mode != 0)
+        {
+            std::copy(SYNC_PATTERN.begin(), SYNC_PATTERN.end(), want.begin());
+            PutBcdMsf(std::span<std::uint8_t, 3>(want.data() + HEADER_OFFSET, 3),
+                      static_cast<std::uint32_t>(first.FirstLba + i + PROGRAM_START));
+            want[MODE_OFFSET] = static_cast<std::uint8_t>(mode);
+            if (mode == 1 && !ecc.Generate(want))
+                return false;
+        }
+        img.ReadExact((first.FirstSector + i) * std::int64_t(SECTOR_SIZE), have);
+        if (want != have)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string DefaultCuePath(const std::string& ccdPath)
+{
+    return ChangeFileExt(ccdPath, ".cue");
+}
+
+TCueExportPlan PlanCueExport(const std::string& ccdPath, const std::string& cuePath, bool singleFile)
+{
+    TCueExportPlan plan;
+    TExportDisc disc;
+    if (TError error = ReadExportDisc(ccdPath, cuePath, singleFile, disc))
+    {
+        plan.Problem = error.Text();
+        return plan;
+    }
+    const std::vector<std::string> paths = OutputPaths(disc, cuePath);
+    plan.Problem = OutputProblem(paths, ccdPath);
+    const std::string folder = FolderOf(cuePath);
+    if (!folder.empty() && PathKind(folder) != pkFolder)
+        plan.Problem = "The output folder \"" + folder + "\" does not exist.";
+    for (const std::string& path : paths)
+        plan.Files.push_back(InspectOutput(path));
+    return plan;
+}
+
+std::string RefuseExportOutputs(const TCueExportPlan& plan, bool force)
+{
+    if (!plan.Problem.empty())
+        return plan.Problem;
+    for (const TOutputFile& file : plan.Files)
+    {
+        if (file.Kind == pkFolder || file.Kind == pkOther)
+            return "\"" + file.Path + "\" is not a file.";
+        if (!file.Exists())
+            continue;
+        if (!force)
+            return "\"" + file.Path + "\" already exists.";
+        if (file.ReadOnly())
+            return "\"" + file.Path + "\" is a read-only file.";
+    }
+    return {};
+}
+
+void TCueExportJob::Run(const std::string& ccdPath, const std::string& cuePath, const TCueExportOptions& options)
+{
+    Report = TCueExportReport{};
+    Report.CuePath = cuePath;
+    RunFramed([&] {
+        const std::time_t startedAt = std::time(nullptr);
+        TExportDisc disc;
+        Report.SetUnreadable = true;
+        if (TError error = ReadExportDisc(ccdPath, cuePath, options.SingleFile, disc))
+            throw EError(std::move(error));
+        const TFile img = TFile::OpenForReading(ChangeFileExt(ccdPath, ".img"), "the image file");
+        const TFile sub = TFile::OpenForReading(ChangeFileExt(ccdPath, ".sub"), "the subchannel file");
+        CheckSizes(img, sub, disc.Layout.ImgSectors, Report);
+        if (IsComposedFirstPregap(disc.Layout, img, sub))
+            MakeFirstPregapGenerated(disc.Layout);
+        Report.SetUnreadable = false;
+        const TCueExportPlan plan = PlanCueExport(ccdPath, cuePath, options.SingleFile);
+        if (const std::string refused = RefuseExportOutputs(plan, options.Force); !refused.empty())
+            throw EError({0, {}, 0, refused});
+
+        std::vector<std::string> paths;
+        for (const TOutputFile& file : plan.Files)
+            paths.push_back(file.Path);
+        TExportFiles files(paths, startedAt);
+        Notify(peSetRange, static_cast<std::int32_t>(disc.Layout.ImgSectors / FRAMES_PER_SECOND + 2));
+        Notify(peStep, 0);
+        std::int64_t nextStep = FRAMES_PER_SECOND;
+        TExporter exporter(disc, img, Report);
+        const bool whole = exporter.CopyTracks(files, [&](std::int64_t copied) {
+            for (; nextStep <= copied; nextStep += FRAMES_PER_SECOND)
+                Notify(peStep, static_cast<std::int32_t>(nextStep));
+            return !CancelRequested();
+        });
+        if (!whole || (options.Strict && !Report.Warnings.empty()))
+        {
+            Notify(peComplete, 0);
+            if (whole)
+                throw EError({0, {}, 0, "the set is damaged and --strict is given: " + Report.Warnings.front()});
+            Status.store(csCanceled);
+            Notify(peCanceled, 0);
+            return;
+        }
+        if (!disc.CdtName.empty())
+            files[paths.size() - 2].WriteAll(CdTextFileBytes(disc.Ccd.Model.CdText));
+        files[paths.size() - 1].WriteAll(
+            ExportSheetText(disc.Ccd.Model, disc.Layout, disc.FileNames, disc.CdtName));
+        Notify(peComplete, 0);
+        files.Commit();
+        Report.Files = paths;
+        Report.Tracks = static_cast<std::int32_t>(disc.Layout.Tracks.size());
+        Status.store(csSucceeded);
+        Notify(peFinished, 0);
+    });
+}

@@ -1,0 +1,253 @@
+#include "image/Cueexport.h"
+
+#include "cuesheet/Lucue.h"
+#include "image/Conversion.h"
+#include "support/CdTextFile.h"
+#include "support/DiscData.h"
+#include "support/Pattern.h"
+#include "support/TempDir.h"
+#include "support/Wave.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Wave(std::size_t sectors, std::uint32_t seed)
+{
+    TWaveLayout layout;
+    layout.Data = discdata::RandomBytes(sectors * 2352, seed);
+    return MakeWave(layout);
+}
+
+// The data files the golden sheets and the generated discs name, in one folder.
+void WriteDataFiles(const TTempDir& dir)
+{
+    dir.WriteZeros("data.bin", 300 * 2352);
+    dir.Write("audio.wav", Wave(750, 1));
+    dir.Write("disc.cdt", CdTextFileBytes());
+    fs::create_directory(dir.Path() / "Sub");
+    dir.WriteZeros("Sub/Track 01.BIN", 10 * 2352);
+    dir.WriteZeros("Sub/track 02.bin", 20 * 2352);
+    dir.Write("mode1.bin", discdata::RandomBytes(200 * 2048, 2));
+    dir.Write("mode2.bin", discdata::Mode2Sectors(160, 150, 3));
+    dir.Write("songs.bin", discdata::RandomBytes(12 * 100 * 2352, 4));
+}
+
+// Generated discs: every track type, gaps of every kind, flags, codes, index 2, CD-TEXT, sessions.
+const struct
+{
+    const char* Name;
+    const char* Sheet;
+} GENERATED[] = {
+    {"every-type.cue", "CATALOG 1234567890123\nTITLE \"Disc\"\nPERFORMER \"Band\"\n"
+                       "FILE mode1.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\nPOSTGAP 00:02:00\n"
+                       "FILE mode2.bin BINARY\nTRACK 02 MODE2/2352\nPREGAP 00:01:00\nINDEX 01 00:00:00\n"
+                       "FILE audio.wav WAVE\nTRACK 03 AUDIO\nTITLE \"Song\"\nFLAGS DCP PRE\nISRC ABCDE1234567\n"
+                       "INDEX 00 00:00:00\nINDEX 01 00:02:10\nINDEX 02 00:05:00\n"
+                       "TRACK 04 AUDIO\nFLAGS 4CH\nINDEX 01 00:07:00\n"},
+    {"twelve.cue", "FILE songs.bin BINARY\nTRACK 01 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:00:50\n"
+                   "TRACK 02 AUDIO\nINDEX 01 00:01:25\nTRACK 03 AUDIO\nINDEX 01 00:02:50\n"
+                   "TRACK 04 AUDIO\nINDEX 00 00:04:00\nINDEX 01 00:04:10\nTRACK 05 AUDIO\nINDEX 01 00:05:50\n"
+                   "TRACK 06 AUDIO\nINDEX 01 00:06:50\nTRACK 07 AUDIO\nINDEX 01 00:08:00\n"
+                   "TRACK 08 AUDIO\nINDEX 01 00:09:25\nTRACK 09 AUDIO\nINDEX 01 00:10:50\n"
+                   "TRACK 10 AUDIO\nINDEX 01 00:12:00\nTRACK 11 AUDIO\nINDEX 01 00:13:25\n"
+                   "TRACK 12 MODE1/2352\nINDEX 01 00:14:50\n"},
+    {"sessions.cue", "REM SESSION 01\nFILE audio.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                     "TRACK 02 AUDIO\nINDEX 01 00:04:00\nREM SESSION 02\nFILE mode2.bin BINARY\n"
+                     "TRACK 03 MODE2/2352\nINDEX 01 00:00:00\n"},
+    {"two-blocks.cue", "TITLE \"Caf\xC3\xA9\"\nPERFORMER \"\xD0\x90\xD0\xBD\"\nFILE audio.wav WAVE\nTRACK 01 AUDIO\n"
+                       "TITLE \"\xE5\xA4\x9C\xE3\x81\xAB\"\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:03:00\n"},
+    {"first-pause.cue", "CDTEXTFILE disc.cdt\nFILE audio.wav WAVE\nTRACK 01 AUDIO\nINDEX 00 00:00:00\n"
+                        "INDEX 01 00:02:00\nFILE mode1.bin BINARY\nTRACK 02 MODE1/2048\nPREGAP 00:02:00\n"
+                        "INDEX 01 00:00:00\n"},
+    {"first-pregap-data.cue", "FILE mode1.bin BINARY\nTRACK 01 MODE1/2048\nPREGAP 00:01:00\nINDEX 01 00:00:00\n"},
+};
+
+bool SameBytes(const std::string& a, const std::string& b)
+{
+    return TTempDir::ReadAll(a) == TTempDir::ReadAll(b);
+}
+
+// Converts the sheet, exports the set, converts the exported sheet: what differs between the sets.
+std::string RoundTrip(const TTempDir& dir, const std::string& cue, bool singleFile)
+{
+    for (const char* folder : {"a", "b"})
+        fs::create_directories(dir.Path() / folder);
+    TLuCueSheet sheet;
+    if (!sheet.Load(cue))
+        return "the sheet does not load";
+    TConversionJob convert;
+    convert.Run(dir.File("a/disc.ccd"), true, sheet);
+    if (convert.Status != csSucceeded)
+        return "the first conversion failed: " + convert.Error.Text();
+    TCueExportJob exporter;
+    exporter.Run(dir.File("a/disc.ccd"), dir.File("b/disc.cue"), {false, singleFile, false});
+    if (exporter.Status != csSucceeded)
+        return "the export failed: " + exporter.Error.Text();
+    TLuCueSheet back;
+    if (!back.Load(dir.File("b/disc.cue")))
+        return "the exported sheet does not load: " + std::to_string(back.ErrorCode);
+    TConversionJob again;
+    again.Run(dir.File("b/disc.ccd"), true, back);
+    if (again.Status != csSucceeded)
+        return "the second conversion failed: " + again.Error.Text();
+    std::string differ;
+    for (const char* ext : {".img", ".sub", ".ccd"})
+        if (!SameBytes(dir.File(std::string("a/disc") + ext), dir.File(std::string("b/disc") + ext)))
+            differ += ext;
+    return differ;
+}
+
+class CueExportRoundTripTest : public ::testing::TestWithParam<bool>
+{};
+
+// Golden sheets, the example disc and the generated discs, each per track file and in one file.
+TEST_P(CueExportRoundTripTest, EverySetComesBackByteIdentical)
+{
+    std::vector<std::pair<std::string, std::string>> sheets; // name, text
+    for (const auto& entry : fs::directory_iterator(fs::path(SARVEX_TEST_DATA) / "cue"))
+        if (entry.path().filename().string().rfind("00000000_", 0) == 0)
+            sheets.emplace_back(entry.path().filename().string(), TTempDir::ReadAll(entry.path().string()));
+    for (const auto& disc : GENERATED)
+        sheets.emplace_back(disc.Name, disc.Sheet);
+    int compared = 0;
+    for (const auto& [name, text] : sheets)
+    {
+        SCOPED_TRACE(name);
+        TTempDir dir;
+        WriteDataFiles(dir);
+        EXPECT_EQ(RoundTrip(dir, dir.Write("disc.cue", text), GetParam()), "");
+        ++compared;
+    }
+    // The example disc: its data files are made by the script beside it.
+    TTempDir example;
+    const std::string script = fs::path(SARVEX_TEST_DATA).parent_path().parent_path() / "examples";
+    ASSERT_EQ(std::system(("python3 " + script + "/make-example-disc.py " + example.Path().string()).c_str()), 0);
+    EXPECT_EQ(RoundTrip(example, example.File("demo.cue"), GetParam()), "");
+    EXPECT_GE(compared, 17);
+}
+
+INSTANTIATE_TEST_SUITE_P(FilesPerTrackAndOne, CueExportRoundTripTest, ::testing::Bool());
+
+class CueExportTest : public ::testing::Test
+{
+protected:
+    // Converts the sheet into set/disc.ccd.
+    void MakeSet(const std::string& sheet)
+    {
+        WriteDataFiles(Dir);
+        fs::create_directories(Dir.Path() / "set");
+        fs::create_directories(Dir.Path() / "out");
+        TLuCueSheet loaded;
+        ASSERT_TRUE(loaded.Load(Dir.Write("disc.cue", sheet)));
+        TConversionJob convert;
+        convert.Run(Dir.File("set/disc.ccd"), true, loaded);
+        ASSERT_EQ(convert.Status, csSucceeded);
+    }
+    void Export(const std::string& cue, const TCueExportOptions& options = {})
+    {
+        Job.Run(Dir.File("set/disc.ccd"), Dir.File(cue), options);
+    }
+
+    TTempDir Dir;
+    TCueExportJob Job;
+};
+
+TEST_F(CueExportTest, TheTrackFilesAreNamedAndCutAsTheDatabasesDo)
+{
+    MakeSet(GENERATED[0].Sheet);
+    Export("out/Game.cue");
+    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
+    // Each file holds its track's pregap and all up to the next one's: 200 + 150 postgap, 75 + 160,
+    // index 0 to track 4 (525), the rest of the WAVE (225).
+    const std::pair<const char*, std::uintmax_t> files[] = {
+        {"Game (Track 1).bin", 350}, {"Game (Track 2).bin", 235}, {"Game (Track 3).bin", 525}, {"Game (Track 4).bin", 225}};
+    for (const auto& [name, sectors] : files)
+        EXPECT_EQ(fs::file_size(Dir.Path() / "out" / name), sectors * 2352) << name;
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/Game.cue")),
+              "CATALOG 1234567890123\r\nCDTEXTFILE \"Game.cdt\"\r\n"
+              "FILE \"Game (Track 1).bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n"
+              "FILE \"Game (Track 2).bin\" BINARY\r\n  TRACK 02 MODE2/2352\r\n    INDEX 00 00:00:00\r\n"
+              "    INDEX 01 00:01:00\r\nFILE \"Game (Track 3).bin\" BINARY\r\n  TRACK 03 AUDIO\r\n"
+              "    FLAGS DCP PRE\r\n    ISRC ABCDE1234567\r\n    INDEX 00 00:00:00\r\n    INDEX 01 00:02:10\r\n"
+              "    INDEX 02 00:05:00\r\nFILE \"Game (Track 4).bin\" BINARY\r\n  TRACK 04 AUDIO\r\n"
+              "    FLAGS 4CH\r\n    INDEX 01 00:00:00\r\n");
+    EXPECT_EQ(Job.Report.Files.back(), Dir.File("out/Game.cue"));
+}
+
+TEST_F(CueExportTest, TenTracksOrMoreTakeTwoDigits)
+{
+    MakeSet(GENERATED[1].Sheet);
+    Export("out/Game.cue");
+    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
+    EXPECT_TRUE(fs::exists(Dir.File("out/Game (Track 01).bin")));
+    EXPECT_TRUE(fs::exists(Dir.File("out/Game (Track 12).bin")));
+}
+
+struct TRefusal
+{
+    const char* Name;
+    void (*Break)(const TTempDir&);
+    const char* Cue;
+    const char* Reason;
+    bool Unreadable;
+};
+
+const TRefusal REFUSALS[] = {
+    {"MissingImg", [](const TTempDir& d) { fs::remove(d.File("set/disc.img")); }, "out/disc.cue", "the image file",
+     true},
+    {"SubARecordShort", [](const TTempDir& d) { fs::resize_file(d.File("set/disc.sub"), 96 * 299); }, "out/disc.cue",
+     "sectors need", true},
+    {"NoSuchFolder", [](const TTempDir&) {}, "missing/disc.cue", "missing\" does not exist.", false},
+    {"ExistingOutput", [](const TTempDir& d) { d.Write("out/disc.bin", "x"); }, "out/disc.cue",
+     "out/disc.bin\" already exists.", false},
+    {"SheetOverTheImage", [](const TTempDir&) {}, "set/disc.img", "is a file of the image set", false},
+};
+
+void PrintTo(const TRefusal& refusal, std::ostream* out)
+{
+    *out << refusal.Name;
+}
+
+class CueExportRefusalTest : public CueExportTest, public ::testing::WithParamInterface<TRefusal>
+{};
+
+// Each refusal names its reason and leaves the sheet's folder as it was.
+TEST_P(CueExportRefusalTest, ComesBeforeAnyOutput)
+{
+    MakeSet("FILE data.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
+    GetParam().Break(Dir);
+    const auto before = std::distance(fs::directory_iterator(Dir.Path() / "out"), fs::directory_iterator());
+    Export(GetParam().Cue);
+    EXPECT_EQ(Job.Status, csFailed);
+    EXPECT_NE(Job.Error.Text().find(GetParam().Reason), std::string::npos) << Job.Error.Text();
+    EXPECT_EQ(Job.Report.SetUnreadable, GetParam().Unreadable);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path() / "out"), fs::directory_iterator()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CueExportRefusalTest, ::testing::ValuesIn(REFUSALS),
+                         [](const auto& p) { return std::string(p.param.Name); });
+
+TEST_F(CueExportTest, ForceReplacesAWritableOutputButNeverAReadOnlyOne)
+{
+    MakeSet("FILE data.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
+    Dir.Write("out/disc.cue", "old");
+    Export("out/disc.cue", {true, false, false});
+    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
+    EXPECT_EQ(fs::file_size(Dir.File("out/disc.bin")), 300u * 2352);
+    fs::permissions(Dir.File("out/disc.bin"), fs::perms::owner_read);
+    Export("out/disc.cue", {true, false, false});
+    EXPECT_EQ(Job.Status, csFailed);
+    EXPECT_EQ(Job.Error.Text(), std::string(1, '"').append(Dir.File("out/disc.bin")).append("\" is a read-only file."));
+}
+
+} // namespace
