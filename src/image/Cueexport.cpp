@@ -3,6 +3,7 @@
 #include "fileio/Fileio.h"
 #include "fileio/Paths.h"
 #include "image/Ccdreader.h"
+#include "image/Exportpacks.h"
 #include "image/Exportsheet.h"
 #include "image/Outputset.h"
 #include "synthesis/Cdtextpack.h"
@@ -22,6 +23,7 @@ namespace {
 
 // Sectors per read and write: 2 MiB of the .img.
 constexpr std::int64_t CHUNK_SECTORS = 896;
+constexpr std::size_t CDG_SECTOR_SIZE = SECTOR_SIZE + SUBCODE_SIZE; // a CDG file's sector: audio, then packs
 constexpr std::uint8_t SYNC[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
 
 // What the control file of a set gives the export: the disc, its layout and the names of the files.
@@ -143,7 +145,8 @@ std::string CdTextFileBytes(const std::vector<TCdTextEntry>& entries)
 class TExporter
 {
 public:
-    TExporter(const TExportDisc& disc, const TFile& img, TCueExportReport& report) : Disc(disc), Img(img), Report(report)
+    TExporter(const TExportDisc& disc, const TFile& img, const TExportPacks& packs, TCueExportReport& report)
+        : Disc(disc), Img(img), Packs(packs), Report(report)
     {}
 
     // Copies each track's sectors into its file; false when cancel said to stop.
@@ -152,10 +155,15 @@ public:
 private:
     void CheckModes(const TDiscTrack& track, const std::uint8_t* sectors, std::int64_t count);
 
+    // A CD+G track's sectors with their packs after each one's audio.
+    std::span<const std::uint8_t> WithPacks(std::span<const std::uint8_t> audio, std::int64_t firstSector);
+
     const TExportDisc& Disc;
     const TFile& Img;
+    const TExportPacks& Packs;
     TCueExportReport& Report;
     std::unique_ptr<std::uint8_t[]> Buffer{new std::uint8_t[CHUNK_SECTORS * SECTOR_SIZE]};
+    std::unique_ptr<std::uint8_t[]> CdgBuffer{new std::uint8_t[CHUNK_SECTORS * CDG_SECTOR_SIZE]};
     std::int64_t TrackMismatches = 0;
 };
 
@@ -172,6 +180,19 @@ void TExporter::CheckModes(const TDiscTrack& track, const std::uint8_t* sectors,
     }
 }
 
+std::span<const std::uint8_t> TExporter::WithPacks(std::span<const std::uint8_t> audio, std::int64_t firstSector)
+{
+    const std::size_t sectors = audio.size() / SECTOR_SIZE;
+    for (std::size_t i = 0; i < sectors; ++i)
+    {
+        std::uint8_t* out = CdgBuffer.get() + i * CDG_SECTOR_SIZE;
+        std::copy_n(audio.data() + i * SECTOR_SIZE, SECTOR_SIZE, out);
+        std::copy_n(Packs.Packs.data() + (firstSector + std::int64_t(i)) * std::int64_t(SUBCODE_SIZE), SUBCODE_SIZE,
+                    out + SECTOR_SIZE);
+    }
+    return {CdgBuffer.get(), sectors * CDG_SECTOR_SIZE};
+}
+
 template <typename TStep> bool TExporter::CopyTracks(TExportFiles& files, const TStep& step)
 {
     for (std::size_t t = 0; t < Disc.Layout.Tracks.size(); ++t)
@@ -185,7 +206,7 @@ template <typename TStep> bool TExporter::CopyTracks(TExportFiles& files, const 
             const std::span<std::uint8_t> bytes(Buffer.get(), static_cast<std::size_t>(n) * SECTOR_SIZE);
             Img.ReadExact((part.FirstSector + done) * std::int64_t(SECTOR_SIZE), bytes);
             CheckModes(*part.Track, bytes.data(), n);
-            out.WriteAll(bytes);
+            out.WriteAll(part.Cdg ? WithPacks(bytes, part.FirstSector + done) : bytes);
             done += n;
             Report.Sectors += n;
             if (!step(Report.Sectors))
@@ -316,6 +337,12 @@ void TCueExportJob::Run(const std::string& ccdPath, const std::string& cuePath, 
         CheckSizes(img, sub, disc.Layout.ImgSectors, Report);
         if (IsComposedFirstPregap(disc.Layout, img, sub))
             MakeFirstPregapGenerated(disc.Layout);
+        const TExportPacks packs = ReadExportPacks(disc.Layout, sub, disc.Layout.ImgSectors);
+        for (std::size_t t = 0; t < disc.Layout.Tracks.size(); ++t)
+            disc.Layout.Tracks[t].Cdg = packs.Cdg[t];
+        for (const std::int32_t track : packs.Dropped)
+            Report.Warnings.push_back("track " + std::to_string(track) +
+                                      " holds R-W data, which a sheet can keep for CD+G tracks only: not kept");
         Report.SetUnreadable = false;
         const TCueExportPlan plan = PlanCueExport(ccdPath, cuePath, options.SingleFile);
         if (const std::string refused = RefuseExportOutputs(plan, options.Force); !refused.empty())
@@ -328,7 +355,7 @@ void TCueExportJob::Run(const std::string& ccdPath, const std::string& cuePath, 
         Notify(peSetRange, static_cast<std::int32_t>(disc.Layout.ImgSectors / FRAMES_PER_SECOND + 2));
         Notify(peStep, 0);
         std::int64_t nextStep = FRAMES_PER_SECOND;
-        TExporter exporter(disc, img, Report);
+        TExporter exporter(disc, img, packs, Report);
         const bool whole = exporter.CopyTracks(files, [&](std::int64_t copied) {
             for (; nextStep <= copied; nextStep += FRAMES_PER_SECOND)
                 Notify(peStep, static_cast<std::int32_t>(nextStep));

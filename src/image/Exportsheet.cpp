@@ -29,8 +29,11 @@ std::int32_t TrackStartLba(const TDiscTrack& track)
     return gap >= 0 ? gap : track.IndexLba(1);
 }
 
-const char* ModeName(const TDiscTrack& track)
+const char* ModeName(const TExportTrack& part)
 {
+    const TDiscTrack& track = *part.Track;
+    if (part.Cdg)
+        return "CDG";
     const std::int32_t mode = track.Mode >= 0 ? track.Mode : (track.Control & 0x4) != 0 ? 1 : 0;
     return mode == 0 ? "AUDIO" : mode == 1 ? "MODE1/2352" : "MODE2/2352";
 }
@@ -48,7 +51,7 @@ void AppendSessionGap(std::string& text, std::int32_t session, std::int32_t gap)
 void AppendTrack(std::string& text, const TExportTrack& part, std::int32_t fileStartLba)
 {
     const TDiscTrack& track = *part.Track;
-    text += "  TRACK " + TwoDigits(track.Number) + " " + ModeName(track) + EOL;
+    text += "  TRACK " + TwoDigits(track.Number) + " " + ModeName(part) + EOL;
     if (const std::string flags = FlagsOf(track.Control); !flags.empty())
         text += "    FLAGS " + flags + EOL;
     if (!track.Isrc.empty())

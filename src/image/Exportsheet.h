@@ -18,6 +18,7 @@ struct TExportTrack
     std::int64_t Sectors = 0;
     std::size_t File = 0;      // of the names ExportFileNames gives
     std::int32_t Pregap = 0;   // sectors before FirstLba that the sheet's PREGAP line makes
+    bool Cdg = false;          // its file holds each sector's R-W packs after its audio
 };
 
 struct TExportLayout

@@ -40,6 +40,7 @@ void WriteDataFiles(const TTempDir& dir)
     dir.Write("mode1.bin", discdata::RandomBytes(200 * 2048, 2));
     dir.Write("mode2.bin", discdata::Mode2Sectors(160, 150, 3));
     dir.Write("songs.bin", discdata::RandomBytes(12 * 100 * 2352, 4));
+    dir.Write("karaoke.cdg", discdata::CdgSectors(400, 5));
 }
 
 // Generated discs: every track type, gaps of every kind, flags, codes, index 2, CD-TEXT, sessions.
@@ -69,6 +70,12 @@ const struct
     {"first-pause.cue", "CDTEXTFILE disc.cdt\nFILE audio.wav WAVE\nTRACK 01 AUDIO\nINDEX 00 00:00:00\n"
                         "INDEX 01 00:02:00\nFILE mode1.bin BINARY\nTRACK 02 MODE1/2048\nPREGAP 00:02:00\n"
                         "INDEX 01 00:00:00\n"},
+    // Packs interleave into the sectors after their own: a CD+G track at the disc's end loses the
+    // symbols that would follow the last sector, and with them its packs' parity.
+    {"karaoke.cue", "FILE karaoke.cdg BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\nTRACK 02 CDG\nINDEX 00 00:02:00\n"
+                    "INDEX 01 00:03:00\nFILE mode1.bin BINARY\nTRACK 03 MODE1/2048\nINDEX 01 00:00:00\n"
+                    "FILE karaoke.cdg BINARY\nTRACK 04 CDG\nINDEX 01 00:00:00\nFILE audio.wav WAVE\n"
+                    "TRACK 05 AUDIO\nINDEX 01 00:00:00\n"},
     {"first-pregap-data.cue", "FILE mode1.bin BINARY\nTRACK 01 MODE1/2048\nPREGAP 00:01:00\nINDEX 01 00:00:00\n"},
 };
 
