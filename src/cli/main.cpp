@@ -158,8 +158,7 @@ int ExportSet(const TCliOptions& options)
     {
     case csSucceeded:
         if (!options.Quiet)
-            std::printf("%lld sectors of %d tracks written to \"%s\".\n", static_cast<long long>(report.Sectors),
-                        static_cast<int>(report.Tracks), report.CuePath.c_str());
+            std::fputs(CueExportSummary(report).c_str(), stdout);
         return ecSuccess;
     case csCanceled: std::fprintf(stderr, "Export was canceled.\n"); return ecCanceled;
     default: break;

@@ -1,10 +1,13 @@
 #include "image/Cueexport.h"
 
+#include "cuesheet/Cueerrors.h"
+#include "cuesheet/Lucue.h"
 #include "fileio/Fileio.h"
 #include "fileio/Paths.h"
 #include "image/Ccdreader.h"
 #include "image/Exportpacks.h"
 #include "image/Exportsheet.h"
+#include "image/Exportsubq.h"
 #include "image/Outputset.h"
 #include "synthesis/Cdtextpack.h"
 #include "synthesis/Errorcorrectmode1.h"
@@ -16,6 +19,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -60,6 +64,9 @@ std::vector<std::string> OutputPaths(const TExportDisc& disc, const std::string&
         paths.push_back(folder + name);
     if (!disc.CdtName.empty())
         paths.push_back(folder + disc.CdtName);
+    // Planned whatever the .sub holds: a side-car left from before would be laid over this disc.
+    paths.push_back(ChangeFileExt(cuePath, ".lsd"));
+    paths.push_back(ChangeFileExt(cuePath, ".sbi"));
     paths.push_back(cuePath);
     return paths;
 }
@@ -109,23 +116,31 @@ public:
     TExportFiles& operator=(const TExportFiles&) = delete;
 
     TFile& operator[](std::size_t i) { return Files[i]; }
+    // The output is not needed: Commit removes what the name holds instead.
+    void Drop(std::size_t i) { Dropped.insert(i); }
+    bool Kept(std::size_t i) const { return Dropped.count(i) == 0; }
 
     // Every file on the medium first, then the names, the sheet's last.
     void Commit()
     {
-        for (TFile& file : Files)
-        {
-            file.Sync();
-            file.Close();
-        }
         for (std::size_t i = 0; i < Files.size(); ++i)
-            Files[i].RenameTo(Paths[i]);
+            if (Kept(i))
+                Files[i].Sync();
+        for (TFile& file : Files)
+            file.Close();
+        for (std::size_t i = 0; i + 1 < Files.size(); ++i)
+            if (!Kept(i))
+                ::unlink(Paths[i].c_str());
+        for (std::size_t i = 0; i < Files.size(); ++i)
+            if (Kept(i))
+                Files[i].RenameTo(Paths[i]);
         SyncFolder(FolderOf(Paths.back()));
     }
 
 private:
     std::vector<std::string> Paths;
     std::vector<TFile> Files;
+    std::set<std::size_t> Dropped;
 };
 
 // The packs of the control file as a CD-TEXT file holds them: 18 bytes each, with their CRC.
@@ -305,6 +320,88 @@ bool IsComposedFirstPregap(const TExportLayout& layout, const TFile& img, const 
     return true;
 }
 
+// The set as the export reads it, checked: the control file laid out, the .img and .sub open and of
+// the right sizes, the first pregap and the R-W packs looked at.
+struct TExportSet
+{
+    TExportSet(const std::string& ccdPath, const std::string& cuePath, bool singleFile, TCueExportReport& report)
+    {
+        if (TError error = ReadExportDisc(ccdPath, cuePath, singleFile, Disc))
+            throw EError(std::move(error));
+        Img = TFile::OpenForReading(ChangeFileExt(ccdPath, ".img"), "the image file");
+        Sub = TFile::OpenForReading(ChangeFileExt(ccdPath, ".sub"), "the subchannel file");
+        CheckSizes(Img, Sub, Disc.Layout.ImgSectors, report);
+        if (IsComposedFirstPregap(Disc.Layout, Img, Sub))
+            MakeFirstPregapGenerated(Disc.Layout);
+        Packs = ReadExportPacks(Disc.Layout, Sub, Disc.Layout.ImgSectors);
+        for (std::size_t t = 0; t < Disc.Layout.Tracks.size(); ++t)
+            Disc.Layout.Tracks[t].Cdg = Packs.Cdg[t];
+        for (const std::int32_t track : Packs.Dropped)
+            report.Warnings.push_back("track " + std::to_string(track) +
+                                      " holds R-W data, which a sheet can keep for CD+G tracks only: not kept");
+    }
+
+    TExportDisc Disc;
+    TFile Img;
+    TFile Sub;
+    TExportPacks Packs;
+};
+
+// A file of the export's own, removed when the object goes.
+struct TScratchFile
+{
+    explicit TScratchFile(const std::string& target) : File(TFile::CreateTemporary(target)) {}
+    ~TScratchFile() { ::unlink(File.Path().c_str()); }
+    TScratchFile(const TScratchFile&) = delete;
+    TScratchFile& operator=(const TScratchFile&) = delete;
+    TFile File;
+};
+
+// Loads the sheet over the track files as written (under their temporary names) and compares the
+// subchannel it composes with the .sub. A sheet that does not load is a fault of the export.
+TSubQComparison CompareWithSheet(const TExportSet& set, TExportFiles& files, const std::string& cuePath,
+                                 const std::function<bool()>& keepGoing)
+{
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < set.Disc.FileNames.size(); ++i)
+        names.push_back(BaseName(files[i].Path()));
+    TScratchFile scratch(cuePath);
+    scratch.File.WriteAll(ExportSheetText(set.Disc.Ccd.Model, set.Disc.Layout, names, {}));
+    TLuCueSheet sheet;
+    sheet.UseSheetCdText = false;
+    if (!sheet.Load(scratch.File.Path()))
+        throw std::runtime_error("the exported sheet does not load: " + CueErrorText(sheet));
+    return CompareSubQ(sheet, set.Disc.Ccd.Model.StoredRanges(), set.Sub, keepGoing);
+}
+
+void ReportSubQ(const TSubQComparison& q, TCueExportReport& report)
+{
+    report.QFrames = static_cast<std::int64_t>(q.Frames.size());
+    report.LibCryptFrames = q.LibCrypt;
+    report.DamagedFrames = q.Damaged;
+    report.OddFrames = q.Odd;
+    report.PDiffers = q.PDiffers;
+}
+
+// The CD-TEXT file, the side-cars and the sheet, into the last outputs; side-cars not needed are dropped.
+void WriteSheetFiles(const TExportSet& set, const TSubQComparison& q, TExportFiles& files, std::size_t count)
+{
+    const std::size_t cue = count - 1;
+    const std::size_t sbi = count - 2;
+    const std::size_t lsd = count - 3;
+    if (!set.Disc.CdtName.empty())
+        files[count - 4].WriteAll(CdTextFileBytes(set.Disc.Ccd.Model.CdText));
+    if (q.Frames.empty())
+        files.Drop(lsd);
+    else
+        files[lsd].WriteAll(LsdBytes(q.Frames));
+    if (q.LibCrypt == 0)
+        files.Drop(sbi);
+    else
+        files[sbi].WriteAll(SbiBytes(q.Frames));
+    files[cue].WriteAll(ExportSheetText(set.Disc.Ccd.Model, set.Disc.Layout, set.Disc.FileNames, set.Disc.CdtName));
+}
+
 } // namespace
 
 std::string DefaultCuePath(const std::string& ccdPath)
@@ -349,27 +446,29 @@ std::string RefuseExportOutputs(const TCueExportPlan& plan, bool force)
     return {};
 }
 
+std::string CueExportSummary(const TCueExportReport& report)
+{
+    std::string text = std::to_string(report.Sectors) + " sectors of " + std::to_string(report.Tracks) +
+                       (report.Tracks == 1 ? " track" : " tracks") + " written to \"" + report.CuePath + "\".\n";
+    if (report.QFrames > 0)
+        text += std::to_string(report.QFrames) + " Q frames differ from those the sheet gives and are kept in " +
+                BaseName(ChangeFileExt(report.CuePath, ".lsd")) + ": " + std::to_string(report.LibCryptFrames) +
+                " at LibCrypt addresses (also in " + BaseName(ChangeFileExt(report.CuePath, ".sbi")) + "), " +
+                std::to_string(report.DamagedFrames) + " that look damaged (CRC fails), " +
+                std::to_string(report.OddFrames) + " with a sound CRC.\n";
+    if (report.PDiffers > 0)
+        text += std::to_string(report.PDiffers) + " sectors have a P channel other than the sheet gives; it is not kept.\n";
+    return text;
+}
+
 void TCueExportJob::Run(const std::string& ccdPath, const std::string& cuePath, const TCueExportOptions& options)
 {
     Report = TCueExportReport{};
     Report.CuePath = cuePath;
     RunFramed([&] {
         const std::time_t startedAt = std::time(nullptr);
-        TExportDisc disc;
         Report.SetUnreadable = true;
-        if (TError error = ReadExportDisc(ccdPath, cuePath, options.SingleFile, disc))
-            throw EError(std::move(error));
-        const TFile img = TFile::OpenForReading(ChangeFileExt(ccdPath, ".img"), "the image file");
-        const TFile sub = TFile::OpenForReading(ChangeFileExt(ccdPath, ".sub"), "the subchannel file");
-        CheckSizes(img, sub, disc.Layout.ImgSectors, Report);
-        if (IsComposedFirstPregap(disc.Layout, img, sub))
-            MakeFirstPregapGenerated(disc.Layout);
-        const TExportPacks packs = ReadExportPacks(disc.Layout, sub, disc.Layout.ImgSectors);
-        for (std::size_t t = 0; t < disc.Layout.Tracks.size(); ++t)
-            disc.Layout.Tracks[t].Cdg = packs.Cdg[t];
-        for (const std::int32_t track : packs.Dropped)
-            Report.Warnings.push_back("track " + std::to_string(track) +
-                                      " holds R-W data, which a sheet can keep for CD+G tracks only: not kept");
+        TExportSet set(ccdPath, cuePath, options.SingleFile, Report);
         Report.SetUnreadable = false;
         const TCueExportPlan plan = PlanCueExport(ccdPath, cuePath, options.SingleFile);
         if (const std::string refused = RefuseExportOutputs(plan, options.Force); !refused.empty())
@@ -379,32 +478,36 @@ void TCueExportJob::Run(const std::string& ccdPath, const std::string& cuePath, 
         for (const TOutputFile& file : plan.Files)
             paths.push_back(file.Path);
         TExportFiles files(paths, startedAt);
-        Notify(peSetRange, static_cast<std::int32_t>(disc.Layout.ImgSectors / FRAMES_PER_SECOND + 2));
+        Notify(peSetRange, static_cast<std::int32_t>(set.Disc.Layout.ImgSectors / FRAMES_PER_SECOND + 2));
         Notify(peStep, 0);
         std::int64_t nextStep = FRAMES_PER_SECOND;
-        TExporter exporter(disc, img, packs, Report);
+        TExporter exporter(set.Disc, set.Img, set.Packs, Report);
         const bool whole = exporter.CopyTracks(files, [&](std::int64_t copied) {
             for (; nextStep <= copied; nextStep += FRAMES_PER_SECOND)
                 Notify(peStep, static_cast<std::int32_t>(nextStep));
             return !CancelRequested();
         });
-        if (!whole || (options.Strict && !Report.Warnings.empty()))
+        const TSubQComparison q = whole ? CompareWithSheet(set, files, cuePath, [this] { return !CancelRequested(); })
+                                        : TSubQComparison{};
+        Notify(peComplete, 0);
+        if (!whole || CancelRequested())
         {
-            Notify(peComplete, 0);
-            if (whole)
-                throw EError({0, {}, 0, "the set is damaged and --strict is given: " + Report.Warnings.front()});
             Status.store(csCanceled);
             Notify(peCanceled, 0);
             return;
         }
-        if (!disc.CdtName.empty())
-            files[paths.size() - 2].WriteAll(CdTextFileBytes(disc.Ccd.Model.CdText));
-        files[paths.size() - 1].WriteAll(
-            ExportSheetText(disc.Ccd.Model, disc.Layout, disc.FileNames, disc.CdtName));
-        Notify(peComplete, 0);
+        ReportSubQ(q, Report);
+        if (options.Strict && (!Report.Warnings.empty() || q.Damaged > 0))
+            throw EError({0, {}, 0,
+                          "the set is damaged and --strict is given: " +
+                              (Report.Warnings.empty() ? std::to_string(q.Damaged) + " Q frames fail their CRC"
+                                                       : Report.Warnings.front())});
+        WriteSheetFiles(set, q, files, paths.size());
         files.Commit();
-        Report.Files = paths;
-        Report.Tracks = static_cast<std::int32_t>(disc.Layout.Tracks.size());
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            if (files.Kept(i))
+                Report.Files.push_back(paths[i]);
+        Report.Tracks = static_cast<std::int32_t>(set.Disc.Layout.Tracks.size());
         Status.store(csSucceeded);
         Notify(peFinished, 0);
     });

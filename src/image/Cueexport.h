@@ -1,5 +1,5 @@
 // The export of an image set back to a cue sheet: the .ccd, .img and .sub become a sheet, its BINARY
-// track files and, where the disc needs them, a CD-TEXT file. Reads the set whole; writes every file
+// track files and, where the disc needs them, a CD-TEXT file and the Q channel's side-cars. Reads the set whole; writes every file
 // under a temporary name and puts them in place together, the sheet last, only when all are complete.
 #pragma once
 
@@ -44,7 +44,18 @@ struct TCueExportReport
     std::vector<std::string> Warnings;
     std::int64_t ModeMismatches = 0; // data sectors whose header names another mode than their track's
     bool SetUnreadable = false;      // the run failed reading the set, before any output was planned
+    // Q frames of the .sub that differ from those the sheet gives, kept in the .lsd side-car; of them
+    // those at LibCrypt addresses (also in the .sbi), those failing their CRC, and the rest.
+    std::int64_t QFrames = 0;
+    std::int64_t LibCryptFrames = 0;
+    std::int64_t DamagedFrames = 0;
+    std::int64_t OddFrames = 0;
+    std::int64_t PDiffers = 0; // sectors whose P channel differs, which nothing keeps
 };
+
+// What both front ends tell after an export: the sectors and tracks written, then a line about the Q
+// frames kept in side-cars and about P channel differences when there are any.
+std::string CueExportSummary(const TCueExportReport& report);
 
 class TCueExportJob : public TJob
 {

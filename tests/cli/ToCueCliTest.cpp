@@ -37,7 +37,7 @@ TEST(ToCueCliTest, WritesBesideTheSetRefusesToReplaceWithoutForceAndTellsAnUnrea
 
     TRunResult run = RunCli({"--to-cue", dir.File("set.ccd")});
     EXPECT_EQ(run.Exit, 0) << run.Err;
-    EXPECT_EQ(run.Out, "300 sectors of 1 tracks written to \"" + dir.File("set.cue") + "\".\n");
+    EXPECT_EQ(run.Out, "300 sectors of 1 track written to \"" + dir.File("set.cue") + "\".\n");
     EXPECT_EQ(fs::file_size(dir.File("set.bin")), 300u * 2352);
 
     run = RunCli({"--to-cue", dir.File("set.ccd")});

@@ -1,10 +1,12 @@
 #include "image/Cueexport.h"
 
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Subqpatch.h"
 #include "image/Conversion.h"
 #include "support/CdTextFile.h"
 #include "support/DiscData.h"
 #include "support/Pattern.h"
+#include "support/Sidecar.h"
 #include "support/TempDir.h"
 #include "support/Wave.h"
 
@@ -14,6 +16,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,13 +44,16 @@ void WriteDataFiles(const TTempDir& dir)
     dir.Write("mode2.bin", discdata::Mode2Sectors(160, 150, 3));
     dir.Write("songs.bin", discdata::RandomBytes(12 * 100 * 2352, 4));
     dir.Write("karaoke.cdg", discdata::CdgSectors(400, 5));
+    dir.WriteZeros("game.bin", std::uintmax_t(sidecar::MEDIEVIL_DISC_SECTORS) * 2352);
 }
 
-// Generated discs: every track type, gaps of every kind, flags, codes, index 2, CD-TEXT, sessions.
+// Generated discs: every track type, gaps of every kind, flags, codes, index 2, CD-TEXT, sessions,
+// a LibCrypt side-car with a damaged frame besides.
 const struct
 {
     const char* Name;
     const char* Sheet;
+    std::string SideCar = {};
 } GENERATED[] = {
     {"every-type.cue", "CATALOG 1234567890123\nTITLE \"Disc\"\nPERFORMER \"Band\"\n"
                        "FILE mode1.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\nPOSTGAP 00:02:00\n"
@@ -76,6 +82,9 @@ const struct
                     "INDEX 01 00:03:00\nFILE mode1.bin BINARY\nTRACK 03 MODE1/2048\nINDEX 01 00:00:00\n"
                     "FILE karaoke.cdg BINARY\nTRACK 04 CDG\nINDEX 01 00:00:00\nFILE audio.wav WAVE\n"
                     "TRACK 05 AUDIO\nINDEX 01 00:00:00\n"},
+    {"libcrypt.cue", "FILE game.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n",
+     sidecar::MedievilLsd() +
+         sidecar::LsdRecord({0x00, 0x13, 0x25}, {0x41, 0x01, 0x01, 0x00, 0x11, 0x25, 0x00, 0x00, 0x13, 0x25, 0, 0})},
     {"first-pregap-data.cue", "FILE mode1.bin BINARY\nTRACK 01 MODE1/2048\nPREGAP 00:01:00\nINDEX 01 00:00:00\n"},
 };
 
@@ -84,13 +93,22 @@ bool SameBytes(const std::string& a, const std::string& b)
     return TTempDir::ReadAll(a) == TTempDir::ReadAll(b);
 }
 
-// Converts the sheet, exports the set, converts the exported sheet: what differs between the sets.
+// Loads the sheet with the side-car beside it, as the front ends do.
+bool LoadWithSideCar(TLuCueSheet& sheet, const std::string& cue)
+{
+    std::vector<std::string> warnings;
+    const std::string sideCar = FindSubQPatchFile(cue);
+    return sheet.Load(cue) && (sideCar.empty() || !AttachSubQPatches(sheet, sideCar, warnings));
+}
+
+// Converts the sheet, exports the set, converts the exported sheet: what differs between the sets,
+// and the Q frames the export kept if they are not those the first sheet's side-car gives.
 std::string RoundTrip(const TTempDir& dir, const std::string& cue, bool singleFile)
 {
     for (const char* folder : {"a", "b"})
         fs::create_directories(dir.Path() / folder);
     TLuCueSheet sheet;
-    if (!sheet.Load(cue))
+    if (!LoadWithSideCar(sheet, cue))
         return "the sheet does not load";
     TConversionJob convert;
     convert.Run(dir.File("a/disc.ccd"), true, sheet);
@@ -100,9 +118,11 @@ std::string RoundTrip(const TTempDir& dir, const std::string& cue, bool singleFi
     exporter.Run(dir.File("a/disc.ccd"), dir.File("b/disc.cue"), {false, singleFile, false});
     if (exporter.Status != csSucceeded)
         return "the export failed: " + exporter.Error.Text();
+    if (exporter.Report.QFrames != static_cast<std::int64_t>(sheet.SubQPatches.size()))
+        return "the export kept " + std::to_string(exporter.Report.QFrames) + " Q frames";
     TLuCueSheet back;
-    if (!back.Load(dir.File("b/disc.cue")))
-        return "the exported sheet does not load: " + std::to_string(back.ErrorCode);
+    if (!LoadWithSideCar(back, dir.File("b/disc.cue")))
+        return "the exported sheet or its side-car does not load: " + std::to_string(back.ErrorCode);
     TConversionJob again;
     again.Run(dir.File("b/disc.ccd"), true, back);
     if (again.Status != csSucceeded)
@@ -124,14 +144,20 @@ TEST_P(CueExportRoundTripTest, EverySetComesBackByteIdentical)
     for (const auto& entry : fs::directory_iterator(fs::path(SARVEX_TEST_DATA) / "cue"))
         if (entry.path().filename().string().rfind("00000000_", 0) == 0)
             sheets.emplace_back(entry.path().filename().string(), TTempDir::ReadAll(entry.path().string()));
+    std::map<std::string, std::string> sideCars;
     for (const auto& disc : GENERATED)
+    {
         sheets.emplace_back(disc.Name, disc.Sheet);
+        sideCars[disc.Name] = disc.SideCar;
+    }
     int compared = 0;
     for (const auto& [name, text] : sheets)
     {
         SCOPED_TRACE(name);
         TTempDir dir;
         WriteDataFiles(dir);
+        if (!sideCars[name].empty())
+            dir.Write("disc.lsd", sideCars[name]);
         EXPECT_EQ(RoundTrip(dir, dir.Write("disc.cue", text), GetParam()), "");
         ++compared;
     }
@@ -155,7 +181,7 @@ protected:
         fs::create_directories(Dir.Path() / "set");
         fs::create_directories(Dir.Path() / "out");
         TLuCueSheet loaded;
-        ASSERT_TRUE(loaded.Load(Dir.Write("disc.cue", sheet)));
+        ASSERT_TRUE(LoadWithSideCar(loaded, Dir.Write("disc.cue", sheet)));
         TConversionJob convert;
         convert.Run(Dir.File("set/disc.ccd"), true, loaded);
         ASSERT_EQ(convert.Status, csSucceeded);
@@ -189,6 +215,22 @@ TEST_F(CueExportTest, TheTrackFilesAreNamedAndCutAsTheDatabasesDo)
               "    INDEX 02 00:05:00\r\nFILE \"Game (Track 4).bin\" BINARY\r\n  TRACK 04 AUDIO\r\n"
               "    FLAGS 4CH\r\n    INDEX 01 00:00:00\r\n");
     EXPECT_EQ(Job.Report.Files.back(), Dir.File("out/Game.cue"));
+}
+
+// The LibCrypt frame goes to both side-cars, the damaged one to the .lsd only; the report tells them apart.
+TEST_F(CueExportTest, DifferingQFramesAreKeptAndCountedByWhatTheyLookLike)
+{
+    Dir.Write("disc.lsd", GENERATED[6].SideCar);
+    MakeSet(GENERATED[6].Sheet);
+    Export("out/Game.cue");
+    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
+    EXPECT_EQ(Job.Report.QFrames, 2);
+    EXPECT_EQ(Job.Report.LibCryptFrames, 1);
+    EXPECT_EQ(Job.Report.DamagedFrames, 1);
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/Game.lsd")), GENERATED[6].SideCar.substr(15) + sidecar::MedievilLsd());
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/Game.sbi")), sidecar::MedievilSbi());
+    Export("out/Game.cue", {true, false, true});
+    EXPECT_EQ(Job.Error.Text(), "the set is damaged and --strict is given: 1 Q frames fail their CRC");
 }
 
 TEST_F(CueExportTest, TenTracksOrMoreTakeTwoDigits)
