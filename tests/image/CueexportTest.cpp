@@ -2,6 +2,7 @@
 
 #include "cuesheet/Lucue.h"
 #include "cuesheet/Subqpatch.h"
+#include "image/Ccdreader.h"
 #include "image/Conversion.h"
 #include "support/CdTextFile.h"
 #include "support/DiscData.h"
@@ -231,6 +232,56 @@ TEST_F(CueExportTest, DifferingQFramesAreKeptAndCountedByWhatTheyLookLike)
     EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/Game.sbi")), sidecar::MedievilSbi());
     Export("out/Game.cue", {true, false, true});
     EXPECT_EQ(Job.Error.Text(), "the set is damaged and --strict is given: 1 Q frames fail their CRC");
+}
+
+// A control file as dumping tools write them: CRLF, blank lines, PreGapSubC=1, B0 and C0 entries.
+std::string ForeignEntry(int n, const char* point, int adr, int control, int pMin, int pSec, int pFrame, int pLba)
+{
+    return "[Entry " + std::to_string(n) + "]\r\nSession=1\r\nPoint=" + point + "\r\nADR=0x0" + std::to_string(adr) +
+           "\r\nControl=0x0" + std::to_string(control) + "\r\nTrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0\r\n" +
+           "ALBA=-150\r\nZero=0\r\nPMin=" + std::to_string(pMin) + "\r\nPSec=" + std::to_string(pSec) +
+           "\r\nPFrame=" + std::to_string(pFrame) + "\r\nPLBA=" + std::to_string(pLba) + "\r\n\r\n";
+}
+
+// A set another tool made, with a damaged Q frame and an odd P flag: the .img comes back, the .sub
+// with the side-car everywhere but the P channel, the control file with the same track entries.
+TEST_F(CueExportTest, ASetFromADumpingToolComesBackButForItsPChannel)
+{
+    MakeSet("FILE mode2.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\nFILE audio.wav WAVE\nTRACK 02 AUDIO\n"
+            "INDEX 00 00:00:00\nINDEX 01 00:02:00\n");
+    Dir.Write("set/disc.ccd",
+              "[CloneCD]\r\nVersion=3\r\n\r\n[Disc]\r\nTocEntries=7\r\nSessions=1\r\nDataTracksScrambled=0\r\n"
+              "CDTextLength=0\r\n\r\n[Session 1]\r\nPreGapMode=2\r\nPreGapSubC=1\r\n\r\n" +
+                  ForeignEntry(0, "0xa0", 1, 4, 1, 32, 0, 6750) + ForeignEntry(1, "0xa1", 1, 0, 2, 0, 0, 8850) +
+                  ForeignEntry(2, "0xa2", 1, 0, 0, 14, 10, 910) + ForeignEntry(3, "0xb0", 5, 0, 79, 59, 74, 359849) +
+                  ForeignEntry(4, "0xc0", 5, 0, 97, 27, 21, -11634) + ForeignEntry(5, "0x01", 1, 4, 0, 2, 0, 0) +
+                  ForeignEntry(6, "0x02", 1, 0, 0, 6, 10, 310) +
+                  "[TRACK 1]\r\nMODE=2\r\nINDEX 1=0\r\n\r\n[TRACK 2]\r\nMODE=0\r\nINDEX 0=160\r\nINDEX 1=310\r\n");
+    std::string sub = TTempDir::ReadAll(Dir.File("set/disc.sub"));
+    sub[500 * 96 + 12 + 5] ^= 0x10; // a Q frame whose CRC fails
+    sub[700 * 96] = '\xFF';         // the P flag up for one sector
+    Dir.Write("set/disc.sub", sub);
+    Export("out/disc.cue");
+    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
+    EXPECT_EQ(Job.Report.DamagedFrames, 1);
+    EXPECT_EQ(Job.Report.QFrames, 1);
+    EXPECT_EQ(Job.Report.PDiffers, 1);
+
+    TLuCueSheet back;
+    ASSERT_TRUE(LoadWithSideCar(back, Dir.File("out/disc.cue")));
+    TConversionJob convert;
+    convert.Run(Dir.File("out/disc.ccd"), true, back);
+    ASSERT_EQ(convert.Status, csSucceeded);
+    EXPECT_TRUE(SameBytes(Dir.File("set/disc.img"), Dir.File("out/disc.img")));
+    sub[700 * 96] = 0;
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/disc.sub")), sub);
+    TCcdDisc before;
+    TCcdDisc after;
+    ASSERT_FALSE(ReadCcdFile(Dir.File("set/disc.ccd"), before));
+    ASSERT_FALSE(ReadCcdFile(Dir.File("out/disc.ccd"), after));
+    std::erase_if(before.Model.Toc, [](const TTocEntry& e) { return e.Point > POINT_LEAD_OUT; });
+    EXPECT_EQ(after.Model.Toc, before.Model.Toc);
+    EXPECT_EQ(after.Model.Sessions, before.Model.Sessions);
 }
 
 TEST_F(CueExportTest, TenTracksOrMoreTakeTwoDigits)
