@@ -345,6 +345,7 @@ struct TExportSet
     TFile Img;
     TFile Sub;
     TExportPacks Packs;
+    TCdTextLines TextLines; // the CD-TEXT as the sheet's lines, when they give the same packs
 };
 
 // A file of the export's own, removed when the object goes.
@@ -357,21 +358,26 @@ struct TScratchFile
     TFile File;
 };
 
-// Loads the sheet over the track files as written (under their temporary names) and compares the
-// subchannel it composes with the .sub. A sheet that does not load is a fault of the export.
-TSubQComparison CompareWithSheet(const TExportSet& set, TExportFiles& files, const std::string& cuePath,
+// Loads the sheet over the track files as written (under their temporary names), with the CD-TEXT as
+// text lines where it can be, and compares the subchannel it composes with the .sub. The lines stay
+// only when they give the very packs of the control file. A sheet that does not load is a fault of
+// the export.
+TSubQComparison CompareWithSheet(TExportSet& set, TExportFiles& files, const std::string& cuePath,
                                  const std::function<bool()>& keepGoing)
 {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < set.Disc.FileNames.size(); ++i)
         names.push_back(BaseName(files[i].Path()));
+    const TDiscModel& model = set.Disc.Ccd.Model;
+    set.TextLines = CdTextLinesOf(model.CdText, set.Disc.Layout.Tracks.size(), model.Catalog);
     TScratchFile scratch(cuePath);
-    scratch.File.WriteAll(ExportSheetText(set.Disc.Ccd.Model, set.Disc.Layout, names, {}));
+    scratch.File.WriteAll(ExportSheetText(model, set.Disc.Layout, names, {}, set.TextLines));
     TLuCueSheet sheet;
-    sheet.UseSheetCdText = false;
     if (!sheet.Load(scratch.File.Path()))
         throw std::runtime_error("the exported sheet does not load: " + CueErrorText(sheet));
-    return CompareSubQ(sheet, set.Disc.Ccd.Model.StoredRanges(), set.Sub, keepGoing);
+    if (!set.TextLines.empty() && sheet.DiscModel().CdText != model.CdText)
+        set.TextLines.clear();
+    return CompareSubQ(sheet, model.StoredRanges(), set.Sub, keepGoing);
 }
 
 void ReportSubQ(const TSubQComparison& q, TCueExportReport& report)
@@ -389,8 +395,11 @@ void WriteSheetFiles(const TExportSet& set, const TSubQComparison& q, TExportFil
     const std::size_t cue = count - 1;
     const std::size_t sbi = count - 2;
     const std::size_t lsd = count - 3;
-    if (!set.Disc.CdtName.empty())
+    const bool cdt = !set.Disc.CdtName.empty() && set.TextLines.empty();
+    if (cdt)
         files[count - 4].WriteAll(CdTextFileBytes(set.Disc.Ccd.Model.CdText));
+    else if (!set.Disc.CdtName.empty())
+        files.Drop(count - 4);
     if (q.Frames.empty())
         files.Drop(lsd);
     else
@@ -399,7 +408,8 @@ void WriteSheetFiles(const TExportSet& set, const TSubQComparison& q, TExportFil
         files.Drop(sbi);
     else
         files[sbi].WriteAll(SbiBytes(q.Frames));
-    files[cue].WriteAll(ExportSheetText(set.Disc.Ccd.Model, set.Disc.Layout, set.Disc.FileNames, set.Disc.CdtName));
+    files[cue].WriteAll(ExportSheetText(set.Disc.Ccd.Model, set.Disc.Layout, set.Disc.FileNames,
+                                        cdt ? set.Disc.CdtName : std::string(), set.TextLines));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "fileio/Paths.h"
 #include "synthesis/Msf.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -48,10 +49,13 @@ void AppendSessionGap(std::string& text, std::int32_t session, std::int32_t gap)
     text += "REM LEAD-IN " + FramesToStr(gap - leadOut - SESSION_PREGAP) + EOL;
 }
 
-void AppendTrack(std::string& text, const TExportTrack& part, std::int32_t fileStartLba)
+void AppendTrack(std::string& text, const TExportTrack& part, std::int32_t fileStartLba,
+                 const std::vector<std::string>& textLines)
 {
     const TDiscTrack& track = *part.Track;
     text += "  TRACK " + TwoDigits(track.Number) + " " + ModeName(part) + EOL;
+    for (const std::string& line : textLines)
+        text += "    " + line + EOL;
     if (const std::string flags = FlagsOf(track.Control); !flags.empty())
         text += "    FLAGS " + flags + EOL;
     if (!track.Isrc.empty())
@@ -150,13 +154,19 @@ std::string FlagsOf(std::uint8_t control)
 }
 
 std::string ExportSheetText(const TDiscModel& disc, const TExportLayout& layout,
-                            const std::vector<std::string>& fileNames, const std::string& cdtName)
+                            const std::vector<std::string>& fileNames, const std::string& cdtName,
+                            const TCdTextLines& textLines)
 {
     std::string text;
+    const auto linesOf = [&textLines](std::size_t item) {
+        return item < textLines.size() ? textLines[item] : std::vector<std::string>{};
+    };
     if (!disc.Catalog.empty())
         text += "CATALOG " + disc.Catalog + EOL;
     if (!cdtName.empty())
         text += "CDTEXTFILE \"" + cdtName + "\"" + EOL;
+    for (const std::string& line : linesOf(0))
+        text += line + EOL;
     const bool sessions = disc.Sessions.size() > 1;
     std::int64_t fileStartSector = 0;
     for (std::size_t i = 0; i < layout.Tracks.size(); ++i)
@@ -179,7 +189,11 @@ std::string ExportSheetText(const TDiscModel& disc, const TExportLayout& layout,
             fileStartSector = part.FirstSector;
         }
         // In one file for all, a later session's sectors follow the earlier one's.
-        AppendTrack(text, part, part.FirstLba - static_cast<std::int32_t>(part.FirstSector - fileStartSector));
+        AppendTrack(text, part, part.FirstLba - static_cast<std::int32_t>(part.FirstSector - fileStartSector),
+                    linesOf(i + 1));
     }
+    // Text beyond ASCII is UTF-8, which the mark tells every reader.
+    if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        text.insert(0, "\xEF\xBB\xBF");
     return text;
 }

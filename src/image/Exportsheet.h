@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cuesheet/Discmodel.h"
+#include "image/Exporttext.h"
 
 #include <cstdint>
 #include <string>
@@ -45,8 +46,10 @@ void MakeFirstPregapGenerated(TExportLayout& layout);
 // Sheet keywords of the four control bits, "" when none of those a sheet can give is set.
 std::string FlagsOf(std::uint8_t control);
 
-// The text of the sheet: CATALOG, CDTEXTFILE (when cdtName is not empty), then the tracks under their
-// FILE lines with their modes, FLAGS, ISRC and INDEX lines, and REM SESSION lines on a disc of more than
-// one session. Lines end in CR LF, as the databases' sheets do.
+// The text of the sheet: CATALOG, CDTEXTFILE (when cdtName is not empty), the disc's text lines, then
+// the tracks under their FILE lines with their modes, FLAGS, ISRC, text and INDEX lines, and REM SESSION
+// lines on a disc of more than one session. Lines end in CR LF, as the databases' sheets do; a sheet
+// with text beyond ASCII starts with the UTF-8 byte order mark.
 std::string ExportSheetText(const TDiscModel& disc, const TExportLayout& layout,
-                            const std::vector<std::string>& fileNames, const std::string& cdtName);
+                            const std::vector<std::string>& fileNames, const std::string& cdtName,
+                            const TCdTextLines& textLines);

@@ -208,14 +208,26 @@ TEST_F(CueExportTest, TheTrackFilesAreNamedAndCutAsTheDatabasesDo)
     for (const auto& [name, sectors] : files)
         EXPECT_EQ(fs::file_size(Dir.Path() / "out" / name), sectors * 2352) << name;
     EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/Game.cue")),
-              "CATALOG 1234567890123\r\nCDTEXTFILE \"Game.cdt\"\r\n"
+              "CATALOG 1234567890123\r\nTITLE \"Disc\"\r\nPERFORMER \"Band\"\r\n"
               "FILE \"Game (Track 1).bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n"
               "FILE \"Game (Track 2).bin\" BINARY\r\n  TRACK 02 MODE2/2352\r\n    INDEX 00 00:00:00\r\n"
               "    INDEX 01 00:01:00\r\nFILE \"Game (Track 3).bin\" BINARY\r\n  TRACK 03 AUDIO\r\n"
-              "    FLAGS DCP PRE\r\n    ISRC ABCDE1234567\r\n    INDEX 00 00:00:00\r\n    INDEX 01 00:02:10\r\n"
+              "    TITLE \"Song\"\r\n    FLAGS DCP PRE\r\n    ISRC ABCDE1234567\r\n    INDEX 00 00:00:00\r\n    INDEX 01 00:02:10\r\n"
               "    INDEX 02 00:05:00\r\nFILE \"Game (Track 4).bin\" BINARY\r\n  TRACK 04 AUDIO\r\n"
               "    FLAGS 4CH\r\n    INDEX 01 00:00:00\r\n");
     EXPECT_EQ(Job.Report.Files.back(), Dir.File("out/Game.cue"));
+    EXPECT_FALSE(fs::exists(Dir.File("out/Game.cdt")));
+}
+
+// Two blocks are more than the sheet's lines give back: the packs go whole into the CD-TEXT file.
+TEST_F(CueExportTest, CdTextTheLinesCannotGiveBackGoesIntoACdTextFile)
+{
+    MakeSet(GENERATED[3].Sheet);
+    Export("out/Game.cue");
+    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/Game.cue")).substr(0, 27), "CDTEXTFILE \"Game.cdt\"\r\nFILE");
+    const std::size_t size = TTempDir::ReadAll(Dir.File("out/Game.cdt")).size();
+    EXPECT_TRUE(size > 0 && size % 18 == 0) << size;
 }
 
 // The LibCrypt frame goes to both side-cars, the damaged one to the .lsd only; the report tells them apart.
