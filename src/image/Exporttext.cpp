@@ -1,5 +1,6 @@
 #include "image/Exporttext.h"
 
+#include "cuesheet/Cuetext.h"
 #include "synthesis/Cdtextpack.h"
 
 #include <array>
@@ -30,19 +31,22 @@ std::string Latin1ToUtf8(const std::string& bytes)
     return text;
 }
 
-// The strings of each type, by item, as the packs give them; false for anything but one block of
-// one-byte text.
+// The strings of each type, by item, as the packs give them, in UTF-8; false for anything but one
+// block of one-byte or MS-JIS text.
 bool DecodeStrings(const std::vector<TCdTextEntry>& packs, std::size_t items,
                    std::array<std::vector<std::string>, CD_TEXT_TEXT_TYPES>& strings)
 {
     std::array<std::string, CD_TEXT_TEXT_TYPES> bytes;
     std::array<std::size_t, CD_TEXT_TEXT_TYPES> first{};
+    bool doubleByte = false;
     for (const TCdTextEntry& pack : packs)
     {
         const std::size_t type = pack[0] - ptTitle;
-        if ((pack[3] & 0xF0) != 0) // a double-byte block, or another block than the first
+        if ((pack[3] & 0x70) != 0) // another block than the first
             return false;
-        if (pack[0] == ptSizeInfo && pack[1] == 0 && pack[4] != ccIso8859_1 && pack[4] != ccAscii)
+        doubleByte = doubleByte || (pack[3] & 0x80) != 0;
+        if (pack[0] == ptSizeInfo && pack[1] == 0 && pack[4] != ccIso8859_1 && pack[4] != ccAscii &&
+            pack[4] != ccMsJis)
             return false;
         if (pack[0] < ptTitle || type >= CD_TEXT_TEXT_TYPES || KEYWORDS[type] == nullptr)
             continue;
@@ -61,16 +65,20 @@ bool DecodeStrings(const std::vector<TCdTextEntry>& packs, std::size_t items,
         if (t == GENRE)
         {
             const std::size_t end = bytes[t].find('\0', 2);
-            list.push_back(bytes[t].substr(0, end == std::string::npos ? std::string::npos : end));
+            const std::string text = bytes[t].substr(2, end == std::string::npos ? std::string::npos : end - 2);
+            list.push_back(bytes[t].substr(0, 2) + (doubleByte ? DecodeSheetText(text, scShiftJis) : Latin1ToUtf8(text)));
             continue;
         }
+        // Strings end in one zero byte, two in a double-byte block, whose text is Shift-JIS.
+        const std::string end = doubleByte ? std::string(2, '\0') : std::string(1, '\0');
         for (std::size_t at = 0; at < bytes[t].size() && list.size() < items;)
         {
-            const std::size_t end = bytes[t].find('\0', at);
-            std::string value = bytes[t].substr(at, end == std::string::npos ? std::string::npos : end - at);
+            const std::size_t stop = bytes[t].find(end, at);
+            std::string value = bytes[t].substr(at, stop == std::string::npos ? std::string::npos : stop - at);
+            value = doubleByte ? DecodeSheetText(value, scShiftJis) : Latin1ToUtf8(value);
             // A lone tab repeats the string before.
-            list.push_back(value == "\t" && !list.empty() ? list.back() : value);
-            at = end == std::string::npos ? bytes[t].size() : end + 1;
+            list.push_back((value == "\t" || value == "\t\t") && !list.empty() ? list.back() : value);
+            at = stop == std::string::npos ? bytes[t].size() : stop + end.size();
         }
     }
     return true;
@@ -95,7 +103,7 @@ TCdTextLines CdTextLinesOf(const std::vector<TCdTextEntry>& packs, std::size_t t
                 continue;
             if (value.find('"') != std::string::npos)
                 return {};
-            lines[item].push_back(std::string(KEYWORDS[t]) + " \"" + Latin1ToUtf8(value) + "\"");
+            lines[item].push_back(std::string(KEYWORDS[t]) + " \"" + value + "\"");
         }
     return lines;
 }
