@@ -39,14 +39,43 @@ const char* ModeName(const TExportTrack& part)
     return mode == 0 ? "AUDIO" : mode == 1 ? "MODE1/2352" : "MODE2/2352";
 }
 
-// The REM lines of a gap between two sessions that differs from the usual: the lead-out and the pregap
-// as usual, the lead-in takes the rest.
-void AppendSessionGap(std::string& text, std::int32_t session, std::int32_t gap)
+// What lies between a session and the one before, from the TOC: the earlier session's lead-out (A2)
+// and its pointer to the next program area (B0: where the first track's pregap starts).
+struct TGap
 {
-    const std::int32_t leadOut = session == 2 ? FIRST_LEAD_OUT : LATER_LEAD_OUT;
-    if (gap == leadOut + LEAD_IN + SESSION_PREGAP || gap <= leadOut + SESSION_PREGAP)
-        return;
-    text += "REM LEAD-IN " + FramesToStr(gap - leadOut - SESSION_PREGAP) + EOL;
+    std::int32_t LeadOut = 0;
+    std::int32_t LeadIn = 0;
+    std::int32_t Pregap = 0;
+};
+
+TGap SessionGapOf(const TDiscModel& disc, std::int32_t session, const TExportTrack& first)
+{
+    const std::int32_t leadOutAt = disc.LeadOutAddress(session - 1);
+    const std::int32_t index1At = first.FirstLba + PROGRAM_START;
+    std::int32_t areaAt = index1At - SESSION_PREGAP;
+    for (const TTocEntry& e : disc.Toc)
+        if (e.Session == session - 1 && e.Point == POINT_NEXT_SESSION && MsfToFrames(e.A) <= index1At)
+            areaAt = MsfToFrames(e.A);
+    TGap gap;
+    gap.Pregap = index1At - areaAt;
+    // Only the sum of lead-out and lead-in places anything: the lead-out keeps its usual length.
+    gap.LeadOut = std::min(session == 2 ? FIRST_LEAD_OUT : LATER_LEAD_OUT, std::max(areaAt - leadOutAt, 0));
+    gap.LeadIn = std::max(areaAt - leadOutAt, 0) - gap.LeadOut;
+    return gap;
+}
+
+// REM SESSION and the lengths of the gap before it that are not the usual ones: the lead-out's ends the
+// session before, the others follow the session line.
+void AppendSessionStart(std::string& text, const TDiscModel& disc, const TExportTrack& first)
+{
+    const TGap gap = first.Session > 1 ? SessionGapOf(disc, first.Session, first) : TGap{};
+    if (first.Session > 1 && gap.LeadOut != (first.Session == 2 ? FIRST_LEAD_OUT : LATER_LEAD_OUT))
+        text += "REM LEAD-OUT " + FramesToStr(gap.LeadOut) + EOL;
+    text += "REM SESSION " + TwoDigits(first.Session) + EOL;
+    if (first.Session > 1 && gap.LeadIn != LEAD_IN)
+        text += "REM LEAD-IN " + FramesToStr(gap.LeadIn) + EOL;
+    if (first.Session > 1 && gap.Pregap != SESSION_PREGAP)
+        text += "REM PREGAP " + FramesToStr(gap.Pregap) + EOL;
 }
 
 void AppendTrack(std::string& text, const TExportTrack& part, std::int32_t fileStartLba,
@@ -174,15 +203,7 @@ std::string ExportSheetText(const TDiscModel& disc, const TExportLayout& layout,
         const TExportTrack& part = layout.Tracks[i];
         const bool sessionStart = i == 0 || part.Session != layout.Tracks[i - 1].Session;
         if (sessions && sessionStart)
-        {
-            text += "REM SESSION " + TwoDigits(part.Session) + EOL;
-            if (i > 0)
-            {
-                const TExportTrack& before = layout.Tracks[i - 1];
-                AppendSessionGap(text, part.Session,
-                                 part.FirstLba - before.FirstLba - static_cast<std::int32_t>(before.Sectors));
-            }
-        }
+            AppendSessionStart(text, disc, part);
         if (i == 0 || part.File != layout.Tracks[i - 1].File)
         {
             text += "FILE \"" + fileNames[part.File] + "\" BINARY" + EOL;

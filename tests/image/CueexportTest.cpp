@@ -73,6 +73,10 @@ const struct
     {"sessions.cue", "REM SESSION 01\nFILE audio.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
                      "TRACK 02 AUDIO\nINDEX 01 00:04:00\nREM SESSION 02\nFILE mode2.bin BINARY\n"
                      "TRACK 03 MODE2/2352\nINDEX 01 00:00:00\n"},
+    {"session-gaps.cue", "REM SESSION 01\nFILE audio.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nREM LEAD-OUT 00:45:00\n"
+                         "REM SESSION 02\nREM LEAD-IN 00:40:00\nREM PREGAP 00:03:00\nFILE mode2.bin BINARY\n"
+                         "TRACK 02 MODE2/2352\nINDEX 01 00:00:00\nREM SESSION 03\nFILE data.bin BINARY\n"
+                         "TRACK 03 MODE1/2352\nINDEX 01 00:00:00\n"},
     {"two-blocks.cue", "TITLE \"Caf\xC3\xA9\"\nPERFORMER \"\xD0\x90\xD0\xBD\"\nFILE audio.wav WAVE\nTRACK 01 AUDIO\n"
                        "TITLE \"\xE5\xA4\x9C\xE3\x81\xAB\"\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:03:00\n"},
     {"japanese.cue", "TITLE \"\xE5\xA4\x9C\xE3\x81\xAB\"\nFILE audio.wav WAVE\nTRACK 01 AUDIO\n"
