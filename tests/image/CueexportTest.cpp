@@ -316,6 +316,22 @@ TEST_F(CueExportTest, ASetFromADumpingToolComesBackButForItsPChannel)
     EXPECT_EQ(after.Model.Sessions, before.Model.Sessions);
 }
 
+// Sectors that say another mode than the control file's are a warning, and with --strict a refusal.
+TEST_F(CueExportTest, ADataTrackOfAnotherModeIsWarnedAboutOrRefused)
+{
+    MakeSet("FILE mode2.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
+    std::string ccd = TTempDir::ReadAll(Dir.File("set/disc.ccd"));
+    ccd.replace(ccd.find("MODE=2"), 6, "MODE=1");
+    Dir.Write("set/disc.ccd", ccd);
+    const std::string warning = "track 1 is mode 1 in the control file, but 160 of its sectors say another mode";
+    Export("out/disc.cue");
+    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
+    EXPECT_EQ(Job.Report.Warnings, std::vector<std::string>{warning});
+    Export("out/strict.cue", {false, false, true});
+    EXPECT_EQ(Job.Error.Text(), "the set is damaged and --strict is given: " + warning);
+    EXPECT_FALSE(fs::exists(Dir.File("out/strict.bin")));
+}
+
 TEST_F(CueExportTest, TenTracksOrMoreTakeTwoDigits)
 {
     MakeSet(Generated("twelve.cue").Sheet);
