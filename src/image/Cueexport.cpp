@@ -17,7 +17,6 @@
 #include "text/Asciitext.h"
 
 #include <algorithm>
-#include <cstring>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -29,7 +28,6 @@ namespace {
 constexpr std::int64_t CHUNK_SECTORS = 896;
 constexpr std::int64_t WRITEBACK_SECTORS = 16 * CHUNK_SECTORS;
 constexpr std::size_t CDG_SECTOR_SIZE = SECTOR_SIZE + SUBCODE_SIZE; // a CDG file's sector: audio, then packs
-constexpr std::uint8_t SYNC[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
 
 // What the control file of a set gives the export: the disc, its layout and the names of the files.
 struct TExportDisc
@@ -180,8 +178,8 @@ private:
     const TExportDisc& Disc;
     const TFile& Img;
     const TExportPacks& Packs;
-    std::int64_t Unsynced = 0;
     TCueExportReport& Report;
+    std::int64_t Unsynced = 0; // sectors written since writeback last started
     std::unique_ptr<std::uint8_t[]> Buffer{new std::uint8_t[CHUNK_SECTORS * SECTOR_SIZE]};
     std::unique_ptr<std::uint8_t[]> CdgBuffer{new std::uint8_t[CHUNK_SECTORS * CDG_SECTOR_SIZE]};
     std::int64_t TrackMismatches = 0;
@@ -195,7 +193,8 @@ void TExporter::CheckModes(const TDiscTrack& track, const std::uint8_t* sectors,
     {
         const std::uint8_t* sector = sectors + i * std::int64_t(SECTOR_SIZE);
         // Mode 0 is a blank sector, which any data track's gaps may hold.
-        if (std::memcmp(sector, SYNC, sizeof SYNC) == 0 && sector[15] != 0 && sector[15] != track.Mode)
+        if (std::equal(SYNC_PATTERN.begin(), SYNC_PATTERN.end(), sector) && sector[MODE_OFFSET] != 0 &&
+            sector[MODE_OFFSET] != track.Mode)
             ++TrackMismatches;
     }
 }
