@@ -347,6 +347,18 @@ struct TExportSet
     TCdTextLines TextLines; // the CD-TEXT as the sheet's lines, when they give the same packs
 };
 
+// The files replaced stay until the new ones are complete, so the new ones need all of their room.
+void CheckRoom(const TExportSet& set, const std::string& cuePath)
+{
+    std::int64_t bytes = 0;
+    for (const TExportTrack& part : set.Disc.Layout.Tracks)
+        bytes += part.Sectors * std::int64_t(part.Cdg ? CDG_SECTOR_SIZE : SECTOR_SIZE);
+    const std::string folder = FolderOf(cuePath).empty() ? "." : FolderOf(cuePath);
+    if (const std::int64_t free = FreeSpace(folder); free >= 0 && free < bytes)
+        throw std::runtime_error("There is not enough free space in \"" + folder + "\" for the track files: they need " +
+                                 GroupedNumber(bytes) + " bytes, " + GroupedNumber(free) + " are free.");
+}
+
 // A file of the export's own, removed when the object goes.
 struct TScratchFile
 {
@@ -482,6 +494,7 @@ void TCueExportJob::Run(const std::string& ccdPath, const std::string& cuePath, 
         const TCueExportPlan plan = PlanCueExport(ccdPath, cuePath, options.SingleFile);
         if (const std::string refused = RefuseExportOutputs(plan, options.Force); !refused.empty())
             throw EError({0, {}, 0, refused});
+        CheckRoom(set, cuePath);
 
         std::vector<std::string> paths;
         for (const TOutputFile& file : plan.Files)

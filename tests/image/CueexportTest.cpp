@@ -359,6 +359,8 @@ const TRefusal REFUSALS[] = {
     {"ExistingOutput", [](const TTempDir& d) { d.Write("out/disc.bin", "x"); }, "out/disc.cue",
      "out/disc.bin\" already exists.", false},
     {"SheetOverTheImage", [](const TTempDir&) {}, "set/disc.img", "is a file of the image set", false},
+    {"TooLittleRoom", [](const TTempDir&) { TFile::AssumedFreeSpace = 300 * 2352 - 1; }, "out/disc.cue",
+     "they need 705,600 bytes, 705,599 are free.", false},
 };
 
 void PrintTo(const TRefusal& refusal, std::ostream* out)
@@ -376,6 +378,7 @@ TEST_P(CueExportRefusalTest, ComesBeforeAnyOutput)
     GetParam().Break(Dir);
     const auto before = std::distance(fs::directory_iterator(Dir.Path() / "out"), fs::directory_iterator());
     Export(GetParam().Cue);
+    TFile::AssumedFreeSpace = -1;
     EXPECT_EQ(Job.Status, csFailed);
     EXPECT_NE(Job.Error.Text().find(GetParam().Reason), std::string::npos) << Job.Error.Text();
     EXPECT_EQ(Job.Report.SetUnreadable, GetParam().Unreadable);
