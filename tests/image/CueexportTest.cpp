@@ -106,12 +106,17 @@ bool SameBytes(const std::string& a, const std::string& b)
     return TTempDir::ReadAll(a) == TTempDir::ReadAll(b);
 }
 
-// Loads the sheet with the side-car beside it, as the front ends do.
-bool LoadWithSideCar(TLuCueSheet& sheet, const std::string& cue)
+// Loads the sheet with the side-car beside it, as the front ends do, and converts it into the set at
+// ccd: why that failed, or "".
+std::string Convert(const std::string& cue, const std::string& ccd, TLuCueSheet& sheet)
 {
     std::vector<std::string> warnings;
     const std::string sideCar = FindSubQPatchFile(cue);
-    return sheet.Load(cue) && (sideCar.empty() || !AttachSubQPatches(sheet, sideCar, warnings));
+    if (!sheet.Load(cue) || (!sideCar.empty() && AttachSubQPatches(sheet, sideCar, warnings)))
+        return cue + " or its side-car does not load: " + std::to_string(sheet.ErrorCode);
+    TConversionJob job;
+    job.Run(ccd, true, sheet);
+    return job.Status == csSucceeded ? "" : "the conversion failed: " + job.Error.Text();
 }
 
 // Converts the sheet, exports the set, converts the exported sheet: what differs between the sets,
@@ -121,12 +126,8 @@ std::string RoundTrip(const TTempDir& dir, const std::string& cue, bool singleFi
     for (const char* folder : {"a", "b"})
         fs::create_directories(dir.Path() / folder);
     TLuCueSheet sheet;
-    if (!LoadWithSideCar(sheet, cue))
-        return "the sheet does not load";
-    TConversionJob convert;
-    convert.Run(dir.File("a/disc.ccd"), true, sheet);
-    if (convert.Status != csSucceeded)
-        return "the first conversion failed: " + convert.Error.Text();
+    if (std::string failed = Convert(cue, dir.File("a/disc.ccd"), sheet); !failed.empty())
+        return failed;
     TCueExportJob exporter;
     exporter.Run(dir.File("a/disc.ccd"), dir.File("b/disc.cue"), {false, singleFile, false});
     if (exporter.Status != csSucceeded)
@@ -134,12 +135,8 @@ std::string RoundTrip(const TTempDir& dir, const std::string& cue, bool singleFi
     if (exporter.Report.QFrames != static_cast<std::int64_t>(sheet.SubQPatches.size()))
         return "the export kept " + std::to_string(exporter.Report.QFrames) + " Q frames";
     TLuCueSheet back;
-    if (!LoadWithSideCar(back, dir.File("b/disc.cue")))
-        return "the exported sheet or its side-car does not load: " + std::to_string(back.ErrorCode);
-    TConversionJob again;
-    again.Run(dir.File("b/disc.ccd"), true, back);
-    if (again.Status != csSucceeded)
-        return "the second conversion failed: " + again.Error.Text();
+    if (std::string failed = Convert(dir.File("b/disc.cue"), dir.File("b/disc.ccd"), back); !failed.empty())
+        return failed;
     std::string differ;
     for (const char* ext : {".img", ".sub", ".ccd"})
         if (!SameBytes(dir.File(std::string("a/disc") + ext), dir.File(std::string("b/disc") + ext)))
@@ -194,10 +191,7 @@ protected:
         fs::create_directories(Dir.Path() / "set");
         fs::create_directories(Dir.Path() / "out");
         TLuCueSheet loaded;
-        ASSERT_TRUE(LoadWithSideCar(loaded, Dir.Write("disc.cue", sheet)));
-        TConversionJob convert;
-        convert.Run(Dir.File("set/disc.ccd"), true, loaded);
-        ASSERT_EQ(convert.Status, csSucceeded);
+        ASSERT_EQ(Convert(Dir.Write("disc.cue", sheet), Dir.File("set/disc.ccd"), loaded), "");
     }
     void Export(const std::string& cue, const TCueExportOptions& options = {})
     {
@@ -300,10 +294,7 @@ TEST_F(CueExportTest, ASetFromADumpingToolComesBackButForItsPChannel)
     EXPECT_EQ(Job.Report.PDiffers, 1);
 
     TLuCueSheet back;
-    ASSERT_TRUE(LoadWithSideCar(back, Dir.File("out/disc.cue")));
-    TConversionJob convert;
-    convert.Run(Dir.File("out/disc.ccd"), true, back);
-    ASSERT_EQ(convert.Status, csSucceeded);
+    ASSERT_EQ(Convert(Dir.File("out/disc.cue"), Dir.File("out/disc.ccd"), back), "");
     EXPECT_TRUE(SameBytes(Dir.File("set/disc.img"), Dir.File("out/disc.img")));
     sub[700 * 96] = 0;
     EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/disc.sub")), sub);
@@ -356,11 +347,13 @@ const TRefusal REFUSALS[] = {
     {"SubARecordShort", [](const TTempDir& d) { fs::resize_file(d.File("set/disc.sub"), 96 * 299); }, "out/disc.cue",
      "sectors need", true},
     {"NoSuchFolder", [](const TTempDir&) {}, "missing/disc.cue", "missing\" does not exist.", false},
-    {"ExistingOutput", [](const TTempDir& d) { d.Write("out/disc.bin", "x"); }, "out/disc.cue",
-     "out/disc.bin\" already exists.", false},
     {"SheetOverTheImage", [](const TTempDir&) {}, "set/disc.img", "is a file of the image set", false},
     {"TooLittleRoom", [](const TTempDir&) { TFile::AssumedFreeSpace = 300 * 2352 - 1; }, "out/disc.cue",
      "they need 705,600 bytes, 705,599 are free.", false},
+    // --force replaces what exists, never a read-only file.
+    {"ReadOnlyOutput",
+     [](const TTempDir& d) { fs::permissions(d.Write("out/disc.bin", "x"), fs::perms::owner_read); },
+     "out/disc.cue", "out/disc.bin\" is a read-only file.", false},
 };
 
 void PrintTo(const TRefusal& refusal, std::ostream* out)
@@ -377,7 +370,7 @@ TEST_P(CueExportRefusalTest, ComesBeforeAnyOutput)
     MakeSet("FILE data.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
     GetParam().Break(Dir);
     const auto before = std::distance(fs::directory_iterator(Dir.Path() / "out"), fs::directory_iterator());
-    Export(GetParam().Cue);
+    Export(GetParam().Cue, {true, false, false});
     TFile::AssumedFreeSpace = -1;
     EXPECT_EQ(Job.Status, csFailed);
     EXPECT_NE(Job.Error.Text().find(GetParam().Reason), std::string::npos) << Job.Error.Text();
@@ -387,18 +380,5 @@ TEST_P(CueExportRefusalTest, ComesBeforeAnyOutput)
 
 INSTANTIATE_TEST_SUITE_P(Cases, CueExportRefusalTest, ::testing::ValuesIn(REFUSALS),
                          [](const auto& p) { return std::string(p.param.Name); });
-
-TEST_F(CueExportTest, ForceReplacesAWritableOutputButNeverAReadOnlyOne)
-{
-    MakeSet("FILE data.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
-    Dir.Write("out/disc.cue", "old");
-    Export("out/disc.cue", {true, false, false});
-    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
-    EXPECT_EQ(fs::file_size(Dir.File("out/disc.bin")), 300u * 2352);
-    fs::permissions(Dir.File("out/disc.bin"), fs::perms::owner_read);
-    Export("out/disc.cue", {true, false, false});
-    EXPECT_EQ(Job.Status, csFailed);
-    EXPECT_EQ(Job.Error.Text(), std::string(1, '"').append(Dir.File("out/disc.bin")).append("\" is a read-only file."));
-}
 
 } // namespace
