@@ -418,7 +418,7 @@ void WriteSheetFiles(const TExportSet& set, const TSubQComparison& q, TExportFil
     if (q.LibCrypt == 0)
         files.Drop(sbi);
     else
-        files[sbi].WriteAll(SbiBytes(q.Frames));
+        files[sbi].WriteAll(SbiBytes(q.LibCryptFrames));
     files[cue].WriteAll(ExportSheetText(set.Disc.Ccd.Model, set.Disc.Layout, set.Disc.FileNames,
                                         cdt ? set.Disc.CdtName : std::string(), set.TextLines));
 }

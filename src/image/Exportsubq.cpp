@@ -13,6 +13,11 @@ namespace {
 
 constexpr std::int32_t CHUNK_RECORDS = 4096;
 
+bool IsMode2Track(const TLuCueTrack& track)
+{
+    return track.Type == ttMode2_2352 || track.Type == ttMode2_2336;
+}
+
 // First sector (absolute address) of each pair of LibCrypt protection frames; the second lies five
 // sectors later. The list the PlayStation emulators use to find the 16-bit key.
 constexpr std::array<std::int32_t, 16> LIBCRYPT_FIRST = {14105, 14231, 14485, 14579, 14649, 14899, 15056, 15130,
@@ -28,7 +33,9 @@ void AppendAddress(std::string& bytes, std::int32_t address)
 class TComparer
 {
 public:
-    TComparer(const TLuCueSheet& sheet, TSubQComparison& result) : Composer(sheet), Result(result) {}
+    TComparer(const TLuCueSheet& sheet, TSubQComparison& result)
+        : Composer(sheet), Result(result), LibCryptDisc(sheet.TrackCount > 0 && IsMode2Track(*sheet.Tracks[0]))
+    {}
 
     // n records of the .sub from absolute address on; false when the sheet has no sector there.
     bool Compare(std::int32_t address, std::int32_t n, const std::uint8_t* records);
@@ -38,6 +45,7 @@ private:
 
     TSectorComposer Composer;
     TSubQComparison& Result;
+    const bool LibCryptDisc;
     TLuSubQCrc Crc;
     std::unique_ptr<TSubChannel[]> Channels{new TSubChannel[CHUNK_RECORDS]};
 };
@@ -71,8 +79,11 @@ void TComparer::Differs(std::int32_t address, const std::uint8_t* q)
     frame.Kind = sqFrame;
     std::copy_n(q, Q_FRAME_SIZE, frame.Bytes.begin());
     Result.Frames.push_back(frame);
-    if (IsLibCryptAddress(address))
+    if (LibCryptDisc && IsLibCryptAddress(address))
+    {
+        Result.LibCryptFrames.push_back(frame);
         ++Result.LibCrypt;
+    }
     else if (!HasValidQCrc(frame.Bytes, Crc))
         ++Result.Damaged;
     else
@@ -124,8 +135,6 @@ std::string SbiBytes(const std::vector<TSubQPatch>& frames)
     std::string bytes("SBI\0", 4);
     for (const TSubQPatch& frame : frames)
     {
-        if (!IsLibCryptAddress(frame.Address))
-            continue;
         AppendAddress(bytes, frame.Address);
         bytes += '\x01'; // the frame without its CRC, which an .sbi never keeps
         bytes.append(reinterpret_cast<const char*>(frame.Bytes.data()), Q_CRC_SPAN);

@@ -260,6 +260,18 @@ TEST_F(CueExportTest, DifferingQFramesAreKeptAndCountedByWhatTheyLookLike)
     EXPECT_EQ(Job.Error.Text(), "the set is damaged and --strict is given: 1 Q frames fail their CRC");
 }
 
+// Only a PlayStation disc (its first track mode 2) has LibCrypt frames; elsewhere they are damage.
+TEST_F(CueExportTest, AFrameAtALibCryptAddressOfAMode1DiscIsDamage)
+{
+    Dir.Write("disc.lsd", sidecar::MedievilLsd());
+    MakeSet("FILE game.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
+    Export("out/Game.cue");
+    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
+    EXPECT_EQ(Job.Report.LibCryptFrames, 0);
+    EXPECT_EQ(Job.Report.DamagedFrames, 1);
+    EXPECT_FALSE(fs::exists(Dir.File("out/Game.sbi")));
+}
+
 // A control file as dumping tools write them: CRLF, blank lines, PreGapSubC=1, B0 and C0 entries.
 std::string ForeignEntry(int n, const char* point, int adr, int control, int pMin, int pSec, int pFrame, int pLba)
 {
