@@ -474,8 +474,9 @@ std::string CueExportSummary(const TCueExportReport& report)
     if (report.QFrames > 0)
         text += std::to_string(report.QFrames) + " Q frames differ from those the sheet gives and are kept in " +
                 BaseName(ChangeFileExt(report.CuePath, ".lsd")) + ": " + std::to_string(report.LibCryptFrames) +
-                " at LibCrypt addresses (also in " + BaseName(ChangeFileExt(report.CuePath, ".sbi")) + "), " +
-                std::to_string(report.DamagedFrames) + " that look damaged (CRC fails), " +
+                " at LibCrypt addresses" +
+                (report.LibCryptFrames > 0 ? " (also in " + BaseName(ChangeFileExt(report.CuePath, ".sbi")) + ")" : "") +
+                ", " + std::to_string(report.DamagedFrames) + " that look damaged (CRC fails), " +
                 std::to_string(report.OddFrames) + " with a sound CRC.\n";
     if (report.PDiffers > 0)
         text += std::to_string(report.PDiffers) + " sectors have a P channel other than the sheet gives; it is not kept.\n";
