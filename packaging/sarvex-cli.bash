@@ -28,25 +28,29 @@ _sarvex_cli()
     esac
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--no-edc-ecc --force --keep-partial --quiet --layout --verify --max-errors --json
-            --output-dir --jobs --fail-fast --subq-patch --no-subq-patch --no-cd-text --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W '--no-edc-ecc --force --keep-partial --quiet --layout --verify --to-cue --single-file
+            --strict --max-errors --json --output-dir --jobs --fail-fast --subq-patch --no-subq-patch --no-cd-text --help --version' -- "$cur"))
         return
     fi
 
-    # The second file argument of a single conversion may be the control file; --verify takes one.
-    local i sheets=0
+    # The second file argument of a single conversion may be the control file; --verify takes one;
+    # --to-cue a control file, then the sheet to write.
+    local i sheets=0 tocue=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
             --verify)
                 _filedir ccd
                 return
                 ;;
+            --to-cue) tocue=1 ;;
             -o | --output-dir | -j | --jobs | --subq-patch | --max-errors) ((i++)) ;;
             -*) ;;
             *) ((sheets++)) ;;
         esac
     done
-    if ((sheets == 1)); then
+    if ((tocue)); then
+        ((sheets == 0)) && _filedir ccd || _filedir cue
+    elif ((sheets == 1)); then
         _filedir '@(cue|ccd)'
     else
         _filedir cue

@@ -17,6 +17,7 @@ constexpr const char* USAGE =
     "  or:  sarvex-cli [options] [--output-dir DIR] [-j N] [--fail-fast] CUE_FILE...\n"
     "  or:  sarvex-cli --layout [--subq-patch FILE | --no-subq-patch] [--no-cd-text] CUE_FILE\n"
     "  or:  sarvex-cli --verify [--max-errors N] [--json] [--quiet] CCD_FILE\n"
+    "  or:  sarvex-cli --to-cue [--single-file] [--strict] [--force] [--quiet] CCD_FILE [CUE_FILE]\n"
     "  or:  sarvex-cli --help | --version\n";
 
 constexpr const char* DESCRIPTION =
@@ -24,13 +25,16 @@ constexpr const char* DESCRIPTION =
     "CCD_FILE defaults to CUE_FILE with its extension replaced by .ccd.\n"
     "Several CUE_FILEs are converted as a batch: each set goes beside its sheet or into the\n"
     "--output-dir, one status line is printed per sheet and a summary at the end.\n"
-    "--verify reads the image set CCD_FILE names and reports what is wrong with it; it writes nothing.\n";
+    "--verify reads the image set CCD_FILE names and reports what is wrong with it; it writes nothing.\n"
+    "--to-cue writes the image set CCD_FILE names as CUE_FILE (default: CCD_FILE with .cue) and one\n"
+    "BINARY file per track beside it.\n";
 
 constexpr const char* EXIT_STATUS =
     "Exit status: 0 success, 1 conversion failed or refused, 2 the cue sheet or its subchannel\n"
     "side-car could not be loaded, 3 cancelled (SIGINT or SIGTERM), 64 usage error. A batch exits\n"
     "with the worst status of its sheets.\n"
-    "--verify: 0 the set is sound, 1 problems found, 2 the set cannot be read, 3 cancelled, 64 usage error.\n";
+    "--verify: 0 the set is sound, 1 problems found, 2 the set cannot be read, 3 cancelled, 64 usage error.\n"
+    "--to-cue: 0 written, 1 refused or failed, 2 the set cannot be read, 3 cancelled, 64 usage error.\n";
 
 // The one place an option is declared: its names, what it sets and its line in --help, in the
 // order --help lists them. Options without a help line go into the group "".
@@ -45,6 +49,9 @@ void DeclareOptions(CLI::App& app, TCliOptions& options)
     app.add_flag("-q,--quiet", options.Quiet, "print neither progress nor a summary");
     app.add_flag("--layout", options.Layout, "print the disc layout report and convert nothing");
     app.add_flag("--verify", options.Verify, "check the .ccd/.img/.sub set CCD_FILE names and print a report");
+    app.add_flag("--to-cue", options.ToCue, "write the .ccd/.img/.sub set CCD_FILE names as a cue sheet");
+    app.add_flag("--single-file", options.SingleFile, "--to-cue: write one .bin for all tracks");
+    app.add_flag("--strict", options.Strict, "--to-cue: refuse a set with damage instead of warning about it");
     app.add_option("--max-errors", options.MaxErrors, "list at most N problems of a --verify report (default 20)")
         ->type_name("N");
     app.add_flag("--json", options.Json, "print the --verify report as one JSON object");
@@ -115,6 +122,29 @@ std::string ShownNames(const CLI::Option& option)
     return names;
 }
 
+// The combinations --to-cue takes: --force and --quiet, a CCD_FILE and a CUE_FILE.
+std::string CheckToCue(const TCliOptions& options)
+{
+    const std::string wrong = "sarvex-cli: wrong arguments: ";
+    if (!options.ToCue)
+        return wrong + (options.SingleFile ? "--single-file" : "--strict") + " goes with --to-cue only\n";
+    const std::pair<bool, const char*> others[] = {
+        {options.Verify, "--verify"},           {options.Layout, "--layout"},
+        {!options.CorrectEdcEcc, "--no-edc-ecc"}, {options.KeepPartial, "--keep-partial"},
+        {!options.OutputDir.empty(), "--output-dir"}, {options.Jobs != 1, "--jobs"},
+        {options.FailFast, "--fail-fast"},      {!options.SubQPatch.empty(), "--subq-patch"},
+        {options.NoSubQPatch, "--no-subq-patch"}, {!options.SheetCdText, "--no-cd-text"},
+        {options.Json, "--json"},               {options.MaxErrors != 20, "--max-errors"}};
+    for (const auto& [given, name] : others)
+        if (given)
+            return wrong + "--to-cue cannot be given with " + name + "\n";
+    if (options.Paths.empty())
+        return wrong + "no CCD_FILE given\n";
+    if (options.Paths.size() > 2)
+        return wrong + "one CCD_FILE and one CUE_FILE only; \"" + options.Paths[2] + "\" is one too many\n";
+    return {};
+}
+
 // The combinations that make no sense, and sheets that are folders or globs that matched nothing
 // (the shell passes those on unexpanded).
 std::string CheckCombination(const TCliOptions& options)
@@ -144,6 +174,8 @@ std::string CheckCombination(const TCliOptions& options)
             return wrong + "one " + what + " only; \"" + options.Paths[wanted] + "\" is one too many\n";
         return {};
     };
+    if (options.ToCue || options.SingleFile || options.Strict)
+        return CheckToCue(options);
     if (options.Verify || options.Json || options.MaxErrors != 20)
     {
         if (!options.Verify)
@@ -190,7 +222,12 @@ std::string CheckCombination(const TCliOptions& options)
 void SortPaths(TCliOptions& options)
 {
     const std::vector<std::string>& paths = options.Paths;
-    if (options.Verify)
+    if (options.ToCue)
+    {
+        options.CcdPath = paths.empty() ? std::string() : paths[0];
+        options.CuePath = paths.size() > 1 ? paths[1] : std::string();
+    }
+    else if (options.Verify)
         options.CcdPath = paths.empty() ? std::string() : paths[0];
     else if (paths.size() == 2 && !EndsWithIgnoreCase(paths[1], ".cue"))
     {

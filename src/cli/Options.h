@@ -23,6 +23,9 @@ struct TCliOptions
     bool Quiet = false;
     bool Layout = false;
     bool Verify = false; // check the image set a .ccd names; write nothing
+    bool ToCue = false;  // export the image set a .ccd names to a cue sheet and its track files
+    bool SingleFile = false;
+    bool Strict = false;
     std::size_t MaxErrors = 20;
     bool Json = false;
     std::string OutputDir;
@@ -35,9 +38,11 @@ struct TCliOptions
     bool Version = false;
     std::vector<std::string> Paths; // as given
 
-    // Sorted out of Paths: the sheets to convert and the control file named for a single one.
+    // Sorted out of Paths: the sheets to convert and the control file named for a single one
+    // (--to-cue: the set's control file and the sheet to write).
     std::vector<std::string> Sheets;
     std::string CcdPath;
+    std::string CuePath;
 };
 
 // What the command line asks for. When Stop is set the process ends with ExitCode after printing

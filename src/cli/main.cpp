@@ -9,6 +9,7 @@
 #include "cuesheet/Lucue.h"
 #include "fileio/Paths.h"
 #include "image/Conversion.h"
+#include "image/Cueexport.h"
 #include "image/Layoutreport.h"
 #include "image/Verifier.h"
 #include "image/Verifyreport.h"
@@ -26,11 +27,13 @@ namespace {
 // The jobs of the process; the signal handler only stores into their atomic cancel flags.
 TConversionJob Job;
 TVerifyJob VerifyJob;
+TCueExportJob ExportJob;
 
 extern "C" void CancelOnSignal(int)
 {
     Job.RequestCancel();
     VerifyJob.RequestCancel();
+    ExportJob.RequestCancel();
 }
 
 // Lines of the sheet that are no command come first, in the form of the tool's own warnings.
@@ -138,6 +141,35 @@ int VerifySet(const TCliOptions& options)
     }
 }
 
+int ExportSet(const TCliOptions& options)
+{
+    const std::string cuePath = options.CuePath.empty() ? DefaultCuePath(options.CcdPath) : options.CuePath;
+    struct stat info = {};
+    const std::string imgPath = ChangeFileExt(options.CcdPath, ".img");
+    const std::int64_t sectors = ::stat(imgPath.c_str(), &info) == 0 ? info.st_size / 2352 : 0;
+    TProgressLine progress(stderr, sectors);
+    if (!options.Quiet && ::isatty(STDERR_FILENO))
+        ExportJob.SetProgressHandler(progress.Handler());
+
+    ExportJob.Run(options.CcdPath, cuePath, {options.Force, options.SingleFile, options.Strict});
+
+    const TCueExportReport& report = ExportJob.Report;
+    PrintWarnings(report.Warnings);
+    switch (ExportJob.Status.load())
+    {
+    case csSucceeded:
+        if (!options.Quiet)
+            std::fputs(CueExportSummary(report).c_str(), stdout);
+        return ecSuccess;
+    case csCanceled: std::fprintf(stderr, "Export was canceled.\n"); return ecCanceled;
+    default: break;
+    }
+    const std::string reason = ExportJob.Error.Text();
+    std::fprintf(stderr, "Cannot export \"%s\": %s%s\n", options.CcdPath.c_str(), reason.c_str(),
+                 reason.ends_with("already exists.") ? " Use --force to overwrite it." : "");
+    return report.SetUnreadable ? ecLoadError : ecFailed;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -152,6 +184,8 @@ int main(int argc, char** argv)
         return commandLine.ExitCode;
     }
     const TCliOptions& options = commandLine.Options;
+    if (options.ToCue)
+        return ExportSet(options);
     if (options.Verify)
         return VerifySet(options);
     if (options.Layout)

@@ -327,6 +327,31 @@ void TFile::WriteAll(std::span<const std::uint8_t> data)
         Raise("write", std::make_error_code(std::errc::no_space_on_device));
 }
 
+void TFile::CopyFrom(const TFile& source, std::int64_t offset, std::int64_t count, std::span<std::uint8_t> buffer)
+{
+    const bool seams = WriteBudget.load() >= 0 || FailReadsFrom.load() >= 0;
+    loff_t from = offset;
+    while (count > 0 && !seams)
+    {
+        const ssize_t n = ::copy_file_range(source.Fd, &from, Fd, nullptr, static_cast<std::size_t>(count), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        // Nothing copied (the end of the source, or no means to copy): the reads below tell which.
+        if (n <= 0)
+            break;
+        count -= n;
+    }
+    offset = from;
+    while (count > 0)
+    {
+        const auto part = buffer.first(static_cast<std::size_t>(std::min<std::int64_t>(count, std::int64_t(buffer.size()))));
+        source.ReadExact(offset, part);
+        WriteAll(part);
+        offset += static_cast<std::int64_t>(part.size());
+        count -= static_cast<std::int64_t>(part.size());
+    }
+}
+
 void TFile::WriteAll(std::string_view text)
 {
     WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));

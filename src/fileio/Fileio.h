@@ -97,6 +97,11 @@ public:
     void WriteAll(std::span<const std::uint8_t> data);
     void WriteAll(std::string_view text);
 
+    // Appends count bytes of source from offset at the current position, copied by the kernel where
+    // it can; elsewhere (a file system without the means, a test seam set) read and written through
+    // buffer. Failures raise as ReadExact's and WriteAll's do, a source that ends first included.
+    void CopyFrom(const TFile& source, std::int64_t offset, std::int64_t count, std::span<std::uint8_t> buffer);
+
     // Cuts or extends the file to size bytes.
     void Truncate(std::int64_t size);
     // Puts the file's bytes on the medium (fsync).

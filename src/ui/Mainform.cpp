@@ -87,6 +87,8 @@ TMainFrm::TMainFrm(QWidget* parent) : TDialogOwner(parent)
     Conversion.Job.OnEnd = [this] { RunOnGuiThread(this, [this] { SetConversionButtonsEnabled(true); }); };
     Verification.Job.OnStart = Conversion.Job.OnStart;
     Verification.Job.OnEnd = [this] { RunOnGuiThread(this, [this] { RestoreButtonStates(); }); };
+    Exporting.Job.OnStart = Conversion.Job.OnStart;
+    Exporting.Job.OnEnd = Verification.Job.OnEnd;
 
     LoadSettings();
     KeepOnScreen(this);
@@ -122,6 +124,7 @@ void TMainFrm::CreateActions()
     FileSelectCue = AddAction(File1, "FileSelectCue", "&Select a .cue file", &TMainFrm::FileSelectCueExecute);
     FileSelectCcd = AddAction(File1, "FileSelectCcd", "S&elect a .ccd file", &TMainFrm::FileSelectCcdExecute);
     FileVerify = AddAction(File1, "FileVerify", "&Verify Image...", &TMainFrm::FileVerifyExecute);
+    FileExport = AddAction(File1, "FileExport", "Export &Cue Sheet...", &TMainFrm::FileExportExecute);
     FileExit = AddAction(File1, "FileExit", "E&xit", &TMainFrm::FileExitExecute);
     SettingsFont = AddAction(Setting1, "SettingsFont", "&Font", &TMainFrm::SettingsFontExecute);
     SettingsCdText =
@@ -211,7 +214,13 @@ void TMainFrm::CreateDialogs()
     VerifyOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
     VerifyOpenDlg->setFileMode(QFileDialog::ExistingFile);
     VerifyOpenDlg->setNameFilters({QStringLiteral("CCD Files (*.ccd)"), QStringLiteral("All Files (*)")});
-    for (QFileDialog* dialog : {CueOpenDlg, CcdSaveDlg, VerifyOpenDlg})
+    ExportOpenDlg = new QFileDialog(this);
+    ExportOpenDlg->setObjectName(QStringLiteral("ExportOpenDlg"));
+    ExportOpenDlg->setWindowTitle(QStringLiteral("Export Cue Sheet"));
+    ExportOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
+    ExportOpenDlg->setFileMode(QFileDialog::ExistingFile);
+    ExportOpenDlg->setNameFilters(VerifyOpenDlg->nameFilters());
+    for (QFileDialog* dialog : {CueOpenDlg, CcdSaveDlg, VerifyOpenDlg, ExportOpenDlg})
         CloseCompletionsWith(dialog);
 
     FontChooser.emplace(this);
@@ -382,17 +391,42 @@ void TMainFrm::VerifyImage(const QString& path)
     Verification.Verify(this, path);
 }
 
+// Sets are exported from where they are verified: the folder of the last one, or the set just written.
+void TMainFrm::FileExportExecute()
+{
+    const QString converted = ConvertedCcdPath.isEmpty() ? QString() : FolderOf(ConvertedCcdPath);
+    ExportOpenDlg->setDirectory(
+        ExistingFolder(converted, ExistingFolder(FLastVerifyDir, ExistingFolder(FLastCcdDir, QDir::homePath()))));
+    ExportOpenDlg->selectFile(QFileInfo::exists(ConvertedCcdPath) ? QFileInfo(ConvertedCcdPath).fileName() : QString());
+    if (ExportOpenDlg->exec() != QDialog::Accepted || ExportOpenDlg->selectedFiles().isEmpty())
+        return;
+    ExportCueSheet(ExportOpenDlg->selectedFiles().constFirst());
+}
+
+void TMainFrm::ExportCueSheet(const QString& path)
+{
+    FLastVerifyDir = FolderOf(path);
+    Exporting.Export(this, path);
+}
+
+const TJob& TMainFrm::RunningJob() const
+{
+    if (Exporting.Running())
+        return Exporting.Job;
+    if (Verification.Running())
+        return Verification.Job;
+    return Conversion.Job;
+}
+
 bool TMainFrm::SetProgressHandler(const TProgressHandler& handler)
 {
-    return Conversion.Job.SetProgressHandler(handler) && Verification.Job.SetProgressHandler(handler);
+    return Conversion.Job.SetProgressHandler(handler) && Verification.Job.SetProgressHandler(handler) &&
+           Exporting.Job.SetProgressHandler(handler);
 }
 
 void TMainFrm::RequestCancel()
 {
-    if (Verification.Running())
-        Verification.Job.RequestCancel();
-    else
-        Conversion.Job.RequestCancel();
+    RunningJob().RequestCancel();
 }
 
 void TMainFrm::SetConversionButtonsEnabled(bool enabled)

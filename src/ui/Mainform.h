@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window: choose the cue sheet and the control file, preview, convert; verify an image set.
+// The main window: choose the cue sheet and the control file, preview, convert; verify an image set or
+// export it to a cue sheet.
 #pragma once
 
 #include "cuesheet/Lucue.h"
 #include "ui/Conversionflow.h"
 #include "ui/Dialogowner.h"
+#include "ui/Exportflow.h"
 #include "ui/Pathfont.h"
 #include "ui/Verifyflow.h"
 
 #include <memory>
+#include <utility>
 #include <optional>
 
 class QAction;
@@ -33,17 +36,13 @@ public:
     void SelectCcdFile(const QString& path);
     // Checks the set a .ccd file names, with the progress dialog, and shows the report or why it failed.
     void VerifyImage(const QString& path);
+    // Writes the set a .ccd file names as a cue sheet beside it, with the progress dialog, and tells how it went.
+    void ExportCueSheet(const QString& path);
 
     bool SetProgressHandler(const TProgressHandler& handler) override;
     void RequestCancel() override;
-    bool CancelRequested() const
-    {
-        return Verification.Running() ? Verification.Job.CancelRequested() : Conversion.Job.CancelRequested();
-    }
-    TConvertStatus Status() const
-    {
-        return Verification.Running() ? Verification.Job.Status.load() : Conversion.Job.Status.load();
-    }
+    bool CancelRequested() const { return RunningJob().CancelRequested(); }
+    TConvertStatus Status() const { return RunningJob().Status.load(); }
 
     const TLuCueSheet& Sheet() const override { return *CueSheet; }
     const QString& LastCueDir() const { return FLastCueDir; }
@@ -59,6 +58,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The job the progress dialog serves: an export's or a verification's while one runs, else the conversion's.
+    const TJob& RunningJob() const;
+    TJob& RunningJob() { return const_cast<TJob&>(std::as_const(*this).RunningJob()); }
     void CreateActions();
     void CreateComponents();
     void CreateDialogs();
@@ -76,6 +78,7 @@ private:
     void FileSelectCueExecute();
     void FileSelectCcdExecute();
     void FileVerifyExecute();
+    void FileExportExecute();
     void CcdPathEditChange();
     void CcdPathEditReturn();
     void ConvBtnClick();
@@ -107,6 +110,7 @@ private:
     QAction* FileSelectCue = nullptr;
     QAction* FileSelectCcd = nullptr;
     QAction* FileVerify = nullptr;
+    QAction* FileExport = nullptr;
     QAction* FileExit = nullptr;
     QAction* SettingsFont = nullptr;
     QAction* SettingsCdText = nullptr; // checked: CD-TEXT from the sheet's TITLE, PERFORMER... lines
@@ -116,6 +120,7 @@ private:
     QFileDialog* CueOpenDlg = nullptr;
     QFileDialog* CcdSaveDlg = nullptr;
     QFileDialog* VerifyOpenDlg = nullptr;
+    QFileDialog* ExportOpenDlg = nullptr;
     std::optional<TPathFontChooser> FontChooser;
 
     // Replaced whole by each load, so that a canceled load leaves the sheet before it.
@@ -128,6 +133,7 @@ private:
 
     TConversionFlow Conversion;
     TVerifyFlow Verification;
+    TExportFlow Exporting;
     std::optional<TPathFont> PendingFont;
     TPathFont CurrentPathFont;
 };

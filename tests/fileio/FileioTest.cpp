@@ -129,6 +129,26 @@ TEST_F(FileioTest, DamagedReadsGiveWhatPrecedesTheDamageAndFail)
               "cannot read \"" + Dir.File("a.bin") + "\": Input/output error");
 }
 
+// The kernel's copy and the buffered one give the same bytes and meet the same faults.
+TEST_F(FileioTest, CopyFromAppendsTheRangeOrRaisesWhereTheSourceFails)
+{
+    const TFile source = TFile::OpenForReading(Dir.Write("a.img", "0123456789"));
+    std::array<std::uint8_t, 3> buffer{};
+    TFile out = TFile::OpenForWriting(Dir.File("b.bin"));
+    out.WriteAll(std::string_view(">"));
+    out.CopyFrom(source, 2, 7, buffer);
+    {
+        const TDamagedReads damage(100);
+        out.CopyFrom(source, 0, 4, buffer);
+    }
+    EXPECT_EQ(out.ReadAll(), ">23456780123");
+    EXPECT_EQ(ErrorOf([&] { out.CopyFrom(source, 8, 4, buffer); }),
+              "cannot read \"" + Dir.File("a.img") + "\": the file ends early");
+    const TDamagedReads damage(5);
+    EXPECT_EQ(ErrorOf([&] { out.CopyFrom(source, 0, 8, buffer); }),
+              "cannot read \"" + Dir.File("a.img") + "\": Input/output error");
+}
+
 TEST_F(FileioTest, AMovedFileKeepsItsDescriptor)
 {
     const std::string path = Dir.Write("a.bin", "abc");

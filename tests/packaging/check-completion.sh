@@ -44,6 +44,8 @@ expect "sarvex-cli -o " "sets"
 expect "sarvex-cli -o sets one.cue " "one.cue out.ccd sets two.CUE"
 expect "sarvex-cli -j 2 one.cue " "one.cue out.ccd sets two.CUE"
 expect "sarvex-cli --subq-patch " "disc.sbi sets"
+expect "sarvex-cli --to-cue " "out.ccd sets"
+expect "sarvex-cli --to-cue out.ccd " "one.cue sets two.CUE"
 # Every long option that --help lists, and no other.
 expect "sarvex-cli --" "$("$cli" --help | grep -oE '^  (-., )?--[a-z-]+' | grep -oE -- '--[a-z-]+' | sort | xargs)"
 [ "$(complete -p sarvex-cli)" = "complete -F _sarvex_cli sarvex-cli" ] || { echo "FAIL: not registered"; failures=$((failures + 1)); }
