@@ -13,6 +13,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <system_error>
 
@@ -313,4 +314,13 @@ std::string SubQPatchSummary(const TLuCueSheet& sheet)
         return {};
     const std::size_t count = sheet.SubQPatches.size();
     return std::to_string(count) + (count == 1 ? " Q frame from " : " Q frames from ") + BaseName(sheet.SubQPatchFile);
+}
+
+bool IsLibCryptAddress(std::int32_t address)
+{
+    // The first sector of each pair; the second lies five sectors later.
+    static constexpr std::array<std::int32_t, 16> FIRST = {14105, 14231, 14485, 14579, 14649, 14899, 15056, 15130,
+                                                           15242, 15312, 15378, 15628, 15919, 16031, 16101, 16167};
+    return std::any_of(FIRST.begin(), FIRST.end(),
+                       [address](std::int32_t first) { return address == first || address == first + 5; });
 }

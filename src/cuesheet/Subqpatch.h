@@ -72,3 +72,7 @@ TError AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vecto
 
 // "16 Q frames from Game.sbi", or empty for a sheet without a side-car.
 std::string SubQPatchSummary(const TLuCueSheet& sheet);
+
+// True at the absolute addresses of the LibCrypt protection frames: 16 pairs, five sectors apart, the
+// list the PlayStation emulators use to find the 16-bit key.
+bool IsLibCryptAddress(std::int32_t address);

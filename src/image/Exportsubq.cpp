@@ -2,6 +2,7 @@
 #include "image/Exportsubq.h"
 
 #include "cuesheet/Sectorcomposer.h"
+#include "cuesheet/Subqpatch.h"
 #include "synthesis/Msf.h"
 #include "synthesis/Qframe.h"
 #include "synthesis/Sector.h"
@@ -18,11 +19,6 @@ bool IsMode2Track(const TLuCueTrack& track)
 {
     return track.Type == ttMode2_2352 || track.Type == ttMode2_2336;
 }
-
-// First sector (absolute address) of each pair of LibCrypt protection frames; the second lies five
-// sectors later. The list the PlayStation emulators use to find the 16-bit key.
-constexpr std::array<std::int32_t, 16> LIBCRYPT_FIRST = {14105, 14231, 14485, 14579, 14649, 14899, 15056, 15130,
-                                                         15242, 15312, 15378, 15628, 15919, 16031, 16101, 16167};
 
 void AppendAddress(std::string& bytes, std::int32_t address)
 {
@@ -92,12 +88,6 @@ void TComparer::Differs(std::int32_t address, const std::uint8_t* q)
 }
 
 } // namespace
-
-bool IsLibCryptAddress(std::int32_t address)
-{
-    return std::any_of(LIBCRYPT_FIRST.begin(), LIBCRYPT_FIRST.end(),
-                       [address](std::int32_t first) { return address == first || address == first + 5; });
-}
 
 TSubQComparison CompareSubQ(const TLuCueSheet& sheet, const std::vector<TLbaRange>& ranges, const TFile& sub,
                             const std::function<bool()>& keepGoing)

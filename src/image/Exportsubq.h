@@ -24,9 +24,6 @@ struct TSubQComparison
     std::int64_t PDiffers = 0;      // sectors whose P channel differs, which no side-car keeps
 };
 
-// True at the absolute addresses of the LibCrypt protection frames: 16 pairs, five sectors apart.
-bool IsLibCryptAddress(std::int32_t address);
-
 // Composes the P and Q of every sector the .sub holds (ranges: the disc's stored ranges, in order)
 // for the loaded sheet and compares. Frames count as LibCrypt ones only on a disc whose first track
 // is mode 2, as the protected PlayStation discs are. Stops early, with what it found so far, when

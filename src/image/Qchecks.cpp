@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "image/Qchecks.h"
 
+#include "cuesheet/Subqpatch.h"
 #include "image/Sidecarchecks.h"
 #include "image/Verifystate.h"
 #include "synthesis/Msf.h"
@@ -14,19 +15,6 @@ namespace {
 
 // How far ahead of an index 1 the P flag may rise.
 constexpr std::int32_t P_FLAG_LEAD = 2 * FRAMES_PER_SECOND;
-
-// First sector (absolute address) of each pair of LibCrypt protection frames; the second lies
-// five sectors later. The list the PlayStation emulators use to find the 16-bit key.
-constexpr std::array<std::int32_t, 16> LIBCRYPT_FIRST = {14105, 14231, 14485, 14579, 14649, 14899, 15056, 15130,
-                                                         15242, 15312, 15378, 15628, 15919, 16031, 16101, 16167};
-
-bool IsLibCryptAddress(std::int32_t address)
-{
-    for (const std::int32_t first : LIBCRYPT_FIRST)
-        if (address == first || address == first + 5)
-            return true;
-    return false;
-}
 
 // A valid BCD byte one on, or back, within 00 to last; true where it wraps.
 bool BcdUp(std::uint8_t& b, std::uint8_t last)
