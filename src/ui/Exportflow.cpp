@@ -51,16 +51,12 @@ void TExportFlow::Export(QWidget* window, const QString& ccdPath)
     bool force = false;
     if (!MayWrite(window, ccdPath, PlanCueExport(ccd, cue, false), force))
         return;
-    Active = true;
-    const bool ran = RunWithProgress(
-        window, [this, ccd, cue, force] { Job.Run(ccd, cue, {force, false, false}); },
+    const std::optional<TConvertStatus> status = RunJobWithProgress(
+        window, Job, Active, [this, ccd, cue, force] { Job.Run(ccd, cue, {force, false, false}); },
         QStringLiteral("Exporting..."));
-    Active = false;
-    const TConvertStatus status = Job.Status.load();
-    Job.Reset();
-    if (!ran)
+    if (!status)
         return;
-    switch (status)
+    switch (*status)
     {
     case csSucceeded:
     {

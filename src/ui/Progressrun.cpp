@@ -39,3 +39,16 @@ void RunOnGuiThread(QObject* context, std::function<void()> work)
     else
         QMetaObject::invokeMethod(context, std::move(work), Qt::QueuedConnection);
 }
+
+std::optional<TConvertStatus> RunJobWithProgress(QWidget* window, TJob& job, bool& active, std::function<void()> body,
+                                                 const QString& caption)
+{
+    active = true;
+    const bool ran = RunWithProgress(window, std::move(body), caption);
+    active = false;
+    const TConvertStatus status = job.Status.load();
+    job.Reset();
+    if (!ran)
+        return std::nullopt;
+    return status;
+}

@@ -9,16 +9,12 @@
 void TVerifyFlow::Verify(QWidget* window, const QString& path)
 {
     const std::string ccdPath = ToNativePath(path);
-    Active = true;
-    const bool ran = RunWithProgress(
-        window, [this, ccdPath] { Job.Run(ccdPath); }, QStringLiteral("Verifying..."));
-    Active = false;
-    const TConvertStatus status = Job.Status.load();
-    Job.Reset();
-    if (!ran)
+    const std::optional<TConvertStatus> status = RunJobWithProgress(
+        window, Job, Active, [this, ccdPath] { Job.Run(ccdPath); }, QStringLiteral("Verifying..."));
+    if (!status)
         return;
 
-    switch (status)
+    switch (*status)
     {
     case csSucceeded:
         if (auto* verifyFrm = window->findChild<TVerifyFrm*>(QString(), Qt::FindDirectChildrenOnly))
