@@ -159,6 +159,19 @@ TCueErrorReason CheckIndexSpace(const TSheetReader& reader, std::int32_t number,
     return erNone;
 }
 
+// PREGAP and POSTGAP: sectors the sheet adds to the track, which the disc's length counts.
+TCueErrorReason SetGap(TSheetReader& reader, const TCueCommand& command, std::int32_t TLuCueTrack::*gap, bool& given)
+{
+    TMsf msf;
+    if (!StrToMsf(command.Arg, msf))
+        return erBadArgument;
+    TLuCueTrack& track = *reader.CurrentTrack();
+    track.*gap = MsfToFrames(msf);
+    reader.Grow(track.*gap, command.LineNo, false);
+    given = true;
+    return erNone;
+}
+
 } // namespace
 
 TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
@@ -296,13 +309,7 @@ TCueErrorReason HandlePregap(TSheetReader& reader, const TCueCommand& command)
 {
     if (const TCueErrorReason reason = CheckBeforeFirstIndex(reader, reader.PregapGiven); reason != erNone)
         return reason;
-    TMsf msf;
-    if (!StrToMsf(command.Arg, msf))
-        return erBadArgument;
-    reader.CurrentTrack()->Pregap = MsfToFrames(msf);
-    reader.Grow(reader.CurrentTrack()->Pregap, command.LineNo, false);
-    reader.PregapGiven = true;
-    return erNone;
+    return SetGap(reader, command, &TLuCueTrack::Pregap, reader.PregapGiven);
 }
 
 TCueErrorReason HandleIndex(TSheetReader& reader, const TCueCommand& command)
@@ -361,11 +368,5 @@ TCueErrorReason HandlePostgap(TSheetReader& reader, const TCueCommand& command)
         return erNoTrack;
     if (!reader.TrackHasIndex)
         return erMisplaced;
-    TMsf msf;
-    if (!StrToMsf(command.Arg, msf))
-        return erBadArgument;
-    reader.CurrentTrack()->Postgap = MsfToFrames(msf);
-    reader.Grow(reader.CurrentTrack()->Postgap, command.LineNo, false);
-    reader.PostgapGiven = true;
-    return erNone;
+    return SetGap(reader, command, &TLuCueTrack::Postgap, reader.PostgapGiven);
 }
