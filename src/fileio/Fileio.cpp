@@ -329,27 +329,36 @@ void TFile::WriteAll(std::span<const std::uint8_t> data)
 
 void TFile::CopyFrom(const TFile& source, std::int64_t offset, std::int64_t count, std::span<std::uint8_t> buffer)
 {
-    const bool seams = WriteBudget.load() >= 0 || FailReadsFrom.load() >= 0;
-    loff_t from = offset;
-    while (count > 0 && !seams)
-    {
-        const ssize_t n = ::copy_file_range(source.Fd, &from, Fd, nullptr, static_cast<std::size_t>(count), 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        // Nothing copied (the end of the source, or no means to copy): the reads below tell which.
-        if (n <= 0)
-            break;
-        count -= n;
-    }
-    offset = from;
+    const std::int64_t copied = CopyInKernel(source, offset, count);
+    offset += copied;
+    count -= copied;
     while (count > 0)
     {
-        const auto part = buffer.first(static_cast<std::size_t>(std::min<std::int64_t>(count, std::int64_t(buffer.size()))));
+        const auto part =
+            buffer.first(static_cast<std::size_t>(std::min<std::int64_t>(count, std::int64_t(buffer.size()))));
         source.ReadExact(offset, part);
         WriteAll(part);
         offset += static_cast<std::int64_t>(part.size());
         count -= static_cast<std::int64_t>(part.size());
     }
+}
+
+std::int64_t TFile::CopyInKernel(const TFile& source, std::int64_t offset, std::int64_t count)
+{
+    if (WriteBudget.load() >= 0 || FailReadsFrom.load() >= 0)
+        return 0;
+    loff_t from = offset;
+    while (from - offset < count)
+    {
+        const ssize_t n =
+            ::copy_file_range(source.Fd, &from, Fd, nullptr, static_cast<std::size_t>(count - (from - offset)), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        // Nothing copied: the end of the source, a failure, or no means to copy.
+        if (n <= 0)
+            break;
+    }
+    return from - offset;
 }
 
 void TFile::WriteAll(std::string_view text)

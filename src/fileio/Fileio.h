@@ -101,6 +101,11 @@ public:
     // it can; elsewhere (a file system without the means, a test seam set) read and written through
     // buffer. Failures raise as ReadExact's and WriteAll's do, a source that ends first included.
     void CopyFrom(const TFile& source, std::int64_t offset, std::int64_t count, std::span<std::uint8_t> buffer);
+    // Appends up to count bytes of source from offset at the current position, copied inside the
+    // kernel, and returns how many it copied: fewer where the source ends or fails or the volume is
+    // full, none where the file system has no means or a test seam is set. Never raises: the caller
+    // reads and writes the rest, and so meets the failure in its own words.
+    std::int64_t CopyInKernel(const TFile& source, std::int64_t offset, std::int64_t count);
 
     // Cuts or extends the file to size bytes.
     void Truncate(std::int64_t size);

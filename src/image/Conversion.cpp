@@ -8,6 +8,7 @@
 #include "fileio/Pagepipe.h"
 #include "fileio/Paths.h"
 #include "image/Ccdfile.h"
+#include "image/Imagewriter.h"
 #include "image/Outputplan.h"
 #include "image/Outputset.h"
 #include "image/Slotring.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <cstdlib>
@@ -44,11 +46,24 @@ inline constexpr std::int64_t WRITEBACK_SECTORS = (4 << 20) / SECTOR_SIZE;
 
 using TChannelRecord = std::array<std::uint8_t, SUBCODE_SIZE>;
 
-// Bytes of a batch's main channel that wait in its pipe: Length bytes from sector First on.
-struct TPipedRun
+// Bytes of a batch's main channel that do not pass through its memory: Length bytes from sector First
+// on, copied by the kernel from the data file as the writer comes to them (Raw.File set), or else
+// waiting in the batch's pipe.
+struct TOutsideRun
 {
     std::size_t First = 0;
     std::size_t Length = 0;
+    TRawBytes Raw;
+};
+
+// How the main channel of runs that are a data file's bytes unchanged reaches the image.
+struct TRawWay
+{
+    // Through the batch's pipe rather than its memory, when the kernel cannot copy.
+    bool SingleCopy = false;
+    // From the data file into the image by the kernel: one copy, and no user-space touch. The writer
+    // turns it off when the kernel copies nothing where a read succeeds (another volume).
+    std::atomic<bool> KernelCopy{true};
 };
 
 struct TBatch
@@ -60,7 +75,7 @@ struct TBatch
     // With a single copy, audio goes from the data file to the image through here without being
     // copied on the way; the rest of the main channel is in Main.
     std::unique_ptr<TPagePipe> Pipe;
-    std::vector<TPipedRun> PipedRuns;
+    std::vector<TOutsideRun> OutsideRuns;
     std::int32_t FirstAddress = 0;
     std::int32_t Count = 0;
 };
@@ -88,27 +103,25 @@ void EncodeSubchannel(const TSubChannel& channel, TSubCodeInterLeave& interleave
     SymbolsToChannels(block, record);
 }
 
-// The bytes from .. to of a run's main channel into place, zeros where the file holds none.
-void ReadRaw(const TRawBytes& raw, std::uint8_t* place, std::size_t from, std::size_t to)
-{
-    const std::size_t held = std::clamp(raw.Length, from, to);
-    const std::int64_t start = raw.Offset + static_cast<std::int64_t>(from);
-    const std::size_t got = raw.File->ReadAt(start, std::span(place + from, held - from));
-    if (got < held - from && raw.Source)
-        raw.Source->CheckReadEnd(start + static_cast<std::int64_t>(got));
-    std::memset(place + held, 0, to - held);
-}
-
-// A run's main channel that is a data file's bytes unchanged: as much as fits into the batch's pipe,
-// the rest read into its place. A failed read leaves the pipe as it was.
-void FetchRaw(TBatch& batch, std::size_t first, std::size_t count, const TRawBytes& raw)
+// A run's main channel that is a data file's bytes unchanged: left to the kernel's copy at write time,
+// or as much as fits into the batch's pipe with the rest read into its place. A failed read leaves the
+// pipe as it was.
+void FetchRaw(TBatch& batch, std::size_t first, std::size_t count, const TRawBytes& raw, const TRawWay& way)
 {
     const std::size_t bytes = count * SECTOR_SIZE;
     auto* place = reinterpret_cast<std::uint8_t*>(&batch.Main[first]);
-    const std::size_t piped = batch.Pipe->Fill(*raw.File, raw.Offset, std::min(raw.Length, bytes));
+    if (way.KernelCopy.load())
+    {
+        const std::size_t held = std::min(raw.Length, bytes);
+        std::memset(place + held, 0, bytes - held);
+        if (held > 0)
+            batch.OutsideRuns.push_back({first, held, raw});
+        return;
+    }
+    const std::size_t piped = way.SingleCopy ? batch.Pipe->Fill(*raw.File, raw.Offset, std::min(raw.Length, bytes)) : 0;
     try
     {
-        ReadRaw(raw, place, piped, bytes);
+        ReadRaw(raw, piped, std::span(place + piped, bytes - piped));
     }
     catch (...)
     {
@@ -116,23 +129,28 @@ void FetchRaw(TBatch& batch, std::size_t first, std::size_t count, const TRawByt
         throw;
     }
     if (piped > 0)
-        batch.PipedRuns.push_back({first, piped});
+        batch.OutsideRuns.push_back({first, piped, {}});
 }
 
-// The batch's main channel to the image, from its memory and its pipe in turn.
-void WriteMainChannel(TFile& img, TBatch& batch)
+// The batch's main channel to the image, from its memory, the data files and its pipe in turn.
+void WriteMainChannel(TImageWriter& image, TBatch& batch)
 {
     auto* memory = reinterpret_cast<std::uint8_t*>(batch.Main.get());
     std::size_t from = 0;
-    for (const TPipedRun& run : batch.PipedRuns)
+    for (const TOutsideRun& run : batch.OutsideRuns)
     {
         const std::size_t start = run.First * SECTOR_SIZE;
-        img.WriteAll(std::span(memory + from, start - from));
-        // The run's place in memory is free: the way round, should the kernel's way fail.
-        batch.Pipe->Drain(img, run.Length, std::span(memory + start, run.Length));
+        if (start > from)
+            image.Write(std::span(memory + from, start - from));
+        if (run.Raw.File)
+            image.Copy(run.Raw, run.Length);
+        else
+            // The run's place in memory is free: the way round, should the kernel's way fail.
+            image.Drain(*batch.Pipe, run.Length, std::span(memory + start, run.Length));
         from = start + run.Length;
     }
-    img.WriteAll(std::span(memory + from, static_cast<std::size_t>(batch.Count) * SECTOR_SIZE - from));
+    if (const std::size_t bytes = static_cast<std::size_t>(batch.Count) * SECTOR_SIZE; bytes > from)
+        image.Write(std::span(memory + from, bytes - from));
 }
 
 struct TComposeResult
@@ -145,7 +163,7 @@ struct TComposeResult
 // address no row holds). After a failed read the run is composed again one sector at a time, so that the
 // sectors before the failing one are still written; a failure of one sector passes on.
 bool FillBatch(TBatch& batch, TSectorComposer& composer, TSubCodeInterLeave& interleaver, std::int32_t& address,
-               std::int32_t end, TComposeOptions options, bool singleCopy, const TJob& job, TComposeResult& result)
+               std::int32_t end, TComposeOptions options, const TRawWay& way, const TJob& job, TComposeResult& result)
 {
     std::int32_t runLimit = BATCH_SECTORS;
     while (batch.Count < BATCH_SECTORS && address < end)
@@ -156,12 +174,13 @@ bool FillBatch(TBatch& batch, TSectorComposer& composer, TSubCodeInterLeave& int
         const std::int32_t want = std::min({BATCH_SECTORS - batch.Count, end - address, runLimit});
         std::int32_t got = 0;
         TRawBytes raw;
+        const bool outside = way.SingleCopy || way.KernelCopy.load();
         try
         {
             got = composer.ComposeRun(static_cast<std::uint32_t>(address), want, &batch.Main[i], &batch.Channels[i],
-                                      options, singleCopy ? &raw : nullptr);
+                                      options, outside ? &raw : nullptr);
             if (raw.File)
-                FetchRaw(batch, i, static_cast<std::size_t>(got), raw);
+                FetchRaw(batch, i, static_cast<std::size_t>(got), raw, way);
         }
         catch (...)
         {
@@ -187,7 +206,7 @@ bool FillBatch(TBatch& batch, TSectorComposer& composer, TSubCodeInterLeave& int
 // The composer's loop: every stored address, session after session, unless a cancel request is seen
 // first. It alone reads the data files and feeds the interleaver, so the sector order is the
 // interleaver's order. A batch never spans the gap between sessions: its addresses run on.
-void ComposeSectors(const TLuCueSheet& sheet, TComposeOptions options, bool singleCopy, const TJob& job,
+void ComposeSectors(const TLuCueSheet& sheet, TComposeOptions options, const TRawWay& way, const TJob& job,
                     TBatchRing& ring, TComposeResult& result)
 {
     TSectorComposer composer(sheet);
@@ -206,12 +225,12 @@ void ComposeSectors(const TLuCueSheet& sheet, TComposeOptions options, bool sing
                 return;
             batch->FirstAddress = address;
             batch->Count = 0;
-            batch->PipedRuns.clear();
-            if (singleCopy && !batch->Pipe)
+            batch->OutsideRuns.clear();
+            if (way.SingleCopy && !batch->Pipe)
                 batch->Pipe = std::make_unique<TPagePipe>();
             try
             {
-                ended = !FillBatch(*batch, composer, interleaver, address, end, options, singleCopy, job, result);
+                ended = !FillBatch(*batch, composer, interleaver, address, end, options, way, job, result);
             }
             catch (...)
             {
@@ -255,7 +274,6 @@ bool SingleCopyPays(std::size_t conversionsAtOnce)
                                   : std::max(1u, std::thread::hardware_concurrency());
     return cores < 2 * std::max<std::size_t>(conversionsAtOnce, 1);
 }
-
 
 namespace {
 
@@ -339,24 +357,31 @@ void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueShee
 {
     // This thread writes and reports progress; a second one composes ahead of it.
     TComposeResult composed;
-    TComposerThread composer([&sheet, correctEdcEcc, this, &composed](TBatchRing& ring) {
-        ComposeSectors(sheet, TComposeOptions{correctEdcEcc}, SingleCopy, *this, ring, composed);
+    TRawWay way;
+    way.SingleCopy = SingleCopy;
+    way.KernelCopy.store(KernelCopy);
+    TComposerThread composer([&sheet, correctEdcEcc, this, &composed, &way](TBatchRing& ring) {
+        ComposeSectors(sheet, TComposeOptions{correctEdcEcc}, way, *this, ring, composed);
     });
     std::size_t nextQFrame = 0;
-    while (TBatch* batch = composer.Next())
+    TImageWriter image(set.Img, way.KernelCopy);
+    TBatch* batch = nullptr;
+    try
     {
-        SubQFramesReplaced += OverlayQFrames(sheet.SubQPatches, nextQFrame, *batch);
-        WriteMainChannel(set.Img, *batch);
-        set.Sub.WriteAll(std::span(reinterpret_cast<const std::uint8_t*>(batch->Records.get()),
-                                   static_cast<std::size_t>(batch->Count) * SUBCODE_SIZE));
-        // A step follows the write of every 75th sector of the set.
-        const std::int64_t before = SectorsWritten;
-        SectorsWritten += batch->Count;
-        StartWriteback(set);
-        for (std::int64_t k = (before + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP; k < SectorsWritten;
-             k += FRAMES_PER_STEP)
-            Notify(peStep, static_cast<std::int32_t>(k + 1));
-        composer.Release();
+        while ((batch = composer.Next()) != nullptr)
+        {
+            SubQFramesReplaced += OverlayQFrames(sheet.SubQPatches, nextQFrame, *batch);
+            WriteMainChannel(image, *batch);
+            WriteBatchEnd(set, batch->Records.get()->data(), batch->Count);
+            batch = nullptr;
+            composer.Release();
+        }
+        image.Flush();
+    }
+    catch (...)
+    {
+        KeepWholeSectors(set, image, batch ? batch->Records.get()->data() : nullptr);
+        throw;
     }
     composer.Join();
     if (composed.Refused)
@@ -366,12 +391,46 @@ void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueShee
     }
 }
 
-// The set's bytes go to the medium while the run goes on: the sync before the renames then waits for
-// little more than the last stretch instead of the whole disc.
+// After a failure: the sectors that both files surely hold, whole. The image's copies that wait are
+// made if they can be, and the batch the failure met gives what it put in the image.
+void TConversionJob::KeepWholeSectors(TOutputSet& set, TImageWriter& image, const std::uint8_t* records)
+{
+    try
+    {
+        image.Flush();
+    }
+    catch (...)
+    {}
+    const std::int64_t inImage = image.Written() / static_cast<std::int64_t>(SECTOR_SIZE);
+    try
+    {
+        if (records && inImage > SectorsWritten)
+            WriteBatchEnd(set, records, static_cast<std::int32_t>(inImage - SectorsWritten));
+    }
+    catch (...)
+    {}
+    SectorsWritten = std::min(SectorsWritten, inImage);
+}
+
+// The batch's subchannel records, and the progress its sectors make.
+void TConversionJob::WriteBatchEnd(TOutputSet& set, const std::uint8_t* records, std::int32_t count)
+{
+    set.Sub.WriteAll(std::span(records, static_cast<std::size_t>(count) * SUBCODE_SIZE));
+    // A step follows the write of every 75th sector of the set.
+    const std::int64_t before = SectorsWritten;
+    SectorsWritten += count;
+    StartWriteback(set);
+    for (std::int64_t k = (before + FRAMES_PER_STEP - 1) / FRAMES_PER_STEP * FRAMES_PER_STEP; k < SectorsWritten;
+         k += FRAMES_PER_STEP)
+        Notify(peStep, static_cast<std::int32_t>(k + 1));
+}
+
+// A set that replaces another goes to the medium while the run goes on: the sync before the renames
+// then waits for little more than the last stretch instead of the whole disc.
 void TConversionJob::StartWriteback(TOutputSet& set)
 {
     const std::int64_t written = SectorsWritten - WritebackSectors;
-    if (written < WRITEBACK_SECTORS)
+    if (written < WRITEBACK_SECTORS || !set.Replacing())
         return;
     set.Img.StartWriteback(WritebackSectors * static_cast<std::int64_t>(SECTOR_SIZE),
                            written * static_cast<std::int64_t>(SECTOR_SIZE));

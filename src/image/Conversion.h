@@ -10,6 +10,7 @@
 #include <string_view>
 
 class TLuCueSheet;
+class TImageWriter;
 class TOutputSet;
 
 // True when a conversion, one of conversionsAtOnce, cannot count on two processor cores of its own.
@@ -29,6 +30,10 @@ public:
     // in all, but all of the copying falls to one thread. It pays where the two threads cannot run
     // at once, which is what the default asks of this machine.
     bool SingleCopy = SingleCopyPays(1);
+    // Runs that are a data file's bytes unchanged go from the file into the image inside the kernel, as
+    // cp copies: one copy, no user-space touch, and the composer only builds their subchannel. Where
+    // the kernel cannot (another volume), the run goes on the other way.
+    bool KernelCopy = true;
 
     // Filled by Run for the front end's summary: how many sectors both image files hold at its end.
     std::int64_t SectorsWritten = 0;
@@ -42,6 +47,8 @@ public:
 
 private:
     void WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet);
+    void WriteBatchEnd(TOutputSet& set, const std::uint8_t* records, std::int32_t count);
+    void KeepWholeSectors(TOutputSet& set, TImageWriter& image, const std::uint8_t* records);
     void StartWriteback(TOutputSet& set);
     void KeepWhatWasWritten(TOutputSet& set);
     void Finish(TOutputSet& set);

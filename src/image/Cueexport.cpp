@@ -90,7 +90,8 @@ std::string OutputProblem(const std::vector<std::string>& paths, const std::stri
 class TExportFiles
 {
 public:
-    TExportFiles(const std::vector<std::string>& paths, std::time_t startedAt) : Paths(paths)
+    TExportFiles(const std::vector<std::string>& paths, std::time_t startedAt)
+        : Paths(paths), FReplacing(ReplacesAny(paths))
     {
         for (const std::string& path : Paths)
             RemoveStaleTemporaries(path, startedAt);
@@ -118,12 +119,14 @@ public:
     // The output is not needed: Commit removes what the name holds instead.
     void Drop(std::size_t i) { Dropped.insert(i); }
     bool Kept(std::size_t i) const { return Dropped.count(i) == 0; }
+    // Replacing files that are there: the new ones go to the medium before they take the names.
+    bool Replacing() const { return FReplacing; }
 
-    // Every file on the medium first, then the names, the sheet's last.
+    // Files that replace others on the medium first, then the names, the sheet's last.
     void Commit()
     {
         for (std::size_t i = 0; i < Files.size(); ++i)
-            if (Kept(i))
+            if (Kept(i) && FReplacing)
                 Files[i].Sync();
         for (TFile& file : Files)
             file.Close();
@@ -133,11 +136,13 @@ public:
         for (std::size_t i = 0; i < Files.size(); ++i)
             if (Kept(i))
                 Files[i].RenameTo(Paths[i]);
-        SyncFolder(FolderOf(Paths.back()));
+        if (FReplacing)
+            SyncFolder(FolderOf(Paths.back()));
     }
 
 private:
     std::vector<std::string> Paths;
+    const bool FReplacing;
     std::vector<TFile> Files;
     std::set<std::size_t> Dropped;
 };
@@ -248,7 +253,8 @@ template <typename TStep> bool TExporter::CopyTracks(TExportFiles& files, const 
                 Img.ReadExact(offset, bytes);
                 CheckModes(*part.Track, bytes.data(), n);
             }
-            WriteBack(out);
+            if (files.Replacing())
+                WriteBack(out);
             done += n;
             Report.Sectors += n;
             if (!step(Report.Sectors))

@@ -27,8 +27,17 @@ void RemoveStaleTemporaries(const std::string& target, std::time_t startedAt)
     }
 }
 
+bool ReplacesAny(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        if (PathKind(path) != pkMissing)
+            return true;
+    return false;
+}
+
 TOutputSet::TOutputSet(const std::string& ccdPath, std::time_t startedAt)
-    : CcdPath(ccdPath), ImgPath(ChangeFileExt(ccdPath, ".img")), SubPath(ChangeFileExt(ccdPath, ".sub"))
+    : CcdPath(ccdPath), ImgPath(ChangeFileExt(ccdPath, ".img")), SubPath(ChangeFileExt(ccdPath, ".sub")),
+      FReplacing(ReplacesAny({CcdPath, ImgPath, SubPath}))
 {
     for (const std::string* path : {&CcdPath, &ImgPath, &SubPath})
         RemoveStaleTemporaries(*path, startedAt);
@@ -71,13 +80,15 @@ void TOutputSet::Commit()
 {
     for (TFile* file : {&Img, &Sub, &Ccd})
     {
-        file->Sync();
+        if (FReplacing)
+            file->Sync();
         file->Close();
     }
     Img.RenameTo(ImgPath);
     Sub.RenameTo(SubPath);
     Ccd.RenameTo(CcdPath);
-    SyncFolder(FolderOf(CcdPath));
+    if (FReplacing)
+        SyncFolder(FolderOf(CcdPath));
 }
 
 void TOutputSet::CommitPartial(std::int64_t sectors)

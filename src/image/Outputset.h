@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 class TOutputSet
 {
@@ -25,8 +26,11 @@ public:
     TFile Img;
     TFile Sub;
 
-    // Puts the complete set in place: every file on the medium, then .img, .sub and the .ccd last
-    // (a .ccd beside its images means they are whole), then the folder's entries.
+    // True when the set replaces files that are there: its bytes then go to the medium during the run
+    // and before the renames, so that a crash leaves one whole set or the other.
+    bool Replacing() const { return FReplacing; }
+    // Puts the complete set in place: .img, .sub and the .ccd last (a .ccd beside its images means they
+    // are whole), when replacing every file on the medium first and the folder's entries after.
     void Commit();
     // Puts what a stopped run wrote in place: .img and .sub cut to the sectors both hold.
     void CommitPartial(std::int64_t sectors);
@@ -37,7 +41,13 @@ private:
     std::string CcdPath;
     std::string ImgPath;
     std::string SubPath;
+    bool FReplacing = false;
 };
+
+// True when one of paths names something already. A crash while such a file is replaced must not
+// cost it, so its replacement goes to the medium before the rename; a new file, which nothing depends
+// on yet, is left to the system's writeback as a copy's would be.
+bool ReplacesAny(const std::vector<std::string>& paths);
 
 // Removes the temporaries of target's name older than startedAt; others' files are left alone.
 void RemoveStaleTemporaries(const std::string& target, std::time_t startedAt);

@@ -7,6 +7,7 @@
 #include "support/NothrowNewSwitch.h"
 #include "support/Controlfile.h"
 #include "support/Pattern.h"
+#include "support/RawPaths.h"
 #include "support/Sidecar.h"
 #include "support/TempDir.h"
 #include "support/FileFaults.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,7 +165,8 @@ TEST_F(ConversionJobTest, AFailedRunOverASoundSetLeavesItAsItWas)
     Run(ccd);
     ASSERT_EQ(Job.Status.load(), csSucceeded);
     const auto setBytes = [&] {
-        return TTempDir::ReadAll(ccd) + TTempDir::ReadAll(Dir.File("disc.img")) + TTempDir::ReadAll(Dir.File("disc.sub"));
+        return TTempDir::ReadAll(ccd) + TTempDir::ReadAll(Dir.File("disc.img")) +
+               TTempDir::ReadAll(Dir.File("disc.sub"));
     };
     const std::string earlier = setBytes();
     const std::int64_t all = 1000 * (2352 + 96);
@@ -176,8 +179,12 @@ TEST_F(ConversionJobTest, AFailedRunOverASoundSetLeavesItAsItWas)
         bool CdTextUnreadable = false;
     };
     const std::vector<TCase> cases = {
-        {"full in the .ccd", 0},           {"full early", 5000}, {"full halfway", all / 2}, {"full at the end", all - 1},
-        {"no room", -1, all},              {"cancel", -1, -1, 5},
+        {"full in the .ccd", 0},
+        {"full early", 5000},
+        {"full halfway", all / 2},
+        {"full at the end", all - 1},
+        {"no room", -1, all},
+        {"cancel", -1, -1, 5},
         {"unreadable CD-TEXT", -1, -1, -1, true},
     };
     ASSERT_EQ(::mkfifo(Dir.File("TEXT.FIFO").c_str(), 0666), 0);
@@ -212,8 +219,8 @@ TEST_F(ConversionJobTest, TooLittleRoomIsRefusedWithTheFigures)
     TFile::AssumedFreeSpace = -1;
     EXPECT_EQ(Job.Status.load(), csFailed);
     EXPECT_EQ(Job.Error.Text().rfind("There is not enough free space in \"" + Dir.Path().string() +
-                                      "\" for the image set: it needs 245,",
-                                  0),
+                                         "\" for the image set: it needs 245,",
+                                     0),
               0u)
         << Job.Error.Text();
     EXPECT_NE(Job.Error.Text().find(" bytes, 244,800 are free."), std::string::npos) << Job.Error.Text();
@@ -392,11 +399,13 @@ struct TConvertedDisc
     bool operator==(const TConvertedDisc&) const = default;
 };
 
-TConvertedDisc Convert(const TTempDir& dir, const std::string& name, const std::string& sheetText)
+TConvertedDisc Convert(const TTempDir& dir, const std::string& name, const std::string& sheetText,
+                       TRawPath path = TRawPath::Kernel)
 {
     TLuCueSheet sheet;
     EXPECT_TRUE(sheet.Load(dir.Write(name + ".cue", sheetText))) << std::hex << sheet.ErrorCode;
     TConversionJob job;
+    UseRawPath(job, path);
     job.Run(dir.File(name + ".ccd"), true, sheet);
     EXPECT_EQ(job.Status.load(), csSucceeded) << job.Error.Text();
     return {TTempDir::ReadAll(dir.File(name + ".img")), TTempDir::ReadAll(dir.File(name + ".sub")),
@@ -452,6 +461,31 @@ void ExpectBothGapFormsGiveTheSameDisc(const std::vector<int>& gaps, const std::
     const TConvertedDisc expected = Convert(dir, "single", single);
     EXPECT_EQ(Convert(dir, "split", split), expected) << split;
     EXPECT_EQ(expected.Img.size(), std::size_t(total) * 2352);
+}
+
+// Runs of a data file's bytes come out alike whichever way carries them: lengths that end inside a
+// sector, a WAVE header off the page boundary, cooked data between, and a file on another file system
+// (a memory file), where the kernel cannot copy and the composer takes the runs over.
+TEST(RawRunsTest, EveryWayGivesTheDiscTheReadingWayGives)
+{
+    TTempDir dir;
+    dir.Write("A.BIN", Pattern(300 * 2352 + 1000, 1));
+    dir.Write("D.BIN", Pattern(200 * 2048, 2));
+    dir.Write("C.WAV", Wave(Pattern(250 * 2352 + 4, 3)));
+    const int memory = ::memfd_create("other-volume", MFD_CLOEXEC);
+    ASSERT_GE(memory, 0);
+    const std::string other = Pattern(280 * 2352 + 8, 4);
+    ASSERT_EQ(::write(memory, other.data(), other.size()), static_cast<ssize_t>(other.size()));
+    const std::string sheet = "FILE \"A.BIN\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE \"D.BIN\" BINARY\n"
+                              "TRACK 02 MODE1/2048\nINDEX 01 00:00:00\nFILE \"/proc/self/fd/" +
+                              std::to_string(memory) +
+                              "\" BINARY\nTRACK 03 AUDIO\nINDEX 01 00:00:00\nFILE \"C.WAV\" WAVE\n"
+                              "TRACK 04 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:01:00\n";
+    const TConvertedDisc read = Convert(dir, "read", sheet, TRawPath::Read);
+    EXPECT_EQ(read.Img.substr(0, 300 * 2352 + 1000), Pattern(300 * 2352 + 1000, 1));
+    for (const TRawPath path : {TRawPath::Kernel, TRawPath::Pipe})
+        EXPECT_TRUE(Convert(dir, RawPathName(path), sheet, path) == read) << RawPathName(path);
+    ::close(memory);
 }
 
 // Rippers keep each gap at the end of the previous track's file; the disc is the one the single file makes.
@@ -578,7 +612,8 @@ TEST_P(SessionConversionTest, SessionTwoFollowsSessionOneInTheFilesAndLiesAfterT
             EXPECT_EQ(keys.at("ALBA"), std::to_string(lba - 150));
             EXPECT_EQ(keys.at("PLBA"), std::to_string(lba + 200));
         }
-        if (keys.at("Point") == (std::ostringstream{} << "0x" << std::hex << std::setw(2) << std::setfill('0') << c.Track).str())
+        if (keys.at("Point") ==
+            (std::ostringstream{} << "0x" << std::hex << std::setw(2) << std::setfill('0') << c.Track).str())
         {
             EXPECT_EQ(keys.at("Session"), "2");
             EXPECT_EQ(keys.at("PLBA"), std::to_string(lba));
@@ -591,26 +626,28 @@ INSTANTIATE_TEST_SUITE_P(
     Layouts, SessionConversionTest,
     ::testing::Values(
         TSessionCase{"IndexOneAtTheFileStart",
-                     AUDIO_SESSION + "REM SESSION 02\nFILE d.bin BINARY\nTRACK 02 MODE2/2352\nINDEX 01 00:00:00\n", 300, 2,
-                     false},
+                     AUDIO_SESSION + "REM SESSION 02\nFILE d.bin BINARY\nTRACK 02 MODE2/2352\nINDEX 01 00:00:00\n", 300,
+                     2, false},
         TSessionCase{"PregapCommand",
-                     AUDIO_SESSION + "REM SESSION 02\nFILE d.bin BINARY\nTRACK 02 MODE2/2352\nPREGAP 00:02:00\nINDEX 01 00:00:00\n",
-                     300, 2, false},
-        TSessionCase{"PregapInTheFile",
                      AUDIO_SESSION +
-                         "REM SESSION 02\nFILE dp.bin BINARY\nTRACK 02 MODE2/2352\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n",
+                         "REM SESSION 02\nFILE d.bin BINARY\nTRACK 02 MODE2/2352\nPREGAP 00:02:00\nINDEX 01 00:00:00\n",
                      300, 2, false},
+        TSessionCase{
+            "PregapInTheFile",
+            AUDIO_SESSION +
+                "REM SESSION 02\nFILE dp.bin BINARY\nTRACK 02 MODE2/2352\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n",
+            300, 2, false},
         TSessionCase{"ThreeAudioFilesThenData",
                      AUDIO_SESSION + "FILE b.bin BINARY\nTRACK 02 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:02:33\n"
                                      "FILE c.bin BINARY\nTRACK 03 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:02:60\n"
                                      "REM SESSION 02\nFILE d.bin BINARY\nTRACK 04 MODE2/2352\nINDEX 01 00:00:00\n",
                      900, 4, false},
         TSessionCase{"EnhancedCdWithTextAndCatalogue",
-                     TwelveTracks() + "REM SESSION 02\nFILE d.bin BINARY\nTRACK 13 MODE2/2352\nINDEX 01 00:00:00\n", 300,
-                     13, false},
+                     TwelveTracks() + "REM SESSION 02\nFILE d.bin BINARY\nTRACK 13 MODE2/2352\nINDEX 01 00:00:00\n",
+                     300, 13, false},
         TSessionCase{"CookedDataSession",
-                     AUDIO_SESSION + "REM SESSION 02\nFILE m.iso BINARY\nTRACK 02 MODE1/2048\nINDEX 01 00:00:00\n", 300, 2,
-                     true}),
+                     AUDIO_SESSION + "REM SESSION 02\nFILE m.iso BINARY\nTRACK 02 MODE1/2048\nINDEX 01 00:00:00\n", 300,
+                     2, true}),
     [](const ::testing::TestParamInfo<TSessionCase>& param) { return std::string(param.param.Name); });
 
 } // namespace

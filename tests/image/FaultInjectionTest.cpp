@@ -8,6 +8,7 @@
 #include "support/ChildProcess.h"
 #include "support/FileFaults.h"
 #include "support/Pattern.h"
+#include "support/RawPaths.h"
 #include "support/CdTextFile.h"
 #include "support/TempDir.h"
 #include "support/Wave.h"
@@ -79,10 +80,10 @@ protected:
         ASSERT_TRUE(Sheet.Load(Cue)) << std::hex << Sheet.ErrorCode;
     }
 
-    TOutcome Convert(const std::string& ccd, bool singleCopy = false)
+    TOutcome Convert(const std::string& ccd, TRawPath path = TRawPath::Kernel)
     {
         TConversionJob job;
-        job.SingleCopy = singleCopy;
+        UseRawPath(job, path);
         job.KeepPartial = KeepPartial;
         TOutcome outcome;
         job.SetProgressHandler([&outcome](TProgressEvent event, std::int32_t) { Record(event, outcome); });
@@ -95,12 +96,13 @@ protected:
     }
 
     // The run in a child process with its own limits; body prepares the child before the run.
-    TOutcome ConvertInChild(const std::string& ccd, const std::function<bool()>& prepare, bool singleCopy = false)
+    TOutcome ConvertInChild(const std::string& ccd, const std::function<bool()>& prepare,
+                            TRawPath path = TRawPath::Kernel)
     {
         const TChildResult child = RunInChild([&] {
             if (!prepare())
                 return std::string("prepare failed");
-            return Convert(ccd, singleCopy).Encode();
+            return Convert(ccd, path).Encode();
         });
         EXPECT_TRUE(child.Ok()) << child.Describe();
         return TOutcome::Decode(child.Output);
@@ -234,14 +236,14 @@ TEST_F(FaultInjectionTest, FileSizeLimitDuringTheImageWritesKeepsWhatWasWrittenW
         const char* What;
     };
     // 1000 sectors: 2,352,000 bytes of .img, 96,000 of .sub.
-    for (const bool singleCopy : {false, true})
+    for (const TRawPath path : RAW_PATHS)
     {
         for (const TCase& c : {TCase{1'000'000, ".img hits the limit"}, TCase{2'400'000, "the limit is never reached"},
                                TCase{50'000, ".sub hits the limit after a batch"}})
         {
-            SCOPED_TRACE(std::string(c.What) + (singleCopy ? ", single copy" : ""));
+            SCOPED_TRACE(std::string(c.What) + ", " + RawPathName(path));
             const TOutcome o = ConvertInChild(
-                Dir.File("out.ccd"), [&] { return LimitFileSize(c.Limit); }, singleCopy);
+                Dir.File("out.ccd"), [&] { return LimitFileSize(c.Limit); }, path);
             const auto img = fs::file_size(Dir.File("out.img"));
             const auto sub = fs::file_size(Dir.File("out.sub"));
             EXPECT_TRUE(EndsWith(Read("out.ccd"), CCD_TAIL));
@@ -306,18 +308,18 @@ TEST_F(FaultInjectionTest, DataFileChangedAfterLoadingFailsTheRun)
          },
          "it was written since"},
     };
-    for (const bool singleCopy : {false, true})
+    for (const TRawPath path : RAW_PATHS)
     {
         for (const TCase& c : cases)
         {
-            SCOPED_TRACE(std::string(c.What) + (singleCopy ? ", single copy" : ""));
+            SCOPED_TRACE(std::string(c.What) + ", " + RawPathName(path));
             Dir.Write("out.ccd", "earlier ccd");
             LoadDisc(30);
             c.Change(Dir);
-            const TOutcome o = Convert(Dir.File("out.ccd"), singleCopy);
+            const TOutcome o = Convert(Dir.File("out.ccd"), path);
             ExpectAborted(o);
-            const std::string expected = std::string(1, '"').append(Dir.File("DATA.BIN")).append(
-                "\" changed after the sheet was loaded (");
+            const std::string expected =
+                std::string(1, '"').append(Dir.File("DATA.BIN")).append("\" changed after the sheet was loaded (");
             EXPECT_EQ(o.ErrorText, expected + c.Reason + "); load the sheet again");
             EXPECT_EQ(Read("out.ccd"), "earlier ccd");
             EXPECT_FALSE(Exists("out.img"));
@@ -332,26 +334,27 @@ TEST_F(FaultInjectionTest, DataFileShortenedDuringTheRunFailsAtTheShortRead)
     layout.Data = Pattern(3000 * SECTOR);
     Dir.Write("DATA.WAV", MakeWave(layout));
     WriteDisc(3000);
-    for (const bool singleCopy : {false, true})
+    for (const TRawPath path : RAW_PATHS)
     {
         for (const std::string file : {"DATA.BIN", "DATA.WAV"})
         {
-            SCOPED_TRACE(file + (singleCopy ? ", single copy" : ""));
+            SCOPED_TRACE(file + ", " + RawPathName(path));
             const std::string type = file == "DATA.BIN" ? "BINARY" : "WAVE";
             ASSERT_TRUE(Sheet.Load(
                 Dir.Write("short.cue", "FILE \"" + file + "\" " + type + "\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n")));
-            const std::string path = Dir.File(file);
+            const std::string named = Dir.File(file);
             // The first step comes after the run checked its files; the composer is at most a few batches ahead.
-            const auto shrink = [&path](TProgressEvent event, std::int32_t value) {
+            const auto shrink = [&named](TProgressEvent event, std::int32_t value) {
                 if (event == peStep && value == 1)
-                    fs::resize_file(path, 2000 * SECTOR);
+                    fs::resize_file(named, 2000 * SECTOR);
             };
             TConversionJob job;
-            job.SingleCopy = singleCopy;
+            UseRawPath(job, path);
             job.SetProgressHandler(shrink);
             job.Run(Dir.File("out.ccd"), true, Sheet);
             EXPECT_EQ(job.Status.load(), csFailed);
-            EXPECT_NE(job.Error.Text().find("changed after the sheet was loaded"), std::string::npos) << job.Error.Text();
+            EXPECT_NE(job.Error.Text().find("changed after the sheet was loaded"), std::string::npos)
+                << job.Error.Text();
             EXPECT_FALSE(Exists("out.ccd"));
             if (file == "DATA.BIN")
                 Dir.Write(file, Data);
@@ -376,19 +379,19 @@ TEST_F(FaultInjectionTest, DamagedDataFileEndsTheRunAfterTheSectorsBeforeTheDama
         const char* Line;
         std::size_t Header;
     };
-    for (const bool singleCopy : {false, true})
+    for (const TRawPath path : RAW_PATHS)
     {
         for (const TCase& c : {TCase{"DATA.BIN", "FILE \"DATA.BIN\" BINARY\nTRACK 01 AUDIO\n", 0},
                                TCase{"DATA.WAV", "FILE \"DATA.WAV\" WAVE\nTRACK 01 AUDIO\n", header},
                                TCase{"DATA.BIN", "FILE \"DATA.BIN\" BINARY\nTRACK 01 MODE1/2352\n", 0}})
         {
-            SCOPED_TRACE(std::string(c.Line) + (singleCopy ? ", single copy" : ""));
+            SCOPED_TRACE(std::string(c.Line) + ", " + RawPathName(path));
             WriteDisc(1000);
             ASSERT_TRUE(Sheet.Load(Dir.Write("damaged.cue", std::string(c.Line) + "INDEX 01 00:00:00\n")));
             TOutcome o;
             {
                 const TDamagedReads damage(static_cast<std::int64_t>(c.Header + 600 * SECTOR + 100));
-                o = Convert(Dir.File("out.ccd"), singleCopy);
+                o = Convert(Dir.File("out.ccd"), path);
             }
             ExpectAborted(o);
             EXPECT_EQ(o.ErrorText, "cannot read \"" + Dir.File(c.File) + "\": Input/output error");

@@ -7,6 +7,7 @@
 #include "image/Verifyreport.h"
 #include "support/DiscData.h"
 #include "support/ImageOracle.h"
+#include "support/RawPaths.h"
 #include "support/Sidecar.h"
 #include "support/TempDir.h"
 #include "synthesis/Msf.h"
@@ -142,13 +143,13 @@ const std::vector<TDisc>& Discs()
 class VerifierFixture
 {
 protected:
-    void Convert(const TDisc& disc, bool singleCopy = false, const std::string& ccd = "disc.ccd")
+    void Convert(const TDisc& disc, TRawPath path = TRawPath::Kernel, const std::string& ccd = "disc.ccd")
     {
         disc.MakeFiles(Dir);
         TLuCueSheet sheet;
         ASSERT_TRUE(sheet.Load(Dir.Write("disc.cue", disc.Cue))) << sheet.ErrorCode;
         TConversionJob job;
-        job.SingleCopy = singleCopy;
+        UseRawPath(job, path);
         job.Run(Dir.File(ccd), true, sheet);
         ASSERT_EQ(job.Status.load(), csSucceeded) << job.Error.Text();
         Written = sheet.DiscModel();
@@ -168,18 +169,18 @@ protected:
     TDiscModel Written; // the sheet's disc, as the last Convert wrote it
 };
 
-// Each disc both ways: read by the composer, and carried to the image through a pipe.
-class VerifierRoundTripTest : public VerifierFixture, public ::testing::TestWithParam<std::tuple<std::size_t, bool>>
+// Each disc every way: copied by the kernel, carried through a pipe, and read by the composer.
+class VerifierRoundTripTest : public VerifierFixture, public ::testing::TestWithParam<std::tuple<std::size_t, TRawPath>>
 {};
 
 TEST_P(VerifierRoundTripTest, EveryConvertedDiscVerifiesClean)
 {
-    const auto [index, singleCopy] = GetParam();
+    const auto [index, path] = GetParam();
     const TDisc& disc = Discs()[index];
-    Convert(disc, singleCopy);
-    if (singleCopy)
+    Convert(disc, path);
+    if (path != TRawPath::Read)
     {
-        Convert(disc, false, "read.ccd");
+        Convert(disc, TRawPath::Read, "read.ccd");
         for (const char* ext : {".ccd", ".img", ".sub"})
             EXPECT_EQ(TTempDir::ReadAll(Dir.File(std::string("disc") + ext)),
                       TTempDir::ReadAll(Dir.File(std::string("read") + ext)))
@@ -204,10 +205,11 @@ TEST_P(VerifierRoundTripTest, EveryConvertedDiscVerifiesClean)
 }
 
 INSTANTIATE_TEST_SUITE_P(Discs, VerifierRoundTripTest,
-                         ::testing::Combine(::testing::Range<std::size_t>(0, Discs().size()), ::testing::Bool()),
+                         ::testing::Combine(::testing::Range<std::size_t>(0, Discs().size()),
+                                            ::testing::ValuesIn(RAW_PATHS)),
                          [](const auto& param) {
                              return std::string(Discs()[std::get<0>(param.param)].Name) +
-                                    (std::get<1>(param.param) ? "SingleCopy" : "");
+                                    RawPathName(std::get<1>(param.param));
                          });
 
 // A random disc of sound sources: track types, files shared by tracks, gaps, indexes, flags, codes
@@ -293,7 +295,7 @@ TEST(VerifierPropertyTest, EveryGeneratedDiscThatConvertsVerifiesSound)
         if (!sheet.Load(dir.Write("disc.cue", cue)))
             continue;
         TConversionJob job;
-        job.SingleCopy = seed % 2 == 0;
+        UseRawPath(job, RAW_PATHS[seed % RAW_PATHS.size()]);
         job.Run(dir.File("disc.ccd"), true, sheet);
         if (job.Status.load() != csSucceeded)
             continue;
@@ -713,9 +715,11 @@ TEST(VerifyJsonTest, FormatKindCodesAndEscapedNames)
     report.CcdPath = "caf\xE9/disc.ccd";
     report.ImgPath = "\xF0\x9F\x8E\xB5 \xC3\xA9.img";
     report.SubPath = "\xED\xA0\x80\xC3.sub";
-    const std::tuple<TFindingKind, const char*, const char*> kinds[] = {
-        {fkQCrc, "q_crc", "Q CRC"},       {fkEccP, "ecc_p", "ECC P"},    {fkCdText, "cd_text", "CD-TEXT"},
-        {fkSideCar, "side_car", "side-car"}, {fkQCatalog, "q_catalogue", "Q catalogue"}};
+    const std::tuple<TFindingKind, const char*, const char*> kinds[] = {{fkQCrc, "q_crc", "Q CRC"},
+                                                                        {fkEccP, "ecc_p", "ECC P"},
+                                                                        {fkCdText, "cd_text", "CD-TEXT"},
+                                                                        {fkSideCar, "side_car", "side-car"},
+                                                                        {fkQCatalog, "q_catalogue", "Q catalogue"}};
     for (const auto& [kind, code, text] : kinds)
         report.Findings.push_back({kind, 7, "x"});
     const auto json = nlohmann::ordered_json::parse(BuildVerifyJson(report));
