@@ -7,11 +7,6 @@
 
 namespace {
 
-bool SameSlot(const TTocEntry& a, const TTocEntry& b)
-{
-    return a.Session == b.Session && a.Adr == b.Adr && a.Point == b.Point;
-}
-
 std::string HexOf(unsigned value)
 {
     char text[8];
@@ -20,6 +15,11 @@ std::string HexOf(unsigned value)
 }
 
 } // namespace
+
+bool SameTocPoint(const TTocEntry& a, const TTocEntry& b)
+{
+    return a.Session == b.Session && a.Adr == b.Adr && a.Point == b.Point;
+}
 
 std::string TocEntryName(const TTocEntry& entry)
 {
@@ -31,7 +31,7 @@ std::string TocEntryConflict(const TDiscModel& composed, const TTocEntry& entry)
     if (entry.Session < 1 || entry.Session > composed.Sessions.size())
         return "point " + HexOf(entry.Point) + " is of session " + std::to_string(entry.Session) +
                ", which the sheet does not have";
-    const auto slot = [&entry](const TTocEntry& e) { return SameSlot(e, entry); };
+    const auto slot = [&entry](const TTocEntry& e) { return SameTocPoint(e, entry); };
     const auto c = std::find_if(composed.Toc.begin(), composed.Toc.end(), slot);
     if (c == composed.Toc.end())
         return {};
@@ -60,7 +60,7 @@ std::size_t ApplyTocEntries(TDiscModel& disc, const std::vector<TTocEntry>& entr
         const TTocEntry& entry = entries[i];
         if (problem = TocEntryConflict(disc, entry); !problem.empty())
             return i;
-        const auto c = std::find_if(disc.Toc.begin(), disc.Toc.end(), [&](const TTocEntry& e) { return SameSlot(e, entry); });
+        const auto c = std::find_if(disc.Toc.begin(), disc.Toc.end(), [&](const TTocEntry& e) { return SameTocPoint(e, entry); });
         if (c != disc.Toc.end())
             toc[static_cast<std::size_t>(c - disc.Toc.begin())] = entry;
         else

@@ -36,6 +36,8 @@ struct TTocEntry
     bool operator==(const TTocEntry&) const = default;
 };
 
+// Entries of one point: the same Session, ADR and Point.
+bool SameTocPoint(const TTocEntry& a, const TTocEntry& b);
 // "point 0xa2 of session 1", as messages name an entry.
 std::string TocEntryName(const TTocEntry& entry);
 
@@ -134,7 +136,7 @@ struct TDiscModel
 };
 
 // Why an entry given whole cannot lie over the TOC composed from the tracks, empty when it can: its
-// session is not the disc's, or it replaces a composed entry (same Session, ADR and Point) and moves
+// session is not the disc's, or it replaces a composed entry of its point (SameTocPoint) and moves
 // what the tracks fix: the track numbers of A0 and A1, the address of A2 and of a track, a track's
 // control, B0's start of the next session.
 std::string TocEntryConflict(const TDiscModel& composed, const TTocEntry& entry);
