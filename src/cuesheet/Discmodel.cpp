@@ -60,7 +60,8 @@ std::size_t ApplyTocEntries(TDiscModel& disc, const std::vector<TTocEntry>& entr
         const TTocEntry& entry = entries[i];
         if (problem = TocEntryConflict(disc, entry); !problem.empty())
             return i;
-        const auto c = std::find_if(disc.Toc.begin(), disc.Toc.end(), [&](const TTocEntry& e) { return SameTocPoint(e, entry); });
+        const auto c =
+            std::find_if(disc.Toc.begin(), disc.Toc.end(), [&](const TTocEntry& e) { return SameTocPoint(e, entry); });
         if (c != disc.Toc.end())
             toc[static_cast<std::size_t>(c - disc.Toc.begin())] = entry;
         else

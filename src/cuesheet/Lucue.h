@@ -68,8 +68,8 @@ enum TCueErrorGroup : std::uint32_t
     egPregap = 0x800,
     egIndex = 0x900,
     egPostgap = 0xA00,
-    egCdText = 0xB00, // the sheet's text lines, after the whole sheet was read
-    egSession = 0xC00, // REM SESSION and the gap lengths before a session
+    egCdText = 0xB00,   // the sheet's text lines, after the whole sheet was read
+    egSession = 0xC00,  // REM SESSION and the gap lengths before a session
     egTocEntry = 0xD00, // REM TOC-ENTRY, and its entry laid over the composed TOC
 };
 

@@ -33,13 +33,19 @@ constexpr TKey KEYS[FIELD_COUNT] = {
     {"Point", true, 0, 0xFF, "0x00 to 0xff"},
     {"ADR", true, 0, 0x0F, "0x00 to 0x0f"},
     {"Control", true, 0, 0x0F, "0x00 to 0x0f"},
-    Decimal("TrackNo"), Decimal("AMin"), Decimal("ASec"), Decimal("AFrame"),
-    Decimal("Zero"), Decimal("PMin"), Decimal("PSec"), Decimal("PFrame"),
+    Decimal("TrackNo"),
+    Decimal("AMin"),
+    Decimal("ASec"),
+    Decimal("AFrame"),
+    Decimal("Zero"),
+    Decimal("PMin"),
+    Decimal("PSec"),
+    Decimal("PFrame"),
 };
 
 TFields FieldsOf(const TTocEntry& e)
 {
-    return {e.Session, e.Point,    e.Adr,    e.Control, e.TrackNo,  e.A.Minute,
+    return {e.Session,  e.Point,   e.Adr,  e.Control,  e.TrackNo,  e.A.Minute,
             e.A.Second, e.A.Frame, e.Zero, e.P.Minute, e.P.Second, e.P.Frame};
 }
 

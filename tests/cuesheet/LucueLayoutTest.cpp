@@ -318,7 +318,8 @@ struct TTocLineCase
 TEST_F(LayoutTest, TocEntryLinesJoinTheTocOrRefuseTheSheet)
 {
     Dir.Write("a.bin", std::string(100 * 2352, '\1'));
-    const std::string tracks = "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n";
+    const std::string tracks =
+        "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n";
     const auto line = [](const std::string& point, const std::string& rest) {
         return "REM TOC-ENTRY Session=1 Point=" + point + " ADR=0x01 Control=0x00 TrackNo=0 AMin=0 ASec=0 AFrame=0 " +
                rest + "\n";

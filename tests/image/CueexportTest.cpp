@@ -338,7 +338,8 @@ TEST_F(CueExportTest, TocEntriesTheSheetCannotGiveAreWarnedAbout)
                                         "control 0x00, but the track's mode and FLAGS give 0x04",
                                         "the control file has no TOC entry for point 0xa1 of session 1, which a "
                                         "conversion of the sheet writes"}));
-    EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/disc.cue")).substr(0, 44), "REM TOC-ENTRY Session=1 Point=0xc0 ADR=0x01 ");
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/disc.cue")).substr(0, 44),
+              "REM TOC-ENTRY Session=1 Point=0xc0 ADR=0x01 ");
 }
 
 // Sectors that say another mode than the control file's are a warning, and with --strict a refusal.
