@@ -58,7 +58,9 @@ CUES = {
         '    INDEX 01 00:00:00\n    INDEX 02 00:00:05\n'),
     'drive_path.cue': crlf('CATALOG "0724384260927"\nFILE "D:\\Rips\\Album\\a.bin" BINARY\n'
                            '  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n'),
-    'two_sessions.cue': 'REM SESSION 01\nFILE A.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n'
+    'two_sessions.cue': 'REM SESSION 01\nREM TOC-ENTRY Session=1 Point=0xc0 ADR=0x05 Control=0x00 TrackNo=0 AMin=160 '
+                        'ASec=0 AFrame=0 Zero=0 PMin=97 PSec=27 PFrame=21\nFILE A.BIN BINARY\nTRACK 01 AUDIO\n'
+                        'INDEX 01 00:00:00\n'
                         'REM SESSION 02\nFILE M1.BIN BINARY\nTRACK 02 MODE1/2048\nINDEX 01 00:00:00\n',
     'session_gaps.cue': 'REM SESSION 01\nFILE A.BIN BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n'
                         'REM LEAD-OUT 01:30:00\nREM SESSION 02\nREM LEAD-IN 00:59:00\nREM PREGAP 00:02:00\n'

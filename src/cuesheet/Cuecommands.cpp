@@ -3,6 +3,7 @@
 
 #include "cuesheet/Sessioncommands.h"
 #include "cuesheet/Textcommands.h"
+#include "cuesheet/Toccommands.h"
 #include "cuesheet/Trackcommands.h"
 
 namespace {
@@ -13,6 +14,7 @@ constexpr TCommandRow COMMANDS[] = {
     {"REM LEAD-OUT ", egSession, HandleLeadOut},
     {"REM LEAD-IN ", egSession, HandleLeadIn},
     {"REM PREGAP ", egSession, HandleSessionPregap},
+    {"REM TOC-ENTRY ", egTocEntry, HandleTocEntry},
     {"REM ", egSheet, HandleRem},
     {"CDTEXTFILE ", egCdTextFile, HandleCdTextFile},
     {"CATALOG ", egCatalog, HandleCatalog},

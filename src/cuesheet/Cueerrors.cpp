@@ -45,6 +45,7 @@ std::string CueErrorMessage(std::uint32_t errorCode)
     case CueStatus(egSession, erNotConsecutive): return "SESSION numbers are not in sequential order";
     case CueStatus(egSession, erNoTrack): return "No TRACKs were defined for the previous session";
     case CueStatus(egSession, erGapLength): return "The first TRACK of a session has a pregap of another length";
+    case CueStatus(egTocEntry, erBadArgument): return "Illegal TOC-ENTRY is specified";
     case CueStatus(egTrack, erSameFile): return "The first TRACK of a session must start a FILE of its own";
     case CueStatus(egCdTextFile, erNotFound): return "Unable to find or open CDTEXTFILE";
     case CueStatus(egCdTextFile, erGivenTwice):
@@ -89,7 +90,8 @@ std::string CueErrorMessage(std::uint32_t errorCode)
     case CueStatus(egPostgap, erGivenTwice):
     case CueStatus(egPostgap, erNoTrack):
     case CueStatus(egPostgap, erMisplaced):
-    case CueStatus(egSession, erMisplaced): return MISPLACED;
+    case CueStatus(egSession, erMisplaced):
+    case CueStatus(egTocEntry, erMisplaced): return MISPLACED;
     default: return CdTextErrorMessage(errorCode & 0xFFFF);
     }
 }

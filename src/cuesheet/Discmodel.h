@@ -36,6 +36,11 @@ struct TTocEntry
     bool operator==(const TTocEntry&) const = default;
 };
 
+// Entries of one point: the same Session, ADR and Point.
+bool SameTocPoint(const TTocEntry& a, const TTocEntry& b);
+// "point 0xa2 of session 1", as messages name an entry.
+std::string TocEntryName(const TTocEntry& entry);
+
 // The 11 bytes of a READ TOC format 2 descriptor, and back.
 void PutTocDescriptor(const TTocEntry& entry, std::uint8_t* descriptor);
 TTocEntry GetTocDescriptor(const std::uint8_t* descriptor);
@@ -129,3 +134,14 @@ struct TDiscModel
 
     bool operator==(const TDiscModel&) const = default;
 };
+
+// Why an entry given whole cannot lie over the TOC composed from the tracks, empty when it can: its
+// session is not the disc's, or it replaces a composed entry of its point (SameTocPoint) and moves
+// what the tracks fix: the track numbers of A0 and A1, the address of A2 and of a track, a track's
+// control, B0's start of the next session.
+std::string TocEntryConflict(const TDiscModel& composed, const TTocEntry& entry);
+// Lays the entries over the composed TOC: each replaces its composed one or, failing that, goes after
+// its session's A0 to B0 and before its tracks, in their order. Returns the index of the first that
+// cannot, with TocEntryConflict's reason in problem, and leaves disc alone then; entries.size() when
+// all were laid.
+std::size_t ApplyTocEntries(TDiscModel& disc, const std::vector<TTocEntry>& entries, std::string& problem);

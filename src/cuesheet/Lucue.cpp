@@ -30,6 +30,7 @@ void TLuCueSheet::Clear()
     TrackCount = 0;
     FirstTrackNo = 0;
     SessionGaps.clear();
+    TocLines.clear();
     Disc = {};
     AddressTable.clear();
     AddressStarts.clear();

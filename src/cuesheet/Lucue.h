@@ -68,8 +68,9 @@ enum TCueErrorGroup : std::uint32_t
     egPregap = 0x800,
     egIndex = 0x900,
     egPostgap = 0xA00,
-    egCdText = 0xB00, // the sheet's text lines, after the whole sheet was read
-    egSession = 0xC00, // REM SESSION and the gap lengths before a session
+    egCdText = 0xB00,   // the sheet's text lines, after the whole sheet was read
+    egSession = 0xC00,  // REM SESSION and the gap lengths before a session
+    egTocEntry = 0xD00, // REM TOC-ENTRY, and its entry laid over the composed TOC
 };
 
 // Reasons of the packed load status; each keeps one sense across the groups. Some numbers carry two
@@ -176,6 +177,14 @@ public:
     std::int32_t FirstTrackNo = 0;
     // One per session after the first; a sheet without REM SESSION lines is one session.
     std::vector<TSessionGap> SessionGaps;
+    // TOC entries the sheet gives whole (REM TOC-ENTRY), in line order; BuildDiscModel lays them over
+    // the composed ones.
+    struct TTocLine
+    {
+        std::uint32_t Line = 0;
+        TTocEntry Entry;
+    };
+    std::vector<TTocLine> TocLines;
     std::string CdTextFile;
     std::string Catalog;
     TCueText DiscText; // TITLE, PERFORMER and the rest before the first TRACK; CATALOG too
@@ -232,7 +241,8 @@ public:
     // ResolvePath for a FILE or CDTEXTFILE name that also keeps it as the file tried last.
     std::string NoteFileTried(std::string_view name);
 
-    // After the sheet was read: the disc it makes, from which the layout tables below are made.
+    // After the sheet was read: the disc it makes, from which the layout tables below are made. A TOC
+    // entry of the sheet that contradicts its tracks sets ErrorCode and ErrorDetail.
     void BuildDiscModel();
     void BuildAddressTable();
     void BuildTocTable();
@@ -247,7 +257,8 @@ public:
     // The lead-out address, or 0 for an empty sheet.
     std::int32_t LeadOutAddress() const;
 
-    // The full TOC's descriptors: A0, A1, A2, then one per track; empty for an empty sheet.
+    // The full TOC's descriptors: per session A0, A1, A2 (B0), the sheet's own, then one per track;
+    // empty for an empty sheet.
     std::vector<TTocEntry> TocEntries() const;
     // buffer: FULL_TOC_SIZE bytes or null.
     bool GetFullToc(std::uint8_t* buffer) const;

@@ -169,6 +169,17 @@ void TLuCueSheet::BuildDiscModel()
         const std::vector<TTocEntry> toc = TocOf(Disc.Sessions[s], leadOuts[s], hasMode2[s], next, placer.Lba);
         Disc.Toc.insert(Disc.Toc.end(), toc.begin(), toc.end());
     }
+    if (TocLines.empty())
+        return;
+    std::vector<TTocEntry> given;
+    for (const TTocLine& line : TocLines)
+        given.push_back(line.Entry);
+    std::string problem;
+    if (const std::size_t failed = ApplyTocEntries(Disc, given, problem); failed < given.size())
+    {
+        ErrorCode = PackStatus(TocLines[failed].Line, egTocEntry, erBadArgument);
+        ErrorDetail = problem;
+    }
 }
 
 TDiscModel TLuCueSheet::DiscModel() const

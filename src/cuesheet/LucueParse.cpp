@@ -81,6 +81,8 @@ bool TLuCueSheet::Load(const std::string& cuePath)
         ReadSheet(text);
         if (ErrorCode == 0)
             BuildCdText();
+        if (ErrorCode == 0)
+            BuildDiscModel();
     }
     catch (const ECountCanceled&)
     {
@@ -98,7 +100,6 @@ bool TLuCueSheet::Load(const std::string& cuePath)
         Clear();
         return false;
     }
-    BuildDiscModel();
     BuildAddressTable();
     BuildTocTable();
     BuildSubQSchedule();

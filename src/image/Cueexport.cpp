@@ -9,6 +9,7 @@
 #include "image/Exportpacks.h"
 #include "image/Exportsheet.h"
 #include "image/Exportsubq.h"
+#include "image/Exporttoc.h"
 #include "image/Outputset.h"
 #include "synthesis/Cdtextpack.h"
 #include "synthesis/Errorcorrectmode1.h"
@@ -352,6 +353,7 @@ struct TExportSet
     TFile Sub;
     TExportPacks Packs;
     TCdTextLines TextLines; // the CD-TEXT as the sheet's lines, when they give the same packs
+    std::vector<TTocEntry> TocEntries; // the TOC entries the sheet gives whole
 };
 
 // The files replaced stay until the new ones are complete, so the new ones need all of their room.
@@ -378,10 +380,10 @@ struct TScratchFile
 
 // Loads the sheet over the track files as written (under their temporary names), with the CD-TEXT as
 // text lines where it can be, and compares the subchannel it composes with the .sub. The lines stay
-// only when they give the very packs of the control file. A sheet that does not load is a fault of
-// the export.
+// only when they give the very packs of the control file. The TOC it composes tells which entries the
+// sheet must give whole. A sheet that does not load is a fault of the export.
 TSubQComparison CompareWithSheet(TExportSet& set, TExportFiles& files, const std::string& cuePath,
-                                 const std::function<bool()>& keepGoing)
+                                 const std::function<bool()>& keepGoing, std::vector<std::string>& warnings)
 {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < set.Disc.FileNames.size(); ++i)
@@ -395,6 +397,7 @@ TSubQComparison CompareWithSheet(TExportSet& set, TExportFiles& files, const std
         throw std::runtime_error("the exported sheet does not load: " + CueErrorText(sheet));
     if (!set.TextLines.empty() && sheet.DiscModel().CdText != model.CdText)
         set.TextLines.clear();
+    set.TocEntries = TocEntriesToCarry(model.Toc, sheet.Model(), warnings);
     return CompareSubQ(sheet, model.StoredRanges(), set.Sub, keepGoing);
 }
 
@@ -427,7 +430,7 @@ void WriteSheetFiles(const TExportSet& set, const TSubQComparison& q, TExportFil
     else
         files[sbi].WriteAll(SbiBytes(q.LibCryptFrames));
     files[cue].WriteAll(ExportSheetText(set.Disc.Ccd.Model, set.Disc.Layout, set.Disc.FileNames,
-                                        cdt ? set.Disc.CdtName : std::string(), set.TextLines));
+                                        cdt ? set.Disc.CdtName : std::string(), set.TextLines, set.TocEntries));
 }
 
 } // namespace
@@ -517,8 +520,9 @@ void TCueExportJob::Run(const std::string& ccdPath, const std::string& cuePath, 
                 Notify(peStep, static_cast<std::int32_t>(nextStep));
             return !CancelRequested();
         });
-        const TSubQComparison q = whole ? CompareWithSheet(set, files, cuePath, [this] { return !CancelRequested(); })
-                                        : TSubQComparison{};
+        const auto keepGoing = [this] { return !CancelRequested(); };
+        const TSubQComparison q =
+            whole ? CompareWithSheet(set, files, cuePath, keepGoing, Report.Warnings) : TSubQComparison{};
         Notify(peComplete, 0);
         if (!whole || CancelRequested())
         {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "image/Exportsheet.h"
 
+#include "cuesheet/Toccommands.h"
 #include "fileio/Paths.h"
 #include "synthesis/Msf.h"
 
@@ -185,7 +186,7 @@ std::string FlagsOf(std::uint8_t control)
 
 std::string ExportSheetText(const TDiscModel& disc, const TExportLayout& layout,
                             const std::vector<std::string>& fileNames, const std::string& cdtName,
-                            const TCdTextLines& textLines)
+                            const TCdTextLines& textLines, const std::vector<TTocEntry>& tocEntries)
 {
     std::string text;
     const auto linesOf = [&textLines](std::size_t item) {
@@ -197,6 +198,8 @@ std::string ExportSheetText(const TDiscModel& disc, const TExportLayout& layout,
         text += "CDTEXTFILE \"" + cdtName + "\"" + EOL;
     for (const std::string& line : linesOf(0))
         text += line + EOL;
+    for (const TTocEntry& entry : tocEntries)
+        text += TocEntryLine(entry) + EOL;
     const bool sessions = disc.Sessions.size() > 1;
     std::int64_t fileStartSector = 0;
     for (std::size_t i = 0; i < layout.Tracks.size(); ++i)

@@ -47,10 +47,11 @@ void MakeFirstPregapGenerated(TExportLayout& layout);
 // Sheet keywords of the four control bits, "" when none of those a sheet can give is set.
 std::string FlagsOf(std::uint8_t control);
 
-// The text of the sheet: CATALOG, CDTEXTFILE (when cdtName is not empty), the disc's text lines, then
-// the tracks under their FILE lines with their modes, FLAGS, ISRC, text and INDEX lines, and REM SESSION
-// lines on a disc of more than one session. Lines end in CR LF, as the databases' sheets do; a sheet
-// with text beyond ASCII starts with the UTF-8 byte order mark.
+// The text of the sheet: CATALOG, CDTEXTFILE (when cdtName is not empty), the disc's text lines, a
+// REM TOC-ENTRY line for each of tocEntries, then the tracks under their FILE lines with their modes,
+// FLAGS, ISRC, text and INDEX lines, and REM SESSION lines on a disc of more than one session. Lines
+// end in CR LF, as the databases' sheets do; a sheet with text beyond ASCII starts with the UTF-8 byte
+// order mark.
 std::string ExportSheetText(const TDiscModel& disc, const TExportLayout& layout,
                             const std::vector<std::string>& fileNames, const std::string& cdtName,
-                            const TCdTextLines& textLines);
+                            const TCdTextLines& textLines, const std::vector<TTocEntry>& tocEntries = {});

@@ -302,3 +302,72 @@ TEST_F(LayoutTest, SessionsLieAfterTheirGaps)
 }
 
 } // namespace
+
+namespace {
+
+struct TTocLineCase
+{
+    const char* Name;
+    std::string Before; // the sheet's lines before its tracks
+    std::uint32_t Status;
+    const char* Detail;
+};
+
+// REM TOC-ENTRY lines: an entry like a composed one replaces it, others go before the session's
+// tracks in their order; a line that does not parse or moves what the tracks fix refuses the sheet.
+TEST_F(LayoutTest, TocEntryLinesJoinTheTocOrRefuseTheSheet)
+{
+    Dir.Write("a.bin", std::string(100 * 2352, '\1'));
+    const std::string tracks =
+        "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n";
+    const auto line = [](const std::string& point, const std::string& rest) {
+        return "REM TOC-ENTRY Session=1 Point=" + point + " ADR=0x01 Control=0x00 TrackNo=0 AMin=0 ASec=0 AFrame=0 " +
+               rest + "\n";
+    };
+    const std::string c0 = "REM TOC-ENTRY Session=1 Point=0xc0 ADR=0x05 Control=0x00 TrackNo=0 AMin=160 ASec=0 "
+                           "AFrame=0 Zero=0 PMin=97 PSec=27 PFrame=21\n";
+    const auto bad = [](std::uint32_t at) { return PackStatus(at, egTocEntry, erBadArgument); };
+    const TTocLineCase cases[] = {
+        {"Good", c0 + "rem toc-entry PFRAME=0 pSec=32 Session=1 Point=0xA0 ADR=0x01 Control=0x00 TrackNo=0 AMin=1 "
+                      "ASec=2 AFrame=3 Zero=0 PMin=1\n" + c0,
+         0, ""},
+        {"MissingKey", line("0xc0", "Zero=0 PMin=97 PSec=27"), bad(1), "REM TOC-ENTRY: PFrame is missing"},
+        {"DecimalPastAByte", line("0xc0", "Zero=0 PMin=97 PSec=256 PFrame=0"), bad(1),
+         "REM TOC-ENTRY: PSec=256 is not 0 to 255"},
+        {"HexWithoutItsPrefix", "\n" + line("192", "Zero=0 PMin=97 PSec=27 PFrame=0"), bad(2),
+         "REM TOC-ENTRY: Point=192 is not 0x00 to 0xff"},
+        {"AfterTrack", tracks + line("0xc0", "Zero=0 PMin=97 PSec=27 PFrame=0"),
+         PackStatus(6, egTocEntry, erMisplaced), ""},
+        {"LeadOutElsewhere", c0 + line("0xa2", "Zero=0 PMin=0 PSec=3 PFrame=24"), bad(2),
+         "point 0xa2 of session 1 is at 00:03:24, but the sheet's tracks put it at 00:03:25"},
+        {"TrackElsewhere", line("0x02", "Zero=0 PMin=0 PSec=3 PFrame=1"), bad(1),
+         "point 0x02 of session 1 is at 00:03:01, but the sheet's tracks put it at 00:03:00"},
+        {"TrackOfAnotherControl",
+         "REM TOC-ENTRY Session=1 Point=0x01 ADR=0x01 Control=0x04 TrackNo=0 AMin=0 ASec=0 AFrame=0 Zero=0 PMin=0 "
+         "PSec=2 PFrame=0\n",
+         bad(1), "point 0x01 of session 1 has control 0x04, but the track's mode and FLAGS give 0x00"},
+        {"OtherFirstTrack", line("0xa0", "Zero=0 PMin=2 PSec=0 PFrame=0"), bad(1),
+         "point 0xa0 of session 1 names track 2, but the sheet's tracks make it 1"},
+        {"UnknownSession", "REM TOC-ENTRY Session=2" + line("0xc0", "Zero=0 PMin=97 PSec=27 PFrame=0").substr(23),
+         bad(1), "point 0xc0 is of session 2, which the sheet does not have"},
+    };
+    for (const TTocLineCase& c : cases)
+    {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(Load(c.Before + tracks), c.Status == 0);
+        EXPECT_EQ(Sheet.ErrorCode, c.Status) << std::hex << Sheet.ErrorCode;
+        EXPECT_EQ(Sheet.ErrorDetail, c.Detail);
+    }
+    // The Good case once more: the drive's A0 in place of the composed one, C0 twice before the tracks.
+    ASSERT_TRUE(Load(cases[0].Before + tracks));
+    const std::vector<TTocEntry> toc = Sheet.Model().Toc;
+    std::vector<int> points;
+    for (const TTocEntry& e : toc)
+        points.push_back(e.Point);
+    EXPECT_EQ(points, (std::vector<int>{0xA0, 0xA1, 0xA2, 0xC0, 0xC0, 1, 2}));
+    EXPECT_EQ(toc[0], (TTocEntry{1, 0xA0, 1, 0, 0, {0, 1, 2, 3}, {0, 1, 32, 0}, 0}));
+    EXPECT_EQ(toc[3], (TTocEntry{1, 0xC0, 5, 0, 0, {0, 160, 0, 0}, {0, 97, 27, 21}, 0}));
+    EXPECT_EQ(toc[2].P, (TMsf{0, 0, 3, 25}));
+}
+
+} // namespace

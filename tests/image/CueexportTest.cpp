@@ -283,15 +283,18 @@ std::string ForeignEntry(int n, const char* point, int adr, int control, int pMi
 }
 
 // A set another tool made, with a damaged Q frame and an odd P flag: the .img comes back, the .sub
-// with the side-car everywhere but the P channel, the control file with the same track entries.
+// with the side-car everywhere but the P channel, the control file with the same TOC, the drive's
+// A0 fields and the B0 and C0 entries the sheet gives whole.
 TEST_F(CueExportTest, ASetFromADumpingToolComesBackButForItsPChannel)
 {
     MakeSet("FILE mode2.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\nFILE audio.wav WAVE\nTRACK 02 AUDIO\n"
             "INDEX 00 00:00:00\nINDEX 01 00:02:00\n");
+    std::string a0 = ForeignEntry(0, "0xa0", 1, 4, 1, 32, 0, 6750);
+    a0.replace(a0.find("AMin=0"), 35, "AMin=1\r\nASec=2\r\nAFrame=3\r\nALBA=4503");
     Dir.Write("set/disc.ccd",
               "[CloneCD]\r\nVersion=3\r\n\r\n[Disc]\r\nTocEntries=7\r\nSessions=1\r\nDataTracksScrambled=0\r\n"
               "CDTextLength=0\r\n\r\n[Session 1]\r\nPreGapMode=2\r\nPreGapSubC=1\r\n\r\n" +
-                  ForeignEntry(0, "0xa0", 1, 4, 1, 32, 0, 6750) + ForeignEntry(1, "0xa1", 1, 0, 2, 0, 0, 8850) +
+                  a0 + ForeignEntry(1, "0xa1", 1, 0, 2, 0, 0, 8850) +
                   ForeignEntry(2, "0xa2", 1, 0, 0, 14, 10, 910) + ForeignEntry(3, "0xb0", 5, 0, 79, 59, 74, 359849) +
                   ForeignEntry(4, "0xc0", 5, 0, 97, 27, 21, -11634) + ForeignEntry(5, "0x01", 1, 4, 0, 2, 0, 0) +
                   ForeignEntry(6, "0x02", 1, 0, 0, 6, 10, 310) +
@@ -315,9 +318,28 @@ TEST_F(CueExportTest, ASetFromADumpingToolComesBackButForItsPChannel)
     TCcdDisc after;
     ASSERT_FALSE(ReadCcdFile(Dir.File("set/disc.ccd"), before));
     ASSERT_FALSE(ReadCcdFile(Dir.File("out/disc.ccd"), after));
-    std::erase_if(before.Model.Toc, [](const TTocEntry& e) { return e.Point > POINT_LEAD_OUT; });
     EXPECT_EQ(after.Model.Toc, before.Model.Toc);
     EXPECT_EQ(after.Model.Sessions, before.Model.Sessions);
+}
+
+// TOC entries no sheet line can give back are warnings: a track's control that its mode contradicts,
+// an A1 the set lacks. The C0 in its place is given whole.
+TEST_F(CueExportTest, TocEntriesTheSheetCannotGiveAreWarnedAbout)
+{
+    MakeSet("FILE mode1.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n");
+    std::string ccd = TTempDir::ReadAll(Dir.File("set/disc.ccd"));
+    ccd.replace(ccd.find("Point=0xa1"), 10, "Point=0xc0");
+    ccd.replace(ccd.find("Control=0x04", ccd.find("Point=0x01")), 12, "Control=0x00");
+    Dir.Write("set/disc.ccd", ccd);
+    Export("out/disc.cue");
+    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
+    EXPECT_EQ(Job.Report.Warnings,
+              (std::vector<std::string>{"a TOC entry of the control file is not kept: point 0x01 of session 1 has "
+                                        "control 0x00, but the track's mode and FLAGS give 0x04",
+                                        "the control file has no TOC entry for point 0xa1 of session 1, which a "
+                                        "conversion of the sheet writes"}));
+    EXPECT_EQ(TTempDir::ReadAll(Dir.File("out/disc.cue")).substr(0, 44),
+              "REM TOC-ENTRY Session=1 Point=0xc0 ADR=0x01 ");
 }
 
 // Sectors that say another mode than the control file's are a warning, and with --strict a refusal.
