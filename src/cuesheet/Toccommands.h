@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sheet's REM TOC-ENTRY line: one entry of the full TOC given whole, as a control file's
 // [Entry n] section spells its keys, for what a sheet's tracks cannot say (B0, C0, a drive's fields).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TOC entries a set's control file holds and its sheet cannot compose from the tracks: the sheet
 // gives them whole, as REM TOC-ENTRY lines.
 #pragma once
