@@ -71,10 +71,13 @@ void ExerciseLoadedSheet(TLuCueSheet& sheet)
     const std::int32_t leadOut = sheet.LeadOutAddress();
     Check(leadOut >= PROGRAM_START, "lead-out before LBA 0");
 
-    // Each session's A0, A1 and A2, a B0 in each but the last, and the tracks; too many sessions of
-    // few tracks do not fit the buffer.
+    // Each session's A0, A1 and A2, a B0 in each but the last, and the tracks, and what REM TOC-ENTRY
+    // lines add to those; too many sessions of few tracks do not fit the buffer.
     const auto sessions = static_cast<std::int32_t>(sheet.Model().Sessions.size());
-    const std::int32_t descriptors = sheet.TrackCount + 4 * sessions - 1;
+    const std::int32_t composed = sheet.TrackCount + 4 * sessions - 1;
+    const auto descriptors = static_cast<std::int32_t>(sheet.Model().Toc.size());
+    Check(descriptors >= composed && descriptors <= composed + static_cast<std::int32_t>(sheet.TocLines.size()),
+          "TOC entries neither composed nor given by a line");
     std::uint8_t toc[FULL_TOC_SIZE];
     Check(sheet.GetFullToc(toc) == (4 + descriptors * 11 <= FULL_TOC_SIZE), "no full TOC for a loaded sheet");
     Check(descriptors * 11 + 4 > FULL_TOC_SIZE || ((toc[0] << 8 | toc[1]) - 2) / 11 == descriptors,
