@@ -87,67 +87,6 @@ std::string OutputProblem(const std::vector<std::string>& paths, const std::stri
     return {};
 }
 
-// The outputs under temporary names; whatever is not put in place goes with the object.
-class TExportFiles
-{
-public:
-    TExportFiles(const std::vector<std::string>& paths, std::time_t startedAt)
-        : Paths(paths), FReplacing(ReplacesAny(paths))
-    {
-        for (const std::string& path : Paths)
-            RemoveStaleTemporaries(path, startedAt);
-        for (const std::string& path : Paths)
-            Files.push_back(TFile::CreateTemporary(path));
-    }
-    ~TExportFiles()
-    {
-        for (TFile& file : Files)
-        {
-            if (file.Path().empty() || std::find(Paths.begin(), Paths.end(), file.Path()) == Paths.end())
-                ::unlink(file.Path().c_str());
-            try
-            {
-                file.Close();
-            }
-            catch (...)
-            {}
-        }
-    }
-    TExportFiles(const TExportFiles&) = delete;
-    TExportFiles& operator=(const TExportFiles&) = delete;
-
-    TFile& operator[](std::size_t i) { return Files[i]; }
-    // The output is not needed: Commit removes what the name holds instead.
-    void Drop(std::size_t i) { Dropped.insert(i); }
-    bool Kept(std::size_t i) const { return Dropped.count(i) == 0; }
-    // Replacing files that are there: the new ones go to the medium before they take the names.
-    bool Replacing() const { return FReplacing; }
-
-    // Files that replace others on the medium first, then the names, the sheet's last.
-    void Commit()
-    {
-        for (std::size_t i = 0; i < Files.size(); ++i)
-            if (Kept(i) && FReplacing)
-                Files[i].Sync();
-        for (TFile& file : Files)
-            file.Close();
-        for (std::size_t i = 0; i + 1 < Files.size(); ++i)
-            if (!Kept(i))
-                ::unlink(Paths[i].c_str());
-        for (std::size_t i = 0; i < Files.size(); ++i)
-            if (Kept(i))
-                Files[i].RenameTo(Paths[i]);
-        if (FReplacing)
-            SyncFolder(FolderOf(Paths.back()));
-    }
-
-private:
-    std::vector<std::string> Paths;
-    const bool FReplacing;
-    std::vector<TFile> Files;
-    std::set<std::size_t> Dropped;
-};
-
 // The packs of the control file as a CD-TEXT file holds them: 18 bytes each, with their CRC.
 std::string CdTextFileBytes(const std::vector<TCdTextEntry>& entries)
 {
@@ -171,7 +110,8 @@ public:
     {}
 
     // Copies each track's sectors into its file; false when cancel said to stop.
-    template <typename TStep> bool CopyTracks(TExportFiles& files, const TStep& step);
+    template <typename TStep>
+    bool CopyTracks(TTemporaryFiles& files, const TStep& step);
 
 private:
     void CheckModes(const TDiscTrack& track, const std::uint8_t* sectors, std::int64_t count);
@@ -228,7 +168,8 @@ std::span<const std::uint8_t> TExporter::WithPacks(std::span<const std::uint8_t>
     return {CdgBuffer.get(), sectors * CDG_SECTOR_SIZE};
 }
 
-template <typename TStep> bool TExporter::CopyTracks(TExportFiles& files, const TStep& step)
+template <typename TStep>
+bool TExporter::CopyTracks(TTemporaryFiles& files, const TStep& step)
 {
     for (std::size_t t = 0; t < Disc.Layout.Tracks.size(); ++t)
     {
@@ -276,8 +217,8 @@ void CheckSizes(const TFile& img, const TFile& sub, std::int64_t sectors, TCueEx
     const std::int64_t imgSize = img.Size();
     const std::int64_t stored = imgSize / std::int64_t(SECTOR_SIZE);
     if (imgSize % std::int64_t(SECTOR_SIZE) != 0)
-        throw EError({0, img.Path(), 0,
-                      "holds " + std::to_string(imgSize) + " bytes, not a whole number of 2352-byte sectors"});
+        throw EError(
+            {0, img.Path(), 0, "holds " + std::to_string(imgSize) + " bytes, not a whole number of 2352-byte sectors"});
     if (stored < sectors)
         throw EError({0, img.Path(), 0,
                       "holds " + std::to_string(stored) + " sectors; the control file's tracks need " +
@@ -352,7 +293,7 @@ struct TExportSet
     TFile Img;
     TFile Sub;
     TExportPacks Packs;
-    TCdTextLines TextLines; // the CD-TEXT as the sheet's lines, when they give the same packs
+    TCdTextLines TextLines;            // the CD-TEXT as the sheet's lines, when they give the same packs
     std::vector<TTocEntry> TocEntries; // the TOC entries the sheet gives whole
 };
 
@@ -364,8 +305,9 @@ void CheckRoom(const TExportSet& set, const std::string& cuePath)
         bytes += part.Sectors * std::int64_t(part.Cdg ? CDG_SECTOR_SIZE : SECTOR_SIZE);
     const std::string folder = FolderOf(cuePath).empty() ? "." : FolderOf(cuePath);
     if (const std::int64_t free = FreeSpace(folder); free >= 0 && free < bytes)
-        throw std::runtime_error("There is not enough free space in \"" + folder + "\" for the track files: they need " +
-                                 GroupedNumber(bytes) + " bytes, " + GroupedNumber(free) + " are free.");
+        throw std::runtime_error("There is not enough free space in \"" + folder +
+                                 "\" for the track files: they need " + GroupedNumber(bytes) + " bytes, " +
+                                 GroupedNumber(free) + " are free.");
 }
 
 // A file of the export's own, removed when the object goes.
@@ -382,7 +324,7 @@ struct TScratchFile
 // text lines where it can be, and compares the subchannel it composes with the .sub. The lines stay
 // only when they give the very packs of the control file. The TOC it composes tells which entries the
 // sheet must give whole. A sheet that does not load is a fault of the export.
-TSubQComparison CompareWithSheet(TExportSet& set, TExportFiles& files, const std::string& cuePath,
+TSubQComparison CompareWithSheet(TExportSet& set, TTemporaryFiles& files, const std::string& cuePath,
                                  const std::function<bool()>& keepGoing, std::vector<std::string>& warnings)
 {
     std::vector<std::string> names;
@@ -411,7 +353,7 @@ void ReportSubQ(const TSubQComparison& q, TCueExportReport& report)
 }
 
 // The CD-TEXT file, the side-cars and the sheet, into the last outputs; side-cars not needed are dropped.
-void WriteSheetFiles(const TExportSet& set, const TSubQComparison& q, TExportFiles& files, std::size_t count)
+void WriteSheetFiles(const TExportSet& set, const TSubQComparison& q, TTemporaryFiles& files, std::size_t count)
 {
     const std::size_t cue = count - 1;
     const std::size_t sbi = count - 2;
@@ -482,14 +424,16 @@ std::string CueExportSummary(const TCueExportReport& report)
     std::string text = std::to_string(report.Sectors) + " sectors of " + std::to_string(report.Tracks) +
                        (report.Tracks == 1 ? " track" : " tracks") + " written to \"" + report.CuePath + "\".\n";
     if (report.QFrames > 0)
-        text += std::to_string(report.QFrames) + " Q frames differ from those the sheet gives and are kept in " +
-                BaseName(ChangeFileExt(report.CuePath, ".lsd")) + ": " + std::to_string(report.LibCryptFrames) +
-                " at LibCrypt addresses" +
-                (report.LibCryptFrames > 0 ? " (also in " + BaseName(ChangeFileExt(report.CuePath, ".sbi")) + ")" : "") +
-                ", " + std::to_string(report.DamagedFrames) + " that look damaged (CRC fails), " +
-                std::to_string(report.OddFrames) + " with a sound CRC.\n";
+        text +=
+            std::to_string(report.QFrames) + " Q frames differ from those the sheet gives and are kept in " +
+            BaseName(ChangeFileExt(report.CuePath, ".lsd")) + ": " + std::to_string(report.LibCryptFrames) +
+            " at LibCrypt addresses" +
+            (report.LibCryptFrames > 0 ? " (also in " + BaseName(ChangeFileExt(report.CuePath, ".sbi")) + ")" : "") +
+            ", " + std::to_string(report.DamagedFrames) + " that look damaged (CRC fails), " +
+            std::to_string(report.OddFrames) + " with a sound CRC.\n";
     if (report.PDiffers > 0)
-        text += std::to_string(report.PDiffers) + " sectors have a P channel other than the sheet gives; it is not kept.\n";
+        text +=
+            std::to_string(report.PDiffers) + " sectors have a P channel other than the sheet gives; it is not kept.\n";
     return text;
 }
 
@@ -510,7 +454,7 @@ void TCueExportJob::Run(const std::string& ccdPath, const std::string& cuePath, 
         std::vector<std::string> paths;
         for (const TOutputFile& file : plan.Files)
             paths.push_back(file.Path);
-        TExportFiles files(paths, startedAt);
+        TTemporaryFiles files(paths, startedAt);
         Notify(peSetRange, static_cast<std::int32_t>(set.Disc.Layout.ImgSectors / FRAMES_PER_SECOND + 2));
         Notify(peStep, 0);
         std::int64_t nextStep = FRAMES_PER_SECOND;
@@ -532,7 +476,9 @@ void TCueExportJob::Run(const std::string& ccdPath, const std::string& cuePath, 
         }
         ReportSubQ(q, Report);
         if (options.Strict && (!Report.Warnings.empty() || q.Damaged > 0))
-            throw EError({0, {}, 0,
+            throw EError({0,
+                          {},
+                          0,
                           "the set is damaged and --strict is given: " +
                               (Report.Warnings.empty() ? std::to_string(q.Damaged) + " Q frames fail their CRC"
                                                        : Report.Warnings.front())});

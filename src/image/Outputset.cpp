@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 void RemoveStaleTemporaries(const std::string& target, std::time_t startedAt)
@@ -35,17 +36,15 @@ bool ReplacesAny(const std::vector<std::string>& paths)
     return false;
 }
 
-TOutputSet::TOutputSet(const std::string& ccdPath, std::time_t startedAt)
-    : CcdPath(ccdPath), ImgPath(ChangeFileExt(ccdPath, ".img")), SubPath(ChangeFileExt(ccdPath, ".sub")),
-      FReplacing(ReplacesAny({CcdPath, ImgPath, SubPath}))
+TTemporaryFiles::TTemporaryFiles(const std::vector<std::string>& paths, std::time_t startedAt)
+    : Paths(paths), FReplacing(ReplacesAny(paths))
 {
-    for (const std::string* path : {&CcdPath, &ImgPath, &SubPath})
-        RemoveStaleTemporaries(*path, startedAt);
+    for (const std::string& path : Paths)
+        RemoveStaleTemporaries(path, startedAt);
     try
     {
-        Ccd = TFile::CreateTemporary(CcdPath);
-        Img = TFile::CreateTemporary(ImgPath);
-        Sub = TFile::CreateTemporary(SubPath);
+        for (const std::string& path : Paths)
+            Files.push_back(TFile::CreateTemporary(path));
     }
     catch (...)
     {
@@ -54,42 +53,50 @@ TOutputSet::TOutputSet(const std::string& ccdPath, std::time_t startedAt)
     }
 }
 
-TOutputSet::~TOutputSet()
+TTemporaryFiles::~TTemporaryFiles()
 {
     RemoveTemporaries();
 }
 
-void TOutputSet::RemoveTemporaries() noexcept
+void TTemporaryFiles::RemoveTemporaries() noexcept
 {
-    for (TFile* file : {&Ccd, &Img, &Sub})
+    for (TFile& file : Files)
     {
         // A file already renamed into place has its final name and stays.
-        const std::string& path = file->Path();
-        if (!path.empty() && path != CcdPath && path != ImgPath && path != SubPath)
+        const std::string& path = file.Path();
+        if (!path.empty() && std::find(Paths.begin(), Paths.end(), path) == Paths.end())
             ::unlink(path.c_str());
         try
         {
-            file->Close();
+            file.Close();
         }
         catch (...)
         {}
     }
 }
 
-void TOutputSet::Commit()
+void TTemporaryFiles::Commit()
 {
-    for (TFile* file : {&Img, &Sub, &Ccd})
+    for (std::size_t i = 0; i < Files.size(); ++i)
     {
-        if (FReplacing)
-            file->Sync();
-        file->Close();
+        if (FReplacing && Kept(i))
+            Files[i].Sync();
+        Files[i].Close();
     }
-    Img.RenameTo(ImgPath);
-    Sub.RenameTo(SubPath);
-    Ccd.RenameTo(CcdPath);
+    for (std::size_t i = 0; i + 1 < Files.size(); ++i)
+        if (!Kept(i))
+            ::unlink(Paths[i].c_str());
+    for (std::size_t i = 0; i < Files.size(); ++i)
+        if (Kept(i))
+            Files[i].RenameTo(Paths[i]);
     if (FReplacing)
-        SyncFolder(FolderOf(CcdPath));
+        SyncFolder(FolderOf(Paths.back()));
 }
+
+TOutputSet::TOutputSet(const std::string& ccdPath, std::time_t startedAt)
+    : Files({ChangeFileExt(ccdPath, ".img"), ChangeFileExt(ccdPath, ".sub"), ccdPath}, startedAt), Img(Files[0]),
+      Sub(Files[1]), Ccd(Files[2])
+{}
 
 void TOutputSet::CommitPartial(std::int64_t sectors)
 {
