@@ -224,6 +224,13 @@ TEST_F(CueExportTest, TheTrackFilesAreNamedAndCutAsTheDatabasesDo)
               "    FLAGS 4CH\r\n    INDEX 01 00:00:00\r\n");
     EXPECT_EQ(Job.Report.Files.back(), Dir.File("out/Game.cue"));
     EXPECT_FALSE(fs::exists(Dir.File("out/Game.cdt")));
+
+    // Ten tracks or more take two digits.
+    MakeSet(Generated("twelve.cue").Sheet);
+    Export("out/Twelve.cue");
+    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
+    EXPECT_TRUE(fs::exists(Dir.File("out/Twelve (Track 01).bin")));
+    EXPECT_TRUE(fs::exists(Dir.File("out/Twelve (Track 12).bin")));
 }
 
 // A Japanese block comes back as UTF-8 lines behind a byte order mark; two blocks are more than the
@@ -356,15 +363,6 @@ TEST_F(CueExportTest, ADataTrackOfAnotherModeIsWarnedAboutOrRefused)
     Export("out/strict.cue", {false, false, true});
     EXPECT_EQ(Job.Error.Text(), "the set is damaged and --strict is given: " + warning);
     EXPECT_FALSE(fs::exists(Dir.File("out/strict.bin")));
-}
-
-TEST_F(CueExportTest, TenTracksOrMoreTakeTwoDigits)
-{
-    MakeSet(Generated("twelve.cue").Sheet);
-    Export("out/Game.cue");
-    ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
-    EXPECT_TRUE(fs::exists(Dir.File("out/Game (Track 01).bin")));
-    EXPECT_TRUE(fs::exists(Dir.File("out/Game (Track 12).bin")));
 }
 
 struct TRefusal
