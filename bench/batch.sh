@@ -19,22 +19,12 @@ case $disc in
   *) echo "DISC must be MODE1/2048 or AUDIO" >&2; exit 1 ;;
 esac
 runs=${2:-3}
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cli=${SARVEX_CLI:-$root/build/src/cli/sarvex-cli}
-[[ -x $cli ]] || { echo "sarvex-cli not found at $cli (build it, or set SARVEX_CLI)" >&2; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/sarvex-batch-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 # One data file of non-zero sectors shared by the 20 sheets, so that any EDC/ECC work is real.
-python3 - "$work/data.bin" $((sectors * sector_size)) <<'PY'
-import random, sys
-path, size = sys.argv[1], int(sys.argv[2])
-block = random.Random(20261207).randbytes(1 << 20)
-with open(path, "wb") as out:
-    while size > 0:
-        out.write(block[:min(size, len(block))])
-        size -= len(block)
-PY
+make_data "$work/data.bin" $((sectors * sector_size)) 20261207
 sheets=()
 for i in $(seq -w 1 20); do
   printf 'FILE "data.bin" BINARY\n  TRACK 01 %s\n    INDEX 01 00:00:00\n' "$disc" >"$work/disc$i.cue"

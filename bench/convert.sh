@@ -20,10 +20,8 @@ set -euo pipefail
 
 sectors=${1:-360000}
 runs=${2:-5}
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cli=${SARVEX_CLI:-$root/build/src/cli/sarvex-cli}
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 before=${SARVEX_CLI_BEFORE:-}
-[[ -x $cli ]] || { echo "sarvex-cli not found at $cli (build it, or set SARVEX_CLI)" >&2; exit 1; }
 [[ -z $before || -x $before ]] || { echo "SARVEX_CLI_BEFORE: $before is not executable" >&2; exit 1; }
 [[ -x /usr/bin/time ]] || { echo "/usr/bin/time (GNU time) is needed for the memory figure" >&2; exit 1; }
 
@@ -34,19 +32,6 @@ else
   work=$(mktemp -d "${TMPDIR:-/tmp}/sarvex-bench-XXXXXX")
   trap 'rm -rf "$work"' EXIT
 fi
-
-# Deterministic data: one pseudo-random mebibyte from a fixed seed, repeated to the size.
-make_data() { # path bytes
-  python3 - "$1" "$2" <<'PY'
-import random, sys
-path, size = sys.argv[1], int(sys.argv[2])
-block = random.Random(20240601).randbytes(1 << 20)
-with open(path, "wb") as out:
-    while size > 0:
-        out.write(block[:min(size, len(block))])
-        size -= len(block)
-PY
-}
 
 now_ns() { date +%s%N; }
 
@@ -66,7 +51,7 @@ folder() { echo "$work/${1//\//-}"; }
 for disc in "${discs[@]}"; do
   dir=$(folder "$disc")
   mkdir -p "$dir"
-  make_data "$dir/DATA.BIN" $((sectors * sector_size[$disc]))
+  make_data "$dir/DATA.BIN" $((sectors * sector_size[$disc])) 20240601
   printf 'FILE "DATA.BIN" BINARY\n  TRACK 01 %s\n    INDEX 01 00:00:00\n' "$disc" >"$dir/disc.cue"
   # One untimed run of each converter warms the page cache and gives the peak memory.
   for c in "${converters[@]}"; do

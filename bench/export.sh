@@ -11,22 +11,12 @@
 set -euo pipefail
 
 runs=${1:-5}
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cli=${SARVEX_CLI:-$root/build/src/cli/sarvex-cli}
-[[ -x $cli ]] || { echo "sarvex-cli not found at $cli (build it, or set SARVEX_CLI)" >&2; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/sarvex-export-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 sectors=360000
-python3 - "$work/songs.bin" $((sectors * 2352)) <<'PY'
-import random, sys
-path, size = sys.argv[1], int(sys.argv[2])
-block = random.Random(20261208).randbytes(1 << 20)
-with open(path, "wb") as out:
-    while size > 0:
-        out.write(block[:min(size, len(block))])
-        size -= len(block)
-PY
+make_data "$work/songs.bin" $((sectors * 2352)) 20261208
 printf 'FILE songs.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 00 20:00:00\nINDEX 01 20:02:00\nTRACK 03 AUDIO\nINDEX 01 40:00:00\nTRACK 04 AUDIO\nINDEX 01 60:00:00\n' >"$work/disc.cue"
 "$cli" --quiet "$work/disc.cue"
 rm "$work/songs.bin"
