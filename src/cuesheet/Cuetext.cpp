@@ -353,34 +353,40 @@ bool IsAsciiLetter(std::uint8_t b)
 // Points for a run of CJK characters: the charset's own script counts, more so in runs and in its
 // most used characters. A curly quote or an accented letter inside a Latin word, read as a lead byte,
 // takes the next letter as its trail ("Wond池ing", "Don稚", "I知"): such a character next to a
-// Latin letter loses. No such misreading makes a kana.
+// Latin letter loses. No such misreading makes a kana in Shift-JIS.
 int ScoreCjkRun(TSheetCharset charset, std::span<const TSheetChar> run, std::span<const TCharClass> classes,
                 bool letterBefore, bool letterAfter)
 {
     int hangul = 0;
     int halfKana = 0;
+    int kana = 0;
     for (const TCharClass c : classes)
     {
         hangul += c == clHangul;
         halfKana += c == clHalfKana;
+        kana += c == clKana;
     }
     const bool lone = run.size() == 1;
+    // KS X 1001 holds kana too: Japanese saved as EUC-KR reads there as kana with kanji, in Big5 as
+    // hanzi of one row ("はるか" as "肢虱物"). A word of kana, with or without kanji, is Japanese's own
+    // writing and beats the same bytes read as hanzi. Not in GBK: Big5's most used hanzi are its kana.
+    const bool japanese = kana > 0 && hangul == 0 && halfKana == 0 && (charset == scShiftJis || charset == scEucKr);
     // A lone character that is not among the most used is as likely two stray bytes.
     const auto points = [&](int common) { return !lone ? 2 * common : common == 2 ? 2 : 0; };
-    int score = 0;
+    int score = japanese && !lone ? 2 : 0;
     for (std::size_t i = 0; i < run.size(); ++i)
     {
         const int common = Commonness(charset, run[i].Bytes);
         switch (classes[i])
         {
         case clCjkMark: score += 2; continue;
-        case clKana: score += charset == scShiftJis ? 4 : -2; continue;
+        case clKana: score += charset == scShiftJis || japanese ? 4 : -2; continue;
         case clHalfKana:
             score += charset == scShiftJis && halfKana == static_cast<int>(run.size()) && !lone ? 2 : -2;
             break;
         // Korean writes many words of one syllable.
         case clHangul: score += charset != scEucKr ? -2 : common == 2 ? 4 : points(common); break;
-        default: score += charset == scEucKr ? (hangul > 0 ? -4 : 1) : points(common); break;
+        default: score += charset == scEucKr && !japanese ? (hangul > 0 ? -4 : 1) : points(common); break;
         }
         const bool glued = (i == 0 && letterBefore) || (i + 1 == run.size() && letterAfter);
         if (glued && (classes[i] == clHalfKana || IsAsciiLetter(static_cast<std::uint8_t>(run[i].Bytes))))

@@ -40,9 +40,9 @@ enum TSheetCharset : std::uint8_t
 };
 
 // UTF-8 when the bytes are valid UTF-8. Else the reading that looks most like real text among
-// Shift-JIS (code page 932; valid with at least one double-byte character), EUC-KR (code page 949),
-// GBK, Big5 and Windows-1251, when it beats Windows-1252, which is the fallback. Separate the values
-// with line breaks, so that no character spans two of them.
+// Shift-JIS (code page 932; valid with at least one double-byte character), EUC-KR (code page 949;
+// Korean, or Japanese kana with kanji), GBK, Big5 and Windows-1251, when it beats Windows-1252, which
+// is the fallback. Separate the values with line breaks, so that no character spans two of them.
 TSheetCharset DetectSheetCharset(std::string_view bytes);
 // The text as UTF-8; a byte the charset does not define becomes U+FFFD.
 std::string DecodeSheetText(std::string_view bytes, TSheetCharset charset);

@@ -50,6 +50,9 @@ TEST(CueTextTest, ReadsEachSheetInItsMostPlausibleCharset)
         {"夜に駆ける ハルジオン", "CP932", scShiftJis, "夜に駆ける ハルジオン"},
         {"群青 東京事変 檸檬", "CP932", scShiftJis, "群青 東京事変 檸檬"},
         {"사랑해요 좋은 날", "CP949", scEucKr, "???? ?? ?"},
+        {"織田かおり 幻想歌曲集", "CP949", scEucKr, "織田かおり 幻想歌曲集"}, // KS X 1001 holds kana and kanji
+        {"はるか", "CP949", scEucKr, "はるか"},                               // not the Big5 "肢虱物"
+        {"좋은 날 はるか", "CP949", scEucKr, "?? ? はるか"},
         {"我爱你中国 月亮代表我的心", "GBK", scGbk, "我??中国 月亮代表我的心"},
         {"周杰倫 七里香 稻香", "BIG5", scBig5, "周杰倫 七里香 稻香"},
         {"Кино – Группа крови", "WINDOWS-1251", scWindows1251, "???? - ?????? ?????"},
