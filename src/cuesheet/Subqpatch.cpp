@@ -187,6 +187,23 @@ TError SortByAddress(std::vector<TNumberedPatch>& parsed, std::string_view name)
     return {};
 }
 
+// The .sub has no record for the sectors between one session's program area and the next one's first
+// INDEX 01: a frame there would be dropped unseen.
+TError CheckStored(const TDiscModel& disc, const std::vector<TSubQPatch>& patches, std::string_view name)
+{
+    const std::vector<TLbaRange> ranges = disc.StoredRanges();
+    for (const TSubQPatch& patch : patches)
+    {
+        const std::int32_t lba = patch.Address - PROGRAM_START;
+        const auto next = std::find_if(ranges.begin(), ranges.end(), [lba](const TLbaRange& r) { return lba < r.End; });
+        if (next == ranges.end() || next->First <= lba)
+            continue;
+        return Refusal(name, "sector " + FramesToStr(patch.Address) + " is in the gap before session " +
+                                 std::to_string(next - ranges.begin() + 1) + ", which the set does not store");
+    }
+    return {};
+}
+
 } // namespace
 
 TError ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat format, std::string_view name,
@@ -295,6 +312,8 @@ TError AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vecto
 {
     TSubQPatchList list;
     if (TError error = ReadSubQPatchFile(path, sheet.LeadOutAddress(), list))
+        return error;
+    if (TError error = CheckStored(sheet.Model(), list.Patches, BaseName(path)))
         return error;
     const TLuSubQCrc crc;
     for (TSubQPatch& patch : list.Patches)

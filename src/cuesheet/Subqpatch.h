@@ -67,7 +67,8 @@ TSubQPatchSpan SubQPatchSpanOf(TSubQPatchKind kind) noexcept;
 bool SubQPatchMatches(const TSubQPatch& patch, std::span<const std::uint8_t, Q_FRAME_SIZE> q) noexcept;
 
 // Reads the side-car at path for a loaded sheet and stores its frames, whole, in the sheet's
-// SubQPatches and its path in SubQPatchFile. On any fault the sheet is left unchanged.
+// SubQPatches and its path in SubQPatchFile. A frame the set would not store (between sessions) is
+// refused. On any fault the sheet is left unchanged.
 TError AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vector<std::string>& warnings);
 
 // "16 Q frames from Game.sbi", or empty for a sheet without a side-car.
