@@ -45,8 +45,11 @@ TError ReadSubQPatchFile(const std::string& path, std::int32_t leadOut, TSubQPat
 // .lsd or .sbi by the extension (any case), else by the "SBI\0" header.
 TSubQPatchFormat SubQPatchFormatOf(std::string_view path, std::span<const std::uint8_t> bytes);
 
-// The side-car of a cue sheet: in its folder, its base name + ".lsd", else + ".sbi", names compared
-// ignoring ASCII case. Empty when there is none.
+// Every side-car beside a cue sheet: in its folder, regular files named its base name + ".lsd" or
+// ".sbi", compared ignoring ASCII case; the .lsd ones first, each kind in byte order.
+std::vector<std::string> SubQPatchFilesOf(const std::string& cuePath);
+
+// The side-car a cue sheet takes: the first of SubQPatchFilesOf, or empty when there is none.
 std::string FindSubQPatchFile(const std::string& cuePath);
 
 // The frame the .sub holds at the patch's address. normal: the undamaged position frame there.
