@@ -30,6 +30,15 @@ TCueErrorReason SetLength(TSheetReader& reader, const TCueCommand& command, std:
     if (gap.*member != length)
         gap.Standard = false;
     gap.*member = length;
+    // The set keeps only their sum; with none, the next program area would start where the lead-out
+    // does, which no disc has and the verifier refuses.
+    if (gap.LeadOut + gap.LeadIn == 0)
+    {
+        const std::int32_t next = reader.SessionHasTrack ? reader.SessionNo + 1 : reader.SessionNo;
+        reader.Sheet.ErrorDetail = "session " + std::to_string(next) + " would start where the lead-out of session " +
+                                   std::to_string(next - 1) + " does: a lead-out and a lead-in of 00:00:00";
+        return erBadArgument;
+    }
     return erNone;
 }
 
@@ -46,8 +55,8 @@ TCueErrorReason HandleSession(TSheetReader& reader, const TCueCommand& command)
         return erMisplaced;
     if (number > 1 && !reader.SessionHasTrack)
         return erNoTrack;
-    // A track with its INDEX 00 only would lie across the gap.
-    if (reader.AwaitsIndex1())
+    // A track without its INDEX 01 would lie across the gap.
+    if (reader.CurrentTrack() && reader.CurrentTrack()->LastIndexNo < 1)
         return erMisplaced;
     if (number > 1)
     {
@@ -56,6 +65,7 @@ TCueErrorReason HandleSession(TSheetReader& reader, const TCueCommand& command)
         reader.Sheet.SessionGaps.push_back(gap);
         reader.PendingGap = TSessionGap{};
         reader.PendingGap.LeadOut = LEAD_OUT_LENGTH;
+        reader.UnusedLeadOutLine = 0;
     }
     reader.SessionNo = number;
     reader.SessionHasTrack = false;
@@ -65,7 +75,11 @@ TCueErrorReason HandleSession(TSheetReader& reader, const TCueCommand& command)
 
 TCueErrorReason HandleLeadOut(TSheetReader& reader, const TCueCommand& command)
 {
-    return SetLength(reader, command, &TSessionGap::LeadOut, false);
+    const TCueErrorReason reason = SetLength(reader, command, &TSessionGap::LeadOut, false);
+    // Waits for the REM SESSION that uses it; after the last session nothing does.
+    if (reason == erNone && reader.SessionNo > 0 && reader.SessionHasTrack)
+        reader.UnusedLeadOutLine = command.LineNo;
+    return reason;
 }
 
 TCueErrorReason HandleLeadIn(TSheetReader& reader, const TCueCommand& command)

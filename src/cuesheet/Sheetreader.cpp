@@ -149,6 +149,10 @@ std::uint32_t TSheetReader::CheckSessions()
     TLuCueSheet& sheet = Sheet;
     if (SessionNo >= 2 && !SessionHasTrack)
         return PackStatus(SessionLine, egSession, erMisplaced);
+    // The set has no place for the length of the disc's last lead-out.
+    if (UnusedLeadOutLine != 0)
+        sheet.LoadWarnings.push_back("line " + std::to_string(UnusedLeadOutLine) +
+                                     ": REM LEAD-OUT after the last session is ignored; no session follows it");
     std::size_t next = 0;
     for (std::int32_t i = 1; i < sheet.TrackCount && next < sheet.SessionGaps.size(); ++i)
     {

@@ -65,6 +65,7 @@ public:
     std::uint32_t SessionLine = 0;
     bool SessionHasTrack = false;
     TSessionGap PendingGap;
+    std::uint32_t UnusedLeadOutLine = 0; // of a REM LEAD-OUT no REM SESSION has taken yet
     // Per disc.
     bool CdTextGiven = false;
     bool CatalogGiven = false;

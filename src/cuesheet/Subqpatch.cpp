@@ -187,6 +187,23 @@ TError SortByAddress(std::vector<TNumberedPatch>& parsed, std::string_view name)
     return {};
 }
 
+// The .sub has no record for the sectors between one session's program area and the next one's first
+// INDEX 01: a frame there would be dropped unseen.
+TError CheckStored(const TDiscModel& disc, const std::vector<TSubQPatch>& patches, std::string_view name)
+{
+    const std::vector<TLbaRange> ranges = disc.StoredRanges();
+    for (const TSubQPatch& patch : patches)
+    {
+        const std::int32_t lba = patch.Address - PROGRAM_START;
+        const auto next = std::find_if(ranges.begin(), ranges.end(), [lba](const TLbaRange& r) { return lba < r.End; });
+        if (next == ranges.end() || next->First <= lba)
+            continue;
+        return Refusal(name, "sector " + FramesToStr(patch.Address) + " is in the gap before session " +
+                                 std::to_string(next - ranges.begin() + 1) + ", which the set does not store");
+    }
+    return {};
+}
+
 } // namespace
 
 TError ParseSubQPatches(std::span<const std::uint8_t> bytes, TSubQPatchFormat format, std::string_view name,
@@ -221,38 +238,40 @@ TSubQPatchFormat SubQPatchFormatOf(std::string_view path, std::span<const std::u
     return HasSbiHeader(bytes) ? pfSbi : pfLsd;
 }
 
-std::string FindSubQPatchFile(const std::string& cuePath)
+std::vector<std::string> SubQPatchFilesOf(const std::string& cuePath)
 {
     const std::string folder = FolderPrefix(cuePath);
     std::string base = BaseName(cuePath);
     base.resize(base.size() - FileExtOf(base).size());
 
+    std::vector<std::string> found[2];
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
         return {};
-    // Of several spellings of one name the first in byte order wins, whatever the listing order.
-    std::string found[2];
     while (const dirent* entry = ::readdir(dir))
     {
         const std::string_view entryName = entry->d_name;
         for (int i = 0; i < 2; ++i)
-        {
             if (EqualsIgnoreCase(entryName, base + (i == 0 ? ".lsd" : ".sbi")) &&
-                (found[i].empty() || entryName < found[i]))
-            {
-                const std::string path = folder + std::string(entryName);
-                if (IsRegularFile(path))
-                    found[i] = entryName;
-            }
-        }
+                IsRegularFile(folder + std::string(entryName)))
+                found[i].emplace_back(entryName);
     }
     ::closedir(dir);
-    for (const std::string& name : found)
+    // Of several spellings of one name the first in byte order wins, whatever the listing order.
+    std::vector<std::string> paths;
+    for (std::vector<std::string>& names : found)
     {
-        if (!name.empty())
-            return folder + name;
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names)
+            paths.push_back(folder + name);
     }
-    return {};
+    return paths;
+}
+
+std::string FindSubQPatchFile(const std::string& cuePath)
+{
+    const std::vector<std::string> paths = SubQPatchFilesOf(cuePath);
+    return paths.empty() ? std::string() : paths.front();
 }
 
 TQFrame PatchedQFrame(const TSubQPatch& patch, const TQFrame& normal, const TLuSubQCrc& crc) noexcept
@@ -295,6 +314,8 @@ TError AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vecto
 {
     TSubQPatchList list;
     if (TError error = ReadSubQPatchFile(path, sheet.LeadOutAddress(), list))
+        return error;
+    if (TError error = CheckStored(sheet.Model(), list.Patches, BaseName(path)))
         return error;
     const TLuSubQCrc crc;
     for (TSubQPatch& patch : list.Patches)

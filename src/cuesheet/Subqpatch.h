@@ -45,8 +45,11 @@ TError ReadSubQPatchFile(const std::string& path, std::int32_t leadOut, TSubQPat
 // .lsd or .sbi by the extension (any case), else by the "SBI\0" header.
 TSubQPatchFormat SubQPatchFormatOf(std::string_view path, std::span<const std::uint8_t> bytes);
 
-// The side-car of a cue sheet: in its folder, its base name + ".lsd", else + ".sbi", names compared
-// ignoring ASCII case. Empty when there is none.
+// Every side-car beside a cue sheet: in its folder, regular files named its base name + ".lsd" or
+// ".sbi", compared ignoring ASCII case; the .lsd ones first, each kind in byte order.
+std::vector<std::string> SubQPatchFilesOf(const std::string& cuePath);
+
+// The side-car a cue sheet takes: the first of SubQPatchFilesOf, or empty when there is none.
 std::string FindSubQPatchFile(const std::string& cuePath);
 
 // The frame the .sub holds at the patch's address. normal: the undamaged position frame there.
@@ -67,7 +70,8 @@ TSubQPatchSpan SubQPatchSpanOf(TSubQPatchKind kind) noexcept;
 bool SubQPatchMatches(const TSubQPatch& patch, std::span<const std::uint8_t, Q_FRAME_SIZE> q) noexcept;
 
 // Reads the side-car at path for a loaded sheet and stores its frames, whole, in the sheet's
-// SubQPatches and its path in SubQPatchFile. On any fault the sheet is left unchanged.
+// SubQPatches and its path in SubQPatchFile. A frame the set would not store (between sessions) is
+// refused. On any fault the sheet is left unchanged.
 TError AttachSubQPatches(TLuCueSheet& sheet, const std::string& path, std::vector<std::string>& warnings);
 
 // "16 Q frames from Game.sbi", or empty for a sheet without a side-car.

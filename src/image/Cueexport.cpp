@@ -3,6 +3,7 @@
 
 #include "cuesheet/Cueerrors.h"
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Subqpatch.h"
 #include "fileio/Fileio.h"
 #include "fileio/Paths.h"
 #include "image/Ccdreader.h"
@@ -69,6 +70,18 @@ std::vector<std::string> OutputPaths(const TExportDisc& disc, const std::string&
     paths.push_back(ChangeFileExt(cuePath, ".sbi"));
     paths.push_back(cuePath);
     return paths;
+}
+
+// The side-cars the conversion's lookup finds beside the sheet that are none of the outputs: another
+// disc's frames, which the sheet would otherwise take.
+std::vector<std::string> OtherSideCars(const std::string& cuePath, const std::vector<std::string>& outputs)
+{
+    std::vector<std::string> others;
+    for (const std::string& path : SubQPatchFilesOf(cuePath))
+        if (std::none_of(outputs.begin(), outputs.end(),
+                         [&path](const std::string& out) { return out == path || IsSameFile(out, path); }))
+            others.push_back(path);
+    return others;
 }
 
 // An output that is one of the set's files, or two outputs that are one file.
@@ -391,8 +404,11 @@ TCueExportPlan PlanCueExport(const std::string& ccdPath, const std::string& cueP
         plan.Problem = error.Text();
         return plan;
     }
-    const std::vector<std::string> paths = OutputPaths(disc, cuePath);
+    std::vector<std::string> paths = OutputPaths(disc, cuePath);
     plan.Problem = OutputProblem(paths, ccdPath);
+    plan.Removed = OtherSideCars(cuePath, paths);
+    paths.insert(paths.begin() + static_cast<std::ptrdiff_t>(disc.FileNames.size()), plan.Removed.begin(),
+                 plan.Removed.end());
     const std::string folder = FolderOf(cuePath);
     if (!folder.empty() && PathKind(folder) != pkFolder)
         plan.Problem = "The output folder \"" + folder + "\" does not exist.";
@@ -483,6 +499,9 @@ void TCueExportJob::Run(const std::string& ccdPath, const std::string& cuePath, 
                               (Report.Warnings.empty() ? std::to_string(q.Damaged) + " Q frames fail their CRC"
                                                        : Report.Warnings.front())});
         WriteSheetFiles(set, q, files, paths.size());
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            if (std::find(plan.Removed.begin(), plan.Removed.end(), paths[i]) != plan.Removed.end())
+                files.Drop(i);
         files.Commit();
         for (std::size_t i = 0; i < paths.size(); ++i)
             if (files.Kept(i))

@@ -25,6 +25,9 @@ struct TCueExportPlan
     // output is an input of the set, or two outputs would be one file.
     std::string Problem;
     std::vector<TOutputFile> Files;
+    // Side-cars the conversion would take for the sheet under other spellings of its own: among Files
+    // (after the track files), removed and never written.
+    std::vector<std::string> Removed;
 };
 
 // The sheet's default path: the control file's with .cue for its extension.

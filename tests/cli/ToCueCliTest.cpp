@@ -36,7 +36,14 @@ TEST(ToCueCliTest, WritesBesideTheSetRefusesToReplaceWithoutForceAndTellsAnUnrea
     const std::string cue = dir.Write("disc.cue", "FILE data.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
     ASSERT_EQ(RunCli({cue, dir.File("set.ccd")}).Exit, 0);
 
-    TRunResult run = RunCli({"--to-cue", dir.File("set.ccd")});
+    // Another disc's side-car, which a conversion of c.cue would take: refused, removed by --force.
+    dir.Write("C.LSD", std::string(15, '\0'));
+    TRunResult run = RunCli({"--to-cue", dir.File("set.ccd"), dir.File("c.cue")});
+    EXPECT_NE(run.Err.find(dir.File("C.LSD") + "\" already exists. Use --force"), std::string::npos) << run.Err;
+    EXPECT_EQ(RunCli({"--to-cue", "--force", dir.File("set.ccd"), dir.File("c.cue")}).Exit, 0);
+    EXPECT_FALSE(fs::exists(dir.File("C.LSD")));
+
+    run = RunCli({"--to-cue", dir.File("set.ccd")});
     EXPECT_EQ(run.Exit, 0) << run.Err;
     EXPECT_EQ(run.Out, "300 sectors of 1 track written to \"" + dir.File("set.cue") + "\".\n");
     EXPECT_EQ(fs::file_size(dir.File("set.bin")), 300u * 2352);

@@ -328,6 +328,7 @@ TEST_F(LoadTest, DiscsThatCannotExistAreRefusedWithTheirFigures)
     }
     const std::string limit = "the disc would be ";
     const std::string most = " long; a CD holds at most 99:59:74 (line ";
+    const std::string track1 = "REM SESSION 01\nFILE edge.bin BINARY\nTRACK 01 AUDIO\n";
     const struct
     {
         const char* Name;
@@ -362,6 +363,14 @@ TEST_F(LoadTest, DiscsThatCannotExistAreRefusedWithTheirFigures)
         {"INDEX 02 at the same place", 300,
          "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:00:00\n", 0x4090F,
          "track 1 has no sectors before its INDEX 02 00:00:00"},
+        {"no gap between sessions", 300,
+         track1 + "INDEX 01 00:00:00\nREM LEAD-OUT 00:00:00\nREM SESSION 02\nREM LEAD-IN 00:00:00\n", 0x70C05,
+         "session 2 would start where the lead-out of session 1 does: a lead-out and a lead-in of 00:00:00"},
+        {"REM SESSION before INDEX 01", 300,
+         track1 + "REM SESSION 02\nINDEX 01 00:00:00\nFILE more.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n",
+         0x40C09, ""},
+        {"REM LEAD-OUT of the last session", 300, track1 + "INDEX 01 00:00:00\nREM LEAD-OUT 00:30:00\n", 0,
+         "line 5: REM LEAD-OUT after the last session is ignored; no session follows it"},
     };
     Folder.Dir.WriteZeros("more.bin", (42 * 4500 + 11 * 75 + 40) * RAW);
     for (const auto& c : cases)

@@ -241,6 +241,16 @@ TEST_F(SubQPatchSheetTest, ARefusedFileLeavesTheSheetAsItWas)
     Sheet.Clear();
     EXPECT_TRUE(Sheet.SubQPatchFile.empty());
     EXPECT_TRUE(Sheet.SubQPatches.empty());
+
+    // Two sessions: the set stores nothing from session 1's lead-out (00:06:00) to track 2's INDEX 01.
+    Dir.WriteZeros("ONE.BIN", 300 * 2352);
+    LoadDisc("REM SESSION 01\nFILE ONE.BIN BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\nREM SESSION 02\n"
+             "FILE GAME.BIN BINARY\nTRACK 02 MODE2/2352\nINDEX 01 00:00:00\n");
+    for (const auto& [msf, at] : {std::pair{Bytes({0, 6, 0}), "00:06:00"}, {Bytes({2, 0x37, 0x59}), "02:37:59"}})
+        EXPECT_EQ(Attach("Game.sbi", SBI_HEADER + msf + Bytes({3, 0, 0, 0})) ? "" : Error,
+                  "Game.sbi: sector " + std::string(at) +
+                      " is in the gap before session 2, which the set does not store");
+    EXPECT_TRUE(Attach("Game.sbi", SBI_HEADER + Bytes({2, 0x38, 0, 3, 0, 0, 0}))) << Error;
 }
 
 TEST(SubQPatchDiscoveryTest, TheCueBaseNameInItsFolderIgnoringCaseLsdFirst)
