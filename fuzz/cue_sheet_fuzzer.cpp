@@ -6,6 +6,7 @@
 
 #include "cuesheet/Cueerrors.h"
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Tocrules.h"
 #include "fileio/Paths.h"
 #include "image/Ccdfile.h"
 #include "image/Conversion.h"
@@ -78,6 +79,7 @@ void ExerciseLoadedSheet(TLuCueSheet& sheet)
     const auto descriptors = static_cast<std::int32_t>(sheet.Model().Toc.size());
     Check(descriptors >= composed && descriptors <= composed + static_cast<std::int32_t>(sheet.TocLines.size()),
           "TOC entries neither composed nor given by a line");
+    Check(TocFaults(sheet.Model()).empty(), "a loaded sheet's TOC breaks the TOC rule");
     std::uint8_t toc[FULL_TOC_SIZE];
     Check(sheet.GetFullToc(toc) == (4 + descriptors * 11 <= FULL_TOC_SIZE), "no full TOC for a loaded sheet");
     Check(descriptors * 11 + 4 > FULL_TOC_SIZE || ((toc[0] << 8 | toc[1]) - 2) / 11 == descriptors,

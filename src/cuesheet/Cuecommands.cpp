@@ -14,7 +14,7 @@ constexpr TCommandRow COMMANDS[] = {
     {"REM LEAD-OUT ", egSession, HandleLeadOut},
     {"REM LEAD-IN ", egSession, HandleLeadIn},
     {"REM PREGAP ", egSession, HandleSessionPregap},
-    {"REM TOC-ENTRY ", egTocEntry, HandleTocEntry},
+    {"REM TOC-ENTRY ", egTocEntry, HandleTocEntry, true},
     {"REM ", egSheet, HandleRem},
     {"CDTEXTFILE ", egCdTextFile, HandleCdTextFile},
     {"CATALOG ", egCatalog, HandleCatalog},

@@ -242,7 +242,7 @@ public:
     std::string NoteFileTried(std::string_view name);
 
     // After the sheet was read: the disc it makes, from which the layout tables below are made. A TOC
-    // entry of the sheet that contradicts its tracks sets ErrorCode and ErrorDetail.
+    // entry of the sheet that contradicts its tracks or breaks the TOC rule sets ErrorCode and ErrorDetail.
     void BuildDiscModel();
     void BuildAddressTable();
     void BuildTocTable();

@@ -4,6 +4,7 @@
 #include "cuesheet/Lucue.h"
 
 #include "cuesheet/Cdtextfile.h"
+#include "cuesheet/Tocrules.h"
 #include "fileio/Fileio.h"
 
 #include <algorithm>
@@ -123,6 +124,27 @@ std::vector<TTocEntry> TocOf(const TDiscSession& session, std::int32_t leadOutLb
     return entries;
 }
 
+// The TOC rule over the laid entries: the first line whose entry breaks it, and why; 0 when none does.
+// Too many entries are all the lines' doing: the last one names it.
+std::uint32_t FirstTocFault(const TDiscModel& disc, const std::vector<TLuCueSheet::TTocLine>& lines,
+                            std::string& reason)
+{
+    std::uint32_t first = 0;
+    for (const TTocFault& fault : TocFaults(disc))
+    {
+        const auto given = std::find_if(lines.begin(), lines.end(), [&](const TLuCueSheet::TTocLine& l) {
+            return l.Entry == disc.Toc[fault.Entry];
+        });
+        const std::uint32_t line = given == lines.end() || fault.Rule == trEntryCount ? lines.back().Line : given->Line;
+        if (first == 0 || line < first)
+        {
+            first = line;
+            reason = fault.Reason;
+        }
+    }
+    return first;
+}
+
 } // namespace
 
 void TLuCueSheet::BuildDiscModel()
@@ -179,6 +201,12 @@ void TLuCueSheet::BuildDiscModel()
     {
         ErrorCode = PackStatus(TocLines[failed].Line, egTocEntry, erBadArgument);
         ErrorDetail = problem;
+        return;
+    }
+    if (const std::uint32_t line = FirstTocFault(Disc, TocLines, problem); line != 0)
+    {
+        ErrorCode = PackStatus(line, egTocEntry, erBadArgument);
+        ErrorDetail = "REM TOC-ENTRY: " + problem;
     }
 }
 

@@ -15,6 +15,26 @@ namespace {
 // 32 bits until the length rule refuses the disc (about 39 GB of raw sectors per track).
 constexpr std::int64_t MAX_TRACK_SECTORS = std::int64_t(1) << 24;
 
+// How much of the line the row's keyword takes, 0 when it does not start the line. Where the row says
+// so, a blank of the keyword takes a run of blanks and tabs, or the line's end.
+std::size_t KeywordLength(std::string_view line, const TCommandRow& row)
+{
+    if (!row.AnyBlank)
+        return line.starts_with(row.Keyword) ? row.Keyword.size() : 0;
+    const auto blank = [&line](std::size_t at) { return at < line.size() && (line[at] == ' ' || line[at] == '\t'); };
+    std::size_t at = 0;
+    for (const char k : row.Keyword)
+    {
+        if (k != ' ' && (at == line.size() || line[at++] != k))
+            return 0;
+        if (k == ' ' && at < line.size() && !blank(at))
+            return 0;
+        while (k == ' ' && blank(at))
+            ++at;
+    }
+    return at;
+}
+
 } // namespace
 
 void TSheetReader::CloseTrack()
@@ -89,8 +109,9 @@ void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
     Upper.assign(trimmedOriginal);
     std::transform(Upper.begin(), Upper.end(), Upper.begin(), UpperAscii);
     const std::string_view line(Upper);
+    std::size_t keyword = 0;
     const auto row = std::find_if(Commands.begin(), Commands.end(),
-                                  [line](const TCommandRow& r) { return line.starts_with(r.Keyword); });
+                                  [&](const TCommandRow& r) { return (keyword = KeywordLength(line, r)) > 0; });
     if (row == Commands.end())
     {
         if (line != "REM" && !Names)
@@ -98,7 +119,7 @@ void TSheetReader::ReadLine(std::string_view original, std::uint32_t lineNo)
         return;
     }
     TCueCommand command;
-    command.Arg = TrimLeadingSpaces(line.substr(row->Keyword.size()));
+    command.Arg = TrimLeadingSpaces(line.substr(keyword));
     command.ArgOriginal = trimmedOriginal.substr(trimmedOriginal.size() - command.Arg.size());
     command.LineNo = lineNo;
     if (Names)

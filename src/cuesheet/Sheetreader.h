@@ -115,4 +115,5 @@ struct TCommandRow
     std::string_view Keyword; // with the one blank that must follow it
     TCueErrorGroup Group;
     TCommandHandler Handler;
+    bool AnyBlank = false; // its blanks may be tabs or runs of them, the last one the line's end
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cuesheet/Toccommands.h"
 
+#include "cuesheet/Tocrules.h"
 #include "text/Asciitext.h"
 
 #include <array>
@@ -14,35 +15,40 @@ using TFields = std::array<std::uint8_t, FIELD_COUNT>;
 struct TKey
 {
     std::string_view Name;
-    bool Hex;
+    bool Hex; // written so, and read either way
     unsigned Min;
     unsigned Max;
-    std::string_view Range; // as the refusal names it
 };
 
-constexpr TKey DECIMAL_BYTE = {"", false, 0, 255, "0 to 255"};
-constexpr TKey Decimal(std::string_view name)
+constexpr TKey Decimal(std::string_view name, unsigned max = 255)
 {
-    TKey key = DECIMAL_BYTE;
-    key.Name = name;
-    return key;
+    return {name, false, 0, max};
 }
 
-// ADR and Control share one byte of the descriptor: four bits each.
+// ADR and Control share one byte of the descriptor: four bits each. The control file's reader takes
+// no more than the TOC rule's limits.
 constexpr TKey KEYS[FIELD_COUNT] = {
-    {"Session", false, 1, MAX_SESSIONS, "1 to 99"},
-    {"Point", true, 0, 0xFF, "0x00 to 0xff"},
-    {"ADR", true, 0, 0x0F, "0x00 to 0x0f"},
-    {"Control", true, 0, 0x0F, "0x00 to 0x0f"},
-    Decimal("TrackNo"),
+    {"Session", false, 1, MAX_SESSIONS},
+    {"Point", true, 0, 0xFF},
+    {"ADR", true, 0, 0x0F},
+    {"Control", true, 0, 0x0F},
+    Decimal("TrackNo", TOC_MAX_TRACK_NO),
     Decimal("AMin"),
-    Decimal("ASec"),
-    Decimal("AFrame"),
+    Decimal("ASec", TOC_MAX_A_SECOND),
+    Decimal("AFrame", TOC_MAX_A_FRAME),
     Decimal("Zero"),
     Decimal("PMin"),
     Decimal("PSec"),
     Decimal("PFrame"),
 };
+
+// "0x00 to 0xff", "0 to 59": as the refusal names the key's range.
+std::string RangeOf(const TKey& key)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, key.Hex ? "0x%02x to 0x%02x" : "%u to %u", key.Min, key.Max);
+    return text;
+}
 
 TFields FieldsOf(const TTocEntry& e)
 {
@@ -64,12 +70,11 @@ TTocEntry EntryOf(const TFields& f)
     return e;
 }
 
-// Hexadecimal with its 0x, or decimal digits, as the key wants; false past 8 bits or the key's range.
+// Hexadecimal after 0x, or decimal digits, whatever the key; false past 8 bits or the key's range.
 bool ParseValue(const TKey& key, std::string_view text, std::uint8_t& value)
 {
-    if (key.Hex && (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')))
-        return false;
-    if (key.Hex)
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (hex)
         text.remove_prefix(2);
     if (text.empty() || text.size() > 3)
         return false;
@@ -77,10 +82,10 @@ bool ParseValue(const TKey& key, std::string_view text, std::uint8_t& value)
     for (const char c : text)
     {
         const char low = LowerAscii(c);
-        const bool hexLetter = key.Hex && low >= 'a' && low <= 'f';
+        const bool hexLetter = hex && low >= 'a' && low <= 'f';
         if (!IsAsciiDigit(c) && !hexLetter)
             return false;
-        v = v * (key.Hex ? 16 : 10) + static_cast<unsigned>(hexLetter ? low - 'a' + 10 : c - '0');
+        v = v * (hex ? 16 : 10) + static_cast<unsigned>(hexLetter ? low - 'a' + 10 : c - '0');
     }
     value = static_cast<std::uint8_t>(v);
     return v >= key.Min && v <= key.Max;
@@ -91,6 +96,8 @@ std::string ParseEntry(std::string_view words, TTocEntry& entry)
 {
     TFields fields{};
     std::array<bool, FIELD_COUNT> given{};
+    if (TrimBlanks(words).empty())
+        return "the line gives no entry";
     while (!(words = TrimBlanks(words)).empty())
     {
         const std::size_t end = std::min(words.find_first_of(" \t"), words.size());
@@ -106,7 +113,7 @@ std::string ParseEntry(std::string_view words, TTocEntry& entry)
             return std::string(KEYS[k].Name) + " is given twice";
         given[k] = true;
         if (!ParseValue(KEYS[k], word.substr(eq + 1), fields[k]))
-            return std::string(word) + " is not " + std::string(KEYS[k].Range);
+            return std::string(word) + " is not " + RangeOf(KEYS[k]);
     }
     for (std::size_t k = 0; k < FIELD_COUNT; ++k)
         if (!given[k])

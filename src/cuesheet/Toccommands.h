@@ -7,8 +7,9 @@
 
 #include <string>
 
-// Before the first TRACK only; all twelve keys, in any order. Whether the session exists and the entry
-// fits the tracks is known after the last line (TLuCueSheet::BuildDiscModel).
+// Before the first TRACK only; all twelve keys, in any order, each in decimal or 0x hexadecimal. Whether
+// the session exists and the entry fits the tracks and the TOC rule is known after the last line
+// (TLuCueSheet::BuildDiscModel).
 TCueErrorReason HandleTocEntry(TSheetReader& reader, const TCueCommand& command);
 
 // "REM TOC-ENTRY Session=1 Point=0xb0 ADR=0x05 ...": the keys in their order, Point, ADR and Control

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "image/Ccdreader.h"
 
+#include "cuesheet/Tocrules.h"
 #include "fileio/Fileio.h"
 #include "image/Inifile.h"
 #include "synthesis/Msf.h"
@@ -14,8 +15,9 @@
 namespace {
 
 constexpr std::size_t MAX_FILE_SIZE = 16u << 20;
-constexpr std::int32_t MAX_ENTRIES = 1000; // 99 tracks and the A0-A2 points need 102
-constexpr std::int32_t MAX_LBA = 255 * FRAMES_PER_MINUTE;
+// 99 tracks and the A0-A2 points need 102; the TOC rule holds a sheet's entries to the same limits.
+constexpr auto MAX_ENTRIES = static_cast<std::int32_t>(TOC_MAX_ENTRIES);
+constexpr std::int32_t MAX_LBA = TOC_MAX_LBA;
 constexpr std::int32_t MIN_LBA = -450150;               // the lead-in's addresses, as some tools write them
 constexpr std::int32_t MAX_CD_TEXT_PACKS = 4 * 8 * 256; // as many as the writer takes
 
@@ -327,10 +329,10 @@ bool TParser::EntryKey(const std::string& folded, std::string_view key, std::str
         {CCD_POINT, 0, 255, &TCcdEntry::Point},
         {CCD_ADR, 0, 15, &TCcdEntry::Adr},
         {CCD_CONTROL, 0, 15, &TCcdEntry::Control},
-        {CCD_TRACK_NO, 0, 99, &TCcdEntry::TrackNo},
+        {CCD_TRACK_NO, 0, TOC_MAX_TRACK_NO, &TCcdEntry::TrackNo},
         {CCD_A_MIN, 0, 255, &TCcdEntry::AMin},
-        {CCD_A_SEC, 0, 59, &TCcdEntry::ASec},
-        {CCD_A_FRAME, 0, 74, &TCcdEntry::AFrame},
+        {CCD_A_SEC, 0, TOC_MAX_A_SECOND, &TCcdEntry::ASec},
+        {CCD_A_FRAME, 0, TOC_MAX_A_FRAME, &TCcdEntry::AFrame},
         {CCD_A_LBA, MIN_LBA, MAX_LBA, &TCcdEntry::ALba},
         {CCD_ZERO, 0, 255, &TCcdEntry::Zero},
         {CCD_P_MIN, 0, 255, &TCcdEntry::PMin},

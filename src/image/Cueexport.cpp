@@ -350,6 +350,8 @@ TSubQComparison CompareWithSheet(TExportSet& set, TTemporaryFiles& files, const 
     TLuCueSheet sheet;
     if (!sheet.Load(scratch.File.Path()))
         throw std::runtime_error("the exported sheet does not load: " + CueErrorText(sheet));
+    if (sheet.Model().StoredRanges() != model.StoredRanges())
+        throw std::runtime_error("the exported sheet does not put the sessions where the set has them");
     if (!set.TextLines.empty() && sheet.DiscModel().CdText != model.CdText)
         set.TextLines.clear();
     set.TocEntries = TocEntriesToCarry(model.Toc, sheet.Model(), warnings);

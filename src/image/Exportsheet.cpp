@@ -41,8 +41,9 @@ const char* ModeName(const TExportTrack& part)
     return mode == 0 ? "AUDIO" : mode == 1 ? "MODE1/2352" : "MODE2/2352";
 }
 
-// What lies between a session and the one before, from the TOC: the earlier session's lead-out (A2)
-// and its pointer to the next program area (B0: where the first track's pregap starts).
+// What lies between a session and the one before. The tracks fix its length, from the earlier
+// session's lead-out (A2) to the first track's index 1; the pointer to the next program area (B0 of
+// mode 5, within that gap) only says where the first track's pregap starts.
 struct TGap
 {
     std::int32_t LeadOut = 0;
@@ -54,15 +55,16 @@ TGap SessionGapOf(const TDiscModel& disc, std::int32_t session, const TExportTra
 {
     const std::int32_t leadOutAt = disc.LeadOutAddress(session - 1);
     const std::int32_t index1At = first.FirstLba + PROGRAM_START;
-    std::int32_t areaAt = index1At - SESSION_PREGAP;
+    std::int32_t areaAt = std::max(index1At - SESSION_PREGAP, leadOutAt);
     for (const TTocEntry& e : disc.Toc)
-        if (e.Session == session - 1 && e.Point == POINT_NEXT_SESSION && MsfToFrames(e.A) <= index1At)
+        if (e.Session == session - 1 && e.Point == POINT_NEXT_SESSION && e.Adr == ADR_POINTER &&
+            MsfToFrames(e.A) >= leadOutAt && MsfToFrames(e.A) <= index1At)
             areaAt = MsfToFrames(e.A);
     TGap gap;
     gap.Pregap = index1At - areaAt;
     // Only the sum of lead-out and lead-in places anything: the lead-out keeps its usual length.
-    gap.LeadOut = std::min(session == 2 ? FIRST_LEAD_OUT : LATER_LEAD_OUT, std::max(areaAt - leadOutAt, 0));
-    gap.LeadIn = std::max(areaAt - leadOutAt, 0) - gap.LeadOut;
+    gap.LeadOut = std::min(session == 2 ? FIRST_LEAD_OUT : LATER_LEAD_OUT, areaAt - leadOutAt);
+    gap.LeadIn = areaAt - leadOutAt - gap.LeadOut;
     return gap;
 }
 
@@ -113,6 +115,13 @@ TExportLayout BuildExportLayout(const TDiscModel& disc, std::string& problem)
     {
         const TLbaRange& range = ranges[s];
         const auto& tracks = disc.Sessions[s].Tracks;
+        // No gap of a sheet puts a session before the lead-out of the one before.
+        if (s > 0 && range.First + PROGRAM_START < disc.LeadOutAddress(disc.Sessions[s - 1].Number))
+        {
+            problem = "session " + std::to_string(disc.Sessions[s].Number) +
+                      " starts before the lead-out of the session before it";
+            return {};
+        }
         for (std::size_t t = 0; t < tracks.size(); ++t)
         {
             TExportTrack part;

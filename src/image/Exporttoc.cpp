@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "image/Exporttoc.h"
 
+#include "cuesheet/Tocrules.h"
+
 #include <algorithm>
 
 std::vector<TTocEntry> TocEntriesToCarry(const std::vector<TTocEntry>& setToc, const TDiscModel& composed,
@@ -25,6 +27,17 @@ std::vector<TTocEntry> TocEntriesToCarry(const std::vector<TTocEntry>& setToc, c
     }
     TDiscModel result = composed;
     std::string problem;
+    ApplyTocEntries(result, carried, problem);
+    // A line of an entry that the TOC rule calls wrong would keep the sheet from loading.
+    for (const TTocFault& fault : TocFaults(result))
+    {
+        const auto c = std::find(carried.begin(), carried.end(), result.Toc[fault.Entry]);
+        if (c == carried.end())
+            continue;
+        warnings.push_back("a TOC entry of the control file is not kept: " + TocEntryName(*c) + ": " + fault.Reason);
+        carried.erase(c);
+    }
+    result = composed;
     ApplyTocEntries(result, carried, problem);
     if (result.Toc != setToc && warnings.size() == warned)
         warnings.push_back("the control file's TOC entries are in an order that the sheet cannot give");

@@ -10,6 +10,7 @@
 
 // The entries of setToc that composed (the model of the sheet without such lines) lacks or holds
 // otherwise, in setToc's order, for lines that give setToc back. What no line can give back, an entry
-// that contradicts the tracks, a composed one the set lacks, or an order of its own, is a warning.
+// that contradicts the tracks or breaks the TOC rule, a composed one the set lacks, or an order of its
+// own, is a warning.
 std::vector<TTocEntry> TocEntriesToCarry(const std::vector<TTocEntry>& setToc, const TDiscModel& composed,
                                          std::vector<std::string>& warnings);

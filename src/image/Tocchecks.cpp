@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "image/Tocchecks.h"
 
+#include "cuesheet/Tocrules.h"
 #include "image/Verifystate.h"
 #include "synthesis/Msf.h"
 
@@ -9,6 +10,51 @@
 #include <numeric>
 
 namespace {
+
+// The TOC rule's faults, each reported once: where the checks below name the entry, the rest after them.
+class TRuleFaults
+{
+public:
+    explicit TRuleFaults(const TCcdDisc& disc) : Disc(disc), Faults(TocFaults(disc.Model)), Told(Faults.size()) {}
+
+    // The entry's faults of that rule not told yet; whether it has one.
+    bool Tell(TVerifyState& state, std::size_t entry, TTocRule rule)
+    {
+        bool found = false;
+        for (std::size_t k = 0; k < Faults.size(); ++k)
+            if (Faults[k].Entry == entry && Faults[k].Rule == rule)
+            {
+                Report(state, k);
+                found = true;
+            }
+        return found;
+    }
+    void TellRest(TVerifyState& state)
+    {
+        for (std::size_t k = 0; k < Faults.size(); ++k)
+            Report(state, k);
+    }
+
+private:
+    // A control file's tracks are its [TRACK n] sections.
+    void Report(TVerifyState& state, std::size_t k)
+    {
+        if (Told[k])
+            return;
+        Told[k] = true;
+        const TTocFault& fault = Faults[k];
+        const TCcdEntry& e = Disc.Entries[fault.Entry];
+        const std::string track = std::to_string(e.Point);
+        state.Add(
+            fkToc, -1,
+            "[Entry " + std::to_string(e.Number) + "]: " +
+                (fault.Rule == trNoTrack ? "track " + track + " has no [TRACK " + track + "] section" : fault.Reason));
+    }
+
+    const TCcdDisc& Disc;
+    std::vector<TTocFault> Faults;
+    std::vector<bool> Told;
+};
 
 // The entry list as a whole, before the entries one by one.
 void CheckEntryList(TVerifyState& state)
@@ -64,24 +110,21 @@ void CheckTrackSection(TVerifyState& state, const TCcdEntry& e, const TDiscTrack
                       ")");
 }
 
-void CheckTrackEntry(TVerifyState& state, const TCcdEntry& e, const std::string& name, std::int32_t& lastPoint,
+void CheckTrackEntry(TVerifyState& state, TRuleFaults& rules, const TCcdEntry& e, std::int32_t& lastPoint,
                      std::int32_t& lastStart)
 {
     if (e.Point <= lastPoint || e.PLba <= lastStart)
-        state.Add(fkToc, -1, name + ": track " + std::to_string(e.Point) + " does not follow the track before it");
+        state.Add(fkToc, -1,
+                  "[Entry " + std::to_string(e.Number) + "]: track " + std::to_string(e.Point) +
+                      " does not follow the track before it");
     lastPoint = e.Point;
     lastStart = e.PLba;
-    if (e.Adr != 1)
-        state.Add(fkToc, -1, name + ": ADR " + std::to_string(e.Adr) + " where a track entry has 1");
-    const TDiscTrack* track = state.Disc.Model.FindTrack(e.Point);
-    if (track == nullptr)
-    {
-        state.Add(fkToc, -1,
-                  name + ": track " + std::to_string(e.Point) + " has no [TRACK " + std::to_string(e.Point) +
-                      "] section");
+    const auto entry = static_cast<std::size_t>(&e - state.Disc.Entries.data());
+    rules.Tell(state, entry, trAdr);
+    if (rules.Tell(state, entry, trNoTrack))
         return;
-    }
-    CheckTrackSection(state, e, *track);
+    rules.Tell(state, entry, trTrackSession);
+    CheckTrackSection(state, e, *state.Disc.Model.FindTrack(e.Point));
 }
 
 // The first eight problems with single packs are listed.
@@ -170,7 +213,8 @@ void CheckSizeInformation(TVerifyState& state, const std::vector<TCdTextEntry>& 
 }
 
 // The A0, A1 and A2 entries of one session and its tracks' entries, in the order written.
-void CheckSession(TVerifyState& state, std::int32_t session, std::int32_t& lastPoint, std::int32_t& lastStart)
+void CheckSession(TVerifyState& state, TRuleFaults& rules, std::int32_t session, std::int32_t& lastPoint,
+                  std::int32_t& lastStart)
 {
     std::vector<TTrackInfo> tracks;
     std::copy_if(state.Tracks.begin(), state.Tracks.end(), std::back_inserter(tracks),
@@ -217,7 +261,7 @@ void CheckSession(TVerifyState& state, std::int32_t session, std::int32_t& lastP
                               ", not after track " + std::to_string(tracks.back().Number));
         }
         else if (e.Point >= 1 && e.Point <= 99)
-            CheckTrackEntry(state, e, name, lastPoint, lastStart);
+            CheckTrackEntry(state, rules, e, lastPoint, lastStart);
     }
     if (!a0 || !a1 || !a2)
         state.Add(fkToc, -1,
@@ -229,11 +273,10 @@ void CheckSession(TVerifyState& state, std::int32_t session, std::int32_t& lastP
 
 // The B0 entry in each lead-in but the last: where the next session's program area starts, between
 // this session's lead-out and the next one's first track, and the disc's last lead-out.
-void CheckNextSessionPointers(TVerifyState& state)
+void CheckNextSessionPointers(TVerifyState& state, TRuleFaults& rules)
 {
     const TDiscModel& model = state.Disc.Model;
     const auto sessions = static_cast<std::int32_t>(model.Sessions.size());
-    const std::string discEnd = FramesToStr(model.DiscLeadOutAddress());
     for (std::int32_t session = 1; session <= sessions; ++session)
     {
         const std::string of = "session " + std::to_string(session);
@@ -241,10 +284,11 @@ void CheckNextSessionPointers(TVerifyState& state)
             std::find_if(state.Disc.Entries.begin(), state.Disc.Entries.end(), [session](const TCcdEntry& e) {
                 return e.Session == session && e.Point == POINT_NEXT_SESSION;
             });
+        const auto entry = static_cast<std::size_t>(b0 - state.Disc.Entries.begin());
         if (session == sessions)
         {
             if (b0 != state.Disc.Entries.end())
-                state.Add(fkToc, -1, "[Entry " + std::to_string(b0->Number) + "]: B0 in the last session, " + of);
+                rules.Tell(state, entry, trLastPointer);
             continue;
         }
         if (b0 == state.Disc.Entries.end())
@@ -253,8 +297,7 @@ void CheckNextSessionPointers(TVerifyState& state)
             continue;
         }
         const std::string name = "[Entry " + std::to_string(b0->Number) + "]: B0 of " + of;
-        if (b0->Adr != ADR_POINTER)
-            state.Add(fkToc, -1, name + " has ADR " + std::to_string(b0->Adr) + " where B0 has 5");
+        rules.Tell(state, entry, trAdr);
         const std::int32_t next = (b0->AMin * 60 + b0->ASec) * FRAMES_PER_SECOND + b0->AFrame - PROGRAM_START;
         const std::int32_t leadOut = state.LeadOuts[static_cast<std::size_t>(session) - 1];
         const auto first = std::find_if(state.Tracks.begin(), state.Tracks.end(),
@@ -268,11 +311,7 @@ void CheckNextSessionPointers(TVerifyState& state)
             state.Add(fkToc, -1,
                       "track " + std::to_string(first->Number) + " starts session " + std::to_string(session + 1) +
                           " at LBA " + std::to_string(first->Index1Lba) + ", before the lead-out of " + of);
-        if (MsfToFrames(TMsf{0, static_cast<std::uint8_t>(b0->PMin), static_cast<std::uint8_t>(b0->PSec),
-                             static_cast<std::uint8_t>(b0->PFrame)}) != model.DiscLeadOutAddress())
-            state.Add(fkToc, -1,
-                      name + " gives " + FramesToStr((b0->PMin * 60 + b0->PSec) * FRAMES_PER_SECOND + b0->PFrame) +
-                          " as the disc's last lead-out, the last session's A2 is at " + discEnd);
+        rules.Tell(state, entry, trLeadOutLimit);
     }
 }
 
@@ -285,16 +324,18 @@ void CheckToc(TVerifyState& state)
     const auto sessions = static_cast<std::int32_t>(state.Disc.Model.Sessions.size());
     std::int32_t lastPoint = 0;
     std::int32_t lastStart = -1;
+    TRuleFaults rules(state.Disc);
     for (std::int32_t session = 1; session <= sessions; ++session)
-        CheckSession(state, session, lastPoint, lastStart);
+        CheckSession(state, rules, session, lastPoint, lastStart);
     if (sessions > 1)
     {
-        CheckNextSessionPointers(state);
+        CheckNextSessionPointers(state, rules);
         if (const std::int64_t want = SectorCount(state.Ranges); want != state.StoredSectors)
             state.Add(fkToc, -1,
                       "the program areas of the " + std::to_string(sessions) + " sessions hold " +
                           std::to_string(want) + " sectors but the image holds " + std::to_string(state.StoredSectors));
     }
+    rules.TellRest(state);
     if (!state.HasTracks)
         state.Add(fkToc, -1, "the TOC lists no track; only the Q CRCs are checked");
     for (const TDiscSession& session : state.Disc.Model.Sessions)

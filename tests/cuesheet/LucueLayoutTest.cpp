@@ -311,6 +311,7 @@ struct TTocLineCase
     std::string Before; // the sheet's lines before its tracks
     std::uint32_t Status;
     const char* Detail;
+    bool TwoSessions = false; // track 2 in a session of its own
 };
 
 // REM TOC-ENTRY lines: an entry like a composed one replaces it, others go before the session's
@@ -327,15 +328,53 @@ TEST_F(LayoutTest, TocEntryLinesJoinTheTocOrRefuseTheSheet)
     const std::string c0 = "REM TOC-ENTRY Session=1 Point=0xc0 ADR=0x05 Control=0x00 TrackNo=0 AMin=160 ASec=0 "
                            "AFrame=0 Zero=0 PMin=97 PSec=27 PFrame=21\n";
     const auto bad = [](std::uint32_t at) { return PackStatus(at, egTocEntry, erBadArgument); };
+    const auto entry = [](const std::string& keys, const std::string& a = "AMin=0 ASec=0 AFrame=0",
+                          const std::string& p = "PMin=0 PSec=2 PFrame=0") {
+        return "REM TOC-ENTRY Control=0x00 TrackNo=0 Zero=0 " + keys + " " + a + " " + p + "\n";
+    };
+    std::string many;
+    for (int i = 0; i < 996; ++i)
+        many += c0;
     const TTocLineCase cases[] = {
         {"Good", c0 + "rem toc-entry PFRAME=0 pSec=32 Session=1 Point=0xA0 ADR=0x01 Control=0x00 TrackNo=0 AMin=1 "
-                      "ASec=2 AFrame=3 Zero=0 PMin=1\n" + c0,
+                      "ASec=2 AFrame=3 Zero=0 PMin=1\nREM\tTOC-ENTRY\tSession=1 Point=192\tADR=5 Control=0 TrackNo=0 "
+                      "AMin=160 ASec=0 AFrame=0 Zero=0 PMin=97 PSec=27 PFrame=21\n",
          0, ""},
         {"MissingKey", line("0xc0", "Zero=0 PMin=97 PSec=27"), bad(1), "REM TOC-ENTRY: PFrame is missing"},
         {"DecimalPastAByte", line("0xc0", "Zero=0 PMin=97 PSec=256 PFrame=0"), bad(1),
          "REM TOC-ENTRY: PSec=256 is not 0 to 255"},
-        {"HexWithoutItsPrefix", "\n" + line("192", "Zero=0 PMin=97 PSec=27 PFrame=0"), bad(2),
-         "REM TOC-ENTRY: Point=192 is not 0x00 to 0xff"},
+        {"Bare", "REM TOC-ENTRY\n", bad(1), "REM TOC-ENTRY: the line gives no entry"},
+        {"SecondPastAMinute", entry("Session=1 Point=0xc0 ADR=5", "AMin=0 ASec=60 AFrame=0"), bad(1),
+         "REM TOC-ENTRY: ASec=60 is not 0 to 59"},
+        {"FramePastASecond", entry("Session=1 Point=0xc0 ADR=5", "AMin=0 ASec=0 AFrame=75"), bad(1),
+         "REM TOC-ENTRY: AFrame=75 is not 0 to 74"},
+        {"EveryValue255",
+         "REM TOC-ENTRY Session=1 Point=0xff ADR=0x0f Control=0x0f TrackNo=255 AMin=255 ASec=255 "
+         "AFrame=255 Zero=255 PMin=255 PSec=255 PFrame=255\n",
+         bad(1), "REM TOC-ENTRY: TrackNo=255 is not 0 to 99"},
+        {"TimePastALba", entry("Session=1 Point=0xc0 ADR=5", "AMin=255 ASec=59 AFrame=74"), bad(1),
+         "REM TOC-ENTRY: the A time 255:59:74 is past 255:02:00, the last a control file holds"},
+        {"MoreEntriesThanAControlFileHolds", many, bad(996),
+         "REM TOC-ENTRY: the TOC has 1001 entries, a control file holds 1000"},
+        {"TrackTheDiscLacks", entry("Session=1 Point=0x63 ADR=1"), bad(1),
+         "REM TOC-ENTRY: track 99 is none of the disc's tracks"},
+        {"TrackOfAnotherSession", entry("Session=1 Point=0x02 ADR=1"), bad(1),
+         "REM TOC-ENTRY: track 2 is of session 2, not session 1", true},
+        {"TrackOfMode5", entry("Session=1 Point=0x01 ADR=5"), bad(1), "REM TOC-ENTRY: ADR 5 where a track entry has 1"},
+        {"TrackOfMode0", entry("Session=1 Point=0x01 ADR=0"), bad(1), "REM TOC-ENTRY: ADR 0 where a track entry has 1"},
+        {"FirstTrackOfMode5", entry("Session=1 Point=0xa0 ADR=5"), bad(1), "REM TOC-ENTRY: ADR 5 where A0 has 1"},
+        {"LastTrackOfMode0", entry("Session=1 Point=0xa1 ADR=0"), bad(1), "REM TOC-ENTRY: ADR 0 where A1 has 1"},
+        {"LeadOutOfMode5", entry("Session=1 Point=0xa2 ADR=5"), bad(1), "REM TOC-ENTRY: ADR 5 where A2 has 1"},
+        {"PointerInTheLastSession", entry("Session=2 Point=0xb0 ADR=5"), bad(1),
+         "REM TOC-ENTRY: B0 in the last session, session 2", true},
+        // B0 gives the latest start of the last lead-out the medium allows, from the lead-out on.
+        {"PointerAsDumped",
+         entry("Session=1 Point=0xb0 ADR=5", "AMin=2 ASec=33 AFrame=25", "PMin=79 PSec=59 PFrame=74"), 0, "", true},
+        {"PointerBeforeTheLeadOut",
+         entry("Session=1 Point=0xb0 ADR=5", "AMin=2 ASec=33 AFrame=25", "PMin=2 PSec=0 PFrame=0"), bad(1),
+         "REM TOC-ENTRY: B0 of session 1 gives 02:00:00 as the disc's last lead-out, the last session's A2 is at "
+         "02:36:50",
+         true},
         {"AfterTrack", tracks + line("0xc0", "Zero=0 PMin=97 PSec=27 PFrame=0"),
          PackStatus(6, egTocEntry, erMisplaced), ""},
         {"LeadOutElsewhere", c0 + line("0xa2", "Zero=0 PMin=0 PSec=3 PFrame=24"), bad(2),
@@ -351,14 +390,17 @@ TEST_F(LayoutTest, TocEntryLinesJoinTheTocOrRefuseTheSheet)
         {"UnknownSession", "REM TOC-ENTRY Session=2" + line("0xc0", "Zero=0 PMin=97 PSec=27 PFrame=0").substr(23),
          bad(1), "point 0xc0 is of session 2, which the sheet does not have"},
     };
+    const std::string sessions = "REM SESSION 01\nFILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                 "REM SESSION 02\nFILE a.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n";
     for (const TTocLineCase& c : cases)
     {
         SCOPED_TRACE(c.Name);
-        EXPECT_EQ(Load(c.Before + tracks), c.Status == 0);
+        EXPECT_EQ(Load(c.Before + (c.TwoSessions ? sessions : tracks)), c.Status == 0);
         EXPECT_EQ(Sheet.ErrorCode, c.Status) << std::hex << Sheet.ErrorCode;
         EXPECT_EQ(Sheet.ErrorDetail, c.Detail);
     }
-    // The Good case once more: the drive's A0 in place of the composed one, C0 twice before the tracks.
+    // The Good case once more: the drive's A0 in place of the composed one, C0 twice before the tracks,
+    // the second with tabs and in decimal.
     ASSERT_TRUE(Load(cases[0].Before + tracks));
     const std::vector<TTocEntry> toc = Sheet.Model().Toc;
     std::vector<int> points;
@@ -367,6 +409,7 @@ TEST_F(LayoutTest, TocEntryLinesJoinTheTocOrRefuseTheSheet)
     EXPECT_EQ(points, (std::vector<int>{0xA0, 0xA1, 0xA2, 0xC0, 0xC0, 1, 2}));
     EXPECT_EQ(toc[0], (TTocEntry{1, 0xA0, 1, 0, 0, {0, 1, 2, 3}, {0, 1, 32, 0}, 0}));
     EXPECT_EQ(toc[3], (TTocEntry{1, 0xC0, 5, 0, 0, {0, 160, 0, 0}, {0, 97, 27, 21}, 0}));
+    EXPECT_EQ(toc[4], toc[3]);
     EXPECT_EQ(toc[2].P, (TMsf{0, 0, 3, 25}));
 }
 

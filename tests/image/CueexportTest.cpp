@@ -349,6 +349,26 @@ TEST_F(CueExportTest, TocEntriesTheSheetCannotGiveAreWarnedAbout)
               "REM TOC-ENTRY Session=1 Point=0xc0 ADR=0x01 ");
 }
 
+// B0 only says how the gap before a session divides: of ADR 7, or pointing before the lead-out, it is
+// left out, and the tracks' places fix the gap as ever.
+TEST_F(CueExportTest, AWrongB0LeavesEveryTrackWhereTheSetHasIt)
+{
+    for (const auto& [from, to] : {std::pair{"ADR=0x05", "ADR=0x07"}, {"AMin=2\r\nASec=42", "AMin=0\r\nASec=0"}})
+    {
+        SCOPED_TRACE(to);
+        MakeSet(Generated("sessions.cue").Sheet);
+        std::string ccd = TTempDir::ReadAll(Dir.File("set/disc.ccd"));
+        ccd.replace(ccd.find(from, ccd.find("Point=0xb0")), std::string(from).size(), to);
+        Dir.Write("set/disc.ccd", ccd);
+        Export("out/disc.cue", {true, false, false});
+        ASSERT_EQ(Job.Status, csSucceeded) << Job.Error.Text();
+        TLuCueSheet back;
+        ASSERT_EQ(Convert(Dir.File("out/disc.cue"), Dir.File("out/disc.ccd"), back), "");
+        EXPECT_TRUE(SameBytes(Dir.File("set/disc.img"), Dir.File("out/disc.img")));
+        EXPECT_TRUE(SameBytes(Dir.File("set/disc.sub"), Dir.File("out/disc.sub")));
+    }
+}
+
 // Sectors that say another mode than the control file's are a warning, and with --strict a refusal.
 TEST_F(CueExportTest, ADataTrackOfAnotherModeIsWarnedAboutOrRefused)
 {

@@ -598,7 +598,11 @@ TEST_F(VerifierDamageTest, DamagedSessionsAreReportedWithTheirEntries)
         {[&] { set(3, "Point", "0xb1"); }, fkToc, -1, "the TOC of session 1 lacks the B0 point"},
         {[&] { set(3, "AMin", "3"); }, fkToc, -1, "B0 of session 1 starts the next session at 03:"},
         {[&] { set(3, "ADR", "0x01"); }, fkToc, -1, "has ADR 1 where B0 has 5"},
-        {[&] { set(3, "PMin", "9"); }, fkToc, -1, "as the disc's last lead-out"},
+        {[&] { set(3, "PMin", "0"); }, fkToc, -1, "gives 00:46:00 as the disc's last lead-out"},
+        {[&] { set(3, "PMin", "100"); }, fkToc, -1, "gives 100:46:00 as the disc's last lead-out, past the 99:59:74"},
+        {[&] { set(3, "PMin", "79"), set(3, "PSec", "59"), set(3, "PFrame", "74"); }, fkToc, -1, ""}, // as dumped
+        {[&] { set(0, "ADR", "0x05"); }, fkToc, -1, "[Entry 0]: ADR 5 where A0 has 1"},
+        {[&] { set(4, "Point", "0x02"); }, fkToc, -1, "[Entry 8]: track 2 is of session 1, not session 2"},
         {[&] { set(6, "PMin", "1"); }, fkToc, -1, "A1 names 1 as the last track, the TOC of session 2 ends with 2"},
         {[&] {
              for (const auto& [key, value] : {std::pair{"PMin", "0"}, {"PSec", "10"}, {"PFrame", "0"}, {"PLBA", "600"}})
@@ -620,7 +624,8 @@ TEST_F(VerifierDamageTest, DamagedSessionsAreReportedWithTheirEntries)
         damage();
         Store();
         const TVerifyReport report = Verify();
-        EXPECT_TRUE(std::any_of(report.Findings.begin(), report.Findings.end(), [&](const TFinding& f) {
+        EXPECT_EQ(report.Problems == 0, *text == '\0') << BuildVerifyText(report);
+        EXPECT_TRUE(!*text || std::any_of(report.Findings.begin(), report.Findings.end(), [&](const TFinding& f) {
             return f.Kind == kind && f.Lba == lba && f.Text.find(text) != std::string::npos;
         })) << BuildVerifyText(report);
     }
