@@ -127,6 +127,14 @@ const std::vector<TDisc>& Discs()
          "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 00:04:00\n"
          "TRACK 03 AUDIO\nTITLE \"Three\"\nINDEX 00 00:07:50\nINDEX 01 00:08:00\n"
          "REM SESSION 02\nFILE D.BIN BINARY\nTRACK 04 MODE2/2352\nTITLE \"Extras\"\nINDEX 01 00:00:00\n"},
+        // The interleave of the last packs runs into the lead-out, which the set does not hold.
+        {"SessionsCdgEndsTheFirst",
+         [](const TTempDir& d) {
+             d.Write("G.BIN", discdata::CdgSectors(600, 38));
+             d.Write("D.BIN", discdata::Mode2Sectors(300, 12150, 39));
+         },
+         "REM SESSION 01\nFILE G.BIN BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n"
+         "REM SESSION 02\nFILE D.BIN BINARY\nTRACK 02 MODE2/2352\nINDEX 01 00:00:00\n"},
         {"SessionsThree",
          [](const TTempDir& d) {
              d.Write("A.BIN", discdata::RandomBytes(300 * 2352, 35));
