@@ -177,6 +177,26 @@ put('ccd_file', 'lf_mode2.ccd', '[CloneCD]\nVersion=3\n[Disc]\nTocEntries=4\nSes
     + entry(0, 0xA0, 4, 1, 32, 0) + entry(1, 0xA1, 4, 1, 0, 0) + entry(2, 0xA2, 4, 0, 2, 40)
     + entry(3, 1, 4, 0, 2, 0) + '[TRACK 1]\nMODE=2\nINDEX 1=0\n')
 put('ccd_file', 'no_tracks.ccd', '[CloneCD]\nVersion=3\n[Disc]\nTocEntries=0\n')
+# Two sessions: audio, then a data track after the gap, with the B0 and C0 a dumping tool writes.
+def session_entry(n, session, point, control, amin, asec, aframe, pmin, psec, pframe, adr=1, zero=0):
+    alba = (amin * 60 + asec) * 75 + aframe - 150
+    plba = (pmin * 60 + psec) * 75 + pframe - 150
+    return ('[Entry %d]\nSession=%d\nPoint=0x%02x\nADR=0x%02x\nControl=0x%02x\nTrackNo=0\nAMin=%d\nASec=%d\n'
+            'AFrame=%d\nALBA=%d\nZero=%d\nPMin=%d\nPSec=%d\nPFrame=%d\nPLBA=%d\n'
+            % (n, session, point, adr, control, amin, asec, aframe, alba, zero, pmin, psec, pframe, plba))
+
+
+put('ccd_file', 'two_sessions.ccd', crlf(
+    '[CloneCD]\nVersion=3\n[Disc]\nTocEntries=9\nSessions=2\nDataTracksScrambled=0\nCDTextLength=0\n'
+    '[Session 1]\nPreGapMode=0\nPreGapSubC=0\n[Session 2]\nPreGapMode=2\nPreGapSubC=0\n'
+    + session_entry(0, 1, 0xA0, 0, 0, 0, 0, 1, 0, 0) + session_entry(1, 1, 0xA1, 0, 0, 0, 0, 1, 0, 0)
+    + session_entry(2, 1, 0xA2, 0, 0, 0, 0, 0, 2, 20)
+    + session_entry(3, 1, 0xB0, 0, 2, 34, 20, 79, 59, 74, adr=5, zero=2)
+    + session_entry(4, 1, 0xC0, 0, 162, 128, 140, 97, 26, 66, adr=5)
+    + session_entry(5, 1, 0x01, 0, 0, 0, 0, 0, 2, 0)
+    + session_entry(6, 2, 0xA0, 4, 0, 0, 0, 2, 32, 0) + session_entry(7, 2, 0xA1, 4, 0, 0, 0, 2, 0, 0)
+    + session_entry(8, 2, 0xA2, 4, 0, 0, 0, 2, 36, 40) + session_entry(9, 2, 0x02, 4, 0, 0, 0, 2, 34, 0)
+    + '[TRACK 1]\nMODE=0\nINDEX 1=0\n[TRACK 2]\nMODE=2\nINDEX 1=11400\n'))
 
 # Audio files of a twentieth of a second, one per coding the audio target opens, made by the encoders the
 # tests use; skipped where an encoder is missing.

@@ -8,6 +8,13 @@
 #include <algorithm>
 #include <array>
 
+void TRwChecker::Restart(std::int64_t position)
+{
+    DeInterleaver = TSubCodeDeInterLeave{};
+    ZeroPacksFed = INTERLEAVE_DEPTH;
+    PacksFed = FirstPack = position * std::int64_t(PACKS_PER_SECTOR);
+}
+
 void TRwChecker::Check(const std::uint8_t* record)
 {
     const bool zero = AllZero(record + 2 * Q_FRAME_SIZE, SUBCODE_SIZE - 2 * Q_FRAME_SIZE);
@@ -26,7 +33,7 @@ void TRwChecker::Check(const std::uint8_t* record)
         ZeroPacksFed = AllZero(pack.data(), PACK_SIZE) ? std::min<std::int32_t>(ZeroPacksFed + 1, INTERLEAVE_DEPTH) : 0;
         DeInterleaver.DeInterleavePack(pack);
         const std::int64_t original = PacksFed++ - static_cast<std::int64_t>(INTERLEAVE_DEPTH - 1);
-        if (original < 0 || AllZero(pack.data(), PACK_SIZE))
+        if (original < FirstPack || AllZero(pack.data(), PACK_SIZE))
             continue;
         std::array<std::uint8_t, PACK_SIZE> want = pack;
         RwEcc.SetQParity(want);

@@ -85,6 +85,7 @@ private:
     TQChecker Q;
     TSectorChecker Main;
     TRwChecker Rw;
+    std::int32_t PreviousLba = -1;
 };
 
 void TChecker::CheckSet(std::int64_t imgSize, std::int64_t subSize)
@@ -132,6 +133,10 @@ void TChecker::CheckSector(std::int64_t position, const std::uint8_t* main, cons
     Q.Check(lba, record);
     if (State.HasTracks && !State.Disc.DataTracksScrambled)
         Main.Check(lba, main);
+    // The sector after a gap between sessions: the interleave started anew there when it was written.
+    if (position > 0 && lba != PreviousLba + 1)
+        Rw.Restart(position);
+    PreviousLba = lba;
     Rw.Check(record);
 }
 

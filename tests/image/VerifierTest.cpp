@@ -127,6 +127,14 @@ const std::vector<TDisc>& Discs()
          "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 00:04:00\n"
          "TRACK 03 AUDIO\nTITLE \"Three\"\nINDEX 00 00:07:50\nINDEX 01 00:08:00\n"
          "REM SESSION 02\nFILE D.BIN BINARY\nTRACK 04 MODE2/2352\nTITLE \"Extras\"\nINDEX 01 00:00:00\n"},
+        // The interleave of the last packs runs into the lead-out, which the set does not hold.
+        {"SessionsCdgEndsTheFirst",
+         [](const TTempDir& d) {
+             d.Write("G.BIN", discdata::CdgSectors(600, 38));
+             d.Write("D.BIN", discdata::Mode2Sectors(300, 12150, 39));
+         },
+         "REM SESSION 01\nFILE G.BIN BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n"
+         "REM SESSION 02\nFILE D.BIN BINARY\nTRACK 02 MODE2/2352\nINDEX 01 00:00:00\n"},
         {"SessionsThree",
          [](const TTempDir& d) {
              d.Write("A.BIN", discdata::RandomBytes(300 * 2352, 35));
@@ -242,8 +250,22 @@ std::string RandomDisc(const TTempDir& d, std::uint32_t seed)
     if (pick(2) == 0)
         cue.append("TITLE \"Disc ").append(std::to_string(seed)).append("\"\n");
     const int tracks = 1 + pick(5);
+    // One disc in three has sessions: a track may open the next one, with gap lengths of its own.
+    const bool sessions = pick(3) == 0;
+    int session = 1;
+    if (sessions)
+        cue += "REM SESSION 01\n";
     for (int t = 1; t <= tracks; ++t)
     {
+        if (sessions && t > 1 && pick(2) == 0)
+        {
+            if (pick(2) == 0)
+                cue += "REM LEAD-OUT 00:45:00\n";
+            char opens[96];
+            std::snprintf(opens, sizeof opens, "REM SESSION %02d\n%s", ++session,
+                          pick(2) == 0 ? "REM LEAD-IN 00:40:00\nREM PREGAP 00:03:00\n" : "");
+            cue += opens;
+        }
         const TType& type = types[pick(6)];
         const int sectors = 1 + pick(400);
         const std::string file = std::string(1, 'T').append(std::to_string(t)).append(".BIN");
@@ -280,6 +302,33 @@ std::string RandomDisc(const TTempDir& d, std::uint32_t seed)
     return cue;
 }
 
+// The sheet with the TOC entries a dumping tool adds to such a disc, as REM TOC-ENTRY lines: each B0
+// with the medium's capacity as its P-time, and a C0 in the first session. Empty when the sheet has
+// no B0 to describe.
+std::string WithDumpedTocEntries(const TTempDir& d, const std::string& cue)
+{
+    TLuCueSheet sheet;
+    if (!sheet.Load(d.Write("plain.cue", cue)))
+        return {};
+    std::string lines;
+    char line[192];
+    for (const TTocEntry& e : sheet.Model().Toc)
+        if (e.Point == POINT_NEXT_SESSION)
+        {
+            std::snprintf(line, sizeof line,
+                          "REM TOC-ENTRY Session=%d Point=0xb0 ADR=0x05 Control=0x00 TrackNo=0 AMin=%d ASec=%d "
+                          "AFrame=%d Zero=%d PMin=79 PSec=59 PFrame=74\n",
+                          e.Session, e.A.Minute, e.A.Second, e.A.Frame, e.Zero);
+            lines += line;
+        }
+    if (lines.empty())
+        return {};
+    return lines +
+           "REM TOC-ENTRY Session=1 Point=0xc0 ADR=0x05 Control=0x00 TrackNo=0 AMin=0 ASec=0 AFrame=0 Zero=0 "
+           "PMin=97 PSec=27 PFrame=0\n" +
+           cue;
+}
+
 // The promise of a successful run: every set that converts from sound sources verifies sound,
 // whichever way the audio travels.
 TEST(VerifierPropertyTest, EveryGeneratedDiscThatConvertsVerifiesSound)
@@ -289,7 +338,13 @@ TEST(VerifierPropertyTest, EveryGeneratedDiscThatConvertsVerifiesSound)
     for (std::uint32_t seed = 1; seed <= 150 && std::chrono::steady_clock::now() < until; ++seed)
     {
         TTempDir dir;
-        const std::string cue = RandomDisc(dir, seed);
+        std::string cue = RandomDisc(dir, seed);
+        if (seed % 2 == 0)
+        {
+            const std::string dumped = WithDumpedTocEntries(dir, cue);
+            if (!dumped.empty())
+                cue = dumped;
+        }
         SCOPED_TRACE(cue);
         TLuCueSheet sheet;
         if (!sheet.Load(dir.Write("disc.cue", cue)))
