@@ -144,7 +144,7 @@ void TChecker::Finish()
 
 } // namespace
 
-int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
+void TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
 {
     Report = TVerifyReport{};
     Report.CcdPath = ccdPath;
@@ -194,5 +194,4 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
         Status.store(CancelRequested() ? csCanceled : csSucceeded);
         Notify(Status.load() == csCanceled ? peCanceled : peFinished, 0);
     });
-    return 0;
 }
