@@ -349,8 +349,7 @@ TCueErrorReason HandleIndex(TSheetReader& reader, const TCueCommand& command)
         reader.ConsumedBytes += track.GetIndexBytes(static_cast<std::uint32_t>(number - 1));
     else if (reader.FileHasIndex && previous)
         reader.ConsumedBytes += previous->GetIndexBytes(static_cast<std::uint32_t>(previous->LastIndexNo));
-    if (reader.FileHasIndex)
-        reader.Grow(position - reader.LastIndexPosition, command.LineNo, true);
+    reader.OpenRegion(position, command.LineNo);
     reader.LastIndexNo = number;
     reader.LastIndexPosition = position;
     reader.TrackHasIndex = true;

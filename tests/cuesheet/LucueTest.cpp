@@ -345,8 +345,16 @@ TEST_F(LoadTest, DiscsThatCannotExistAreRefusedWithTheirFigures)
         {"nine PREGAP 30:00:00", 1, nineGaps, 0xC0110, limit + "270:06:00" + most + "12)"},
         {"lead-out at 99:59:74", 449849, "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 0, ""},
         {"one POSTGAP sector more", 449849,
-         "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nPOSTGAP 00:00:01\n", 0x10110,
-         limit + "100:00:00" + most + "1, edge.bin)"},
+         "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nPOSTGAP 00:00:01\n", 0x40110,
+         limit + "100:00:00" + most + "4)"},
+        // Gaps count where they lie on the disc, after the sectors of the file before them.
+        {"the next file past 99:59:74", 20,
+         "FILE edge.bin BINARY\nTRACK 01 AUDIO\nPREGAP 98:00:00\nINDEX 01 00:00:00\nPOSTGAP 01:57:55\n"
+         "FILE \"SUB/Track 01.bin\" BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n",
+         0x60110, limit + "100:00:10" + most + "6, SUB/Track 01.bin)"},
+        {"INDEX 02 past 99:59:74", 449900,
+         "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:01:00\n", 0x40110,
+         limit + "100:00:50" + most + "4, edge.bin)"},
         {"INDEX 02 past the end", 200, "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:10:00\n",
          0x4090E, "INDEX 02 00:10:00 lies past the end of \"edge.bin\" (00:02:50)"},
         {"INDEX 02 at the end", 300, "FILE edge.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 02 00:04:00\n", 0,
