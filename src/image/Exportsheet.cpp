@@ -94,7 +94,9 @@ void AppendTrack(std::string& text, const TExportTrack& part, std::int32_t fileS
     if (part.Pregap > 0)
         text += "    PREGAP " + FramesToStr(part.Pregap) + EOL;
     // Sectors before the first index that is kept belong to the track's pregap.
-    const bool gapFirst = track.Indexes.empty() || track.Indexes.front().Lba > part.FirstLba;
+    const auto kept = std::find_if(track.Indexes.begin(), track.Indexes.end(),
+                                   [&part](const TDiscIndex& index) { return index.Lba >= part.FirstLba; });
+    const bool gapFirst = kept == track.Indexes.end() || kept->Lba > part.FirstLba;
     if (gapFirst)
         text += "    INDEX 00 " + FramesToStr(part.FirstLba - fileStartLba) + EOL;
     for (const TDiscIndex& index : track.Indexes)
@@ -160,10 +162,9 @@ std::vector<std::string> ExportFileNames(const std::string& cuePath, TExportLayo
     return names;
 }
 
-void MakeFirstPregapGenerated(TExportLayout& layout)
+void MakeFirstPregapGenerated(TExportLayout& layout, std::int32_t gap)
 {
     TExportTrack& first = layout.Tracks.front();
-    const std::int32_t gap = first.Track->IndexLba(1) - first.FirstLba;
     first.Pregap = gap;
     first.FirstLba += gap;
     first.FirstSector += gap;

@@ -95,6 +95,8 @@ const struct
      sidecar::MedievilLsd() +
          sidecar::LsdRecord({0x00, 0x13, 0x25}, {0x41, 0x01, 0x01, 0x00, 0x11, 0x25, 0x00, 0x00, 0x13, 0x25, 0, 0})},
     {"first-pregap-data.cue", "FILE mode1.bin BINARY\nTRACK 01 MODE1/2048\nPREGAP 00:01:00\nINDEX 01 00:00:00\n"},
+    {"first-pregap-and-pause.cue",
+     "FILE audio.wav WAVE\nTRACK 01 AUDIO\nPREGAP 00:01:00\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n"},
 };
 
 const auto& Generated(std::string_view name)
