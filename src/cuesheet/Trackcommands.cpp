@@ -75,6 +75,12 @@ TCueErrorReason OpenSource(TLuCueSheet& sheet, std::string_view type, const std:
     {
         sheet.ErrorDetail = FileLabel(sheet.TriedFileName) + ": cannot be read (" + error.code().message() + ")";
     }
+    catch (const EFOpenError&)
+    {
+        // Not RIFF, and no decoder knows it: the keyword at least says what it should have been.
+        if (type == "WAVE")
+            sheet.ErrorDetail = FileLabel(sheet.TriedFileName) + ": not a WAVE file";
+    }
     catch (...)
     {
         // No reason is known: the message stands alone.
