@@ -220,6 +220,7 @@ TEST_F(LoadTest, CdTextFilesThatHoldNoSoundPacksAreRefused)
     const std::pair<std::string, std::string> cases[] = {
         {std::string(1000, '\x80'), "1,000 bytes is not a whole number of 18-byte packs"},
         {CdTextFileBytes(1).substr(1), "17 bytes is not a whole number of 18-byte packs"},
+        {"\x80", "1 byte is not a whole number of 18-byte packs"},
         {"", "the file holds no CD-TEXT packs"},
         {badType, "pack 3 has type 0x12; CD-TEXT packs are 0x80-0x8F"},
         {badSequence, "pack 7's sequence number is 5, expected 6"},
