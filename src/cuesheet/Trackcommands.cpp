@@ -197,7 +197,7 @@ TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
     const std::string path = sheet.NoteFileTried(command.ArgOriginal.substr(0, blank));
     if (!IsRegularFile(path))
     {
-        sheet.ErrorDetail = FileLabel(sheet.TriedFileName) + ": " + NoFileReason(path);
+        sheet.ErrorDetail = NoFileText(sheet.TriedFileName, path);
         return erNotFound;
     }
     if (type != "BINARY" && type != "MOTOROLA" && !IsAudioFileType(type))

@@ -170,7 +170,7 @@ TEST_F(LoadTest, FilesThatCannotBeOpenedAreRefusedWithTheReason)
         {"missing.bin", "missing.bin: no such file"},
         {"folder", "folder: is a folder"},
         {"pipe.bin", "pipe.bin: is a pipe, not a file"},
-        {"/dev/zero", "zero: is a device, not a file"},
+        {"/dev/zero", "/dev/zero: is a device, not a file"},
         {"loop.bin", "loop.bin: is a link loop"},
         {"dangling.bin", "dangling.bin: is a link to no file"},
         {"locked.bin", "locked.bin: cannot be read (Permission denied)"},
