@@ -395,8 +395,8 @@ TCueExportPlan PlanCueExport(const std::string& ccdPath, const std::string& cueP
     const std::vector<std::string> paths = OutputPaths(disc, cuePath);
     plan.Problem = OutputProblem(paths, ccdPath);
     const std::string folder = FolderOf(cuePath);
-    if (!folder.empty() && PathKind(folder) != pkFolder)
-        plan.Problem = "The output folder \"" + folder + "\" does not exist.";
+    if (std::string problem = folder.empty() ? "" : OutputFolderProblem(folder); !problem.empty())
+        plan.Problem = problem;
     for (const std::string& path : paths)
         plan.Files.push_back(InspectOutput(path));
     return plan;
