@@ -121,14 +121,17 @@ TExportLayout BuildExportLayout(const TDiscModel& disc, std::string& problem)
             part.Track = &tracks[t];
             part.Session = disc.Sessions[s].Number;
             part.FirstLba = t == 0 ? range.First : TrackStartLba(tracks[t]);
-            const std::int32_t end = t + 1 < tracks.size() ? TrackStartLba(tracks[t + 1]) : range.End;
-            if (tracks[t].IndexLba(1) < 0 || part.FirstLba < range.First || end > range.End || end <= part.FirstLba)
+            // Each track is checked by its own start, so that the one named is the one misplaced.
+            const std::int32_t previous = t == 0 ? range.First - 1 : layout.Tracks.back().FirstLba;
+            if (tracks[t].IndexLba(1) < 0 || part.FirstLba <= previous || part.FirstLba >= range.End)
             {
                 problem = "track " + std::to_string(tracks[t].Number) + " lies outside the sectors the set holds";
                 return {};
             }
+            if (t > 0)
+                layout.Tracks.back().Sectors = part.FirstLba - previous;
             part.FirstSector = rangeStart + (part.FirstLba - range.First);
-            part.Sectors = end - part.FirstLba;
+            part.Sectors = range.End - part.FirstLba;
             layout.Tracks.push_back(part);
         }
         rangeStart += range.End - range.First;
