@@ -86,12 +86,9 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
     outcome.SubQPatchFile = sheet.SubQPatchFile;
     outcome.Ignored = IgnoredLineWarnings(sheet);
 
-    const std::string folder = FolderOf(ccdPath);
-    if (PathKind(folder) != pkFolder)
-    {
-        outcome.Reason = "The output folder \"" + folder + "\" does not exist.";
+    outcome.Reason = OutputFolderProblem(FolderOf(ccdPath));
+    if (!outcome.Reason.empty())
         return outcome;
-    }
     outcome.Reason = RefuseOutputs(PlanOutputs(ccdPath, sheet), options.Force);
     if (!outcome.Reason.empty())
         return outcome;

@@ -29,8 +29,8 @@ std::string FaultText(const TCdTextFileCheck& check, std::int64_t size)
     {
     case cfEmpty: return "the file holds no CD-TEXT packs";
     case cfPartialPack:
-        return GroupedNumber(size) + " bytes is not a whole number of " + std::to_string(CD_TEXT_PACK_SIZE) +
-               "-byte packs";
+        return GroupedNumber(size) + (size == 1 ? " byte" : " bytes") + " is not a whole number of " +
+               std::to_string(CD_TEXT_PACK_SIZE) + "-byte packs";
     case cfTooManyPacks:
         return GroupedNumber(static_cast<std::int64_t>(check.Packs)) + " packs; a control file holds at most " +
                GroupedNumber(CD_TEXT_FILE_MAX_PACKS);

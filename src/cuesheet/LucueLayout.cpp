@@ -141,9 +141,10 @@ std::int32_t TLuCueSheet::GetIndexAddress(std::int32_t track, std::int32_t index
 {
     if (track < FirstTrackNo || track > FirstTrackNo + TrackCount - 1)
         return -1;
-    // Rows are grouped by track in ascending track order.
-    auto row = std::lower_bound(AddressTable.begin(), AddressTable.end(), track,
-                                [](const TAddressTable& r, std::int32_t t) { return r.TrackNumber < t; });
+    // Rows are grouped by track, but a session's lead-out row lies between sessions, so the
+    // order is not one a binary search may rely on.
+    auto row = std::find_if(AddressTable.begin(), AddressTable.end(),
+                            [track](const TAddressTable& r) { return r.TrackNumber == track; });
     for (; row != AddressTable.end() && row->TrackNumber == track; ++row)
     {
         if (row->IndexNumber == index)

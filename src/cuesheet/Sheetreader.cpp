@@ -41,19 +41,48 @@ void TSheetReader::CloseTrack()
 {
     TLuCueTrack& track = *CurrentTrack();
     const std::int64_t sectors = FileEndPosition() - LastIndexPosition;
-    Grow(sectors, FileLine, true);
+    Grow(sectors, RegionLine, true);
+    RegionOpen = false;
     track.End = static_cast<std::int32_t>(track.GetIndexPos(static_cast<std::uint32_t>(track.LastIndexNo)) +
                                           std::min(sectors, MAX_TRACK_SECTORS));
 }
 
+void TSheetReader::OpenRegion(std::int32_t position, std::uint32_t lineNo)
+{
+    if (RegionOpen)
+        Grow(position - LastIndexPosition, RegionLine, true);
+    // A file's first region is named by its FILE line, which names the file whose sectors they are.
+    RegionLine = RegionOpen ? lineNo : FileLine;
+    RegionOpen = true;
+}
+
 void TSheetReader::Grow(std::int64_t frames, std::uint32_t lineNo, bool inFile)
 {
-    DiscEnd += frames;
-    if (DiscEnd > MAX_LEAD_OUT && OverLine == 0)
+    if (!inFile && RegionOpen)
     {
-        OverLine = lineNo;
-        OverWhere = " (line " + std::to_string(lineNo) + (inFile ? ", " + FileName : "") + ")";
+        GapsAfterRegion.emplace_back(frames, lineNo);
+        return;
     }
+    Extend(frames, lineNo, inFile);
+    if (!inFile)
+        return;
+    for (const auto& [gap, line] : GapsAfterRegion)
+        Extend(gap, line, false);
+    GapsAfterRegion.clear();
+}
+
+// Counts in disc order. The line named is the first whose sectors lie past 99:59:74; when none does,
+// the one whose last sector lies on it and so puts the lead-out past it.
+void TSheetReader::Extend(std::int64_t frames, std::uint32_t lineNo, bool inFile)
+{
+    DiscEnd += frames;
+    if (frames <= 0 || DiscEnd <= MAX_LEAD_OUT || OverPast)
+        return;
+    OverPast = DiscEnd > MAX_LEAD_OUT + 1;
+    if (OverLine != 0 && !OverPast)
+        return;
+    OverLine = lineNo;
+    OverWhere = " (line " + std::to_string(lineNo) + (inFile ? ", " + FileName : "") + ")";
 }
 
 std::int64_t TSheetReader::FileEndPosition() const

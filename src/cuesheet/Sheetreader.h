@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // One command of the sheet: the argument after the keyword and its blanks, upper-cased for the checks,
@@ -59,6 +60,12 @@ public:
     std::int64_t DiscEnd = PROGRAM_START;
     std::uint32_t OverLine = 0;
     std::string OverWhere;
+    bool OverPast = false; // OverLine's sectors lie past 99:59:74, not just on it
+    // The index region still open in the current file, the line it is named by, and the gaps read
+    // since: on the disc they follow the region's sectors, so they are counted after them.
+    bool RegionOpen = false;
+    std::uint32_t RegionLine = 0;
+    std::vector<std::pair<std::int64_t, std::uint32_t>> GapsAfterRegion;
     // Sessions: the number of the last REM SESSION (0 before one), its line, whether it has a track yet,
     // and gap lengths given before the next REM SESSION.
     std::int32_t SessionNo = 0;
@@ -88,8 +95,10 @@ public:
     bool AwaitsIndex1() const { return CurrentTrack() && CurrentTrack()->LastIndexNo == 0; }
     // The last track of a file ends with the file's data.
     void CloseTrack();
-    // Sectors the disc gains at a line; inFile when they are the current file's data.
+    // Sectors the disc gains at a line; inFile when they close the current file's open index region.
     void Grow(std::int64_t frames, std::uint32_t lineNo, bool inFile);
+    // The current file's INDEX at lineNo opens an index region; what it closes is counted first.
+    void OpenRegion(std::int32_t position, std::uint32_t lineNo);
     // Where the current file's data ends, as a position counted in the sectors of the index region now open.
     std::int64_t FileEndPosition() const;
 
@@ -102,6 +111,7 @@ private:
     void CollectName(const TCommandRow& row, const TCueCommand& command);
     void Finish();
     std::uint32_t CheckSessions();
+    void Extend(std::int64_t frames, std::uint32_t lineNo, bool inFile);
 
     std::string Upper;
     std::span<const TCommandRow> Commands;

@@ -46,7 +46,7 @@ TCueErrorReason HandleCdTextFile(TSheetReader& reader, const TCueCommand& comman
     const std::string label = FileLabel(sheet.TriedFileName);
     if (!IsRegularFile(path))
     {
-        sheet.ErrorDetail = label + ": " + NoFileReason(path);
+        sheet.ErrorDetail = NoFileText(sheet.TriedFileName, path);
         return erNotFound;
     }
     if (!CheckCdTextFile(path, label, sheet.ErrorDetail, sheet.LoadWarnings))

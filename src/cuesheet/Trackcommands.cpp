@@ -75,6 +75,12 @@ TCueErrorReason OpenSource(TLuCueSheet& sheet, std::string_view type, const std:
     {
         sheet.ErrorDetail = FileLabel(sheet.TriedFileName) + ": cannot be read (" + error.code().message() + ")";
     }
+    catch (const EFOpenError&)
+    {
+        // Not RIFF, and no decoder knows it: the keyword at least says what it should have been.
+        if (type == "WAVE")
+            sheet.ErrorDetail = FileLabel(sheet.TriedFileName) + ": not a WAVE file";
+    }
     catch (...)
     {
         // No reason is known: the message stands alone.
@@ -191,7 +197,7 @@ TCueErrorReason HandleFile(TSheetReader& reader, const TCueCommand& command)
     const std::string path = sheet.NoteFileTried(command.ArgOriginal.substr(0, blank));
     if (!IsRegularFile(path))
     {
-        sheet.ErrorDetail = FileLabel(sheet.TriedFileName) + ": " + NoFileReason(path);
+        sheet.ErrorDetail = NoFileText(sheet.TriedFileName, path);
         return erNotFound;
     }
     if (type != "BINARY" && type != "MOTOROLA" && !IsAudioFileType(type))
@@ -349,8 +355,7 @@ TCueErrorReason HandleIndex(TSheetReader& reader, const TCueCommand& command)
         reader.ConsumedBytes += track.GetIndexBytes(static_cast<std::uint32_t>(number - 1));
     else if (reader.FileHasIndex && previous)
         reader.ConsumedBytes += previous->GetIndexBytes(static_cast<std::uint32_t>(previous->LastIndexNo));
-    if (reader.FileHasIndex)
-        reader.Grow(position - reader.LastIndexPosition, command.LineNo, true);
+    reader.OpenRegion(position, command.LineNo);
     reader.LastIndexNo = number;
     reader.LastIndexPosition = position;
     reader.TrackHasIndex = true;

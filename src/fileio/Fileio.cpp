@@ -69,6 +69,16 @@ TPathKind PathKind(const std::string& path)
     return S_ISDIR(st.st_mode) ? pkFolder : pkOther;
 }
 
+std::string OutputFolderProblem(const std::string& folder)
+{
+    const TPathKind kind = PathKind(folder);
+    if (kind == pkFolder)
+        return {};
+    // A file of that name exists: "does not exist" would send the user looking for the wrong thing.
+    const bool exists = kind == pkRegular || kind == pkOther;
+    return "The output folder \"" + folder + "\" " + (exists ? "is not a folder." : "does not exist.");
+}
+
 bool IsRegularFile(const std::string& path)
 {
     return PathKind(path) == pkRegular;

@@ -23,6 +23,8 @@ enum TPathKind : std::uint8_t
     pkBrokenLink = 4, // a link that leads nowhere (or to a name we may not look at)
 };
 TPathKind PathKind(const std::string& path);
+// Why folder cannot take the files written into it, as the front ends say it; empty when it can.
+std::string OutputFolderProblem(const std::string& folder);
 
 // The rule for "this file exists": a regular file, after following links. An empty path is none.
 bool IsRegularFile(const std::string& path);

@@ -154,3 +154,10 @@ std::string NoFileReason(const std::string& path)
         return "is a device, not a file";
     return "is not a regular file";
 }
+
+std::string NoFileText(std::string_view name, const std::string& path)
+{
+    struct stat st = {};
+    const bool device = ::stat(path.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode));
+    return (device ? std::string(name) : FileLabel(name)) + ": " + NoFileReason(path);
+}

@@ -35,3 +35,6 @@ std::string FileLabel(std::string_view name);
 // Why path names no regular file, worded to follow its label: "no such file", "is a folder", ...;
 // empty when it does name one.
 std::string NoFileReason(const std::string& path);
+// The refusal line for a name the sheet gives that names no regular file at path: its label and why.
+// A device keeps its folders, as "zero" alone would not say which.
+std::string NoFileText(std::string_view name, const std::string& path);

@@ -438,6 +438,9 @@ void TParser::FillSessions()
 TError ParseCcdText(std::string_view text, const std::string& name, TCcdDisc& disc)
 {
     disc = TCcdDisc{};
+    // Windows editors save with a UTF-8 byte order mark, as they do sheets.
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
     TError error;
     TParser parser(name, disc, error);
     parser.Parse(text);

@@ -298,8 +298,8 @@ void CheckBeforeWriting(const std::string& ccdPath, const TLuCueSheet& sheet, st
         throw std::runtime_error(plan.Problem);
     // Said in the words the command-line tool uses before it starts a job.
     const std::string folder = FolderOf(ccdPath);
-    if (PathKind(folder) != pkFolder)
-        throw std::runtime_error("The output folder \"" + folder + "\" does not exist.");
+    if (std::string problem = OutputFolderProblem(folder); !problem.empty())
+        throw std::runtime_error(problem);
     for (const TOutputFile& file : plan.Files)
         CheckOutputFile(file);
     // The old set stays until the new one is complete, so the new one needs all of its room.

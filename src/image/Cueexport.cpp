@@ -246,18 +246,19 @@ void CheckSizes(const TFile& img, const TFile& sub, std::int64_t sectors, TCueEx
                           std::to_string(wanted)});
 }
 
-// Whether the first track's stored pregap is what the conversion composes for a PREGAP line: a P flag
-// still down on its first sector, and the sectors of a gap of the track's mode.
-bool IsComposedFirstPregap(const TExportLayout& layout, const TFile& img, const TFile& sub)
+// How many sectors from the start of the first track's stored pregap are what the conversion composes
+// for a PREGAP line: a P flag still down on its first sector, and the sectors of a gap of the track's
+// mode. A pregap of file sectors may follow them: the sheet's PREGAP and INDEX 00 both.
+std::int32_t ComposedFirstPregap(const TExportLayout& layout, const TFile& img, const TFile& sub)
 {
     const TExportTrack& first = layout.Tracks.front();
     const std::int32_t gap = first.Track->IndexLba(1) - first.FirstLba;
     if (first.Session != 1 || gap <= 0)
-        return false;
+        return 0;
     std::array<std::uint8_t, SUBCODE_SIZE> record{};
     sub.ReadExact(first.FirstSector * std::int64_t(SUBCODE_SIZE), record);
     if (std::any_of(record.begin(), record.begin() + 12, [](std::uint8_t b) { return b != 0; }))
-        return false;
+        return 0;
     const std::int32_t mode = first.Track->Mode >= 0 ? first.Track->Mode : (first.Track->Control & 0x4) != 0 ? 1 : 0;
     const TMode1ErrorCorrect ecc;
     TRawSector want{};
@@ -272,13 +273,13 @@ bool IsComposedFirstPregap(const TExportLayout& layout, const TFile& img, const 
                       static_cast<std::uint32_t>(first.FirstLba + i + PROGRAM_START));
             want[MODE_OFFSET] = static_cast<std::uint8_t>(mode);
             if (mode == 1 && !ecc.Generate(want))
-                return false;
+                return 0;
         }
         img.ReadExact((first.FirstSector + i) * std::int64_t(SECTOR_SIZE), have);
         if (want != have)
-            return false;
+            return i;
     }
-    return true;
+    return gap;
 }
 
 // The set as the export reads it, checked: the control file laid out, the .img and .sub open and of
@@ -292,8 +293,8 @@ struct TExportSet
         Img = TFile::OpenForReading(ChangeFileExt(ccdPath, ".img"), "the image file");
         Sub = TFile::OpenForReading(ChangeFileExt(ccdPath, ".sub"), "the subchannel file");
         CheckSizes(Img, Sub, Disc.Layout.ImgSectors, report);
-        if (IsComposedFirstPregap(Disc.Layout, Img, Sub))
-            MakeFirstPregapGenerated(Disc.Layout);
+        if (const std::int32_t composed = ComposedFirstPregap(Disc.Layout, Img, Sub); composed > 0)
+            MakeFirstPregapGenerated(Disc.Layout, composed);
         Packs = ReadExportPacks(Disc.Layout, Sub, Disc.Layout.ImgSectors);
         for (std::size_t t = 0; t < Disc.Layout.Tracks.size(); ++t)
             Disc.Layout.Tracks[t].Cdg = Packs.Cdg[t];
@@ -412,8 +413,8 @@ TCueExportPlan PlanCueExport(const std::string& ccdPath, const std::string& cueP
     paths.insert(paths.begin() + static_cast<std::ptrdiff_t>(disc.FileNames.size()), plan.Removed.begin(),
                  plan.Removed.end());
     const std::string folder = FolderOf(cuePath);
-    if (!folder.empty() && PathKind(folder) != pkFolder)
-        plan.Problem = "The output folder \"" + folder + "\" does not exist.";
+    if (std::string problem = folder.empty() ? "" : OutputFolderProblem(folder); !problem.empty())
+        plan.Problem = problem;
     for (const std::string& path : paths)
         plan.Files.push_back(InspectOutput(path));
     return plan;

@@ -96,7 +96,9 @@ void AppendTrack(std::string& text, const TExportTrack& part, std::int32_t fileS
     if (part.Pregap > 0)
         text += "    PREGAP " + FramesToStr(part.Pregap) + EOL;
     // Sectors before the first index that is kept belong to the track's pregap.
-    const bool gapFirst = track.Indexes.empty() || track.Indexes.front().Lba > part.FirstLba;
+    const auto kept = std::find_if(track.Indexes.begin(), track.Indexes.end(),
+                                   [&part](const TDiscIndex& index) { return index.Lba >= part.FirstLba; });
+    const bool gapFirst = kept == track.Indexes.end() || kept->Lba > part.FirstLba;
     if (gapFirst)
         text += "    INDEX 00 " + FramesToStr(part.FirstLba - fileStartLba) + EOL;
     for (const TDiscIndex& index : track.Indexes)
@@ -128,14 +130,17 @@ TExportLayout BuildExportLayout(const TDiscModel& disc, std::string& problem)
             part.Track = &tracks[t];
             part.Session = disc.Sessions[s].Number;
             part.FirstLba = t == 0 ? range.First : TrackStartLba(tracks[t]);
-            const std::int32_t end = t + 1 < tracks.size() ? TrackStartLba(tracks[t + 1]) : range.End;
-            if (tracks[t].IndexLba(1) < 0 || part.FirstLba < range.First || end > range.End || end <= part.FirstLba)
+            // Each track is checked by its own start, so that the one named is the one misplaced.
+            const std::int32_t previous = t == 0 ? range.First - 1 : layout.Tracks.back().FirstLba;
+            if (tracks[t].IndexLba(1) < 0 || part.FirstLba <= previous || part.FirstLba >= range.End)
             {
                 problem = "track " + std::to_string(tracks[t].Number) + " lies outside the sectors the set holds";
                 return {};
             }
+            if (t > 0)
+                layout.Tracks.back().Sectors = part.FirstLba - previous;
             part.FirstSector = rangeStart + (part.FirstLba - range.First);
-            part.Sectors = end - part.FirstLba;
+            part.Sectors = range.End - part.FirstLba;
             layout.Tracks.push_back(part);
         }
         rangeStart += range.End - range.First;
@@ -169,10 +174,9 @@ std::vector<std::string> ExportFileNames(const std::string& cuePath, TExportLayo
     return names;
 }
 
-void MakeFirstPregapGenerated(TExportLayout& layout)
+void MakeFirstPregapGenerated(TExportLayout& layout, std::int32_t gap)
 {
     TExportTrack& first = layout.Tracks.front();
-    const std::int32_t gap = first.Track->IndexLba(1) - first.FirstLba;
     first.Pregap = gap;
     first.FirstLba += gap;
     first.FirstSector += gap;

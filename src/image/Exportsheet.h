@@ -40,9 +40,10 @@ TExportLayout BuildExportLayout(const TDiscModel& disc, std::string& problem);
 // track its file.
 std::vector<std::string> ExportFileNames(const std::string& cuePath, TExportLayout& layout, bool singleFile);
 
-// The first track's stored pregap, sectors before its index 1, becomes a PREGAP line instead of file
+// The first gap sectors of the first track's stored pregap become a PREGAP line instead of file
 // sectors: the conversion composes such a pregap, P channel included, as no file's sectors give it.
-void MakeFirstPregapGenerated(TExportLayout& layout);
+// Any rest of the pregap stays in the file, after an INDEX 00.
+void MakeFirstPregapGenerated(TExportLayout& layout, std::int32_t gap);
 
 // Sheet keywords of the four control bits, "" when none of those a sheet can give is set.
 std::string FlagsOf(std::uint8_t control);

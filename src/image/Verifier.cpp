@@ -149,7 +149,7 @@ void TChecker::Finish()
 
 } // namespace
 
-int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
+void TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
 {
     Report = TVerifyReport{};
     Report.CcdPath = ccdPath;
@@ -199,5 +199,4 @@ int TVerifyJob::Run(const std::string& ccdPath, std::size_t maxFindings)
         Status.store(CancelRequested() ? csCanceled : csSucceeded);
         Notify(Status.load() == csCanceled ? peCanceled : peFinished, 0);
     });
-    return 0;
 }

@@ -18,8 +18,8 @@ class TVerifyJob : public TJob
 {
 public:
     // Never throws. Afterwards Status is csSucceeded (Report is complete), csFailed (the set could
-    // not be read; Error names the file and the reason) or csCanceled. Returns 0.
-    int Run(const std::string& ccdPath, std::size_t maxFindings = DEFAULT_MAX_FINDINGS);
+    // not be read; Error names the file and the reason) or csCanceled, as the other jobs leave it.
+    void Run(const std::string& ccdPath, std::size_t maxFindings = DEFAULT_MAX_FINDINGS);
 
     TVerifyReport Report;
 };

@@ -609,6 +609,8 @@ TEST_F(CliTest, RefusesOutputsItMustNotWriteAndNeverCreatesFolders)
     EXPECT_EQ(noFolder.Exit, 1);
     EXPECT_NE(noFolder.Err.find("missing"), std::string::npos) << noFolder.Err;
     EXPECT_FALSE(fs::exists(Dir.File("missing")));
+    const std::string file = Dir.Write("small.cue", "");
+    EXPECT_EQ(RunCli({"-o", file, cue}).Err, "The output folder \"" + file + "\" is not a folder.\n");
 
     Dir.Write("audio.sub", "keep");
     const TRunResult exists = RunCli({cue});

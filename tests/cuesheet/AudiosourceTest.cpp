@@ -235,9 +235,10 @@ TEST_F(AudioFiles, EveryAudioKeywordOpensByContentAndBinaryStaysRaw)
     ASSERT_TRUE(sheet.Load(Dir->Write("k.cue", OneTrackSheet("b4096.flac", "BINARY"))));
     EXPECT_EQ(sheet.Files[0]->Seek(0, soEnd),
               static_cast<std::int64_t>(std::filesystem::file_size(Dir->File("b4096.flac"))));
-    // Not audio at all: refused as before, without a reason line.
+    // Not audio at all: refused, with the keyword's type as the reason.
     Dir->Write("noise.bin", std::string(100000, '\x5A'));
-    EXPECT_EQ(RefusalOf("noise.bin"), "Invalid CUE SHEET command at line 1\nUnable to find or open FILE");
+    EXPECT_EQ(RefusalOf("noise.bin"), "Invalid CUE SHEET command at line 1\nUnable to find or open FILE\n"
+                                      "noise.bin: not a WAVE file");
 }
 
 TEST_F(AudioFiles, MotorolaSwapsTheBytesOfEachSample)

@@ -286,6 +286,7 @@ TEST_F(LayoutTest, SessionsLieAfterTheirGaps)
         EXPECT_EQ(disc.StoredRanges(),
                   (std::vector<TLbaRange>{{0, 100}, {11500, 11700}, {c.Third, c.Third + 50}}));
         EXPECT_EQ(Sheet.LeadOutAddress(), c.Third + 50 + 150);
+        EXPECT_EQ(Sheet.GetIndexAddress(3, 1), c.Third + 150) << "past a session's lead-out row";
         std::vector<std::pair<int, int>> pointers; // session, A as LBA
         for (const TTocEntry& e : disc.Toc)
         {

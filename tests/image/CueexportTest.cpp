@@ -95,6 +95,8 @@ const struct
      sidecar::MedievilLsd() +
          sidecar::LsdRecord({0x00, 0x13, 0x25}, {0x41, 0x01, 0x01, 0x00, 0x11, 0x25, 0x00, 0x00, 0x13, 0x25, 0, 0})},
     {"first-pregap-data.cue", "FILE mode1.bin BINARY\nTRACK 01 MODE1/2048\nPREGAP 00:01:00\nINDEX 01 00:00:00\n"},
+    {"first-pregap-and-pause.cue",
+     "FILE audio.wav WAVE\nTRACK 01 AUDIO\nPREGAP 00:01:00\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n"},
 };
 
 const auto& Generated(std::string_view name)
@@ -400,6 +402,12 @@ const TRefusal REFUSALS[] = {
     {"SubARecordShort", [](const TTempDir& d) { fs::resize_file(d.File("set/disc.sub"), 96 * 299); }, "out/disc.cue",
      "sectors need", true},
     {"NoSuchFolder", [](const TTempDir&) {}, "missing/disc.cue", "missing\" does not exist.", false},
+    {"ThirdTrackPastTheImg",
+     [](const TTempDir& d) {
+         d.Write("set/disc.ccd", TTempDir::ReadAll(d.File("set/disc.ccd")) +
+                                     "[TRACK 2]\r\nMODE=1\r\nINDEX 1=100\r\n[TRACK 3]\r\nMODE=1\r\nINDEX 1=400\r\n");
+     },
+     "out/disc.cue", "track 3 lies outside the sectors the set holds", true},
     {"SheetOverTheImage", [](const TTempDir&) {}, "set/disc.img", "is a file of the image set", false},
     {"TooLittleRoom", [](const TTempDir&) { TFile::AssumedFreeSpace = 300 * 2352 - 1; }, "out/disc.cue",
      "they need 705,600 bytes, 705,599 are free.", false},

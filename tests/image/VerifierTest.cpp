@@ -747,11 +747,12 @@ TEST(CcdReaderTest, MalformedFilesGiveTheLineAndReason)
 
 TEST(CcdReaderTest, ReadsWhatOtherToolsWrite)
 {
-    // LF line ends, lower-case names, hexadecimal and negative numbers, unknown keys and sections.
-    const std::string text = "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=1\nSessions=1\nCATALOG=0123456789012\n"
-                             "[Session 1]\nPreGapMode=2\nPreGapSubC=1\n[entry 0]\nSession=1\nPoint=0xa0\nADR=0x01\n"
-                             "Control=0x04\nTrackNo=0\nAMin=0\nASec=0\nAFrame=0\nALBA=-150\nZero=0\nPMin=1\nPSec=32\n"
-                             "PFrame=0\nPLBA=-1\n[TRACK 1]\nMODE=2\nINDEX 1=0\nFLAGS=DCP\n[Extra]\nAnything=at all\n";
+    // A byte order mark, LF line ends, lower-case names, hex and negative numbers, unknown keys and sections.
+    const std::string text =
+        "\xEF\xBB\xBF[CloneCD]\nVersion=3\n[Disc]\nTocEntries=1\nSessions=1\nCATALOG=0123456789012\n"
+        "[Session 1]\nPreGapMode=2\nPreGapSubC=1\n[entry 0]\nSession=1\nPoint=0xa0\nADR=0x01\n"
+        "Control=0x04\nTrackNo=0\nAMin=0\nASec=0\nAFrame=0\nALBA=-150\nZero=0\nPMin=1\nPSec=32\n"
+        "PFrame=0\nPLBA=-1\n[TRACK 1]\nMODE=2\nINDEX 1=0\nFLAGS=DCP\n[Extra]\nAnything=at all\n";
     TCcdDisc disc;
     const TError error = ParseCcdText(text, "x.ccd", disc);
     ASSERT_FALSE(error) << error.Text();
