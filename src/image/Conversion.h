@@ -22,7 +22,8 @@ class TConversionJob : public TJob
 public:
     // The whole job: never throws; the outcome is left in Status. correctEdcEcc goes to the
     // composer for this run only; the sheet's own flag is left alone. The three files are written
-    // under temporary names and replace those of ccdPath only when the whole set is sound.
+    // under temporary names and replace those of ccdPath only when the whole set is sound. While
+    // another run writes ccdPath, it refuses before it writes anything.
     void Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet);
 
     // Audio (and raw data left as it is) reaches the image in the one copy the kernel makes from a

@@ -37,10 +37,11 @@ bool ReplacesAny(const std::vector<std::string>& paths)
 }
 
 TTemporaryFiles::TTemporaryFiles(const std::vector<std::string>& paths, std::time_t startedAt)
-    : Paths(paths), FReplacing(ReplacesAny(paths))
+    : Lock(paths.back()), Paths(paths), FReplacing(ReplacesAny(paths))
 {
-    for (const std::string& path : Paths)
-        RemoveStaleTemporaries(path, startedAt);
+    if (Lock.Held())
+        for (const std::string& path : Paths)
+            RemoveStaleTemporaries(path, startedAt);
     try
     {
         for (const std::string& path : Paths)

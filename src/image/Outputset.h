@@ -5,6 +5,7 @@
 #pragma once
 
 #include "fileio/Fileio.h"
+#include "fileio/Outputlock.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,9 +17,10 @@
 class TTemporaryFiles
 {
 public:
-    // Creates a temporary beside each of paths (given in the order they are to take their names),
-    // after removing those of the same names that an earlier run, killed before it could clean up,
-    // left behind before startedAt.
+    // Takes the lock of the last of paths (given in the order they are to take their names), so that
+    // no other run writes them meanwhile, or raises as TOutputLock does; then removes the temporaries
+    // of those names that an earlier run, killed before it could clean up, left behind before
+    // startedAt, and creates one beside each.
     TTemporaryFiles(const std::vector<std::string>& paths, std::time_t startedAt);
     // Removes whatever was not put in place.
     ~TTemporaryFiles();
@@ -40,6 +42,7 @@ public:
 private:
     void RemoveTemporaries() noexcept;
 
+    TOutputLock Lock; // first: held until the temporaries are gone
     std::vector<std::string> Paths;
     bool FReplacing = false;
     std::vector<TFile> Files;
@@ -69,5 +72,6 @@ public:
 // cost it, so its replacement goes to the medium before the rename; a new file, which nothing depends
 // on yet, is left to the system's writeback as a copy's would be.
 bool ReplacesAny(const std::vector<std::string>& paths);
-// Removes the temporaries of target's name older than startedAt; others' files are left alone.
+// Removes the temporaries of target's name older than startedAt; others' files are left alone. Only
+// a run that holds the set's lock may: without it, they may be another run's live ones.
 void RemoveStaleTemporaries(const std::string& target, std::time_t startedAt);
