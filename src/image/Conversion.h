@@ -45,8 +45,13 @@ public:
     // the same sectors. PartialKept tells that it did.
     bool KeepPartial = false;
     bool PartialKept = false;
+    // A run that failed while it put its files in place: some of the files there before are replaced
+    // already, so they are not as they were, and the set there is not whole.
+    bool EarlierSetChanged = false;
 
 private:
+    void WriteSet(TOutputSet& set, const std::string& ccdText, std::int64_t sectors, bool correctEdcEcc,
+                  TLuCueSheet& sheet);
     void WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet);
     void WriteBatchEnd(TOutputSet& set, const std::uint8_t* records, std::int32_t count);
     void KeepWholeSectors(TOutputSet& set, TImageWriter& image, const std::uint8_t* records);

@@ -36,14 +36,20 @@ public:
     bool Replacing() const { return FReplacing; }
 
     // Puts the files in place in their order, the last one last; when replacing, every file goes to
-    // the medium first and the folder's entries after.
+    // the medium first and the folder's entries after. A failure after the first name was replaced
+    // says in its text which names were.
     void Commit();
+    // True when Commit replaced or removed a name before it failed: the files there before are no
+    // longer as they were.
+    bool Changed() const { return !Replaced.empty(); }
 
 private:
     void RemoveTemporaries() noexcept;
+    void PutInPlace();
 
     TOutputLock Lock; // first: held until the temporaries are gone
     std::vector<std::string> Paths;
+    std::vector<std::string> Replaced; // the names Commit changed so far
     bool FReplacing = false;
     std::vector<TFile> Files;
     std::set<std::size_t> Dropped;
@@ -63,6 +69,7 @@ public:
     TFile& Ccd;
 
     bool Replacing() const { return Files.Replacing(); }
+    bool Changed() const { return Files.Changed(); }
     void Commit() { Files.Commit(); }
     // Puts what a stopped run wrote in place: .img and .sub cut to the sectors both hold.
     void CommitPartial(std::int64_t sectors);

@@ -407,6 +407,21 @@ TEST_F(FaultInjectionTest, DamagedDataFileEndsTheRunAfterTheSectorsBeforeTheDama
     }
 }
 
+// The .ccd's name taken by a folder during the run: the run says which files there before it replaced.
+TEST_F(FaultInjectionTest, ARenameThatFailsAfterOthersSaysWhatWasReplaced)
+{
+    LoadDisc(200);
+    TConversionJob job;
+    job.SetProgressHandler([this](TProgressEvent event, std::int32_t) {
+        if (event == peStep)
+            fs::create_directories(Dir.File("out.ccd"));
+    });
+    job.Run(Dir.File("out.ccd"), true, Sheet);
+    EXPECT_TRUE(job.EarlierSetChanged);
+    EXPECT_EQ(job.Error.Text(), "cannot create \"" + Dir.File("out.ccd") + "\": Is a directory; already replaced: \"" +
+                                    Dir.File("out.img") + "\", \"" + Dir.File("out.sub") + "\"");
+}
+
 // --- Special files where files belong: refused at once, never waited on ---------------------------
 
 TEST_F(FaultInjectionTest, FifoOrFolderAsASheetOrDataFileIsRefusedWithoutBlocking)
