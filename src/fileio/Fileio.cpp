@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <random>
 #include <utility>
@@ -82,6 +83,11 @@ std::int64_t FreeSpace(const std::string& folder)
     if (::statvfs(folder.c_str(), &info) != 0)
         return -1;
     return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
+}
+
+void FailWritesPastSizeLimit()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void SyncFolder(const std::string& folder)

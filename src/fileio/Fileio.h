@@ -33,6 +33,10 @@ bool IsSameFile(const std::string& a, const std::string& b);
 // Bytes an unprivileged writer may still put into the folder's volume, or -1 when it cannot be told.
 std::int64_t FreeSpace(const std::string& folder);
 
+// Makes a write past the file size limit (ulimit -f) fail with EFBIG, reported as a full volume is,
+// instead of the signal that kills the process and leaves its temporaries. Front ends call it first.
+void FailWritesPastSizeLimit();
+
 // Flushes the folder's entries (renames into it) to the medium; failures are ignored, as nothing
 // can be done about them once the files themselves are safe.
 void SyncFolder(const std::string& folder);

@@ -671,8 +671,10 @@ TEST_F(CliTest, FullDiskFailsTheRun)
     EXPECT_EQ(run.Err.rfind("Operation was failure.\n", 0), 0u) << run.Err;
     EXPECT_EQ(run.Out.find("successfull"), std::string::npos);
     EXPECT_NE(run.Err.find("No image set was written"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("cannot write \"" + Dir.File("audio.img") + "\": File too large\n"), std::string::npos);
     EXPECT_FALSE(fs::exists(Dir.File("audio.img")));
     EXPECT_FALSE(fs::exists(Dir.File("audio.ccd")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 2); // no temporaries
 }
 
 // A second run on a set being written refuses and leaves the first's temporaries: the first completes.

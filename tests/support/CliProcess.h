@@ -41,7 +41,7 @@ inline pid_t Spawn(const std::vector<std::string>& args, const TTempDir& logDir,
     {
         const rlimit limit{options.FileSizeLimit, options.FileSizeLimit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        std::signal(SIGXFSZ, SIG_IGN); // writes past the limit then fail with EFBIG
+        std::signal(SIGXFSZ, SIG_DFL); // as a shell's ulimit leaves it: the program must turn it into EFBIG
     }
     if (options.OpenFilesLimit != RLIM_INFINITY)
     {
