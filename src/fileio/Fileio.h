@@ -48,6 +48,7 @@ struct TFileIdentity
     std::uint64_t Inode = 0;
     std::int64_t Size = -1;
     std::int64_t ModifiedNs = 0;
+    std::int64_t ChangedNs = 0; // ctime: a write with its modification time put back still moves it
     bool operator==(const TFileIdentity&) const = default;
 };
 // The identity of what path names now; Size is -1 when nothing can be looked at there.

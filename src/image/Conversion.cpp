@@ -356,7 +356,11 @@ void TConversionJob::WriteSet(TOutputSet& set, const std::string& ccdText, std::
     {
         WriteImages(set, correctEdcEcc, sheet);
         if (Status.load() == csIdle && !CancelRequested())
+        {
             sheet.CheckSourcesIntact();
+            // A file written in place while the run read it may have given old bytes here, new there.
+            sheet.CheckSourcesUnchanged();
+        }
     }
     catch (...)
     {
