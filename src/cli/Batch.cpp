@@ -107,15 +107,17 @@ std::optional<TFileId> IdOf(const std::string& path)
     return TFileId{info.st_dev, info.st_ino};
 }
 
-// One key for every name of an output: its identity where it exists, else its path with the links
-// of its folders resolved.
+// One key for every name of an output: its identity where it exists, else its folder's identity and
+// its name, which no spelling of the folder ("./", "../y/", a link) changes.
 std::string OutputKey(const std::string& path)
 {
     if (const auto id = IdOf(path))
         return "id " + std::to_string(id->first) + ":" + std::to_string(id->second);
+    if (const auto folder = IdOf(FolderOf(path)))
+        return "in " + std::to_string(folder->first) + ":" + std::to_string(folder->second) + " " + BaseName(path);
+    // No such folder: the run fails there whichever sheet it is.
     std::error_code error;
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
-    return "path " + (error ? std::filesystem::absolute(path, error).lexically_normal() : resolved).string();
+    return "path " + std::filesystem::absolute(path, error).lexically_normal().string();
 }
 
 // A set must not overwrite a file that another sheet of the batch reads, whichever runs first: the

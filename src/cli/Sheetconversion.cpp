@@ -99,6 +99,7 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
     job.Run(ccdPath, options.CorrectEdcEcc, sheet);
     outcome.Ran = true;
     outcome.PartialKept = job.PartialKept;
+    outcome.EarlierSetChanged = job.EarlierSetChanged;
     outcome.SectorsWritten = job.SectorsWritten;
     outcome.SubQFramesReplaced = job.SubQFramesReplaced;
     switch (job.Status.load())
@@ -115,6 +116,8 @@ TSheetOutcome ConvertSheet(const TCliOptions& options, const std::string& cuePat
 
 std::string StoppedRunText(const TSheetOutcome& outcome)
 {
+    if (outcome.EarlierSetChanged)
+        return "The image set there is not whole: the run replaced some of its files before it failed.";
     if (!outcome.PartialKept)
         return "No image set was written; the files there before are as they were.";
     return "partial set kept: " + std::to_string(outcome.SectorsWritten) + " sectors in \"" + outcome.ImgPath +

@@ -28,7 +28,8 @@ struct TSheetOutcome
     std::string Reason;
     bool Ran = false; // the job ran (so SectorsWritten counts)
     std::int64_t SectorsWritten = 0;
-    bool PartialKept = false; // a failed or cancelled run put the sectors it wrote in place
+    bool PartialKept = false;       // a failed or cancelled run put the sectors it wrote in place
+    bool EarlierSetChanged = false; // a failed run replaced some of the files there before
     std::string ImgPath;
     std::string SubPath;
     std::vector<std::string> Warnings; // about the LibCrypt side-car and text CD-TEXT cannot hold

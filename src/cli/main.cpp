@@ -7,6 +7,7 @@
 #include "cli/Sheetconversion.h"
 #include "cli/Signals.h"
 #include "cuesheet/Lucue.h"
+#include "fileio/Fileio.h"
 #include "fileio/Paths.h"
 #include "image/Conversion.h"
 #include "image/Cueexport.h"
@@ -174,6 +175,7 @@ int ExportSet(const TCliOptions& options)
 
 int main(int argc, char** argv)
 {
+    FailWritesPastSizeLimit();
     OnCancelSignals(CancelOnSignal);
 
     const TCommandLine commandLine = ParseCommandLine(argc, argv);

@@ -35,6 +35,10 @@ bool IsSameFile(const std::string& a, const std::string& b);
 // Bytes an unprivileged writer may still put into the folder's volume, or -1 when it cannot be told.
 std::int64_t FreeSpace(const std::string& folder);
 
+// Makes a write past the file size limit (ulimit -f) fail with EFBIG, reported as a full volume is,
+// instead of the signal that kills the process and leaves its temporaries. Front ends call it first.
+void FailWritesPastSizeLimit();
+
 // Flushes the folder's entries (renames into it) to the medium; failures are ignored, as nothing
 // can be done about them once the files themselves are safe.
 void SyncFolder(const std::string& folder);
@@ -46,6 +50,7 @@ struct TFileIdentity
     std::uint64_t Inode = 0;
     std::int64_t Size = -1;
     std::int64_t ModifiedNs = 0;
+    std::int64_t ChangedNs = 0; // ctime: a write with its modification time put back still moves it
     bool operator==(const TFileIdentity&) const = default;
 };
 // The identity of what path names now; Size is -1 when nothing can be looked at there.

@@ -316,6 +316,7 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
     WritebackSectors = 0;
     SubQFramesReplaced = 0;
     PartialKept = false;
+    EarlierSetChanged = false;
     RunFramed([&] {
         const std::time_t startedAt = std::time(nullptr);
         sheet.CheckSourcesUnchanged();
@@ -326,31 +327,53 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
                            sectors * static_cast<std::int64_t>(SECTOR_SIZE + SUBCODE_SIZE) +
                                static_cast<std::int64_t>(ccdText.size()));
         TOutputSet set(ccdPath, startedAt);
-        set.Ccd.WriteAll(ccdText);
-        // The data files may have changed since an earlier run read ahead in them.
-        sheet.ReleaseReadAhead();
-
-        Notify(peSetRange, static_cast<std::int32_t>(sectors / FRAMES_PER_STEP + 2));
-        Notify(peStep, 0);
+        const auto noteChanges = [&] {
+            EarlierSetChanged = set.Changed() && Status.load() != csSucceeded && !PartialKept;
+        };
         try
         {
-            WriteImages(set, correctEdcEcc, sheet);
-            if (Status.load() == csIdle && !CancelRequested())
-                sheet.CheckSourcesIntact();
+            WriteSet(set, ccdText, sectors, correctEdcEcc, sheet);
         }
         catch (...)
         {
-            // The run's own failure is what the user must hear of, not a failure to keep its part.
-            try
-            {
-                KeepWhatWasWritten(set);
-            }
-            catch (...)
-            {}
+            noteChanges();
             throw;
         }
-        Finish(set);
+        noteChanges();
     });
+}
+
+void TConversionJob::WriteSet(TOutputSet& set, const std::string& ccdText, std::int64_t sectors, bool correctEdcEcc,
+                              TLuCueSheet& sheet)
+{
+    set.Ccd.WriteAll(ccdText);
+    // The data files may have changed since an earlier run read ahead in them.
+    sheet.ReleaseReadAhead();
+
+    Notify(peSetRange, static_cast<std::int32_t>(sectors / FRAMES_PER_STEP + 2));
+    Notify(peStep, 0);
+    try
+    {
+        WriteImages(set, correctEdcEcc, sheet);
+        if (Status.load() == csIdle && !CancelRequested())
+        {
+            sheet.CheckSourcesIntact();
+            // A file written in place while the run read it may have given old bytes here, new there.
+            sheet.CheckSourcesUnchanged();
+        }
+    }
+    catch (...)
+    {
+        // The run's own failure is what the user must hear of, not a failure to keep its part.
+        try
+        {
+            KeepWhatWasWritten(set);
+        }
+        catch (...)
+        {}
+        throw;
+    }
+    Finish(set);
 }
 
 void TConversionJob::WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet)

@@ -22,7 +22,8 @@ class TConversionJob : public TJob
 public:
     // The whole job: never throws; the outcome is left in Status. correctEdcEcc goes to the
     // composer for this run only; the sheet's own flag is left alone. The three files are written
-    // under temporary names and replace those of ccdPath only when the whole set is sound.
+    // under temporary names and replace those of ccdPath only when the whole set is sound. While
+    // another run writes ccdPath, it refuses before it writes anything.
     void Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueSheet& sheet);
 
     // Audio (and raw data left as it is) reaches the image in the one copy the kernel makes from a
@@ -44,8 +45,13 @@ public:
     // the same sectors. PartialKept tells that it did.
     bool KeepPartial = false;
     bool PartialKept = false;
+    // A run that failed while it put its files in place: some of the files there before are replaced
+    // already, so they are not as they were, and the set there is not whole.
+    bool EarlierSetChanged = false;
 
 private:
+    void WriteSet(TOutputSet& set, const std::string& ccdText, std::int64_t sectors, bool correctEdcEcc,
+                  TLuCueSheet& sheet);
     void WriteImages(TOutputSet& set, bool correctEdcEcc, TLuCueSheet& sheet);
     void WriteBatchEnd(TOutputSet& set, const std::uint8_t* records, std::int32_t count);
     void KeepWholeSectors(TOutputSet& set, TImageWriter& image, const std::uint8_t* records);

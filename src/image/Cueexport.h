@@ -65,7 +65,8 @@ class TCueExportJob : public TJob
 {
 public:
     // Never throws. Afterwards Status is csSucceeded (Report is complete), csFailed (Error says why;
-    // nothing was put in place) or csCanceled (nothing was put in place).
+    // nothing was put in place, unless Error names the files a failed rename left replaced) or
+    // csCanceled (nothing was put in place). Another run on cuePath makes it refuse at once.
     void Run(const std::string& ccdPath, const std::string& cuePath, const TCueExportOptions& options);
 
     TCueExportReport Report;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <stdexcept>
 
 void RemoveStaleTemporaries(const std::string& target, std::time_t startedAt)
 {
@@ -37,10 +38,11 @@ bool ReplacesAny(const std::vector<std::string>& paths)
 }
 
 TTemporaryFiles::TTemporaryFiles(const std::vector<std::string>& paths, std::time_t startedAt)
-    : Paths(paths), FReplacing(ReplacesAny(paths))
+    : Lock(paths.back()), Paths(paths), FReplacing(ReplacesAny(paths))
 {
-    for (const std::string& path : Paths)
-        RemoveStaleTemporaries(path, startedAt);
+    if (Lock.Held())
+        for (const std::string& path : Paths)
+            RemoveStaleTemporaries(path, startedAt);
     try
     {
         for (const std::string& path : Paths)
@@ -83,14 +85,34 @@ void TTemporaryFiles::Commit()
             Files[i].Sync();
         Files[i].Close();
     }
-    for (std::size_t i = 0; i + 1 < Files.size(); ++i)
-        if (!Kept(i))
-            ::unlink(Paths[i].c_str());
-    for (std::size_t i = 0; i < Files.size(); ++i)
-        if (Kept(i))
-            Files[i].RenameTo(Paths[i]);
+    try
+    {
+        PutInPlace();
+    }
+    catch (const std::exception& error)
+    {
+        if (Replaced.empty())
+            throw;
+        std::string text = std::string(error.what()) + "; already replaced:";
+        for (const std::string& path : Replaced)
+            text += " \"" + path + "\"" + (&path == &Replaced.back() ? "" : ",");
+        throw std::runtime_error(text);
+    }
     if (FReplacing)
         SyncFolder(FolderOf(Paths.back()));
+}
+
+void TTemporaryFiles::PutInPlace()
+{
+    for (std::size_t i = 0; i + 1 < Files.size(); ++i)
+        if (!Kept(i) && ::unlink(Paths[i].c_str()) == 0)
+            Replaced.push_back(Paths[i]);
+    for (std::size_t i = 0; i < Files.size(); ++i)
+        if (Kept(i))
+        {
+            Files[i].RenameTo(Paths[i]);
+            Replaced.push_back(Paths[i]);
+        }
 }
 
 TOutputSet::TOutputSet(const std::string& ccdPath, std::time_t startedAt)

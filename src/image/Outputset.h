@@ -5,6 +5,7 @@
 #pragma once
 
 #include "fileio/Fileio.h"
+#include "fileio/Outputlock.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,9 +17,10 @@
 class TTemporaryFiles
 {
 public:
-    // Creates a temporary beside each of paths (given in the order they are to take their names),
-    // after removing those of the same names that an earlier run, killed before it could clean up,
-    // left behind before startedAt.
+    // Takes the lock of the last of paths (given in the order they are to take their names), so that
+    // no other run writes them meanwhile, or raises as TOutputLock does; then removes the temporaries
+    // of those names that an earlier run, killed before it could clean up, left behind before
+    // startedAt, and creates one beside each.
     TTemporaryFiles(const std::vector<std::string>& paths, std::time_t startedAt);
     // Removes whatever was not put in place.
     ~TTemporaryFiles();
@@ -34,13 +36,20 @@ public:
     bool Replacing() const { return FReplacing; }
 
     // Puts the files in place in their order, the last one last; when replacing, every file goes to
-    // the medium first and the folder's entries after.
+    // the medium first and the folder's entries after. A failure after the first name was replaced
+    // says in its text which names were.
     void Commit();
+    // True when Commit replaced or removed a name before it failed: the files there before are no
+    // longer as they were.
+    bool Changed() const { return !Replaced.empty(); }
 
 private:
     void RemoveTemporaries() noexcept;
+    void PutInPlace();
 
+    TOutputLock Lock; // first: held until the temporaries are gone
     std::vector<std::string> Paths;
+    std::vector<std::string> Replaced; // the names Commit changed so far
     bool FReplacing = false;
     std::vector<TFile> Files;
     std::set<std::size_t> Dropped;
@@ -60,6 +69,7 @@ public:
     TFile& Ccd;
 
     bool Replacing() const { return Files.Replacing(); }
+    bool Changed() const { return Files.Changed(); }
     void Commit() { Files.Commit(); }
     // Puts what a stopped run wrote in place: .img and .sub cut to the sectors both hold.
     void CommitPartial(std::int64_t sectors);
@@ -69,5 +79,6 @@ public:
 // cost it, so its replacement goes to the medium before the rename; a new file, which nothing depends
 // on yet, is left to the system's writeback as a copy's would be.
 bool ReplacesAny(const std::vector<std::string>& paths);
-// Removes the temporaries of target's name older than startedAt; others' files are left alone.
+// Removes the temporaries of target's name older than startedAt; others' files are left alone. Only
+// a run that holds the set's lock may: without it, they may be another run's live ones.
 void RemoveStaleTemporaries(const std::string& target, std::time_t startedAt);

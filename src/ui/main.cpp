@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "fileio/Fileio.h"
 #include "ui/Aboutbox.h"
 #include "ui/Application.h"
 #include "ui/Mainform.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv)
 {
     if (AnsweredWithoutWindow(argc, argv))
         return 0;
+    FailWritesPastSizeLimit();
     TApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/sarvex.png")));
 

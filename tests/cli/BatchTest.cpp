@@ -183,18 +183,26 @@ TEST_F(BatchTest, TwoNamesOfOneSetAreOneOutput)
 {
     const std::string sheet = WriteSheet(0);
     fs::create_directory_symlink(Dir.Path(), Dir.File("link"));
-    const std::string twin = Dir.File("link/disc0.CUE");
-    fs::copy_file(sheet, twin);
-    for (const bool exists : {false, true})
-    {
-        SCOPED_TRACE(exists ? "set exists" : "no set yet");
-        const TRunResult run = RunCli({"--force", "-j", "2", sheet, twin});
-        EXPECT_EQ(run.Exit, 1);
-        EXPECT_EQ(Lines(run.Out), (std::set<std::string>{sheet + ": ok", "1 converted, 1 failed, 0 could not be loaded"}));
-        EXPECT_EQ(run.Err, twin + ": failed: \"" + Dir.File("link/disc0.ccd") + "\" is already the output of \"" +
-                               sheet + "\".\n");
-        EXPECT_EQ(fs::file_size(Dir.File("disc0.img")), 300u * 2352);
-    }
+    fs::copy_file(sheet, Dir.File("link/disc0.CUE"));
+    TSpawnOptions inDir;
+    inDir.Folder = Dir.Path().string();
+    for (const std::string& twin :
+         {Dir.File("link/disc0.CUE"), std::string("./disc0.cue"), std::string("link/disc0.cue"),
+          "../" + Dir.Path().filename().string() + "/disc0.cue"})
+        for (const bool exists : {false, true})
+        {
+            SCOPED_TRACE(twin + (exists ? ": set exists" : ": no set yet"));
+            for (const char* ext : {".ccd", ".img", ".sub"})
+                if (!exists)
+                    fs::remove(Dir.File(std::string("disc0") + ext));
+            const TRunResult run = RunCli({"--force", "-j", "2", "disc0.cue", twin}, inDir);
+            EXPECT_EQ(run.Exit, 1);
+            EXPECT_EQ(Lines(run.Out),
+                      (std::set<std::string>{"disc0.cue: ok", "1 converted, 1 failed, 0 could not be loaded"}));
+            EXPECT_EQ(run.Err, twin + ": failed: \"" + twin.substr(0, twin.size() - 4) +
+                                   ".ccd\" is already the output of \"disc0.cue\".\n");
+            EXPECT_EQ(fs::file_size(Dir.File("disc0.img")), 300u * 2352);
+        }
 }
 
 // More sheets at once than the open files allow: the batch takes fewer at a time and says so.

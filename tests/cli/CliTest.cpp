@@ -28,6 +28,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -672,8 +673,36 @@ TEST_F(CliTest, FullDiskFailsTheRun)
     EXPECT_EQ(run.Err.rfind("Operation was failure.\n", 0), 0u) << run.Err;
     EXPECT_EQ(run.Out.find("successfull"), std::string::npos);
     EXPECT_NE(run.Err.find("No image set was written"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("cannot write \"" + Dir.File("audio.img") + "\": File too large\n"), std::string::npos);
     EXPECT_FALSE(fs::exists(Dir.File("audio.img")));
     EXPECT_FALSE(fs::exists(Dir.File("audio.ccd")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 2); // no temporaries
+}
+
+// A second run on a set being written refuses and leaves the first's temporaries: the first completes.
+TEST_F(CliTest, ASecondRunOnASetBeingWrittenRefuses)
+{
+    Dir.WriteZeros("big.bin", std::uintmax_t(100000) * 2048);
+    const std::string big = Dir.Write("big.cue", "FILE big.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n");
+    const std::string set = Dir.File("set.ccd");
+    using TArgs = std::vector<std::string>;
+    for (const auto& [first, second, written] : std::vector<std::tuple<TArgs, TArgs, std::string>>{
+             {{SARVEX_CLI, big, set}, {"--force", WriteAudioDisc(Dir, 300), set}, "set.img"},
+             {{SARVEX_CLI, "--to-cue", set, Dir.File("out.cue")}, {"--to-cue", set, Dir.File("out.cue")}, "out.bin"}})
+    {
+        TTempDir logs;
+        const pid_t pid = Spawn(first, logs);
+        for (int i = 0; i < 100000 && Dir.WrittenSoFar(written) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        ::kill(pid, SIGSTOP);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100)); // its temporaries grow older than a new run
+        const TRunResult refused = RunCli(second);
+        ::kill(pid, SIGCONT);
+        EXPECT_EQ(refused.Exit, 1);
+        EXPECT_NE(refused.Err.find("another run is writing " + second.back() + "\n"), std::string::npos) << refused.Err;
+        EXPECT_EQ(Finish(pid, logs).Exit, 0);
+    }
+    EXPECT_EQ(RunCli({"--verify", "-q", set}).Exit, 0);
 }
 
 TEST_F(CliTest, UsageHelpVersionAndLayout)

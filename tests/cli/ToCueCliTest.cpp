@@ -53,6 +53,12 @@ TEST(ToCueCliTest, WritesBesideTheSetRefusesToReplaceWithoutForceAndTellsAnUnrea
     EXPECT_EQ(run.Err, "Cannot export \"" + dir.File("set.ccd") + "\": \"" + dir.File("set.bin") +
                            "\" already exists. Use --force to overwrite it.\n");
     EXPECT_EQ(RunCli({"--to-cue", "--force", "-q", dir.File("set.ccd")}).Out, "");
+    TSpawnOptions limited; // a full disk, as a file size limit gives it: no temporaries stay
+    limited.FileSizeLimit = 100000;
+    EXPECT_EQ(RunCli({"--to-cue", dir.File("set.ccd"), dir.File("lim.cue")}, limited).Err,
+              "Cannot export \"" + dir.File("set.ccd") + "\": cannot write \"" + dir.File("lim.bin") +
+                  "\": File too large\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 7);
 
     fs::remove(dir.File("set.img"));
     run = RunCli({"--to-cue", "--force", dir.File("set.ccd"), dir.File("other.cue")});

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,6 +35,15 @@ constexpr std::size_t SECTOR = 2352;
 constexpr std::size_t RECORD = 96;
 // The last lines of the control file of a one-track audio disc: it was written to the end.
 constexpr const char* CCD_TAIL = "[TRACK 1]\r\nMODE=0\r\nINDEX 1=0\r\n";
+
+// Writes over the file in place (dd conv=notrunc), its modification time put back: its change time tells.
+void RewriteInPlace(const std::string& path)
+{
+    const auto modified = fs::last_write_time(path);
+    ::usleep(20000); // past the clock tick of the load
+    std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).seekp(10 * SECTOR) << "new bytes";
+    fs::last_write_time(path, modified);
+}
 
 bool EndsWith(const std::string& text, const std::string& tail)
 {
@@ -327,26 +337,30 @@ TEST_F(FaultInjectionTest, DataFileChangedAfterLoadingFailsTheRun)
     }
 }
 
-// A file that shrinks while the run reads it: the read that falls short of the loaded size fails it.
+// A file that shrinks or is written over while the run reads it: the short read or the end fails it.
 TEST_F(FaultInjectionTest, DataFileShortenedDuringTheRunFailsAtTheShortRead)
 {
     TWaveLayout layout;
     layout.Data = Pattern(3000 * SECTOR);
     Dir.Write("DATA.WAV", MakeWave(layout));
     WriteDisc(3000);
+    using TChange = void (*)(const std::string&);
+    const TChange shorten = [](const std::string& named) { fs::resize_file(named, 2000 * SECTOR); };
     for (const TRawPath path : RAW_PATHS)
     {
-        for (const std::string file : {"DATA.BIN", "DATA.WAV"})
+        for (const auto& [file, change] : {std::pair<std::string, TChange>{"DATA.BIN", shorten},
+                                           {"DATA.WAV", shorten},
+                                           {"DATA.BIN", RewriteInPlace}})
         {
-            SCOPED_TRACE(file + ", " + RawPathName(path));
+            SCOPED_TRACE(file + ", " + RawPathName(path) + (change == shorten ? "" : ", rewritten"));
             const std::string type = file == "DATA.BIN" ? "BINARY" : "WAVE";
             ASSERT_TRUE(Sheet.Load(
                 Dir.Write("short.cue", "FILE \"" + file + "\" " + type + "\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n")));
             const std::string named = Dir.File(file);
             // The first step comes after the run checked its files; the composer is at most a few batches ahead.
-            const auto shrink = [&named](TProgressEvent event, std::int32_t value) {
+            const auto shrink = [&named, apply = change](TProgressEvent event, std::int32_t value) {
                 if (event == peStep && value == 1)
-                    fs::resize_file(named, 2000 * SECTOR);
+                    apply(named);
             };
             TConversionJob job;
             UseRawPath(job, path);
@@ -405,6 +419,21 @@ TEST_F(FaultInjectionTest, DamagedDataFileEndsTheRunAfterTheSectorsBeforeTheDama
             }
         }
     }
+}
+
+// The .ccd's name taken by a folder during the run: the run says which files there before it replaced.
+TEST_F(FaultInjectionTest, ARenameThatFailsAfterOthersSaysWhatWasReplaced)
+{
+    LoadDisc(200);
+    TConversionJob job;
+    job.SetProgressHandler([this](TProgressEvent event, std::int32_t) {
+        if (event == peStep)
+            fs::create_directories(Dir.File("out.ccd"));
+    });
+    job.Run(Dir.File("out.ccd"), true, Sheet);
+    EXPECT_TRUE(job.EarlierSetChanged);
+    EXPECT_EQ(job.Error.Text(), "cannot create \"" + Dir.File("out.ccd") + "\": Is a directory; already replaced: \"" +
+                                    Dir.File("out.img") + "\", \"" + Dir.File("out.sub") + "\"");
 }
 
 // --- Special files where files belong: refused at once, never waited on ---------------------------

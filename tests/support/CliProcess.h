@@ -25,6 +25,7 @@ struct TSpawnOptions
     rlim_t FileSizeLimit = RLIM_INFINITY;
     std::vector<std::string> Environment; // NAME=value, added to ours
     rlim_t OpenFilesLimit = RLIM_INFINITY;
+    std::string Folder{}; // the working folder, when not ours
 };
 
 // fork + exec with stdout and stderr going to files in logDir.
@@ -41,8 +42,10 @@ inline pid_t Spawn(const std::vector<std::string>& args, const TTempDir& logDir,
     {
         const rlimit limit{options.FileSizeLimit, options.FileSizeLimit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        std::signal(SIGXFSZ, SIG_IGN); // writes past the limit then fail with EFBIG
+        std::signal(SIGXFSZ, SIG_DFL); // as a shell's ulimit leaves it: the program must turn it into EFBIG
     }
+    if (!options.Folder.empty() && ::chdir(options.Folder.c_str()) != 0)
+        ::_exit(127);
     if (options.OpenFilesLimit != RLIM_INFINITY)
     {
         const rlimit limit{options.OpenFilesLimit, options.OpenFilesLimit};
