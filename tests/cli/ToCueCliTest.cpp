@@ -58,7 +58,8 @@ TEST(ToCueCliTest, WritesBesideTheSetRefusesToReplaceWithoutForceAndTellsAnUnrea
     EXPECT_EQ(RunCli({"--to-cue", dir.File("set.ccd"), dir.File("lim.cue")}, limited).Err,
               "Cannot export \"" + dir.File("set.ccd") + "\": cannot write \"" + dir.File("lim.bin") +
                   "\": File too large\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 9); // the two sets and c.cue with its .bin
+    // The sheet, the two sets, and c.cue with its track file: no temporaries.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 9);
 
     fs::remove(dir.File("set.img"));
     run = RunCli({"--to-cue", "--force", dir.File("set.ccd"), dir.File("other.cue")});
