@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// CD-TEXT file bytes -> CheckCdTextPacks, the load of a sheet naming the file, and WriteCcdFile.
+// CD-TEXT file bytes -> CheckCdTextPacks, the load of a sheet naming the file, and CcdFileText.
 // The check's verdict is re-derived from the bytes and the load must agree with it; the control file
 // must carry every whole 18-byte pack as sixteen hex bytes, after a READ TOC header when there is
 // one, and ignore a trailing part (the file may change after the load).
@@ -73,10 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(probe.Load(CuePath) == sound, "the load disagrees with the check");
     Check(sound || probe.ErrorCode == 0x10201, "status of a refused CD-TEXT file");
 
-    const std::string ccd = fuzz::ScratchFile("out.ccd");
-    Check(WriteCcdFile(ccd, *Sheet) == 153, "lead-out of the fixed sheet");
-
-    const std::string text = fuzz::ReadFile(ccd);
+    Check(Sheet->DiscModel().DiscLeadOutAddress() == 153, "lead-out of the fixed sheet");
+    const std::string text = CcdFileText(*Sheet);
     // A READ TOC header (size mod 18 = 4, big-endian length = size - 2) is skipped.
     const std::size_t start = size % 18 == 4 && (data[0] << 8 | data[1]) == static_cast<int>(size) - 2 ? 4 : 0;
     const std::size_t packs = (size - start) / 18;

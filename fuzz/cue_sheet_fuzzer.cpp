@@ -131,13 +131,14 @@ void ExerciseLoadedSheet(TLuCueSheet& sheet)
     sheet.ComposeSector(PROGRAM_START, nullptr, &sub);
     sheet.ComposeSector(PROGRAM_START, &main, nullptr);
 
-    const std::string ccd = fuzz::ScratchFile("out.ccd");
-    Check(WriteCcdFile(ccd, sheet) == leadOut, "the control file's lead-out differs from the sheet's");
+    Check(!CcdFileText(sheet).empty(), "an empty control file");
+    Check(sheet.DiscModel().DiscLeadOutAddress() == leadOut, "the control file's lead-out differs from the sheet's");
     const std::string report = BuildLayoutReport(BuildDiscLayout(sheet));
     Check(!report.empty(), "empty layout report");
 
     // The files hold the program areas only, session after session.
     const std::int64_t stored = SectorCount(sheet.Model().StoredRanges());
+    const std::string ccd = fuzz::ScratchFile("out.ccd");
     if (stored <= MAX_CONVERTED_SECTORS)
     {
         TConversionJob job;

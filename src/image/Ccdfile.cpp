@@ -2,7 +2,6 @@
 #include "image/Ccdfile.h"
 
 #include "cuesheet/Lucue.h"
-#include "fileio/Fileio.h"
 #include "image/Ccdformat.h"
 #include "image/Inifile.h"
 #include "synthesis/Cdtextpack.h"
@@ -100,21 +99,10 @@ std::string CcdFileText(const TDiscModel& disc)
     return ini.Text();
 }
 
-std::string CcdFileText(const TLuCueSheet& sheet, std::int32_t& leadOut)
+std::string CcdFileText(const TLuCueSheet& sheet)
 {
     if (sheet.TrackCount < 1 || sheet.TocEntries().empty())
         throw std::runtime_error("No cue sheet with tracks is loaded");
     // Built whole in memory: a CD-TEXT file that cannot be read fails the run before anything is written.
-    const TDiscModel disc = sheet.DiscModel();
-    leadOut = disc.DiscLeadOutAddress();
-    return CcdFileText(disc);
-}
-std::int32_t WriteCcdFile(const std::string& ccdPath, const TLuCueSheet& sheet)
-{
-    std::int32_t leadOut = 0;
-    const std::string text = CcdFileText(sheet, leadOut);
-    TFile out = TFile::OpenForWriting(ccdPath);
-    out.WriteAll(text);
-    out.Close();
-    return leadOut;
+    return CcdFileText(sheet.DiscModel());
 }

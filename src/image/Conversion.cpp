@@ -320,8 +320,7 @@ void TConversionJob::Run(const std::string& ccdPath, bool correctEdcEcc, TLuCueS
     RunFramed([&] {
         const std::time_t startedAt = std::time(nullptr);
         sheet.CheckSourcesUnchanged();
-        std::int32_t leadOut = 0;
-        const std::string ccdText = CcdFileText(sheet, leadOut);
+        const std::string ccdText = CcdFileText(sheet);
         const std::int64_t sectors = SectorCount(sheet.Model().StoredRanges());
         CheckBeforeWriting(ccdPath, sheet,
                            sectors * static_cast<std::int64_t>(SECTOR_SIZE + SUBCODE_SIZE) +

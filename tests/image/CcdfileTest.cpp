@@ -44,16 +44,10 @@ protected:
         Dir.Write("CDTEXT.BIN", bytes);
     }
 
-    std::string Write()
-    {
-        LeadOut = WriteCcdFile(CcdPath, Sheet);
-        return TTempDir::ReadAll(CcdPath);
-    }
+    std::string ControlText() { return CcdFileText(Sheet); }
 
     TTempDir Dir;
     TLuCueSheet Sheet;
-    std::string CcdPath = Dir.File("out.ccd");
-    std::int32_t LeadOut = 0;
 };
 
 // A TOC entry goes to its [Entry n] row, LBAs beside the times, and back; and through the 11 bytes
@@ -98,9 +92,8 @@ TEST_F(CcdfileTest, TwoTrackDiscMatchesTheGoldenFile)
               "INDEX 00 10:00:00\r\n"
               "INDEX 01 10:02:00\r\n",
               90000);
-    const std::string text = Write();
+    const std::string text = ControlText();
     EXPECT_EQ(text, TTempDir::ReadAll(SARVEX_TEST_DATA "/ccd/Mode1AudioPostgap.ccd"));
-    EXPECT_EQ(LeadOut, 90300);
 }
 
 // The lead-out carries the last track's control, and a disc with a Mode 2 track says CD-ROM XA in A0.
@@ -122,8 +115,7 @@ TEST_P(CcdfileDiscTypeTest, DescriptorsFollowTheTrackType)
 {
     const TDiscTypeCase& c = GetParam();
     LoadSheet(std::string("TRACK 01 ") + c.Type + "\r\nINDEX 01 00:00:00\r\n", 300, c.SectorSize);
-    const std::string text = Write();
-    EXPECT_EQ(LeadOut, 450);
+    const std::string text = ControlText();
     EXPECT_EQ(Section(text, "Session 1"),
               (std::vector<std::string>{std::string("PreGapMode=") + c.PreGapMode, "PreGapSubC=0"}));
     const auto a0 = Section(text, "Entry 0");
@@ -159,8 +151,7 @@ TEST_F(CcdfileTest, FirstTrackFiveWithCatalogIsrcAndSubindexes)
               "INDEX 02 00:06:00\r\n"
               "INDEX 03 00:07:00\r\n",
               750);
-    const std::string text = Write();
-    EXPECT_EQ(LeadOut, 900);
+    const std::string text = ControlText();
 
     EXPECT_EQ(Section(text, "Disc"), (std::vector<std::string>{"TocEntries=5", "Sessions=1", "DataTracksScrambled=0",
                                                                "CDTextLength=0", "CATALOG=0123456789012"}));
@@ -173,6 +164,7 @@ TEST_F(CcdfileTest, FirstTrackFiveWithCatalogIsrcAndSubindexes)
     ASSERT_EQ(a1.size(), 14u);
     EXPECT_EQ(a1[3], "Control=0x00");
     EXPECT_EQ(a1[10], "PMin=6");
+    EXPECT_EQ(Section(text, "Entry 2")[13], "PLBA=750");
     const auto track5 = Section(text, "Entry 3");
     ASSERT_EQ(track5.size(), 14u);
     EXPECT_EQ(track5[1], "Point=0x05");
@@ -199,8 +191,7 @@ TEST_F(CcdfileTest, NinetyNineTracksGiveOneHundredAndTwoEntries)
         cue += line;
     }
     LoadSheet(cue, 99 * 75);
-    const std::string text = Write();
-    EXPECT_EQ(LeadOut, 150 + 99 * 75);
+    const std::string text = ControlText();
 
     EXPECT_EQ(Section(text, "Disc").front(), "TocEntries=102");
     const auto names = SectionNames(text);
@@ -209,6 +200,7 @@ TEST_F(CcdfileTest, NinetyNineTracksGiveOneHundredAndTwoEntries)
     EXPECT_EQ(names.back(), "[TRACK 99]");
     EXPECT_EQ(Section(text, "Entry 12")[1], "Point=0x0a");
     EXPECT_EQ(Section(text, "Entry 101")[1], "Point=0x63");
+    EXPECT_EQ(Section(text, "Entry 2")[13], "PLBA=" + std::to_string(99 * 75));
     // Track 99 starts at LBA 98 * 75 = 7350 = 00:02:00 + 01:38:00 absolute.
     EXPECT_EQ(Section(text, "TRACK 99"), (std::vector<std::string>{"MODE=0", "INDEX 1=7350"}));
 }
@@ -231,7 +223,7 @@ TEST_P(CcdfileCdTextTest, PacksBecomeEntries)
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i < sizeof first ? first[i] : i >= 18 ? i - 18 + 0xF0 : 0xEE);
     LoadSheetThenReplaceCdText("CDTEXTFILE \"CDTEXT.BIN\"\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", bytes);
-    const std::string text = Write();
+    const std::string text = ControlText();
     EXPECT_EQ(Section(text, "Disc"), c.Disc);
     EXPECT_EQ(Section(text, "CDText"), c.CdText);
     EXPECT_EQ(SectionNames(text)[2], "[CDText]");
@@ -252,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CcdfileTest, SheetTextBecomesTheWorkedExamplePacks)
 {
     LoadSheet("TITLE \"ABC\"\r\nTRACK 01 AUDIO\r\nTITLE \"X\"\r\nINDEX 01 00:00:00\r\n", 10);
-    const std::string text = Write();
+    const std::string text = ControlText();
     EXPECT_EQ(Section(text, "Disc").back(), "CDTextLength=72");
     EXPECT_EQ(Section(text, "CDText"),
               (std::vector<std::string>{"Entries=4", "Entry 0=80 00 00 00 41 42 43 00 58 00 00 00 00 00 00 00",
@@ -269,16 +261,16 @@ TEST_F(CcdfileTest, CdTextFileWinsAndItsReadTocHeaderIsSkipped)
         packs[i] = static_cast<char>(0x80 + i);
     const std::string sheet = "CDTEXTFILE CDTEXT.BIN\r\nTITLE \"Ignored\"\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n";
     LoadSheetThenReplaceCdText(sheet, packs);
-    const std::string plain = Write();
+    const std::string plain = ControlText();
     EXPECT_EQ(Section(plain, "CDText")[1], "Entry 0=80 81 82 83 84 85 86 87 88 89 8a 8b 8c 8d 8e 8f");
 
     // Data length 38 = 40 - 2, big-endian, then two reserved bytes.
     LoadSheetThenReplaceCdText(sheet, std::string("\x00\x26\x00\x00", 4) + packs);
-    EXPECT_EQ(Write(), plain);
+    EXPECT_EQ(ControlText(), plain);
 
     // The same size without a matching length is read from its first byte.
     LoadSheetThenReplaceCdText(sheet, std::string("\x00\x27\x00\x00", 4) + packs);
-    EXPECT_EQ(Section(Write(), "CDText")[1], "Entry 0=00 27 00 00 80 81 82 83 84 85 86 87 88 89 8a 8b");
+    EXPECT_EQ(Section(ControlText(), "CDText")[1], "Entry 0=00 27 00 00 80 81 82 83 84 85 86 87 88 89 8a 8b");
 }
 
 TEST_F(CcdfileTest, VanishedCdTextFileIsNoError)
@@ -286,7 +278,7 @@ TEST_F(CcdfileTest, VanishedCdTextFileIsNoError)
     const std::string cdText = Dir.Write("CDTEXT.BIN", CdTextFileBytes());
     LoadSheet("CDTEXTFILE CDTEXT.BIN\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", 10);
     std::filesystem::remove(cdText);
-    const std::string text = Write();
+    const std::string text = ControlText();
     EXPECT_EQ(Section(text, "Disc").back(), "CDTextLength=0");
     EXPECT_TRUE(Section(text, "CDText").empty());
     EXPECT_EQ(SectionNames(text)[2], "[Session 1]");
@@ -297,33 +289,22 @@ TEST_F(CcdfileTest, CdTextBeyondAnyLeadInIsRefused)
     LoadSheetThenReplaceCdText("CDTEXTFILE CDTEXT.BIN\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n",
                                std::string(8192 * 18 + 17, '\x11'));
     const std::string cdText = Dir.File("CDTEXT.BIN");
-    EXPECT_NE(Write().find("Entry 8191=11 11"), std::string::npos);
+    EXPECT_NE(ControlText().find("Entry 8191=11 11"), std::string::npos);
     std::filesystem::resize_file(cdText, 8193 * 18);
-    EXPECT_THROW(Write(), std::runtime_error);
+    EXPECT_THROW(ControlText(), std::runtime_error);
 }
 
-TEST_F(CcdfileTest, UnwritablePathRaises)
+// No text for a sheet without tracks, nor for one whose CD-TEXT file cannot be read: the conversion
+// asks for it before it opens a file.
+TEST_F(CcdfileTest, EmptySheetAndUnreadableCdTextRaise)
 {
-    LoadSheet("TRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", 10);
-    CcdPath = Dir.File("missing/out.ccd");
-    EXPECT_THROW(Write(), std::system_error);
-}
-
-TEST_F(CcdfileTest, UnreadableCdTextRaisesAndWritesNothing)
-{
+    EXPECT_THROW(ControlText(), std::runtime_error);
     // A FIFO exists but cannot be opened as a file, whoever runs the test.
     const std::string unreadable = Dir.File("CDTEXT.FIFO");
     ASSERT_EQ(::mkfifo(unreadable.c_str(), 0666), 0);
     LoadSheet("CATALOG 4988001234567\r\nTRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n", 10);
     Sheet.CdTextFile = unreadable;
-    EXPECT_THROW(WriteCcdFile(CcdPath, Sheet), std::system_error);
-    EXPECT_FALSE(std::filesystem::exists(CcdPath));
-}
-
-TEST_F(CcdfileTest, EmptySheetIsRefused)
-{
-    EXPECT_THROW(Write(), std::runtime_error);
-    EXPECT_FALSE(std::filesystem::exists(CcdPath));
+    EXPECT_THROW(ControlText(), std::system_error);
 }
 
 } // namespace
