@@ -67,20 +67,6 @@ TLuCueTrack* TLuCueSheet::GetTrack(std::int32_t number) const
     return Tracks[static_cast<std::size_t>(number - FirstTrackNo)].get();
 }
 
-std::int32_t TLuCueSheet::GetTrackMode(std::int32_t number) const
-{
-    if (number < FirstTrackNo || number > FirstTrackNo + TrackCount - 1)
-        return -1;
-    return TrackTypeMode(Tracks[static_cast<std::size_t>(number - FirstTrackNo)]->Type);
-}
-
-std::string TLuCueSheet::GetTrackIsrc(std::int32_t number) const
-{
-    if (number < FirstTrackNo || number > FirstTrackNo + TrackCount - 1)
-        return {};
-    return Tracks[static_cast<std::size_t>(number - FirstTrackNo)]->Isrc;
-}
-
 void TLuCueSheet::ReleaseReadAhead()
 {
     for (auto& file : Files)

@@ -235,8 +235,6 @@ public:
     static std::vector<std::string> NamedFiles(const std::string& cuePath);
     void Clear();
     TLuCueTrack* GetTrack(std::int32_t number) const;
-    std::int32_t GetTrackMode(std::int32_t number) const;
-    std::string GetTrackIsrc(std::int32_t number) const;
     std::string ResolvePath(std::string_view name) const;
     // ResolvePath for a FILE or CDTEXTFILE name that also keeps it as the file tried last.
     std::string NoteFileTried(std::string_view name);

@@ -131,10 +131,13 @@ TEST_F(LoadTest, FlagsIsrcGapsAndCatalogAreStored)
     EXPECT_EQ(Track(7).Isrc, "USABC9912345");
     EXPECT_EQ(Track(7).Pregap, 75);
     EXPECT_EQ(Track(7).Postgap, 10);
-    EXPECT_EQ(Sheet.GetTrackMode(7), 0);
-    EXPECT_EQ(Sheet.GetTrackIsrc(7), "USABC9912345");
-    EXPECT_EQ(Sheet.GetTrackMode(8), -1);
-    EXPECT_EQ(Sheet.GetTrackIsrc(6), "");
+    // The disc model carries them to the control file.
+    const TDiscTrack* seven = Sheet.Model().FindTrack(7);
+    ASSERT_NE(seven, nullptr);
+    EXPECT_EQ(seven->Mode, 0);
+    EXPECT_EQ(seven->Isrc, "USABC9912345");
+    EXPECT_EQ(Sheet.Model().FindTrack(6), nullptr);
+    EXPECT_EQ(Sheet.Model().FindTrack(8), nullptr);
     EXPECT_EQ(Sheet.GetTrack(6), nullptr);
     EXPECT_EQ(Sheet.GetTrack(8), nullptr);
     EXPECT_EQ(Sheet.GetTrack(100), nullptr);
