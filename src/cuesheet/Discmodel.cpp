@@ -81,35 +81,6 @@ std::size_t ApplyTocEntries(TDiscModel& disc, const std::vector<TTocEntry>& entr
     return entries.size();
 }
 
-void PutTocDescriptor(const TTocEntry& entry, std::uint8_t* descriptor)
-{
-    descriptor[0] = entry.Session;
-    descriptor[1] = static_cast<std::uint8_t>(entry.Control << 4 | (entry.Adr & 0x0F));
-    descriptor[2] = entry.TrackNo;
-    descriptor[3] = entry.Point;
-    descriptor[4] = entry.A.Minute;
-    descriptor[5] = entry.A.Second;
-    descriptor[6] = entry.A.Frame;
-    descriptor[7] = entry.Zero;
-    descriptor[8] = entry.P.Minute;
-    descriptor[9] = entry.P.Second;
-    descriptor[10] = entry.P.Frame;
-}
-
-TTocEntry GetTocDescriptor(const std::uint8_t* descriptor)
-{
-    TTocEntry entry;
-    entry.Session = descriptor[0];
-    entry.Adr = descriptor[1] & 0x0F;
-    entry.Control = static_cast<std::uint8_t>(descriptor[1] >> 4);
-    entry.TrackNo = descriptor[2];
-    entry.Point = descriptor[3];
-    entry.A = TMsf{0, descriptor[4], descriptor[5], descriptor[6]};
-    entry.Zero = descriptor[7];
-    entry.P = TMsf{0, descriptor[8], descriptor[9], descriptor[10]};
-    return entry;
-}
-
 std::int32_t TDiscTrack::IndexLba(std::int32_t number) const
 {
     for (const TDiscIndex& index : Indexes)

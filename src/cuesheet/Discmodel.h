@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-inline constexpr std::size_t TOC_DESCRIPTOR_SIZE = 11;
 inline constexpr std::uint8_t POINT_FIRST_TRACK = 0xA0;
 inline constexpr std::uint8_t POINT_LAST_TRACK = 0xA1;
 inline constexpr std::uint8_t POINT_LEAD_OUT = 0xA2;
@@ -40,10 +39,6 @@ struct TTocEntry
 bool SameTocPoint(const TTocEntry& a, const TTocEntry& b);
 // "point 0xa2 of session 1", as messages name an entry.
 std::string TocEntryName(const TTocEntry& entry);
-
-// The 11 bytes of a READ TOC format 2 descriptor, and back.
-void PutTocDescriptor(const TTocEntry& entry, std::uint8_t* descriptor);
-TTocEntry GetTocDescriptor(const std::uint8_t* descriptor);
 
 // What a run of sectors is made of: a data file's bytes, or a gap that the sheet adds.
 enum TAddressKind : std::int32_t

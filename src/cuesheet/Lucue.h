@@ -27,7 +27,6 @@ struct TComposerDeleter
 inline constexpr int MAX_FILES = 100;
 inline constexpr int MAX_TRACKS = 99;
 inline constexpr int MAX_TRACK_NUMBER = 99;
-inline constexpr int FULL_TOC_SIZE = 2820;
 inline constexpr std::int32_t LEAD_OUT_TRACK = 0xAA;
 // The last lead-out address that the two BCD digits of minutes in the TOC and Q frames can hold: 99:59:74.
 inline constexpr std::int32_t MAX_LEAD_OUT = 100 * FRAMES_PER_MINUTE - 1;
@@ -247,10 +246,8 @@ public:
     void BuildSubQSchedule();
 
     std::int32_t FindAddressRow(std::uint32_t address) const;
-    std::int32_t GetIndexAddress(std::int32_t track, std::int32_t index) const;
     std::int32_t AddressRowCount() const { return static_cast<std::int32_t>(AddressTable.size()); }
     const TAddressTable& AddressRow(std::int32_t i) const { return AddressTable[static_cast<std::size_t>(i)]; }
-    std::int32_t TocRowCount() const { return static_cast<std::int32_t>(TocTable.size()); }
     const TTocTable& TocRow(std::int32_t i) const { return TocTable[static_cast<std::size_t>(i)]; }
     // The lead-out address, or 0 for an empty sheet.
     std::int32_t LeadOutAddress() const;
@@ -258,8 +255,6 @@ public:
     // The full TOC's descriptors: per session A0, A1, A2 (B0), the sheet's own, then one per track;
     // empty for an empty sheet.
     std::vector<TTocEntry> TocEntries() const;
-    // buffer: FULL_TOC_SIZE bytes or null.
-    bool GetFullToc(std::uint8_t* buffer) const;
     // The disc this sheet makes, as its control file tells it: no extents, and the CD-TEXT packs. A
     // CD-TEXT file that cannot be read raises std::system_error or std::runtime_error.
     TDiscModel DiscModel() const;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <bitset>
-#include <cstring>
 
 namespace {
 
@@ -137,22 +136,6 @@ std::int32_t TLuCueSheet::FindAddressRow(std::uint32_t address) const
     return static_cast<std::int32_t>(above - AddressStarts.begin()) - 1;
 }
 
-std::int32_t TLuCueSheet::GetIndexAddress(std::int32_t track, std::int32_t index) const
-{
-    if (track < FirstTrackNo || track > FirstTrackNo + TrackCount - 1)
-        return -1;
-    // Rows are grouped by track, but a session's lead-out row lies between sessions, so the
-    // order is not one a binary search may rely on.
-    auto row = std::find_if(AddressTable.begin(), AddressTable.end(),
-                            [track](const TAddressTable& r) { return r.TrackNumber == track; });
-    for (; row != AddressTable.end() && row->TrackNumber == track; ++row)
-    {
-        if (row->IndexNumber == index)
-            return row->StartAddress;
-    }
-    return -1;
-}
-
 std::string ShortTrackWarning(const TLuCueSheet& sheet)
 {
     std::vector<std::int32_t> numbers;
@@ -183,27 +166,4 @@ std::int32_t TLuCueSheet::LeadOutAddress() const
 std::vector<TTocEntry> TLuCueSheet::TocEntries() const
 {
     return Disc.Toc;
-}
-
-bool TLuCueSheet::GetFullToc(std::uint8_t* buffer) const
-{
-    if (!buffer)
-        return false;
-    std::memset(buffer, 0, FULL_TOC_SIZE);
-    const std::vector<TTocEntry> entries = TocEntries();
-    // Many sessions of few tracks can need more descriptors than the buffer holds.
-    if (entries.empty() || 4 + entries.size() * TOC_DESCRIPTOR_SIZE > FULL_TOC_SIZE)
-        return false;
-    buffer[2] = entries.front().Session;
-    buffer[3] = entries.back().Session;
-    std::uint8_t* d = buffer + 4;
-    for (const TTocEntry& entry : entries)
-    {
-        PutTocDescriptor(entry, d);
-        d += TOC_DESCRIPTOR_SIZE;
-    }
-    const auto length = static_cast<std::uint16_t>(2 + (d - (buffer + 4)));
-    buffer[0] = static_cast<std::uint8_t>(length >> 8);
-    buffer[1] = static_cast<std::uint8_t>(length & 0xFF);
-    return true;
 }

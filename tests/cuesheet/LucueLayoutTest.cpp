@@ -80,18 +80,20 @@ TEST_F(LayoutTest, TwoTrackDiscRowsLookupsAndSchedule)
     EXPECT_EQ(Sheet.FindAddressRow(90299), 4);
     EXPECT_EQ(Sheet.FindAddressRow(90300), 6);
     EXPECT_EQ(Sheet.FindAddressRow(0xFFFFFFFFu), 6);
-    EXPECT_EQ(Sheet.GetIndexAddress(1, 1), 150);
-    EXPECT_EQ(Sheet.GetIndexAddress(2, 0), 45300);
-    EXPECT_EQ(Sheet.GetIndexAddress(2, 2), -1);
-    EXPECT_EQ(Sheet.GetIndexAddress(3, 1), -1);
-    EXPECT_EQ(Sheet.GetIndexAddress(1, 0), 0);
+    // The model's indexes, by LBA: the first track's index 0 lies before LBA 0 and is not held.
+    const TDiscModel& disc = Sheet.Model();
+    ASSERT_EQ(disc.Sessions.size(), 1u);
+    ASSERT_EQ(disc.Sessions[0].Tracks.size(), 2u);
+    EXPECT_EQ(disc.Sessions[0].Tracks[0].Indexes, (std::vector<TDiscIndex>{{1, 0}}));
+    EXPECT_EQ(disc.Sessions[0].Tracks[1].Indexes, (std::vector<TDiscIndex>{{0, 45150}, {1, 45300}}));
     EXPECT_EQ(Sheet.IsrcInterval, 98);
     EXPECT_EQ(Sheet.IsrcOffset, 163);
     EXPECT_EQ(Sheet.McnInterval, 98);
     EXPECT_EQ(Sheet.McnOffset, 173);
     EXPECT_EQ(Sheet.LeadOutAddress(), 90300);
 
-    ASSERT_EQ(Sheet.TocRowCount(), 3);
+    // A TOC row per track, then the lead-out's, which the composer reads after the last track.
+    ASSERT_EQ(Sheet.TrackCount, 2);
     const std::int32_t toc[3][4] = {{1, 150, 0, 0x40}, {2, 45450, 45300, 0x00}, {170, 90300, 90300, 0}};
     for (int i = 0; i < 3; ++i)
     {
@@ -101,34 +103,21 @@ TEST_F(LayoutTest, TwoTrackDiscRowsLookupsAndSchedule)
         EXPECT_EQ(Sheet.TocRow(i).Control, static_cast<std::uint32_t>(toc[i][3]));
     }
 
-    std::uint8_t buffer[FULL_TOC_SIZE];
-    ASSERT_TRUE(Sheet.GetFullToc(buffer));
-    EXPECT_EQ(buffer[0] * 256 + buffer[1], 57);
-    EXPECT_EQ(buffer[2], 1);
-    EXPECT_EQ(buffer[3], 1);
-    // session, adr/control, tno, point, min, sec, frame, zero, pmin, psec, pframe
-    const std::uint8_t descriptors[5][11] = {
-        {1, 0x41, 0, 0xA0, 0, 0, 0, 0, 1, 0, 0},  {1, 0x01, 0, 0xA1, 0, 0, 0, 0, 2, 0, 0},
-        {1, 0x01, 0, 0xA2, 0, 0, 0, 0, 20, 4, 0}, // lead-out takes the last track's control
-        {1, 0x41, 0, 0x01, 0, 0, 0, 0, 0, 2, 0},  {1, 0x01, 0, 0x02, 0, 0, 0, 0, 10, 6, 0},
+    // Session, point, ADR, control, TNO, A, P; the lead-out takes the last track's control.
+    const std::vector<TTocEntry> entries = {
+        {1, POINT_FIRST_TRACK, 1, 4, 0, {}, {0, 1, 0, 0}}, {1, POINT_LAST_TRACK, 1, 0, 0, {}, {0, 2, 0, 0}},
+        {1, POINT_LEAD_OUT, 1, 0, 0, {}, {0, 20, 4, 0}},   {1, 1, 1, 4, 0, {}, {0, 0, 2, 0}},
+        {1, 2, 1, 0, 0, {}, {0, 10, 6, 0}},
     };
-    for (int d = 0; d < 5; ++d)
-        for (int b = 0; b < 11; ++b)
-            EXPECT_EQ(buffer[4 + 11 * d + b], descriptors[d][b]) << "descriptor " << d << " byte " << b;
-    for (int i = 4 + 55; i < FULL_TOC_SIZE; ++i)
-        ASSERT_EQ(buffer[i], 0);
+    EXPECT_TRUE(disc.Toc == entries);
 }
 
 TEST_F(LayoutTest, EmptySheetHasNoTables)
 {
     EXPECT_EQ(Sheet.AddressRowCount(), 0);
     EXPECT_EQ(Sheet.FindAddressRow(150), -1);
-    EXPECT_EQ(Sheet.GetIndexAddress(1, 1), -1);
-    std::uint8_t buffer[FULL_TOC_SIZE];
-    std::fill(std::begin(buffer), std::end(buffer), 0x55);
-    EXPECT_FALSE(Sheet.GetFullToc(buffer));
-    EXPECT_TRUE(std::all_of(std::begin(buffer), std::end(buffer), [](std::uint8_t b) { return b == 0; }));
-    EXPECT_FALSE(Sheet.GetFullToc(nullptr));
+    EXPECT_EQ(Sheet.Model().FindTrack(1), nullptr);
+    EXPECT_TRUE(Sheet.Model().Toc.empty());
 }
 
 TEST_F(LayoutTest, GapsPregapsAndIndexesBecomeRows)
@@ -157,10 +146,12 @@ TEST_F(LayoutTest, GapsPregapsAndIndexesBecomeRows)
         {170, 0, 1875, 0, akLeadOut, 0, 0},
     };
     ExpectRows(rows);
-    // Index 0 of a track with PREGAP and INDEX 00 answers with the generated pregap.
-    EXPECT_EQ(Sheet.GetIndexAddress(3, 0), 525);
-    EXPECT_EQ(Sheet.GetIndexAddress(3, 3), -1);
-    EXPECT_EQ(Sheet.GetIndexAddress(2, 0), -1);
+    // Index 0 of a track with PREGAP and INDEX 00 starts with the generated pregap; the list ends at
+    // the index without sectors, as the control file lists them.
+    const TDiscModel& disc = Sheet.Model();
+    ASSERT_EQ(disc.Sessions[0].Tracks.size(), 4u);
+    EXPECT_EQ(disc.Sessions[0].Tracks[1].Indexes, (std::vector<TDiscIndex>{{1, 225}}));
+    EXPECT_EQ(disc.Sessions[0].Tracks[2].Indexes, (std::vector<TDiscIndex>{{0, 375}, {1, 675}, {2, 750}}));
     // TOC: the first track's PREGAP counts before its index 1, as the address table has it.
     EXPECT_EQ(Sheet.TocRow(0).Index1Address, 225);
     EXPECT_EQ(Sheet.TocRow(1).StartAddress, 375);
@@ -168,15 +159,16 @@ TEST_F(LayoutTest, GapsPregapsAndIndexesBecomeRows)
     EXPECT_EQ(Sheet.TocRow(2).Index1Address, 825);
     EXPECT_EQ(Sheet.TocRow(3).Index1Address, 1375);
     EXPECT_EQ(Sheet.TocRow(4).StartAddress, 1875);
-    std::uint8_t buffer[FULL_TOC_SIZE];
-    ASSERT_TRUE(Sheet.GetFullToc(buffer));
-    EXPECT_EQ(buffer[4 + 9], 0x20) << "a MODE2 track makes the disc CD-ROM XA";
-    EXPECT_EQ(buffer[4 + 22 + 1], 0x41) << "lead-out control of a data last track";
+    ASSERT_EQ(disc.Toc.size(), 7u);
+    EXPECT_EQ(disc.Toc[0].P.Second, 0x20) << "a MODE2 track makes the disc CD-ROM XA";
+    EXPECT_EQ(disc.Toc[2].Point, POINT_LEAD_OUT);
+    EXPECT_EQ(disc.Toc[2].Control, 4) << "lead-out control of a data last track";
 }
 
-TEST_F(LayoutTest, FirstTrackNumberFiveAndManyTracks)
+// The control file's tests check the TOC entries of a first track 5 and of 99 tracks.
+TEST_F(LayoutTest, FirstTrackNumberFiveLeadsTheTocRows)
 {
-    Dir.WriteZeros("d.bin", 99 * 10 * 2352);
+    Dir.WriteZeros("d.bin", 30 * 2352);
     std::string cue = "FILE d.bin BINARY\n";
     for (int t = 5; t <= 7; ++t)
         cue += "TRACK 0" + std::to_string(t) + " AUDIO\nINDEX 01 00:00:" +
@@ -185,25 +177,9 @@ TEST_F(LayoutTest, FirstTrackNumberFiveAndManyTracks)
                          : "20") +
                "\n";
     ASSERT_TRUE(Load(cue));
-    std::uint8_t buffer[FULL_TOC_SIZE];
-    ASSERT_TRUE(Sheet.GetFullToc(buffer));
-    EXPECT_EQ(buffer[4 + 8], 5);
-    EXPECT_EQ(buffer[4 + 11 + 8], 7);
     EXPECT_EQ(Sheet.TocRow(0).TrackNumber, 5);
     EXPECT_EQ(Sheet.TocRow(2).TrackNumber, 7);
-
-    cue = "FILE d.bin BINARY\n";
-    for (int t = 1; t <= 99; ++t)
-    {
-        char line[64];
-        std::snprintf(line, sizeof line, "TRACK %02d MODE1/2352\nINDEX 01 00:%02d:%02d\n", t, (t - 1) * 10 / 75,
-                      (t - 1) * 10 % 75);
-        cue += line;
-    }
-    ASSERT_TRUE(Load(cue));
-    ASSERT_TRUE(Sheet.GetFullToc(buffer));
-    EXPECT_EQ(buffer[0] * 256 + buffer[1], 2 + 11 * 102);
-    EXPECT_EQ(buffer[4 + 11 * 12 + 3], 0x0A) << "track 10's POINT";
+    EXPECT_EQ(Sheet.TocRow(3).TrackNumber, LEAD_OUT_TRACK);
 }
 
 TEST_F(LayoutTest, BinarySearchAgreesWithTheScanOnTheLargestTables)
@@ -286,7 +262,6 @@ TEST_F(LayoutTest, SessionsLieAfterTheirGaps)
         EXPECT_EQ(disc.StoredRanges(),
                   (std::vector<TLbaRange>{{0, 100}, {11500, 11700}, {c.Third, c.Third + 50}}));
         EXPECT_EQ(Sheet.LeadOutAddress(), c.Third + 50 + 150);
-        EXPECT_EQ(Sheet.GetIndexAddress(3, 1), c.Third + 150) << "past a session's lead-out row";
         std::vector<std::pair<int, int>> pointers; // session, A as LBA
         for (const TTocEntry& e : disc.Toc)
         {
