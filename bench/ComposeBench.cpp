@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Composing whole sectors from a loaded sheet, and building the layout of a large sheet.
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Sectorcomposer.h"
 #include "fileio/Fileio.h"
 #include "fileio/Pagepipe.h"
 
@@ -52,12 +53,13 @@ public:
 void Compose(benchmark::State& state, const char* type, std::size_t sectorSize)
 {
     BenchDisc disc(type, sectorSize);
+    TSectorComposer composer(disc.Sheet);
     TRawSector main{};
     TSubBlock sub{};
     std::uint32_t address = PROGRAM_START;
     for (auto _ : state)
     {
-        disc.Sheet.ComposeSector(address, &main, &sub);
+        composer.ComposeSector(address, &main, &sub, TComposeOptions{});
         benchmark::DoNotOptimize(main.data());
         benchmark::DoNotOptimize(sub.data());
         if (++address == PROGRAM_START + SECTORS)
@@ -95,6 +97,7 @@ void CountSectors(benchmark::State& state, std::int64_t sectors)
 void ComposeRuns(benchmark::State& state, const char* type, std::size_t sectorSize, bool singleCopy = false)
 {
     BenchDisc disc(type, sectorSize);
+    TSectorComposer composer(disc.Sheet);
     std::vector<TRawSector> main(RUN);
     std::vector<TSubChannel> sub(RUN);
     TPagePipe pipe;
@@ -106,8 +109,8 @@ void ComposeRuns(benchmark::State& state, const char* type, std::size_t sectorSi
     {
         const std::int32_t want =
             std::min<std::int32_t>(RUN, static_cast<std::int32_t>(PROGRAM_START + SECTORS - address));
-        const std::int32_t n = disc.Sheet.ComposeRun(address, want, main.data(), sub.data(), TComposeOptions{},
-                                                     singleCopy ? &raw : nullptr);
+        const std::int32_t n =
+            composer.ComposeRun(address, want, main.data(), sub.data(), TComposeOptions{}, singleCopy ? &raw : nullptr);
         if (raw.File)
         {
             const std::size_t piped = pipe.Fill(*raw.File, raw.Offset, raw.Length);

@@ -6,6 +6,7 @@
 
 #include "cuesheet/Cueerrors.h"
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Sectorcomposer.h"
 #include "cuesheet/Tocrules.h"
 #include "fileio/Paths.h"
 #include "image/Ccdfile.h"
@@ -119,19 +120,21 @@ void ExerciseLoadedSheet(TLuCueSheet& sheet)
         const std::int64_t start = sheet.AddressRow(r).StartAddress;
         addresses.insert({start - 1, start, start + 1});
     }
+    TSectorComposer composer(sheet);
+    const TComposeOptions options;
     TRawSector main{};
     TSubBlock sub{};
     for (const std::int64_t a : addresses)
     {
         if (a < 0)
             continue;
-        const bool composed = sheet.ComposeSector(static_cast<std::uint32_t>(a), &main, &sub);
+        const bool composed = composer.ComposeSector(static_cast<std::uint32_t>(a), &main, &sub, options);
         if (a >= PROGRAM_START && a < leadOut)
             Check(composed, "the composer refused a program-area sector");
     }
     // Either buffer may be left out.
-    sheet.ComposeSector(PROGRAM_START, nullptr, &sub);
-    sheet.ComposeSector(PROGRAM_START, &main, nullptr);
+    composer.ComposeSector(PROGRAM_START, nullptr, &sub, options);
+    composer.ComposeSector(PROGRAM_START, &main, nullptr, options);
 
     Check(written.Model.DiscLeadOutAddress() == leadOut, "the control file's lead-out differs from the sheet's");
     const std::string report = BuildLayoutReport(BuildDiscLayout(sheet));

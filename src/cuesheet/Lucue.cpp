@@ -41,7 +41,6 @@ void TLuCueSheet::Clear()
     McnOffset = PROGRAM_START;
     SubQPatchFile.clear();
     SubQPatches.clear();
-    Composer.reset();
 }
 
 void TLuCueSheet::CheckSourcesUnchanged() const

@@ -17,13 +17,6 @@
 #include <string_view>
 #include <vector>
 
-class TSectorComposer;
-// Frees a composer where its type is known, so that the sheet's own unit needs none.
-struct TComposerDeleter
-{
-    void operator()(TSectorComposer* composer) const;
-};
-
 inline constexpr int MAX_FILES = 100;
 inline constexpr int MAX_TRACKS = 99;
 inline constexpr int MAX_TRACK_NUMBER = 99;
@@ -200,7 +193,6 @@ public:
         std::string Text;
     };
     std::vector<TIgnoredLine> IgnoredLines;
-    bool CorrectEdcEcc = true;
     // The FILE or CDTEXTFILE the reader looked for last, as the sheet names it and the path it tried:
     // after a load that could not find or open one, the file that failed.
     std::string TriedFileName;
@@ -268,25 +260,15 @@ public:
     // After a conversion's reads: raises what a source's skipped whole-stream check finds.
     void CheckSourcesIntact();
 
-    // Faces of a composer of the sheet's own (TSectorComposer), for callers that compose a sector at a
-    // time; a conversion makes its own composer. The first form composes with the sheet's CorrectEdcEcc.
-    bool ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub);
-    bool ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub, const TComposeOptions& options);
-    std::int32_t ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
-                            const TComposeOptions& options, TRawBytes* raw = nullptr);
-
 private:
     void ReadSheet(const std::string& text);
     // Decodes the text lines and builds the packs; a block that overflows sets ErrorCode.
     void BuildCdText();
-    TSectorComposer& OwnComposer();
 
     TDiscModel Disc; // without its CD-TEXT, which DiscModel adds
     std::vector<TAddressTable> AddressTable;
     std::vector<std::int32_t> AddressStarts; // StartAddress per row, for the binary search
     std::vector<TTocTable> TocTable;
-
-    std::unique_ptr<TSectorComposer, TComposerDeleter> Composer; // made by the first ComposeSector or ComposeRun
 };
 
 // One sentence naming the tracks whose played length is below MIN_TRACK_LENGTH; empty when there are none.

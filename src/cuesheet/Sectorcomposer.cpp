@@ -433,32 +433,3 @@ void TSectorComposer::ComposeDataGap(const TLuCueTrack& track, std::uint32_t add
             RequireTables(Mode1Ecc.Generate(main[s]));
     }
 }
-
-// The sheet's own composer: its faces are defined here, so that the sheet's unit needs no composer.
-void TComposerDeleter::operator()(TSectorComposer* composer) const
-{
-    delete composer;
-}
-
-TSectorComposer& TLuCueSheet::OwnComposer()
-{
-    if (!Composer)
-        Composer.reset(new TSectorComposer(*this));
-    return *Composer;
-}
-
-bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub)
-{
-    return OwnComposer().ComposeSector(address, main, sub, TComposeOptions{CorrectEdcEcc});
-}
-
-bool TLuCueSheet::ComposeSector(std::uint32_t address, TRawSector* main, TSubBlock* sub, const TComposeOptions& options)
-{
-    return OwnComposer().ComposeSector(address, main, sub, options);
-}
-
-std::int32_t TLuCueSheet::ComposeRun(std::uint32_t address, std::int32_t count, TRawSector* main, TSubChannel* sub,
-                                     const TComposeOptions& options, TRawBytes* raw)
-{
-    return OwnComposer().ComposeRun(address, count, main, sub, options, raw);
-}

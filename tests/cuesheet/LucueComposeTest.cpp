@@ -65,10 +65,13 @@ protected:
     {
         Main.fill(0x5A);
         Sub.fill(0x5A);
-        ASSERT_TRUE(Sheet.ComposeSector(address, &Main, &Sub));
+        ASSERT_TRUE(Composer.ComposeSector(address, &Main, &Sub, Options));
     }
     TTempDir Dir;
     TLuCueSheet Sheet;
+    // One composer for the test, as a conversion has one for its run.
+    TSectorComposer Composer{Sheet};
+    TComposeOptions Options;
     TRawSector Main{};
     TSubBlock Sub{};
 };
@@ -118,13 +121,13 @@ TEST_F(ComposeTest, AudioTrackPositionFramesAndPauseFlag)
     }
 
     // Null buffers are neither built nor read.
-    EXPECT_TRUE(Sheet.ComposeSector(150, nullptr, &Sub));
-    EXPECT_TRUE(Sheet.ComposeSector(150, &Main, nullptr));
-    EXPECT_TRUE(Sheet.ComposeSector(150, nullptr, nullptr));
+    EXPECT_TRUE(Composer.ComposeSector(150, nullptr, &Sub, Options));
+    EXPECT_TRUE(Composer.ComposeSector(150, &Main, nullptr, Options));
+    EXPECT_TRUE(Composer.ComposeSector(150, nullptr, nullptr, Options));
 
     TLuCueSheet empty;
     Main.fill(7);
-    EXPECT_FALSE(empty.ComposeSector(150, &Main, &Sub));
+    EXPECT_FALSE(TSectorComposer(empty).ComposeSector(150, &Main, &Sub, Options));
     EXPECT_EQ(Main[0], 7);
 }
 
@@ -160,13 +163,13 @@ TEST_F(ComposeTest, RawDataSectorsAreRepairedOnlyWhenAsked)
     Load("FILE m1.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\nFILE m2.bin BINARY\nTRACK 02 MODE2/2352\nINDEX "
          "01 00:00:00\n");
 
-    Sheet.CorrectEdcEcc = false;
+    Options.CorrectEdcEcc = false;
     Compose(150);
     EXPECT_EQ(0, std::memcmp(Main.data(), raw.data(), 2352));
     Compose(154);
     EXPECT_EQ(0, std::memcmp(Main.data(), raw.data(), 2352));
 
-    Sheet.CorrectEdcEcc = true;
+    Options.CorrectEdcEcc = true;
     Compose(150);
     EXPECT_TRUE(oracle::HeaderMatches(Main.data(), 150, 1));
     EXPECT_EQ(0, std::memcmp(Main.data() + 16, raw.data() + 16, 2048));
@@ -234,7 +237,7 @@ TEST_F(ComposeTest, CdgPacksComeThroughWithFreshParity)
         }
         // Without a main buffer the packs are read on their own and come out the same.
         TSubBlock alone{};
-        ASSERT_TRUE(Sheet.ComposeSector(static_cast<std::uint32_t>(150 + s), nullptr, &alone));
+        ASSERT_TRUE(Composer.ComposeSector(static_cast<std::uint32_t>(150 + s), nullptr, &alone, Options));
         EXPECT_EQ(alone, Sub);
     }
     Compose(155); // postgap: no packs
@@ -362,7 +365,7 @@ TEST_F(MixedDiscTest, RunsEqualSectorsOneByOne)
         std::uint32_t address = 0;
         while (address < end)
         {
-            const std::int32_t n = Sheet.ComposeRun(address, length, main.data(), sub.data(), TComposeOptions{});
+            const std::int32_t n = Composer.ComposeRun(address, length, main.data(), sub.data(), Options);
             ASSERT_GT(n, 0) << address;
             for (std::int32_t s = 0; s < n; ++s, ++address)
             {

@@ -2,6 +2,7 @@
 #include "cuesheet/Subqpatch.h"
 
 #include "cuesheet/Lucue.h"
+#include "cuesheet/Sectorcomposer.h"
 #include "support/ImageOracle.h"
 #include "support/Sidecar.h"
 #include "support/TempDir.h"
@@ -163,7 +164,7 @@ protected:
     TFrame ComposedQ(std::int32_t address)
     {
         TSubBlock block{};
-        EXPECT_TRUE(Sheet.ComposeSector(static_cast<std::uint32_t>(address), nullptr, &block));
+        EXPECT_TRUE(TSectorComposer(Sheet).ComposeSector(static_cast<std::uint32_t>(address), nullptr, &block, {}));
         TFrame q{};
         for (int k = 0; k < 96; ++k)
             q[static_cast<std::size_t>(k / 8)] |=
