@@ -41,6 +41,17 @@ TEST(AsciitextTest, SplitsLinesAtCrLfLfOrLoneCr)
     EXPECT_EQ(lines, (std::vector<std::string_view>{"a", "b", "c", "", "", "d"}));
 }
 
+TEST(AsciitextTest, WritesHexInBothCases)
+{
+    const std::uint8_t bytes[] = {0x1F, 0x00, 0xA0};
+    EXPECT_EQ(HexBytes(bytes), "1F 00 A0");
+    EXPECT_EQ(HexBytes(bytes, ':'), "1F:00:A0");
+    EXPECT_EQ(HexBytes(bytes, ' ', hcLower), "1f 00 a0");
+    EXPECT_EQ(HexBytes({}), "");
+    EXPECT_EQ(HexByte(0xA2), "0xa2");
+    EXPECT_EQ(HexByte(0x1A0), "0xa0");
+}
+
 TEST(AsciitextTest, GroupsThousands)
 {
     EXPECT_EQ(GroupedNumber(0), "0");
