@@ -116,6 +116,14 @@ std::string HexByte(unsigned value)
     return "0x" + HexBytes(std::span(&byte, 1), ' ', hcLower);
 }
 
+std::string TwoDigits(std::int32_t value)
+{
+    std::string text = std::to_string(value);
+    if (text.size() < 2)
+        text.insert(0, 1, '0');
+    return text;
+}
+
 std::string GroupedNumber(std::int64_t value)
 {
     const std::string digits = std::to_string(value < 0 ? -value : value);

@@ -53,6 +53,9 @@ std::string HexBytes(std::span<const std::uint8_t> bytes, char separator = ' ', 
 // "0x1f": one byte as the control file and the TOC keys write it.
 std::string HexByte(unsigned value);
 
+// "07": at least two digits, as sheets write track and index numbers.
+std::string TwoDigits(std::int32_t value);
+
 // "12,345": thousands separated by commas.
 std::string GroupedNumber(std::int64_t value);
 

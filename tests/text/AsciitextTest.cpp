@@ -52,6 +52,14 @@ TEST(AsciitextTest, WritesHexInBothCases)
     EXPECT_EQ(HexByte(0x1A0), "0xa0");
 }
 
+TEST(AsciitextTest, PadsToTwoDigits)
+{
+    EXPECT_EQ(TwoDigits(7), "07");
+    EXPECT_EQ(TwoDigits(99), "99");
+    EXPECT_EQ(TwoDigits(100), "100");
+    EXPECT_EQ(TwoDigits(-5), "-5");
+}
+
 TEST(AsciitextTest, GroupsThousands)
 {
     EXPECT_EQ(GroupedNumber(0), "0");
