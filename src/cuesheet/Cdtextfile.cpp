@@ -7,20 +7,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <stdexcept>
 
 namespace {
 
 // How many CRC failures a warning names one by one.
 constexpr std::size_t NAMED_CRC_PACKS = 5;
-
-std::string Hex(unsigned value)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", value & 0xFFu);
-    return text;
-}
 
 std::string FaultText(const TCdTextFileCheck& check, std::int64_t size)
 {
@@ -34,7 +26,7 @@ std::string FaultText(const TCdTextFileCheck& check, std::int64_t size)
     case cfTooManyPacks:
         return GroupedNumber(static_cast<std::int64_t>(check.Packs)) + " packs; a control file holds at most " +
                GroupedNumber(CD_TEXT_FILE_MAX_PACKS);
-    case cfPackType: return pack + " has type " + Hex(check.Found) + "; CD-TEXT packs are 0x80-0x8F";
+    case cfPackType: return pack + " has type 0x" + HexBytes(std::array{static_cast<std::uint8_t>(check.Found)}) + "; CD-TEXT packs are 0x80-0x8F";
     case cfSequence:
         return pack + "'s sequence number is " + std::to_string(check.Found) + ", expected " +
                std::to_string(check.Expected);

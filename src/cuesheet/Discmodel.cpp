@@ -1,20 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cuesheet/Discmodel.h"
 
+#include "text/Asciitext.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
-
-namespace {
-
-std::string HexOf(unsigned value)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02x", value & 0xFFu);
-    return text;
-}
-
-} // namespace
 
 bool SameTocPoint(const TTocEntry& a, const TTocEntry& b)
 {
@@ -23,13 +13,13 @@ bool SameTocPoint(const TTocEntry& a, const TTocEntry& b)
 
 std::string TocEntryName(const TTocEntry& entry)
 {
-    return "point " + HexOf(entry.Point) + " of session " + std::to_string(entry.Session);
+    return "point " + HexByte(entry.Point) + " of session " + std::to_string(entry.Session);
 }
 
 std::string TocEntryConflict(const TDiscModel& composed, const TTocEntry& entry)
 {
     if (entry.Session < 1 || entry.Session > composed.Sessions.size())
-        return "point " + HexOf(entry.Point) + " is of session " + std::to_string(entry.Session) +
+        return "point " + HexByte(entry.Point) + " is of session " + std::to_string(entry.Session) +
                ", which the sheet does not have";
     const auto slot = [&entry](const TTocEntry& e) { return SameTocPoint(e, entry); };
     const auto c = std::find_if(composed.Toc.begin(), composed.Toc.end(), slot);
@@ -43,8 +33,8 @@ std::string TocEntryConflict(const TDiscModel& composed, const TTocEntry& entry)
     if ((track || entry.Point == POINT_LEAD_OUT) && entry.P != c->P)
         return name + " is at " + MsfToStr(entry.P) + ", but the sheet's tracks put it at " + MsfToStr(c->P);
     if (track && entry.Control != c->Control)
-        return name + " has control " + HexOf(entry.Control) + ", but the track's mode and FLAGS give " +
-               HexOf(c->Control);
+        return name + " has control " + HexByte(entry.Control) + ", but the track's mode and FLAGS give " +
+               HexByte(c->Control);
     if (entry.Point == POINT_NEXT_SESSION && entry.A != c->A)
         return name + " starts the next session at " + MsfToStr(entry.A) + ", but the sheet's gaps start it at " +
                MsfToStr(c->A);

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <system_error>
 
 namespace {
@@ -35,13 +34,6 @@ constexpr TPayload SBI_PAYLOADS[] = {
     {sqRelative, 3, 3},
     {sqAbsolute, 7, 3},
 };
-
-std::string HexMsf(const std::uint8_t* msf)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%02X:%02X:%02X", msf[0], msf[1], msf[2]);
-    return text;
-}
 
 TError Refusal(std::string_view name, std::string reason)
 {
@@ -136,7 +128,7 @@ TError ReadAddress(const std::uint8_t* msf, std::size_t record, std::string_view
 {
     patch.Address = BcdMsfToFrames(std::span<const std::uint8_t, 3>(msf, 3));
     if (patch.Address < 0 || FromBcd(msf[1]) >= 60 || FromBcd(msf[2]) >= FRAMES_PER_SECOND)
-        return Refusal(name, RecordText(record) + " has the invalid address " + HexMsf(msf));
+        return Refusal(name, RecordText(record) + " has the invalid address " + HexBytes(std::span(msf, 3), ':'));
     if (patch.Address < PROGRAM_START || patch.Address >= leadOut)
         return Refusal(name, "sector " + FramesToStr(patch.Address) + " is outside the disc");
     return {};

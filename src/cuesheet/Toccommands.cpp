@@ -5,7 +5,6 @@
 #include "text/Asciitext.h"
 
 #include <array>
-#include <cstdio>
 
 namespace {
 
@@ -45,9 +44,9 @@ constexpr TKey KEYS[FIELD_COUNT] = {
 // "0x00 to 0xff", "0 to 59": as the refusal names the key's range.
 std::string RangeOf(const TKey& key)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, key.Hex ? "0x%02x to 0x%02x" : "%u to %u", key.Min, key.Max);
-    return text;
+    if (key.Hex)
+        return HexByte(key.Min) + " to " + HexByte(key.Max);
+    return std::to_string(key.Min) + " to " + std::to_string(key.Max);
 }
 
 TFields FieldsOf(const TTocEntry& e)
@@ -144,8 +143,7 @@ std::string TocEntryLine(const TTocEntry& entry)
     std::string line = "REM TOC-ENTRY";
     for (std::size_t k = 0; k < FIELD_COUNT; ++k)
     {
-        char value[8];
-        std::snprintf(value, sizeof value, KEYS[k].Hex ? "0x%02x" : "%u", static_cast<unsigned>(fields[k]));
+        const std::string value = KEYS[k].Hex ? HexByte(fields[k]) : std::to_string(fields[k]);
         line.append(" ").append(KEYS[k].Name).append("=").append(value);
     }
     return line;

@@ -125,15 +125,6 @@ TCueErrorReason CheckIndexPlace(const TSheetReader& reader, std::int32_t number,
     return position < reader.LastIndexPosition ? erBadArgument : erNone;
 }
 
-// "07": index numbers as sheets write them.
-std::string TwoDigits(std::int32_t n)
-{
-    std::string text = std::to_string(n);
-    if (text.size() < 2)
-        text.insert(0, 1, '0');
-    return text;
-}
-
 // An INDEX must start within its file's data, and no track may be left without sectors of index 1: the set
 // would have no INDEX 1 for it.
 TCueErrorReason CheckIndexSpace(const TSheetReader& reader, std::int32_t number, std::int32_t position, TMsf msf)

@@ -6,40 +6,17 @@
 #include "image/Inifile.h"
 #include "synthesis/Cdtextpack.h"
 #include "synthesis/Msf.h"
+#include "text/Asciitext.h"
 
-#include <cstdio>
 #include <stdexcept>
 
 namespace {
-
-std::string HexByte(unsigned value)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02x", value & 0xFFu);
-    return text;
-}
-
-std::string PackText(const TCdTextEntry& pack)
-{
-    static constexpr char DIGITS[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(pack.size() * 3);
-    for (std::size_t i = 0; i < pack.size(); ++i)
-    {
-        const std::uint8_t b = pack[i];
-        if (i > 0)
-            text += ' ';
-        text += DIGITS[b >> 4];
-        text += DIGITS[b & 0x0F];
-    }
-    return text;
-}
 
 void WriteCdText(TIniFile& ini, const std::vector<TCdTextEntry>& packs)
 {
     ini.WriteInteger(CCD_CD_TEXT, CCD_CD_TEXT_ENTRIES, static_cast<std::int32_t>(packs.size()));
     for (std::size_t i = 0; i < packs.size(); ++i)
-        ini.WriteString(CCD_CD_TEXT, CcdNumbered(CCD_CD_TEXT_ENTRY, static_cast<std::int32_t>(i)), PackText(packs[i]));
+        ini.WriteString(CCD_CD_TEXT, CcdNumbered(CCD_CD_TEXT_ENTRY, static_cast<std::int32_t>(i)), HexBytes(packs[i], ' ', hcLower));
 }
 
 void WriteEntry(TIniFile& ini, std::size_t k, const TCcdEntry& e)

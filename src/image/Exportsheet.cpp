@@ -4,9 +4,9 @@
 #include "cuesheet/Toccommands.h"
 #include "fileio/Paths.h"
 #include "synthesis/Msf.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -17,13 +17,6 @@ constexpr std::int32_t LATER_LEAD_OUT = 30 * FRAMES_PER_SECOND;
 constexpr std::int32_t LEAD_IN = 60 * FRAMES_PER_SECOND;
 constexpr std::int32_t SESSION_PREGAP = 2 * FRAMES_PER_SECOND;
 constexpr const char* EOL = "\r\n";
-
-std::string TwoDigits(std::int32_t n)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d", static_cast<int>(n));
-    return text;
-}
 
 // Where the track's sectors start: its index 0, else its index 1.
 std::int32_t TrackStartLba(const TDiscTrack& track)

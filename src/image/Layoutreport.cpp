@@ -5,9 +5,9 @@
 #include "cuesheet/Subqpatch.h"
 #include "sources/Audiosource.h"
 #include "synthesis/Msf.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -29,13 +29,6 @@ std::string Time(std::int32_t frames)
     return MsfToStr(FramesToMsf(static_cast<std::uint32_t>(frames)));
 }
 
-std::string TwoDigits(const char* format, std::int32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 std::string YesNo(int flag)
 {
     return flag ? "Yes  " : "No   ";
@@ -43,7 +36,7 @@ std::string YesNo(int flag)
 
 std::string TrackLine(std::int32_t number, const TLuCueTrack& track)
 {
-    std::string line = TwoDigits("  %.2d  ", number);
+    std::string line = "  " + TwoDigits(number) + "  ";
     line += "      ";
     line += track.Isrc.empty() ? std::string(15, ' ') : track.Isrc + "   ";
     if (track.Type >= ttAudio && track.Type <= ttCdi_2352)
@@ -86,7 +79,7 @@ void AppendCdTextLines(const TLuCueSheet& sheet, std::vector<std::string>& lines
     {
         const TLuCueTrack* track = i > 0 ? sheet.Tracks[static_cast<std::size_t>(i - 1)].get() : nullptr;
         const TCueText& text = track ? track->Text : sheet.DiscText;
-        std::string place = track ? "Track " + TwoDigits("%.2d", sheet.FirstTrackNo + i - 1) : "Disc";
+        std::string place = track ? "Track " + TwoDigits(sheet.FirstTrackNo + i - 1) : "Disc";
         for (std::size_t t = 0; t < std::size(ITEM_NAMES); ++t)
         {
             if (text.Value[t].empty())
@@ -145,8 +138,8 @@ void AppendTrackLines(const TLuCueSheet& sheet, std::int32_t t, const TLuCueTrac
         std::int32_t length = track.GetIndexLength(static_cast<std::uint32_t>(i));
         if (i == indexCount)
             length += track.Postgap;
-        layout.Lines.push_back(
-            TimedLine(TwoDigits(" %.2d   ", i), i == 1 ? "Track     " : "Subindex  ", running, length));
+        layout.Lines.push_back(TimedLine(std::string(" ").append(TwoDigits(i)).append("   "),
+                                         i == 1 ? "Track     " : "Subindex  ", running, length));
         running += length;
         total += length;
     }
@@ -156,7 +149,7 @@ void AppendTrackLines(const TLuCueSheet& sheet, std::int32_t t, const TLuCueTrac
                                                      ? sheet.Files[static_cast<std::size_t>(track.FileIndex)].get()
                                                      : nullptr);
         audio != nullptr && audio->Lossy)
-        layout.Notes.push_back(TwoDigits("Track %.2d", t) + " comes from a lossy file: " + audio->Name + " (" +
+        layout.Notes.push_back("Track " + TwoDigits(t) + " comes from a lossy file: " + audio->Name + " (" +
                                audio->Format + ")");
     layout.Lines.push_back(std::string(SEPARATOR_WIDTH, '-'));
 }

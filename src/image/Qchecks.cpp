@@ -7,6 +7,7 @@
 #include "synthesis/Msf.h"
 #include "synthesis/Sector.h"
 #include "synthesis/Subcode.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <array>
@@ -49,7 +50,7 @@ void StepBcdMsf(std::uint8_t* msf, bool back)
 
 std::string QText(const std::uint8_t* q)
 {
-    return "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": ";
+    return "Q frame " + HexBytes(std::span(q, Q_FRAME_SIZE)) + ": ";
 }
 
 } // namespace
@@ -81,7 +82,7 @@ void TQChecker::Check(std::int32_t lba, const std::uint8_t* record)
     }
     const std::uint8_t* p = record;
     if (!AllZero(p, Q_FRAME_SIZE) && !std::all_of(p, p + Q_FRAME_SIZE, [](std::uint8_t b) { return b == 0xFF; }))
-        State.Add(fkPFlag, lba, "P frame " + Hex(std::span(p, Q_FRAME_SIZE)) + " is neither all set nor all clear");
+        State.Add(fkPFlag, lba, "P frame " + HexBytes(std::span(p, Q_FRAME_SIZE)) + " is neither all set nor all clear");
     if (!State.HasTracks)
         return;
     const TTrackInfo& t = State.Track();
@@ -140,7 +141,7 @@ void TQChecker::CheckTextFrame(std::int32_t lba, const std::uint8_t* q, int adr)
     if (!known)
         text += what + " frame, but the .ccd has no " + what + (adr == ADR_ISRC ? " for this track" : "");
     else if (!frameOk)
-        text += "absolute frame " + Hex(std::span(q + 9, 1)) + " where " + FramesToStr(address).substr(6) + " belongs";
+        text += "absolute frame " + HexBytes(std::span(q + 9, 1)) + " where " + FramesToStr(address).substr(6) + " belongs";
     else
         text += what + " differs from the .ccd's " + (adr == ADR_CATALOG ? catalog : t.Isrc);
     State.Add(adr == ADR_CATALOG ? fkQCatalog : fkQIsrc, lba, text);
@@ -152,11 +153,11 @@ void TQChecker::CheckPosition(std::int32_t lba, const std::uint8_t* q, const TQF
     const std::int32_t address = lba + PROGRAM_START;
     std::string problem;
     if (fields.Absolute != address)
-        problem = "absolute time " + Hex(std::span(q + 7, 3)) + " where " + FramesToStr(address) + " belongs";
+        problem = "absolute time " + HexBytes(std::span(q + 7, 3)) + " where " + FramesToStr(address) + " belongs";
     else if (fields.Track != t.Number)
-        problem = "track " + Hex(std::span(q + 1, 1)) + " where track " + std::to_string(t.Number) + " lies";
+        problem = "track " + HexBytes(std::span(q + 1, 1)) + " where track " + std::to_string(t.Number) + " lies";
     else if (fields.Index != index)
-        problem = "index " + Hex(std::span(q + 2, 1)) + " where index " + std::to_string(index) + " lies";
+        problem = "index " + HexBytes(std::span(q + 2, 1)) + " where index " + std::to_string(index) + " lies";
     else
     {
         const std::int32_t rel = fields.Relative;
@@ -164,9 +165,9 @@ void TQChecker::CheckPosition(std::int32_t lba, const std::uint8_t* q, const TQF
         // In a pause the count down may end at 0 on the last sector or on index 1.
         if (rel != want && !(index == 0 && rel == want - 1))
             problem =
-                "relative time " + Hex(std::span(q + 3, 3)) + " where " + FramesToStr(std::max(want, 0)) + " belongs";
+                "relative time " + HexBytes(std::span(q + 3, 3)) + " where " + FramesToStr(std::max(want, 0)) + " belongs";
         else if (q[6] != 0)
-            problem = "byte 6 is " + Hex(std::span(q + 6, 1)) + ", not 00";
+            problem = "byte 6 is " + HexBytes(std::span(q + 6, 1)) + ", not 00";
         else
             ExpectNextQ(lba, q, index, rel);
     }

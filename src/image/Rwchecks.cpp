@@ -4,6 +4,7 @@
 #include "image/Verifystate.h"
 #include "synthesis/Sector.h"
 #include "synthesis/Subcode.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <array>
@@ -45,7 +46,7 @@ void TRwChecker::Check(const std::uint8_t* record)
             const std::int32_t at = State.LbaOf(original / std::int64_t(PACKS_PER_SECTOR));
             State.Add(fkRwParity, at,
                       "R-W pack " + std::to_string(original % std::int64_t(PACKS_PER_SECTOR)) + " (" +
-                          Hex(std::span(pack).first(4)) + " ...): " +
+                          HexBytes(std::span(pack).first(4)) + " ...): " +
                           (qBad && pBad ? "P and Q"
                            : qBad       ? "Q"
                                         : "P") +

@@ -3,6 +3,7 @@
 
 #include "image/Verifystate.h"
 #include "synthesis/Msf.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <array>
@@ -57,7 +58,7 @@ void TSectorChecker::Check(std::int32_t lba, const std::uint8_t* main)
         FlushBlankRun(true);
     if (!synced)
     {
-        State.Add(fkSync, lba, "sync field " + Hex(std::span(main, SYNC_SIZE)) + " is damaged");
+        State.Add(fkSync, lba, "sync field " + HexBytes(std::span(main, SYNC_SIZE)) + " is damaged");
         return;
     }
     if (!CheckHeader(lba, main))
@@ -79,7 +80,7 @@ bool TSectorChecker::CheckHeader(std::int32_t lba, const std::uint8_t* main)
     if (!std::equal(header.begin(), header.end(), main + HEADER_OFFSET))
     {
         State.Add(fkHeader, lba,
-                  "header address " + Hex(std::span(main + 12, 3)) + " where " + FramesToStr(address) + " belongs");
+                  "header address " + HexBytes(std::span(main + 12, 3)) + " where " + FramesToStr(address) + " belongs");
         return false;
     }
     if (mode == 0)
@@ -109,7 +110,7 @@ bool TSectorChecker::JudgeParity(std::int32_t lba, const std::uint8_t* main, TPa
         const std::uint8_t* sub = main + SUBHEADER_OFFSET;
         if (!std::equal(sub, sub + 4, sub + 4))
         {
-            State.Add(fkHeader, lba, "the two copies of the subheader differ: " + Hex(std::span(sub, 8)));
+            State.Add(fkHeader, lba, "the two copies of the subheader differ: " + HexBytes(std::span(sub, 8)));
             return false;
         }
         const bool form2 = (sub[2] & 0x20) != 0;

@@ -5,6 +5,7 @@
 #include "image/Verifystate.h"
 #include "synthesis/Msf.h"
 #include "synthesis/Qframe.h"
+#include "text/Asciitext.h"
 
 #include <climits>
 
@@ -53,7 +54,7 @@ void TSideCarChecker::Compare(std::int32_t lba, const std::uint8_t* q)
     TVerifyReport& report = State.Report;
     const std::int32_t address = lba + PROGRAM_START;
     FramesAbsentBefore(address);
-    const std::string frame = "Q frame " + Hex(std::span(q, Q_FRAME_SIZE)) + ": ";
+    const std::string frame = "Q frame " + HexBytes(std::span(q, Q_FRAME_SIZE)) + ": ";
     if (NextFrame == Frames.size() || Frames[NextFrame].Address != address)
     {
         ++report.SideCarUnlisted;
@@ -68,7 +69,7 @@ void TSideCarChecker::Compare(std::int32_t lba, const std::uint8_t* q)
     }
     ++report.SideCarDiffering;
     const TSubQPatchSpan held = SubQPatchSpanOf(listed.Kind);
-    std::string bytes = Hex(std::span(listed.Bytes).subspan(held.First, held.Size));
+    std::string bytes = HexBytes(std::span(listed.Bytes).subspan(held.First, held.Size));
     if (held.Size < Q_FRAME_SIZE)
         bytes =
             "bytes " + std::to_string(held.First) + "-" + std::to_string(held.First + held.Size - 1) + " as " + bytes;

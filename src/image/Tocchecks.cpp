@@ -4,6 +4,7 @@
 #include "cuesheet/Tocrules.h"
 #include "image/Verifystate.h"
 #include "synthesis/Msf.h"
+#include "text/Asciitext.h"
 
 #include <algorithm>
 #include <array>
@@ -158,7 +159,7 @@ TCdTextTally TallyPacks(const std::vector<TCdTextEntry>& packs, TCdTextFailures&
         const TCdTextEntry& p = packs[i];
         if (p[0] < 0x80 || p[0] > 0x8F)
         {
-            fail(i, "pack type 0x" + Hex(std::span(p).first(1)) + " is not one of 0x80-0x8F");
+            fail(i, "pack type 0x" + HexBytes(std::span(p).first(1)) + " is not one of 0x80-0x8F");
             continue;
         }
         const int block = (p[3] >> 4) & 7;
@@ -202,7 +203,7 @@ void CheckSizeInformation(TVerifyState& state, const std::vector<TCdTextEntry>& 
         if (info[4 + type] != counts[type])
             fail(first, "the size information of block " + std::to_string(block) + " counts " +
                             std::to_string(info[4 + type]) + " packs of type 0x" +
-                            Hex(std::array<std::uint8_t, 1>{static_cast<std::uint8_t>(0x80 + type)}) +
+                            HexBytes(std::array<std::uint8_t, 1>{static_cast<std::uint8_t>(0x80 + type)}) +
                             ", the block holds " + std::to_string(counts[type]));
     // Each block's size information gives the last sequence number of every block.
     for (std::size_t other = 0; other < 8; ++other)

@@ -2,22 +2,8 @@
 #include "image/Verifystate.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
-std::string Hex(std::span<const std::uint8_t> bytes)
-{
-    std::string text;
-    char b[4];
-    for (const std::uint8_t v : bytes)
-    {
-        std::snprintf(b, sizeof b, "%02X", v);
-        if (!text.empty())
-            text += ' ';
-        text += b;
-    }
-    return text;
-}
 
 bool AllZero(const std::uint8_t* p, std::size_t n)
 {

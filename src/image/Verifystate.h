@@ -24,8 +24,6 @@ struct TTrackInfo
     std::string Isrc;
 };
 
-// Bytes as upper-case hex pairs, space-separated, as the findings quote them.
-std::string Hex(std::span<const std::uint8_t> bytes);
 bool AllZero(const std::uint8_t* p, std::size_t n);
 
 struct TVerifyState

@@ -95,6 +95,35 @@ std::string_view Unquote(std::string_view text)
     return text.size() >= 2 && text.front() == '"' && text.back() == '"' ? text.substr(1, text.size() - 2) : text;
 }
 
+std::string HexBytes(std::span<const std::uint8_t> bytes, char separator, THexCase letters)
+{
+    const char* digits = letters == hcUpper ? "0123456789ABCDEF" : "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (const std::uint8_t b : bytes)
+    {
+        if (!text.empty())
+            text += separator;
+        text += digits[b >> 4];
+        text += digits[b & 0x0F];
+    }
+    return text;
+}
+
+std::string HexByte(unsigned value)
+{
+    const std::uint8_t byte = static_cast<std::uint8_t>(value & 0xFFu);
+    return "0x" + HexBytes(std::span(&byte, 1), ' ', hcLower);
+}
+
+std::string TwoDigits(std::int32_t value)
+{
+    std::string text = std::to_string(value);
+    if (text.size() < 2)
+        text.insert(0, 1, '0');
+    return text;
+}
+
 std::string GroupedNumber(std::int64_t value)
 {
     const std::string digits = std::to_string(value < 0 ? -value : value);

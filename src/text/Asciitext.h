@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,20 @@ std::string_view NextLine(std::string_view text, std::size_t& pos);
 
 // One pair of double quotes around the whole text dropped; anything else as it is.
 std::string_view Unquote(std::string_view text);
+
+// "1F 00 A0": two digits a byte, split by separator; lower case as the control file writes its
+// packs, upper case as the reports show bytes.
+enum THexCase
+{
+    hcUpper,
+    hcLower
+};
+std::string HexBytes(std::span<const std::uint8_t> bytes, char separator = ' ', THexCase letters = hcUpper);
+// "0x1f": one byte as the control file and the TOC keys write it.
+std::string HexByte(unsigned value);
+
+// "07": at least two digits, as sheets write track and index numbers.
+std::string TwoDigits(std::int32_t value);
 
 // "12,345": thousands separated by commas.
 std::string GroupedNumber(std::int64_t value);
