@@ -41,25 +41,6 @@ TEST(AsciitextTest, SplitsLinesAtCrLfLfOrLoneCr)
     EXPECT_EQ(lines, (std::vector<std::string_view>{"a", "b", "c", "", "", "d"}));
 }
 
-TEST(AsciitextTest, WritesHexInBothCases)
-{
-    const std::uint8_t bytes[] = {0x1F, 0x00, 0xA0};
-    EXPECT_EQ(HexBytes(bytes), "1F 00 A0");
-    EXPECT_EQ(HexBytes(bytes, ':'), "1F:00:A0");
-    EXPECT_EQ(HexBytes(bytes, ' ', hcLower), "1f 00 a0");
-    EXPECT_EQ(HexBytes({}), "");
-    EXPECT_EQ(HexByte(0xA2), "0xa2");
-    EXPECT_EQ(HexByte(0x1A0), "0xa0");
-}
-
-TEST(AsciitextTest, PadsToTwoDigits)
-{
-    EXPECT_EQ(TwoDigits(7), "07");
-    EXPECT_EQ(TwoDigits(99), "99");
-    EXPECT_EQ(TwoDigits(100), "100");
-    EXPECT_EQ(TwoDigits(-5), "-5");
-}
-
 TEST(AsciitextTest, GroupsThousands)
 {
     EXPECT_EQ(GroupedNumber(0), "0");
